@@ -1,0 +1,39 @@
+#pragma once
+
+#include "apppaths.h"
+#include "funnelsettings.h"
+
+#include <QStringList>
+
+#include <optional>
+
+namespace tandrel {
+
+// The first missing value of a funnel and where the user enters it.
+struct MissingInfo {
+    QString message;
+    int section = GeneralInfo;
+    bool openOptInPanel = false;
+};
+
+// The five checks, in order; nothing when the funnel can be built.
+std::optional<MissingInfo> checkFunnelSettings(const FunnelSettings& settings);
+
+struct BuildOutcome {
+    enum class Kind { Built, MissingInfo, Failed };
+    Kind kind = Kind::Failed;
+    QString message;              // the "Missing Info" text or the failure sentence
+    int section = GeneralInfo;    // missing info: the section to show
+    bool openOptInPanel = false;  // missing info: open the opt-in panel too
+    QStringList pages;            // built: lead magnet, thank-you and download page names
+    QString outputFolder;         // built: where the funnel lies
+
+    bool built() const { return kind == Kind::Built; }
+};
+
+// Checks, prepares the output folder from the template folder, writes the
+// three pages and copies the pictures. Stops at the first failure; never
+// touches the output before the settings and templates are known good.
+BuildOutcome buildFunnel(const FunnelSettings& settings, const AppPaths& paths);
+
+} // namespace tandrel

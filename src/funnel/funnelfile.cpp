@@ -1,0 +1,227 @@
+#include "funnelfile.h"
+
+#include "textfiles.h"
+#include "tools.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+#include <variant>
+
+namespace tandrel {
+
+namespace {
+
+using S = FunnelSettings;
+
+enum class Kind {
+    Text,       // string as typed
+    Colour,     // "r,g,b"
+    Path,       // chosen file
+    Selected,   // bool stored as option or check box value 1/0
+    Flag,       // bool
+    Columns,    // 1 or 2, stored as list index 0 or 1
+    PageNumber, // 1 to 100
+};
+
+using Ref = std::variant<QString& (*)(S&), ChosenFile& (*)(S&), int& (*)(S&), bool& (*)(S&)>;
+
+struct Key {
+    const char* name;
+    Kind kind;
+    Ref ref;
+};
+
+// clang-format off
+const Key kKeys[] = {
+    {"funnelUrl",           Kind::Text,     +[](S& s) -> QString& { return s.txtFunnelUrl; }},
+    {"backgroundImageUsed", Kind::Selected, +[](S& s) -> int& { return s.optBackground; }},
+    {"backgroundColor",     Kind::Colour,   +[](S& s) -> QString& { return s.lblColorPicker[0]; }},
+    {"backgroundImage",     Kind::Path,     +[](S& s) -> ChosenFile& { return s.lblSelectedFile[BackgroundImage]; }},
+    {"footerText",          Kind::Text,     +[](S& s) -> QString& { return s.txtFooterNew; }},
+    {"footerColor",         Kind::Colour,   +[](S& s) -> QString& { return s.lblColorPicker[1]; }},
+    {"borderColor",         Kind::Colour,   +[](S& s) -> QString& { return s.lblColorPicker[3]; }},
+    {"headline",            Kind::Text,     +[](S& s) -> QString& { return s.txtFunnel_LeadLine1; }},
+    {"headlineColor",       Kind::Colour,   +[](S& s) -> QString& { return s.lblColorPicker[2]; }},
+    {"instructions",        Kind::Text,     +[](S& s) -> QString& { return s.txtFunnel_Instructions; }},
+    {"instructionsColor",   Kind::Colour,   +[](S& s) -> QString& { return s.lblColorPicker[4]; }},
+    {"privacy",             Kind::Text,     +[](S& s) -> QString& { return s.txtFunnel_Privacy; }},
+    {"privacyColor",        Kind::Colour,   +[](S& s) -> QString& { return s.lblColorPicker[5]; }},
+    {"layoutColumns",       Kind::Columns,  +[](S& s) -> int& { return s.cboCols; }},
+    {"coverImage",          Kind::Path,     +[](S& s) -> ChosenFile& { return s.lblSelectedFile[CoverImage]; }},
+    {"showProgressBar",     Kind::Selected, +[](S& s) -> int& { return s.chkProgressBar; }},
+    {"optinForm",           Kind::Text,     +[](S& s) -> QString& { return s.txtoptinForm; }},
+    {"headCode",            Kind::Text,     +[](S& s) -> QString& { return s.headCode; }},
+    {"retargetingCode",     Kind::Text,     +[](S& s) -> QString& { return s.retargetingCode; }},
+    {"backControl",         Kind::Flag,     +[](S& s) -> bool& { return s.backControl; }},
+    {"backUrl",             Kind::Text,     +[](S& s) -> QString& { return s.backUrl; }},
+    {"redirectToUrl",       Kind::Selected, +[](S& s) -> int& { return s.optAction; }},
+    {"redirectUrl",         Kind::Text,     +[](S& s) -> QString& { return s.txtRedirectUrl; }},
+    {"softRedirect1",       Kind::Text,     +[](S& s) -> QString& { return s.txtBeforeRedirectMsg1; }},
+    {"softRedirect2",       Kind::Text,     +[](S& s) -> QString& { return s.txtBeforeRedirectMsg2; }},
+    {"thankYouHeadline",    Kind::Text,     +[](S& s) -> QString& { return s.txtThanks; }},
+    {"videoId",             Kind::Text,     +[](S& s) -> QString& { return s.txtFunnel_YouTubeID; }},
+    {"autoplay",            Kind::Selected, +[](S& s) -> int& { return s.chkAutoplay; }},
+    {"downloadLinkTitle",   Kind::Text,     +[](S& s) -> QString& { return s.txtDownloadText; }},
+    {"downloadLinkUrl",     Kind::Text,     +[](S& s) -> QString& { return s.txtFileDownloadUrl; }},
+    {"deliveryFile",        Kind::Path,     +[](S& s) -> ChosenFile& { return s.lblSelectedFile[DeliveryFile]; }},
+    {"thankYouPageNumber",  Kind::PageNumber, +[](S& s) -> int& { return s.thankYouPageNumber; }},
+    {"downloadPageNumber",  Kind::PageNumber, +[](S& s) -> int& { return s.downloadPageNumber; }},
+};
+// clang-format on
+
+template <typename T> T& field(const Key& key, S& s) { return std::get<T& (*)(S&)>(key.ref)(s); }
+
+bool isColourValue(const QString& text) {
+    static const QRegularExpression pattern(QStringLiteral("^(\\d{1,3}),(\\d{1,3}),(\\d{1,3})$"));
+    const auto match = pattern.match(text);
+    if (!match.hasMatch())
+        return false;
+    for (int i = 1; i <= 3; ++i) {
+        if (match.captured(i).toInt() > 255)
+            return false;
+    }
+    return true;
+}
+
+// Empty text when the value fits the key, else what it should have been.
+QString readValue(const Key& key, const QJsonValue& value, const QString& baseDir, S& s) {
+    switch (key.kind) {
+    case Kind::Text:
+    case Kind::Colour:
+        if (!value.isString())
+            return QStringLiteral("a string");
+        if (key.kind == Kind::Colour && !isColourValue(value.toString()))
+            return QStringLiteral("a colour written as \"r,g,b\" with three numbers from 0 to 255");
+        field<QString>(key, s) = value.toString();
+        return {};
+    case Kind::Path: {
+        if (!value.isString())
+            return QStringLiteral("a string");
+        const QString path = value.toString();
+        ChosenFile& file = field<ChosenFile>(key, s);
+        file = {};
+        if (!path.isEmpty()) {
+            file.caption = QDir::isRelativePath(path) ? QDir::cleanPath(QDir(baseDir).absoluteFilePath(path))
+                                                      : path;
+            file.tag = GetFileName(file.caption);
+        }
+        return {};
+    }
+    case Kind::Selected:
+        if (!value.isBool())
+            return QStringLiteral("true or false");
+        field<int>(key, s) = value.toBool() ? 1 : 0;
+        return {};
+    case Kind::Flag:
+        if (!value.isBool())
+            return QStringLiteral("true or false");
+        field<bool>(key, s) = value.toBool();
+        return {};
+    case Kind::Columns:
+        if (!value.isDouble() || (value.toDouble() != 1 && value.toDouble() != 2))
+            return QStringLiteral("1 or 2");
+        field<int>(key, s) = value.toInt() - 1;
+        return {};
+    case Kind::PageNumber: {
+        const double n = value.toDouble();
+        if (!value.isDouble() || n != static_cast<int>(n) || n < 1 || n > 100)
+            return QStringLiteral("a whole number from 1 to 100");
+        field<int>(key, s) = static_cast<int>(n);
+        return {};
+    }
+    }
+    return {};
+}
+
+QJsonValue writeValue(const Key& key, S& s) {
+    switch (key.kind) {
+    case Kind::Text:
+    case Kind::Colour:
+        return field<QString>(key, s);
+    case Kind::Path:
+        return field<ChosenFile>(key, s).caption;
+    case Kind::Selected:
+        return field<int>(key, s) == 1;
+    case Kind::Flag:
+        return field<bool>(key, s);
+    case Kind::Columns:
+        return field<int>(key, s) == 0 ? 1 : 2;
+    case Kind::PageNumber:
+        return field<int>(key, s);
+    }
+    return {};
+}
+
+const Key* findKey(const QString& name) {
+    for (const Key& key : kKeys) {
+        if (name == QLatin1String(key.name))
+            return &key;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+Result<FunnelSettings> funnelFromJson(const QByteArray& json, const QString& baseDir) {
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError)
+        return Result<S>::failure(QStringLiteral("it is not valid JSON (%1 at character %2)")
+                                      .arg(error.errorString())
+                                      .arg(error.offset));
+    if (!document.isObject())
+        return Result<S>::failure(QStringLiteral("it does not hold a JSON object"));
+
+    S settings;
+    settings.thankYouPageNumber = 0;
+    settings.downloadPageNumber = 0;
+    const QJsonObject object = document.object();
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        const Key* key = findKey(it.key());
+        if (!key)
+            return Result<S>::failure(QStringLiteral("the key \"%1\" is unknown").arg(it.key()));
+        const QString expected = readValue(*key, it.value(), baseDir, settings);
+        if (!expected.isEmpty())
+            return Result<S>::failure(
+                QStringLiteral("the key \"%1\" must be %2").arg(it.key(), expected));
+    }
+    const int thankYou = settings.thankYouPageNumber ? settings.thankYouPageNumber : RandomNumber(100) + 1;
+    const int download = settings.downloadPageNumber ? settings.downloadPageNumber : RandomNumber(100) + 1;
+    settings.deriveFunnelLinks(thankYou, download);
+    return settings;
+}
+
+QByteArray funnelToJson(const FunnelSettings& settings) {
+    S copy = settings;
+    QJsonObject object;
+    for (const Key& key : kKeys) {
+        // Page numbers exist only once the address has been derived.
+        if (key.kind == Kind::PageNumber && field<int>(key, copy) == 0)
+            continue;
+        object.insert(QLatin1String(key.name), writeValue(key, copy));
+    }
+    return QJsonDocument(object).toJson(QJsonDocument::Indented);
+}
+
+Result<FunnelSettings> loadFunnelFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return Result<S>::failure(QStringLiteral("The funnel file \"%1\" could not be opened: %2.")
+                                      .arg(displayPath(path), file.errorString()));
+    auto settings = funnelFromJson(file.readAll(), QFileInfo(path).absolutePath());
+    if (!settings)
+        return Result<S>::failure(QStringLiteral("The funnel file \"%1\" could not be used: %2.")
+                                      .arg(displayPath(path), settings.error()));
+    return settings;
+}
+
+Status saveFunnelFile(const QString& path, const FunnelSettings& settings) {
+    return writeFileAtomically(path, funnelToJson(settings));
+}
+
+} // namespace tandrel

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "apppaths.h"
+#include "funnelsettings.h"
+#include "result.h"
+
+namespace tandrel {
+
+// The templates of one build, read afresh from the template folder each time.
+struct PageTemplates {
+    QString txtProgressBar;
+    QString txtIndexTemplate;
+    QString txtThanksPageTemplate;
+    QString txtDownloadPageTemplate;
+};
+
+// The layout picks the opt-in template, the after-subscription action the thank-you template.
+Result<PageTemplates> loadTemplates(const AppPaths& paths, const FunnelSettings& settings);
+
+// Each returns the finished page text; a needed snippet that cannot be read is a failure.
+Result<QString> generateLeadMagnetPage(const FunnelSettings& settings, const PageTemplates& templates,
+                                       const AppPaths& paths);
+Result<QString> generateThankYouPage(const FunnelSettings& settings, const PageTemplates& templates);
+Result<QString> generateDownloadPage(const FunnelSettings& settings, const PageTemplates& templates,
+                                     const AppPaths& paths);
+
+// Replaces any old file: the page holds exactly the UTF-8 bytes of the text.
+Status writePage(const QString& path, const QString& text);
+
+} // namespace tandrel

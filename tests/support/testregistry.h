@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+// Lets one test executable per source folder hold several QTest classes.
+namespace tandrel::test {
+
+using Factory = std::function<std::unique_ptr<QObject>()>;
+std::vector<Factory>& registry();
+
+template <typename T> struct Registrar {
+    Registrar() { registry().push_back([] { return std::make_unique<T>(); }); }
+};
+
+// The source tree's tests/data and data folders, for fixtures.
+QString testDataDir();
+QString shippedDataDir();
+
+} // namespace tandrel::test
+
+#define TANDREL_TEST(Class) static const tandrel::test::Registrar<Class> registrar_##Class;

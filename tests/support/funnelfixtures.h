@@ -1,0 +1,55 @@
+#pragma once
+
+#include "funnelsettings.h"
+#include "modcopy.h"
+#include "testregistry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace tandrel::test {
+
+// A throwaway application folder holding a copy of the small fixture template set.
+struct FixtureApp {
+    QTemporaryDir dir;
+    FixtureApp() {
+        const auto copied = modCopy::CopyFolder(testDataDir() + QStringLiteral("/funnel/app"), dir.path());
+        if (!copied)
+            qFatal("fixture copy failed: %s", qPrintable(copied.error()));
+    }
+    QString path(const QString& relative = QString()) const {
+        return relative.isEmpty() ? dir.path() : dir.filePath(relative);
+    }
+    QString output(const QString& name = QString()) const {
+        return path(QStringLiteral("output/templates") + (name.isEmpty() ? QString() : QLatin1Char('/') + name));
+    }
+    // A picture file the build can copy.
+    QString makePicture(const QString& name) const {
+        QDir().mkpath(path(QStringLiteral("pictures")));
+        const QString file = path(QStringLiteral("pictures/") + name);
+        QFile f(file);
+        if (!f.open(QIODevice::WriteOnly) || f.write("picture:" + name.toUtf8()) <= 0)
+            qFatal("cannot write picture");
+        return file;
+    }
+};
+
+// Defaults plus the four values a build needs, with known page numbers.
+inline FunnelSettings completeSettings(const QString& coverPath = QStringLiteral("/pictures/cover.jpg")) {
+    FunnelSettings s;
+    s.txtFunnelUrl = QStringLiteral("http://example.com/f");
+    s.deriveFunnelLinks(57, 12);
+    s.txtoptinForm = QStringLiteral("<form>F</form>");
+    s.txtFunnel_YouTubeID = QStringLiteral("vid123");
+    s.lblSelectedFile[CoverImage] = {coverPath, QStringLiteral("cover.jpg")};
+    return s;
+}
+
+inline QByteArray readBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing file ") + path.toUtf8() + '>';
+}
+
+} // namespace tandrel::test

@@ -1,0 +1,82 @@
+#include "controls.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace tandrel {
+
+ClickLabel::ClickLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::TabFocus);
+}
+
+void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
+    QLabel::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit clicked();
+}
+
+// Keyboard users reach links with Tab and press Space or Enter.
+void ClickLabel::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        emit clicked();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+ColorSwatch::ColorSwatch(QWidget* parent) : ClickLabel(QString(), parent) {
+    setToolTip(QStringLiteral("Click to Change"));
+    setFixedSize(44, 24);
+    setAutoFillBackground(true);
+    setFrameShape(QFrame::Box);
+}
+
+void ColorSwatch::setColorValue(const QString& value) {
+    setTag(value);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, color());
+    setPalette(p);
+    setStyleSheet(QStringLiteral("background-color: rgb(%1); border: 1px solid #9aa3ad; border-radius: 4px;").arg(value));
+}
+
+QColor ColorSwatch::color() const {
+    const QStringList parts = tag().split(QLatin1Char(','));
+    if (parts.size() != 3)
+        return Qt::black;
+    return QColor(parts[0].toInt(), parts[1].toInt(), parts[2].toInt());
+}
+
+CollapsiblePanel::CollapsiblePanel(ClickLabel* title, QWidget* parent)
+    : QFrame(parent), m_title(title), m_body(new QWidget(this)) {
+    setObjectName(QString());
+    setProperty("panel", true);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_title->setParent(this);
+    m_title->setProperty("panelTitle", true);
+    layout->addWidget(m_title);
+    layout->addWidget(m_body);
+    connect(m_title, &ClickLabel::clicked, this, &CollapsiblePanel::expandCollapse);
+}
+
+void CollapsiblePanel::setExpanded(bool expanded) {
+    m_expanded = expanded;
+    m_body->setVisible(expanded);
+    m_title->setProperty("expanded", expanded);
+    m_title->style()->unpolish(m_title);
+    m_title->style()->polish(m_title);
+    adjustSize();
+}
+
+void CollapsiblePanel::setInactive(bool inactive) {
+    m_inactive = inactive;
+    setProperty("inactive", inactive);
+    style()->unpolish(this);
+    style()->polish(this);
+}
+
+} // namespace tandrel

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QFrame>
+#include <QLabel>
+
+class QVBoxLayout;
+
+namespace tandrel {
+
+// A label that reports clicks: links, swatches, menu captions.
+class ClickLabel : public QLabel {
+    Q_OBJECT
+public:
+    explicit ClickLabel(const QString& text = QString(), QWidget* parent = nullptr);
+    // The spec-style tag: text kept with the control, not shown.
+    QString tag() const { return m_tag; }
+    void setTag(const QString& tag) { m_tag = tag; }
+
+signals:
+    void clicked();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    QString m_tag;
+};
+
+// A colour swatch: its background shows the colour its tag holds as "r,g,b".
+class ColorSwatch : public ClickLabel {
+    Q_OBJECT
+public:
+    explicit ColorSwatch(QWidget* parent = nullptr);
+    void setColorValue(const QString& value);
+    QColor color() const;
+};
+
+// A panel with a title bar that opens and closes its body.
+class CollapsiblePanel : public QFrame {
+    Q_OBJECT
+    Q_PROPERTY(bool expanded READ isExpanded WRITE setExpanded)
+    Q_PROPERTY(bool inactive READ isInactive WRITE setInactive)
+public:
+    CollapsiblePanel(ClickLabel* title, QWidget* parent = nullptr);
+    QWidget* body() const { return m_body; }
+    ClickLabel* title() const { return m_title; }
+
+    bool isExpanded() const { return m_expanded; }
+    void setExpanded(bool expanded);
+    bool isInactive() const { return m_inactive; }
+    void setInactive(bool inactive);
+
+signals:
+    // The user opened or closed the panel through its title.
+    void expandCollapse();
+
+private:
+    ClickLabel* m_title;
+    QWidget* m_body;
+    bool m_expanded = true;
+    bool m_inactive = false;
+};
+
+} // namespace tandrel

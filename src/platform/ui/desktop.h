@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <optional>
+
+class QWidget;
+
+namespace tandrel {
+
+enum class MessageIcon { None, Information, Warning, Critical };
+
+// Everything modal or outside the process that the windows need. Windows use
+// desktop(); tests install a ScriptedDesktop that answers without a human.
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+
+    // A notice with an OK button.
+    virtual void message(QWidget* parent, const QString& text, const QString& title, MessageIcon icon) = 0;
+    // Yes and No; true for Yes.
+    virtual bool question(QWidget* parent, const QString& text, const QString& title, MessageIcon icon) = 0;
+    // Nothing when cancelled.
+    virtual std::optional<QColor> chooseColor(QWidget* parent, const QColor& initial) = 0;
+    // filters: "Description (*.ext)" entries, the first preselected. Empty text when cancelled.
+    virtual QString openFile(QWidget* parent, const QString& title, const QString& folder, const QStringList& filters) = 0;
+    virtual QString saveFile(QWidget* parent, const QString& title, const QString& suggestedPath, const QStringList& filters) = 0;
+    virtual void setClipboardText(const QString& text) = 0;
+    virtual bool openFolder(const QString& path) = 0;
+    virtual bool openUrl(const QUrl& url) = 0;
+};
+
+Desktop& desktop();
+// Not owned; nullptr returns to the real desktop.
+void setDesktop(Desktop* replacement);
+
+} // namespace tandrel

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "desktop.h"
+
+#include <QList>
+
+namespace tandrel {
+
+// The test double: answers come from queues the test fills beforehand, and
+// everything shown is recorded. An unscripted dialog is answered "No"/cancel
+// and counted in unexpected, so a test can tell.
+class ScriptedDesktop : public Desktop {
+public:
+    struct Shown {
+        QString text;
+        QString title;
+        MessageIcon icon;
+        bool question;
+    };
+
+    ScriptedDesktop() { setDesktop(this); }
+    ~ScriptedDesktop() override { setDesktop(nullptr); }
+
+    QList<bool> answers;                        // for question()
+    QList<std::optional<QColor>> colors;        // for chooseColor(); nullopt cancels
+    QList<QString> files;                       // for openFile() and saveFile(); "" cancels
+
+    QList<Shown> shown;
+    QList<QString> fileDialogFolders;
+    QList<QStringList> fileDialogFilters;
+    QString clipboard;
+    int clipboardWrites = 0;
+    QList<QString> openedFolders;
+    QList<QUrl> openedUrls;
+    int unexpected = 0;
+
+    void message(QWidget*, const QString& text, const QString& title, MessageIcon icon) override {
+        shown.append({text, title, icon, false});
+    }
+    bool question(QWidget*, const QString& text, const QString& title, MessageIcon icon) override {
+        shown.append({text, title, icon, true});
+        return next(answers, false);
+    }
+    std::optional<QColor> chooseColor(QWidget*, const QColor&) override { return next(colors, std::optional<QColor>()); }
+    QString openFile(QWidget*, const QString&, const QString& folder, const QStringList& filters) override {
+        fileDialogFolders.append(folder);
+        fileDialogFilters.append(filters);
+        return next(files, QString());
+    }
+    QString saveFile(QWidget*, const QString&, const QString& suggestedPath, const QStringList& filters) override {
+        fileDialogFolders.append(suggestedPath);
+        fileDialogFilters.append(filters);
+        return next(files, QString());
+    }
+    void setClipboardText(const QString& text) override {
+        clipboard = text;
+        ++clipboardWrites;
+    }
+    bool openFolder(const QString& path) override {
+        openedFolders.append(path);
+        return true;
+    }
+    bool openUrl(const QUrl& url) override {
+        openedUrls.append(url);
+        return true;
+    }
+
+    const Shown& last() const { return shown.constLast(); }
+
+private:
+    template <typename T> T next(QList<T>& queue, T fallback) {
+        if (queue.isEmpty()) {
+            ++unexpected;
+            return fallback;
+        }
+        return queue.takeFirst();
+    }
+};
+
+} // namespace tandrel

@@ -7,13 +7,13 @@
 
 namespace tandrel {
 
-ClickLabel::ClickLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
+ClickLabel::ClickLabel(const QString& text, QWidget* parent) : TagLabel(text, parent) {
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::TabFocus);
 }
 
 void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
-    QLabel::mouseReleaseEvent(event);
+    TagLabel::mouseReleaseEvent(event);
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
         emit clicked();
 }
@@ -24,7 +24,7 @@ void ClickLabel::keyPressEvent(QKeyEvent* event) {
         emit clicked();
         return;
     }
-    QLabel::keyPressEvent(event);
+    TagLabel::keyPressEvent(event);
 }
 
 ColorSwatch::ColorSwatch(QWidget* parent) : ClickLabel(QString(), parent) {

@@ -7,14 +7,24 @@ class QVBoxLayout;
 
 namespace tandrel {
 
+// A label with a tag: text kept with the control and not shown (a chosen
+// file's bare name, a swatch's "r,g,b").
+class TagLabel : public QLabel {
+    Q_OBJECT
+public:
+    explicit TagLabel(const QString& text = QString(), QWidget* parent = nullptr) : QLabel(text, parent) {}
+    QString tag() const { return m_tag; }
+    void setTag(const QString& tag) { m_tag = tag; }
+
+private:
+    QString m_tag;
+};
+
 // A label that reports clicks: links, swatches, menu captions.
-class ClickLabel : public QLabel {
+class ClickLabel : public TagLabel {
     Q_OBJECT
 public:
     explicit ClickLabel(const QString& text = QString(), QWidget* parent = nullptr);
-    // The spec-style tag: text kept with the control, not shown.
-    QString tag() const { return m_tag; }
-    void setTag(const QString& tag) { m_tag = tag; }
 
 signals:
     void clicked();
@@ -22,9 +32,6 @@ signals:
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-
-private:
-    QString m_tag;
 };
 
 // A colour swatch: its background shows the colour its tag holds as "r,g,b".

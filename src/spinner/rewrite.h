@@ -1,0 +1,44 @@
+#pragma once
+
+#include "synonymdb.h"
+
+#include <QString>
+
+namespace tandrel {
+
+struct RewriteResult {
+    QString spinText;            // the article in spin syntax
+    qint64 replacementCount = 0; // ReplacementCount
+    qint64 wordCount = 0;        // words of the article, before any replacement
+    QString report;              // "N Replacements on W words."
+};
+
+QString replacementReport(qint64 replacements, qint64 words);
+
+// Every occurrence of find (mode 0 exact, 1 ignoring case), left to right and
+// never overlapping one already replaced, becomes replacement with each of
+// its spaces written as "%%"; replacementCount grows by one per occurrence.
+QString ReplaceText(const QString& text, const QString& find, const QString& replacement, int mode,
+                    qint64& replacementCount);
+
+// The rewrite: spins the article once, counts its words, then turns every
+// known word standing between a space and " ", ",", "." or ":" into a group
+// of its synonyms, rule line by rule line, and reports the numbers.
+RewriteResult Reescribir(const QString& article, const SynonymDb& synonyms);
+
+// The same without the first spin, for an article that has no groups left.
+RewriteResult rewriteSpunText(const QString& text, const SynonymDb& synonyms);
+
+namespace detail {
+// The indexed rewrite is exact for any text in which every character lowers
+// to one of the same length whose case folding is its own, and which has no
+// unpaired surrogate and no cased character outside the BMP.
+bool indexedRewriteApplies(QStringView text);
+// Cost grows with the text and the matches found, not with the number of rules.
+RewriteResult rewriteIndexed(const QString& text, const SynonymDb& synonyms);
+// Walks the lines one by one like the description, skipping terms that the
+// article does not hold; for the rare texts the indexed rewrite cannot take.
+RewriteResult rewriteExact(const QString& text, const SynonymDb& synonyms);
+} // namespace detail
+
+} // namespace tandrel

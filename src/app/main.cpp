@@ -1,11 +1,13 @@
+#include "frmmass.h"
+
 #include <QApplication>
-#include <QLabel>
+#include <QStyleFactory>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QLabel window(QStringLiteral("The Tandrel window is not built yet. Use tandrel-cli to build funnels."));
-    window.setWindowTitle(QStringLiteral("Tandrel"));
-    window.setMargin(40);
+    QApplication::setApplicationName(QStringLiteral("Tandrel"));
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    frmMass window(tandrel::AppPaths(QCoreApplication::applicationDirPath()));
     window.show();
     return app.exec();
 }

@@ -1,14 +1,154 @@
 #pragma once
 
 #include "apppaths.h"
+#include "funnelsettings.h"
 
 #include <QWidget>
 
+#include <array>
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QTimer;
+
+namespace tandrel {
+class ClickLabel;
+class CollapsiblePanel;
+class ColorSwatch;
+class TagLabel;
+} // namespace tandrel
+
+// The main window: five sections holding one funnel's settings, and the build.
 class frmMass : public QWidget {
     Q_OBJECT
 public:
+    static constexpr int kTwipsPerPixel = 15;
+    static constexpr const char* kProductName = "Tandrel";
+    static constexpr const char* kVersion = "1.0.12";
+    static constexpr const char* kProjectWebPage = "https://tandrel.app/";
+
     explicit frmMass(const tandrel::AppPaths& paths, QWidget* parent = nullptr);
 
+    // What the build reads, taken from the controls at this moment.
+    tandrel::FunnelSettings settings() const;
+    // Sets every field as given; the page addresses are taken as they are, never drawn anew.
+    void setSettings(const tandrel::FunnelSettings& settings);
+
+    int shownSection() const;
+    QString headCode() const { return m_headCode; }
+
+    // The spinner's five article paths live here for the run.
+    std::array<tandrel::TagLabel*, 5> lblSelected{};
+
+public slots:
+    void Form_Load();
+    void ShowSection(int index);
+    void lblMenu_Click(int index);
+    void qMenu_ExpandCollapse(int index);
+    void Label50_Click(int index);
+    void tmrReminder_Timer();
+    void txtFunnelUrl_Change();
+    void lblColorPicker_Click(int index);
+    void lblApply_Click(int index);
+    void cmdFileSelect_Click(int index);
+    void Label40_Click();
+    void Label45_Click();
+    void lblHead_Click();
+    void Label63_Click();
+    void Command4_Click();
+    void cmdPro_Click();
+    void lblBy_Click();
+    void cmdBuildFunnel_Click();
+    void cmdOpenOutput_Click();
+    void cmdSaveFunnel_Click();
+    void cmdOpenFunnel_Click();
+
+    void cmdSpinner_Click();
+
+public:
+    // Sets chosen file 1 to a picture made elsewhere (the cover creator).
+    void useCover(const QString& path);
+
 private:
+    void buildHeader();
+    void buildMenu();
+    QGroupBox* buildGeneralInfo();
+    QGroupBox* buildLeadMagnet();
+    QGroupBox* buildAfterSubscription();
+    QGroupBox* buildThankYou();
+    QGroupBox* buildBuildSection();
+    void setChosenFile(int index, const QString& path);
+    void setSwatch(int index, const QString& value);
+    bool isFunnelUrlMissing() const;
+    void showStatus(const QString& text);
+
     tandrel::AppPaths m_paths;
+    QString m_headCode;
+    QString m_retargetingCode;
+    bool m_backControl = false;
+    QString m_backUrl;
+    int m_thankYouPageNumber = 0;
+    int m_downloadPageNumber = 0;
+    QString m_thankYouPageFile;
+    QString m_downloadPageFile;
+    QString m_outputFolder;
+    QString m_lastFunnelFile;
+
+    // Header and menu
+    QLabel* lblAppName = nullptr;
+    tandrel::ClickLabel* lblBy = nullptr;
+    QLabel* lblStatus = nullptr;
+    std::array<QFrame*, 5> qMenu{};
+    std::array<tandrel::ClickLabel*, 5> lblMenu{};
+    std::array<QGroupBox*, 5> frTab{};
+
+    // Section 0
+    QLineEdit* txtFunnelUrl = nullptr;
+    std::array<QRadioButton*, 2> optBackground{};
+    std::array<tandrel::ColorSwatch*, 6> lblColorPicker{};
+    std::array<QPushButton*, 3> cmdFileSelect{};
+    std::array<tandrel::TagLabel*, 3> lblSelectedFile{};
+    QLineEdit* txtFooterNew = nullptr;
+    std::array<QFrame*, 2> shreminder{};
+
+    // Section 1
+    std::array<tandrel::CollapsiblePanel*, 2> qLeadMagnet{};
+    std::array<tandrel::ClickLabel*, 2> Label50{};
+    QLabel* lblWarningOptinForm = nullptr;
+    QLineEdit* txtFunnel_LeadLine1 = nullptr;
+    QLineEdit* txtFunnel_Instructions = nullptr;
+    QLineEdit* txtFunnel_Privacy = nullptr;
+    std::array<tandrel::ClickLabel*, 4> lblApply{};
+    QComboBox* cboCols = nullptr;
+    QCheckBox* chkProgressBar = nullptr;
+    QPlainTextEdit* txtoptinForm = nullptr;
+    QLineEdit* txtCapture_Url = nullptr;
+
+    // Section 2
+    QLabel* lblWarningAfterSubscription = nullptr;
+    std::array<QRadioButton*, 2> optAction{};
+    QLineEdit* txtRedirectUrl = nullptr;
+    QLineEdit* txtBeforeRedirectMsg1 = nullptr;
+    QLineEdit* txtBeforeRedirectMsg2 = nullptr;
+    QLineEdit* txtDownloadUrl = nullptr;
+
+    // Section 3
+    QLineEdit* txtThanks = nullptr;
+    QLineEdit* txtFunnel_YouTubeID = nullptr;
+    QCheckBox* chkAutoplay = nullptr;
+    QLineEdit* txtDownloadText = nullptr;
+    QLineEdit* txtFileDownloadUrl = nullptr;
+
+    // Section 4
+    QLabel* lblWarningFinal = nullptr;
+
+    QLineEdit* txtLastPath = nullptr;
+    QTimer* tmrReminder = nullptr;
 };

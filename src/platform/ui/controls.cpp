@@ -58,6 +58,7 @@ CollapsiblePanel::CollapsiblePanel(ClickLabel* title, QWidget* parent)
     layout->setSpacing(0);
     m_title->setParent(this);
     m_title->setProperty("panelTitle", true);
+    m_title->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     layout->addWidget(m_title);
     layout->addWidget(m_body);
     connect(m_title, &ClickLabel::clicked, this, &CollapsiblePanel::expandCollapse);
@@ -73,8 +74,8 @@ void CollapsiblePanel::setExpanded(bool expanded) {
 }
 
 void CollapsiblePanel::setInactive(bool inactive) {
+    // The style sheet reads the property itself; repolish so it sees the change.
     m_inactive = inactive;
-    setProperty("inactive", inactive);
     style()->unpolish(this);
     style()->polish(this);
 }

@@ -1,0 +1,159 @@
+#include "dialogs.h"
+
+#include "desktop.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QLabel* wrappedLabel(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setWordWrap(true);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+QPushButton* button(const QString& name, const QString& caption, QWidget* parent) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    return b;
+}
+
+// Accept and Cancel on the right, as every dialog of the program has them.
+QHBoxLayout* acceptCancelRow(QDialog* dialog, QPushButton*& accept) {
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    accept = button(QStringLiteral("Command1"), QStringLiteral("Accept"), dialog);
+    accept->setDefault(true);
+    auto* cancel = button(QStringLiteral("Command2"), QStringLiteral("Cancel"), dialog);
+    row->addWidget(accept);
+    row->addWidget(cancel);
+    QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+    return row;
+}
+
+} // namespace
+
+frmHead::frmHead(const QString& headCode, QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("frmHead"));
+    setWindowTitle(QStringLiteral("Add Code"));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(wrappedLabel(QStringLiteral("If you need to add an HTML code to the <head> section to this page "
+                                                  "(because your autoresponder requires it etc), you can do it from here."),
+                                   this));
+    layout->addWidget(new QLabel(QStringLiteral("HTML Code:"), this));
+    txtHEADCode = new QPlainTextEdit(headCode, this);
+    txtHEADCode->setObjectName(QStringLiteral("txtHEADCode"));
+    txtHEADCode->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txtHEADCode->setFont(QFont(QStringLiteral("Monospace")));
+    layout->addWidget(txtHEADCode, 1);
+    QPushButton* accept = nullptr;
+    layout->addLayout(acceptCancelRow(this, accept));
+    connect(accept, &QPushButton::clicked, this, &frmHead::Command1_Click);
+    resize(560, 340);
+}
+
+QString frmHead::headCode() const { return txtHEADCode->toPlainText(); }
+void frmHead::Command1_Click() { accept(); }
+void frmHead::Command2_Click() { reject(); }
+
+const QStringList& frmFreeWebsites::addresses() {
+    static const QStringList list{
+        QStringLiteral("https://pages.github.com/"),
+        QStringLiteral("https://pages.cloudflare.com/"),
+        QStringLiteral("https://www.netlify.com/pricing/"),
+        QStringLiteral("https://neocities.org/"),
+        QStringLiteral("https://www.infinityfree.com/"),
+    };
+    return list;
+}
+
+frmFreeWebsites::frmFreeWebsites(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("frmFreeWebsites"));
+    setWindowTitle(QStringLiteral("Free Hosting"));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(wrappedLabel(QStringLiteral("Below You Can See Some Sites Where You Can Host Your Websites (Funnels) For Free:"), this));
+    List1 = new QListWidget(this);
+    List1->setObjectName(QStringLiteral("List1"));
+    List1->addItems(addresses());
+    List1->setCurrentRow(-1);
+    layout->addWidget(List1, 1);
+    layout->addWidget(wrappedLabel(QStringLiteral("Double click any url to open it."), this));
+    layout->addWidget(wrappedLabel(QStringLiteral("Comment: As with most of the free webhosting providers, you need to know that some "
+                                                  "providers may show ads on your site and some not and that they may stop providing "
+                                                  "the free hosting service at anytime."),
+                                   this));
+    layout->addWidget(wrappedLabel(QStringLiteral("Please consider this list as a reference. If you need more free webhosting providers "
+                                                  "we strongly encourage you to search for more websites through Google, Yahoo or Bing."),
+                                   this));
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    auto* close = button(QStringLiteral("Command1"), QStringLiteral("Close"), this);
+    row->addWidget(close);
+    layout->addLayout(row);
+    connect(close, &QPushButton::clicked, this, &frmFreeWebsites::Command1_Click);
+    connect(List1, &QListWidget::itemDoubleClicked, this, &frmFreeWebsites::List1_DblClick);
+    resize(520, 400);
+}
+
+void frmFreeWebsites::List1_DblClick() {
+    const QListWidgetItem* item = List1->currentItem();
+    // Nothing selected: nothing to open.
+    if (!item || !item->isSelected())
+        return;
+    tandrel::desktop().openUrl(QUrl(item->text()));
+}
+
+void frmFreeWebsites::Command1_Click() { accept(); }
+
+frmPro::frmPro(const QString& retargetingCode, bool backControl, const QString& backUrl, QWidget* parent)
+    : QDialog(parent) {
+    setObjectName(QStringLiteral("frmPro"));
+    setWindowTitle(QStringLiteral("Retargeting / Back Control"));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(wrappedLabel(QStringLiteral("Retargeting code (your ad platform's tracking pixel or script). "
+                                                  "It is placed at the end of the opt-in page:"),
+                                   this));
+    txtRetargeting = new QPlainTextEdit(retargetingCode, this);
+    txtRetargeting->setObjectName(QStringLiteral("txtRetargeting"));
+    txtRetargeting->setFont(QFont(QStringLiteral("Monospace")));
+    layout->addWidget(txtRetargeting, 1);
+    chkBackControl = new QCheckBox(QStringLiteral("Back Control: send visitors who press the browser's Back button to this address:"), this);
+    chkBackControl->setObjectName(QStringLiteral("chkBackControl"));
+    chkBackControl->setChecked(backControl);
+    layout->addWidget(chkBackControl);
+    txtBackUrl = new QLineEdit(backUrl, this);
+    txtBackUrl->setObjectName(QStringLiteral("txtBackUrl"));
+    txtBackUrl->setPlaceholderText(QStringLiteral("https://"));
+    txtBackUrl->setEnabled(backControl);
+    layout->addWidget(txtBackUrl);
+    connect(chkBackControl, &QCheckBox::toggled, txtBackUrl, &QLineEdit::setEnabled);
+    QPushButton* accept = nullptr;
+    layout->addLayout(acceptCancelRow(this, accept));
+    connect(accept, &QPushButton::clicked, this, &frmPro::Command1_Click);
+    resize(560, 360);
+}
+
+QString frmPro::retargetingCode() const { return txtRetargeting->toPlainText(); }
+bool frmPro::backControl() const { return chkBackControl->isChecked(); }
+QString frmPro::backUrl() const { return txtBackUrl->text(); }
+
+void frmPro::Command1_Click() {
+    // Back control without an address would send visitors to an empty page.
+    if (backControl() && backUrl().trimmed().isEmpty()) {
+        tandrel::desktop().message(this, QStringLiteral("Please enter the address to send visitors to when they press Back."),
+                                   QStringLiteral("Missing Info"), tandrel::MessageIcon::Information);
+        txtBackUrl->setFocus();
+        return;
+    }
+    accept();
+}
+
+void frmPro::Command2_Click() { reject(); }

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QDialog>
+
+class QCheckBox;
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
+class QPlainTextEdit;
+class QPushButton;
+
+// "Add Code": the HEAD code of the opt-in page. Starts from the current code
+// each time; only Accept changes it.
+class frmHead : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmHead(const QString& headCode, QWidget* parent = nullptr);
+    QString headCode() const;
+
+public slots:
+    void Command1_Click();
+    void Command2_Click();
+
+private:
+    QPlainTextEdit* txtHEADCode;
+};
+
+// "Free Hosting": pages of free web-hosting providers.
+class frmFreeWebsites : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmFreeWebsites(QWidget* parent = nullptr);
+    static const QStringList& addresses();
+
+public slots:
+    void List1_DblClick();
+    void Command1_Click();
+
+private:
+    QListWidget* List1;
+};
+
+// "Retargeting / Back Control": the tracking code placed on the opt-in page
+// and where a visitor who presses Back is sent.
+class frmPro : public QDialog {
+    Q_OBJECT
+public:
+    frmPro(const QString& retargetingCode, bool backControl, const QString& backUrl, QWidget* parent = nullptr);
+    QString retargetingCode() const;
+    bool backControl() const;
+    QString backUrl() const;
+
+public slots:
+    void Command1_Click();
+    void Command2_Click();
+
+private:
+    QPlainTextEdit* txtRetargeting;
+    QCheckBox* chkBackControl;
+    QLineEdit* txtBackUrl;
+};

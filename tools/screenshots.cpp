@@ -1,0 +1,46 @@
+// Renders the main window's sections to PNG files for the README:
+//   tandrel-screenshots OUTPUT_FOLDER [FUNNEL.funnel.json]
+#include "frmmass.h"
+#include "funnelfile.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QStyleFactory>
+#include <QTextStream>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    const QStringList args = app.arguments();
+    QTextStream err(stderr);
+    if (args.size() < 2) {
+        err << "usage: tandrel-screenshots OUTPUT_FOLDER [FUNNEL.funnel.json]\n";
+        return 2;
+    }
+    QDir().mkpath(args[1]);
+    frmMass window(tandrel::AppPaths(QCoreApplication::applicationDirPath()));
+    if (args.size() > 2) {
+        auto settings = tandrel::loadFunnelFile(args[2]);
+        if (!settings) {
+            err << settings.error() << '\n';
+            return 1;
+        }
+        window.setSettings(settings.value());
+    }
+    window.show();
+    const char* names[] = {"general-info", "lead-magnet", "after-subscription", "thank-you", "build"};
+    for (int i = 0; i < 5; ++i) {
+        window.ShowSection(i);
+        QApplication::processEvents();
+        const QString file = QDir(args[1]).filePath(QStringLiteral("window-%1.png").arg(QLatin1String(names[i])));
+        if (!window.grab().save(file)) {
+            err << "Could not write " << file << '\n';
+            return 1;
+        }
+    }
+    window.ShowSection(1);
+    window.Label50_Click(1);
+    QApplication::processEvents();
+    window.grab().save(QDir(args[1]).filePath(QStringLiteral("window-optin-form.png")));
+    return 0;
+}

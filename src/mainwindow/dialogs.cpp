@@ -108,7 +108,7 @@ void frmFreeWebsites::List1_DblClick() {
     // Nothing selected: nothing to open.
     if (!item || !item->isSelected())
         return;
-    tandrel::desktop().openUrl(QUrl(item->text()));
+    tandrel::ShellOpen(item->text());
 }
 
 void frmFreeWebsites::Command1_Click() { accept(); }

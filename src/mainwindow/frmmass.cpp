@@ -709,15 +709,19 @@ void frmMass::setChosenFile(int index, const QString& path) {
     lblSelectedFile[index]->setTag(path.isEmpty() ? QString() : GetFileName(path));
 }
 
+QString frmMass::ShowOpenFileDialog(bool imagesOnly) {
+    static const QStringList images{QStringLiteral("Image Files (*.jpg *.JPG)"), QStringLiteral("Image Files (*.gif *.GIF)"),
+                                    QStringLiteral("Image Files (*.png *.PNG)")};
+    static const QStringList files{QStringLiteral("All Files (*.*)"), QStringLiteral("Zip Files (*.zip *.ZIP)"),
+                                   QStringLiteral("PDF Files (*.pdf *.PDF)")};
+    const QString start = txtLastPath->text().isEmpty() ? QDir::homePath() : txtLastPath->text();
+    return desktop().openFile(this, QStringLiteral("Select File"), start, imagesOnly ? images : files);
+}
+
 void frmMass::cmdFileSelect_Click(int index) {
     if (index < 0 || index > 2)
         return;
-    const QStringList images{QStringLiteral("Image Files (*.jpg *.JPG)"), QStringLiteral("Image Files (*.gif *.GIF)"),
-                             QStringLiteral("Image Files (*.png *.PNG)")};
-    const QStringList files{QStringLiteral("All Files (*.*)"), QStringLiteral("Zip Files (*.zip *.ZIP)"),
-                            QStringLiteral("PDF Files (*.pdf *.PDF)")};
-    const QString start = txtLastPath->text().isEmpty() ? QDir::homePath() : txtLastPath->text();
-    const QString path = desktop().openFile(this, QStringLiteral("Select File"), start, index == 2 ? files : images);
+    const QString path = ShowOpenFileDialog(index != 2);
     if (path.isEmpty())
         return;
     setChosenFile(index, path);
@@ -780,7 +784,7 @@ void frmMass::cmdSpinner_Click() {
 #endif
 }
 
-void frmMass::lblBy_Click() { desktop().openUrl(QUrl(QLatin1String(kProjectWebPage))); }
+void frmMass::lblBy_Click() { ShellOpen(QLatin1String(kProjectWebPage)); }
 
 // ---- Build ----
 

@@ -73,6 +73,10 @@ public slots:
     void cmdSpinner_Click();
 
 public:
+    // The open-file dialog of the file buttons: the full path, or empty text when cancelled.
+    QString ShowOpenFileDialog(bool imagesOnly);
+
+public:
     // Sets chosen file 1 to a picture made elsewhere (the cover creator).
     void useCover(const QString& path);
 

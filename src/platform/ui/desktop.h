@@ -34,6 +34,9 @@ public:
 };
 
 Desktop& desktop();
+
+// Opens a web address in the browser or a path with its default program.
+bool ShellOpen(const QString& target);
 // Not owned; nullptr returns to the real desktop.
 void setDesktop(Desktop* replacement);
 

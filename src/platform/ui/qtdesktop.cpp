@@ -37,6 +37,12 @@ Desktop* current = nullptr;
 Desktop& desktop() { return current ? *current : realDesktop(); }
 void setDesktop(Desktop* replacement) { current = replacement; }
 
+bool ShellOpen(const QString& target) {
+    if (target.isEmpty())
+        return false;
+    return desktop().openUrl(QUrl::fromUserInput(target));
+}
+
 void QtDesktop::message(QWidget* parent, const QString& text, const QString& title, MessageIcon icon) {
     QMessageBox box(toQt(icon), title, text, QMessageBox::Ok, parent);
     box.exec();

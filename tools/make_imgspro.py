@@ -336,9 +336,9 @@ def city_night():
 
     def shade(x, y):
         c = ramp(sky, y / 400)
-        d = math.hypot(x - 318, y - 88)
+        d = math.hypot(x - 300, y - 238)
         c = mix(c, (255, 244, 214), 0.35 * math.exp(-((d / 60) ** 2)))
-        c = mix(c, hexc("fff3d6"), cover(d - 24))
+        c = mix(c, hexc("fff3d6"), cover(d - 20))
         for left, right, top in buildings:
             if left - 1 <= x <= right + 1 and y >= top - 1:
                 inside = min(cover(left - x), cover(x - right), cover(top - y))

@@ -57,27 +57,99 @@ const std::vector<char>& bmpPlain() {
     return table;
 }
 
-// A place where " " + term + end stands, compared ignoring case.
+// A place where " " + some text + end stands; the text is a candidate
+// term, looked up by its folded form.
 struct Occurrence {
     qsizetype position; // of the space
     qsizetype length;   // through the end character
-    quint32 group;
+    quint32 candidate;
     int end;
 };
 
 bool operator<(const Occurrence& a, const Occurrence& b) {
-    if (a.group != b.group)
-        return a.group < b.group;
+    if (a.candidate != b.candidate)
+        return a.candidate < b.candidate;
     if (a.end != b.end)
         return a.end < b.end;
     return a.position < b.position;
 }
 
-// From each space, the text is hashed forward and looked up at each end
-// character; the scan stops once no term continues past that point.
-std::vector<Occurrence> findOccurrences(const SynonymIndex& index, const std::vector<char16_t>& folded) {
+constexpr quint32 kNone = 0xFFFFFFFFu;
+
+// The distinct folded texts that stand in the article where a term could;
+// small enough to stay in cache while every term of the file is looked up.
+class Candidates {
+public:
+    explicit Candidates(const std::vector<char16_t>& folded) : m_folded(folded) {}
+
+    quint32 add(quint64 hash, qsizetype position, qsizetype length) {
+        if ((m_keys.size() + 1) * 2 > m_slots.size())
+            grow();
+        const std::size_t mask = m_slots.size() - 1;
+        std::size_t i = slotIndex(hash, mask);
+        for (; m_slots[i].id != kNone; i = (i + 1) & mask) {
+            const Slot& slot = m_slots[i];
+            if (slot.hash == hash && same(slot.id, m_folded.data() + position, length))
+                return slot.id;
+        }
+        m_slots[i] = Slot{hash, quint32(m_keys.size())};
+        m_keys.push_back(Key{position, length});
+        return quint32(m_keys.size() - 1);
+    }
+
+    quint32 find(quint64 hash, const char16_t* text, qsizetype length) const {
+        if (m_slots.empty())
+            return kNone;
+        const std::size_t mask = m_slots.size() - 1;
+        for (std::size_t i = slotIndex(hash, mask); m_slots[i].id != kNone; i = (i + 1) & mask) {
+            if (m_slots[i].hash == hash && same(m_slots[i].id, text, length))
+                return m_slots[i].id;
+        }
+        return kNone;
+    }
+
+    qsizetype size() const { return qsizetype(m_keys.size()); }
+
+private:
+    struct Slot {
+        quint64 hash;
+        quint32 id;
+    };
+    struct Key {
+        qsizetype position;
+        qsizetype length;
+    };
+
+    bool same(quint32 id, const char16_t* text, qsizetype length) const {
+        const Key& key = m_keys[id];
+        return key.length == length && std::equal(text, text + length, m_folded.data() + key.position);
+    }
+
+    void grow() {
+        std::vector<Slot> old(std::max<std::size_t>(256, m_slots.size() * 2), Slot{0, kNone});
+        old.swap(m_slots);
+        const std::size_t mask = m_slots.size() - 1;
+        for (const Slot& slot : old) {
+            if (slot.id == kNone)
+                continue;
+            std::size_t i = slotIndex(slot.hash, mask);
+            while (m_slots[i].id != kNone)
+                i = (i + 1) & mask;
+            m_slots[i] = slot;
+        }
+    }
+
+    const std::vector<char16_t>& m_folded;
+    std::vector<Slot> m_slots;
+    std::vector<Key> m_keys;
+};
+
+// From each space, the folded text is hashed forward and noted at each end
+// character; the walk stops once no term continues past that point.
+std::vector<Occurrence> findOccurrences(const SynonymIndex& index, const std::vector<char16_t>& folded,
+                                        Candidates& candidates) {
     std::vector<Occurrence> found;
-    if (index.groupCount() == 0)
+    if (index.terms().empty())
         return found;
     const auto n = qsizetype(folded.size());
     const qsizetype longest = index.maxTermLength();
@@ -89,11 +161,8 @@ std::vector<Occurrence> findOccurrences(const SynonymIndex& index, const std::ve
             const char16_t u = folded[q];
             const int end = endIndex(u);
             if (end >= 0) {
-                if (q > p + 1) {
-                    const quint32 group = index.findGroup(hash, folded.data() + p + 1, q - p - 1);
-                    if (group != SynonymIndex::kNone)
-                        found.push_back({p, q - p + 1, group, end});
-                }
+                if (q > p + 1)
+                    found.push_back({p, q - p + 1, candidates.add(hash, p + 1, q - p - 1), end});
                 if (!index.maybePrefix(hash))
                     break;
             }
@@ -102,7 +171,47 @@ std::vector<Occurrence> findOccurrences(const SynonymIndex& index, const std::ve
             hash = hashStep(hash, u);
         }
     }
+    std::sort(found.begin(), found.end());
     return found;
+}
+
+// The first time each distinct term that stands in the article is tried: the
+// lines in order, the items of each in order.
+struct Try {
+    quint32 term; // index into the terms of the file
+    quint32 line;
+    quint32 candidate;
+};
+
+// tryOfTerm, when given, receives for every item of the file the try that
+// stands for its text, or kNone.
+std::vector<Try> firstTries(const SynonymIndex& index, const Candidates& candidates,
+                            std::vector<quint32>* tryOfTerm = nullptr) {
+    std::vector<Try> tries;
+    std::vector<quint32> latest(candidates.size(), kNone); // per candidate, its tries chained
+    std::vector<quint32> earlier;
+    const auto& terms = index.terms();
+    if (tryOfTerm)
+        tryOfTerm->assign(terms.size(), kNone);
+    for (qsizetype line = 0; line < index.lineCount(); ++line) {
+        for (quint32 t = index.itemsBegin(line); t != index.itemsEnd(line); ++t) {
+            const quint32 candidate = candidates.find(terms[t].hash, index.foldedText(t), terms[t].length);
+            if (candidate == kNone)
+                continue;
+            quint32 k = latest[candidate];
+            while (k != kNone && index.termText(tries[k].term) != index.termText(t))
+                k = earlier[k];
+            if (k == kNone) {
+                k = quint32(tries.size());
+                earlier.push_back(latest[candidate]);
+                latest[candidate] = k;
+                tries.push_back(Try{t, quint32(line), candidate});
+            }
+            if (tryOfTerm)
+                (*tryOfTerm)[t] = k;
+        }
+    }
+    return tries;
 }
 
 std::vector<char16_t> foldedUnits(QStringView text) {
@@ -165,18 +274,9 @@ RewriteResult rewriteIndexed(const QString& text, const SynonymDb& synonyms) {
     const qint64 words = count_words(text);
     const qsizetype n = text.size();
     const QString lowered = text.toLower();
-    std::vector<Occurrence> occurrences = findOccurrences(index, foldedUnits(text));
-    std::sort(occurrences.begin(), occurrences.end());
-
-    std::vector<quint32> tries;
-    for (std::size_t i = 0; i < occurrences.size(); ++i) {
-        if (i > 0 && occurrences[i].group == occurrences[i - 1].group)
-            continue;
-        for (quint32 id = index.groupHead(occurrences[i].group); id != SynonymIndex::kNone;
-             id = index.terms()[id].nextInGroup)
-            tries.push_back(id);
-    }
-    std::sort(tries.begin(), tries.end());
+    const std::vector<char16_t> folded = foldedUnits(text);
+    Candidates candidates(folded);
+    const std::vector<Occurrence> occurrences = findOccurrences(index, folded, candidates);
 
     std::vector<char> consumed(n, 0);
     const auto untouched = [&](const Occurrence& o) {
@@ -191,21 +291,20 @@ RewriteResult rewriteIndexed(const QString& text, const SynonymDb& synonyms) {
     std::vector<Replacement> replacements;
     QStringList inserts;
 
-    for (const quint32 id : tries) {
-        const SynonymIndex::Term& term = index.terms()[id];
-        const QStringView termText = index.termText(id);
+    for (const Try& attempt : firstTries(index, candidates)) {
+        const QStringView term = index.termText(attempt.term);
         for (int end = 0; end < 4; ++end) {
-            const Occurrence key{0, 0, term.group, end};
+            const Occurrence key{0, 0, attempt.candidate, end};
             const auto first = std::lower_bound(occurrences.begin(), occurrences.end(), key);
             auto last = first;
-            while (last != occurrences.end() && last->group == term.group && last->end == end)
+            while (last != occurrences.end() && last->candidate == attempt.candidate && last->end == end)
                 ++last;
             const bool found = std::any_of(first, last, [&](const Occurrence& o) {
-                return untouched(o) && QStringView(lowered).mid(o.position + 1, termText.size()) == termText;
+                return untouched(o) && QStringView(lowered).mid(o.position + 1, term.size()) == term;
             });
             if (!found)
                 continue;
-            inserts.append(markedInsert(RuleWithoutTerm(index.lines()[term.line], termText.toString()), end));
+            inserts.append(markedInsert(RuleWithoutTerm(index.line(attempt.line).toString(), term.toString()), end));
             for (auto o = first; o != last; ++o) {
                 if (!untouched(*o))
                     continue;
@@ -236,33 +335,38 @@ RewriteResult rewriteExact(const QString& text, const SynonymDb& synonyms) {
     // A replacement never makes a search text appear (see rewriteIndexed), so
     // a term can only be found if the article as it starts holds it.
     const QString lowered = text.toLower();
-    std::vector<char> present(index.terms().size(), 0);
-    for (const Occurrence& o : findOccurrences(index, foldedUnits(lowered))) {
-        const QStringView here = QStringView(lowered).mid(o.position + 1, o.length - 2);
-        for (quint32 id = index.groupHead(o.group); id != SynonymIndex::kNone; id = index.terms()[id].nextInGroup) {
-            if (index.termText(id) == here)
-                present[id] = 1;
-        }
+    const std::vector<char16_t> folded = foldedUnits(lowered);
+    Candidates candidates(folded);
+    const std::vector<Occurrence> occurrences = findOccurrences(index, folded, candidates);
+    std::vector<quint32> tryOfTerm;
+    const std::vector<Try> tries = firstTries(index, candidates, &tryOfTerm);
+    std::vector<char> tryFinds(tries.size(), 0);
+    for (std::size_t k = 0; k < tries.size(); ++k) {
+        const QStringView term = index.termText(tries[k].term);
+        auto o = std::lower_bound(occurrences.begin(), occurrences.end(), Occurrence{0, 0, tries[k].candidate, 0});
+        for (; o != occurrences.end() && o->candidate == tries[k].candidate && !tryFinds[k]; ++o)
+            tryFinds[k] = QStringView(lowered).mid(o->position + 1, term.size()) == term;
     }
+    const auto present = [&](quint32 item) { return tryOfTerm[item] != kNone && tryFinds[tryOfTerm[item]]; };
 
     QString work = text;
     qint64 replacements = 0;
-    const quint32* itemsBegin = nullptr;
-    const quint32* itemsEnd = nullptr;
-    for (qsizetype line = 0; line < index.lines().size(); ++line) {
+    quint32 itemsBegin = 0;
+    quint32 itemsEnd = 0;
+    for (qsizetype line = 0; line < index.lineCount(); ++line) {
         if (index.braced(line)) {
             itemsBegin = index.itemsBegin(line);
             itemsEnd = index.itemsEnd(line);
         }
-        for (const quint32* item = itemsBegin; item != itemsEnd; ++item) {
-            if (!present[*item])
+        for (quint32 item = itemsBegin; item != itemsEnd; ++item) {
+            if (!present(item))
                 continue;
-            const QString term = index.termText(*item).toString();
+            const QString term = index.termText(item).toString();
             for (int end = 0; end < 4; ++end) {
                 const QString find = u' ' + term + kEnds[end];
                 if (!work.toLower().contains(find))
                     continue;
-                const QString rule = RuleWithoutTerm(index.lines()[line], term);
+                const QString rule = RuleWithoutTerm(index.line(line).toString(), term);
                 work = ReplaceText(work, find, u' ' + rule + kEnds[end], 1, replacements);
             }
         }

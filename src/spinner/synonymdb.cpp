@@ -4,6 +4,8 @@
 #include "textfiles.h"
 #include "tools.h"
 
+#include <algorithm>
+
 namespace tandrel {
 
 bool isBracedRule(QStringView line) {
@@ -27,29 +29,6 @@ QString RuleWithoutTerm(const QString& line, const QString& term) {
 
 namespace detail {
 
-namespace {
-quint64 slotIndex(quint64 hash, std::size_t mask) {
-    return ((hash * 0x9E3779B97F4A7C15ULL) >> 20) & mask;
-}
-} // namespace
-
-quint32 SynonymIndex::findGroup(quint64 hash, const char16_t* key, qsizetype length) const {
-    if (m_slots.empty())
-        return kNone;
-    const std::size_t mask = m_slots.size() - 1;
-    for (std::size_t i = slotIndex(hash, mask);; i = (i + 1) & mask) {
-        const Slot& slot = m_slots[i];
-        if (slot.group == kNone)
-            return kNone;
-        if (slot.hash != hash)
-            continue;
-        const Term& head = m_terms[m_groupHead[slot.group]];
-        if (head.length == length &&
-            std::equal(key, key + length, m_folded.begin() + head.offset))
-            return slot.group;
-    }
-}
-
 bool SynonymIndex::maybePrefix(quint64 hash) const {
     if (m_prefixes.empty())
         return false;
@@ -63,20 +42,9 @@ bool SynonymIndex::maybePrefix(quint64 hash) const {
     }
 }
 
-void SynonymIndex::insertGroup(quint64 hash, quint32 group) {
-    if ((m_groupHead.size() + 1) * 2 > m_slots.size()) {
-        std::vector<Slot> old(std::max<std::size_t>(1024, m_slots.size() * 2), Slot{0, kNone});
-        old.swap(m_slots);
-        for (const Slot& slot : old) {
-            if (slot.group != kNone)
-                insertGroup(slot.hash, slot.group);
-        }
-    }
-    const std::size_t mask = m_slots.size() - 1;
-    std::size_t i = slotIndex(hash, mask);
-    while (m_slots[i].group != kNone)
-        i = (i + 1) & mask;
-    m_slots[i] = Slot{hash, group};
+void SynonymIndex::reserve(qsizetype characters) {
+    m_text.reserve(m_text.size() + std::size_t(characters + characters / 8));
+    m_terms.reserve(m_terms.size() + std::size_t(characters / 8));
 }
 
 void SynonymIndex::insertPrefix(quint64 hash) {
@@ -101,75 +69,68 @@ void SynonymIndex::insertPrefix(quint64 hash) {
     ++m_prefixCount;
 }
 
-quint32 SynonymIndex::termId(QStringView exact, const std::vector<char16_t>& folded) {
+void SynonymIndex::addTerm(quint32 offset, quint32 length) {
     quint64 hash = kHashSeed;
-    for (char16_t u : folded)
-        hash = hashStep(hash, u);
-    const quint32 group = findGroup(hash, folded.data(), qsizetype(folded.size()));
-    if (group != kNone) {
-        for (quint32 id = m_groupHead[group]; id != kNone; id = m_terms[id].nextInGroup) {
-            if (termText(id) == exact)
-                return id;
-        }
+    bool foldsToItself = true;
+    bool holdsEnd = false;
+    if (m_scratch.size() < length)
+        m_scratch.resize(length);
+    const char16_t* exact = m_text.data() + offset;
+    for (quint32 i = 0; i < length; ++i) {
+        const char16_t folded = foldUnit(exact[i]);
+        m_scratch[i] = folded;
+        foldsToItself = foldsToItself && folded == exact[i];
+        holdsEnd = holdsEnd || endIndex(folded) >= 0;
+        hash = hashStep(hash, folded);
     }
-
-    const auto id = quint32(m_terms.size());
-    const auto offset = quint32(m_exact.size());
-    m_exact.insert(m_exact.end(), exact.utf16(), exact.utf16() + exact.size());
-    m_folded.insert(m_folded.end(), folded.begin(), folded.end());
-    Term term{offset, quint32(exact.size()), quint32(m_lines.size() - 1), group, kNone};
-    if (group == kNone) {
-        term.group = quint32(m_groupHead.size());
-        m_groupHead.push_back(id);
-        m_groupTail.push_back(id);
-        insertGroup(hash, term.group);
+    quint32 folded = offset;
+    if (!foldsToItself) {
+        folded = quint32(m_text.size());
+        m_text.append(m_scratch.data(), length);
+    }
+    m_terms.push_back(Term{hash, offset, folded, length});
+    m_maxTermLength = std::max(m_maxTermLength, qsizetype(length));
+    if (holdsEnd) {
         // Prefixes that a scan must walk past an end character to complete.
         quint64 prefix = kHashSeed;
-        for (char16_t u : folded) {
-            if (endIndex(u) >= 0)
+        for (quint32 i = 0; i < length; ++i) {
+            if (endIndex(m_scratch[i]) >= 0)
                 insertPrefix(prefix);
-            prefix = hashStep(prefix, u);
+            prefix = hashStep(prefix, m_scratch[i]);
         }
-        m_maxTermLength = std::max(m_maxTermLength, qsizetype(folded.size()));
-    } else {
-        m_terms[m_groupTail[group]].nextInGroup = id;
-        m_groupTail[group] = id;
     }
-    m_terms.push_back(term);
-    return id;
 }
 
-void SynonymIndex::addLine(const QString& line) {
-    m_lines.append(line);
+void SynonymIndex::addLine(QStringView line) {
+    const auto offset = quint32(m_text.size());
+    m_text.append(line.utf16(), std::size_t(line.size()));
+    m_lineOffset.push_back(offset);
+    m_lineLength.push_back(quint32(line.size()));
     const bool isBraced = isBracedRule(line);
     m_braced.push_back(isBraced ? 1 : 0);
     if (isBraced) {
-        // Same terms as LoadRule, without building a list per line.
-        QString withoutBraces;
-        QStringView bare = QStringView(line).mid(1, line.size() - 2);
-        if (bare.contains(u'{') || bare.contains(u'}')) {
-            withoutBraces = bare.toString();
-            withoutBraces.remove(u'{');
-            withoutBraces.remove(u'}');
-            bare = withoutBraces;
-        }
-        std::vector<char16_t> folded;
-        qsizetype start = 0;
-        while (start <= bare.size()) {
-            qsizetype end = bare.indexOf(u'|', start);
-            if (end < 0)
-                end = bare.size();
-            if (end > start) {
-                const QStringView term = bare.mid(start, end - start);
-                folded.resize(term.size());
-                for (qsizetype i = 0; i < term.size(); ++i)
-                    folded[i] = foldUnit(term[i].unicode());
-                m_items.push_back(termId(term, folded));
+        // Same terms as LoadRule: braces out, split at "|", empty parts dropped.
+        quint32 bare = offset + 1;
+        auto bareLength = quint32(line.size() - 2);
+        const QStringView inner = line.mid(1, line.size() - 2);
+        if (std::any_of(inner.begin(), inner.end(), [](QChar c) { return c == u'{' || c == u'}'; })) {
+            bare = quint32(m_text.size());
+            for (const QChar c : inner) {
+                if (c != u'{' && c != u'}')
+                    m_text.push_back(c.unicode());
             }
+            bareLength = quint32(m_text.size()) - bare;
+        }
+        for (quint32 start = 0; start <= bareLength;) {
+            quint32 end = start;
+            while (end < bareLength && m_text[bare + end] != u'|')
+                ++end;
+            if (end > start)
+                addTerm(bare + start, end - start);
             start = end + 1;
         }
     }
-    m_itemBegin.push_back(quint32(m_items.size()));
+    m_itemBegin.push_back(quint32(m_terms.size()));
 }
 
 } // namespace detail
@@ -177,21 +138,32 @@ void SynonymIndex::addLine(const QString& line) {
 SynonymDb::SynonymDb() : m_index(std::make_shared<const detail::SynonymIndex>()) {}
 SynonymDb::SynonymDb(std::shared_ptr<const detail::SynonymIndex> index) : m_index(std::move(index)) {}
 
-const QStringList& SynonymDb::lines() const { return m_index->lines(); }
+qsizetype SynonymDb::lineCount() const { return m_index->lineCount(); }
+QString SynonymDb::line(qsizetype i) const { return m_index->line(i).toString(); }
+
+QStringList SynonymDb::lines() const {
+    QStringList all;
+    all.reserve(lineCount());
+    for (qsizetype i = 0; i < lineCount(); ++i)
+        all.append(line(i));
+    return all;
+}
 
 SynonymDbBuilder::SynonymDbBuilder() : m_index(std::make_unique<detail::SynonymIndex>()) {}
 SynonymDbBuilder::~SynonymDbBuilder() = default;
 SynonymDbBuilder::SynonymDbBuilder(SynonymDbBuilder&&) noexcept = default;
 SynonymDbBuilder& SynonymDbBuilder::operator=(SynonymDbBuilder&&) noexcept = default;
 
-void SynonymDbBuilder::addLine(const QString& line) { m_index->addLine(line); }
+void SynonymDbBuilder::addLine(QStringView line) { m_index->addLine(line); }
+
+void SynonymDbBuilder::reserve(qsizetype characters) { m_index->reserve(characters); }
 
 void SynonymDbBuilder::addLines(const QStringList& lines) {
     for (const QString& line : lines)
         m_index->addLine(line);
 }
 
-qsizetype SynonymDbBuilder::lineCount() const { return m_index->lines().size(); }
+qsizetype SynonymDbBuilder::lineCount() const { return m_index->lineCount(); }
 
 SynonymDb SynonymDbBuilder::finish() {
     std::shared_ptr<const detail::SynonymIndex> done = std::move(m_index);
@@ -206,10 +178,29 @@ SynonymDb synonymDbFromLines(const QStringList& lines) {
 }
 
 Result<SynonymDb> loadSynonymDb(const QString& path) {
-    auto lines = LoadListFile(path);
-    if (!lines)
-        return Result<SynonymDb>::failure(lines.error());
-    return synonymDbFromLines(lines.value());
+    const auto text = LoadTextFile(path);
+    if (!text)
+        return Result<SynonymDb>::failure(text.error());
+    const QString& all = text.value();
+    SynonymDbBuilder builder;
+    builder.reserve(all.size());
+    // The lines LoadListFile gives, without a QString for each: CR LF, LF and
+    // CR end a line, a last line end makes no empty line, and a file that is
+    // a single line end has no lines.
+    const bool onlyLineEnd = all == u"\n" || all == u"\r" || all == u"\r\n";
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < all.size() && !onlyLineEnd; ++i) {
+        const QChar c = all[i];
+        if (c != u'\n' && c != u'\r')
+            continue;
+        builder.addLine(QStringView(all).mid(start, i - start));
+        if (c == u'\r' && i + 1 < all.size() && all[i + 1] == u'\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < all.size() && !onlyLineEnd)
+        builder.addLine(QStringView(all).mid(start));
+    return builder.finish();
 }
 
 } // namespace tandrel

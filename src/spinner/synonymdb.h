@@ -32,8 +32,10 @@ class SynonymDb {
 public:
     SynonymDb(); // no rule lines: a rewrite replaces nothing
 
-    const QStringList& lines() const;
-    qsizetype lineCount() const { return lines().size(); }
+    qsizetype lineCount() const;
+    QString line(qsizetype i) const;
+    // Every line, built anew on each call (a large file has many).
+    QStringList lines() const;
     const detail::SynonymIndex& index() const { return *m_index; }
 
 private:
@@ -51,8 +53,10 @@ public:
     SynonymDbBuilder(SynonymDbBuilder&&) noexcept;
     SynonymDbBuilder& operator=(SynonymDbBuilder&&) noexcept;
 
-    void addLine(const QString& line);
+    void addLine(QStringView line);
     void addLines(const QStringList& lines);
+    // Room for about this many characters of rule lines still to come.
+    void reserve(qsizetype characters);
     qsizetype lineCount() const;
     // Hands over everything added; the builder starts empty again.
     SynonymDb finish();

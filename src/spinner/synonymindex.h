@@ -1,14 +1,15 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
-// What a loaded synonym file is turned into once, so that a rewrite can look
-// terms up by the text around each space instead of searching the article
-// for every term of every line.
+// What a loaded synonym file is turned into once: every term of every braced
+// line with the hash of its case-folded text, in file order. A rewrite puts
+// the few thousand places of its article into a small table and streams the
+// terms past it, instead of searching the article for every term.
 namespace tandrel::detail {
 
 // Case folding one UTF-16 unit at a time, as Qt's case-insensitive search
@@ -44,63 +45,61 @@ inline constexpr char16_t kEnds[4] = {u' ', u',', u'.', u':'};
 inline constexpr quint64 kHashSeed = 0xcbf29ce484222325ULL;
 inline quint64 hashStep(quint64 h, char16_t u) { return (h ^ u) * 0x100000001b3ULL; }
 
+inline std::size_t slotIndex(quint64 hash, std::size_t mask) {
+    hash ^= hash >> 29;
+    hash *= 0xBF58476D1CE4E5B9ULL;
+    hash ^= hash >> 32;
+    return std::size_t(hash) & mask;
+}
+
 class SynonymIndex {
 public:
-    // One distinct term, as written in the file. Ids follow the order in
-    // which a rewrite first tries each term (line, then position in line).
+    // One item of a braced line, as written in the file; repeats are kept.
     struct Term {
-        quint32 offset;      // into exact/folded
+        quint64 hash;   // of the folded text
+        quint32 offset; // of the exact text in the buffer
+        quint32 folded; // of the folded text (== offset when folding changes nothing)
         quint32 length;
-        quint32 line;        // first braced line that holds it
-        quint32 group;       // terms with the same folded text share a group
-        quint32 nextInGroup; // kNone at the end
     };
-    static constexpr quint32 kNone = 0xFFFFFFFFu;
 
-    void addLine(const QString& line);
+    // Room for about this many more characters of rule lines.
+    void reserve(qsizetype characters);
+    void addLine(QStringView line);
 
-    const QStringList& lines() const { return m_lines; }
+    qsizetype lineCount() const { return qsizetype(m_lineOffset.size()); }
+    QStringView line(qsizetype i) const { return view(m_lineOffset[i], m_lineLength[i]); }
     bool braced(qsizetype line) const { return m_braced[line] != 0; }
-    // Term ids of a braced line's items, in order, repeats kept.
-    const quint32* itemsBegin(qsizetype line) const { return m_items.data() + m_itemBegin[line]; }
-    const quint32* itemsEnd(qsizetype line) const { return m_items.data() + m_itemBegin[line + 1]; }
+    // The items of a braced line are terms()[itemsBegin(line) .. itemsEnd(line)).
+    quint32 itemsBegin(qsizetype line) const { return m_itemBegin[line]; }
+    quint32 itemsEnd(qsizetype line) const { return m_itemBegin[line + 1]; }
 
     const std::vector<Term>& terms() const { return m_terms; }
-    QStringView termText(quint32 id) const {
-        const Term& t = m_terms[id];
-        return QStringView(m_exact.data() + t.offset, t.length);
-    }
-    quint32 groupHead(quint32 group) const { return m_groupHead[group]; }
-    qsizetype groupCount() const { return qsizetype(m_groupHead.size()); }
+    QStringView termText(quint32 i) const { return view(m_terms[i].offset, m_terms[i].length); }
+    const char16_t* foldedText(quint32 i) const { return m_text.data() + m_terms[i].folded; }
     qsizetype maxTermLength() const { return m_maxTermLength; }
 
-    // The group whose folded text is key (hash: its hash), or kNone.
-    quint32 findGroup(quint64 hash, const char16_t* key, qsizetype length) const;
     // False only when no folded term continues past an end character after
     // a prefix with this hash; a true answer may be wrong and costs a little.
     bool maybePrefix(quint64 hash) const;
 
 private:
-    quint32 termId(QStringView exact, const std::vector<char16_t>& folded);
-    void insertGroup(quint64 hash, quint32 group);
+    QStringView view(quint32 offset, quint32 length) const {
+        return QStringView(m_text.data() + offset, qsizetype(length));
+    }
+    void addTerm(quint32 offset, quint32 length);
     void insertPrefix(quint64 hash);
 
-    QStringList m_lines;
+    // Every line, then behind it what the terms need that the line does not
+    // hold as such: the line without its inner braces, folded terms.
+    std::u16string m_text;
+    std::vector<quint32> m_lineOffset;
+    std::vector<quint32> m_lineLength;
     std::vector<char> m_braced;
     std::vector<quint32> m_itemBegin{0};
-    std::vector<quint32> m_items;
     std::vector<Term> m_terms;
-    std::vector<char16_t> m_exact;
-    std::vector<char16_t> m_folded; // same offsets as m_exact
-    std::vector<quint32> m_groupHead;
-    std::vector<quint32> m_groupTail;
     qsizetype m_maxTermLength = 0;
+    std::vector<char16_t> m_scratch;
 
-    struct Slot {
-        quint64 hash;
-        quint32 group; // kNone: empty
-    };
-    std::vector<Slot> m_slots;
     std::vector<quint64> m_prefixes; // 0: empty
     qsizetype m_prefixCount = 0;
 };

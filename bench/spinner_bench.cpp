@@ -1,0 +1,252 @@
+// Times the rewrite engine against the line-by-line reference on the same
+// inputs: a generated 5,000-word English article with the shipped synonym
+// file, and with a generated 100,000-line synonym file.
+//
+//   tandrel-bench-spinner [--synonyms FILE] [--runs N] [--reference-lines N] [--save-synthetic FILE]
+//                         [--engine-only]
+//
+// --reference-lines N times the reference on the first N rule lines only and
+// scales the time up linearly (said so in the output); by default it runs whole.
+
+#include "referencerewrite.h"
+#include "rewrite.h"
+#include "synonymdb.h"
+#include "textfiles.h"
+#include "tools.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+using namespace tandrel;
+
+namespace {
+
+const char* const kCommonWords[] = {
+    "the", "of", "and", "to", "a", "in", "is", "it", "you", "that", "he", "was", "for", "on", "are",
+    "with", "as", "I", "his", "they", "be", "at", "one", "have", "this", "from", "or", "had", "by",
+    "not", "but", "what", "some", "we", "can", "out", "other", "were", "all", "there", "when", "up",
+    "use", "your", "how", "said", "an", "each", "she", "which", "do", "their", "time", "if", "will",
+    "way", "about", "many", "then", "them", "would", "like", "so", "these", "her", "long", "make",
+    "thing", "see", "him", "two", "has", "look", "more", "day", "could", "go", "come", "did", "my",
+    "no", "most", "who", "over", "know", "than", "call", "first", "people", "may", "down", "side",
+    "been", "now", "find", "any", "new", "work", "part", "take", "get", "place", "made", "live",
+    "where", "after", "back", "little", "only", "round", "man", "year", "came", "show", "every",
+    "good", "me", "give", "our", "under", "name", "very", "through", "just", "form", "much", "great",
+    "think", "say", "help", "low", "line", "before", "turn", "cause", "same", "mean", "differ",
+    "move", "right", "boy", "old", "too", "does", "tell", "sentence", "set", "three", "want", "air",
+    "well", "also", "play", "small", "end", "put", "home", "read", "hand", "port", "large", "spell",
+    "add", "even", "land", "here", "must", "big", "high", "such", "follow", "act", "why", "ask"};
+
+QStringList termsOf(const QStringList& lines) {
+    QStringList terms;
+    for (const QString& line : lines) {
+        if (isBracedRule(line))
+            terms << LoadRule(line, {});
+    }
+    return terms;
+}
+
+// Sentences of common words and synonym-file words, capitalised, with commas,
+// full stops and paragraphs.
+QString makeArticle(const QStringList& synonymTerms, int words) {
+    QRandomGenerator random(1);
+    QStringList common;
+    for (const char* word : kCommonWords)
+        common << QString::fromLatin1(word);
+    QString article;
+    int sentenceLeft = 0;
+    int sentences = 0;
+    for (int i = 0; i < words;) {
+        const bool fromSynonyms = !synonymTerms.isEmpty() && random.bounded(100) < 40;
+        QString word = fromSynonyms ? synonymTerms[random.bounded(int(synonymTerms.size()))]
+                                    : common[random.bounded(int(common.size()))];
+        i += int(word.count(u' ')) + 1;
+        if (sentenceLeft == 0) {
+            sentenceLeft = 8 + random.bounded(14);
+            word[0] = word[0].toUpper();
+        }
+        article += word;
+        if (--sentenceLeft == 0 || i >= words) {
+            article += u'.';
+            sentenceLeft = 0;
+            if (++sentences % 6 == 0 && i < words)
+                article += QStringLiteral("\n\n");
+            else if (i < words)
+                article += u' ';
+        } else {
+            article += random.bounded(12) == 0 ? QStringLiteral(", ") : QStringLiteral(" ");
+        }
+    }
+    return article;
+}
+
+QString pseudoWord(QRandomGenerator& random) {
+    static const char* const syllables[] = {"ka", "lo", "mi", "sen", "tar", "vu", "dre", "pol", "qui", "ran",
+                                            "bel", "cor", "fi", "gha", "jun", "nex", "os", "pra", "sul", "wen"};
+    QString word;
+    const int count = 2 + random.bounded(3);
+    for (int i = 0; i < count; ++i)
+        word += QString::fromLatin1(syllables[random.bounded(20)]);
+    return word;
+}
+
+// Mostly invented words, one term in ten a word of the article's vocabulary
+// (so terms stand in several lines), some multi-word terms, a few unbraced
+// and empty lines.
+QStringList makeSyntheticSynonyms(const QStringList& vocabulary, int lineCount) {
+    QRandomGenerator random(2);
+    QStringList lines;
+    lines.reserve(lineCount);
+    for (int i = 0; i < lineCount; ++i) {
+        const int kind = random.bounded(100);
+        if (kind == 0) {
+            lines << QString();
+            continue;
+        }
+        if (kind < 3) {
+            lines << QStringLiteral("note ") + pseudoWord(random);
+            continue;
+        }
+        QStringList terms;
+        const int count = 2 + random.bounded(4);
+        for (int t = 0; t < count; ++t) {
+            const int pick = random.bounded(100);
+            if (pick < 10)
+                terms << vocabulary[random.bounded(int(vocabulary.size()))].toLower();
+            else if (pick < 20)
+                terms << pseudoWord(random) + u' ' + pseudoWord(random);
+            else
+                terms << pseudoWord(random);
+        }
+        lines << u'{' + terms.join(u'|') + u'}';
+    }
+    return lines;
+}
+
+double msSince(const QElapsedTimer& timer) { return double(timer.nsecsElapsed()) / 1e6; }
+
+struct EngineRun {
+    double load;
+    double rewrite;
+    double total;
+};
+
+bool runCase(const char* title, const QString& synonymPath, const QString& article, int runs,
+             qsizetype referenceLines, bool engineOnly) {
+    const auto lines = LoadListFile(synonymPath);
+    if (!lines) {
+        std::fprintf(stderr, "%s\n", qPrintable(lines.error()));
+        return false;
+    }
+    std::printf("\n%s: %s (%lld lines)\n", title, qPrintable(QDir::toNativeSeparators(synonymPath)),
+                static_cast<long long>(lines->size()));
+
+    // Engine: load the file and rewrite, as the window and the command line do.
+    std::vector<EngineRun> timings;
+    RewriteResult engine;
+    for (int i = 0; i < runs; ++i) {
+        seedRandomNumbers(7);
+        QElapsedTimer timer;
+        timer.start();
+        const auto db = loadSynonymDb(synonymPath);
+        const double loaded = msSince(timer);
+        engine = Reescribir(article, db.value());
+        const double total = msSince(timer);
+        timings.push_back({loaded, total - loaded, total});
+    }
+    const auto median = [&](double EngineRun::*field) {
+        std::vector<double> values;
+        for (const EngineRun& run : timings)
+            values.push_back(run.*field);
+        std::sort(values.begin(), values.end());
+        return values[values.size() / 2];
+    };
+    const double engineTotal = median(&EngineRun::total);
+    std::printf("  engine:    load %.1f ms + rewrite %.1f ms = %.1f ms (median of %d runs; first run %.1f ms)\n",
+                median(&EngineRun::load), median(&EngineRun::rewrite), engineTotal, runs, timings.front().total);
+    std::printf("             %s\n", qPrintable(engine.report));
+
+    if (engineOnly)
+        return true;
+
+    // Reference: the same file through LoadListFile, then the walk over every line.
+    const bool partial = referenceLines > 0 && referenceLines < lines->size();
+    const QStringList referenceRules = partial ? lines->mid(0, referenceLines) : lines.value();
+    seedRandomNumbers(7);
+    QElapsedTimer timer;
+    timer.start();
+    const QStringList reloaded = LoadListFile(synonymPath).value().mid(0, referenceRules.size());
+    const test::ReferenceResult reference = test::referenceReescribir(article, reloaded);
+    double referenceMs = msSince(timer);
+    if (partial) {
+        std::printf("  reference: %.1f ms on the first %lld lines, scaled linearly to %lld lines:\n",
+                    referenceMs, static_cast<long long>(referenceRules.size()),
+                    static_cast<long long>(lines->size()));
+        referenceMs *= double(lines->size()) / double(referenceRules.size());
+        std::printf("             about %.0f ms (1 run; outputs not compared)\n", referenceMs);
+    } else {
+        const bool same = reference.spinText == engine.spinText && reference.replacementCount == engine.replacementCount &&
+                          reference.report == engine.report;
+        std::printf("  reference: %.1f ms (1 run); same text and count as the engine: %s\n", referenceMs,
+                    same ? "yes" : "NO");
+        if (!same)
+            return false;
+    }
+    std::printf("  ratio:     reference / engine = %.0fx\n", referenceMs / engineTotal);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QString shipped = QStringLiteral(TANDREL_SHIPPED_DATA_DIR "/rwdb.txt");
+    int runs = 15;
+    qsizetype referenceLines = 0;
+    QString saveSynthetic;
+    QStringList args = app.arguments().mid(1);
+    const bool engineOnly = args.removeAll(QStringLiteral("--engine-only")) > 0;
+    for (qsizetype i = 0; i + 1 < args.size(); i += 2) {
+        if (args[i] == QLatin1String("--synonyms"))
+            shipped = args[i + 1];
+        else if (args[i] == QLatin1String("--runs"))
+            runs = std::max(1, args[i + 1].toInt());
+        else if (args[i] == QLatin1String("--reference-lines"))
+            referenceLines = args[i + 1].toLongLong();
+        else if (args[i] == QLatin1String("--save-synthetic"))
+            saveSynthetic = args[i + 1];
+    }
+
+    const auto shippedLines = LoadListFile(shipped);
+    if (!shippedLines) {
+        std::fprintf(stderr, "%s\n", qPrintable(shippedLines.error()));
+        return 1;
+    }
+    const QStringList synonymTerms = termsOf(shippedLines.value());
+    const QString article = makeArticle(synonymTerms, 5000);
+    std::printf("Article: %lld characters, generated from common words and the shipped file's terms\n",
+                static_cast<long long>(article.size()));
+
+    QTemporaryDir dir;
+    const QString synthetic =
+        saveSynthetic.isEmpty() ? dir.filePath(QStringLiteral("rwdb-100000.txt")) : saveSynthetic;
+    QStringList vocabulary = synonymTerms;
+    for (const char* word : kCommonWords)
+        vocabulary << QString::fromLatin1(word);
+    const Status saved = SaveTextFile(synthetic, makeSyntheticSynonyms(vocabulary, 100000).join(u'\n') + u'\n');
+    if (!saved) {
+        std::fprintf(stderr, "%s\n", qPrintable(saved.error()));
+        return 1;
+    }
+
+    const bool ok = runCase("Shipped synonym file", shipped, article, runs, 0, engineOnly) &&
+                    runCase("Synthetic synonym file", synthetic, article, runs, referenceLines, engineOnly);
+    return ok ? 0 : 1;
+}

@@ -775,7 +775,7 @@ void frmMass::cmdPro_Click() {
 
 void frmMass::cmdSpinner_Click() {
 #ifdef TANDREL_HAS_SPINNER
-    auto* spinner = new frmQuickSpinner(m_paths, this);
+    auto* spinner = new frmQuickSpinner(m_paths, lblSelected, this);
     spinner->setAttribute(Qt::WA_DeleteOnClose);
     spinner->show();
 #else

@@ -365,6 +365,7 @@ private slots:
         frmCoverCreator dlg(app.paths());
         auto* list = control<QListWidget>(dlg, "FileCovers");
         list->setCurrentRow(1);
+        type(dlg, "txtAdText", 0, QStringLiteral("MMM"));
         const QImage shown = dlg.canvas().image();
 
         writePlain(app.library("0_new.jpg"), QColor(0, 128, 0), QSize(400, 450), "JPEG");
@@ -376,7 +377,7 @@ private slots:
         QCOMPARE(list->count(), 2);
         QCOMPARE(list->item(0)->text(), QStringLiteral("0_new.jpg"));
         QCOMPARE(list->item(1)->text(), QStringLiteral("b_black.jpg"));
-        // The chosen picture stays chosen, and the canvas is not repainted.
+        // The chosen picture stays chosen, and the canvas (text included) is not repainted.
         QCOMPARE(list->currentItem()->text(), QStringLiteral("b_black.jpg"));
         QCOMPARE(dlg.canvas().image(), shown);
     }

@@ -48,7 +48,9 @@ std::optional<double> twipsToPixels(const QString& text) {
     return *value / TwipsPerPixel;
 }
 
-QString twipsText(double twips) { return QString::number(twips, 'g', QLocale::FloatingPointShortest); }
+QString twipsText(double twips) {
+    return QString::number(twips, 'g', QLocale::FloatingPointShortest);
+}
 
 CoverCanvas::CoverCanvas() : m_image(CoverWidth, CoverHeight, QImage::Format_RGB32) {
     m_image.setDotsPerMeterX(DotsPerMeter);
@@ -100,7 +102,8 @@ void CoverCanvas::print(const CoverLine& line) {
     m_position = QPointF(0, m_position.y() + metrics.height());
 }
 
-void CoverCanvas::render(const CoverLine& line1, const CoverLine& line2, const QString& backgroundPath) {
+void CoverCanvas::render(const CoverLine& line1, const CoverLine& line2,
+                         const QString& backgroundPath) {
     if (line1.text.isEmpty())
         return;
     clear();
@@ -119,8 +122,9 @@ Status CoverCanvas::save(const QString& path) const {
     writer.setQuality(JpegQuality);
     writer.setOptimizedWrite(true);
     if (!writer.write(m_image)) {
-        return Status::failure(QStringLiteral("The cover \"%1\" could not be made into a JPEG picture: %2.")
-                                   .arg(displayPath(path), writer.errorString()));
+        return Status::failure(
+            QStringLiteral("The cover \"%1\" could not be made into a JPEG picture: %2.")
+                .arg(displayPath(path), writer.errorString()));
     }
     return writeFileAtomically(path, bytes);
 }

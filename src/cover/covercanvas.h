@@ -31,7 +31,9 @@ struct CoverLine {
 std::optional<int> coverFontSize(const QString& text);
 // Pixels from a typed twips value; nothing when it is not a number.
 std::optional<double> twipsToPixels(const QString& text);
-inline double pixelsToTwips(double pixels) { return pixels * TwipsPerPixel; }
+inline double pixelsToTwips(double pixels) {
+    return pixels * TwipsPerPixel;
+}
 // The shortest decimal text of a twips value ("1245", "1252.5").
 QString twipsText(double twips);
 

@@ -38,14 +38,18 @@ const char* const StyleSheet =
     "  border-radius: 4px; padding: 6px 8px; }"
     "QFrame[panel=\"true\"] { background: #ffffff; border: 1px solid #d6dbe1; border-radius: 6px; }"
     "QFrame[panel=\"true\"][inactive=\"true\"] { background: #eef0f3; }"
-    "QLabel[panelTitle=\"true\"] { padding: 7px 10px; font-weight: 600; color: #5b6672; border: none; }"
-    "QLabel[panelTitle=\"true\"][expanded=\"true\"] { color: #1458a8; border-bottom: 1px solid #e4e8ed; }"
+    "QLabel[panelTitle=\"true\"] { padding: 7px 10px; font-weight: 600; color: #5b6672; border: "
+    "none; }"
+    "QLabel[panelTitle=\"true\"][expanded=\"true\"] { color: #1458a8; border-bottom: 1px solid "
+    "#e4e8ed; }"
     "QLabel[link=\"true\"] { color: #1458a8; text-decoration: underline; }"
-    "QListWidget { background: #ffffff; border: 1px solid #d6dbe1; border-radius: 6px; padding: 2px; }"
+    "QListWidget { background: #ffffff; border: 1px solid #d6dbe1; border-radius: 6px; padding: "
+    "2px; }"
     "QListWidget::item { padding: 2px; }"
     "QListWidget::item:selected { background: #dbe8f8; color: #1d2733; }"
     "QFrame#picFrame { background: #ffffff; border: 1px solid #c9d0d8; }"
-    "QPushButton { padding: 6px 16px; border: 1px solid #c3cad3; border-radius: 5px; background: #ffffff;"
+    "QPushButton { padding: 6px 16px; border: 1px solid #c3cad3; border-radius: 5px; background: "
+    "#ffffff;"
     "  color: #1d2733; }"
     "QPushButton:hover { background: #f0f3f7; }"
     "QPushButton[primary=\"true\"] { background: #1764c0; border-color: #1458a8; color: #ffffff;"
@@ -65,11 +69,14 @@ ClickLabel* link(const QString& text, const QString& name) {
     return label;
 }
 
-QString indexed(const char* name, int index) { return QStringLiteral("%1[%2]").arg(QLatin1String(name)).arg(index); }
+QString indexed(const char* name, int index) {
+    return QStringLiteral("%1[%2]").arg(QLatin1String(name)).arg(index);
+}
 
 } // namespace
 
-CoverPictureBox::CoverPictureBox(const CoverCanvas& canvas, QWidget* parent) : QWidget(parent), m_canvas(canvas) {
+CoverPictureBox::CoverPictureBox(const CoverCanvas& canvas, QWidget* parent)
+    : QWidget(parent), m_canvas(canvas) {
     setFixedSize(CoverWidth, CoverHeight);
     setCursor(Qt::CrossCursor);
 }
@@ -96,14 +103,16 @@ frmCoverCreator::frmCoverCreator(const AppPaths& paths, QWidget* parent)
 }
 
 QWidget* frmCoverCreator::buildLinePanel(int index) {
-    lblMenu[index] = new ClickLabel(index == 0 ? QStringLiteral(" Text Line #1") : QStringLiteral(" Text Line #2"));
+    lblMenu[index] = new ClickLabel(index == 0 ? QStringLiteral(" Text Line #1")
+                                               : QStringLiteral(" Text Line #2"));
     lblMenu[index]->setObjectName(indexed("lblMenu", index));
     qFrame[index] = new CollapsiblePanel(lblMenu[index]);
     qFrame[index]->setObjectName(indexed("qFrame", index));
 
     txtAdText[index] = new QLineEdit;
     txtAdText[index]->setObjectName(indexed("txtAdText", index));
-    txtAdText[index]->setPlaceholderText(index == 0 ? QStringLiteral("Your headline") : QStringLiteral("A second line"));
+    txtAdText[index]->setPlaceholderText(index == 0 ? QStringLiteral("Your headline")
+                                                    : QStringLiteral("A second line"));
     cboFontName[index] = new QComboBox;
     cboFontName[index]->setObjectName(indexed("cboFontName", index));
     cboFontName[index]->setMaxVisibleItems(16);
@@ -145,7 +154,9 @@ QWidget* frmCoverCreator::buildLinePanel(int index) {
     grid->setContentsMargins(12, 10, 12, 12);
     grid->setHorizontalSpacing(10);
     grid->setVerticalSpacing(8);
-    const auto label = [&](int row, const QString& text) { grid->addWidget(new QLabel(text), row, 0); };
+    const auto label = [&](int row, const QString& text) {
+        grid->addWidget(new QLabel(text), row, 0);
+    };
     label(0, QStringLiteral("Line Text:"));
     grid->addWidget(txtAdText[index], 0, 1);
     label(1, QStringLiteral("Font Name:"));
@@ -158,14 +169,21 @@ QWidget* frmCoverCreator::buildLinePanel(int index) {
     grid->addLayout(position, 4, 1);
     grid->setColumnStretch(1, 1);
 
-    connect(txtAdText[index], &QLineEdit::textChanged, this, [this, index] { txtAdText_Change(index); });
-    connect(cboFontName[index], &QComboBox::activated, this, [this, index] { cboFontName_Click(index); });
-    connect(cboFontSize[index], &QComboBox::activated, this, [this, index] { cboFontSize_Click(index); });
-    connect(cboFontSize[index]->lineEdit(), &QLineEdit::returnPressed, this, [this, index] { cboFontSize_Click(index); });
-    connect(lblColorPicker[index], &ClickLabel::clicked, this, [this, index] { lblColorPicker_Click(index); });
-    connect(lblClickHere[index], &ClickLabel::clicked, this, [this, index] { lblClickHere_Click(index); });
+    connect(txtAdText[index], &QLineEdit::textChanged, this,
+            [this, index] { txtAdText_Change(index); });
+    connect(cboFontName[index], &QComboBox::activated, this,
+            [this, index] { cboFontName_Click(index); });
+    connect(cboFontSize[index], &QComboBox::activated, this,
+            [this, index] { cboFontSize_Click(index); });
+    connect(cboFontSize[index]->lineEdit(), &QLineEdit::returnPressed, this,
+            [this, index] { cboFontSize_Click(index); });
+    connect(lblColorPicker[index], &ClickLabel::clicked, this,
+            [this, index] { lblColorPicker_Click(index); });
+    connect(lblClickHere[index], &ClickLabel::clicked, this,
+            [this, index] { lblClickHere_Click(index); });
     connect(lblMenu[index], &ClickLabel::clicked, this, [this, index] { lblMenu_Click(index); });
-    connect(qFrame[index], &CollapsiblePanel::expandCollapse, this, [this, index] { qFrame_ExpandCollapse(index); });
+    connect(qFrame[index], &CollapsiblePanel::expandCollapse, this,
+            [this, index] { qFrame_ExpandCollapse(index); });
     return qFrame[index];
 }
 
@@ -207,7 +225,8 @@ void frmCoverCreator::buildWindow() {
     targets->addButton(optTextLine[2]);
     auto* target = new QHBoxLayout;
     target->setSpacing(14);
-    auto* targetCaption = new QLabel(QStringLiteral("Your Click will change the Position of text line:"));
+    auto* targetCaption =
+        new QLabel(QStringLiteral("Your Click will change the Position of text line:"));
     targetCaption->setWordWrap(true);
     target->addWidget(targetCaption, 1);
     target->addWidget(optTextLine[1]);
@@ -332,14 +351,16 @@ void frmCoverCreator::fillImageList() {
 
     const QString folder = displayPath(m_library.folder());
     if (!m_library.exists()) {
-        lblLibraryHint->setText(QStringLiteral("The image library folder \"%1\" does not exist yet. Press Open Folder "
-                                               "to create it, put your .jpg pictures (400x450) into it, then press "
-                                               "Refresh.")
-                                    .arg(folder));
+        lblLibraryHint->setText(
+            QStringLiteral("The image library folder \"%1\" does not exist yet. Press Open Folder "
+                           "to create it, put your .jpg pictures (400x450) into it, then press "
+                           "Refresh.")
+                .arg(folder));
     } else {
-        lblLibraryHint->setText(QStringLiteral("No pictures yet. Put your .jpg pictures (400x450) into the folder "
-                                               "\"%1\", then press Refresh.")
-                                    .arg(folder));
+        lblLibraryHint->setText(
+            QStringLiteral("No pictures yet. Put your .jpg pictures (400x450) into the folder "
+                           "\"%1\", then press Refresh.")
+                .arg(folder));
     }
     lblLibraryHint->setVisible(FileCovers->count() == 0);
 }
@@ -381,10 +402,13 @@ void frmCoverCreator::ArrangePanels(int index) {
     layout()->activate();
 }
 
-void frmCoverCreator::FileCovers_Click() { PaintBackground(selectedImagePath()); }
+void frmCoverCreator::FileCovers_Click() {
+    PaintBackground(selectedImagePath());
+}
 
 void frmCoverCreator::lblRefreshImages_Click() {
-    const QString selected = FileCovers->currentItem() ? FileCovers->currentItem()->text() : QString();
+    const QString selected =
+        FileCovers->currentItem() ? FileCovers->currentItem()->text() : QString();
     // The canvas keeps what it shows; only the list changes.
     const QSignalBlocker blocker(FileCovers);
     fillImageList();
@@ -394,37 +418,54 @@ void frmCoverCreator::lblRefreshImages_Click() {
 }
 
 void frmCoverCreator::Command2_Click() {
-    desktop().message(this,
-                      QStringLiteral("If you want, you can add your own jpg images to this folder. Recommended Size: "
-                                     "400x450"),
-                      QStringLiteral("Info"), MessageIcon::Information);
+    desktop().message(
+        this,
+        QStringLiteral(
+            "If you want, you can add your own jpg images to this folder. Recommended Size: "
+            "400x450"),
+        QStringLiteral("Info"), MessageIcon::Information);
     const QString folder = m_library.folder();
     // A missing library is created so the user has a place to put pictures.
     if (!QDir().mkpath(folder)) {
-        desktop().message(this, QStringLiteral("The folder \"%1\" could not be created.").arg(displayPath(folder)),
-                          QStringLiteral("Open Folder"), MessageIcon::Warning);
+        desktop().message(
+            this,
+            QStringLiteral("The folder \"%1\" could not be created.").arg(displayPath(folder)),
+            QStringLiteral("Open Folder"), MessageIcon::Warning);
         return;
     }
     if (!desktop().openFolder(folder)) {
-        desktop().message(this, QStringLiteral("The folder \"%1\" could not be opened.").arg(displayPath(folder)),
-                          QStringLiteral("Open Folder"), MessageIcon::Warning);
+        desktop().message(
+            this, QStringLiteral("The folder \"%1\" could not be opened.").arg(displayPath(folder)),
+            QStringLiteral("Open Folder"), MessageIcon::Warning);
     }
 }
 
 void frmCoverCreator::lblClickHere_Click(int) {
-    desktop().message(this, QStringLiteral("Please make a click on the image to set the position for this text line."),
-                      QStringLiteral("Text Position"), MessageIcon::Information);
+    desktop().message(
+        this,
+        QStringLiteral("Please make a click on the image to set the position for this text line."),
+        QStringLiteral("Text Position"), MessageIcon::Information);
 }
 
-void frmCoverCreator::lblMenu_Click(int index) { ArrangePanels(index); }
+void frmCoverCreator::lblMenu_Click(int index) {
+    ArrangePanels(index);
+}
 
-void frmCoverCreator::qFrame_ExpandCollapse(int index) { ArrangePanels(index); }
+void frmCoverCreator::qFrame_ExpandCollapse(int index) {
+    ArrangePanels(index);
+}
 
-void frmCoverCreator::txtAdText_Change(int) { Render(); }
+void frmCoverCreator::txtAdText_Change(int) {
+    Render();
+}
 
-void frmCoverCreator::cboFontName_Click(int) { Render(); }
+void frmCoverCreator::cboFontName_Click(int) {
+    Render();
+}
 
-void frmCoverCreator::cboFontSize_Click(int) { Render(); }
+void frmCoverCreator::cboFontSize_Click(int) {
+    Render();
+}
 
 void frmCoverCreator::lblColorPicker_Click(int index) {
     const auto chosen = modColorPicker::ShowColorDialog(this, lblColorPicker[index]->color());
@@ -450,12 +491,16 @@ void frmCoverCreator::Command1_Click() {
     const QString path = m_paths.coverFile();
     const Status saved = m_canvas.save(path);
     if (!saved) {
-        desktop().message(this, saved.error(), QStringLiteral("Cover Not Saved"), MessageIcon::Warning);
+        desktop().message(this, saved.error(), QStringLiteral("Cover Not Saved"),
+                          MessageIcon::Warning);
         return;
     }
     emit coverSaved(path);
-    desktop().message(this, QStringLiteral("Done! Cover saved."), QStringLiteral("Done"), MessageIcon::Information);
+    desktop().message(this, QStringLiteral("Done! Cover saved."), QStringLiteral("Done"),
+                      MessageIcon::Information);
     accept();
 }
 
-void frmCoverCreator::cmdCanel_Click() { reject(); }
+void frmCoverCreator::cmdCanel_Click() {
+    reject();
+}

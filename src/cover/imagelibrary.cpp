@@ -7,14 +7,19 @@
 
 namespace tandrel {
 
-bool ImageLibrary::exists() const { return QFileInfo(m_folder).isDir(); }
+bool ImageLibrary::exists() const {
+    return QFileInfo(m_folder).isDir();
+}
 
 QStringList ImageLibrary::pictures() const {
     if (!exists())
         return {};
-    return QDir(m_folder).entryList({QStringLiteral("*.jpg")}, QDir::Files, QDir::Name | QDir::IgnoreCase);
+    return QDir(m_folder).entryList({QStringLiteral("*.jpg")}, QDir::Files,
+                                    QDir::Name | QDir::IgnoreCase);
 }
 
-QString ImageLibrary::pathOf(const QString& name) const { return AppPaths::join(m_folder, name); }
+QString ImageLibrary::pathOf(const QString& name) const {
+    return AppPaths::join(m_folder, name);
+}
 
 } // namespace tandrel

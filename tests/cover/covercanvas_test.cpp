@@ -124,7 +124,8 @@ private slots:
     void backgroundIsStretchedIgnoringAspectRatio() {
         QFETCH(QSize, size);
         QFETCH(QByteArray, format);
-        const QString path = writeQuarters(m_dir.filePath("quarters." + format), size, format.constData());
+        const QString path =
+            writeQuarters(m_dir.filePath("quarters." + format), size, format.constData());
         CoverCanvas canvas;
         QVERIFY(canvas.paintBackground(path));
         const QImage& image = canvas.image();
@@ -132,9 +133,14 @@ private slots:
         const struct {
             QPoint at;
             QColor color;
-        } expected[] = {{{2, 2}, Red},          {{100, 112}, Red},       {{397, 2}, QColor(0, 255, 0)},
-                        {{300, 112}, QColor(0, 255, 0)}, {{2, 447}, QColor(0, 0, 255)}, {{100, 337}, QColor(0, 0, 255)},
-                        {{397, 447}, QColor(255, 255, 0)}, {{300, 337}, QColor(255, 255, 0)}};
+        } expected[] = {{{2, 2}, Red},
+                        {{100, 112}, Red},
+                        {{397, 2}, QColor(0, 255, 0)},
+                        {{300, 112}, QColor(0, 255, 0)},
+                        {{2, 447}, QColor(0, 0, 255)},
+                        {{100, 337}, QColor(0, 0, 255)},
+                        {{397, 447}, QColor(255, 255, 0)},
+                        {{300, 337}, QColor(255, 255, 0)}};
         for (const auto& e : expected) {
             if (!near(image.pixelColor(e.at), e.color, 12))
                 QFAIL(qPrintable(QStringLiteral("pixel %1,%2 is %3, expected %4")
@@ -196,10 +202,14 @@ private slots:
         QTest::addColumn<QString>("x");
         QTest::addColumn<QString>("y");
         QTest::addColumn<QColor>("color");
-        QTest::newRow("line 1") << 1 << "1500" << "3000" << Red;
-        QTest::newRow("line 1 at the default position") << 1 << "50" << "500" << Blue;
-        QTest::newRow("line 2") << 2 << "3000" << "4500" << Green;
-        QTest::newRow("line 2 above line 1") << 2 << "750" << "150" << Blue;
+        QTest::newRow("line 1") << 1 << "1500"
+                                << "3000" << Red;
+        QTest::newRow("line 1 at the default position") << 1 << "50"
+                                                        << "500" << Blue;
+        QTest::newRow("line 2") << 2 << "3000"
+                                << "4500" << Green;
+        QTest::newRow("line 2 above line 1") << 2 << "750"
+                                             << "150" << Blue;
     }
 
     void linesAreDrawnAtTheirPositionsInTheirColours() {
@@ -208,9 +218,10 @@ private slots:
         QFETCH(QString, y);
         QFETCH(QColor, color);
         // The other line is a small white mark far from the one measured.
-        const CoverLine measured = coverLine(QStringLiteral("MMM"), x, y, color, QStringLiteral("24"));
-        const CoverLine other = coverLine(QStringLiteral("."), QStringLiteral("5400"), QStringLiteral("6300"),
-                                          Qt::white, QStringLiteral("8"));
+        const CoverLine measured =
+            coverLine(QStringLiteral("MMM"), x, y, color, QStringLiteral("24"));
+        const CoverLine other = coverLine(QStringLiteral("."), QStringLiteral("5400"),
+                                          QStringLiteral("6300"), Qt::white, QStringLiteral("8"));
         const QImage image = line == 1 ? rendered(measured, other) : rendered(other, measured);
 
         const QRect ink = inkBox(image, color);
@@ -221,9 +232,13 @@ private slots:
         // The position is the top-left corner of the text: the glyphs start just right of
         // and below it (a side bearing, the space above capitals), never before it.
         QVERIFY2(ink.left() >= left - 1 && ink.left() <= left + em * 0.2,
-                 qPrintable(QStringLiteral("ink starts at x %1 for a position of %2").arg(ink.left()).arg(left)));
-        QVERIFY2(ink.top() >= top && ink.top() <= top + em * 0.4,
-                 qPrintable(QStringLiteral("ink starts at y %1 for a position of %2").arg(ink.top()).arg(top)));
+                 qPrintable(QStringLiteral("ink starts at x %1 for a position of %2")
+                                .arg(ink.left())
+                                .arg(left)));
+        QVERIFY2(
+            ink.top() >= top && ink.top() <= top + em * 0.4,
+            qPrintable(
+                QStringLiteral("ink starts at y %1 for a position of %2").arg(ink.top()).arg(top)));
         // Capitals of a 24 point font at 96 dpi are about 23 pixels high.
         QVERIFY2(ink.height() >= em * 0.6 && ink.height() <= em,
                  qPrintable(QStringLiteral("capitals are %1 pixels high").arg(ink.height())));
@@ -249,7 +264,8 @@ private slots:
         canvas.render({}, coverLine("Second", "1500", "1500", Red), m_black);
         QCOMPARE(countPixels(canvas.image(), CoverCanvas::blankColor()), 400 * 450);
 
-        canvas.render(coverLine("First", "1500", "1500", Red), coverLine("Second", "1500", "3000", Blue), m_black);
+        canvas.render(coverLine("First", "1500", "1500", Red),
+                      coverLine("Second", "1500", "3000", Blue), m_black);
         const QImage drawn = canvas.image();
         QVERIFY(countPixels(drawn, Blue) > 0);
         // Clearing line 1 (or changing line 2 while it is empty) leaves the last drawing.
@@ -273,12 +289,24 @@ private slots:
         QTest::addColumn<QString>("bad");
         QTest::addColumn<QString>("same");
         // same: the value the skipped step leaves in force.
-        QTest::newRow("line 1 x after the clear is 0") << 1 << "x" << "abc" << "0";
-        QTest::newRow("line 1 y after the clear is 0") << 1 << "y" << "" << "0";
-        QTest::newRow("line 2 x is the start of the next line") << 2 << "x" << "abc" << "0";
-        QTest::newRow("line 2 size is line 1's") << 2 << "size" << "abc" << "30";
-        QTest::newRow("line 2 size zero is line 1's") << 2 << "size" << "0" << "30";
-        QTest::newRow("line 2 without font name keeps line 1's") << 2 << "font" << "" << "DejaVu Serif";
+        QTest::newRow("line 1 x after the clear is 0") << 1 << "x"
+                                                       << "abc"
+                                                       << "0";
+        QTest::newRow("line 1 y after the clear is 0") << 1 << "y"
+                                                       << ""
+                                                       << "0";
+        QTest::newRow("line 2 x is the start of the next line") << 2 << "x"
+                                                                << "abc"
+                                                                << "0";
+        QTest::newRow("line 2 size is line 1's") << 2 << "size"
+                                                 << "abc"
+                                                 << "30";
+        QTest::newRow("line 2 size zero is line 1's") << 2 << "size"
+                                                      << "0"
+                                                      << "30";
+        QTest::newRow("line 2 without font name keeps line 1's") << 2 << "font"
+                                                                 << ""
+                                                                 << "DejaVu Serif";
     }
 
     void badValueSkipsOnlyItsStep() {
@@ -302,15 +330,17 @@ private slots:
 
     void badPositionOfLine2FollowsLine1() {
         CoverCanvas canvas;
-        canvas.render(coverLine("First", "1500", "1500", Red, "30"), coverLine("Second", "3000", "x", Blue, "12"),
-                      m_black);
+        canvas.render(coverLine("First", "1500", "1500", Red, "30"),
+                      coverLine("Second", "3000", "x", Blue, "12"), m_black);
         const QRect first = inkBox(canvas.image(), Red);
         const QRect second = inkBox(canvas.image(), Blue);
         QVERIFY(!first.isEmpty() && !second.isEmpty());
         QVERIFY(second.left() >= 199);
         // On the next text line: below line 1, within one line of it.
         QVERIFY2(second.top() > first.bottom() && second.top() < first.bottom() + 40,
-                 qPrintable(QStringLiteral("line 1 ends at %1, line 2 starts at %2").arg(first.bottom()).arg(second.top())));
+                 qPrintable(QStringLiteral("line 1 ends at %1, line 2 starts at %2")
+                                .arg(first.bottom())
+                                .arg(second.top())));
     }
 
     void fontSizeIsTheWholeNumberOfPoints() {
@@ -327,8 +357,8 @@ private slots:
 
     void saveWritesAJpegThatLoadsBack() {
         CoverCanvas canvas;
-        canvas.render(coverLine("Cover", "1500", "3000", Red, "34"), coverLine("Title", "1500", "4500", Green, "34"),
-                      m_black);
+        canvas.render(coverLine("Cover", "1500", "3000", Red, "34"),
+                      coverLine("Title", "1500", "4500", Green, "34"), m_black);
         const QString path = m_dir.filePath("app/temp_cover.jpg");
         QVERIFY(QDir().mkpath(m_dir.filePath("app")));
         const Status saved = canvas.save(path);
@@ -346,7 +376,8 @@ private slots:
         for (const QColor color : {Red, Green}) {
             const QPoint inside = solidPixel(canvas.image(), color);
             QVERIFY(inside.x() >= 0);
-            QVERIFY2(near(loaded.pixelColor(inside), color, 60), qPrintable(loaded.pixelColor(inside).name()));
+            QVERIFY2(near(loaded.pixelColor(inside), color, 60),
+                     qPrintable(loaded.pixelColor(inside).name()));
         }
         QVERIFY(near(loaded.pixelColor(390, 20), Black, 8));
 

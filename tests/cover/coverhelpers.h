@@ -17,7 +17,8 @@ namespace tandrel::test {
 inline const QString TestFont = QStringLiteral("DejaVu Sans");
 
 inline bool near(QColor a, QColor b, int tolerance) {
-    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+    return std::abs(a.red() - b.red()) <= tolerance &&
+           std::abs(a.green() - b.green()) <= tolerance &&
            std::abs(a.blue() - b.blue()) <= tolerance;
 }
 
@@ -69,7 +70,8 @@ inline QString writeQuarters(const QString& path, QSize size, const char* format
     return path;
 }
 
-inline QString writePlain(const QString& path, QColor color, QSize size = QSize(400, 450), const char* format = "PNG") {
+inline QString writePlain(const QString& path, QColor color, QSize size = QSize(400, 450),
+                          const char* format = "PNG") {
     QImage image(size, QImage::Format_RGB32);
     image.fill(color);
     QDir().mkpath(QFileInfo(path).absolutePath());

@@ -27,7 +27,8 @@ const QColor Black(0, 0, 0);
 const QColor White(255, 255, 255);
 const QColor Red(255, 0, 0);
 
-// An application folder whose image library holds a picture of four coloured quarters and a black one.
+// An application folder whose image library holds a picture of four coloured quarters and a black
+// one.
 struct CoverApp {
     QTemporaryDir dir;
     explicit CoverApp(bool withLibrary = true) {
@@ -49,7 +50,9 @@ template <typename T> T* control(QWidget& window, const QString& name) {
     return found;
 }
 
-QString indexed(const char* name, int index) { return QStringLiteral("%1[%2]").arg(QLatin1String(name)).arg(index); }
+QString indexed(const char* name, int index) {
+    return QStringLiteral("%1[%2]").arg(QLatin1String(name)).arg(index);
+}
 
 void click(QWidget* widget, Qt::MouseButton button = Qt::LeftButton, QPoint at = QPoint()) {
     QTest::mouseClick(widget, button, Qt::NoModifier, at.isNull() ? widget->rect().center() : at);
@@ -96,7 +99,8 @@ private slots:
             if (!QFontDatabase::isPrivateFamily(family))
                 families << family;
         QVERIFY(!families.isEmpty());
-        const QString expectedFont = families.contains("Verdana") ? QStringLiteral("Verdana") : families.first();
+        const QString expectedFont =
+            families.contains("Verdana") ? QStringLiteral("Verdana") : families.first();
         QStringList sizes;
         for (int size = 8; size <= 34; size += 2)
             sizes << QString::number(size);
@@ -110,8 +114,10 @@ private slots:
             QCOMPARE(items(size), sizes);
             QCOMPARE(size->currentText(), QStringLiteral("16"));
             QCOMPARE(control<QLineEdit>(dlg, indexed("txtAdText", i))->text(), QString());
-            QCOMPARE(control<QLineEdit>(dlg, indexed("txtAdPositionX", i))->text(), QLatin1String(x[i]));
-            QCOMPARE(control<QLineEdit>(dlg, indexed("txtAdPositionY", i))->text(), QLatin1String(y[i]));
+            QCOMPARE(control<QLineEdit>(dlg, indexed("txtAdPositionX", i))->text(),
+                     QLatin1String(x[i]));
+            QCOMPARE(control<QLineEdit>(dlg, indexed("txtAdPositionY", i))->text(),
+                     QLatin1String(y[i]));
             auto* swatch = control<ColorSwatch>(dlg, indexed("lblColorPicker", i));
             QCOMPARE(swatch->color(), White);
             QCOMPARE(swatch->toolTip(), QStringLiteral("Click to Change"));
@@ -122,7 +128,8 @@ private slots:
         QVERIFY(!control<QRadioButton>(dlg, "optTextLine[2]")->isChecked());
         QVERIFY(control<CollapsiblePanel>(dlg, "qFrame[0]")->isExpanded());
         QVERIFY(!control<CollapsiblePanel>(dlg, "qFrame[1]")->isExpanded());
-        QCOMPARE(control<QPushButton>(dlg, "Command1")->text(), QStringLiteral("Save Image and Use"));
+        QCOMPARE(control<QPushButton>(dlg, "Command1")->text(),
+                 QStringLiteral("Save Image and Use"));
         QCOMPARE(control<QPushButton>(dlg, "cmdCanel")->text(), QStringLiteral("Cancel"));
         QCOMPARE(control<QPushButton>(dlg, "Command2")->text(), QStringLiteral("Open Folder"));
         QCOMPARE(control<QWidget>(dlg, "picTest")->size(), QSize(400, 450));
@@ -130,13 +137,17 @@ private slots:
     }
 
     void panelsFollowTheClickedTitle_data() {
-        QTest::addColumn<QStringList>("clicks"); // "lblMenu[i]" is a click on a title, "qFrame[i]" the panel's own event
+        QTest::addColumn<QStringList>(
+            "clicks"); // "lblMenu[i]" is a click on a title, "qFrame[i]" the panel's own event
         QTest::addColumn<int>("open");
         QTest::newRow("title of line 2") << QStringList{"lblMenu[1]"} << 1;
-        QTest::newRow("title of line 1 restores both") << QStringList{"lblMenu[1]", "lblMenu[0]"} << 0;
-        QTest::newRow("the open title keeps its panel open") << QStringList{"lblMenu[0]", "lblMenu[0]"} << 0;
+        QTest::newRow("title of line 1 restores both")
+            << QStringList{"lblMenu[1]", "lblMenu[0]"} << 0;
+        QTest::newRow("the open title keeps its panel open")
+            << QStringList{"lblMenu[0]", "lblMenu[0]"} << 0;
         QTest::newRow("panel event of line 2") << QStringList{"qFrame[1]"} << 1;
-        QTest::newRow("panel event of line 1 after line 2") << QStringList{"lblMenu[1]", "qFrame[0]"} << 0;
+        QTest::newRow("panel event of line 1 after line 2")
+            << QStringList{"lblMenu[1]", "qFrame[0]"} << 0;
     }
 
     void panelsFollowTheClickedTitle() {
@@ -151,21 +162,24 @@ private slots:
             if (name.startsWith(QLatin1String("lblMenu")))
                 click(control<ClickLabel>(dlg, name));
             else
-                QVERIFY(QMetaObject::invokeMethod(control<CollapsiblePanel>(dlg, name), "expandCollapse"));
+                QVERIFY(QMetaObject::invokeMethod(control<CollapsiblePanel>(dlg, name),
+                                                  "expandCollapse"));
         }
-        CollapsiblePanel* panel[] = {control<CollapsiblePanel>(dlg, "qFrame[0]"), control<CollapsiblePanel>(dlg, "qFrame[1]")};
+        CollapsiblePanel* panel[] = {control<CollapsiblePanel>(dlg, "qFrame[0]"),
+                                     control<CollapsiblePanel>(dlg, "qFrame[1]")};
         for (int i = 0; i < 2; ++i) {
             QCOMPARE(panel[i]->isExpanded(), i == open);
             QCOMPARE(panel[i]->isInactive(), i != open);
             QCOMPARE(control<QLineEdit>(dlg, indexed("txtAdText", i))->isVisible(), i == open);
-            QCOMPARE(control<QRadioButton>(dlg, indexed("optTextLine", i + 1))->isChecked(), i == open);
+            QCOMPARE(control<QRadioButton>(dlg, indexed("optTextLine", i + 1))->isChecked(),
+                     i == open);
         }
         // Panel 1 lies 50 twips (3 pixels) below panel 0, whichever is open.
         QCOMPARE(panel[1]->y(), panel[0]->y() + panel[0]->height() + 3);
     }
 
     void canvasClickPositionsTheChosenLine_data() {
-        QTest::addColumn<int>("target");       // the option clicked: 1 or 2
+        QTest::addColumn<int>("target"); // the option clicked: 1 or 2
         QTest::addColumn<bool>("line1HasText");
         QTest::addColumn<int>("button");
         QTest::newRow("line 1, redrawn") << 1 << true << int(Qt::LeftButton);
@@ -193,9 +207,12 @@ private slots:
 
         const int moved = target - 1;
         const int other = 1 - moved;
-        QCOMPARE(control<QLineEdit>(dlg, indexed("txtAdPositionX", moved))->text(), QStringLiteral("1245"));
-        QCOMPARE(control<QLineEdit>(dlg, indexed("txtAdPositionY", moved))->text(), QStringLiteral("1500"));
-        QCOMPARE(control<QLineEdit>(dlg, indexed("txtAdPositionX", other))->text(), QStringLiteral("50"));
+        QCOMPARE(control<QLineEdit>(dlg, indexed("txtAdPositionX", moved))->text(),
+                 QStringLiteral("1245"));
+        QCOMPARE(control<QLineEdit>(dlg, indexed("txtAdPositionY", moved))->text(),
+                 QStringLiteral("1500"));
+        QCOMPARE(control<QLineEdit>(dlg, indexed("txtAdPositionX", other))->text(),
+                 QStringLiteral("50"));
         QCOMPARE(control<QLineEdit>(dlg, indexed("txtAdPositionY", other))->text(),
                  other == 0 ? QStringLiteral("500") : QStringLiteral("700"));
         const QImage& after = dlg.canvas().image();
@@ -207,8 +224,9 @@ private slots:
         // The moved line's text now starts just right of and below the click.
         const QRect ink = inkBox(after.copy(70, 90, 120, 60), White, 30);
         QVERIFY(!ink.isEmpty());
-        QVERIFY2(ink.left() >= 12 && ink.left() <= 17 && ink.top() >= 10 && ink.top() <= 20,
-                 qPrintable(QStringLiteral("ink at %1,%2").arg(ink.left() + 70).arg(ink.top() + 90)));
+        QVERIFY2(
+            ink.left() >= 12 && ink.left() <= 17 && ink.top() >= 10 && ink.top() <= 20,
+            qPrintable(QStringLiteral("ink at %1,%2").arg(ink.left() + 70).arg(ink.top() + 90)));
     }
 
     void textEditsRenderOnlyWithLine1() {
@@ -268,7 +286,8 @@ private slots:
         auto* font = control<QComboBox>(dlg, "cboFontName[0]");
         if (font->count() < 2)
             QSKIP("only one font on this system");
-        const int next = font->currentIndex() + 1 < font->count() ? font->currentIndex() + 1 : font->currentIndex() - 1;
+        const int next = font->currentIndex() + 1 < font->count() ? font->currentIndex() + 1
+                                                                  : font->currentIndex() - 1;
         const QString expected = font->itemText(next);
         font->setFocus();
         QTest::keyClick(font, next > font->currentIndex() ? Qt::Key_Down : Qt::Key_Up);
@@ -332,10 +351,13 @@ private slots:
         QCOMPARE(link->text(), QStringLiteral("Click Here"));
         click(link);
         QCOMPARE(sd.shown.size(), 1);
-        QCOMPARE(sd.last().text, QStringLiteral("Please make a click on the image to set the position for this text line."));
+        QCOMPARE(sd.last().text,
+                 QStringLiteral(
+                     "Please make a click on the image to set the position for this text line."));
         QCOMPARE(sd.last().title, QStringLiteral("Text Position"));
         QCOMPARE(sd.last().icon, MessageIcon::Information);
-        QCOMPARE(control<QLineEdit>(dlg, indexed("txtAdPositionX", index))->text(), QStringLiteral("50"));
+        QCOMPARE(control<QLineEdit>(dlg, indexed("txtAdPositionX", index))->text(),
+                 QStringLiteral("50"));
     }
 
     void openFolderExplainsThenOpens_data() {
@@ -351,8 +373,8 @@ private slots:
         frmCoverCreator dlg(app.paths());
         click(control<QPushButton>(dlg, "Command2"));
         QCOMPARE(sd.shown.size(), 1);
-        QCOMPARE(sd.last().text,
-                 QStringLiteral("If you want, you can add your own jpg images to this folder. Recommended Size: 400x450"));
+        QCOMPARE(sd.last().text, QStringLiteral("If you want, you can add your own jpg images to "
+                                                "this folder. Recommended Size: 400x450"));
         QCOMPARE(sd.last().title, QStringLiteral("Info"));
         QCOMPARE(sd.last().icon, MessageIcon::Information);
         QCOMPARE(sd.openedFolders, QList<QString>{app.library()});
@@ -391,7 +413,8 @@ private slots:
         QCOMPARE(control<QListWidget>(dlg, "FileCovers")->count(), 0);
         auto* hint = control<QLabel>(dlg, "lblLibraryHint");
         QVERIFY(hint->isVisible());
-        QVERIFY2(hint->text().contains(QDir::toNativeSeparators(app.library())), qPrintable(hint->text()));
+        QVERIFY2(hint->text().contains(QDir::toNativeSeparators(app.library())),
+                 qPrintable(hint->text()));
         QCOMPARE(countPixels(dlg.canvas().image(), CoverCanvas::blankColor()), 400 * 450);
 
         type(dlg, "txtAdText", 0, QStringLiteral("Text"));
@@ -466,7 +489,8 @@ private slots:
 
         QCOMPARE(saved.count(), 0);
         QCOMPARE(sd.shown.size(), 1);
-        QVERIFY2(sd.last().text.contains(QDir::toNativeSeparators(app.paths().coverFile())), qPrintable(sd.last().text));
+        QVERIFY2(sd.last().text.contains(QDir::toNativeSeparators(app.paths().coverFile())),
+                 qPrintable(sd.last().text));
         QVERIFY(sd.last().text.endsWith(QLatin1Char('.')));
         QVERIFY(sd.last().icon != MessageIcon::Information);
         QVERIFY(sd.last().title != QStringLiteral("Done"));

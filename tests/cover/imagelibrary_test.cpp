@@ -18,10 +18,14 @@ private slots:
     void listsJpgPicturesByName_data() {
         QTest::addColumn<QStringList>("files"); // a trailing "/" makes a folder
         QTest::addColumn<QStringList>("pictures");
-        QTest::newRow("sorted ignoring case") << QStringList{"b.jpg", "a.jpg", "C.jpg"} << QStringList{"a.jpg", "b.jpg", "C.jpg"};
-        QTest::newRow("upper-case extension counts") << QStringList{"X.JPG", "y.Jpg"} << QStringList{"X.JPG", "y.Jpg"};
-        QTest::newRow("other types are left out") << QStringList{"p.png", "q.jpeg", "r.jpg.txt", "s.jpg"} << QStringList{"s.jpg"};
-        QTest::newRow("folders are left out") << QStringList{"sub.jpg/", "t.jpg"} << QStringList{"t.jpg"};
+        QTest::newRow("sorted ignoring case")
+            << QStringList{"b.jpg", "a.jpg", "C.jpg"} << QStringList{"a.jpg", "b.jpg", "C.jpg"};
+        QTest::newRow("upper-case extension counts")
+            << QStringList{"X.JPG", "y.Jpg"} << QStringList{"X.JPG", "y.Jpg"};
+        QTest::newRow("other types are left out")
+            << QStringList{"p.png", "q.jpeg", "r.jpg.txt", "s.jpg"} << QStringList{"s.jpg"};
+        QTest::newRow("folders are left out")
+            << QStringList{"sub.jpg/", "t.jpg"} << QStringList{"t.jpg"};
         QTest::newRow("empty folder") << QStringList{} << QStringList{};
     }
 

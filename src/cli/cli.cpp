@@ -4,6 +4,13 @@
 #include "funnelbuild.h"
 #include "funnelfile.h"
 #include "result.h"
+#include "spincommands.h"
+#include "tools.h"
+
+#include <QFile>
+
+#include <cstdio>
+#include <optional>
 
 namespace tandrel::cli {
 
@@ -12,6 +19,8 @@ namespace {
 const char kUsage[] =
     "Usage:\n"
     "  tandrel-cli build FUNNEL.funnel.json [--app-dir DIR]\n"
+    "  tandrel-cli rewrite [--synonyms FILE] [--app-dir DIR] [--seed N] [ARTICLE|-]\n"
+    "  tandrel-cli spin [--seed N] [FILE|-]\n"
     "  tandrel-cli --help\n"
     "\n"
     "build   Builds the funnel described by a saved funnel file into\n"
@@ -20,18 +29,30 @@ const char kUsage[] =
     "        copied, the three pages are written and the pictures copied.\n"
     "        Prints the thank-you and download page addresses and the output\n"
     "        folder.\n"
+    "rewrite Rewrites an article into spin syntax, exactly as the spinner's\n"
+    "        \"Rewrite\" button does: groups already in it are spun, then every\n"
+    "        word that a line of the synonym file knows becomes a group of its\n"
+    "        synonyms. Prints the result (no line end added) and the report\n"
+    "        \"N Replacements on W words.\" as the last line on standard error.\n"
+    "spin    Prints one variant of a text in spin syntax: each {a|b|...} group\n"
+    "        becomes one of its alternatives.\n"
+    "        ARTICLE or FILE \"-\", or none, reads standard input.\n"
     "\n"
     "Options:\n"
     "  --app-dir DIR   the application folder holding templates/ and snippets/\n"
     "                  (default: the folder of this program)\n"
+    "  --synonyms FILE the synonym file (default: DIR/rwdb.txt)\n"
+    "  --seed N        makes every random choice repeatable (N: 0 or more)\n"
     "  -h, --help      show this help\n"
     "\n"
     "Exit status: 0 built; 2 a required value is missing (the message says\n"
-    "which); 1 any other failure. The program never reads standard input.\n";
+    "which); 1 any other failure. Only rewrite and spin read standard input.\n";
 
 struct Options {
     QStringList positional;
     QString appDir;
+    QString synonyms;
+    std::optional<quint64> seed;
     QString error;
 };
 
@@ -48,6 +69,22 @@ Options parse(const QStringList& arguments, const QString& defaultAppDir) {
             options.appDir = arguments[++i];
         } else if (argument.startsWith(QLatin1String("--app-dir="))) {
             options.appDir = argument.mid(10);
+        } else if (argument == QLatin1String("--synonyms") || argument.startsWith(QLatin1String("--synonyms="))) {
+            if (argument.size() == 10 && i + 1 >= arguments.size()) {
+                options.error = QStringLiteral("The option --synonyms needs a file.");
+                return options;
+            }
+            options.synonyms = argument.size() == 10 ? arguments[++i] : argument.mid(11);
+        } else if (argument == QLatin1String("--seed") || argument.startsWith(QLatin1String("--seed="))) {
+            const QString value = argument.size() == 6 ? (i + 1 < arguments.size() ? arguments[++i] : QString())
+                                                       : argument.mid(7);
+            bool ok = false;
+            const quint64 seed = value.toULongLong(&ok);
+            if (!ok || value.startsWith(QLatin1Char('+'))) {
+                options.error = QStringLiteral("The option --seed needs a whole number of 0 or more.");
+                return options;
+            }
+            options.seed = seed;
         } else if (argument.startsWith(QLatin1Char('-')) && argument != QLatin1String("-")) {
             options.error = QStringLiteral("The option %1 is unknown; see tandrel-cli --help.").arg(argument);
             return options;
@@ -88,6 +125,13 @@ int build(const Options& options, QTextStream& out, QTextStream& err) {
 } // namespace
 
 int run(const QStringList& arguments, const QString& defaultAppDir, QTextStream& out, QTextStream& err) {
+    QFile in;
+    in.open(stdin, QIODevice::ReadOnly);
+    return run(arguments, defaultAppDir, in, out, err);
+}
+
+int run(const QStringList& arguments, const QString& defaultAppDir, QIODevice& in, QTextStream& out,
+        QTextStream& err) {
     const int status = [&] {
         if (arguments.isEmpty()) {
             err << kUsage;
@@ -103,8 +147,14 @@ int run(const QStringList& arguments, const QString& defaultAppDir, QTextStream&
             err << options.error << '\n';
             return 1;
         }
+        if (options.seed)
+            seedRandomNumbers(*options.seed);
         if (command == QLatin1String("build"))
             return build(options, out, err);
+        if (command == QLatin1String("rewrite"))
+            return rewriteCommand({options.positional, options.appDir, options.synonyms}, in, out, err);
+        if (command == QLatin1String("spin"))
+            return spinCommand({options.positional, options.appDir, options.synonyms}, in, out, err);
         err << QStringLiteral("The command \"%1\" is unknown; see tandrel-cli --help.").arg(command) << '\n';
         return 1;
     }();

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QIODevice>
+#include <QStringList>
+#include <QTextStream>
+
+namespace tandrel::cli {
+
+// What the rewrite and spin commands take from the command line.
+struct SpinOptions {
+    QStringList positional; // the article: one file, "-" or nothing for standard input
+    QString appDir;
+    QString synonyms; // empty: the application folder's rwdb.txt
+};
+
+// Prints the article in spin syntax on out (no line end added) and the
+// report line on err.
+int rewriteCommand(const SpinOptions& options, QIODevice& in, QTextStream& out, QTextStream& err);
+// Prints one variant of a text in spin syntax.
+int spinCommand(const SpinOptions& options, QIODevice& in, QTextStream& out, QTextStream& err);
+
+// run() with standard input read from in, so tests can hand the commands an article.
+int run(const QStringList& arguments, const QString& defaultAppDir, QIODevice& in, QTextStream& out,
+        QTextStream& err);
+
+} // namespace tandrel::cli

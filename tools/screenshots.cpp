@@ -31,7 +31,9 @@ int main(int argc, char* argv[]) {
     const char* names[] = {"general-info", "lead-magnet", "after-subscription", "thank-you", "build"};
     for (int i = 0; i < 5; ++i) {
         window.ShowSection(i);
-        QApplication::processEvents();
+        // Layouts settle over a few rounds of posted events.
+        for (int round = 0; round < 3; ++round)
+            QApplication::processEvents();
         const QString file = QDir(args[1]).filePath(QStringLiteral("window-%1.png").arg(QLatin1String(names[i])));
         if (!window.grab().save(file)) {
             err << "Could not write " << file << '\n';

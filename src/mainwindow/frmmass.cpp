@@ -571,8 +571,44 @@ QGroupBox* frmMass::buildBuildSection() {
     connect(build, &QPushButton::clicked, this, &frmMass::cmdBuildFunnel_Click);
     connect(open, &QPushButton::clicked, this, &frmMass::cmdOpenOutput_Click);
     layout->addLayout(row({build, open}));
+
+    // What the build will check, so nothing surprises the user at the button.
+    auto* checklist = new QGroupBox(QStringLiteral("Before you build"), box);
+    checklist->setProperty("role", QStringLiteral("inner"));
+    auto* checklistLayout = new QVBoxLayout(checklist);
+    lblChecklist = named(new QLabel(checklist), QStringLiteral("lblChecklist"));
+    lblChecklist->setTextFormat(Qt::RichText);
+    lblChecklist->setWordWrap(true);
+    checklistLayout->addWidget(lblChecklist);
+    layout->addWidget(checklist);
     layout->addStretch();
     return box;
+}
+
+void frmMass::refreshChecklist() {
+    const FunnelSettings s = settings();
+    struct Item {
+        QString what;
+        bool done;
+    };
+    QList<Item> items{{QStringLiteral("Where the funnel will be uploaded (General Info)"), !s.isFunnelUrlMissing()},
+                      {QStringLiteral("Your opt-in form code (Lead Magnet Page)"), !s.txtoptinForm.isEmpty()},
+                      {QStringLiteral("The video id (Thank You Page)"), !s.txtFunnel_YouTubeID.isEmpty()},
+                      {QStringLiteral("A cover image (Lead Magnet Page)"), !s.lblSelectedFile[CoverImage].tag.isEmpty()}};
+    if (s.isFileRequired(BackgroundImage))
+        items.append({QStringLiteral("A background image (General Info)"), !s.lblSelectedFile[BackgroundImage].tag.isEmpty()});
+    QStringList lines;
+    for (const Item& item : items) {
+        lines << QStringLiteral("<span style=\"color:%1; font-weight:700\">%2</span>&nbsp;&nbsp;%3")
+                     .arg(item.done ? QStringLiteral("#15803d") : QStringLiteral("#b91c1c"),
+                          item.done ? QStringLiteral("&#10003;") : QStringLiteral("&#10007;"), item.what.toHtmlEscaped());
+    }
+    if (!s.isFunnelUrlMissing()) {
+        lines << QStringLiteral("<span style=\"color:#5b6477\">Thank you page: %1<br>Download page: %2</span>")
+                     .arg(s.txtCapture_Url.toHtmlEscaped(), s.txtDownloadUrl.toHtmlEscaped());
+    }
+    lblChecklist->setText(lines.join(QStringLiteral("<br>")));
+    frTab[BuildSection]->layout()->activate();
 }
 
 // ---- Sections and warnings ----
@@ -619,6 +655,7 @@ void frmMass::ShowSection(int index) {
         break;
     case 4:
         lblWarningFinal->setVisible(missing);
+        refreshChecklist();
         break;
     default:
         break;

@@ -92,6 +92,7 @@ private:
     void setSwatch(int index, const QString& value);
     bool isFunnelUrlMissing() const;
     void showStatus(const QString& text);
+    void refreshChecklist();
 
     tandrel::AppPaths m_paths;
     QString m_headCode;
@@ -152,6 +153,7 @@ private:
 
     // Section 4
     QLabel* lblWarningFinal = nullptr;
+    QLabel* lblChecklist = nullptr;
 
     QLineEdit* txtLastPath = nullptr;
     QTimer* tmrReminder = nullptr;

@@ -423,6 +423,22 @@ private slots:
         QVERIFY(!FileExists(app->output(), true));
     }
 
+    void checklistShowsWhatTheBuildNeeds() {
+        edit("txtFunnelUrl")->setText("http://example.com/f");
+        window->ShowSection(4);
+        const QString before = find<QLabel>("lblChecklist")->text();
+        QCOMPARE(before.count("&#10003;"), 1);
+        QCOMPARE(before.count("&#10007;"), 3);
+        QVERIFY(before.contains(edit("txtCapture_Url")->text()));
+        fillRequired();
+        find<QRadioButton>("optBackground[1]")->setChecked(true);
+        window->ShowSection(4);
+        const QString after = find<QLabel>("lblChecklist")->text();
+        QCOMPARE(after.count("&#10003;"), 4);
+        QCOMPARE(after.count("&#10007;"), 1);
+        QVERIFY(after.contains("background image"));
+    }
+
     void backgroundImageIsAskedForWhenUsed() {
         fillRequired();
         find<QRadioButton>("optBackground[1]")->setChecked(true);

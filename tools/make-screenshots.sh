@@ -3,4 +3,4 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --build build --target tandrel-screenshots
-QT_QPA_PLATFORM=offscreen build/tandrel-screenshots docs examples/my.funnel.json
+QT_QPA_PLATFORM=offscreen build/tandrel-screenshots docs examples/my.funnel.json examples/article.txt

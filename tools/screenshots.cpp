@@ -1,10 +1,14 @@
 // Renders the main window's sections to PNG files for the README:
-//   tandrel-screenshots OUTPUT_FOLDER [FUNNEL.funnel.json]
+//   tandrel-screenshots OUTPUT_FOLDER [FUNNEL.funnel.json [ARTICLE.txt]]
+#include "controls.h"
 #include "frmmass.h"
+#include "frmquickspinner.h"
 #include "funnelfile.h"
+#include "scripteddesktop.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QStyleFactory>
 #include <QTextStream>
 
@@ -44,5 +48,18 @@ int main(int argc, char* argv[]) {
     window.Label50_Click(1);
     QApplication::processEvents();
     window.grab().save(QDir(args[1]).filePath(QStringLiteral("window-optin-form.png")));
+
+    if (args.size() > 3) {
+        // Message boxes answer themselves so nothing waits for a click.
+        tandrel::ScriptedDesktop quiet;
+        window.findChild<tandrel::TagLabel*>(QStringLiteral("lblSelected[0]"))->setTag(QFileInfo(args[3]).absoluteFilePath());
+        window.cmdSpinner_Click();
+        auto* spinner = window.findChild<frmQuickSpinner*>();
+        spinner->optArticles_Click(0);
+        spinner->vbtnConvert_Click();
+        for (int round = 0; round < 3; ++round)
+            QApplication::processEvents();
+        spinner->grab().save(QDir(args[1]).filePath(QStringLiteral("spinner.png")));
+    }
     return 0;
 }

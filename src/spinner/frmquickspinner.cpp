@@ -62,15 +62,15 @@ frmQuickSpinner::frmQuickSpinner(const AppPaths& paths, const std::array<TagLabe
 
     Label3 = named(new QLabel(QStringLiteral("Select an Article:"), this), QStringLiteral("Label3"));
     Label3->setProperty("role", QStringLiteral("heading"));
-    Label3->setGeometry(twips(315), 10, 120, 20);
+    Label3->setGeometry(twips(315), 10, 140, 20);
     for (int i = 0; i < 5; ++i) {
-        const int left = twips(2070) + i * twips(1260);
+        const int left = 160 + i * twips(1260);
         optArticles[i] = named(new QRadioButton(QStringLiteral("Article %1").arg(i + 1), this), indexed("optArticles", i));
         optArticles[i]->setGeometry(left, 10, twips(1185), 20);
         connect(optArticles[i], &QRadioButton::clicked, this, [this, i] { optArticles_Click(i); });
         lblChooseArticle[i] = named(new ClickLabel(QStringLiteral("Choose file..."), this), indexed("lblChooseArticle", i));
         lblChooseArticle[i]->setToolTip(QStringLiteral("Choose the file of Article %1").arg(i + 1));
-        lblChooseArticle[i]->setGeometry(left + 20, 31, twips(1185) - 20, 16);
+        lblChooseArticle[i]->setGeometry(left + 20, 31, twips(1260) - 4, 16);
         connect(lblChooseArticle[i], &ClickLabel::clicked, this, [this, i] { lblChooseArticle_Click(i); });
     }
 

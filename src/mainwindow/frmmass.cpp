@@ -424,14 +424,8 @@ QGroupBox* frmMass::buildLeadMagnet() {
                          1);
     optinLayout->addLayout(important);
     txtCapture_Url = named(new QLineEdit(optin), QStringLiteral("txtCapture_Url"));
-    auto* copy = named(new ClickLabel(QStringLiteral("Copy to Clipboard"), optin), QStringLiteral("Label40"));
-    copy->setProperty("role", QStringLiteral("link"));
-    connect(copy, &ClickLabel::clicked, this, &frmMass::Label40_Click);
-    auto* captureRow = new QHBoxLayout;
-    captureRow->addWidget(new QLabel(QStringLiteral("Thank You Page Url:"), optin));
-    captureRow->addWidget(txtCapture_Url, 1);
-    captureRow->addWidget(copy);
-    optinLayout->addLayout(captureRow);
+    optinLayout->addLayout(addressRow(QStringLiteral("Thank You Page Url:"), txtCapture_Url, QStringLiteral("Label40"),
+                                      &frmMass::Label40_Click));
     auto* head = named(new ClickLabel(QStringLiteral("Need to Add a Custom Code to the <HEAD> Section of the Lead Magnet Page? "), optin),
                        QStringLiteral("lblHead"));
     head->setTextFormat(Qt::PlainText);
@@ -497,14 +491,8 @@ QGroupBox* frmMass::buildAfterSubscription() {
                          1);
     layout->addLayout(important);
     txtDownloadUrl = named(new QLineEdit(QStringLiteral("http://"), box), QStringLiteral("txtDownloadUrl"));
-    auto* copy = named(new ClickLabel(QStringLiteral("Copy to Clipboard"), box), QStringLiteral("Label45"));
-    copy->setProperty("role", QStringLiteral("link"));
-    connect(copy, &ClickLabel::clicked, this, &frmMass::Label45_Click);
-    auto* downloadRow = new QHBoxLayout;
-    downloadRow->addWidget(new QLabel(QStringLiteral("Download Page Url:"), box));
-    downloadRow->addWidget(txtDownloadUrl, 1);
-    downloadRow->addWidget(copy);
-    layout->addLayout(downloadRow);
+    layout->addLayout(addressRow(QStringLiteral("Download Page Url:"), txtDownloadUrl, QStringLiteral("Label45"),
+                                 &frmMass::Label45_Click));
     layout->addStretch();
     return box;
 }
@@ -609,6 +597,18 @@ void frmMass::refreshChecklist() {
     }
     lblChecklist->setText(lines.join(QStringLiteral("<br>")));
     frTab[BuildSection]->layout()->activate();
+}
+
+// A derived page address with its "Copy to Clipboard" link.
+QHBoxLayout* frmMass::addressRow(const QString& caption, QLineEdit* address, const QString& linkName, void (frmMass::*copy)()) {
+    auto* link = named(new ClickLabel(QStringLiteral("Copy to Clipboard"), address->parentWidget()), linkName);
+    link->setProperty("role", QStringLiteral("link"));
+    connect(link, &ClickLabel::clicked, this, copy);
+    auto* layout = new QHBoxLayout;
+    layout->addWidget(new QLabel(caption, address->parentWidget()));
+    layout->addWidget(address, 1);
+    layout->addWidget(link);
+    return layout;
 }
 
 // ---- Sections and warnings ----

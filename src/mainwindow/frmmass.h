@@ -11,6 +11,7 @@ class QCheckBox;
 class QComboBox;
 class QFrame;
 class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -93,6 +94,7 @@ private:
     bool isFunnelUrlMissing() const;
     void showStatus(const QString& text);
     void refreshChecklist();
+    QHBoxLayout* addressRow(const QString& caption, QLineEdit* address, const QString& linkName, void (frmMass::*copy)());
 
     tandrel::AppPaths m_paths;
     QString m_headCode;

@@ -1,6 +1,9 @@
 // Renders the main window's sections to PNG files for the README:
-//   tandrel-screenshots OUTPUT_FOLDER [FUNNEL.funnel.json [ARTICLE.txt]]
+//   tandrel-screenshots OUTPUT_FOLDER [FUNNEL.funnel.json [ARTICLE.txt [--cover]]]
+// With --cover it also makes a cover in the cover creator, uses it and builds
+// the funnel into the application folder's output, as a user would.
 #include "controls.h"
+#include "frmcovercreator.h"
 #include "frmmass.h"
 #include "frmquickspinner.h"
 #include "funnelfile.h"
@@ -8,7 +11,11 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QComboBox>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTimer>
 #include <QStyleFactory>
 #include <QTextStream>
 
@@ -60,6 +67,39 @@ int main(int argc, char* argv[]) {
         for (int round = 0; round < 3; ++round)
             QApplication::processEvents();
         spinner->grab().save(QDir(args[1]).filePath(QStringLiteral("spinner.png")));
+        spinner->close();
+    }
+
+    if (args.size() > 4 && args[4] == QLatin1String("--cover")) {
+        tandrel::ScriptedDesktop quiet;
+        quiet.answers << false; // "open the output folder?"
+        QTimer::singleShot(0, [&] {
+            auto* creator = qobject_cast<frmCoverCreator*>(QApplication::activeModalWidget());
+            auto* list = creator->findChild<QListWidget*>(QStringLiteral("FileCovers"));
+            list->setCurrentRow(std::max(0, list->count() - 1));
+            const auto set = [creator](const char* name, const QString& value) {
+                creator->findChild<QLineEdit*>(QLatin1String(name))->setText(value);
+            };
+            for (const char* name : {"cboFontName[0]", "cboFontName[1]"}) {
+                auto* fonts = creator->findChild<QComboBox*>(QLatin1String(name));
+                fonts->setCurrentIndex(std::max(0, fonts->findText(QStringLiteral("DejaVu Sans"))));
+            }
+            creator->findChild<QComboBox*>(QStringLiteral("cboFontSize[0]"))->setCurrentText(QStringLiteral("34"));
+            set("txtAdPositionX[0]", QStringLiteral("600"));
+            set("txtAdPositionY[0]", QStringLiteral("900"));
+            set("txtAdText[0]", QStringLiteral("TOP 10 TOOLS"));
+            set("txtAdPositionX[1]", QStringLiteral("600"));
+            set("txtAdPositionY[1]", QStringLiteral("1700"));
+            set("txtAdText[1]", QStringLiteral("The free niche guide"));
+            for (int round = 0; round < 3; ++round)
+                QApplication::processEvents();
+            creator->grab().save(QDir(args[1]).filePath(QStringLiteral("cover-creator.png")));
+            QMetaObject::invokeMethod(creator, "Command1_Click");
+        });
+        window.Command4_Click();
+        window.cmdBuildFunnel_Click();
+        for (const auto& shown : quiet.shown)
+            err << shown.title << ": " << shown.text << '\n';
     }
     return 0;
 }

@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -529,6 +530,25 @@ private slots:
         });
         QTest::mouseClick(find("Command4"), Qt::LeftButton);
         QCOMPARE(chosen(1)->tag(), QString());
+
+        // A saved cover becomes the funnel's cover, and the build copies it.
+        QDir().mkpath(app->path("imgspro"));
+        QVERIFY(QFile::copy(shippedDataDir() + "/imgspro/sunset_hills.jpg", app->path("imgspro/sunset_hills.jpg")));
+        whenDialogOpens([](QDialog* d) {
+            d->findChild<QLineEdit*>("txtAdText[0]")->setText("My Guide");
+            QVERIFY(QMetaObject::invokeMethod(d, "Command1_Click"));
+        });
+        window->Command4_Click();
+        QCOMPARE(chosen(1)->text(), app->path("temp_cover.jpg"));
+        QCOMPARE(chosen(1)->tag(), QStringLiteral("temp_cover.jpg"));
+        QCOMPARE(desk->last().text, QStringLiteral("Done! Cover saved."));
+        edit("txtFunnelUrl")->setText("http://example.com/f");
+        find<QPlainTextEdit>("txtoptinForm")->setPlainText("<form>F</form>");
+        edit("txtFunnel_YouTubeID")->setText("vid123");
+        desk->answers << false;
+        window->cmdBuildFunnel_Click();
+        QVERIFY(readBytes(app->output("index.html")).contains("cover:temp_cover.jpg temp_cover.jpg"));
+        QVERIFY(QImage(app->output("temp_cover.jpg")).size() == QSize(400, 450));
 #else
         QTest::mouseClick(find("Command4"), Qt::LeftButton);
         QCOMPARE(desk->shown.size(), 1);

@@ -254,15 +254,16 @@ bool indexedRewriteApplies(QStringView text) {
     return true;
 }
 
-// Why this equals walking every line: every search text starts with a space
-// and every insert holds none and carries a "{" right after its leading
-// "%%", so no search text can ever match across or inside an insert. A
+// Why this equals walking every line: a search text starts with a space and
+// holds no brace; an insert holds no space, and one made for a braced line
+// starts with "%%{", so no search text can match across or inside it. A
 // replacement therefore only removes the occurrences it overlaps and never
-// makes new ones. Once a term's first try has found its occurrences, they
-// are all replaced, and every later try of the same term (in a later line,
-// or under an unbraced line that keeps the items) finds nothing. So only the
-// first try of each distinct term matters, in the order the lines give, and
-// only for terms that stand in the article at all.
+// makes new ones. A term's first try either replaces all its occurrences or
+// finds none, so every later try of it (in a later line, or under an
+// unbraced line that keeps the items) finds nothing, and the reduced rule of
+// an unbraced line, the only insert without a brace, is never inserted. So
+// only the first try of each distinct term matters, in the order the lines
+// give, and only for terms that stand in the article at all.
 //
 // For the texts indexedRewriteApplies() admits, the lower-cased text lines up
 // with the text unit for unit, and a place that matches in the lower-cased

@@ -31,13 +31,14 @@ RewriteResult rewriteSpunText(const QString& text, const SynonymDb& synonyms);
 
 namespace detail {
 // The indexed rewrite is exact for any text in which every character lowers
-// to one of the same length whose case folding is its own, and which has no
-// unpaired surrogate and no cased character outside the BMP.
+// to a single character that folds like it, and which has no unpaired
+// surrogate and no cased character outside the BMP: all but a few texts.
 bool indexedRewriteApplies(QStringView text);
-// Cost grows with the text and the matches found, not with the number of rules.
+// Cost: the text, plus one hash look-up per term of the file, never their product.
 RewriteResult rewriteIndexed(const QString& text, const SynonymDb& synonyms);
-// Walks the lines one by one like the description, skipping terms that the
-// article does not hold; for the rare texts the indexed rewrite cannot take.
+// Walks every line and term as the window's controls would, searching the
+// lower-cased text each time, but only for terms the article holds at all;
+// for the rare texts the indexed rewrite cannot take.
 RewriteResult rewriteExact(const QString& text, const SynonymDb& synonyms);
 } // namespace detail
 

@@ -27,7 +27,7 @@ const QStringList kWords{
 // Characters that send a text down the exact path.
 const QStringList kRare{"\u0130", "\u0130x", "\U00010400", QString(QChar(0xD800)), QString(QChar(0xDC01))};
 
-const QStringList kSeparators{" ", " ", " ", " ", ", ", ". ", ": ", "; ", "! ", "\n", "  ", "%%", "%", "-", " \r\n"};
+const QStringList kSeparators{" ", " ", " ", " ", ", ", ". ", ": ", "; ", "! ", "\n", "  ", "%%", "%", " %% ", "-", " \r\n"};
 
 QString pick(QRandomGenerator& random, const QStringList& list) { return list[random.bounded(int(list.size()))]; }
 
@@ -64,7 +64,7 @@ QString randomArticle(QRandomGenerator& random, bool rare) {
 }
 
 QString randomRuleLine(QRandomGenerator& random) {
-    switch (random.bounded(20)) {
+    switch (random.bounded(24)) {
     case 0:
         return QString();
     case 1:
@@ -79,6 +79,10 @@ QString randomRuleLine(QRandomGenerator& random) {
         return QStringLiteral("{go{od|ne}|day}");
     case 6:
         return QStringLiteral("{good||fine|}");
+    case 7:
+        return QStringLiteral("{ |gap}");
+    case 8:
+        return QStringLiteral("{%|%%|per cent}");
     default:
         break;
     }

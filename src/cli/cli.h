@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIODevice>
 #include <QStringList>
 #include <QTextStream>
 
@@ -9,5 +10,8 @@ namespace tandrel::cli {
 // program prints goes to out and err, the exit status is returned.
 // defaultAppDir is used unless --app-dir is given.
 int run(const QStringList& arguments, const QString& defaultAppDir, QTextStream& out, QTextStream& err);
+// The same with standard input read from in, so tests can hand a command its article.
+int run(const QStringList& arguments, const QString& defaultAppDir, QIODevice& in, QTextStream& out,
+        QTextStream& err);
 
 } // namespace tandrel::cli

@@ -19,8 +19,4 @@ int rewriteCommand(const SpinOptions& options, QIODevice& in, QTextStream& out, 
 // Prints one variant of a text in spin syntax.
 int spinCommand(const SpinOptions& options, QIODevice& in, QTextStream& out, QTextStream& err);
 
-// run() with standard input read from in, so tests can hand the commands an article.
-int run(const QStringList& arguments, const QString& defaultAppDir, QIODevice& in, QTextStream& out,
-        QTextStream& err);
-
 } // namespace tandrel::cli

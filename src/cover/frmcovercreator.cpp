@@ -69,10 +69,6 @@ ClickLabel* link(const QString& text, const QString& name) {
     return label;
 }
 
-QString indexed(const char* name, int index) {
-    return QStringLiteral("%1[%2]").arg(QLatin1String(name)).arg(index);
-}
-
 } // namespace
 
 CoverPictureBox::CoverPictureBox(const CoverCanvas& canvas, QWidget* parent)

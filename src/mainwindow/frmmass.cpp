@@ -46,13 +46,6 @@ const QString kNoSelectedFile = QStringLiteral("No Selected File");
 const QString kMissingAddress =
     QStringLiteral("Please go to the first tab and enter the url where you'll upload the funnel.");
 
-template <typename T> T* named(T* widget, const QString& name) {
-    widget->setObjectName(name);
-    return widget;
-}
-
-QString indexed(const char* name, int index) { return QStringLiteral("%1[%2]").arg(QLatin1String(name)).arg(index); }
-
 QLabel* text(const QString& caption, QWidget* parent, const char* role = nullptr) {
     auto* label = new QLabel(caption, parent);
     label->setWordWrap(true);
@@ -75,6 +68,14 @@ QFrame* reminder(const QString& name, QWidget* parent) {
     square->setProperty("role", QStringLiteral("reminder"));
     square->hide();
     return square;
+}
+
+// "Important:" and its explanation beside it.
+QHBoxLayout* noteRow(const QString& heading, const QString& explanation, QWidget* parent, const char* role = nullptr) {
+    auto* layout = new QHBoxLayout;
+    layout->addWidget(text(heading, parent, "important"), 0, Qt::AlignTop);
+    layout->addWidget(text(explanation, parent, role), 1);
+    return layout;
 }
 
 QHBoxLayout* row(std::initializer_list<QWidget*> widgets, bool stretch = true) {
@@ -415,14 +416,11 @@ QGroupBox* frmMass::buildLeadMagnet() {
     shreminder[1] = reminder(indexed("shreminder", 1), optin);
     optinLayout->addLayout(row({new QLabel(QStringLiteral("Your Opt-In Form (Paste it Below):"), optin), shreminder[1]}));
     optinLayout->addWidget(txtoptinForm);
-    auto* important = new QHBoxLayout;
-    important->addWidget(text(QStringLiteral("Important:"), optin, "important"), 0, Qt::AlignTop);
-    important->addWidget(text(QStringLiteral("When setting up your opt-in form, please use the following page as your \"Thank You\" page "
-                                             "(your autoresponder may use a different name for this page). Your subscribers will be "
-                                             "redirected to this page after submitting the form."),
-                              optin),
-                         1);
-    optinLayout->addLayout(important);
+    optinLayout->addLayout(noteRow(QStringLiteral("Important:"),
+                                   QStringLiteral("When setting up your opt-in form, please use the following page as your \"Thank You\" "
+                                                  "page (your autoresponder may use a different name for this page). Your subscribers will "
+                                                  "be redirected to this page after submitting the form."),
+                                   optin));
     txtCapture_Url = named(new QLineEdit(optin), QStringLiteral("txtCapture_Url"));
     optinLayout->addLayout(addressRow(QStringLiteral("Thank You Page Url:"), txtCapture_Url, QStringLiteral("Label40"),
                                       &frmMass::Label40_Click));
@@ -447,13 +445,10 @@ QGroupBox* frmMass::buildAfterSubscription() {
     layout->setSpacing(8);
     lblWarningAfterSubscription = warning(QStringLiteral("lblWarningAfterSubscription"), kMissingAddress, box);
     layout->addWidget(lblWarningAfterSubscription);
-    auto* intro = new QHBoxLayout;
-    intro->addWidget(text(QStringLiteral("Important:"), box, "important"), 0, Qt::AlignTop);
-    intro->addWidget(text(QStringLiteral("From here, you can define where do you want to redirect your visitors right after they submit "
-                                         "your opt-in form."),
-                          box),
-                     1);
-    layout->addLayout(intro);
+    layout->addLayout(noteRow(QStringLiteral("Important:"),
+                              QStringLiteral("From here, you can define where do you want to redirect your visitors right after they "
+                                             "submit your opt-in form."),
+                              box));
 
     optAction[0] = named(new QRadioButton(QStringLiteral("Take Your Subscribers to Your \"Thank You Page\"."), box), indexed("optAction", 0));
     optAction[1] = named(new QRadioButton(QStringLiteral(" Redirect Your Subscribers to This Url:"), box), indexed("optAction", 1));
@@ -464,12 +459,9 @@ QGroupBox* frmMass::buildAfterSubscription() {
     redirect->addWidget(optAction[1]);
     redirect->addWidget(txtRedirectUrl, 1);
     layout->addLayout(redirect);
-    auto* info = new QHBoxLayout;
-    info->addWidget(text(QStringLiteral("Information:"), box, "important"), 0, Qt::AlignTop);
-    info->addWidget(text(QStringLiteral("You can redirect your visitors to any url of your choice (your offers, affiliate offers etc)."), box,
-                         "hint"),
-                    1);
-    layout->addLayout(info);
+    layout->addLayout(noteRow(QStringLiteral("Information:"),
+                              QStringLiteral("You can redirect your visitors to any url of your choice (your offers, affiliate offers etc)."),
+                              box, "hint"));
 
     auto* soft = new QGroupBox(QStringLiteral("Soft Redirect:"), box);
     soft->setProperty("role", QStringLiteral("inner"));
@@ -483,13 +475,11 @@ QGroupBox* frmMass::buildAfterSubscription() {
     softLayout->addWidget(txtBeforeRedirectMsg2);
     layout->addWidget(soft);
 
-    auto* important = new QHBoxLayout;
-    important->addWidget(text(QStringLiteral("Important:"), box, "important"), 0, Qt::AlignTop);
-    important->addWidget(text(QStringLiteral("If you use the \"Redirect\" option, you need to setup a \"Welcome\" email through your "
-                                             "autoresponder and include the following url (so your visitors can access to the download page):"),
-                              box),
-                         1);
-    layout->addLayout(important);
+    layout->addLayout(noteRow(QStringLiteral("Important:"),
+                              QStringLiteral("If you use the \"Redirect\" option, you need to setup a \"Welcome\" email through your "
+                                             "autoresponder and include the following url (so your visitors can access to the download "
+                                             "page):"),
+                              box));
     txtDownloadUrl = named(new QLineEdit(QStringLiteral("http://"), box), QStringLiteral("txtDownloadUrl"));
     layout->addLayout(addressRow(QStringLiteral("Download Page Url:"), txtDownloadUrl, QStringLiteral("Label45"),
                                  &frmMass::Label45_Click));

@@ -25,13 +25,6 @@ constexpr int kArticleMargin = 47;
 
 const QString kSynonymsLoading = QStringLiteral("Please Wait (Loading Synonyms)...");
 
-QString indexed(const char* name, int index) { return QStringLiteral("%1[%2]").arg(QLatin1String(name)).arg(index); }
-
-template <typename T> T* named(T* widget, const QString& name) {
-    widget->setObjectName(name);
-    return widget;
-}
-
 QPlainTextEdit* textBox(const QString& name, QWidget* parent) {
     auto* box = named(new QPlainTextEdit(parent), name);
     box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -50,10 +50,6 @@ template <typename T> T* control(QWidget& window, const QString& name) {
     return found;
 }
 
-QString indexed(const char* name, int index) {
-    return QStringLiteral("%1[%2]").arg(QLatin1String(name)).arg(index);
-}
-
 void click(QWidget* widget, Qt::MouseButton button = Qt::LeftButton, QPoint at = QPoint()) {
     QTest::mouseClick(widget, button, Qt::NoModifier, at.isNull() ? widget->rect().center() : at);
 }

@@ -7,6 +7,16 @@ class QVBoxLayout;
 
 namespace tandrel {
 
+// objectName of a member of a control array: "name[index]".
+inline QString indexed(const char* name, int index) {
+    return QStringLiteral("%1[%2]").arg(QLatin1String(name)).arg(index);
+}
+
+template <typename T> T* named(T* widget, const QString& name) {
+    widget->setObjectName(name);
+    return widget;
+}
+
 // A label with a tag: text kept with the control and not shown (a chosen
 // file's bare name, a swatch's "r,g,b").
 class TagLabel : public QLabel {

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# The browser checks of the built funnels. Uses build/tandrel-cli unless
+# TANDREL_CLI (and TANDREL_APP_DIR for the templates) say otherwise.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+# Installs exactly the locked packages when node_modules is missing or older than the lock.
+stamp=node_modules/.lock-sha256
+want=$(sha256sum package-lock.json | cut -d' ' -f1)
+if [ "$(cat "$stamp" 2>/dev/null)" != "$want" ]; then
+    npm ci --no-audit --no-fund --ignore-scripts
+    echo "$want" >"$stamp"
+fi
+
+exec node --test "$@" funnel.test.mjs

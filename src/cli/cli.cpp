@@ -56,31 +56,39 @@ struct Options {
     QString error;
 };
 
+// The value of "--name VALUE" or "--name=VALUE" at arguments[i] (i moves past
+// a separate value); nothing when the argument is not this option. A missing
+// value comes back as an empty text.
+std::optional<QString> optionValue(const QStringList& arguments, qsizetype& i, const QString& name) {
+    const QString& argument = arguments[i];
+    if (argument == name)
+        return i + 1 < arguments.size() ? arguments[++i] : QString();
+    if (argument.startsWith(name + QLatin1Char('=')))
+        return argument.mid(name.size() + 1);
+    return std::nullopt;
+}
+
 Options parse(const QStringList& arguments, const QString& defaultAppDir) {
     Options options;
     options.appDir = defaultAppDir;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
-        if (argument == QLatin1String("--app-dir")) {
-            if (i + 1 >= arguments.size()) {
+        if (const auto dir = optionValue(arguments, i, QStringLiteral("--app-dir"))) {
+            if (dir->isEmpty()) {
                 options.error = QStringLiteral("The option --app-dir needs a folder.");
                 return options;
             }
-            options.appDir = arguments[++i];
-        } else if (argument.startsWith(QLatin1String("--app-dir="))) {
-            options.appDir = argument.mid(10);
-        } else if (argument == QLatin1String("--synonyms") || argument.startsWith(QLatin1String("--synonyms="))) {
-            if (argument.size() == 10 && i + 1 >= arguments.size()) {
+            options.appDir = *dir;
+        } else if (const auto file = optionValue(arguments, i, QStringLiteral("--synonyms"))) {
+            if (file->isEmpty()) {
                 options.error = QStringLiteral("The option --synonyms needs a file.");
                 return options;
             }
-            options.synonyms = argument.size() == 10 ? arguments[++i] : argument.mid(11);
-        } else if (argument == QLatin1String("--seed") || argument.startsWith(QLatin1String("--seed="))) {
-            const QString value = argument.size() == 6 ? (i + 1 < arguments.size() ? arguments[++i] : QString())
-                                                       : argument.mid(7);
+            options.synonyms = *file;
+        } else if (const auto value = optionValue(arguments, i, QStringLiteral("--seed"))) {
             bool ok = false;
-            const quint64 seed = value.toULongLong(&ok);
-            if (!ok || value.startsWith(QLatin1Char('+'))) {
+            const quint64 seed = value->toULongLong(&ok);
+            if (!ok || value->startsWith(QLatin1Char('+'))) {
                 options.error = QStringLiteral("The option --seed needs a whole number of 0 or more.");
                 return options;
             }

@@ -676,15 +676,10 @@ void frmMass::tmrReminder_Timer() {
 }
 
 void frmMass::txtFunnelUrl_Change() {
-    FunnelSettings links;
-    links.txtFunnelUrl = txtFunnelUrl->text();
-    links.drawFunnelLinks();
-    m_thankYouPageNumber = links.thankYouPageNumber;
-    m_downloadPageNumber = links.downloadPageNumber;
-    m_thankYouPageFile = links.thankYouPageFile;
-    m_downloadPageFile = links.downloadPageFile;
-    txtCapture_Url->setText(links.txtCapture_Url);
-    txtDownloadUrl->setText(links.txtDownloadUrl);
+    m_hidden.txtFunnelUrl = txtFunnelUrl->text();
+    m_hidden.drawFunnelLinks();
+    txtCapture_Url->setText(m_hidden.txtCapture_Url);
+    txtDownloadUrl->setText(m_hidden.txtDownloadUrl);
 }
 
 // ---- Field editors ----
@@ -770,9 +765,9 @@ void frmMass::Label45_Click() {
 // ---- Dialogs ----
 
 void frmMass::lblHead_Click() {
-    frmHead dialog(m_headCode, this);
+    frmHead dialog(m_hidden.headCode, this);
     if (dialog.exec() == QDialog::Accepted)
-        m_headCode = dialog.headCode();
+        m_hidden.headCode = dialog.headCode();
 }
 
 void frmMass::Label63_Click() {
@@ -792,12 +787,12 @@ void frmMass::Command4_Click() {
 }
 
 void frmMass::cmdPro_Click() {
-    frmPro dialog(m_retargetingCode, m_backControl, m_backUrl, this);
+    frmPro dialog(m_hidden.retargetingCode, m_hidden.backControl, m_hidden.backUrl, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    m_retargetingCode = dialog.retargetingCode();
-    m_backControl = dialog.backControl();
-    m_backUrl = dialog.backUrl();
+    m_hidden.retargetingCode = dialog.retargetingCode();
+    m_hidden.backControl = dialog.backControl();
+    m_hidden.backUrl = dialog.backUrl();
 }
 
 void frmMass::cmdSpinner_Click() {
@@ -816,7 +811,7 @@ void frmMass::lblBy_Click() { ShellOpen(QLatin1String(kProjectWebPage)); }
 // ---- Build ----
 
 FunnelSettings frmMass::settings() const {
-    FunnelSettings s;
+    FunnelSettings s = m_hidden;
     s.txtFunnelUrl = txtFunnelUrl->text();
     s.optBackground = optBackground[1]->isChecked() ? 1 : 0;
     for (int i = 0; i < 6; ++i)
@@ -841,14 +836,6 @@ FunnelSettings frmMass::settings() const {
     s.chkAutoplay = chkAutoplay->isChecked() ? 1 : 0;
     s.txtDownloadText = txtDownloadText->text();
     s.txtFileDownloadUrl = txtFileDownloadUrl->text();
-    s.headCode = m_headCode;
-    s.retargetingCode = m_retargetingCode;
-    s.backControl = m_backControl;
-    s.backUrl = m_backUrl;
-    s.thankYouPageNumber = m_thankYouPageNumber;
-    s.downloadPageNumber = m_downloadPageNumber;
-    s.thankYouPageFile = m_thankYouPageFile;
-    s.downloadPageFile = m_downloadPageFile;
     s.txtCapture_Url = txtCapture_Url->text();
     s.txtDownloadUrl = txtDownloadUrl->text();
     return s;
@@ -883,14 +870,7 @@ void frmMass::setSettings(const FunnelSettings& s) {
     chkAutoplay->setChecked(s.chkAutoplay == 1);
     txtDownloadText->setText(s.txtDownloadText);
     txtFileDownloadUrl->setText(s.txtFileDownloadUrl);
-    m_headCode = s.headCode;
-    m_retargetingCode = s.retargetingCode;
-    m_backControl = s.backControl;
-    m_backUrl = s.backUrl;
-    m_thankYouPageNumber = s.thankYouPageNumber;
-    m_downloadPageNumber = s.downloadPageNumber;
-    m_thankYouPageFile = s.thankYouPageFile;
-    m_downloadPageFile = s.downloadPageFile;
+    m_hidden = s;
     txtCapture_Url->setText(s.txtCapture_Url);
     txtDownloadUrl->setText(s.txtDownloadUrl);
     // Warnings and the opt-in box follow the new address.

@@ -43,7 +43,7 @@ public:
     void setSettings(const tandrel::FunnelSettings& settings);
 
     int shownSection() const;
-    QString headCode() const { return m_headCode; }
+    QString headCode() const { return m_hidden.headCode; }
 
     // The spinner's five article paths live here for the run.
     std::array<tandrel::TagLabel*, 5> lblSelected{};
@@ -97,14 +97,9 @@ private:
     QHBoxLayout* addressRow(const QString& caption, QLineEdit* address, const QString& linkName, void (frmMass::*copy)());
 
     tandrel::AppPaths m_paths;
-    QString m_headCode;
-    QString m_retargetingCode;
-    bool m_backControl = false;
-    QString m_backUrl;
-    int m_thankYouPageNumber = 0;
-    int m_downloadPageNumber = 0;
-    QString m_thankYouPageFile;
-    QString m_downloadPageFile;
+    // The values no control shows: HEAD, retargeting and back-control code,
+    // and the page numbers and file names drawn with the funnel address.
+    tandrel::FunnelSettings m_hidden;
     QString m_outputFolder;
     QString m_lastFunnelFile;
 

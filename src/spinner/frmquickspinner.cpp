@@ -205,9 +205,8 @@ void frmQuickSpinner::txtArticle_Change() { vbtnConvert->setEnabled(!txtArticle-
 // ---- Synonyms ----
 
 void frmQuickSpinner::Timer1_Timer() {
-    if (!m_loadStarted) {
-        m_loadStarted = true;
-        m_loading = std::async(std::launch::async, loadSynonymDb, m_paths.synonymFile());
+    if (!m_loading.valid() && !m_synonyms) {
+        startLoading();
         lblPleaseWait->setText(kSynonymsLoading);
         lblPleaseWait->show();
         return;
@@ -215,6 +214,10 @@ void frmQuickSpinner::Timer1_Timer() {
     if (m_loading.valid() && m_loading.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
         return;
     takeLoadedSynonyms();
+}
+
+void frmQuickSpinner::startLoading() {
+    m_loading = std::async(std::launch::async, loadSynonymDb, m_paths.synonymFile());
 }
 
 void frmQuickSpinner::takeLoadedSynonyms() {
@@ -241,10 +244,8 @@ void frmQuickSpinner::takeLoadedSynonyms() {
 
 const SynonymDb& frmQuickSpinner::synonyms() {
     if (!m_synonyms) {
-        if (!m_loadStarted) {
-            m_loadStarted = true;
-            m_loading = std::async(std::launch::async, loadSynonymDb, m_paths.synonymFile());
-        }
+        if (!m_loading.valid())
+            startLoading();
         QApplication::setOverrideCursor(Qt::WaitCursor);
         m_loading.wait();
         QApplication::restoreOverrideCursor();

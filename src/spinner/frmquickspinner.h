@@ -57,6 +57,7 @@ protected:
 private:
     // Blocks until the synonym file is read: a rewrite never runs on a partial set.
     const tandrel::SynonymDb& synonyms();
+    void startLoading();
     void takeLoadedSynonyms();
 
     tandrel::AppPaths m_paths;
@@ -65,7 +66,6 @@ private:
     std::optional<tandrel::SynonymDb> m_synonyms;
     QString m_loadError;
     QString m_lastSpinText;
-    bool m_loadStarted = false;
 
     QLabel* Label3 = nullptr;
     std::array<QRadioButton*, 5> optArticles{};

@@ -21,7 +21,10 @@ Result<QString> readArticle(const QString& command, const QStringList& positiona
         return LoadTextFile(positional.first());
     if (!in.isOpen() && !in.open(QIODevice::ReadOnly))
         return Result<QString>::failure(QStringLiteral("Standard input could not be read: %1.").arg(in.errorString()));
-    return decodeText(in.readAll());
+    auto bytes = readDeviceBytes(in, kTextFileLimit, QStringLiteral("Standard input"));
+    if (!bytes)
+        return Result<QString>::failure(bytes.error());
+    return decodeText(bytes.value());
 }
 
 } // namespace

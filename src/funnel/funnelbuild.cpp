@@ -2,10 +2,15 @@
 
 #include "modcopy.h"
 #include "pages.h"
+#include "textfiles.h"
 #include "tools.h"
 
+#include <QBuffer>
 #include <QDir>
-#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 
 namespace tandrel {
 
@@ -18,24 +23,69 @@ BuildOutcome failed(const QString& message) {
     return outcome;
 }
 
-Status removeIfPresent(const QString& path) {
-    if (!QFileInfo::exists(path) || QFile::remove(path))
-        return Status::success();
-    return Status::failure(QStringLiteral("The file \"%1\" could not be deleted from the output folder.")
-                               .arg(displayPath(path)));
+const char* const kChosenFileNames[] = {"background image", "cover image", "delivery file"};
+
+// The page templates that come with the template copy and are not part of a funnel.
+const char* const kTemplateFiles[] = {"index.html",           "thanks.html",           "thanks_flat.html",
+                                      "download.html",        "index-1colimage.html",  "index-1colvideo.html",
+                                      "index-2colsvideo.html", "progressbar.htm",       "index_cover.html"};
+
+struct Picture {
+    QString source;
+    QString name; // the file name beside the pages
+    QByteArray bytes;
+};
+
+// Read whole before anything is touched: the picture may lie in the output folder itself.
+Result<Picture> readPicture(int index, const QString& path) {
+    const QString what = QStringLiteral("The %1").arg(QLatin1String(kChosenFileNames[index]));
+    auto bytes = readFileBytes(path, kPictureFileLimit, what, QStringLiteral("picture"));
+    if (!bytes)
+        return Result<Picture>::failure(bytes.error());
+    QBuffer buffer(&bytes.value());
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setDecideFormatFromContent(true);
+    static const QList<QByteArray> webFormats = {"jpeg", "jpg", "png", "gif", "webp", "bmp"};
+    if (!reader.canRead() || !webFormats.contains(reader.format().toLower()))
+        return Result<Picture>::failure(
+            QStringLiteral("%1 \"%2\" is not a picture a browser can show (a JPEG, PNG, GIF, WebP or BMP file).")
+                .arg(what, displayPath(path)));
+    return Picture{path, GetFileName(path), std::move(bytes.value())};
 }
 
-// The previous funnel's files; sub-folders and hidden files stay.
-Status emptyOutputFolder(const QString& folder) {
-    const auto files = QDir(folder).entryInfoList(QDir::Files | QDir::NoDotAndDotDot);
-    for (const QFileInfo& file : files) {
-        if (Status s = removeIfPresent(file.filePath()); !s)
-            return s;
+// Names beside the pages are compared without case: many disks and hosts ignore it.
+Status checkNames(const QList<Picture>& pictures, const QStringList& pages, const QString& templatesDir) {
+    QStringList reserved = pages;
+    const auto entries = QDir(templatesDir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                                      QDir::NoDotAndDotDot);
+    reserved += entries;
+    for (const char* name : kTemplateFiles)
+        reserved.append(QLatin1String(name));
+    for (qsizetype i = 0; i < pictures.size(); ++i) {
+        const Picture& picture = pictures[i];
+        if (reserved.contains(picture.name, Qt::CaseInsensitive))
+            return Status::failure(QStringLiteral("The picture \"%1\" has the name of a file the funnel needs, "
+                                                  "\"%2\"; rename the picture and choose it again.")
+                                       .arg(displayPath(picture.source), picture.name));
+        for (qsizetype j = 0; j < i; ++j) {
+            const Picture& other = pictures[j];
+            if (other.source != picture.source && other.name.compare(picture.name, Qt::CaseInsensitive) == 0)
+                return Status::failure(QStringLiteral("The pictures \"%1\" and \"%2\" would both be called "
+                                                      "\"%3\" beside the pages; rename one of them.")
+                                           .arg(displayPath(other.source), displayPath(picture.source),
+                                                picture.name));
+        }
     }
     return Status::success();
 }
 
-const char* const kChosenFileNames[] = {"background image", "cover image", "delivery file"};
+Status renamed(const QString& from, const QString& to) {
+    if (QDir().rename(from, to))
+        return Status::success();
+    return Status::failure(QStringLiteral("The folder \"%1\" could not be moved to \"%2\".")
+                               .arg(displayPath(from), displayPath(to)));
+}
 
 } // namespace
 
@@ -72,62 +122,95 @@ BuildOutcome buildFunnel(const FunnelSettings& s, const AppPaths& paths) {
         return failed(QStringLiteral("The page addresses have not been derived from the funnel address \"%1\".")
                           .arg(s.txtFunnelUrl));
 
+    // Everything the build needs is read and checked before the output is touched.
     auto templates = loadTemplates(paths, s);
     if (!templates)
         return failed(templates.error());
+    if (Status noLinks = modCopy::refuseLinks(paths.templatesDir()); !noLinks)
+        return failed(noLinks.error());
 
+    const QStringList pageNames = {QStringLiteral("index.html"), s.thankYouPageFile, s.downloadPageFile};
+    const Result<QString> pageTexts[] = {
+        generateLeadMagnetPage(s, templates.value(), paths),
+        generateThankYouPage(s, templates.value()),
+        generateDownloadPage(s, templates.value(), paths),
+    };
+    for (const auto& text : pageTexts) {
+        if (!text)
+            return failed(text.error());
+    }
+
+    QList<Picture> pictures;
+    for (int i = 0; i < 3; ++i) {
+        if (!s.isFileRequired(i))
+            continue;
+        auto picture = readPicture(i, s.lblSelectedFile[i].caption);
+        if (!picture)
+            return failed(picture.error());
+        pictures.append(std::move(picture.value()));
+    }
+    if (Status names = checkNames(pictures, pageNames, paths.templatesDir()); !names)
+        return failed(names.error());
+
+    const QString root = paths.outputRoot();
     const QString output = paths.outputTemplatesDir();
-    QDir().mkpath(paths.outputRoot());
+    for (const QString& folder : {root, output}) {
+        if (modCopy::isLink(folder))
+            return failed(QStringLiteral("The output folder \"%1\" is a link; the build writes only into a real "
+                                         "folder. Remove the link and build again.")
+                              .arg(displayPath(folder)));
+    }
     QDir().mkpath(output);
     if (!FileExists(output, true))
         return failed(QStringLiteral("The following folder is not present:%1 --- Please create it or reinstall the software.")
                           .arg(displayPath(output)));
 
-    if (Status s1 = emptyOutputFolder(output); !s1)
-        return failed(s1.error());
-    if (Status s2 = modCopy::CopyFolder(paths.templatesDir(), output); !s2)
-        return failed(s2.error());
-    for (const char* name : {"index.html", "thanks.html", "thanks_flat.html", "download.html",
-                             "index-1colimage.html", "index-1colvideo.html", "index-2colsvideo.html",
-                             "progressbar.htm"}) {
-        if (Status s3 = removeIfPresent(AppPaths::join(output, QLatin1String(name))); !s3)
-            return failed(s3.error());
-    }
+    // The new funnel is assembled beside the old one and takes its place in two renames.
+    QTemporaryDir work(AppPaths::join(root, QStringLiteral(".tandrel-build-XXXXXX")));
+    if (!work.isValid())
+        return failed(QStringLiteral("A working folder could not be created in \"%1\": %2.")
+                          .arg(displayPath(root), work.errorString()));
+    work.setAutoRemove(false);
+    auto cleanUp = qScopeGuard([&] { modCopy::removeTree(work.path()); });
+    const QString staged = AppPaths::join(work.path(), QStringLiteral("templates"));
 
-    const QString leadPage = QStringLiteral("index.html");
-    const std::pair<QString, Result<QString>> pages[] = {
-        {leadPage, generateLeadMagnetPage(s, templates.value(), paths)},
-        {s.thankYouPageFile, generateThankYouPage(s, templates.value())},
-        {s.downloadPageFile, generateDownloadPage(s, templates.value(), paths)},
-    };
-    for (const auto& [name, text] : pages) {
-        if (!text)
-            return failed(text.error());
-        if (Status written = writePage(AppPaths::join(output, name), text.value()); !written)
+    // The previous funnel's plain files go; its sub-folders and hidden files stay.
+    const auto keep = [](const QString& name, bool isFolder) { return isFolder || name.startsWith(u'.'); };
+    if (Status s1 = modCopy::mirrorFolder(output, staged, keep); !s1)
+        return failed(s1.error());
+    if (Status s2 = modCopy::CopyFolder(paths.templatesDir(), staged); !s2)
+        return failed(s2.error());
+    for (const char* name : kTemplateFiles) {
+        const QString path = AppPaths::join(staged, QLatin1String(name));
+        if (QFileInfo(path).isFile() && !QFile::remove(path))
+            return failed(QStringLiteral("The file \"%1\" could not be removed from the new funnel.")
+                              .arg(displayPath(path)));
+    }
+    for (int i = 0; i < 3; ++i) {
+        if (Status written = writeFileAtomically(AppPaths::join(staged, pageNames[i]), pageTexts[i].value().toUtf8());
+            !written)
+            return failed(written.error());
+    }
+    for (const Picture& picture : pictures) {
+        if (Status written = writeFileAtomically(AppPaths::join(staged, picture.name), picture.bytes); !written)
             return failed(written.error());
     }
 
-    for (int i = 0; i < 3; ++i) {
-        if (!s.isFileRequired(i))
-            continue;
-        const QString source = s.lblSelectedFile[i].caption;
-        if (!FileExists(source, false))
-            return failed(QStringLiteral("The %1 \"%2\" no longer exists.")
-                              .arg(QLatin1String(kChosenFileNames[i]), displayPath(source)));
-        const QString target = AppPaths::join(output, GetFileName(source));
-        if (Status removed = removeIfPresent(target); !removed)
-            return failed(removed.error());
-        if (!QFile::copy(source, target))
-            return failed(QStringLiteral("The %1 \"%2\" could not be copied to the output folder.")
-                              .arg(QLatin1String(kChosenFileNames[i]), displayPath(source)));
+    const QString previous = AppPaths::join(work.path(), QStringLiteral("previous"));
+    if (Status moved = renamed(output, previous); !moved)
+        return failed(moved.error());
+    if (Status placed = renamed(staged, output); !placed) {
+        if (!renamed(previous, output)) {
+            cleanUp.dismiss();
+            return failed(QStringLiteral("%1 The previous funnel is kept in \"%2\".")
+                              .arg(placed.error(), displayPath(previous)));
+        }
+        return failed(placed.error());
     }
-
-    if (Status s4 = removeIfPresent(AppPaths::join(output, QStringLiteral("index_cover.html"))); !s4)
-        return failed(s4.error());
 
     BuildOutcome outcome;
     outcome.kind = BuildOutcome::Kind::Built;
-    outcome.pages = {leadPage, s.thankYouPageFile, s.downloadPageFile};
+    outcome.pages = pageNames;
     outcome.outputFolder = output;
     return outcome;
 }

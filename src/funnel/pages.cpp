@@ -1,6 +1,5 @@
 #include "pages.h"
 
-#include "modutf8.h"
 #include "textfiles.h"
 #include "tools.h"
 
@@ -139,22 +138,6 @@ Result<QString> generateDownloadPage(const FunnelSettings& s, const PageTemplate
     page.escapeAccents();
     page.replace(QStringLiteral("[COVER]"), trimBlanks(s.lblSelectedFile[CoverImage].tag));
     return page.text();
-}
-
-Status writePage(const QString& path, const QString& text) {
-    if (FileExists(path, false) && !QFile::remove(path))
-        return Status::failure(
-            QStringLiteral("The old page \"%1\" could not be replaced.").arg(displayPath(path)));
-    auto file = modUTF8::OpenForAppend(path);
-    if (!file)
-        return Status::failure(file.error());
-    if (Status written = modUTF8::WriteUTF8Text(*file.value(), text, false); !written)
-        return written;
-    file.value()->close();
-    if (file.value()->error() != QFileDevice::NoError)
-        return Status::failure(QStringLiteral("The page \"%1\" could not be written: %2.")
-                                   .arg(displayPath(path), file.value()->errorString()));
-    return Status::success();
 }
 
 } // namespace tandrel

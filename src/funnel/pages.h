@@ -24,7 +24,4 @@ Result<QString> generateThankYouPage(const FunnelSettings& settings, const PageT
 Result<QString> generateDownloadPage(const FunnelSettings& settings, const PageTemplates& templates,
                                      const AppPaths& paths);
 
-// Replaces any old file: the page holds exactly the UTF-8 bytes of the text.
-Status writePage(const QString& path, const QString& text);
-
 } // namespace tandrel

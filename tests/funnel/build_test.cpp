@@ -1,6 +1,11 @@
 #include "funnelbuild.h"
 #include "funnelfixtures.h"
+#include "textfiles.h"
+#include "tools.h"
 
+#include <QDirIterator>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <functional>
@@ -18,6 +23,28 @@ class BuildTest : public QObject {
 
     static BuildOutcome build(const FixtureApp& app, const FunnelSettings& s) {
         return buildFunnel(s, AppPaths(app.path()));
+    }
+    static void write(const QString& path, const QByteArray& bytes) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+    }
+    // Every entry below folder, links as their targets' names, files by content.
+    static QMap<QString, QByteArray> snapshot(const QString& folder) {
+        QMap<QString, QByteArray> entries;
+        QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QFileInfo info(it.next());
+            const QString name = QDir(folder).relativeFilePath(info.filePath());
+            if (info.isSymLink())
+                entries.insert(name, "link to " + info.symLinkTarget().toUtf8());
+            else if (info.isFile())
+                entries.insert(name, readBytes(info.filePath()));
+            else
+                entries.insert(name, "folder");
+        }
+        return entries;
     }
 
 private slots:
@@ -90,10 +117,13 @@ private slots:
         // the background image is not needed with a background colour.
         QCOMPARE(files, (QStringList{".htaccess", "cover.jpg", "download12.html", "index.html", "style.css", "thanks57.html"}));
         QCOMPARE(readBytes(app.output(QStringLiteral("sub/asset.txt"))), QByteArray("asset\n"));
-        QCOMPARE(readBytes(app.output(QStringLiteral("cover.jpg"))), QByteArray("picture:cover.jpg"));
+        QCOMPARE(readBytes(app.output(QStringLiteral("cover.jpg"))), readBytes(app.path(QStringLiteral("pictures/cover.jpg"))));
         QVERIFY(readBytes(app.output(QStringLiteral("index.html"))).startsWith("<!-- two columns -->\n<body"));
         QVERIFY(readBytes(app.output(QStringLiteral("thanks57.html"))).contains("go:http://example.com/f/download12.html"));
         QVERIFY(readBytes(app.output(QStringLiteral("download12.html"))).contains("embed/vid123?autoplay=1"));
+        // Nothing of the assembly is left beside the output.
+        QCOMPARE(QDir(app.path(QStringLiteral("output"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{"templates"});
     }
 
     void backgroundImageIsCopiedOnlyWhenUsed() {
@@ -102,7 +132,7 @@ private slots:
         s.optBackground = 1;
         s.lblSelectedFile[BackgroundImage] = {app.makePicture(QStringLiteral("bg.jpg")), QStringLiteral("bg.jpg")};
         QVERIFY(build(app, s).built());
-        QCOMPARE(readBytes(app.output(QStringLiteral("bg.jpg"))), QByteArray("picture:bg.jpg"));
+        QCOMPARE(readBytes(app.output(QStringLiteral("bg.jpg"))), readBytes(app.path(QStringLiteral("pictures/bg.jpg"))));
         QVERIFY(readBytes(app.output(QStringLiteral("index.html"))).contains("background-image:url('bg.jpg')"));
     }
 
@@ -110,70 +140,143 @@ private slots:
         FixtureApp app;
         FunnelSettings s = completeSettings(app.makePicture(QStringLiteral("cover.jpg")));
         QVERIFY(build(app, s).built());
-        // Leftovers a user or an older template set may have put there.
-        QVERIFY(QFile(app.output(QStringLiteral("sub/stale.txt"))).open(QIODevice::WriteOnly));
-        QVERIFY(QFile(app.output(QStringLiteral("notes.txt"))).open(QIODevice::WriteOnly));
+        // What a user or an older template set may have put there.
+        write(app.output(QStringLiteral("sub/mine.txt")), "user's own");
+        write(app.output(QStringLiteral("sub/asset.txt")), "edited");
+        write(app.output(QStringLiteral("mine/keep.txt")), "kept");
+        write(app.output(QStringLiteral(".user")), "hidden");
+        write(app.output(QStringLiteral("notes.txt")), "old");
+        // A cover chosen from inside the output folder survives its own rebuild.
+        s.lblSelectedFile[CoverImage] = {app.output(QStringLiteral("cover.jpg")), QStringLiteral("cover.jpg")};
+        const QByteArray cover = readBytes(app.output(QStringLiteral("cover.jpg")));
+        // A dangling link named like the next page must not lead the write outside.
+        QVERIFY(QFile::link(app.path(QStringLiteral("outside.html")), app.output(QStringLiteral("thanks3.html"))));
 
         s.txtFunnelUrl = QStringLiteral("http://example.com/g");
         s.deriveFunnelLinks(3, 4);
         s.txtFooterNew = QStringLiteral("second");
-        QVERIFY(build(app, s).built());
-        QVERIFY(!QFileInfo::exists(app.output(QStringLiteral("thanks57.html"))));
-        QVERIFY(!QFileInfo::exists(app.output(QStringLiteral("download12.html"))));
-        QVERIFY(!QFileInfo::exists(app.output(QStringLiteral("notes.txt"))));
-        QVERIFY(!QFileInfo::exists(app.output(QStringLiteral("sub/stale.txt"))));
-        QVERIFY(QFileInfo::exists(app.output(QStringLiteral("sub/asset.txt"))));
+        const BuildOutcome outcome = build(app, s);
+        QVERIFY2(outcome.built(), qPrintable(outcome.message));
+        for (const char* gone : {"thanks57.html", "download12.html", "notes.txt"})
+            QVERIFY2(!QFileInfo::exists(app.output(QLatin1String(gone))), gone);
+        QCOMPARE(readBytes(app.output(QStringLiteral("sub/mine.txt"))), QByteArray("user's own"));
+        QCOMPARE(readBytes(app.output(QStringLiteral("sub/asset.txt"))), QByteArray("asset\n"));
+        QCOMPARE(readBytes(app.output(QStringLiteral("mine/keep.txt"))), QByteArray("kept"));
+        QCOMPARE(readBytes(app.output(QStringLiteral(".user"))), QByteArray("hidden"));
+        QCOMPARE(readBytes(app.output(QStringLiteral("cover.jpg"))), cover);
+        QVERIFY(!QFileInfo::exists(app.path(QStringLiteral("outside.html"))));
+        QVERIFY(!QFileInfo(app.output(QStringLiteral("thanks3.html"))).isSymLink());
         const QByteArray index = readBytes(app.output(QStringLiteral("index.html")));
         QVERIFY(index.contains("footer:second|"));
-        QVERIFY(!index.contains("YourWebsite.com"));
         QVERIFY(readBytes(app.output(QStringLiteral("thanks3.html"))).contains("download4.html"));
     }
 
-    void failuresStopWithAMessageNamingTheCulprit_data() {
+    void failureLeavesThePreviousFunnelAsItWas_data() {
         QTest::addColumn<Break>("breakIt");
-        QTest::addColumn<QString>("named");
-        QTest::addColumn<bool>("outputUntouched");
+        QTest::addColumn<QString>("message");
 
+        const auto cover = [](FunnelSettings& s, const QString& path) {
+            s.lblSelectedFile[CoverImage] = {path, GetFileName(path)};
+        };
         QTest::newRow("missing template") << Break([](FixtureApp& app, FunnelSettings&) {
             QFile::remove(app.path(QStringLiteral("templates/download.html")));
-        }) << "download.html" << true;
-        QTest::newRow("missing template of the chosen layout") << Break([](FixtureApp& app, FunnelSettings& s) {
-            QFile::remove(app.path(QStringLiteral("templates/index-1colimage.html")));
-            s.cboCols = 0;
-        }) << "index-1colimage.html" << true;
+        }) << "download.html\" could not be read: it does not exist";
         QTest::newRow("needed snippet missing") << Break([](FixtureApp& app, FunnelSettings& s) {
             QFile::remove(app.path(QStringLiteral("snippets/dld_link.txt")));
             s.txtFileDownloadUrl = QStringLiteral("http://files.example/a.zip");
-        }) << "dld_link.txt" << false;
-        QTest::newRow("cover no longer exists") << Break([](FixtureApp& app, FunnelSettings&) {
-            QFile::remove(app.path(QStringLiteral("pictures/cover.jpg")));
-        }) << "cover.jpg" << false;
+        }) << "dld_link.txt\" could not be read";
+        QTest::newRow("cover never existed") << Break([cover](FixtureApp& app, FunnelSettings& s) {
+            cover(s, app.path(QStringLiteral("pictures/gone.jpg")));
+        }) << "gone.jpg\" does not exist.";
+        QTest::newRow("cover is a folder") << Break([cover](FixtureApp& app, FunnelSettings& s) {
+            QDir().mkpath(app.path(QStringLiteral("pictures/album.jpg")));
+            cover(s, app.path(QStringLiteral("pictures/album.jpg")));
+        }) << "album.jpg\" is a folder, not a picture.";
+        QTest::newRow("cover is a pipe") << Break([cover](FixtureApp& app, FunnelSettings& s) {
+            QVERIFY(QProcess::execute(QStringLiteral("mkfifo"), {app.path(QStringLiteral("pipe.jpg"))}) == 0);
+            cover(s, app.path(QStringLiteral("pipe.jpg")));
+        }) << "pipe.jpg\" is not an ordinary file";
+        QTest::newRow("cover is not a picture") << Break([cover](FixtureApp& app, FunnelSettings& s) {
+            write(app.path(QStringLiteral("passwd")), "root:x:0:0:root:/root:/bin/bash\n");
+            cover(s, app.path(QStringLiteral("passwd")));
+        }) << "passwd\" is not a picture a browser can show";
+        QTest::newRow("cover too large") << Break([cover](FixtureApp& app, FunnelSettings& s) {
+            QFile huge(app.path(QStringLiteral("huge.jpg")));
+            QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(kPictureFileLimit + 1));
+            cover(s, huge.fileName());
+        }) << "huge.jpg\" is larger than the 50 MB";
+        QTest::newRow("picture named like a page") << Break([cover](FixtureApp& app, FunnelSettings& s) {
+            cover(s, app.makePicture(QStringLiteral("Thanks57.html")));
+        }) << "has the name of a file the funnel needs, \"Thanks57.html\"";
+        QTest::newRow("picture named like a template asset") << Break([cover](FixtureApp& app, FunnelSettings& s) {
+            cover(s, app.makePicture(QStringLiteral("style.css")));
+        }) << "has the name of a file the funnel needs, \"style.css\"";
+        QTest::newRow("background and cover share a name") << Break([](FixtureApp& app, FunnelSettings& s) {
+            s.optBackground = 1;
+            s.lblSelectedFile[BackgroundImage] = {app.makePicture(QStringLiteral("cover.jpg"), QStringLiteral("bg")),
+                                                  QStringLiteral("cover.jpg")};
+        }) << "would both be called \"cover.jpg\"";
+        QTest::newRow("template folder holds a link") << Break([](FixtureApp& app, FunnelSettings&) {
+            QVERIFY(QFile::link(app.path(QStringLiteral("snippets/back.txt")), app.path(QStringLiteral("templates/sub/private.txt"))));
+        }) << "private.txt\" is a link";
+        QTest::newRow("template folder holds a link loop") << Break([](FixtureApp& app, FunnelSettings&) {
+            QVERIFY(QFile::link(app.path(QStringLiteral("templates")), app.path(QStringLiteral("templates/sub/loop"))));
+        }) << "loop\" is a link";
+        QTest::newRow("output folder is a link") << Break([](FixtureApp& app, FunnelSettings&) {
+            QDir().rename(app.output(), app.path(QStringLiteral("elsewhere")));
+            QVERIFY(QFile::link(app.path(QStringLiteral("elsewhere")), app.output()));
+        }) << "templates\" is a link";
         QTest::newRow("page cannot be written") << Break([](FixtureApp& app, FunnelSettings&) {
             QDir().mkpath(app.path(QStringLiteral("templates/thanks57.html")));
-        }) << "thanks57.html" << false;
+        }) << "thanks57.html\" could not be written";
         QTest::newRow("page addresses never derived") << Break([](FixtureApp&, FunnelSettings& s) {
             s.thankYouPageFile.clear();
-        }) << "http://example.com/f" << true;
+        }) << "http://example.com/f";
     }
 
-    void failuresStopWithAMessageNamingTheCulprit() {
+    void failureLeavesThePreviousFunnelAsItWas() {
         QFETCH(Break, breakIt);
-        QFETCH(QString, named);
-        QFETCH(bool, outputUntouched);
+        QFETCH(QString, message);
         FixtureApp app;
         FunnelSettings s = completeSettings(app.makePicture(QStringLiteral("cover.jpg")));
-        // A previous build's page must survive a failure found before the output is touched.
-        QDir().mkpath(app.output());
-        QFile previous(app.output(QStringLiteral("previous.html")));
-        QVERIFY(previous.open(QIODevice::WriteOnly));
-        previous.close();
+        QVERIFY(build(app, s).built());
+        write(app.output(QStringLiteral("sub/mine.txt")), "user's own");
         breakIt(app, s);
+        // What the output shows (through a link too), and what a link leads to.
+        const auto before = snapshot(app.path(QStringLiteral("output")));
+        const auto elsewhere = snapshot(app.path(QStringLiteral("elsewhere")));
 
         const BuildOutcome outcome = build(app, s);
         QCOMPARE(outcome.kind, BuildOutcome::Kind::Failed);
-        QVERIFY2(outcome.message.contains(named), qPrintable(outcome.message));
-        QVERIFY(outcome.pages.isEmpty());
-        QCOMPARE(QFileInfo::exists(app.output(QStringLiteral("previous.html"))), outputUntouched);
+        QVERIFY2(outcome.message.contains(message), qPrintable(outcome.message));
+        QCOMPARE(snapshot(app.path(QStringLiteral("output"))), before);
+        QCOMPARE(snapshot(app.path(QStringLiteral("elsewhere"))), elsewhere);
+    }
+
+    // A disk that fills up while the new funnel is assembled.
+    void fullDiskLeavesThePreviousFunnelAsItWas() {
+        QTemporaryDir mountPoint;
+        if (QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=512k", "tmpfs", mountPoint.path()}) != 0)
+            QSKIP("a small disk cannot be mounted here (needs root)");
+        const auto unmount = qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {mountPoint.path()}); });
+        FixtureApp source;
+        QVERIFY(modCopy::CopyFolder(source.path(QStringLiteral("templates")), mountPoint.filePath("app/templates")));
+        QVERIFY(modCopy::CopyFolder(source.path(QStringLiteral("snippets")), mountPoint.filePath("app/snippets")));
+        const AppPaths paths(mountPoint.filePath("app"));
+        FunnelSettings s = completeSettings(source.makePicture(QStringLiteral("cover.jpg")));
+        QVERIFY(buildFunnel(s, paths).built());
+        QFile filler(mountPoint.filePath("filler"));
+        QVERIFY(filler.open(QIODevice::WriteOnly));
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size() && filler.flush()) {
+        }
+        const auto before = snapshot(paths.outputRoot());
+
+        s.txtFooterNew = QStringLiteral("second");
+        const BuildOutcome outcome = buildFunnel(s, paths);
+        QCOMPARE(outcome.kind, BuildOutcome::Kind::Failed);
+        QVERIFY2(outcome.message.contains(QStringLiteral("there is no space left on the disk")), qPrintable(outcome.message));
+        QCOMPARE(snapshot(paths.outputRoot()), before);
     }
 
     void missingOutputFolderIsReported() {

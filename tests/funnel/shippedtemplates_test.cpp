@@ -54,9 +54,7 @@ private slots:
         QTemporaryDir app;
         QVERIFY(modCopy::CopyFolder(shippedDataDir() + QStringLiteral("/templates"), app.filePath("templates")));
         QVERIFY(modCopy::CopyFolder(shippedDataDir() + QStringLiteral("/snippets"), app.filePath("snippets")));
-        QFile cover(app.filePath("cover.jpg"));
-        QVERIFY(cover.open(QIODevice::WriteOnly));
-        cover.close();
+        FixtureApp::writePicture(app.filePath("cover.jpg"));
         FunnelSettings s = completeSettings(app.filePath("cover.jpg"));
         s.cboCols = cols;
         s.optAction = action;

@@ -468,7 +468,7 @@ private slots:
         QVERIFY(index.contains("form:<form>F</form>"));
         QVERIFY(readBytes(app->output(s.thankYouPageFile)).contains(("go:" + edit("txtDownloadUrl")->text()).toUtf8()));
         QVERIFY(readBytes(app->output(s.downloadPageFile)).contains("embed/vid123?autoplay=1"));
-        QCOMPARE(readBytes(app->output("cover.jpg")), QByteArray("picture:cover.jpg"));
+        QCOMPARE(readBytes(app->output("cover.jpg")), readBytes(app->path("pictures/cover.jpg")));
 
         desk->answers << false;
         window->cmdBuildFunnel_Click();

@@ -4,10 +4,12 @@
 #include "textfiles.h"
 #include "tools.h"
 
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace tandrel;
+Q_DECLARE_METATYPE(tandrel::TextEncoding)
 
 class PlatformTest : public QObject {
     Q_OBJECT
@@ -57,15 +59,76 @@ private slots:
     void decodesText_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("text");
-        QTest::newRow("utf-8 mark dropped, line ends kept") << QByteArray("\xEF\xBB\xBF" "a\r\nb\n") << "a\r\nb\n";
-        QTest::newRow("utf-8") << QByteArray("caf\xC3\xA9 \xE2\x82\xAC") << QString::fromUtf8("café €");
-        QTest::newRow("windows-1252 fallback") << QByteArray("caf\xE9 \x80 \x96") << QString::fromUtf8("café € –");
+        QTest::addColumn<TextEncoding>("encoding");
+        QTest::addColumn<bool>("writtenBackAsRead");
+        QTest::newRow("utf-8 mark dropped, line ends kept")
+            << QByteArray("\xEF\xBB\xBF" "a\r\nb\n") << "a\r\nb\n" << TextEncoding::Utf8WithBom << true;
+        QTest::newRow("utf-8") << QByteArray("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80")
+                               << QString::fromUtf8("café € 😀") << TextEncoding::Utf8 << true;
+        QTest::newRow("windows-1252") << QByteArray("caf\xE9 \x80 \x96") << QString::fromUtf8("café € –")
+                                      << TextEncoding::Windows1252 << true;
+        // One stray byte must not garble the accents around it.
+        QTest::newRow("utf-8 with one stray byte")
+            << QByteArray("caf\xC3\xA9 \x93quoted\x94 na\xC3\xAFve") << QString::fromUtf8("café “quoted” naïve")
+            << TextEncoding::Utf8 << false;
+        QTest::newRow("overlong and surrogate forms are not utf-8")
+            << QByteArray("\xC0\xAF \xED\xA0\x80") << QString::fromUtf8("À¯ í\u00A0€") << TextEncoding::Windows1252 << false;
+        QTest::newRow("truncated sequence at the end") << QByteArray("ok \xE2\x82") << QString::fromUtf8("ok â‚")
+                                                       << TextEncoding::Windows1252 << false;
+        QTest::newRow("utf-16 le with mark") << QByteArray("\xFF\xFE" "C\0a\0\xE9\0", 8) << QString::fromUtf8("Caé")
+                                             << TextEncoding::Utf16LE << true;
+        QTest::newRow("utf-16 be with mark") << QByteArray("\xFE\xFF\0C\0a\x20\xAC", 8) << QString::fromUtf8("Ca€")
+                                             << TextEncoding::Utf16BE << true;
     }
 
     void decodesText() {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, text);
-        QCOMPARE(decodeText(bytes), text);
+        QFETCH(TextEncoding, encoding);
+        QFETCH(bool, writtenBackAsRead);
+        const DecodedText decoded = decodeTextWithEncoding(bytes);
+        QCOMPARE(decoded.text, text);
+        QCOMPARE(decoded.encoding, encoding);
+        // A save of an untouched text writes the file back byte for byte.
+        if (writtenBackAsRead)
+            QCOMPARE(encodeText(decoded.text, decoded.encoding), bytes);
+    }
+
+    void windows1252SaysWhenItCannotHoldTheText() {
+        bool lossless = false;
+        QCOMPARE(encodeText(QString::fromUtf8("€ é"), TextEncoding::Windows1252, &lossless), QByteArray("\x80 \xE9"));
+        QVERIFY(lossless);
+        QCOMPARE(encodeText(QString::fromUtf8("Ω"), TextEncoding::Windows1252, &lossless), QByteArray("?"));
+        QVERIFY(!lossless);
+    }
+
+    // Files that are not ordinary files are refused before they are opened: a
+    // pipe would block for ever, a device would never end.
+    void readersRefuseWhatIsNotAnOrdinaryFile_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("device") << "/dev/zero" << "is not an ordinary file";
+        QTest::newRow("folder") << "/" << "is a folder, not a file";
+        QTest::newRow("missing") << "/no/such/file.txt" << "does not exist";
+        QTest::newRow("pipe") << "fifo" << "is not an ordinary file";
+        QTest::newRow("too large") << "huge.txt" << "is larger than the 64 MB";
+    }
+
+    void readersRefuseWhatIsNotAnOrdinaryFile() {
+        QFETCH(QString, path);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        if (path == QLatin1String("fifo")) {
+            path = dir.filePath(path);
+            QCOMPARE(QProcess::execute(QStringLiteral("mkfifo"), {path}), 0);
+        } else if (path == QLatin1String("huge.txt")) {
+            path = dir.filePath(path);
+            QFile huge(path);
+            QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(kTextFileLimit + 1));
+        }
+        const auto text = LoadTextFile(path);
+        QVERIFY(!text.ok());
+        QVERIFY2(text.error().contains(message), qPrintable(text.error()));
     }
 
     void listFileLines() {
@@ -92,21 +155,37 @@ private slots:
         QCOMPARE(LoadTextFile(path).value(), QString::fromUtf8("first ´"));
     }
 
-    void folderCopyReplacesAndKeepsHiddenFiles() {
+    void folderCopyMergesAndKeepsHiddenFiles() {
         QTemporaryDir dir;
         write(dir.filePath("src/a.txt"), "new a");
         write(dir.filePath("src/.hidden"), "h");
         write(dir.filePath("src/sub/b.txt"), "new b");
         write(dir.filePath("dst/a.txt"), "old a");
-        write(dir.filePath("dst/sub/stale.txt"), "stale");
+        write(dir.filePath("dst/sub/mine.txt"), "mine");
         write(dir.filePath("dst/other.txt"), "other");
         QVERIFY(modCopy::CopyFolder(dir.filePath("src"), dir.filePath("dst")));
         QCOMPARE(LoadTextFile(dir.filePath("dst/a.txt")).value(), QStringLiteral("new a"));
         QCOMPARE(LoadTextFile(dir.filePath("dst/.hidden")).value(), QStringLiteral("h"));
         QCOMPARE(LoadTextFile(dir.filePath("dst/sub/b.txt")).value(), QStringLiteral("new b"));
-        QVERIFY(!QFileInfo::exists(dir.filePath("dst/sub/stale.txt")));
+        QCOMPARE(LoadTextFile(dir.filePath("dst/sub/mine.txt")).value(), QStringLiteral("mine"));
         QVERIFY(QFileInfo::exists(dir.filePath("dst/other.txt")));
         QVERIFY(!modCopy::CopyFolder(dir.filePath("none"), dir.filePath("dst")).ok());
+    }
+
+    // What a mirror shares with its source must never be written through.
+    void mirrorLeavesTheSourceAlone() {
+        QTemporaryDir dir;
+        write(dir.filePath("src/keep/a.txt"), "a");
+        write(dir.filePath("src/drop.txt"), "d");
+        QVERIFY(QFile::link(dir.filePath("nowhere"), dir.filePath("src/keep/dangling")));
+        QVERIFY(modCopy::mirrorFolder(dir.filePath("src"), dir.filePath("dst"),
+                                      [](const QString&, bool isFolder) { return isFolder; }));
+        QVERIFY(!QFileInfo::exists(dir.filePath("dst/drop.txt")));
+        QVERIFY(QFileInfo(dir.filePath("dst/keep/dangling")).isSymLink());
+        write(dir.filePath("new/a.txt"), "new");
+        QVERIFY(modCopy::CopyFolder(dir.filePath("new"), dir.filePath("dst/keep")));
+        QCOMPARE(LoadTextFile(dir.filePath("dst/keep/a.txt")).value(), QStringLiteral("new"));
+        QCOMPARE(LoadTextFile(dir.filePath("src/keep/a.txt")).value(), QStringLiteral("a"));
     }
 };
 

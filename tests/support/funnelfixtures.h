@@ -6,6 +6,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -25,14 +27,18 @@ struct FixtureApp {
     QString output(const QString& name = QString()) const {
         return path(QStringLiteral("output/templates") + (name.isEmpty() ? QString() : QLatin1Char('/') + name));
     }
-    // A picture file the build can copy.
-    QString makePicture(const QString& name) const {
-        QDir().mkpath(path(QStringLiteral("pictures")));
-        const QString file = path(QStringLiteral("pictures/") + name);
-        QFile f(file);
-        if (!f.open(QIODevice::WriteOnly) || f.write("picture:" + name.toUtf8()) <= 0)
-            qFatal("cannot write picture");
+    // A real picture, its colour drawn from its name, so copies can be told apart.
+    QString makePicture(const QString& name, const QString& folder = QStringLiteral("pictures")) const {
+        const QString file = path(folder + QLatin1Char('/') + name);
+        writePicture(file);
         return file;
+    }
+    static void writePicture(const QString& file) {
+        QDir().mkpath(QFileInfo(file).absolutePath());
+        QImage image(8, 6, QImage::Format_RGB32);
+        image.fill(QColor::fromRgb(qHash(QFileInfo(file).fileName()) & 0xFFFFFF));
+        if (!image.save(file, "PNG"))
+            qFatal("cannot write picture %s", qPrintable(file));
     }
 };
 

@@ -6,9 +6,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QSet>
+
+#include <cmath>
 
 #include <variant>
 
@@ -128,8 +132,9 @@ QString readValue(const Key& key, const QJsonValue& value, const QString& baseDi
         field<int>(key, s) = value.toInt() - 1;
         return {};
     case Kind::PageNumber: {
+        // Range first: converting a huge double to int is undefined.
         const double n = value.toDouble();
-        if (!value.isDouble() || n != static_cast<int>(n) || n < 1 || n > 100)
+        if (!value.isDouble() || !(n >= 1 && n <= 100) || n != std::floor(n))
             return QStringLiteral("a whole number from 1 to 100");
         field<int>(key, s) = static_cast<int>(n);
         return {};
@@ -165,6 +170,38 @@ const Key* findKey(const QString& name) {
     return nullptr;
 }
 
+// The JSON reader keeps the last of two equal keys; a saved funnel holding
+// both would silently lose one value, so the raw text is scanned for them.
+QString duplicateTopLevelKey(const QByteArray& json) {
+    QSet<QString> seen;
+    int depth = 0;
+    for (qsizetype i = 0; i < json.size(); ++i) {
+        const char c = json[i];
+        if (c == '{' || c == '[') {
+            ++depth;
+        } else if (c == '}' || c == ']') {
+            --depth;
+        } else if (c == '"') {
+            const qsizetype begin = i;
+            for (++i; i < json.size() && json[i] != '"'; ++i) {
+                if (json[i] == '\\')
+                    ++i;
+            }
+            qsizetype next = i + 1;
+            while (next < json.size() && QChar::isSpace(json[next]))
+                ++next;
+            if (depth != 1 || next >= json.size() || json[next] != ':')
+                continue;
+            const QJsonDocument key = QJsonDocument::fromJson("[" + json.mid(begin, i - begin + 1) + "]");
+            const QString name = key.array().at(0).toString();
+            if (seen.contains(name))
+                return name;
+            seen.insert(name);
+        }
+    }
+    return {};
+}
+
 } // namespace
 
 Result<FunnelSettings> funnelFromJson(const QByteArray& json, const QString& baseDir) {
@@ -176,6 +213,8 @@ Result<FunnelSettings> funnelFromJson(const QByteArray& json, const QString& bas
                                       .arg(error.offset));
     if (!document.isObject())
         return Result<S>::failure(QStringLiteral("it does not hold a JSON object"));
+    if (const QString twice = duplicateTopLevelKey(json); !twice.isEmpty())
+        return Result<S>::failure(QStringLiteral("the key \"%1\" appears more than once").arg(twice));
 
     S settings;
     settings.thankYouPageNumber = 0;
@@ -209,11 +248,10 @@ QByteArray funnelToJson(const FunnelSettings& settings) {
 }
 
 Result<FunnelSettings> loadFunnelFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return Result<S>::failure(QStringLiteral("The funnel file \"%1\" could not be opened: %2.")
-                                      .arg(displayPath(path), file.errorString()));
-    auto settings = funnelFromJson(file.readAll(), QFileInfo(path).absolutePath());
+    const auto bytes = readFileBytes(path, kFunnelFileLimit, QStringLiteral("The funnel file"));
+    if (!bytes)
+        return Result<S>::failure(bytes.error());
+    auto settings = funnelFromJson(bytes.value(), QFileInfo(path).absolutePath());
     if (!settings)
         return Result<S>::failure(QStringLiteral("The funnel file \"%1\" could not be used: %2.")
                                       .arg(displayPath(path), settings.error()));

@@ -33,11 +33,10 @@ class CliTest : public QObject {
         return path;
     }
 
-    static QByteArray complete(const QByteArray& extra = {}) {
+    static QByteArray complete(const QString& cover = QStringLiteral("pictures/cover.jpg")) {
         return "{\"funnelUrl\": \"http://example.com/f\", \"optinForm\": \"<form></form>\", "
-               "\"videoId\": \"abc\", \"coverImage\": \"pictures/cover.jpg\", "
-               "\"thankYouPageNumber\": 5, \"downloadPageNumber\": 6" +
-               extra + "}";
+               "\"videoId\": \"abc\", \"coverImage\": \"" + cover.toUtf8() + "\", "
+               "\"thankYouPageNumber\": 5, \"downloadPageNumber\": 6}";
     }
 
 private slots:
@@ -63,10 +62,10 @@ private slots:
         QTest::addColumn<QString>("error");
         QTest::newRow("missing info") << QByteArray("{\"funnelUrl\": \"http://\"}") << QStringList() << 2
                                       << "Please enter the url where you'll upload this funnel.\n";
-        QTest::newRow("cover missing") << complete(", \"coverImage\": \"\"") << QStringList() << 2
+        QTest::newRow("cover missing") << complete(QString()) << QStringList() << 2
                                        << "Please select a cover image for your lead magnet.\n";
         QTest::newRow("broken file") << QByteArray("{\"layoutColumns\": 7}") << QStringList() << 1 << "layoutColumns";
-        QTest::newRow("cover gone") << complete(", \"coverImage\": \"pictures/gone.jpg\"") << QStringList() << 1 << "gone.jpg";
+        QTest::newRow("cover gone") << complete(QStringLiteral("pictures/gone.jpg")) << QStringList() << 1 << "gone.jpg";
         QTest::newRow("unknown option") << complete() << QStringList{"--fast"} << 1 << "--fast";
         QTest::newRow("app dir without templates") << complete() << QStringList{"--app-dir", "/nonexistent"} << 1 << "progressbar.htm";
     }
@@ -91,6 +90,9 @@ private slots:
         QCOMPARE(run({}, QString()).status, 1);
         QCOMPARE(run({QStringLiteral("build")}, QString()).status, 1);
         QCOMPARE(run({QStringLiteral("publish")}, QString()).status, 1);
+        const Run device = run({QStringLiteral("build"), QStringLiteral("/dev/zero")}, QString());
+        QCOMPARE(device.status, 1);
+        QVERIFY2(device.err.contains(QStringLiteral("is not an ordinary file")), qPrintable(device.err));
     }
 
     // The real program with its standard input closed, as a script or CI runs it.

@@ -144,6 +144,9 @@ private slots:
             << QStringList{"rewrite", "--app-dir", path("empty"), path("article.txt")}
             << QDir::toNativeSeparators(path("empty/rwdb.txt"));
         QTest::newRow("missing file to spin") << QStringList{"spin", missing} << QDir::toNativeSeparators(missing);
+        QTest::newRow("a device to spin") << QStringList{"spin", "/dev/zero"} << "\"/dev/zero\" is not an ordinary file";
+        QTest::newRow("a device as synonyms") << QStringList{"rewrite", "--synonyms", "/dev/zero", path("article.txt")}
+                                              << "\"/dev/zero\" is not an ordinary file";
         QTest::newRow("two articles") << QStringList{"rewrite", path("article.txt"), path("article.txt")}
                                       << "The rewrite command takes one file";
         QTest::newRow("seed not a number") << QStringList{"spin", "--seed", "abc"} << "--seed";

@@ -1,4 +1,5 @@
 #include "funnelfile.h"
+#include "textfiles.h"
 #include "testregistry.h"
 
 #include <QTemporaryDir>
@@ -81,6 +82,9 @@ private slots:
         QTest::newRow("page number zero") << QByteArray(R"({"thankYouPageNumber": 0})") << "\"thankYouPageNumber\" must be a whole number";
         QTest::newRow("page number 101") << QByteArray(R"({"downloadPageNumber": 101})") << "\"downloadPageNumber\" must be a whole number";
         QTest::newRow("fractional page number") << QByteArray(R"({"downloadPageNumber": 2.5})") << "\"downloadPageNumber\" must be a whole number";
+        QTest::newRow("page number too large for an int") << QByteArray(R"({"downloadPageNumber": 3e9})") << "\"downloadPageNumber\" must be a whole number";
+        QTest::newRow("duplicate key") << QByteArray(R"({"headline": "a", "funnelUrl": "x", "headline": "b"})") << "\"headline\" appears more than once";
+        QTest::newRow("duplicate key written with an escape") << QByteArray(R"({"videoId": "a", "video\u0049d": "b"})") << "\"videoId\" appears more than once";
         QTest::newRow("path as number") << QByteArray(R"({"coverImage": 1})") << "\"coverImage\" must be a string";
         QTest::newRow("not JSON") << QByteArray("{\"headline\": ") << "not valid JSON";
         QTest::newRow("array") << QByteArray("[1]") << "JSON object";
@@ -109,6 +113,12 @@ private slots:
         auto missing = loadFunnelFile(dir.filePath(QStringLiteral("none.funnel.json")));
         QVERIFY(!missing.ok());
         QVERIFY(missing.error().contains(QStringLiteral("none.funnel.json")));
+
+        // Refused by its size, before a byte of it is read.
+        QFile huge(dir.filePath(QStringLiteral("huge.funnel.json")));
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(kFunnelFileLimit + 1));
+        auto tooLarge = loadFunnelFile(huge.fileName());
+        QVERIFY2(tooLarge.error().contains(QStringLiteral("is larger than the 4 MB")), qPrintable(tooLarge.error()));
     }
 
     void saveIsAtomicAndReportsFailure() {

@@ -4,6 +4,7 @@
 #include "textfiles.h"
 #include "tools.h"
 
+#include <QBuffer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -129,6 +130,16 @@ private slots:
         const auto text = LoadTextFile(path);
         QVERIFY(!text.ok());
         QVERIFY2(text.error().contains(message), qPrintable(text.error()));
+    }
+
+    void standardInputIsReadUpToItsLimit() {
+        QByteArray bytes(11, 'x');
+        QBuffer input(&bytes);
+        QVERIFY(input.open(QIODevice::ReadOnly));
+        const auto tooMuch = readDeviceBytes(input, 10, QStringLiteral("Standard input"));
+        QCOMPARE(tooMuch.error(), QStringLiteral("Standard input holds more than the 1 KB this program reads."));
+        input.seek(1);
+        QCOMPARE(readDeviceBytes(input, 10, QStringLiteral("Standard input")).value(), QByteArray(10, 'x'));
     }
 
     void listFileLines() {

@@ -2,7 +2,7 @@
 
 #include "tools.h"
 
-#include <QStringList>
+#include <QHash>
 
 #include <vector>
 
@@ -10,36 +10,64 @@ namespace tandrel {
 
 QString Spin(const QString& text) { return Spin(text, randomGenerator()); }
 
+// Two passes keep this linear however the braces nest or stay open: the
+// first draws each closed group's alternative when its "}" is reached (the
+// order that makes a seed repeatable), the second copies only the chosen
+// alternatives, so no text is copied once per nesting level.
 QString Spin(const QString& text, QRandomGenerator& generator) {
-    struct Group {
-        QStringList done;
-        QString current;
+    struct Chosen {
+        qsizetype begin; // of the alternative
+        qsizetype end;
+        qsizetype after; // past the group's "}"
     };
-    std::vector<Group> open;
-    QString out;
-    out.reserve(text.size());
-    const auto sink = [&]() -> QString& { return open.empty() ? out : open.back().current; };
-
-    for (const QChar c : text) {
+    QHash<qsizetype, Chosen> chosen; // by the position of the group's "{"
+    struct Open {
+        qsizetype brace;
+        std::vector<qsizetype> bars;
+    };
+    std::vector<Open> open;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
         if (c == u'{') {
-            open.emplace_back();
+            open.push_back({i, {}});
         } else if (c == u'|' && !open.empty()) {
-            open.back().done.append(std::exchange(open.back().current, QString()));
+            open.back().bars.push_back(i);
         } else if (c == u'}' && !open.empty()) {
-            Group group = std::move(open.back());
+            const Open group = std::move(open.back());
             open.pop_back();
-            group.done.append(std::move(group.current));
-            sink() += group.done[qsizetype(generator.bounded(quint32(group.done.size())))];
-        } else {
-            sink() += c;
+            const auto alternatives = quint32(group.bars.size() + 1);
+            const auto k = qsizetype(generator.bounded(alternatives));
+            const qsizetype begin = k == 0 ? group.brace + 1 : group.bars[k - 1] + 1;
+            const qsizetype end = k == qsizetype(group.bars.size()) ? i : group.bars[k];
+            chosen.insert(group.brace, Chosen{begin, end, i + 1});
         }
     }
-    // Whatever is still open had no "}": its brace and separators are plain text.
-    while (!open.empty()) {
-        Group group = std::move(open.back());
-        open.pop_back();
-        group.done.append(std::move(group.current));
-        sink() += u'{' + group.done.join(u'|');
+
+    // A brace without its "}" and the bars of its group are plain text.
+    QString out;
+    out.reserve(n);
+    std::vector<Chosen> within;
+    qsizetype i = 0;
+    while (i < n || !within.empty()) {
+        if (!within.empty() && i == within.back().end) {
+            i = within.back().after;
+            within.pop_back();
+            continue;
+        }
+        if (text[i] == u'{') {
+            if (const auto it = chosen.constFind(i); it != chosen.constEnd()) {
+                within.push_back(*it);
+                i = it->begin;
+                continue;
+            }
+        }
+        const qsizetype runEnd = within.empty() ? n : within.back().end;
+        qsizetype j = i + 1;
+        while (j < runEnd && text[j] != u'{')
+            ++j;
+        out += QStringView(text).mid(i, j - i);
+        i = j;
     }
     return out;
 }

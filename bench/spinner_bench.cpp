@@ -12,6 +12,7 @@
 
 #include "referencerewrite.h"
 #include "rewrite.h"
+#include "spin.h"
 #include "synonymdb.h"
 #include "textfiles.h"
 #include "tools.h"
@@ -134,6 +135,33 @@ QStringList makeSyntheticSynonyms(const QStringList& vocabulary, int lineCount) 
 
 double msSince(const QElapsedTimer& timer) { return double(timer.nsecsElapsed()) / 1e6; }
 
+// Texts that once made the engine quadratic; each must stay well under a second.
+void hostileTexts(const QString& synonymPath, const QStringList& synonymTerms) {
+    std::printf("\nHostile texts (each once):\n");
+    const auto db = loadSynonymDb(synonymPath);
+    QString article;
+    while (article.size() < 1000000)
+        article += makeArticle(synonymTerms, 5000) + QStringLiteral("\n\n");
+    const auto time = [](const char* what, const auto& work) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        std::printf("  %-58s %8.1f ms\n", what, msSince(timer));
+    };
+    time("rewrite, 1 MB article", [&] { (void)rewriteSpunText(article, db.value()); });
+    const QString turkish = QString::fromUtf8("İstanbul ") + article;
+    time("rewrite, 1 MB article holding one \"İ\" (lower case is longer)",
+         [&] { (void)rewriteSpunText(turkish, db.value()); });
+    QRandomGenerator random(3);
+    time("spin, 1 M unclosed \"{\"", [&] { (void)Spin(QString(1000000, u'{'), random); });
+    QString stray;
+    while (stray.size() < 10000000)
+        stray += article;
+    for (int i = 0; i < 10000; ++i)
+        stray[qsizetype(random.bounded(int(stray.size())))] = u'{';
+    time("spin, 10 MB article with 10,000 stray \"{\"", [&] { (void)Spin(stray, random); });
+}
+
 struct EngineRun {
     double load;
     double rewrite;
@@ -255,6 +283,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
+    hostileTexts(shipped, synonymTerms);
     const bool ok = runCase("Shipped synonym file", shipped, article, runs, 0, engineOnly) &&
                     runCase("Synthetic synonym file", synthetic, article, runs, referenceLines, engineOnly);
     return ok ? 0 : 1;

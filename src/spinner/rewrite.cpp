@@ -329,7 +329,12 @@ RewriteResult rewriteIndexed(const QString& text, const SynonymDb& synonyms) {
     return finished(std::move(work), qint64(replacements.size()), words);
 }
 
-RewriteResult rewriteExact(const QString& text, const SynonymDb& synonyms) {
+namespace {
+
+// Every line of the file over the whole text: exact for any text, but each
+// try scans the whole text again. Kept for texts the lowering map below
+// cannot describe.
+RewriteResult rewriteLineByLine(const QString& text, const SynonymDb& synonyms) {
     const SynonymIndex& index = synonyms.index();
     const qint64 words = count_words(text);
 
@@ -373,6 +378,145 @@ RewriteResult rewriteExact(const QString& text, const SynonymDb& synonyms) {
         }
     }
     return finished(std::move(work), replacements, words);
+}
+
+} // namespace
+
+// The line walk of rewriteLineByLine without its rescans. Both of its
+// searches are answered from places found once: whether the lower-cased text
+// holds " term" + end (on the lower-cased text, whose units are mapped back
+// to the characters they came from) and where a case-insensitive search
+// replaces (unit for unit on the text). As in rewriteIndexed, a replacement
+// only removes the places it overlaps, so a place still counts while none of
+// its characters has been replaced.
+RewriteResult rewriteExact(const QString& text, const SynonymDb& synonyms) {
+    const SynonymIndex& index = synonyms.index();
+    const qsizetype n = text.size();
+
+    // The lower-cased text, one character at a time, and where each unit came from.
+    QString lowered;
+    lowered.reserve(n + 16);
+    std::vector<qsizetype> fromBegin;
+    std::vector<qsizetype> fromEnd;
+    fromBegin.reserve(n + 16);
+    fromEnd.reserve(n + 16);
+    for (qsizetype i = 0; i < n;) {
+        const char16_t u = text[i].unicode();
+        qsizetype next = i + 1;
+        QString lower;
+        if (QChar::isHighSurrogate(u) && next < n && text[next].isLowSurrogate()) {
+            const char32_t c = QChar::surrogateToUcs4(u, text[next].unicode());
+            // Qt folds such a pair as one character; the file's terms are folded per unit.
+            if (QChar::toCaseFolded(c) != c)
+                return rewriteLineByLine(text, synonyms);
+            ++next;
+            lower = QStringView(text).mid(i, 2).toString().toLower();
+        } else {
+            lower = QString(QChar(u)).toLower();
+        }
+        lowered += lower;
+        fromBegin.insert(fromBegin.end(), lower.size(), i);
+        fromEnd.insert(fromEnd.end(), lower.size(), next);
+        i = next;
+    }
+    if (lowered != text.toLower())
+        return rewriteLineByLine(text, synonyms);
+
+    const std::vector<char16_t> loweredFolded = foldedUnits(lowered);
+    Candidates loweredCandidates(loweredFolded);
+    const std::vector<Occurrence> loweredPlaces = findOccurrences(index, loweredFolded, loweredCandidates);
+    std::vector<quint32> tryOfTerm;
+    const std::vector<Try> tries = firstTries(index, loweredCandidates, &tryOfTerm);
+    const std::vector<char16_t> folded = foldedUnits(text);
+    Candidates candidates(folded);
+    const std::vector<Occurrence> places = findOccurrences(index, folded, candidates);
+
+    std::vector<char> consumed(n, 0);
+    const auto untouched = [&](qsizetype begin, qsizetype end) {
+        return std::find(consumed.begin() + begin, consumed.begin() + end, 1) == consumed.begin() + end;
+    };
+    // The places of one candidate and end character, in text order. Consumed
+    // places at the front are skipped for good, as nothing un-replaces them.
+    struct Span {
+        std::size_t base;
+        std::size_t last;
+    };
+    const auto span = [](const std::vector<Occurrence>& list, quint32 candidate, int end) {
+        const auto first = std::lower_bound(list.begin(), list.end(), Occurrence{0, 0, candidate, end});
+        auto last = first;
+        while (last != list.end() && last->candidate == candidate && last->end == end)
+            ++last;
+        return Span{std::size_t(first - list.begin()), std::size_t(last - list.begin())};
+    };
+    std::vector<std::size_t> loweredSkip(loweredPlaces.size(), 0);
+    std::vector<std::size_t> skip(places.size(), 0);
+    const auto loweredUntouched = [&](const Occurrence& o) {
+        return untouched(fromBegin[o.position], fromEnd[o.position + o.length - 1]);
+    };
+
+    struct Replacement {
+        qsizetype position;
+        qsizetype length;
+        qsizetype insert;
+    };
+    std::vector<Replacement> replacements;
+    QStringList inserts;
+    const auto& terms = index.terms();
+    quint32 itemsBegin = 0;
+    quint32 itemsEnd = 0;
+    for (qsizetype line = 0; line < index.lineCount(); ++line) {
+        if (index.braced(line)) {
+            itemsBegin = index.itemsBegin(line);
+            itemsEnd = index.itemsEnd(line);
+        }
+        for (quint32 item = itemsBegin; item != itemsEnd; ++item) {
+            if (tryOfTerm[item] == kNone)
+                continue;
+            const QStringView term = index.termText(item);
+            const quint32 loweredCandidate = tries[tryOfTerm[item]].candidate;
+            const quint32 candidate = candidates.find(terms[item].hash, index.foldedText(item), terms[item].length);
+            for (int end = 0; end < 4; ++end) {
+                const Span l = span(loweredPlaces, loweredCandidate, end);
+                bool present = false;
+                for (std::size_t k = l.base + (l.base < l.last ? loweredSkip[l.base] : 0); k < l.last && !present; ++k) {
+                    if (!loweredUntouched(loweredPlaces[k])) {
+                        if (k == l.base + loweredSkip[l.base])
+                            ++loweredSkip[l.base];
+                        continue;
+                    }
+                    present = QStringView(lowered).mid(loweredPlaces[k].position + 1, term.size()) == term;
+                }
+                if (!present)
+                    continue;
+                inserts.append(markedInsert(RuleWithoutTerm(index.line(line).toString(), term.toString()), end));
+                if (candidate == kNone)
+                    continue;
+                const Span r = span(places, candidate, end);
+                for (std::size_t k = r.base + (r.base < r.last ? skip[r.base] : 0); k < r.last; ++k) {
+                    const Occurrence& o = places[k];
+                    if (untouched(o.position, o.position + o.length)) {
+                        std::fill(consumed.begin() + o.position, consumed.begin() + o.position + o.length, 1);
+                        replacements.push_back({o.position, o.length, inserts.size() - 1});
+                    }
+                    if (k == r.base + skip[r.base])
+                        ++skip[r.base];
+                }
+            }
+        }
+    }
+
+    std::sort(replacements.begin(), replacements.end(),
+              [](const Replacement& a, const Replacement& b) { return a.position < b.position; });
+    QString work;
+    work.reserve(n + qsizetype(replacements.size()) * 16);
+    qsizetype at = 0;
+    for (const Replacement& r : replacements) {
+        work += QStringView(text).mid(at, r.position - at);
+        work += inserts[r.insert];
+        at = r.position + r.length;
+    }
+    work += QStringView(text).mid(at);
+    return finished(std::move(work), qint64(replacements.size()), count_words(text));
 }
 
 } // namespace detail

@@ -1,6 +1,7 @@
 #include "referencerewrite.h"
 #include "rewrite.h"
 #include "testregistry.h"
+#include "textfiles.h"
 #include "tools.h"
 
 #include <QSet>
@@ -105,6 +106,29 @@ private slots:
         QCOMPARE(reference.spinText, spinText);
         QCOMPARE(reference.replacementCount, replacements);
         QCOMPARE(reference.report, report);
+    }
+
+    // An "İ" (its lower case is two units long) takes the exact path; on a
+    // 1 MB article naming every term of the shipped file, a path that rescans
+    // the text for each term would take minutes.
+    void exactPathStaysLinear() {
+        const auto lines = LoadListFile(test::shippedDataDir() + QStringLiteral("/rwdb.txt"));
+        QVERIFY(lines.ok());
+        QStringList terms;
+        for (const QString& line : lines.value())
+            terms += SplitToList(QString(line).remove(u'{').remove(u'}'), QStringLiteral("|"));
+        QRandomGenerator random(4);
+        QString article;
+        while (article.size() < 1000000)
+            article += terms[random.bounded(int(terms.size()))] + QLatin1String(random.bounded(9) ? " " : ". ");
+        const SynonymDb db = synonymDbFromLines(lines.value());
+        const QString turkish = QString::fromUtf8("İ\n");
+        QVERIFY(!detail::indexedRewriteApplies(turkish + article));
+        const RewriteResult exact = detail::rewriteExact(turkish + article, db);
+        const RewriteResult indexed = detail::rewriteIndexed(article, db);
+        QVERIFY2(indexed.replacementCount > 10000, qPrintable(indexed.report));
+        QCOMPARE(exact.replacementCount, indexed.replacementCount);
+        QVERIFY(exact.spinText == turkish + indexed.spinText);
     }
 
     void indexedPathAdmits_data() {

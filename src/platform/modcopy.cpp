@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 using tandrel::displayPath;
 using tandrel::Status;
@@ -42,6 +43,18 @@ Status copyFile(const fs::path& from, const fs::path& to) {
     return Status::success();
 }
 
+// The entries of a folder, read whole with error codes: a range-for over a
+// directory_iterator would throw on a failed step.
+Status listFolder(const fs::path& folder, std::vector<fs::directory_entry>& entries) {
+    std::error_code error;
+    fs::directory_iterator it(folder, error);
+    for (const fs::directory_iterator end; !error && it != end; it.increment(error))
+        entries.push_back(*it);
+    if (error)
+        return failedOn(QStringLiteral("The folder could not be read:"), folder, error);
+    return Status::success();
+}
+
 Status mergeInto(const fs::path& source, const fs::path& destination) {
     std::error_code error;
     const fs::file_status there = fs::symlink_status(destination, error);
@@ -54,10 +67,10 @@ Status mergeInto(const fs::path& source, const fs::path& destination) {
         return Status::failure(QStringLiteral("\"%1\" is a file where the template folder has a folder.")
                                    .arg(displayPath(fromPath(destination))));
     }
-    fs::directory_iterator it(source, error);
-    if (error)
-        return failedOn(QStringLiteral("The folder could not be read:"), source, error);
-    for (const fs::directory_entry& entry : it) {
+    std::vector<fs::directory_entry> entries;
+    if (Status listed = listFolder(source, entries); !listed)
+        return listed;
+    for (const fs::directory_entry& entry : entries) {
         const fs::file_status status = entry.symlink_status(error);
         const fs::path target = destination / entry.path().filename();
         if (fs::is_symlink(status))
@@ -87,10 +100,10 @@ Status mirror(const fs::path& source, const fs::path& destination,
     std::error_code error;
     if (!fs::create_directory(destination, error))
         return failedOn(QStringLiteral("The folder could not be created:"), destination, error);
-    fs::directory_iterator it(source, error);
-    if (error)
-        return failedOn(QStringLiteral("The folder could not be read:"), source, error);
-    for (const fs::directory_entry& entry : it) {
+    std::vector<fs::directory_entry> entries;
+    if (Status listed = listFolder(source, entries); !listed)
+        return listed;
+    for (const fs::directory_entry& entry : entries) {
         const fs::file_status status = entry.symlink_status(error);
         const fs::path target = destination / entry.path().filename();
         if (keepTopLevel && !(*keepTopLevel)(fromPath(entry.path().filename()), fs::is_directory(status)))

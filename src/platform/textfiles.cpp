@@ -52,6 +52,11 @@ int utf8SequenceLength(const unsigned char* p, qsizetype left, char32_t& code) {
     return length;
 }
 
+QString tooLarge(const QString& what, const QString& path, qint64 limit) {
+    return QStringLiteral("%1 \"%2\" is larger than the %3 this program reads.")
+        .arg(what, displayPath(path), describeSize(limit));
+}
+
 QString ioFailure(const QString& what, const QString& path, const QString& reason) {
     return QStringLiteral("%1 \"%2\" could not be read: %3.").arg(what, displayPath(path), reason);
 }
@@ -85,6 +90,11 @@ DecodedText decodeTextWithEncoding(const QByteArray& bytes) {
                 le ? TextEncoding::Utf16LE : TextEncoding::Utf16BE};
     }
     const bool mark = bytes.startsWith("\xEF\xBB\xBF");
+    // The usual case, valid UTF-8 throughout, goes through Qt's fast decoder.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString whole = utf8.decode(QByteArrayView(bytes).sliced(mark ? 3 : 0));
+    if (!utf8.hasError())
+        return {whole, mark ? TextEncoding::Utf8WithBom : TextEncoding::Utf8};
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData()) + (mark ? 3 : 0);
     const auto* end = reinterpret_cast<const unsigned char*>(bytes.constData()) + bytes.size();
     QString out;
@@ -163,8 +173,7 @@ Status checkReadableFile(const QString& path, qint64 limit, const QString& what,
         return Status::failure(
             QStringLiteral("%1 \"%2\" is not an ordinary file (it is a device or a pipe).").arg(what, shown));
     if (info.size() > limit)
-        return Status::failure(QStringLiteral("%1 \"%2\" is larger than the %3 this program reads.")
-                                   .arg(what, shown, describeSize(limit)));
+        return Status::failure(tooLarge(what, path, limit));
     return Status::success();
 }
 
@@ -174,13 +183,18 @@ Result<QByteArray> readFileBytes(const QString& path, qint64 limit, const QStrin
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return Result<QByteArray>::failure(ioFailure(what, path, file.errorString()));
-    // The file may have grown since it was measured.
-    QByteArray bytes = file.read(limit + 1);
+    // Sized by the measure, then on to the end: the file may have grown since.
+    QByteArray bytes = file.read(qMin(limit, file.size()) + 1);
+    while (bytes.size() <= limit && !file.atEnd()) {
+        const QByteArray more = file.read(qMin<qint64>(1 << 20, limit + 1 - bytes.size()));
+        if (more.isEmpty())
+            break;
+        bytes += more;
+    }
     if (file.error() != QFileDevice::NoError)
         return Result<QByteArray>::failure(ioFailure(what, path, file.errorString()));
     if (bytes.size() > limit)
-        return Result<QByteArray>::failure(QStringLiteral("%1 \"%2\" is larger than the %3 this program reads.")
-                                               .arg(what, displayPath(path), describeSize(limit)));
+        return Result<QByteArray>::failure(tooLarge(what, path, limit));
     return bytes;
 }
 

@@ -234,6 +234,43 @@ RewriteResult finished(QString text, qint64 replacements, qint64 words) {
     return result;
 }
 
+// One place of the text replaced by one of the inserts.
+struct Replacement {
+    qsizetype position;
+    qsizetype length;
+    qsizetype insert;
+};
+
+RewriteResult applied(const QString& text, std::vector<Replacement> replacements, const QStringList& inserts,
+                      qint64 words) {
+    std::sort(replacements.begin(), replacements.end(),
+              [](const Replacement& a, const Replacement& b) { return a.position < b.position; });
+    QString work;
+    work.reserve(text.size() + qsizetype(replacements.size()) * 16);
+    qsizetype at = 0;
+    for (const Replacement& r : replacements) {
+        work += QStringView(text).mid(at, r.position - at);
+        work += inserts[r.insert];
+        at = r.position + r.length;
+    }
+    work += QStringView(text).mid(at);
+    return finished(std::move(work), qint64(replacements.size()), words);
+}
+
+// The places of one candidate and end character, in text order: [base, last).
+struct Span {
+    std::size_t base;
+    std::size_t last;
+};
+
+Span placesOf(const std::vector<Occurrence>& list, quint32 candidate, int end) {
+    const auto first = std::lower_bound(list.begin(), list.end(), Occurrence{0, 0, candidate, end});
+    auto last = first;
+    while (last != list.end() && last->candidate == candidate && last->end == end)
+        ++last;
+    return Span{std::size_t(first - list.begin()), std::size_t(last - list.begin())};
+}
+
 } // namespace
 
 bool indexedRewriteApplies(QStringView text) {
@@ -284,22 +321,15 @@ RewriteResult rewriteIndexed(const QString& text, const SynonymDb& synonyms) {
         return std::find(consumed.begin() + o.position, consumed.begin() + o.position + o.length, 1) ==
                consumed.begin() + o.position + o.length;
     };
-    struct Replacement {
-        qsizetype position;
-        qsizetype length;
-        qsizetype insert;
-    };
     std::vector<Replacement> replacements;
     QStringList inserts;
 
     for (const Try& attempt : firstTries(index, candidates)) {
         const QStringView term = index.termText(attempt.term);
         for (int end = 0; end < 4; ++end) {
-            const Occurrence key{0, 0, attempt.candidate, end};
-            const auto first = std::lower_bound(occurrences.begin(), occurrences.end(), key);
-            auto last = first;
-            while (last != occurrences.end() && last->candidate == attempt.candidate && last->end == end)
-                ++last;
+            const Span span = placesOf(occurrences, attempt.candidate, end);
+            const auto first = occurrences.begin() + qsizetype(span.base);
+            const auto last = occurrences.begin() + qsizetype(span.last);
             const bool found = std::any_of(first, last, [&](const Occurrence& o) {
                 return untouched(o) && QStringView(lowered).mid(o.position + 1, term.size()) == term;
             });
@@ -315,18 +345,7 @@ RewriteResult rewriteIndexed(const QString& text, const SynonymDb& synonyms) {
         }
     }
 
-    std::sort(replacements.begin(), replacements.end(),
-              [](const Replacement& a, const Replacement& b) { return a.position < b.position; });
-    QString work;
-    work.reserve(n + qsizetype(replacements.size()) * 16);
-    qsizetype at = 0;
-    for (const Replacement& r : replacements) {
-        work += QStringView(text).mid(at, r.position - at);
-        work += inserts[r.insert];
-        at = r.position + r.length;
-    }
-    work += QStringView(text).mid(at);
-    return finished(std::move(work), qint64(replacements.size()), words);
+    return applied(text, std::move(replacements), inserts, words);
 }
 
 namespace {
@@ -435,30 +454,14 @@ RewriteResult rewriteExact(const QString& text, const SynonymDb& synonyms) {
     const auto untouched = [&](qsizetype begin, qsizetype end) {
         return std::find(consumed.begin() + begin, consumed.begin() + end, 1) == consumed.begin() + end;
     };
-    // The places of one candidate and end character, in text order. Consumed
-    // places at the front are skipped for good, as nothing un-replaces them.
-    struct Span {
-        std::size_t base;
-        std::size_t last;
-    };
-    const auto span = [](const std::vector<Occurrence>& list, quint32 candidate, int end) {
-        const auto first = std::lower_bound(list.begin(), list.end(), Occurrence{0, 0, candidate, end});
-        auto last = first;
-        while (last != list.end() && last->candidate == candidate && last->end == end)
-            ++last;
-        return Span{std::size_t(first - list.begin()), std::size_t(last - list.begin())};
-    };
+    // Consumed places at the front of a span are skipped for good, as nothing
+    // un-replaces them.
     std::vector<std::size_t> loweredSkip(loweredPlaces.size(), 0);
     std::vector<std::size_t> skip(places.size(), 0);
     const auto loweredUntouched = [&](const Occurrence& o) {
         return untouched(fromBegin[o.position], fromEnd[o.position + o.length - 1]);
     };
 
-    struct Replacement {
-        qsizetype position;
-        qsizetype length;
-        qsizetype insert;
-    };
     std::vector<Replacement> replacements;
     QStringList inserts;
     const auto& terms = index.terms();
@@ -476,7 +479,7 @@ RewriteResult rewriteExact(const QString& text, const SynonymDb& synonyms) {
             const quint32 loweredCandidate = tries[tryOfTerm[item]].candidate;
             const quint32 candidate = candidates.find(terms[item].hash, index.foldedText(item), terms[item].length);
             for (int end = 0; end < 4; ++end) {
-                const Span l = span(loweredPlaces, loweredCandidate, end);
+                const Span l = placesOf(loweredPlaces, loweredCandidate, end);
                 bool present = false;
                 for (std::size_t k = l.base + (l.base < l.last ? loweredSkip[l.base] : 0); k < l.last && !present; ++k) {
                     if (!loweredUntouched(loweredPlaces[k])) {
@@ -491,7 +494,7 @@ RewriteResult rewriteExact(const QString& text, const SynonymDb& synonyms) {
                 inserts.append(markedInsert(RuleWithoutTerm(index.line(line).toString(), term.toString()), end));
                 if (candidate == kNone)
                     continue;
-                const Span r = span(places, candidate, end);
+                const Span r = placesOf(places, candidate, end);
                 for (std::size_t k = r.base + (r.base < r.last ? skip[r.base] : 0); k < r.last; ++k) {
                     const Occurrence& o = places[k];
                     if (untouched(o.position, o.position + o.length)) {
@@ -505,18 +508,7 @@ RewriteResult rewriteExact(const QString& text, const SynonymDb& synonyms) {
         }
     }
 
-    std::sort(replacements.begin(), replacements.end(),
-              [](const Replacement& a, const Replacement& b) { return a.position < b.position; });
-    QString work;
-    work.reserve(n + qsizetype(replacements.size()) * 16);
-    qsizetype at = 0;
-    for (const Replacement& r : replacements) {
-        work += QStringView(text).mid(at, r.position - at);
-        work += inserts[r.insert];
-        at = r.position + r.length;
-    }
-    work += QStringView(text).mid(at);
-    return finished(std::move(work), qint64(replacements.size()), count_words(text));
+    return applied(text, std::move(replacements), inserts, count_words(text));
 }
 
 } // namespace detail

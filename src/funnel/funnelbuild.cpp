@@ -1,6 +1,7 @@
 #include "funnelbuild.h"
 
 #include "modcopy.h"
+#include "pagefinish.h"
 #include "pages.h"
 #include "textfiles.h"
 #include "tools.h"
@@ -34,6 +35,7 @@ struct Picture {
     QString source;
     QString name; // the file name beside the pages
     QByteArray bytes;
+    QSize shownSize; // browsers apply the EXIF rotation
 };
 
 // Read whole before anything is touched: the picture may lie in the output folder itself.
@@ -51,7 +53,10 @@ Result<Picture> readPicture(int index, const QString& path) {
         return Result<Picture>::failure(
             QStringLiteral("%1 \"%2\" is not a picture a browser can show (a JPEG, PNG, GIF, WebP or BMP file).")
                 .arg(what, displayPath(path)));
-    return Picture{path, GetFileName(path), std::move(bytes.value())};
+    QSize size = reader.size();
+    if (reader.transformation() & QImageIOHandler::TransformationRotate90)
+        size.transpose();
+    return Picture{path, GetFileName(path), std::move(bytes.value()), size};
 }
 
 // Names beside the pages are compared without case: many disks and hosts ignore it.
@@ -130,7 +135,7 @@ BuildOutcome buildFunnel(const FunnelSettings& s, const AppPaths& paths) {
         return failed(noLinks.error());
 
     const QStringList pageNames = {QStringLiteral("index.html"), s.thankYouPageFile, s.downloadPageFile};
-    const Result<QString> pageTexts[] = {
+    Result<QString> pageTexts[] = {
         generateLeadMagnetPage(s, templates.value(), paths),
         generateThankYouPage(s, templates.value()),
         generateDownloadPage(s, templates.value(), paths),
@@ -151,6 +156,14 @@ BuildOutcome buildFunnel(const FunnelSettings& s, const AppPaths& paths) {
     }
     if (Status names = checkNames(pictures, pageNames, paths.templatesDir()); !names)
         return failed(names.error());
+    PageFacts facts;
+    for (const Picture& picture : pictures) {
+        if (picture.source == s.lblSelectedFile[CoverImage].caption)
+            facts.coverSize = picture.shownSize;
+    }
+    const PageKind kinds[] = {PageKind::Optin, PageKind::ThankYou, PageKind::Download};
+    for (int i = 0; i < 3; ++i)
+        pageTexts[i] = finishPage(kinds[i], pageTexts[i].value(), s, facts);
 
     const QString root = paths.outputRoot();
     const QString output = paths.outputTemplatesDir();

@@ -1,5 +1,6 @@
 #include "funnelfile.h"
 
+#include "pagewords.h"
 #include "textfiles.h"
 #include "tools.h"
 
@@ -30,6 +31,7 @@ enum class Kind {
     Flag,       // bool
     Columns,    // 1 or 2, stored as list index 0 or 1
     PageNumber, // 1 to 100
+    Language,   // a code of pageLanguageCodes()
 };
 
 using Ref = std::variant<QString& (*)(S&), ChosenFile& (*)(S&), int& (*)(S&), bool& (*)(S&)>;
@@ -47,6 +49,7 @@ const Key kKeys[] = {
     {"backgroundColor",     Kind::Colour,   +[](S& s) -> QString& { return s.lblColorPicker[0]; }},
     {"backgroundImage",     Kind::Path,     +[](S& s) -> ChosenFile& { return s.lblSelectedFile[BackgroundImage]; }},
     {"footerText",          Kind::Text,     +[](S& s) -> QString& { return s.txtFooterNew; }},
+    {"language",            Kind::Language, +[](S& s) -> QString& { return s.language; }},
     {"footerColor",         Kind::Colour,   +[](S& s) -> QString& { return s.lblColorPicker[1]; }},
     {"borderColor",         Kind::Colour,   +[](S& s) -> QString& { return s.lblColorPicker[3]; }},
     {"headline",            Kind::Text,     +[](S& s) -> QString& { return s.txtFunnel_LeadLine1; }},
@@ -97,10 +100,13 @@ QString readValue(const Key& key, const QJsonValue& value, const QString& baseDi
     switch (key.kind) {
     case Kind::Text:
     case Kind::Colour:
+    case Kind::Language:
         if (!value.isString())
             return QStringLiteral("a string");
         if (key.kind == Kind::Colour && !isColourValue(value.toString()))
             return QStringLiteral("a colour written as \"r,g,b\" with three numbers from 0 to 255");
+        if (key.kind == Kind::Language && !findPageWords(value.toString()))
+            return QStringLiteral("one of the language codes %1").arg(pageLanguageCodes().join(QStringLiteral(", ")));
         field<QString>(key, s) = value.toString();
         return {};
     case Kind::Path: {
@@ -147,6 +153,7 @@ QJsonValue writeValue(const Key& key, S& s) {
     switch (key.kind) {
     case Kind::Text:
     case Kind::Colour:
+    case Kind::Language:
         return field<QString>(key, s);
     case Kind::Path:
         return field<ChosenFile>(key, s).caption;

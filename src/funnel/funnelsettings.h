@@ -30,6 +30,7 @@ struct FunnelSettings {
         QStringLiteral("128,0,128"), QStringLiteral("0,0,0"), QStringLiteral("0,0,0")};
     std::array<ChosenFile, 3> lblSelectedFile;
     QString txtFooterNew = QStringLiteral("YourWebsite.com - All Rights Reserved");
+    QString language = QStringLiteral("en"); // of the pages' own words, a code of pageLanguageCodes()
 
     // Lead Magnet Page
     QString txtFunnel_LeadLine1 =

@@ -19,6 +19,7 @@ class FunnelFileTest : public QObject {
         s.lblSelectedFile[CoverImage] = {QStringLiteral("/pics/my cover.jpg"), QStringLiteral("my cover.jpg")};
         s.lblSelectedFile[DeliveryFile] = {QStringLiteral("/files/guide.pdf"), QStringLiteral("guide.pdf")};
         s.txtFooterNew = QStringLiteral("Föoter ´ €");
+        s.language = QStringLiteral("ar");
         s.txtFunnel_LeadLine1 = QStringLiteral("Head\nline");
         s.txtFunnel_Instructions = QStringLiteral("Do it");
         s.txtFunnel_Privacy = QStringLiteral("  private  ");
@@ -78,6 +79,7 @@ private slots:
         QTest::newRow("colour out of range") << QByteArray(R"({"footerColor": "256,0,0"})") << "\"footerColor\" must be a colour";
         QTest::newRow("colour with blanks") << QByteArray(R"({"borderColor": "1, 2,3"})") << "\"borderColor\" must be a colour";
         QTest::newRow("colour name") << QByteArray(R"({"headlineColor": "red"})") << "\"headlineColor\" must be a colour";
+        QTest::newRow("unknown language") << QByteArray(R"({"language": "klingon"})") << "\"language\" must be one of the language codes en, de";
         QTest::newRow("three columns") << QByteArray(R"({"layoutColumns": 3})") << "\"layoutColumns\" must be 1 or 2";
         QTest::newRow("page number zero") << QByteArray(R"({"thankYouPageNumber": 0})") << "\"thankYouPageNumber\" must be a whole number";
         QTest::newRow("page number 101") << QByteArray(R"({"downloadPageNumber": 101})") << "\"downloadPageNumber\" must be a whole number";

@@ -1,6 +1,7 @@
 #include "funnelbuild.h"
 #include "funnelfixtures.h"
 
+#include <QImageWriter>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -37,6 +38,24 @@ private slots:
         for (const QString& placeholder : placeholders)
             QVERIFY2(text.contains(placeholder), qPrintable(file + QStringLiteral(" lacks ") + placeholder));
         QVERIFY(!text.contains(QChar(0x00B4)));
+    }
+
+    // Phone photos are stored sideways with a rotation mark; the page must give the browser the size it shows.
+    void coverSizeIsTheShownOne() {
+        QTemporaryDir app;
+        QVERIFY(modCopy::CopyFolder(shippedDataDir() + QStringLiteral("/templates"), app.filePath("templates")));
+        QVERIFY(modCopy::CopyFolder(shippedDataDir() + QStringLiteral("/snippets"), app.filePath("snippets")));
+        QImage stored(100, 40, QImage::Format_RGB32);
+        stored.fill(Qt::darkCyan);
+        QImageWriter writer(app.filePath("cover.jpg"), "jpeg");
+        writer.setTransformation(QImageIOHandler::TransformationRotate90);
+        QVERIFY2(writer.write(stored), qPrintable(writer.errorString()));
+        const BuildOutcome outcome = buildFunnel(completeSettings(app.filePath("cover.jpg")), AppPaths(app.path()));
+        QVERIFY2(outcome.built(), qPrintable(outcome.message));
+        for (const QString& page : {outcome.pages[0], outcome.pages[2]}) {
+            const QString text = QString::fromUtf8(readBytes(app.filePath("output/templates/" + page)));
+            QVERIFY2(text.contains(QStringLiteral("width=\"40\" height=\"100\"")), qPrintable(page));
+        }
     }
 
     void buildLeavesNoPlaceholder_data() {

@@ -7,16 +7,23 @@ import { createRequire } from 'node:module';
 import path from 'node:path';
 
 import { launchChromium } from './lib/browser.mjs';
-import { appDir, artifactsDir, buildFixture, cliPath, fixtureNames, readFixture, repoDir } from './lib/funnels.mjs';
+import { appDir, artifactsDir, buildFixture, cliPath, fixtureNames, fixturesDir, readFixture, repoDir } from './lib/funnels.mjs';
 import { startServer } from './lib/server.mjs';
 import { validate } from './lib/validator.mjs';
 
 const require = createRequire(import.meta.url);
 
 const pageKinds = ['optin', 'thanks', 'download'];
-const widths = [360, 768, 1280];
+const widths = [320, 360, 768, 1280];
 const screenshotWidths = { 360: 'phone', 1280: 'desktop' };
-const videoHost = 'www.youtube.com';
+// The player, its cookie-less twin and the poster pictures.
+const videoHosts = ['www.youtube.com', 'www.youtube-nocookie.com', 'i.ytimg.com'];
+const posterUrl = (id) => `https://i.ytimg.com/vi/${id}/hqdefault.jpg`;
+const playerUrl = (id) => `https://www.youtube-nocookie.com/embed/${id}?autoplay=1`;
+// Long on purpose: the first screen is not promised for them.
+const longTextFixtures = new Set(['long-texts']);
+const submitSelector = 'form :is(button:not([type]), button[type="submit"], input[type="submit"])';
+const emailSelector = 'form input[type="email"]';
 const weightLimit = 30 * 1000;
 // The thank-you pages count down 6 seconds before they move on.
 const redirectDelayMs = 6000;
@@ -29,8 +36,9 @@ let server;
 let browser;
 let axeSource;
 let validation;
+let posterPicture;
 const funnels = new Map();
-const figures = { validator: {}, axe: {}, weight: {} };
+const figures = { validator: {}, axe: {}, weight: {}, shift: {} };
 
 // Each check has its own browser context, so two run side by side on the two cores.
 const inParallel = { concurrency: 2 };
@@ -57,6 +65,7 @@ before(async () => {
     funnels.set(name, built);
   }
   axeSource = await readFile(require.resolve('axe-core/axe.min.js'), 'utf8');
+  posterPicture = await readFile(path.join(fixturesDir, 'background.jpg'));
   browser = await launchChromium();
 });
 
@@ -73,6 +82,7 @@ after(async () => {
       'validator warnings': validator.warnings,
       'axe violations': figures.axe[key] ?? '-',
       'bytes before pictures': figures.weight[key] ?? '-',
+      'layout shift': figures.shift[key] ?? '-',
     });
   }
   console.log(`tandrel-cli: ${cliPath}\ntemplates from: ${appDir}`);
@@ -80,16 +90,21 @@ after(async () => {
 });
 
 // A browser tab whose every request is watched: the local server answers, the
-// video host gets a blank stand-in (the network is closed), anything else is
-// refused and recorded.
-async function open(url, { width = 1280, height = 800, javaScriptEnabled = true, freezeTimers = false, measure = false } = {}) {
+// video hosts get blank stand-ins (the network is closed), anything else is
+// refused and recorded. slowPictures delays our pictures, as a real host does,
+// so a page that does not reserve their room is seen to jump.
+async function open(url, { width = 1280, height = 800, javaScriptEnabled = true, freezeTimers = false, measure = false, slowPictures = false } = {}) {
   const context = await browser.newContext({ viewport: { width, height }, javaScriptEnabled });
   const visit = { context, foreign: [], video: [], errors: [], ownBytes: 0, reading: [] };
-  await context.route('**/*', (route) => {
+  await context.route('**/*', async (route) => {
     const target = new URL(route.request().url());
-    if (target.host === server.host) return route.continue();
-    if (target.hostname === videoHost) {
+    if (target.host === server.host) {
+      if (slowPictures && route.request().resourceType() === 'image') await new Promise((resolve) => setTimeout(resolve, 600));
+      return route.continue();
+    }
+    if (videoHosts.includes(target.hostname)) {
       visit.video.push(target.href);
+      if (target.hostname === 'i.ytimg.com') return route.fulfill({ status: 200, contentType: 'image/jpeg', body: posterPicture });
       return route.fulfill({
         status: 200,
         contentType: 'text/html',
@@ -155,9 +170,18 @@ function describeMessages(messages) {
   return messages.map((m) => `  line ${m.lastLine ?? '?'}: ${m.message} ${m.extract ? `[${m.extract.trim()}]` : ''}`).join('\n');
 }
 
-describe('validity: the Nu Html Checker finds nothing on any built page', () => {
+// A pasted form may be invalid HTML by itself (a <style> in the body, old table
+// attributes); the pages may then carry its messages, and no others.
+const formAlone = (funnel) => path.join(artifactsDir, 'funnels', funnel.name, 'form-alone.html');
+const messageText = (m) => `${m.type}: ${m.message}`;
+
+describe('validity: the Nu Html Checker finds nothing on any built page that the pasted form does not bring', () => {
   before(async () => {
-    const files = [...funnels.values()].flatMap((f) => [...Object.values(f.files), path.join(f.outputDir, 'funnel.css')]);
+    for (const funnel of funnels.values()) {
+      const form = funnel.funnel.optinForm ?? '';
+      await writeFile(formAlone(funnel), `<!DOCTYPE html><html lang="en"><head><meta charset="utf-8"><title>Form</title></head><body><main><div>${form}</div></main></body></html>`);
+    }
+    const files = [...funnels.values()].flatMap((f) => [...Object.values(f.files), formAlone(f), path.join(f.outputDir, 'funnel.css')]);
     validation = await validate(files);
   });
 
@@ -165,11 +189,15 @@ describe('validity: the Nu Html Checker finds nothing on any built page', () => 
     for (const kind of pageKinds) {
       check(`${name}: ${kind} page`, () => {
         const funnel = funnels.get(name);
-        const messages = validation.get(funnel.files[kind]);
-        const errors = messages.filter((m) => m.type !== 'info');
-        const warnings = messages.filter((m) => m.type === 'info' && m.subType === 'warning');
-        figures.validator[ids(funnel, kind)] = { errors: errors.length, warnings: warnings.length };
-        assert.equal(errors.length + warnings.length, 0, `${funnel.files[kind]}:\n${describeMessages([...errors, ...warnings])}`);
+        const serious = (m) => m.type !== 'info' || m.subType === 'warning';
+        const messages = validation.get(funnel.files[kind]).filter(serious);
+        const formsOwn = new Set(kind === 'optin' ? validation.get(formAlone(funnel)).filter(serious).map(messageText) : []);
+        figures.validator[ids(funnel, kind)] = {
+          errors: messages.filter((m) => m.type !== 'info').length,
+          warnings: messages.filter((m) => m.type === 'info').length,
+        };
+        const ours = messages.filter((m) => !formsOwn.has(messageText(m)));
+        assert.equal(ours.length, 0, `${funnel.files[kind]}:\n${describeMessages(ours)}`);
       });
     }
   }
@@ -219,8 +247,8 @@ describe('accessibility', inParallel, () => {
         const { page } = visit;
         try {
           const address = `${name}.${width}@example.org`;
-          const emailField = 'form input[type="email"]';
-          const submitButton = 'form :is(button:not([type]), button[type="submit"], input[type="submit"])';
+          const emailField = emailSelector;
+          const submitButton = submitSelector;
           const unfocused = { email: await focusLook(page, emailField), submit: await focusLook(page, submitButton) };
           const focusedIs = (selector) => page.evaluate((sel) => document.activeElement === document.querySelector(sel), selector);
           let onField = false;
@@ -232,12 +260,19 @@ describe('accessibility', inParallel, () => {
           assert.notEqual(await focusLook(page), unfocused.email, 'the focused e-mail field looks as when not focused');
           assert.ok(await focusedOnScreen(page), 'the focused e-mail field is off screen');
           await page.keyboard.type(address);
-          await page.keyboard.press('Tab');
-          assert.ok(await focusedIs(submitButton), 'Tab after the e-mail field did not reach the submit button');
+          // Other fields may follow; a required consent box is ticked on the way, as a visitor would.
+          let onButton = false;
+          for (let presses = 0; presses < 6 && !onButton; presses += 1) {
+            await page.keyboard.press('Tab');
+            onButton = await focusedIs(submitButton);
+            const consent = await page.evaluate(() => document.activeElement.matches('input[type="checkbox"][required]'));
+            if (consent) await page.keyboard.press('Space');
+          }
+          assert.ok(onButton, 'Tab after the e-mail field did not reach the submit button');
           assert.notEqual(await focusLook(page), unfocused.submit, 'the focused button looks as when not focused');
           assert.ok(await focusedOnScreen(page), 'the focused button is off screen');
           await Promise.all([page.waitForURL(`${server.origin}/subscribe`), page.keyboard.press('Enter')]);
-          assert.ok(server.subscriptions.some((s) => s.email === address), `the server got no subscription for ${address}`);
+          assert.ok(server.subscriptions.some((s) => Object.values(s).includes(address)), `the server got no subscription for ${address}`);
           assert.deepEqual(visit.errors, []);
         } finally {
           await close(visit);
@@ -270,17 +305,26 @@ describe('responsive: no sideways scrolling, headline, cover and form in view', 
                   return false;
                 };
                 const outside = [];
+                const outOfCard = [];
+                const card = document.querySelector('.tf-card')?.getBoundingClientRect();
                 for (const el of document.body.querySelectorAll('*')) {
+                  // Honeypot fields are parked off screen on purpose, hidden from everyone.
+                  if (el.closest('[aria-hidden="true"]')) continue;
                   const r = el.getBoundingClientRect();
                   if (r.width === 0 || r.height === 0 || getComputedStyle(el).visibility === 'hidden') continue;
                   if ((r.left < -0.5 || r.right > innerWidth + 0.5) && !clippedByAncestor(el)) {
                     outside.push(`${name(el)} spans ${Math.round(r.left)}..${Math.round(r.right)}`);
                   }
+                  // The pasted form's widest part must stay inside the card, not be cut by it.
+                  if (card && el.closest('.tf-form') && (r.left < card.left - 0.5 || r.right > card.right + 0.5)) {
+                    outOfCard.push(`${name(el)} spans ${Math.round(r.left)}..${Math.round(r.right)}, the card ${Math.round(card.left)}..${Math.round(card.right)}`);
+                  }
                 }
-                return { scrollWidth: document.scrollingElement.scrollWidth, innerWidth, outside };
+                return { scrollWidth: document.scrollingElement.scrollWidth, innerWidth, outside, outOfCard };
               });
               assert.ok(layout.scrollWidth <= layout.innerWidth, `the page scrolls sideways: ${layout.scrollWidth} px wide in a ${layout.innerWidth} px window`);
               assert.deepEqual(layout.outside, [], 'elements stick out of the window');
+              assert.deepEqual(layout.outOfCard, [], 'the pasted form juts out of the card');
 
               const box = async (locator, what) => {
                 assert.equal(await locator.count(), 1, `expected one ${what}`);
@@ -294,21 +338,33 @@ describe('responsive: no sideways scrolling, headline, cover and form in view', 
               assert.ok(await page.locator('h1').evaluate((h) => h.scrollWidth <= h.clientWidth), 'the headline is clipped');
 
               if (kind !== 'thanks') {
-                const cover = page.locator('main img');
+                const cover = page.locator('.tf-cover img');
                 const b = await box(cover, 'cover');
-                assert.ok(b.width >= 100, `the cover is only ${b.width} px wide`);
-                assert.ok(await cover.evaluate((img) => img.complete && img.naturalWidth > 0), 'the cover did not load');
+                assert.ok(b.width >= 60 && b.height >= 60, `the cover is only ${b.width}x${b.height} px`);
+                const natural = await cover.evaluate((img) => img.complete && { width: img.naturalWidth, height: img.naturalHeight });
+                assert.ok(natural && natural.width > 0, 'the cover did not load');
+                const shown = b.width / b.height;
+                const own = natural.width / natural.height;
+                assert.ok(Math.abs(shown / own - 1) < 0.03, `the cover is drawn at ${b.width}x${b.height}, not in its own proportions ${natural.width}x${natural.height}`);
               }
               if (kind === 'optin') {
+                // Our own look promises a comfortable tap target; a form with its own styles gets the WCAG minimum.
+                const ownStyles = (await page.locator('.tf-form--own').count()) > 0;
+                const tap = ownStyles ? 24 : 44;
+                const firstScreen = width === 1280 && !longTextFixtures.has(name);
                 for (const [selector, what] of [
-                  ['form input[type="email"]', 'e-mail field'],
-                  ['form :is(button:not([type]), button[type="submit"], input[type="submit"])', 'submit button'],
+                  [emailSelector, 'e-mail field'],
+                  [submitSelector, 'submit button'],
                 ]) {
                   const control = page.locator(selector);
+                  if (firstScreen) {
+                    const before = await control.boundingBox();
+                    assert.ok(before.y + before.height <= height, `at ${width}x${height} the ${what} ends at ${Math.round(before.y + before.height)} px, below the first screen`);
+                  }
                   await control.scrollIntoViewIfNeeded();
                   const b = await box(control, what);
-                  assert.ok(b.height >= 44 && b.width >= 44, `the ${what} is too small to tap: ${b.width}x${b.height}`);
-                  if (what === 'e-mail field') assert.ok(b.width >= 200, `the e-mail field is only ${b.width} px wide`);
+                  assert.ok(b.height >= tap && b.width >= tap, `the ${what} is too small to tap: ${b.width}x${b.height}`);
+                  if (what === 'e-mail field') assert.ok(b.width >= Math.min(200, width / 2), `the e-mail field is only ${b.width} px wide`);
                   const onTop = await control.evaluate((el) => {
                     const r = el.getBoundingClientRect();
                     const hit = document.elementFromPoint(r.left + r.width / 2, r.top + r.height / 2);
@@ -319,7 +375,7 @@ describe('responsive: no sideways scrolling, headline, cover and form in view', 
               }
               if (kind === 'thanks') await box(page.locator('main a'), '"go now" link');
               if (kind === 'download') {
-                const video = await box(page.locator('iframe'), 'video');
+                const video = await box(page.locator('.tf-video'), 'video');
                 assert.ok(Math.abs(video.width / video.height - 16 / 9) < 0.05, 'the video is not 16:9');
               }
 
@@ -356,6 +412,7 @@ describe("the visitor's path", inParallel, () => {
     assert.ok(has((f) => f.backgroundImageUsed));
     assert.ok(has((f) => f.retargetingCode));
     assert.ok(has(downloadLinkShown) && has((f) => !downloadLinkShown(f) && f.downloadLinkUrl));
+    assert.ok(has((f) => (f.language ?? 'en') !== 'en') && has((f) => f.footerText === '' && f.headline === ''));
   });
 
   for (const name of fixtureNames) {
@@ -368,7 +425,8 @@ describe("the visitor's path", inParallel, () => {
   }
 
   // Real time: the countdown and the meta refresh are what is under test.
-  describe('the thank-you page moves on by itself', { concurrency: true }, () => {
+  // Two at a time: on a loaded two-core machine more would make the timing itself flaky.
+  describe('the thank-you page moves on by itself', inParallel, () => {
     for (const name of fixtureNames) {
       for (const javaScriptEnabled of [true, false]) {
         check(`${name}: both messages, then the redirect address, JavaScript ${javaScriptEnabled ? 'on' : 'off'}`, async () => {
@@ -380,19 +438,25 @@ describe("the visitor's path", inParallel, () => {
             const soft1 = funnel.funnel.softRedirect1;
             const soft2 = funnel.funnel.softRedirect2;
             await assertVisible(page.locator('h1'), 'the first message');
-            if (soft1 !== undefined) assert.equal(normalise(await page.locator('h1').textContent()), await readableText(page, soft1));
-            if (soft2 !== undefined) assert.ok(await showsInMain(page, soft2), 'the second message is not shown');
+            const heading = normalise(await page.locator('h1').textContent());
+            if (soft1) assert.equal(heading, await readableText(page, soft1));
+            else assert.ok(heading, 'the heading is empty');
+            if (soft2) assert.ok(await showsInMain(page, soft2), 'the second message is not shown');
             if (!javaScriptEnabled) {
-              const stop = page.getByRole('button', { name: 'Stay on this page' });
-              assert.equal(await stop.isVisible(), false, 'a button that needs JavaScript is shown without it');
+              assert.equal(await page.locator('#redirect-stop').isVisible(), false, 'a button that needs JavaScript is shown without it');
             }
             assert.equal(page.url(), funnel.thanksUrl);
-            await page.waitForURL(target(funnel), { timeout: redirectDelayMs + 8000 });
+            // 'commit': the address reached is what counts, not how soon the next page finished loading.
+            try {
+              await page.waitForURL(target(funnel), { timeout: redirectDelayMs + 8000, waitUntil: 'commit' });
+            } catch {
+              assert.fail(`after ${Date.now() - started} ms the visitor still saw ${page.url()}, not ${target(funnel)}`);
+            }
             const waited = Date.now() - started;
             assert.ok(waited >= redirectDelayMs - 2500, `the page moved on after ${waited} ms, too soon to read the messages`);
             if (!funnel.funnel.redirectToUrl) {
               assert.equal(page.url(), funnel.downloadUrl);
-              await assertVisible(page.locator('iframe'), 'the download page video');
+              await page.locator('.tf-video').waitFor({ state: 'visible', timeout: 10_000 });
             }
             assert.deepEqual(visit.foreign, []);
             assert.deepEqual(visit.errors, []);
@@ -403,8 +467,8 @@ describe("the visitor's path", inParallel, () => {
       }
     }
 
-    check('defaults: "Stay on this page" keeps the visitor there', async () => {
-      const funnel = funnels.get('defaults');
+    check('example: "Stay on this page" keeps the visitor there', async () => {
+      const funnel = funnels.get('example');
       const visit = await open(funnel.thanksUrl);
       try {
         await visit.page.getByRole('button', { name: 'Stay on this page' }).click();
@@ -425,7 +489,7 @@ describe("the visitor's path", inParallel, () => {
         assert.equal(await links.count(), 1);
         assert.equal(await links.getAttribute('href'), target(funnel));
         const clicked = Date.now();
-        await Promise.all([visit.page.waitForURL(target(funnel), { timeout: 3000 }), links.click()]);
+        await Promise.all([visit.page.waitForURL(target(funnel), { timeout: 3000, waitUntil: 'commit' }), links.click()]);
         assert.ok(Date.now() - clicked < redirectDelayMs - 2000, 'the link waited for the countdown');
       } finally {
         await close(visit);
@@ -446,21 +510,43 @@ describe("the visitor's path", inParallel, () => {
         }
         assert.ok(onLink, 'Tab never reached the "go now" link');
         assert.notEqual(await focusLook(page), unfocused, 'the focused link looks as when not focused');
-        await Promise.all([page.waitForURL(target(funnel), { timeout: 3000 }), page.keyboard.press('Enter')]);
+        await Promise.all([page.waitForURL(target(funnel), { timeout: 3000, waitUntil: 'commit' }), page.keyboard.press('Enter')]);
       } finally {
         await close(visit);
       }
     });
 
-    check(`${name}: the download page's video points at the id`, async () => {
+    check(`${name}: the download page loads the player only when the visitor plays the video`, async () => {
       const funnel = funnels.get(name);
+      const id = funnel.funnel.videoId;
       const visit = await open(funnel.downloadUrl, { freezeTimers: true });
+      const { page } = visit;
       try {
-        const frames = visit.page.locator('iframe');
-        assert.equal(await frames.count(), 1);
-        const autoplay = funnel.funnel.autoplay !== false;
-        assert.equal(await frames.getAttribute('src'), `https://${videoHost}/embed/${funnel.funnel.videoId}${autoplay ? '?autoplay=1' : ''}`);
-        assert.ok((await frames.getAttribute('title'))?.trim(), 'the video frame has no title');
+        await page.waitForLoadState('networkidle');
+        assert.equal(await page.locator('iframe').count(), 0, 'the player is there before the visitor asked for it');
+        assert.deepEqual(visit.video, [posterUrl(id)], 'before the click only the poster picture may come from the video host');
+        const poster = page.locator('.tf-video__poster');
+        assert.equal(await poster.getAttribute('href'), `https://www.youtube.com/watch?v=${id}`);
+        assert.ok(normalise(await poster.textContent()), 'the play button has no name');
+        await poster.click();
+        const frame = page.locator('.tf-video iframe');
+        await frame.waitFor({ timeout: 5000 });
+        // Either way the click starts the video: the visitor asked for it.
+        assert.equal(await frame.getAttribute('src'), playerUrl(id));
+        assert.ok((await frame.getAttribute('title'))?.trim(), 'the video frame has no title');
+        assert.ok(await frame.evaluate((f) => document.activeElement === f), 'the focus did not move to the player');
+        assert.deepEqual(visit.errors, []);
+      } finally {
+        await close(visit);
+      }
+    });
+
+    check(`${name}: without JavaScript the poster opens the video on its site`, async () => {
+      const funnel = funnels.get(name);
+      const visit = await open(funnel.downloadUrl, { javaScriptEnabled: false });
+      try {
+        const watch = `https://www.youtube.com/watch?v=${funnel.funnel.videoId}`;
+        await Promise.all([visit.page.waitForURL(watch, { timeout: 5000, waitUntil: 'commit' }), visit.page.locator('.tf-video__poster').click()]);
       } finally {
         await close(visit);
       }
@@ -470,7 +556,7 @@ describe("the visitor's path", inParallel, () => {
       const funnel = funnels.get(name);
       const visit = await open(funnel.downloadUrl, { freezeTimers: true });
       try {
-        const links = visit.page.locator('main a');
+        const links = visit.page.locator('.tf-get a');
         if (downloadLinkShown(funnel.funnel)) {
           assert.equal(await links.count(), 1, 'the download link is missing');
           assert.equal(await links.getAttribute('href'), funnel.funnel.downloadLinkUrl);
@@ -506,30 +592,94 @@ describe("the visitor's path", inParallel, () => {
       }
     });
 
-    check(`${name}: the pages show the funnel's texts as typed`, async () => {
+    check(`${name}: the pages show the funnel's texts as typed, in its language, and nothing where a text is empty`, async () => {
       const funnel = funnels.get(name);
       const f = funnel.funnel;
-      const checks = {
-        optin: [['h1', f.headline], ['title', f.headline], ['main', f.instructions], ['main', f.privacy], ['footer', f.footerText]],
-        thanks: [['h1', f.softRedirect1], ['main', f.softRedirect2], ['footer', f.footerText]],
-        download: [['h1', f.thankYouHeadline], ['title', f.thankYouHeadline], ['footer', f.footerText]],
+      const language = f.language ?? 'en';
+      const script = { ar: /[\u0600-\u06ff]/, he: /[\u0590-\u05ff]/ }[language];
+      const texts = {
+        optin: [['h1', f.headline], ['.tf-instructions', f.instructions], ['.tf-privacy', f.privacy], ['footer', f.footerText]],
+        thanks: [['h1', f.softRedirect1], ['.tf-lead', f.softRedirect2], ['footer', f.footerText]],
+        download: [['h1', f.thankYouHeadline], ['footer', f.footerText]],
+      };
+      const titleFrom = { optin: f.headline || f.instructions, thanks: f.softRedirect1, download: f.thankYouHeadline };
+      // The pages' own words, which must follow the funnel's language.
+      const ownWords = {
+        optin: ['.tf-cover img[alt]', '.tf-progress__label'],
+        thanks: ['#redirect-note', '#redirect-go', '#redirect-stop'],
+        download: ['.tf-video__poster', '.tf-cover img[alt]'],
       };
       for (const kind of pageKinds) {
         const visit = await open(funnel.urls[kind], { freezeTimers: true });
+        const { page } = visit;
         try {
-          for (const [where, typed] of checks[kind]) {
+          for (const [where, typed] of texts[kind]) {
             if (typed === undefined) continue;
-            if (where === 'main') {
-              assert.ok(await showsInMain(visit.page, typed), `${kind} page does not show: ${typed}`);
+            const shown = page.locator(where);
+            if (typed === '') {
+              if (where === 'h1') assert.ok(normalise(await shown.textContent()), `${kind} page: the heading is empty`);
+              else assert.equal(await shown.count(), 0, `${kind} page keeps ${where} for an empty text`);
               continue;
             }
-            const expected = await readableText(visit.page, typed);
-            const shown = normalise(where === 'title' ? await visit.page.title() : await visit.page.locator(where).textContent());
-            assert.equal(shown, expected, `${kind} page, ${where}`);
+            if (where === 'h1' || where === 'footer') assert.equal(normalise(await shown.textContent()), await readableText(page, typed), `${kind} page, ${where}`);
+            else assert.ok(await showsInMain(page, typed), `${kind} page does not show: ${typed}`);
+          }
+
+          const title = await page.title();
+          assert.ok(title && title.length <= 65 && !/[<>]/.test(title), `${kind} page title: ${JSON.stringify(title)}`);
+          if (titleFrom[kind]) {
+            const full = await readableText(page, titleFrom[kind]);
+            if (full.length <= 65) assert.equal(title, full, `${kind} page title`);
+            else assert.ok(title.endsWith('\u2026') && full.startsWith(title.slice(0, -1)), `${kind} page title ${JSON.stringify(title)} is not the start of ${JSON.stringify(full)}`);
+          }
+
+          const root = await page.evaluate(() => ({ lang: document.documentElement.lang, dir: document.documentElement.dir }));
+          assert.deepEqual(root, { lang: language, dir: script ? 'rtl' : 'ltr' });
+          if (script) {
+            for (const selector of ownWords[kind]) {
+              const el = page.locator(selector).first();
+              if ((await el.count()) === 0) continue;
+              const words = (await el.getAttribute('alt')) ?? (await el.textContent());
+              assert.match(words, script, `${kind} page: ${selector} is not in the funnel's language: ${words}`);
+            }
           }
         } finally {
           await close(visit);
         }
+      }
+    });
+
+    check(`${name}: the opt-in page has a description, a social preview with the cover, and icons`, async () => {
+      const funnel = funnels.get(name);
+      const visit = await open(funnel.urls.optin, { freezeTimers: true });
+      const { page } = visit;
+      try {
+        const meta = await page.evaluate(() => {
+          const all = (selector, attribute) => [...document.querySelectorAll(selector)].map((el) => el.getAttribute(attribute));
+          return {
+            descriptions: all('meta[name="description"]', 'content'),
+            title: all('meta[property="og:title"]', 'content'),
+            url: all('meta[property="og:url"]', 'content'),
+            image: all('meta[property="og:image"]', 'content'),
+            card: all('meta[name="twitter:card"]', 'content'),
+            icons: all('link[rel~="icon"], link[rel="apple-touch-icon"]', 'href'),
+          };
+        });
+        assert.equal(meta.descriptions.length, 1, `descriptions: ${JSON.stringify(meta.descriptions)}`);
+        assert.ok(meta.descriptions[0].trim());
+        assert.deepEqual(meta.title, [await page.title()]);
+        assert.deepEqual(meta.url, [funnel.home]);
+        assert.equal(meta.card.length, 1);
+        assert.equal(meta.image.length, 1);
+        assert.ok(meta.image[0].startsWith(funnel.home), `the preview picture ${meta.image[0]} is not an address in the funnel`);
+        assert.ok(meta.icons.length >= 2);
+        for (const address of [meta.image[0], ...meta.icons.map((href) => new URL(href, funnel.home).href)]) {
+          const response = await page.request.get(address);
+          assert.equal(response.status(), 200, `${address} is not there`);
+          assert.match(response.headers()['content-type'], /^image\//, address);
+        }
+      } finally {
+        await close(visit);
       }
     });
 
@@ -561,23 +711,35 @@ describe("the visitor's path", inParallel, () => {
   }
 });
 
-describe('weight: light pages that call no one but the video host', inParallel, () => {
+// Lighthouse's "good" limit for the cumulative layout shift.
+const shiftLimit = 0.1;
+
+describe('weight and stability: light pages that call no one but the video host and do not jump', inParallel, () => {
   for (const name of fixtureNames) {
     for (const kind of pageKinds) {
       check(`${name}: ${kind} page`, async () => {
         const funnel = funnels.get(name);
-        const visit = await open(funnel.urls[kind], { freezeTimers: true, measure: true });
+        // A phone, as Lighthouse measures, with pictures that arrive late.
+        const visit = await open(funnel.urls[kind], { width: 360, height: 740, freezeTimers: true, measure: true, slowPictures: true });
         try {
           await visit.page.waitForLoadState('networkidle');
           await Promise.all(visit.reading);
+          // takeRecords() hands over the buffered entries at once: the page's timers are frozen.
+          const shift = await visit.page.evaluate(() => {
+            const observer = new PerformanceObserver(() => {});
+            observer.observe({ type: 'layout-shift', buffered: true });
+            return observer.takeRecords().reduce((total, entry) => total + (entry.hadRecentInput ? 0 : entry.value), 0);
+          });
+          figures.shift[ids(funnel, kind)] = Math.round(shift * 1000) / 1000;
+          assert.ok(shift < shiftLimit, `the page jumps while it loads: layout shift ${shift.toFixed(3)}`);
           assert.deepEqual(visit.foreign, [], 'requests to other hosts');
-          const frameSrc = kind === 'download' ? [await visit.page.locator('iframe').getAttribute('src')] : [];
-          assert.deepEqual(visit.video, frameSrc, 'requests to the video host');
+          const poster = kind === 'download' ? [posterUrl(funnel.funnel.videoId)] : [];
+          assert.deepEqual(visit.video, poster, 'requests to the video host');
           figures.weight[ids(funnel, kind)] = visit.ownBytes;
           assert.ok(visit.ownBytes > 0);
           assert.ok(visit.ownBytes < weightLimit, `${visit.ownBytes} bytes before pictures`);
           // So the bytes above are the page and the one stylesheet it is meant to have.
-          const sheets = await visit.page.evaluate(() => [...document.styleSheets].map((s) => s.href));
+          const sheets = await visit.page.evaluate(() => [...document.styleSheets].map((s) => s.href).filter(Boolean));
           assert.deepEqual(sheets, [new URL('funnel.css', funnel.urls[kind]).href]);
           assert.deepEqual(visit.errors, []);
         } finally {

@@ -42,6 +42,12 @@ export async function startServer() {
       res.end(simplePage('Subscribed'));
       return;
     }
+    // The script a pasted sign-up form loads from its autoresponder.
+    if (url.pathname === '/forms/embed.js') {
+      res.writeHead(200, { 'Content-Type': 'text/javascript' });
+      res.end('window.tandrelFormScript = true;\n');
+      return;
+    }
     if (extraPages[url.pathname]) {
       res.writeHead(200, { 'Content-Type': 'text/html; charset=utf-8' });
       res.end(simplePage(extraPages[url.pathname]));

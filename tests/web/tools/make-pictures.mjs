@@ -25,12 +25,22 @@ const background = `<!DOCTYPE html><html><body style="margin:0">
   <div style="position:absolute;left:0;right:0;bottom:0;height:260px;background:linear-gradient(0deg,rgba(0,0,0,.45),transparent)"></div>
 </div></body></html>`;
 
+// Covers of the shapes users bring: a tall bookmark-like one and a wide banner.
+const shaped = (width, height, title) => `<!DOCTYPE html><html><body style="margin:0">
+<div style="width:${width}px;height:${height}px;box-sizing:border-box;padding:40px;font-family:'DejaVu Sans',sans-serif;color:#1d2b1f;
+  background:linear-gradient(180deg,#f4e9c8 0%,#e9c27a 100%);display:flex;flex-direction:column;justify-content:center;align-items:center;text-align:center">
+  <div style="font-size:${Math.round(height / 9)}px;font-weight:bold;line-height:1.05">${title}</div>
+  <div style="margin-top:24px;width:40%;height:10px;background:#1d2b1f"></div>
+</div></body></html>`;
+
 const browser = await launchChromium();
 try {
   const page = await browser.newPage({ viewport: { width: 1600, height: 1000 } });
   for (const [name, html, width, height] of [
     ['cover.jpg', cover, 480, 600],
     ['background.jpg', background, 1600, 1000],
+    ['tall-cover.jpg', shaped(400, 1000, '7&nbsp;Day<br>List<br>Plan'), 400, 1000],
+    ['wide-cover.jpg', shaped(1600, 600, 'The Wide Banner Guide'), 1600, 600],
   ]) {
     await page.setContent(html);
     const jpeg = await page.screenshot({ type: 'jpeg', quality: 78, clip: { x: 0, y: 0, width, height } });

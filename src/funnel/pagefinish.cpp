@@ -1,0 +1,226 @@
+#include "pagefinish.h"
+
+#include "htmltext.h"
+#include "pagewords.h"
+#include "tools.h"
+
+#include <QRegularExpression>
+#include <QUrl>
+
+#include <algorithm>
+#include <cmath>
+
+namespace tandrel {
+
+namespace {
+
+const Rgb kWhite{255, 255, 255};
+const Rgb kDarkCard{30, 27, 36}; // the dark card of funnel.css
+const Rgb kCssBackground{64, 0, 64}; // funnel.css's body fallback
+const double kTextContrast = 4.5;
+const double kLargeTextContrast = 3.0;
+
+double luminance(Rgb c) {
+    const auto channel = [](int v) {
+        const double s = v / 255.0;
+        return s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.r) + 0.7152 * channel(c.g) + 0.0722 * channel(c.b);
+}
+
+QString words(const char* text) { return QString::fromUtf8(text); }
+
+// A block between <!--[IF:NAME]--> and <!--[END:NAME]--> stays only when its text shows something.
+void keepBlockIf(QString& page, const QString& name, bool keep) {
+    const QString open = QStringLiteral("<!--[IF:%1]-->").arg(name);
+    const QString close = QStringLiteral("<!--[END:%1]-->").arg(name);
+    for (qsizetype from = page.indexOf(open); from >= 0; from = page.indexOf(open, from)) {
+        const qsizetype end = page.indexOf(close, from + open.size());
+        if (end < 0)
+            break;
+        if (keep) {
+            page.remove(end, close.size());
+            page.remove(from, open.size());
+        } else {
+            qsizetype stop = end + close.size();
+            // The line the block stood on goes with it.
+            while (stop < page.size() && (page[stop] == u' ' || page[stop] == u'\t'))
+                ++stop;
+            if (stop < page.size() && page[stop] == u'\n')
+                ++stop;
+            qsizetype start = from;
+            while (start > 0 && (page[start - 1] == u' ' || page[start - 1] == u'\t'))
+                --start;
+            page.remove(start, stop - start);
+            from = start;
+        }
+    }
+}
+
+bool isWebAddress(const QUrl& url) {
+    return url.isValid() && (url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("http")) &&
+           !url.host().isEmpty();
+}
+
+QString baseAddress(const QString& funnelUrl) {
+    return funnelUrl.endsWith(u'/') ? funnelUrl : funnelUrl + u'/';
+}
+
+QString firstShown(std::initializer_list<QString> texts, const QString& fallback, int maxChars) {
+    for (const QString& html : texts) {
+        const QString plain = plainTextOfHtml(html);
+        if (!plain.isEmpty())
+            return shortenAtWord(plain, maxChars);
+    }
+    return fallback;
+}
+
+QString socialMeta(const FunnelSettings& s, const QString& title, const PageFacts& facts) {
+    const QString description = firstShown({s.txtFunnel_Instructions, s.txtFunnel_LeadLine1}, title, 160);
+    QStringList lines;
+    static const QRegularExpression ownDescription(QStringLiteral("<meta[^>]+name\\s*=\\s*[\"']?description"),
+                                                   QRegularExpression::CaseInsensitiveOption);
+    if (!ownDescription.match(s.headCode).hasMatch())
+        lines << QStringLiteral("<meta name=\"description\" content=\"%1\">").arg(escapeHtml(description));
+    lines << QStringLiteral("<meta property=\"og:type\" content=\"website\">")
+          << QStringLiteral("<meta property=\"og:title\" content=\"%1\">").arg(escapeHtml(title))
+          << QStringLiteral("<meta property=\"og:description\" content=\"%1\">").arg(escapeHtml(description));
+    // Relative addresses mean nothing to the sites that show the preview.
+    const QUrl base(baseAddress(s.txtFunnelUrl));
+    if (isWebAddress(base)) {
+        lines << QStringLiteral("<meta property=\"og:url\" content=\"%1\">").arg(escapeHtml(base.toString()));
+        QString cover = s.lblSelectedFile[CoverImage].tag.trimmed();
+        if (!cover.isEmpty()) {
+            const QUrl image = base.resolved(QUrl(QString::fromLatin1(QUrl::toPercentEncoding(cover))));
+            lines << QStringLiteral("<meta property=\"og:image\" content=\"%1\">")
+                         .arg(escapeHtml(image.toString(QUrl::FullyEncoded)));
+            if (!facts.coverSize.isEmpty())
+                lines << QStringLiteral("<meta property=\"og:image:width\" content=\"%1\">").arg(facts.coverSize.width())
+                      << QStringLiteral("<meta property=\"og:image:height\" content=\"%1\">").arg(facts.coverSize.height());
+        }
+    }
+    lines << QStringLiteral("<meta name=\"twitter:card\" content=\"summary_large_image\">");
+    return lines.join(u'\n');
+}
+
+QString countdownAttributes(const char* one, const char* two, const char* many) {
+    return QStringLiteral("data-one=\"%1\" data-two=\"%2\" data-many=\"%3\"")
+        .arg(escapeHtml(words(one)), escapeHtml(words(two)), escapeHtml(words(many)));
+}
+
+} // namespace
+
+std::optional<Rgb> parseColour(const QString& value) {
+    static const QRegularExpression pattern(QStringLiteral("^\\s*(\\d{1,3})\\s*,\\s*(\\d{1,3})\\s*,\\s*(\\d{1,3})\\s*$"));
+    const auto match = pattern.match(value);
+    if (!match.hasMatch())
+        return std::nullopt;
+    Rgb c{match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt()};
+    if (c.r > 255 || c.g > 255 || c.b > 255)
+        return std::nullopt;
+    return c;
+}
+
+double contrastRatio(Rgb a, Rgb b) {
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QString optinCardTheme(const FunnelSettings& s) {
+    // Colours the browser cannot read fall back to the card's own, which suit either card.
+    struct Text {
+        int index;
+        double needed;
+    };
+    const Text texts[] = {{2, kLargeTextContrast}, {4, kTextContrast}, {5, kTextContrast}};
+    double light = 21;
+    double dark = 21;
+    for (const Text& text : texts) {
+        const auto colour = parseColour(s.lblColorPicker[text.index]);
+        if (!colour)
+            continue;
+        light = std::min(light, contrastRatio(*colour, kWhite) / text.needed);
+        dark = std::min(dark, contrastRatio(*colour, kDarkCard) / text.needed);
+    }
+    if (light >= 1 && dark >= 1)
+        return QStringLiteral("auto");
+    return light >= dark ? QStringLiteral("light") : QStringLiteral("dark");
+}
+
+QString footerPlate(const FunnelSettings& s) {
+    const Rgb text = parseColour(s.lblColorPicker[1]).value_or(kWhite);
+    const bool lightText = contrastRatio(text, Rgb{0, 0, 0}) >= contrastRatio(text, kWhite);
+    const QString plate = lightText ? QStringLiteral("dark") : QStringLiteral("light");
+    // Nobody knows what part of a photo ends up behind the footer.
+    if (s.optBackground != 0)
+        return plate;
+    const Rgb background = parseColour(s.lblColorPicker[0]).value_or(kCssBackground);
+    return contrastRatio(text, background) >= kTextContrast ? QString() : plate;
+}
+
+QString finishPage(PageKind kind, const QString& generated, const FunnelSettings& s, const PageFacts& facts) {
+    QString page = generated;
+    const PageWords& w = pageWords(s.language);
+
+    keepBlockIf(page, QStringLiteral("INSTRUCTIONS"), showsSomething(s.txtFunnel_Instructions));
+    keepBlockIf(page, QStringLiteral("PRIVACY"), showsSomething(s.txtFunnel_Privacy));
+    keepBlockIf(page, QStringLiteral("SOFT2"), showsSomething(s.txtBeforeRedirectMsg2));
+    keepBlockIf(page, QStringLiteral("FOOTER"), showsSomething(s.txtFooterNew));
+
+    QString title;
+    switch (kind) {
+    case PageKind::Optin:
+        title = firstShown({s.txtFunnel_LeadLine1, s.txtFunnel_Instructions}, words(w.optinHeading), 65);
+        break;
+    case PageKind::ThankYou:
+        title = firstShown({s.txtBeforeRedirectMsg1}, words(w.thankYouHeading), 65);
+        break;
+    case PageKind::Download:
+        title = firstShown({s.txtThanks}, words(w.downloadHeading), 65);
+        break;
+    }
+
+    const std::pair<const char*, QString> values[] = {
+        {"[LANG]", QLatin1String(w.code)},
+        {"[DIR]", w.rightToLeft ? QStringLiteral("rtl") : QStringLiteral("ltr")},
+        {"[LINE1_FALLBACK]", showsSomething(s.txtFunnel_LeadLine1) ? QString() : escapeHtml(words(w.optinHeading))},
+        {"[SOFT1_FALLBACK]", showsSomething(s.txtBeforeRedirectMsg1) ? QString() : escapeHtml(words(w.thankYouHeading))},
+        {"[THANKS_FALLBACK]", showsSomething(s.txtThanks) ? QString() : escapeHtml(words(w.downloadHeading))},
+        {"[COVER_WIDTH]", QString::number(facts.coverSize.isEmpty() ? 400 : facts.coverSize.width())},
+        {"[COVER_HEIGHT]", QString::number(facts.coverSize.isEmpty() ? 450 : facts.coverSize.height())},
+        {"[CARD_THEME]", kind == PageKind::Optin ? optinCardTheme(s) : QStringLiteral("auto")},
+        {"[FOOTER_RGB]", parseColour(s.lblColorPicker[1]) ? s.lblColorPicker[1].simplified().remove(u' ')
+                                                          : QStringLiteral("255,255,255")},
+        {"[FOOTER_PLATE]", footerPlate(s)},
+        {"[FORM_STYLE]", QRegularExpression(QStringLiteral("<style\\b|<link\\b[^>]*stylesheet"),
+                                            QRegularExpression::CaseInsensitiveOption)
+                                 .match(s.txtoptinForm)
+                                 .hasMatch()
+                             ? QStringLiteral("own")
+                             : QStringLiteral("plain")},
+        {"[VIDEO_ID]", QString::fromLatin1(QUrl::toPercentEncoding(s.txtFunnel_YouTubeID.trimmed()))},
+        {"[TXT_COVER_ALT]", escapeHtml(words(w.coverAlt))},
+        {"[TXT_COVER_ALT_DOWNLOAD]", escapeHtml(words(w.coverAltDownload))},
+        {"[TXT_PROGRESS_ALMOST]", escapeHtml(words(w.progressAlmost))},
+        {"[TXT_PROGRESS_PERCENT]", escapeHtml(words(w.progressPercent))},
+        {"[TXT_REDIRECT_NOTE]", escapeHtml(words(w.redirectNote))},
+        {"[TXT_GO_NOW]", escapeHtml(words(w.goNow))},
+        {"[TXT_COUNTDOWN]", countdownAttributes(w.countdownOne, w.countdownTwo, w.countdownMany)},
+        {"[TXT_REDIRECT_NOTE_OFFER]", escapeHtml(words(w.redirectNoteOffer))},
+        {"[TXT_GO_NOW_OFFER]", escapeHtml(words(w.goNowOffer))},
+        {"[TXT_COUNTDOWN_OFFER]", countdownAttributes(w.countdownOfferOne, w.countdownOfferTwo, w.countdownOfferMany)},
+        {"[TXT_STAY]", escapeHtml(words(w.stay))},
+        {"[TXT_STOPPED]", escapeHtml(words(w.stopped))},
+        {"[TXT_VIDEO_TITLE]", escapeHtml(words(w.videoTitle))},
+        {"[TXT_PLAY_VIDEO]", escapeHtml(words(w.playVideo))},
+        // Last, so a placeholder typed into the user's texts stays as typed here.
+        {"[PAGE_TITLE]", escapeHtml(title)},
+        {"[SOCIAL_META]", kind == PageKind::Optin ? socialMeta(s, title, facts) : QString()},
+    };
+    for (const auto& [placeholder, value] : values)
+        page = StrReplace(page, QLatin1String(placeholder), value, 0);
+    return page;
+}
+
+} // namespace tandrel

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "funnelsettings.h"
+
+#include <QSize>
+
+namespace tandrel {
+
+enum class PageKind { Optin, ThankYou, Download };
+
+// What the build learns from the chosen files, beyond the settings.
+struct PageFacts {
+    QSize coverSize; // as the browser shows it, EXIF rotation applied; empty when unknown
+};
+
+// The program's own placeholders, replaced after the page's generator has
+// replaced its own, so a template without them comes out as generated:
+// attribute-safe texts, the page language, colours chosen for readability,
+// the cover's size, and blocks left out when their text is empty.
+QString finishPage(PageKind kind, const QString& page, const FunnelSettings& settings, const PageFacts& facts);
+
+struct Rgb {
+    int r = 0, g = 0, b = 0;
+};
+// "r,g,b" as the window stores it; nothing for anything else.
+std::optional<Rgb> parseColour(const QString& value);
+// WCAG 2 contrast ratio, 1 to 21.
+double contrastRatio(Rgb a, Rgb b);
+
+// "light" or "dark" when the user's text colours on the opt-in card need one
+// of them, "auto" when both read well (the visitor's preference decides).
+QString optinCardTheme(const FunnelSettings& settings);
+
+// The footer's text colour, and whether it needs a plate behind it to stay
+// readable on the page background: "", "dark" or "light".
+QString footerPlate(const FunnelSettings& settings);
+
+} // namespace tandrel

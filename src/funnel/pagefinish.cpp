@@ -168,6 +168,7 @@ QString finishPage(PageKind kind, const QString& generated, const FunnelSettings
     keepBlockIf(page, QStringLiteral("SOFT2"), showsSomething(s.txtBeforeRedirectMsg2));
     keepBlockIf(page, QStringLiteral("FOOTER"), showsSomething(s.txtFooterNew));
 
+    const QString plate = footerPlate(s);
     QString title;
     switch (kind) {
     case PageKind::Optin:
@@ -192,7 +193,7 @@ QString finishPage(PageKind kind, const QString& generated, const FunnelSettings
         {"[CARD_THEME]", kind == PageKind::Optin ? optinCardTheme(s) : QStringLiteral("auto")},
         {"[FOOTER_RGB]", parseColour(s.lblColorPicker[1]) ? s.lblColorPicker[1].simplified().remove(u' ')
                                                           : QStringLiteral("255,255,255")},
-        {"[FOOTER_PLATE]", footerPlate(s)},
+        {"[FOOTER_PLATE]", plate.isEmpty() ? QString() : QStringLiteral("tf-footer--plate-") + plate},
         {"[FORM_STYLE]", QRegularExpression(QStringLiteral("<style\\b|<link\\b[^>]*stylesheet"),
                                             QRegularExpression::CaseInsensitiveOption)
                                  .match(s.txtoptinForm)

@@ -1,0 +1,185 @@
+#include "pastecheck.h"
+
+#include "htmltext.h"
+
+#include <QHash>
+#include <QRegularExpression>
+#include <QSet>
+#include <QUrl>
+
+namespace tandrel {
+
+namespace {
+
+const QRegularExpression::PatternOption kNoCase = QRegularExpression::CaseInsensitiveOption;
+
+struct Tag {
+    QString name; // lower case
+    bool closing = false;
+    qsizetype begin = 0;
+    qsizetype end = 0;
+    QHash<QString, QString> attributes; // names in lower case
+};
+
+// Script and style bodies and comments hold no tags of the form; blanked so positions stay.
+QString withoutOpaqueParts(const QString& code) {
+    static const QRegularExpression opaque(
+        QStringLiteral("<!--.*?(-->|$)|<(script|style)\\b.*?(</\\2\\s*>|$)"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    QString text = code;
+    auto it = opaque.globalMatch(code);
+    while (it.hasNext()) {
+        const auto match = it.next();
+        for (qsizetype i = match.capturedStart(); i < match.capturedEnd(); ++i)
+            text[i] = u' ';
+    }
+    return text;
+}
+
+QList<Tag> tagsOf(const QString& code) {
+    static const QRegularExpression tagPattern(QStringLiteral("<(/?)([a-zA-Z][a-zA-Z0-9-]*)((?:[^>\"']|\"[^\"]*\"|'[^']*')*)>"));
+    static const QRegularExpression attributePattern(
+        QStringLiteral("([^\\s\"'>/=]+)(?:\\s*=\\s*(?:\"([^\"]*)\"|'([^']*)'|([^\\s\"'=<>`]+)))?"));
+    QList<Tag> tags;
+    auto it = tagPattern.globalMatch(withoutOpaqueParts(code));
+    while (it.hasNext()) {
+        const auto match = it.next();
+        Tag tag;
+        tag.closing = !match.captured(1).isEmpty();
+        tag.name = match.captured(2).toLower();
+        tag.begin = match.capturedStart();
+        tag.end = match.capturedEnd();
+        auto attributes = attributePattern.globalMatch(match.captured(3));
+        while (attributes.hasNext()) {
+            const auto a = attributes.next();
+            const QString value = !a.captured(2).isNull() ? a.captured(2) : !a.captured(3).isNull() ? a.captured(3) : a.captured(4);
+            tag.attributes.insert(a.captured(1).toLower(), plainTextOfHtml(value.isNull() ? QString() : value));
+        }
+        tags.append(tag);
+    }
+    return tags;
+}
+
+QString attribute(const Tag& tag, const char* name) { return tag.attributes.value(QLatin1String(name)).trimmed(); }
+
+const QSet<QString>& formattingTags() {
+    static const QSet<QString> tags = {"b", "strong", "i", "em", "u", "s", "br", "span", "a", "small", "big", "sup",
+                                       "sub", "mark", "p", "div", "ul", "ol", "li", "font", "strike", "del", "ins",
+                                       "img", "h1", "h2", "h3", "h4", "h5", "h6", "hr", "center", "blockquote", "q"};
+    return tags;
+}
+
+QString quoted(const QString& text) { return QStringLiteral("\u201c%1\u201d").arg(text); }
+
+} // namespace
+
+QString htmlReadingNote(const QString& text) {
+    static const QRegularExpression tagStart(QStringLiteral("<(/?)([a-zA-Z][a-zA-Z0-9-]*)[^>]*>?|<!--|<[!?]"));
+    static const QRegularExpression reference(QStringLiteral("&(#[0-9]+|#[xX][0-9a-fA-F]+|[a-zA-Z][a-zA-Z0-9]*);?"));
+    const auto tag = tagStart.match(text);
+    // The first "&" the browser reads as a character; "AT&T" is not one.
+    QRegularExpressionMatch ref;
+    qsizetype used = 0;
+    QString character;
+    for (auto it = reference.globalMatch(text); it.hasNext() && used == 0;) {
+        ref = it.next();
+        character = decodeCharacterReference(QStringView(text).mid(ref.capturedStart()), &used);
+    }
+    const bool tagFirst = tag.hasMatch() && (used == 0 || tag.capturedStart() < ref.capturedStart());
+    if (tagFirst) {
+        const QString shown = tag.captured(0).size() > 30 ? tag.captured(0).left(29) + QChar(0x2026) : tag.captured(0);
+        if (formattingTags().contains(tag.captured(2).toLower()))
+            return QStringLiteral("%1 is read as HTML: it formats the text on the page and is not shown itself.")
+                .arg(quoted(shown));
+        return QStringLiteral("%1 is read as HTML and will not appear on the page; type &lt; to show a \u201c<\u201d.")
+            .arg(quoted(shown));
+    }
+    if (used > 0)
+        return QStringLiteral("%1 becomes %2 on the page; type &amp; to show a \u201c&\u201d.")
+            .arg(quoted(text.mid(ref.capturedStart(), used)), quoted(character));
+    return {};
+}
+
+QStringList optinFormNotes(const QString& code) {
+    if (code.trimmed().isEmpty())
+        return {};
+    const QList<Tag> tags = tagsOf(code);
+    QStringList notes;
+    QList<const Tag*> forms;
+    for (const Tag& tag : tags) {
+        if (tag.name == QLatin1String("form") && !tag.closing)
+            forms.append(&tag);
+    }
+    if (forms.isEmpty())
+        return {QStringLiteral("No <form> found: the visitor's address would go nowhere. Paste the whole code your "
+                               "autoresponder gives you.")};
+
+    for (const Tag* form : forms) {
+        const QString method = attribute(*form, "method").toLower();
+        if (method.isEmpty() || method == QLatin1String("get"))
+            notes << QStringLiteral("The form is sent by GET: the visitor's e-mail address ends up in the address bar "
+                                    "and in server logs.");
+        const QString action = attribute(*form, "action");
+        const QUrl url(action);
+        if (action.isEmpty())
+            notes << QStringLiteral("The form has no action address: it would send the visitor back to the same page.");
+        else if (url.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) == 0)
+            notes << QStringLiteral("The form sends to %1, not https: browsers warn the visitor that the form is not "
+                                    "secure.")
+                         .arg(quoted(action));
+        else if (url.isRelative() && !action.startsWith(QLatin1String("//")))
+            notes << QStringLiteral("The form sends to %1, an address on your own site: your autoresponder's form "
+                                    "needs its full https:// address.")
+                         .arg(quoted(action));
+    }
+
+    // Labels by "for", and the stretches of the code that lie inside a <label>.
+    QSet<QString> labelled;
+    QList<std::pair<qsizetype, qsizetype>> insideLabels;
+    qsizetype openLabel = -1;
+    for (const Tag& tag : tags) {
+        if (tag.name != QLatin1String("label"))
+            continue;
+        if (!tag.closing) {
+            if (const QString target = attribute(tag, "for"); !target.isEmpty())
+                labelled.insert(target);
+            openLabel = tag.end;
+        } else if (openLabel >= 0) {
+            insideLabels.append({openLabel, tag.begin});
+            openLabel = -1;
+        }
+    }
+    static const QSet<QString> unlabelledTypes = {"hidden", "submit", "button", "image", "reset"};
+    static const QRegularExpression mailName(QStringLiteral("e-?mail"), kNoCase);
+    bool emailField = false;
+    QStringList nameless;
+    for (const Tag& tag : tags) {
+        if (tag.closing || (tag.name != QLatin1String("input") && tag.name != QLatin1String("select") &&
+                            tag.name != QLatin1String("textarea")))
+            continue;
+        const QString type = tag.name == QLatin1String("input") ? attribute(tag, "type").toLower() : tag.name;
+        if (type == QLatin1String("email") || mailName.match(attribute(tag, "name")).hasMatch() ||
+            mailName.match(attribute(tag, "id")).hasMatch())
+            emailField = true;
+        // Honeypots are kept out of reach on purpose.
+        if (unlabelledTypes.contains(type) || attribute(tag, "tabindex") == QLatin1String("-1"))
+            continue;
+        const bool wrapped = std::any_of(insideLabels.begin(), insideLabels.end(),
+                                         [&](const auto& range) { return tag.begin >= range.first && tag.end <= range.second; });
+        if (wrapped || labelled.contains(attribute(tag, "id")) || !attribute(tag, "aria-label").isEmpty() ||
+            !attribute(tag, "aria-labelledby").isEmpty() || !attribute(tag, "title").isEmpty())
+            continue;
+        const QString name = attribute(tag, "name");
+        nameless << (name.isEmpty() ? type : name);
+    }
+    if (!emailField)
+        notes << QStringLiteral("No e-mail field found: a visitor could not subscribe.");
+    if (!nameless.isEmpty())
+        notes << QStringLiteral("%1 no label (%2): screen readers announce it without a name, and a hint inside "
+                                "the field vanishes as the visitor types.")
+                     .arg(nameless.size() == 1 ? QStringLiteral("1 field has") : QStringLiteral("%1 fields have").arg(nameless.size()),
+                          nameless.join(QStringLiteral(", ")));
+    return notes;
+}
+
+} // namespace tandrel

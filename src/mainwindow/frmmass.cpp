@@ -7,6 +7,8 @@
 #include "funnelfile.h"
 #include "menuicons.h"
 #include "modcolorpicker.h"
+#include "pagewords.h"
+#include "pastecheck.h"
 #include "tools.h"
 
 #if __has_include("frmcovercreator.h")
@@ -112,6 +114,7 @@ QGroupBox[role="inner"]::title { subcontrol-origin: margin; left: 10px; padding:
 QGroupBox QLabel[role="heading"] { font-weight: 700; color: #3b1a5a; font-size: 11pt; }
 QGroupBox QLabel[role="important"] { font-weight: 700; color: #9a3412; }
 QGroupBox QLabel[role="hint"] { color: #5b6477; }
+QLabel[role="note"] { color: #8a3b00; font-size: 8.5pt; }
 QGroupBox QLabel[role="warning"] { background: #fff4e5; border: 1px solid #f5b86a; border-radius: 6px; padding: 4px 10px;
     color: #8a4b00; font-weight: 600; }
 QGroupBox QFrame[role="reminder"] { background: #e11d48; border-radius: 2px; }
@@ -318,10 +321,16 @@ QGroupBox* frmMass::buildGeneralInfo() {
     grid->addRow(QStringLiteral("Website Background:"), background);
     txtFooterNew = named(new QLineEdit(QStringLiteral("YourWebsite.com - All Rights Reserved"), box), QStringLiteral("txtFooterNew"));
     auto* footerRow = new QHBoxLayout;
-    footerRow->addWidget(txtFooterNew, 1);
+    footerRow->addWidget(withNote(txtFooterNew), 1);
     footerRow->addWidget(lblColorPicker[1]);
     grid->addRow(QStringLiteral("Website Footer Text:"), footerRow);
     grid->addRow(QStringLiteral("Border Color:"), row({lblColorPicker[3]}));
+    cboLanguage = named(new QComboBox(box), QStringLiteral("cboLanguage"));
+    for (const QString& code : pageLanguageCodes())
+        cboLanguage->addItem(QStringLiteral("%1 (%2)").arg(QString::fromUtf8(pageWords(code).name), code), code);
+    cboLanguage->setToolTip(QStringLiteral("The language of the words the pages say themselves, such as the button "
+                                           "that leads on to the download."));
+    grid->addRow(QStringLiteral("Page Language:"), row({cboLanguage}));
     form->addLayout(grid);
     form->addStretch();
     columns->addLayout(form, 1);
@@ -373,7 +382,7 @@ QGroupBox* frmMass::buildLeadMagnet() {
         const int index = line.apply;
         connect(lblApply[index], &ClickLabel::clicked, this, [this, index] { lblApply_Click(index); });
         leadLayout->addWidget(new QLabel(QLatin1String(line.label), lead), r, 0);
-        leadLayout->addWidget(line.edit, r, 1);
+        leadLayout->addWidget(withNote(line.edit), r, 1);
         leadLayout->addWidget(lblColorPicker[line.swatch], r, 2);
         leadLayout->addWidget(lblApply[line.apply], r, 3);
         ++r;
@@ -416,6 +425,12 @@ QGroupBox* frmMass::buildLeadMagnet() {
     shreminder[1] = reminder(indexed("shreminder", 1), optin);
     optinLayout->addLayout(row({new QLabel(QStringLiteral("Your Opt-In Form (Paste it Below):"), optin), shreminder[1]}));
     optinLayout->addWidget(txtoptinForm);
+    auto* formNote = named(text(QString(), optin, "note"), QStringLiteral("lblNote_txtoptinForm"));
+    formNote->hide();
+    optinLayout->addWidget(formNote);
+    connect(txtoptinForm, &QPlainTextEdit::textChanged, this, [this, formNote] {
+        showNote(formNote, optinFormNotes(txtoptinForm->toPlainText()).join(u'\n'));
+    });
     optinLayout->addLayout(noteRow(QStringLiteral("Important:"),
                                    QStringLiteral("When setting up your opt-in form, please use the following page as your \"Thank You\" "
                                                   "page (your autoresponder may use a different name for this page). Your subscribers will "
@@ -471,8 +486,8 @@ QGroupBox* frmMass::buildAfterSubscription() {
                                   QStringLiteral("txtBeforeRedirectMsg1"));
     txtBeforeRedirectMsg2 = named(new QLineEdit(QStringLiteral("Meanwhile, Don't Miss This Awesome Offer ..."), soft),
                                   QStringLiteral("txtBeforeRedirectMsg2"));
-    softLayout->addWidget(txtBeforeRedirectMsg1);
-    softLayout->addWidget(txtBeforeRedirectMsg2);
+    softLayout->addWidget(withNote(txtBeforeRedirectMsg1));
+    softLayout->addWidget(withNote(txtBeforeRedirectMsg2));
     layout->addWidget(soft);
 
     layout->addLayout(noteRow(QStringLiteral("Important:"),
@@ -495,7 +510,7 @@ QGroupBox* frmMass::buildThankYou() {
     txtThanks = named(new QLineEdit(QStringLiteral("Thanks! Watch this Video and Click the Link Below To Get Even Better Results"), box),
                       QStringLiteral("txtThanks"));
     auto* headline = new QFormLayout;
-    headline->addRow(QStringLiteral("Thank You Headline:"), txtThanks);
+    headline->addRow(QStringLiteral("Thank You Headline:"), withNote(txtThanks));
     layout->addLayout(headline);
 
     auto* video = new QGroupBox(QStringLiteral("YouTube Video   "), box);
@@ -520,7 +535,7 @@ QGroupBox* frmMass::buildThankYou() {
     auto* linkLayout = new QFormLayout(link);
     txtDownloadText = named(new QLineEdit(QStringLiteral("Click Here to Download"), link), QStringLiteral("txtDownloadText"));
     txtFileDownloadUrl = named(new QLineEdit(QStringLiteral("http://"), link), QStringLiteral("txtFileDownloadUrl"));
-    linkLayout->addRow(QStringLiteral("Link Title:"), txtDownloadText);
+    linkLayout->addRow(QStringLiteral("Link Title:"), withNote(txtDownloadText));
     linkLayout->addRow(QStringLiteral("Link Url:"), txtFileDownloadUrl);
     layout->addWidget(link);
 
@@ -660,7 +675,37 @@ void frmMass::Label50_Click(int index) {
         return;
     qLeadMagnet[1 - index]->setExpanded(false);
     qLeadMagnet[index]->setExpanded(true);
+    placeLeadPanels();
+}
+
+void frmMass::placeLeadPanels() {
+    if (!qLeadMagnet[1])
+        return;
+    for (auto* panel : qLeadMagnet)
+        panel->adjustSize();
     qLeadMagnet[1]->move(qLeadMagnet[1]->x(), qLeadMagnet[0]->y() + qLeadMagnet[0]->height() + twips(20));
+}
+
+QWidget* frmMass::withNote(QLineEdit* field) {
+    auto* holder = new QWidget(field->parentWidget());
+    auto* layout = new QVBoxLayout(holder);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    field->setParent(holder);
+    layout->addWidget(field);
+    auto* note = named(text(QString(), holder, "note"), QStringLiteral("lblNote_") + field->objectName());
+    note->hide();
+    layout->addWidget(note);
+    connect(field, &QLineEdit::textChanged, this, [this, field, note] { showNote(note, htmlReadingNote(field->text())); });
+    return holder;
+}
+
+void frmMass::showNote(QLabel* note, const QString& text) {
+    if (note->text() == text)
+        return;
+    note->setText(text);
+    note->setVisible(!text.isEmpty());
+    placeLeadPanels();
 }
 
 void frmMass::tmrReminder_Timer() {
@@ -821,6 +866,7 @@ FunnelSettings frmMass::settings() const {
         s.lblSelectedFile[i] = {tag.isEmpty() ? QString() : lblSelectedFile[i]->text(), tag};
     }
     s.txtFooterNew = txtFooterNew->text();
+    s.language = cboLanguage->currentData().toString();
     s.txtFunnel_LeadLine1 = txtFunnel_LeadLine1->text();
     s.txtFunnel_Instructions = txtFunnel_Instructions->text();
     s.txtFunnel_Privacy = txtFunnel_Privacy->text();
@@ -855,6 +901,7 @@ void frmMass::setSettings(const FunnelSettings& s) {
         lblSelectedFile[i]->setTag(s.lblSelectedFile[i].tag);
     }
     txtFooterNew->setText(s.txtFooterNew);
+    cboLanguage->setCurrentIndex(std::max(0, cboLanguage->findData(s.language)));
     txtFunnel_LeadLine1->setText(s.txtFunnel_LeadLine1);
     txtFunnel_Instructions->setText(s.txtFunnel_Instructions);
     txtFunnel_Privacy->setText(s.txtFunnel_Privacy);

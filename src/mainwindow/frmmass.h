@@ -94,6 +94,10 @@ private:
     bool isFunnelUrlMissing() const;
     void showStatus(const QString& text);
     void refreshChecklist();
+    // The field with a note below it on how the page will read what was typed.
+    QWidget* withNote(QLineEdit* field);
+    void showNote(QLabel* note, const QString& text);
+    void placeLeadPanels();
     QHBoxLayout* addressRow(const QString& caption, QLineEdit* address, const QString& linkName, void (frmMass::*copy)());
 
     tandrel::AppPaths m_paths;
@@ -118,6 +122,7 @@ private:
     std::array<QPushButton*, 3> cmdFileSelect{};
     std::array<tandrel::TagLabel*, 3> lblSelectedFile{};
     QLineEdit* txtFooterNew = nullptr;
+    QComboBox* cboLanguage = nullptr;
     std::array<QFrame*, 2> shreminder{};
 
     // Section 1

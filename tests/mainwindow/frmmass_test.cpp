@@ -560,6 +560,7 @@ private slots:
         fillRequired();
         edit("txtThanks")->setText("Thanks ´ €");
         find<QCheckBox>("chkAutoplay")->setChecked(false);
+        find<QComboBox>("cboLanguage")->setCurrentIndex(find<QComboBox>("cboLanguage")->findData("ar"));
         desk->colors << QColor(9, 8, 7);
         window->lblColorPicker_Click(5);
         const FunnelSettings before = window->settings();
@@ -576,6 +577,31 @@ private slots:
         other.cmdOpenFunnel_Click();
         QVERIFY(other.settings() == before);
         QCOMPARE(other.findChild<QLineEdit*>("txtCapture_Url")->text(), before.txtCapture_Url);
+    }
+
+    // Notes appear beside the field as it is typed into, and go when it is mended; the lower panel moves out of the way.
+    void pasteNotesBesideTheFields() {
+        window->ShowSection(1);
+        auto* lead = find<CollapsiblePanel>("qLeadMagnet[0]");
+        auto* optin = find<CollapsiblePanel>("qLeadMagnet[1]");
+        QVERIFY(!shown("lblNote_txtFunnel_LeadLine1"));
+        const int optinTop = optin->y();
+        edit("txtFunnel_LeadLine1")->setText("Save 50% <today> only");
+        QVERIFY(shown("lblNote_txtFunnel_LeadLine1"));
+        QVERIFY(find<QLabel>("lblNote_txtFunnel_LeadLine1")->text().contains("<today>"));
+        QVERIFY(optin->y() > optinTop);
+        QCOMPARE(optin->y(), lead->y() + lead->height() + 1);
+        edit("txtFunnel_LeadLine1")->setText("Save 50% today only");
+        QVERIFY(!shown("lblNote_txtFunnel_LeadLine1"));
+
+        window->Label50_Click(1);
+        auto* form = find<QPlainTextEdit>("txtoptinForm");
+        form->setPlainText("<form action=\"http://list.example/add\"><input name=\"email\"><button>Go</button></form>");
+        QVERIFY(shown("lblNote_txtoptinForm"));
+        QCOMPARE(find<QLabel>("lblNote_txtoptinForm")->text().count(u'\n'), 2); // GET, not https, no label
+        form->setPlainText("<form method=\"post\" action=\"https://list.example/add\"><label>Email <input type=\"email\"></label></form>");
+        QVERIFY(!shown("lblNote_txtoptinForm"));
+        QCOMPARE(desk->unexpected, 0);
     }
 
     void brokenFileChangesNothing() {

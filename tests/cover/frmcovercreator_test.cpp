@@ -18,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
+
 using namespace tandrel;
 using namespace tandrel::test;
 
@@ -72,9 +74,18 @@ QStringList items(QComboBox* box) {
 class frmCoverCreatorTest : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<ScriptedDesktop> desk;
+
 private slots:
+    void init() { desk = std::make_unique<ScriptedDesktop>(); }
+
+    // Every dialog a test causes must be one it scripted.
+    void cleanup() {
+        QCOMPARE(desk->unexpected, 0);
+        desk.reset();
+    }
+
     void startsWithTheDefaults() {
-        ScriptedDesktop sd;
         CoverApp app;
         frmCoverCreator dlg(app.paths());
         QCOMPARE(dlg.windowTitle(), QStringLiteral("Zudu Ruvaz Evuvodi"));
@@ -129,7 +140,7 @@ private slots:
         QCOMPARE(control<QPushButton>(dlg, "cmdCanel")->text(), QStringLiteral("Cancel"));
         QCOMPARE(control<QPushButton>(dlg, "Command2")->text(), QStringLiteral("Open Folder"));
         QCOMPARE(control<QWidget>(dlg, "picTest")->size(), QSize(400, 450));
-        QVERIFY(sd.shown.isEmpty());
+        QVERIFY(desk->shown.isEmpty());
     }
 
     void panelsFollowTheClickedTitle_data() {
@@ -149,7 +160,6 @@ private slots:
     void panelsFollowTheClickedTitle() {
         QFETCH(QStringList, clicks);
         QFETCH(int, open);
-        ScriptedDesktop sd;
         CoverApp app;
         frmCoverCreator dlg(app.paths());
         dlg.show();
@@ -189,7 +199,6 @@ private slots:
         QFETCH(int, target);
         QFETCH(bool, line1HasText);
         QFETCH(int, button);
-        ScriptedDesktop sd;
         CoverApp app;
         frmCoverCreator dlg(app.paths());
         control<QListWidget>(dlg, "FileCovers")->setCurrentRow(1); // black
@@ -226,7 +235,6 @@ private slots:
     }
 
     void textEditsRenderOnlyWithLine1() {
-        ScriptedDesktop sd;
         CoverApp app;
         frmCoverCreator dlg(app.paths());
         control<QListWidget>(dlg, "FileCovers")->setCurrentRow(1);
@@ -256,7 +264,6 @@ private slots:
     }
 
     void fontChoicesRender() {
-        ScriptedDesktop sd;
         CoverApp app;
         frmCoverCreator dlg(app.paths());
         dlg.show();
@@ -305,8 +312,7 @@ private slots:
         QFETCH(int, index);
         QFETCH(QColor, chosen);
         QFETCH(QString, tag);
-        ScriptedDesktop sd;
-        sd.colors.append(chosen.isValid() ? std::optional<QColor>(chosen) : std::nullopt);
+        desk->colors.append(chosen.isValid() ? std::optional<QColor>(chosen) : std::nullopt);
         CoverApp app;
         frmCoverCreator dlg(app.paths());
         control<QListWidget>(dlg, "FileCovers")->setCurrentRow(1);
@@ -316,8 +322,7 @@ private slots:
 
         auto* swatch = control<ColorSwatch>(dlg, indexed("lblColorPicker", index));
         click(swatch);
-        QCOMPARE(sd.unexpected, 0);
-        QVERIFY(sd.colors.isEmpty());
+        QVERIFY(desk->colors.isEmpty());
         QCOMPARE(swatch->tag(), tag);
         if (!chosen.isValid()) {
             QCOMPARE(dlg.canvas().image(), before);
@@ -337,7 +342,6 @@ private slots:
 
     void clickHereExplainsPositioning() {
         QFETCH(int, index);
-        ScriptedDesktop sd;
         CoverApp app;
         frmCoverCreator dlg(app.paths());
         dlg.show();
@@ -346,12 +350,12 @@ private slots:
         auto* link = control<ClickLabel>(dlg, indexed("lblClickHere", index));
         QCOMPARE(link->text(), QStringLiteral("Click Here"));
         click(link);
-        QCOMPARE(sd.shown.size(), 1);
-        QCOMPARE(sd.last().text,
+        QCOMPARE(desk->shown.size(), 1);
+        QCOMPARE(desk->last().text,
                  QStringLiteral(
                      "Please make a click on the image to set the position for this text line."));
-        QCOMPARE(sd.last().title, QStringLiteral("Text Position"));
-        QCOMPARE(sd.last().icon, MessageIcon::Information);
+        QCOMPARE(desk->last().title, QStringLiteral("Text Position"));
+        QCOMPARE(desk->last().icon, MessageIcon::Information);
         QCOMPARE(control<QLineEdit>(dlg, indexed("txtAdPositionX", index))->text(),
                  QStringLiteral("50"));
     }
@@ -364,21 +368,19 @@ private slots:
 
     void openFolderExplainsThenOpens() {
         QFETCH(bool, libraryExists);
-        ScriptedDesktop sd;
         CoverApp app(libraryExists);
         frmCoverCreator dlg(app.paths());
         click(control<QPushButton>(dlg, "Command2"));
-        QCOMPARE(sd.shown.size(), 1);
-        QCOMPARE(sd.last().text, QStringLiteral("If you want, you can add your own jpg images to "
+        QCOMPARE(desk->shown.size(), 1);
+        QCOMPARE(desk->last().text, QStringLiteral("If you want, you can add your own jpg images to "
                                                 "this folder. Recommended Size: 400x450"));
-        QCOMPARE(sd.last().title, QStringLiteral("Info"));
-        QCOMPARE(sd.last().icon, MessageIcon::Information);
-        QCOMPARE(sd.openedFolders, QList<QString>{app.library()});
+        QCOMPARE(desk->last().title, QStringLiteral("Info"));
+        QCOMPARE(desk->last().icon, MessageIcon::Information);
+        QCOMPARE(desk->openedFolders, QList<QString>{app.library()});
         QVERIFY(QFileInfo(app.library()).isDir());
     }
 
     void refreshRereadsTheFolder() {
-        ScriptedDesktop sd;
         CoverApp app;
         frmCoverCreator dlg(app.paths());
         auto* list = control<QListWidget>(dlg, "FileCovers");
@@ -401,7 +403,6 @@ private slots:
     }
 
     void missingLibraryShowsWhereToPutPictures() {
-        ScriptedDesktop sd;
         CoverApp app(false);
         frmCoverCreator dlg(app.paths());
         dlg.show();
@@ -415,7 +416,7 @@ private slots:
 
         type(dlg, "txtAdText", 0, QStringLiteral("Text"));
         click(control<QPushButton>(dlg, "Command1"));
-        QVERIFY(sd.shown.isEmpty());
+        QVERIFY(desk->shown.isEmpty());
         QCOMPARE(saved.count(), 0);
         QVERIFY(!QFileInfo::exists(app.paths().coverFile()));
         QVERIFY(dlg.isVisible());
@@ -428,8 +429,7 @@ private slots:
     }
 
     void saveWritesTheCoverAndHandsItOver() {
-        ScriptedDesktop sd;
-        sd.colors.append(Red);
+        desk->colors.append(Red);
         CoverApp app;
         frmCoverCreator dlg(app.paths());
         dlg.show();
@@ -446,16 +446,16 @@ private slots:
         QStringList paths;
         connect(&dlg, &frmCoverCreator::coverSaved, this, [&](const QString& path) {
             paths << path;
-            messagesWhenSaved = int(sd.shown.size());
+            messagesWhenSaved = int(desk->shown.size());
         });
         click(control<QPushButton>(dlg, "Command1"));
 
         QCOMPARE(paths, QStringList{app.paths().coverFile()});
         QCOMPARE(messagesWhenSaved, 0); // the main window takes the cover before "Done" shows
-        QCOMPARE(sd.shown.size(), 1);
-        QCOMPARE(sd.last().text, QStringLiteral("Done! Cover saved."));
-        QCOMPARE(sd.last().title, QStringLiteral("Done"));
-        QCOMPARE(sd.last().icon, MessageIcon::Information);
+        QCOMPARE(desk->shown.size(), 1);
+        QCOMPARE(desk->last().text, QStringLiteral("Done! Cover saved."));
+        QCOMPARE(desk->last().title, QStringLiteral("Done"));
+        QCOMPARE(desk->last().icon, MessageIcon::Information);
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
         QVERIFY(!dlg.isVisible());
 
@@ -473,7 +473,6 @@ private slots:
     }
 
     void saveThatCannotWriteSaysSoAndStays() {
-        ScriptedDesktop sd;
         CoverApp app;
         // A folder where the cover file should go: no write can succeed, even as root.
         QVERIFY(QDir().mkpath(app.paths().coverFile()));
@@ -484,18 +483,17 @@ private slots:
         click(control<QPushButton>(dlg, "Command1"));
 
         QCOMPARE(saved.count(), 0);
-        QCOMPARE(sd.shown.size(), 1);
-        QVERIFY2(sd.last().text.contains(QDir::toNativeSeparators(app.paths().coverFile())),
-                 qPrintable(sd.last().text));
-        QVERIFY(sd.last().text.endsWith(QLatin1Char('.')));
-        QVERIFY(sd.last().icon != MessageIcon::Information);
-        QVERIFY(sd.last().title != QStringLiteral("Done"));
+        QCOMPARE(desk->shown.size(), 1);
+        QVERIFY2(desk->last().text.contains(QDir::toNativeSeparators(app.paths().coverFile())),
+                 qPrintable(desk->last().text));
+        QVERIFY(desk->last().text.endsWith(QLatin1Char('.')));
+        QVERIFY(desk->last().icon != MessageIcon::Information);
+        QVERIFY(desk->last().title != QStringLiteral("Done"));
         QVERIFY(dlg.isVisible());
         QCOMPARE(dlg.result(), 0);
     }
 
     void cancelSavesNothing() {
-        ScriptedDesktop sd;
         CoverApp app;
         frmCoverCreator dlg(app.paths());
         dlg.show();
@@ -505,7 +503,7 @@ private slots:
         QCOMPARE(dlg.result(), int(QDialog::Rejected));
         QVERIFY(!dlg.isVisible());
         QCOMPARE(saved.count(), 0);
-        QVERIFY(sd.shown.isEmpty());
+        QVERIFY(desk->shown.isEmpty());
         QVERIFY(!QFileInfo::exists(app.paths().coverFile()));
     }
 };

@@ -169,6 +169,8 @@ QString finishPage(PageKind kind, const QString& generated, const FunnelSettings
     keepBlockIf(page, QStringLiteral("FOOTER"), showsSomething(s.txtFooterNew));
 
     const QString plate = footerPlate(s);
+    static const QRegularExpression ownStyles(QStringLiteral("<style\\b|<link\\b[^>]*stylesheet"),
+                                              QRegularExpression::CaseInsensitiveOption);
     QString title;
     switch (kind) {
     case PageKind::Optin:
@@ -194,12 +196,7 @@ QString finishPage(PageKind kind, const QString& generated, const FunnelSettings
         {"[FOOTER_RGB]", parseColour(s.lblColorPicker[1]) ? s.lblColorPicker[1].simplified().remove(u' ')
                                                           : QStringLiteral("255,255,255")},
         {"[FOOTER_PLATE]", plate.isEmpty() ? QString() : QStringLiteral("tf-footer--plate-") + plate},
-        {"[FORM_STYLE]", QRegularExpression(QStringLiteral("<style\\b|<link\\b[^>]*stylesheet"),
-                                            QRegularExpression::CaseInsensitiveOption)
-                                 .match(s.txtoptinForm)
-                                 .hasMatch()
-                             ? QStringLiteral("own")
-                             : QStringLiteral("plain")},
+        {"[FORM_STYLE]", ownStyles.match(s.txtoptinForm).hasMatch() ? QStringLiteral("own") : QStringLiteral("plain")},
         {"[VIDEO_ID]", QString::fromLatin1(QUrl::toPercentEncoding(s.txtFunnel_YouTubeID.trimmed()))},
         {"[TXT_COVER_ALT]", escapeHtml(words(w.coverAlt))},
         {"[TXT_COVER_ALT_DOWNLOAD]", escapeHtml(words(w.coverAltDownload))},

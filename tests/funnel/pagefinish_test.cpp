@@ -13,7 +13,7 @@ using Adjust = std::function<void(FunnelSettings&)>;
 Q_DECLARE_METATYPE(Adjust)
 Q_DECLARE_METATYPE(PageKind)
 
-// The program's own placeholders, replaced after the spec's steps.
+// The program's own placeholders, replaced after each page's generator has run.
 class PageFinishTest : public QObject {
     Q_OBJECT
 

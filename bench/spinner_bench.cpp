@@ -2,7 +2,8 @@
 // inputs: a generated 5,000-word English article with the shipped synonym
 // file, and with a generated 100,000-line synonym file.
 //
-//   tandrel-bench-spinner [--synonyms FILE] [--runs N] [--reference-lines N] [--save-synthetic FILE]
+//   tandrel-bench-spinner [--synonyms FILE] [--runs N] [--reference-lines N] [--save-synthetic
+//   FILE]
 //                         [--engine-only]
 //
 // The reference walks every line with the whole article for every term, which
@@ -32,20 +33,26 @@ using namespace tandrel;
 namespace {
 
 const char* const kCommonWords[] = {
-    "the", "of", "and", "to", "a", "in", "is", "it", "you", "that", "he", "was", "for", "on", "are",
-    "with", "as", "I", "his", "they", "be", "at", "one", "have", "this", "from", "or", "had", "by",
-    "not", "but", "what", "some", "we", "can", "out", "other", "were", "all", "there", "when", "up",
-    "use", "your", "how", "said", "an", "each", "she", "which", "do", "their", "time", "if", "will",
-    "way", "about", "many", "then", "them", "would", "like", "so", "these", "her", "long", "make",
-    "thing", "see", "him", "two", "has", "look", "more", "day", "could", "go", "come", "did", "my",
-    "no", "most", "who", "over", "know", "than", "call", "first", "people", "may", "down", "side",
-    "been", "now", "find", "any", "new", "work", "part", "take", "get", "place", "made", "live",
-    "where", "after", "back", "little", "only", "round", "man", "year", "came", "show", "every",
-    "good", "me", "give", "our", "under", "name", "very", "through", "just", "form", "much", "great",
-    "think", "say", "help", "low", "line", "before", "turn", "cause", "same", "mean", "differ",
-    "move", "right", "boy", "old", "too", "does", "tell", "sentence", "set", "three", "want", "air",
-    "well", "also", "play", "small", "end", "put", "home", "read", "hand", "port", "large", "spell",
-    "add", "even", "land", "here", "must", "big", "high", "such", "follow", "act", "why", "ask"};
+    "the",   "of",       "and",    "to",    "a",     "in",      "is",     "it",     "you",
+    "that",  "he",       "was",    "for",   "on",    "are",     "with",   "as",     "I",
+    "his",   "they",     "be",     "at",    "one",   "have",    "this",   "from",   "or",
+    "had",   "by",       "not",    "but",   "what",  "some",    "we",     "can",    "out",
+    "other", "were",     "all",    "there", "when",  "up",      "use",    "your",   "how",
+    "said",  "an",       "each",   "she",   "which", "do",      "their",  "time",   "if",
+    "will",  "way",      "about",  "many",  "then",  "them",    "would",  "like",   "so",
+    "these", "her",      "long",   "make",  "thing", "see",     "him",    "two",    "has",
+    "look",  "more",     "day",    "could", "go",    "come",    "did",    "my",     "no",
+    "most",  "who",      "over",   "know",  "than",  "call",    "first",  "people", "may",
+    "down",  "side",     "been",   "now",   "find",  "any",     "new",    "work",   "part",
+    "take",  "get",      "place",  "made",  "live",  "where",   "after",  "back",   "little",
+    "only",  "round",    "man",    "year",  "came",  "show",    "every",  "good",   "me",
+    "give",  "our",      "under",  "name",  "very",  "through", "just",   "form",   "much",
+    "great", "think",    "say",    "help",  "low",   "line",    "before", "turn",   "cause",
+    "same",  "mean",     "differ", "move",  "right", "boy",     "old",    "too",    "does",
+    "tell",  "sentence", "set",    "three", "want",  "air",     "well",   "also",   "play",
+    "small", "end",      "put",    "home",  "read",  "hand",    "port",   "large",  "spell",
+    "add",   "even",     "land",   "here",  "must",  "big",     "high",   "such",   "follow",
+    "act",   "why",      "ask"};
 
 QStringList termsOf(const QStringList& lines) {
     QStringList terms;
@@ -91,8 +98,9 @@ QString makeArticle(const QStringList& synonymTerms, int words) {
 }
 
 QString pseudoWord(QRandomGenerator& random) {
-    static const char* const syllables[] = {"ka", "lo", "mi", "sen", "tar", "vu", "dre", "pol", "qui", "ran",
-                                            "bel", "cor", "fi", "gha", "jun", "nex", "os", "pra", "sul", "wen"};
+    static const char* const syllables[] = {"ka",  "lo",  "mi",  "sen", "tar", "vu", "dre",
+                                            "pol", "qui", "ran", "bel", "cor", "fi", "gha",
+                                            "jun", "nex", "os",  "pra", "sul", "wen"};
     QString word;
     const int count = 2 + random.bounded(3);
     for (int i = 0; i < count; ++i)
@@ -133,7 +141,9 @@ QStringList makeSyntheticSynonyms(const QStringList& vocabulary, int lineCount) 
     return lines;
 }
 
-double msSince(const QElapsedTimer& timer) { return double(timer.nsecsElapsed()) / 1e6; }
+double msSince(const QElapsedTimer& timer) {
+    return double(timer.nsecsElapsed()) / 1e6;
+}
 
 // Texts that once made the engine quadratic; each must stay well under a second.
 void hostileTexts(const QString& synonymPath, const QStringList& synonymTerms) {
@@ -199,8 +209,10 @@ bool runCase(const char* title, const QString& synonymPath, const QString& artic
         return values[values.size() / 2];
     };
     const double engineTotal = median(&EngineRun::total);
-    std::printf("  engine:    load %.1f ms + rewrite %.1f ms = %.1f ms (median of %d runs; first run %.1f ms)\n",
-                median(&EngineRun::load), median(&EngineRun::rewrite), engineTotal, runs, timings.front().total);
+    std::printf("  engine:    load %.1f ms + rewrite %.1f ms = %.1f ms (median of %d runs; first "
+                "run %.1f ms)\n",
+                median(&EngineRun::load), median(&EngineRun::rewrite), engineTotal, runs,
+                timings.front().total);
     std::printf("             %s\n", qPrintable(engine.report));
 
     if (engineOnly)
@@ -216,23 +228,26 @@ bool runCase(const char* title, const QString& synonymPath, const QString& artic
     const test::ReferenceResult reference = test::referenceReescribir(article, reloaded);
     double referenceMs = msSince(timer);
     if (partial) {
-        std::printf("  reference: %.1f ms on the first %lld lines, scaled linearly to %lld lines:\n",
-                    referenceMs, static_cast<long long>(referenceRules.size()),
-                    static_cast<long long>(lines->size()));
+        std::printf(
+            "  reference: %.1f ms on the first %lld lines, scaled linearly to %lld lines:\n",
+            referenceMs, static_cast<long long>(referenceRules.size()),
+            static_cast<long long>(lines->size()));
         referenceMs *= double(lines->size()) / double(referenceRules.size());
         std::printf("             about %.0f ms (1 run)\n", referenceMs);
         seedRandomNumbers(7);
         const RewriteResult engineOnPart = Reescribir(article, synonymDbFromLines(referenceRules));
-        const bool same =
-            engineOnPart.spinText == reference.spinText && engineOnPart.replacementCount == reference.replacementCount;
-        std::printf("             same text and count as the engine on those lines: %s\n", same ? "yes" : "NO");
+        const bool same = engineOnPart.spinText == reference.spinText &&
+                          engineOnPart.replacementCount == reference.replacementCount;
+        std::printf("             same text and count as the engine on those lines: %s\n",
+                    same ? "yes" : "NO");
         if (!same)
             return false;
     } else {
-        const bool same = reference.spinText == engine.spinText && reference.replacementCount == engine.replacementCount &&
+        const bool same = reference.spinText == engine.spinText &&
+                          reference.replacementCount == engine.replacementCount &&
                           reference.report == engine.report;
-        std::printf("  reference: %.1f ms (1 run); same text and count as the engine: %s\n", referenceMs,
-                    same ? "yes" : "NO");
+        std::printf("  reference: %.1f ms (1 run); same text and count as the engine: %s\n",
+                    referenceMs, same ? "yes" : "NO");
         if (!same)
             return false;
     }
@@ -268,8 +283,9 @@ int main(int argc, char* argv[]) {
     }
     const QStringList synonymTerms = termsOf(shippedLines.value());
     const QString article = makeArticle(synonymTerms, 5000);
-    std::printf("Article: %lld characters, generated from common words and the shipped file's terms\n",
-                static_cast<long long>(article.size()));
+    std::printf(
+        "Article: %lld characters, generated from common words and the shipped file's terms\n",
+        static_cast<long long>(article.size()));
 
     QTemporaryDir dir;
     const QString synthetic =
@@ -277,14 +293,16 @@ int main(int argc, char* argv[]) {
     QStringList vocabulary = synonymTerms;
     for (const char* word : kCommonWords)
         vocabulary << QString::fromLatin1(word);
-    const Status saved = SaveTextFile(synthetic, makeSyntheticSynonyms(vocabulary, 100000).join(u'\n') + u'\n');
+    const Status saved =
+        SaveTextFile(synthetic, makeSyntheticSynonyms(vocabulary, 100000).join(u'\n') + u'\n');
     if (!saved) {
         std::fprintf(stderr, "%s\n", qPrintable(saved.error()));
         return 1;
     }
 
     hostileTexts(shipped, synonymTerms);
-    const bool ok = runCase("Shipped synonym file", shipped, article, runs, 0, engineOnly) &&
-                    runCase("Synthetic synonym file", synthetic, article, runs, referenceLines, engineOnly);
+    const bool ok =
+        runCase("Shipped synonym file", shipped, article, runs, 0, engineOnly) &&
+        runCase("Synthetic synonym file", synthetic, article, runs, referenceLines, engineOnly);
     return ok ? 0 : 1;
 }

@@ -10,14 +10,14 @@
 #include "scripteddesktop.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QTimer>
 #include <QStyleFactory>
 #include <QTextStream>
+#include <QTimer>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -39,13 +39,15 @@ int main(int argc, char* argv[]) {
         window.setSettings(settings.value());
     }
     window.show();
-    const char* names[] = {"general-info", "lead-magnet", "after-subscription", "thank-you", "build"};
+    const char* names[] = {"general-info", "lead-magnet", "after-subscription", "thank-you",
+                           "build"};
     for (int i = 0; i < 5; ++i) {
         window.ShowSection(i);
         // Layouts settle over a few rounds of posted events.
         for (int round = 0; round < 3; ++round)
             QApplication::processEvents();
-        const QString file = QDir(args[1]).filePath(QStringLiteral("window-%1.png").arg(QLatin1String(names[i])));
+        const QString file =
+            QDir(args[1]).filePath(QStringLiteral("window-%1.png").arg(QLatin1String(names[i])));
         if (!window.grab().save(file)) {
             err << "Could not write " << file << '\n';
             return 1;
@@ -59,7 +61,8 @@ int main(int argc, char* argv[]) {
     if (args.size() > 3) {
         // Message boxes answer themselves so nothing waits for a click.
         tandrel::ScriptedDesktop quiet;
-        window.findChild<tandrel::TagLabel*>(QStringLiteral("lblSelected[0]"))->setTag(QFileInfo(args[3]).absoluteFilePath());
+        window.findChild<tandrel::TagLabel*>(QStringLiteral("lblSelected[0]"))
+            ->setTag(QFileInfo(args[3]).absoluteFilePath());
         window.cmdSpinner_Click();
         auto* spinner = window.findChild<frmQuickSpinner*>();
         spinner->optArticles_Click(0);
@@ -84,7 +87,8 @@ int main(int argc, char* argv[]) {
                 auto* fonts = creator->findChild<QComboBox*>(QLatin1String(name));
                 fonts->setCurrentIndex(std::max(0, fonts->findText(QStringLiteral("DejaVu Sans"))));
             }
-            creator->findChild<QComboBox*>(QStringLiteral("cboFontSize[0]"))->setCurrentText(QStringLiteral("34"));
+            creator->findChild<QComboBox*>(QStringLiteral("cboFontSize[0]"))
+                ->setCurrentText(QStringLiteral("34"));
             set("txtAdPositionX[0]", QStringLiteral("600"));
             set("txtAdPositionY[0]", QStringLiteral("900"));
             set("txtAdText[0]", QStringLiteral("TOP 10 TOOLS"));

@@ -59,7 +59,8 @@ struct Options {
 // The value of "--name VALUE" or "--name=VALUE" at arguments[i] (i moves past
 // a separate value); nothing when the argument is not this option. A missing
 // value comes back as an empty text.
-std::optional<QString> optionValue(const QStringList& arguments, qsizetype& i, const QString& name) {
+std::optional<QString> optionValue(const QStringList& arguments, qsizetype& i,
+                                   const QString& name) {
     const QString& argument = arguments[i];
     if (argument == name)
         return i + 1 < arguments.size() ? arguments[++i] : QString();
@@ -89,12 +90,14 @@ Options parse(const QStringList& arguments, const QString& defaultAppDir) {
             bool ok = false;
             const quint64 seed = value->toULongLong(&ok);
             if (!ok || value->startsWith(QLatin1Char('+'))) {
-                options.error = QStringLiteral("The option --seed needs a whole number of 0 or more.");
+                options.error =
+                    QStringLiteral("The option --seed needs a whole number of 0 or more.");
                 return options;
             }
             options.seed = seed;
         } else if (argument.startsWith(QLatin1Char('-')) && argument != QLatin1String("-")) {
-            options.error = QStringLiteral("The option %1 is unknown; see tandrel-cli --help.").arg(argument);
+            options.error =
+                QStringLiteral("The option %1 is unknown; see tandrel-cli --help.").arg(argument);
             return options;
         } else {
             options.positional << argument;
@@ -132,7 +135,8 @@ int build(const Options& options, QTextStream& out, QTextStream& err) {
 
 } // namespace
 
-int run(const QStringList& arguments, const QString& defaultAppDir, QTextStream& out, QTextStream& err) {
+int run(const QStringList& arguments, const QString& defaultAppDir, QTextStream& out,
+        QTextStream& err) {
     QFile in;
     in.open(stdin, QIODevice::ReadOnly);
     return run(arguments, defaultAppDir, in, out, err);
@@ -145,7 +149,8 @@ int run(const QStringList& arguments, const QString& defaultAppDir, QIODevice& i
             err << kUsage;
             return 1;
         }
-        if (arguments.contains(QLatin1String("--help")) || arguments.contains(QLatin1String("-h"))) {
+        if (arguments.contains(QLatin1String("--help")) ||
+            arguments.contains(QLatin1String("-h"))) {
             out << kUsage;
             return 0;
         }
@@ -160,10 +165,13 @@ int run(const QStringList& arguments, const QString& defaultAppDir, QIODevice& i
         if (command == QLatin1String("build"))
             return build(options, out, err);
         if (command == QLatin1String("rewrite"))
-            return rewriteCommand({options.positional, options.appDir, options.synonyms}, in, out, err);
+            return rewriteCommand({options.positional, options.appDir, options.synonyms}, in, out,
+                                  err);
         if (command == QLatin1String("spin"))
-            return spinCommand({options.positional, options.appDir, options.synonyms}, in, out, err);
-        err << QStringLiteral("The command \"%1\" is unknown; see tandrel-cli --help.").arg(command) << '\n';
+            return spinCommand({options.positional, options.appDir, options.synonyms}, in, out,
+                               err);
+        err << QStringLiteral("The command \"%1\" is unknown; see tandrel-cli --help.").arg(command)
+            << '\n';
         return 1;
     }();
     out.flush();

@@ -9,7 +9,8 @@ namespace tandrel::cli {
 // Runs one command line (without the program name) in-process: what the
 // program prints goes to out and err, the exit status is returned.
 // defaultAppDir is used unless --app-dir is given.
-int run(const QStringList& arguments, const QString& defaultAppDir, QTextStream& out, QTextStream& err);
+int run(const QStringList& arguments, const QString& defaultAppDir, QTextStream& out,
+        QTextStream& err);
 // The same with standard input read from in, so tests can hand a command its article.
 int run(const QStringList& arguments, const QString& defaultAppDir, QIODevice& in, QTextStream& out,
         QTextStream& err);

@@ -14,13 +14,15 @@ namespace {
 Result<QString> readArticle(const QString& command, const QStringList& positional, QIODevice& in) {
     if (positional.size() > 1) {
         return Result<QString>::failure(
-            QStringLiteral("The %1 command takes one file, or \"-\" for standard input; see tandrel-cli --help.")
+            QStringLiteral("The %1 command takes one file, or \"-\" for standard input; see "
+                           "tandrel-cli --help.")
                 .arg(command));
     }
     if (!positional.isEmpty() && positional.first() != QLatin1String("-"))
         return LoadTextFile(positional.first());
     if (!in.isOpen() && !in.open(QIODevice::ReadOnly))
-        return Result<QString>::failure(QStringLiteral("Standard input could not be read: %1.").arg(in.errorString()));
+        return Result<QString>::failure(
+            QStringLiteral("Standard input could not be read: %1.").arg(in.errorString()));
     auto bytes = readDeviceBytes(in, kTextFileLimit, QStringLiteral("Standard input"));
     if (!bytes)
         return Result<QString>::failure(bytes.error());
@@ -35,7 +37,8 @@ int rewriteCommand(const SpinOptions& options, QIODevice& in, QTextStream& out, 
         err << article.error() << '\n';
         return 1;
     }
-    const QString path = options.synonyms.isEmpty() ? AppPaths(options.appDir).synonymFile() : options.synonyms;
+    const QString path =
+        options.synonyms.isEmpty() ? AppPaths(options.appDir).synonymFile() : options.synonyms;
     const auto synonyms = loadSynonymDb(path);
     if (!synonyms) {
         err << synonyms.error() << '\n';

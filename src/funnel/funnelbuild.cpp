@@ -27,9 +27,10 @@ BuildOutcome failed(const QString& message) {
 const char* const kChosenFileNames[] = {"background image", "cover image", "delivery file"};
 
 // The page templates that come with the template copy and are not part of a funnel.
-const char* const kTemplateFiles[] = {"index.html",           "thanks.html",           "thanks_flat.html",
-                                      "download.html",        "index-1colimage.html",  "index-1colvideo.html",
-                                      "index-2colsvideo.html", "progressbar.htm",       "index_cover.html"};
+const char* const kTemplateFiles[] = {
+    "index.html",           "thanks.html",          "thanks_flat.html",      "download.html",
+    "index-1colimage.html", "index-1colvideo.html", "index-2colsvideo.html", "progressbar.htm",
+    "index_cover.html"};
 
 struct Picture {
     QString source;
@@ -50,9 +51,9 @@ Result<Picture> readPicture(int index, const QString& path) {
     reader.setDecideFormatFromContent(true);
     static const QList<QByteArray> webFormats = {"jpeg", "jpg", "png", "gif", "webp", "bmp"};
     if (!reader.canRead() || !webFormats.contains(reader.format().toLower()))
-        return Result<Picture>::failure(
-            QStringLiteral("%1 \"%2\" is not a picture a browser can show (a JPEG, PNG, GIF, WebP or BMP file).")
-                .arg(what, displayPath(path)));
+        return Result<Picture>::failure(QStringLiteral("%1 \"%2\" is not a picture a browser can "
+                                                       "show (a JPEG, PNG, GIF, WebP or BMP file).")
+                                            .arg(what, displayPath(path)));
     QSize size = reader.size();
     if (reader.transformation() & QImageIOHandler::TransformationRotate90)
         size.transpose();
@@ -60,26 +61,30 @@ Result<Picture> readPicture(int index, const QString& path) {
 }
 
 // Names beside the pages are compared without case: many disks and hosts ignore it.
-Status checkNames(const QList<Picture>& pictures, const QStringList& pages, const QString& templatesDir) {
+Status checkNames(const QList<Picture>& pictures, const QStringList& pages,
+                  const QString& templatesDir) {
     QStringList reserved = pages;
-    const auto entries = QDir(templatesDir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                                      QDir::NoDotAndDotDot);
+    const auto entries =
+        QDir(templatesDir)
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     reserved += entries;
     for (const char* name : kTemplateFiles)
         reserved.append(QLatin1String(name));
     for (qsizetype i = 0; i < pictures.size(); ++i) {
         const Picture& picture = pictures[i];
         if (reserved.contains(picture.name, Qt::CaseInsensitive))
-            return Status::failure(QStringLiteral("The picture \"%1\" has the name of a file the funnel needs, "
-                                                  "\"%2\"; rename the picture and choose it again.")
-                                       .arg(displayPath(picture.source), picture.name));
+            return Status::failure(
+                QStringLiteral("The picture \"%1\" has the name of a file the funnel needs, "
+                               "\"%2\"; rename the picture and choose it again.")
+                    .arg(displayPath(picture.source), picture.name));
         for (qsizetype j = 0; j < i; ++j) {
             const Picture& other = pictures[j];
-            if (other.source != picture.source && other.name.compare(picture.name, Qt::CaseInsensitive) == 0)
-                return Status::failure(QStringLiteral("The pictures \"%1\" and \"%2\" would both be called "
-                                                      "\"%3\" beside the pages; rename one of them.")
-                                           .arg(displayPath(other.source), displayPath(picture.source),
-                                                picture.name));
+            if (other.source != picture.source &&
+                other.name.compare(picture.name, Qt::CaseInsensitive) == 0)
+                return Status::failure(
+                    QStringLiteral("The pictures \"%1\" and \"%2\" would both be called "
+                                   "\"%3\" beside the pages; rename one of them.")
+                        .arg(displayPath(other.source), displayPath(picture.source), picture.name));
         }
     }
     return Status::success();
@@ -96,12 +101,14 @@ Status renamed(const QString& from, const QString& to) {
 
 std::optional<MissingInfo> checkFunnelSettings(const FunnelSettings& s) {
     if (s.isFunnelUrlMissing())
-        return MissingInfo{QStringLiteral("Please enter the url where you'll upload this funnel."), GeneralInfo};
+        return MissingInfo{QStringLiteral("Please enter the url where you'll upload this funnel."),
+                           GeneralInfo};
     if (s.txtoptinForm.isEmpty())
         return MissingInfo{QStringLiteral("Please enter your opt-in form code for this funnel."),
                            LeadMagnetPage, true};
     if (s.txtFunnel_YouTubeID.isEmpty())
-        return MissingInfo{QStringLiteral("Please enter a video to use for this funnel."), ThankYouPage};
+        return MissingInfo{QStringLiteral("Please enter a video to use for this funnel."),
+                           ThankYouPage};
     static const MissingInfo fileChecks[] = {
         {QStringLiteral("Please select a background image."), GeneralInfo},
         {QStringLiteral("Please select a cover image for your lead magnet."), LeadMagnetPage},
@@ -124,8 +131,10 @@ BuildOutcome buildFunnel(const FunnelSettings& s, const AppPaths& paths) {
         return outcome;
     }
     if (s.thankYouPageFile.isEmpty() || s.downloadPageFile.isEmpty())
-        return failed(QStringLiteral("The page addresses have not been derived from the funnel address \"%1\".")
-                          .arg(s.txtFunnelUrl));
+        return failed(
+            QStringLiteral(
+                "The page addresses have not been derived from the funnel address \"%1\".")
+                .arg(s.txtFunnelUrl));
 
     // Everything the build needs is read and checked before the output is touched.
     auto templates = loadTemplates(paths, s);
@@ -134,7 +143,8 @@ BuildOutcome buildFunnel(const FunnelSettings& s, const AppPaths& paths) {
     if (Status noLinks = modCopy::refuseLinks(paths.templatesDir()); !noLinks)
         return failed(noLinks.error());
 
-    const QStringList pageNames = {QStringLiteral("index.html"), s.thankYouPageFile, s.downloadPageFile};
+    const QStringList pageNames = {QStringLiteral("index.html"), s.thankYouPageFile,
+                                   s.downloadPageFile};
     Result<QString> pageTexts[] = {
         generateLeadMagnetPage(s, templates.value(), paths),
         generateThankYouPage(s, templates.value()),
@@ -169,13 +179,16 @@ BuildOutcome buildFunnel(const FunnelSettings& s, const AppPaths& paths) {
     const QString output = paths.outputTemplatesDir();
     for (const QString& folder : {root, output}) {
         if (modCopy::isLink(folder))
-            return failed(QStringLiteral("The output folder \"%1\" is a link; the build writes only into a real "
-                                         "folder. Remove the link and build again.")
-                              .arg(displayPath(folder)));
+            return failed(
+                QStringLiteral(
+                    "The output folder \"%1\" is a link; the build writes only into a real "
+                    "folder. Remove the link and build again.")
+                    .arg(displayPath(folder)));
     }
     QDir().mkpath(output);
     if (!FileExists(output, true))
-        return failed(QStringLiteral("The following folder is not present:%1 --- Please create it or reinstall the software.")
+        return failed(QStringLiteral("The following folder is not present:%1 --- Please create it "
+                                     "or reinstall the software.")
                           .arg(displayPath(output)));
 
     // The new funnel is assembled beside the old one and takes its place in two renames.
@@ -188,7 +201,9 @@ BuildOutcome buildFunnel(const FunnelSettings& s, const AppPaths& paths) {
     const QString staged = AppPaths::join(work.path(), QStringLiteral("templates"));
 
     // The previous funnel's plain files go; its sub-folders and hidden files stay.
-    const auto keep = [](const QString& name, bool isFolder) { return isFolder || name.startsWith(u'.'); };
+    const auto keep = [](const QString& name, bool isFolder) {
+        return isFolder || name.startsWith(u'.');
+    };
     if (Status s1 = modCopy::mirrorFolder(output, staged, keep); !s1)
         return failed(s1.error());
     if (Status s2 = modCopy::CopyFolder(paths.templatesDir(), staged); !s2)
@@ -196,16 +211,20 @@ BuildOutcome buildFunnel(const FunnelSettings& s, const AppPaths& paths) {
     for (const char* name : kTemplateFiles) {
         const QString path = AppPaths::join(staged, QLatin1String(name));
         if (QFileInfo(path).isFile() && !QFile::remove(path))
-            return failed(QStringLiteral("The file \"%1\" could not be removed from the new funnel.")
-                              .arg(displayPath(path)));
+            return failed(
+                QStringLiteral("The file \"%1\" could not be removed from the new funnel.")
+                    .arg(displayPath(path)));
     }
     for (int i = 0; i < 3; ++i) {
-        if (Status written = writeFileAtomically(AppPaths::join(staged, pageNames[i]), pageTexts[i].value().toUtf8());
+        if (Status written = writeFileAtomically(AppPaths::join(staged, pageNames[i]),
+                                                 pageTexts[i].value().toUtf8());
             !written)
             return failed(written.error());
     }
     for (const Picture& picture : pictures) {
-        if (Status written = writeFileAtomically(AppPaths::join(staged, picture.name), picture.bytes); !written)
+        if (Status written =
+                writeFileAtomically(AppPaths::join(staged, picture.name), picture.bytes);
+            !written)
             return failed(written.error());
     }
 

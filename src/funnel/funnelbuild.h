@@ -22,11 +22,11 @@ std::optional<MissingInfo> checkFunnelSettings(const FunnelSettings& settings);
 struct BuildOutcome {
     enum class Kind { Built, MissingInfo, Failed };
     Kind kind = Kind::Failed;
-    QString message;              // the "Missing Info" text or the failure sentence
-    int section = GeneralInfo;    // missing info: the section to show
-    bool openOptInPanel = false;  // missing info: open the opt-in panel too
-    QStringList pages;            // built: lead magnet, thank-you and download page names
-    QString outputFolder;         // built: where the funnel lies
+    QString message;             // the "Missing Info" text or the failure sentence
+    int section = GeneralInfo;   // missing info: the section to show
+    bool openOptInPanel = false; // missing info: open the opt-in panel too
+    QStringList pages;           // built: lead magnet, thank-you and download page names
+    QString outputFolder;        // built: where the funnel lies
 
     bool built() const { return kind == Kind::Built; }
 };

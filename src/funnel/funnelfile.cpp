@@ -81,7 +81,9 @@ const Key kKeys[] = {
 };
 // clang-format on
 
-template <typename T> T& field(const Key& key, S& s) { return std::get<T& (*)(S&)>(key.ref)(s); }
+template <typename T> T& field(const Key& key, S& s) {
+    return std::get<T& (*)(S&)>(key.ref)(s);
+}
 
 bool isColourValue(const QString& text) {
     static const QRegularExpression pattern(QStringLiteral("^(\\d{1,3}),(\\d{1,3}),(\\d{1,3})$"));
@@ -106,7 +108,8 @@ QString readValue(const Key& key, const QJsonValue& value, const QString& baseDi
         if (key.kind == Kind::Colour && !isColourValue(value.toString()))
             return QStringLiteral("a colour written as \"r,g,b\" with three numbers from 0 to 255");
         if (key.kind == Kind::Language && !findPageWords(value.toString()))
-            return QStringLiteral("one of the language codes %1").arg(pageLanguageCodes().join(QStringLiteral(", ")));
+            return QStringLiteral("one of the language codes %1")
+                .arg(pageLanguageCodes().join(QStringLiteral(", ")));
         field<QString>(key, s) = value.toString();
         return {};
     case Kind::Path: {
@@ -116,8 +119,9 @@ QString readValue(const Key& key, const QJsonValue& value, const QString& baseDi
         ChosenFile& file = field<ChosenFile>(key, s);
         file = {};
         if (!path.isEmpty()) {
-            file.caption = QDir::isRelativePath(path) ? QDir::cleanPath(QDir(baseDir).absoluteFilePath(path))
-                                                      : path;
+            file.caption = QDir::isRelativePath(path)
+                               ? QDir::cleanPath(QDir(baseDir).absoluteFilePath(path))
+                               : path;
             file.tag = GetFileName(file.caption);
         }
         return {};
@@ -199,7 +203,8 @@ QString duplicateTopLevelKey(const QByteArray& json) {
                 ++next;
             if (depth != 1 || next >= json.size() || json[next] != ':')
                 continue;
-            const QJsonDocument key = QJsonDocument::fromJson("[" + json.mid(begin, i - begin + 1) + "]");
+            const QJsonDocument key =
+                QJsonDocument::fromJson("[" + json.mid(begin, i - begin + 1) + "]");
             const QString name = key.array().at(0).toString();
             if (seen.contains(name))
                 return name;
@@ -221,7 +226,8 @@ Result<FunnelSettings> funnelFromJson(const QByteArray& json, const QString& bas
     if (!document.isObject())
         return Result<S>::failure(QStringLiteral("it does not hold a JSON object"));
     if (const QString twice = duplicateTopLevelKey(json); !twice.isEmpty())
-        return Result<S>::failure(QStringLiteral("the key \"%1\" appears more than once").arg(twice));
+        return Result<S>::failure(
+            QStringLiteral("the key \"%1\" appears more than once").arg(twice));
 
     S settings;
     settings.thankYouPageNumber = 0;
@@ -236,8 +242,10 @@ Result<FunnelSettings> funnelFromJson(const QByteArray& json, const QString& bas
             return Result<S>::failure(
                 QStringLiteral("the key \"%1\" must be %2").arg(it.key(), expected));
     }
-    const int thankYou = settings.thankYouPageNumber ? settings.thankYouPageNumber : RandomNumber(100) + 1;
-    const int download = settings.downloadPageNumber ? settings.downloadPageNumber : RandomNumber(100) + 1;
+    const int thankYou =
+        settings.thankYouPageNumber ? settings.thankYouPageNumber : RandomNumber(100) + 1;
+    const int download =
+        settings.downloadPageNumber ? settings.downloadPageNumber : RandomNumber(100) + 1;
     settings.deriveFunnelLinks(thankYou, download);
     return settings;
 }

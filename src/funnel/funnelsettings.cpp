@@ -38,7 +38,8 @@ void FunnelSettings::drawFunnelLinks() {
 
 QString pageBodyTag(const FunnelSettings& settings) {
     if (settings.optBackground == 0)
-        return QStringLiteral("<body style=\"background-color:rgb(%1);\">").arg(settings.lblColorPicker[0]);
+        return QStringLiteral("<body style=\"background-color:rgb(%1);\">")
+            .arg(settings.lblColorPicker[0]);
     return QStringLiteral("<body style=\"background-image:url('%1')\">")
         .arg(settings.lblSelectedFile[BackgroundImage].tag);
 }

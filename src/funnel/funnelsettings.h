@@ -15,7 +15,13 @@ struct ChosenFile {
 };
 
 // Indexes of the window's sections, used to send the user to a missing value.
-enum Section { GeneralInfo = 0, LeadMagnetPage = 1, AfterSubscription = 2, ThankYouPage = 3, BuildSection = 4 };
+enum Section {
+    GeneralInfo = 0,
+    LeadMagnetPage = 1,
+    AfterSubscription = 2,
+    ThankYouPage = 3,
+    BuildSection = 4
+};
 
 enum ChosenFileIndex { BackgroundImage = 0, CoverImage = 1, DeliveryFile = 2 };
 
@@ -26,11 +32,12 @@ struct FunnelSettings {
     QString txtFunnelUrl = QStringLiteral("http://");
     int optBackground = 0; // 0 colour, 1 image
     std::array<QString, 6> lblColorPicker = {
-        QStringLiteral("64,0,64"), QStringLiteral("255,255,255"), QStringLiteral("64,0,64"),
-        QStringLiteral("128,0,128"), QStringLiteral("0,0,0"), QStringLiteral("0,0,0")};
+        QStringLiteral("64,0,64"),   QStringLiteral("255,255,255"), QStringLiteral("64,0,64"),
+        QStringLiteral("128,0,128"), QStringLiteral("0,0,0"),       QStringLiteral("0,0,0")};
     std::array<ChosenFile, 3> lblSelectedFile;
     QString txtFooterNew = QStringLiteral("YourWebsite.com - All Rights Reserved");
-    QString language = QStringLiteral("en"); // of the pages' own words, a code of pageLanguageCodes()
+    QString language =
+        QStringLiteral("en"); // of the pages' own words, a code of pageLanguageCodes()
 
     // Lead Magnet Page
     QString txtFunnel_LeadLine1 =
@@ -46,7 +53,8 @@ struct FunnelSettings {
     // After Subscription Action
     int optAction = 0; // 0 own download page, 1 redirect to txtRedirectUrl
     QString txtRedirectUrl = QStringLiteral("http://");
-    QString txtBeforeRedirectMsg1 = QStringLiteral("Thanks! Please check your email in 5 minutes...");
+    QString txtBeforeRedirectMsg1 =
+        QStringLiteral("Thanks! Please check your email in 5 minutes...");
     QString txtBeforeRedirectMsg2 = QStringLiteral("Meanwhile, Don't Miss This Awesome Offer ...");
 
     // Thank You Page

@@ -14,16 +14,19 @@ struct NamedReference {
 // The references people type by hand; the browser knows more, and those are
 // left as typed here, which only makes a title or warning a little less exact.
 const NamedReference kNamed[] = {
-    {"amp", u'&'},       {"lt", u'<'},         {"gt", u'>'},         {"quot", u'"'},      {"apos", u'\''},
-    {"nbsp", u'\u00a0'}, {"copy", u'\u00a9'},  {"reg", u'\u00ae'},   {"trade", u'\u2122'}, {"hellip", u'\u2026'},
-    {"mdash", u'\u2014'}, {"ndash", u'\u2013'}, {"laquo", u'\u00ab'}, {"raquo", u'\u00bb'}, {"lsquo", u'\u2018'},
-    {"rsquo", u'\u2019'}, {"ldquo", u'\u201c'}, {"rdquo", u'\u201d'}, {"bull", u'\u2022'}, {"middot", u'\u00b7'},
-    {"euro", u'\u20ac'}, {"pound", u'\u00a3'}, {"yen", u'\u00a5'},   {"cent", u'\u00a2'}, {"sect", u'\u00a7'},
-    {"deg", u'\u00b0'},  {"times", u'\u00d7'}, {"divide", u'\u00f7'}, {"acute", u'\u00b4'}, {"shy", u'\u00ad'},
-    {"rarr", u'\u2192'}, {"larr", u'\u2190'},  {"darr", u'\u2193'},  {"uarr", u'\u2191'}, {"hearts", u'\u2665'},
-    {"auml", u'\u00e4'}, {"ouml", u'\u00f6'},  {"uuml", u'\u00fc'},  {"Auml", u'\u00c4'}, {"Ouml", u'\u00d6'},
-    {"Uuml", u'\u00dc'}, {"szlig", u'\u00df'}, {"eacute", u'\u00e9'}, {"egrave", u'\u00e8'}, {"agrave", u'\u00e0'},
-    {"ccedil", u'\u00e7'}, {"ntilde", u'\u00f1'}, {"iexcl", u'\u00a1'}, {"iquest", u'\u00bf'}, {"para", u'\u00b6'},
+    {"amp", u'&'},         {"lt", u'<'},          {"gt", u'>'},          {"quot", u'"'},
+    {"apos", u'\''},       {"nbsp", u'\u00a0'},   {"copy", u'\u00a9'},   {"reg", u'\u00ae'},
+    {"trade", u'\u2122'},  {"hellip", u'\u2026'}, {"mdash", u'\u2014'},  {"ndash", u'\u2013'},
+    {"laquo", u'\u00ab'},  {"raquo", u'\u00bb'},  {"lsquo", u'\u2018'},  {"rsquo", u'\u2019'},
+    {"ldquo", u'\u201c'},  {"rdquo", u'\u201d'},  {"bull", u'\u2022'},   {"middot", u'\u00b7'},
+    {"euro", u'\u20ac'},   {"pound", u'\u00a3'},  {"yen", u'\u00a5'},    {"cent", u'\u00a2'},
+    {"sect", u'\u00a7'},   {"deg", u'\u00b0'},    {"times", u'\u00d7'},  {"divide", u'\u00f7'},
+    {"acute", u'\u00b4'},  {"shy", u'\u00ad'},    {"rarr", u'\u2192'},   {"larr", u'\u2190'},
+    {"darr", u'\u2193'},   {"uarr", u'\u2191'},   {"hearts", u'\u2665'}, {"auml", u'\u00e4'},
+    {"ouml", u'\u00f6'},   {"uuml", u'\u00fc'},   {"Auml", u'\u00c4'},   {"Ouml", u'\u00d6'},
+    {"Uuml", u'\u00dc'},   {"szlig", u'\u00df'},  {"eacute", u'\u00e9'}, {"egrave", u'\u00e8'},
+    {"agrave", u'\u00e0'}, {"ccedil", u'\u00e7'}, {"ntilde", u'\u00f1'}, {"iexcl", u'\u00a1'},
+    {"iquest", u'\u00bf'}, {"para", u'\u00b6'},
 };
 
 } // namespace
@@ -59,7 +62,8 @@ QString decodeCharacterReference(QStringView text, qsizetype* length) {
         return QString::fromUcs4(&value, 1);
     }
     qsizetype end = 1;
-    while (end < text.size() && end < 40 && text[end].isLetterOrNumber() && text[end].unicode() < 128)
+    while (end < text.size() && end < 40 && text[end].isLetterOrNumber() &&
+           text[end].unicode() < 128)
         ++end;
     const QStringView name = text.mid(1, end - 1);
     for (const NamedReference& ref : kNamed) {
@@ -74,7 +78,8 @@ QString decodeCharacterReference(QStringView text, qsizetype* length) {
 
 QString plainTextOfHtml(const QString& html) {
     static const QRegularExpression dropped(
-        QStringLiteral("<!--.*?(-->|$)|<(script|style|template|noscript)\\b.*?(</\\2\\s*>|$)|<[a-zA-Z/!?][^>]*>?"),
+        QStringLiteral("<!--.*?(-->|$)|<(script|style|template|noscript)\\b.*?(</"
+                       "\\2\\s*>|$)|<[a-zA-Z/!?][^>]*>?"),
         QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
     static const QRegularExpression breaks(QStringLiteral("<(br|p|div|li|h[1-6]|tr|td|th)\\b"),
                                            QRegularExpression::CaseInsensitiveOption);
@@ -120,20 +125,32 @@ QString escapeHtml(const QString& text) {
     out.reserve(text.size());
     for (const QChar c : text) {
         switch (c.unicode()) {
-        case u'&': out += QLatin1String("&amp;"); break;
-        case u'<': out += QLatin1String("&lt;"); break;
-        case u'>': out += QLatin1String("&gt;"); break;
-        case u'"': out += QLatin1String("&quot;"); break;
-        case u'\'': out += QLatin1String("&#39;"); break;
-        default: out += c;
+        case u'&':
+            out += QLatin1String("&amp;");
+            break;
+        case u'<':
+            out += QLatin1String("&lt;");
+            break;
+        case u'>':
+            out += QLatin1String("&gt;");
+            break;
+        case u'"':
+            out += QLatin1String("&quot;");
+            break;
+        case u'\'':
+            out += QLatin1String("&#39;");
+            break;
+        default:
+            out += c;
         }
     }
     return out;
 }
 
 bool showsSomething(const QString& html) {
-    static const QRegularExpression embedded(QStringLiteral("<(img|svg|video|picture|iframe|canvas|object|embed)\\b"),
-                                             QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression embedded(
+        QStringLiteral("<(img|svg|video|picture|iframe|canvas|object|embed)\\b"),
+        QRegularExpression::CaseInsensitiveOption);
     return !plainTextOfHtml(html).isEmpty() || embedded.match(html).hasMatch();
 }
 

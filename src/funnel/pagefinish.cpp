@@ -15,7 +15,7 @@ namespace tandrel {
 namespace {
 
 const Rgb kWhite{255, 255, 255};
-const Rgb kDarkCard{30, 27, 36}; // the dark card of funnel.css
+const Rgb kDarkCard{30, 27, 36};     // the dark card of funnel.css
 const Rgb kCssBackground{64, 0, 64}; // funnel.css's body fallback
 const double kTextContrast = 4.5;
 const double kLargeTextContrast = 3.0;
@@ -28,7 +28,9 @@ double luminance(Rgb c) {
     return 0.2126 * channel(c.r) + 0.7152 * channel(c.g) + 0.0722 * channel(c.b);
 }
 
-QString words(const char* text) { return QString::fromUtf8(text); }
+QString words(const char* text) {
+    return QString::fromUtf8(text);
+}
 
 // A block between <!--[IF:NAME]--> and <!--[END:NAME]--> stays only when its text shows something.
 void keepBlockIf(QString& page, const QString& name, bool keep) {
@@ -58,7 +60,8 @@ void keepBlockIf(QString& page, const QString& name, bool keep) {
 }
 
 bool isWebAddress(const QUrl& url) {
-    return url.isValid() && (url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("http")) &&
+    return url.isValid() &&
+           (url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("http")) &&
            !url.host().isEmpty();
 }
 
@@ -76,27 +79,35 @@ QString firstShown(std::initializer_list<QString> texts, const QString& fallback
 }
 
 QString socialMeta(const FunnelSettings& s, const QString& title, const PageFacts& facts) {
-    const QString description = firstShown({s.txtFunnel_Instructions, s.txtFunnel_LeadLine1}, title, 160);
+    const QString description =
+        firstShown({s.txtFunnel_Instructions, s.txtFunnel_LeadLine1}, title, 160);
     QStringList lines;
-    static const QRegularExpression ownDescription(QStringLiteral("<meta[^>]+name\\s*=\\s*[\"']?description"),
-                                                   QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression ownDescription(
+        QStringLiteral("<meta[^>]+name\\s*=\\s*[\"']?description"),
+        QRegularExpression::CaseInsensitiveOption);
     if (!ownDescription.match(s.headCode).hasMatch())
-        lines << QStringLiteral("<meta name=\"description\" content=\"%1\">").arg(escapeHtml(description));
+        lines << QStringLiteral("<meta name=\"description\" content=\"%1\">")
+                     .arg(escapeHtml(description));
     lines << QStringLiteral("<meta property=\"og:type\" content=\"website\">")
           << QStringLiteral("<meta property=\"og:title\" content=\"%1\">").arg(escapeHtml(title))
-          << QStringLiteral("<meta property=\"og:description\" content=\"%1\">").arg(escapeHtml(description));
+          << QStringLiteral("<meta property=\"og:description\" content=\"%1\">")
+                 .arg(escapeHtml(description));
     // Relative addresses mean nothing to the sites that show the preview.
     const QUrl base(baseAddress(s.txtFunnelUrl));
     if (isWebAddress(base)) {
-        lines << QStringLiteral("<meta property=\"og:url\" content=\"%1\">").arg(escapeHtml(base.toString()));
+        lines << QStringLiteral("<meta property=\"og:url\" content=\"%1\">")
+                     .arg(escapeHtml(base.toString()));
         QString cover = s.lblSelectedFile[CoverImage].tag.trimmed();
         if (!cover.isEmpty()) {
-            const QUrl image = base.resolved(QUrl(QString::fromLatin1(QUrl::toPercentEncoding(cover))));
+            const QUrl image =
+                base.resolved(QUrl(QString::fromLatin1(QUrl::toPercentEncoding(cover))));
             lines << QStringLiteral("<meta property=\"og:image\" content=\"%1\">")
                          .arg(escapeHtml(image.toString(QUrl::FullyEncoded)));
             if (!facts.coverSize.isEmpty())
-                lines << QStringLiteral("<meta property=\"og:image:width\" content=\"%1\">").arg(facts.coverSize.width())
-                      << QStringLiteral("<meta property=\"og:image:height\" content=\"%1\">").arg(facts.coverSize.height());
+                lines << QStringLiteral("<meta property=\"og:image:width\" content=\"%1\">")
+                             .arg(facts.coverSize.width())
+                      << QStringLiteral("<meta property=\"og:image:height\" content=\"%1\">")
+                             .arg(facts.coverSize.height());
         }
     }
     lines << QStringLiteral("<meta name=\"twitter:card\" content=\"summary_large_image\">");
@@ -111,7 +122,8 @@ QString countdownAttributes(const char* one, const char* two, const char* many) 
 } // namespace
 
 std::optional<Rgb> parseColour(const QString& value) {
-    static const QRegularExpression pattern(QStringLiteral("^\\s*(\\d{1,3})\\s*,\\s*(\\d{1,3})\\s*,\\s*(\\d{1,3})\\s*$"));
+    static const QRegularExpression pattern(
+        QStringLiteral("^\\s*(\\d{1,3})\\s*,\\s*(\\d{1,3})\\s*,\\s*(\\d{1,3})\\s*$"));
     const auto match = pattern.match(value);
     if (!match.hasMatch())
         return std::nullopt;
@@ -159,7 +171,8 @@ QString footerPlate(const FunnelSettings& s) {
     return contrastRatio(text, background) >= kTextContrast ? QString() : plate;
 }
 
-QString finishPage(PageKind kind, const QString& generated, const FunnelSettings& s, const PageFacts& facts) {
+QString finishPage(PageKind kind, const QString& generated, const FunnelSettings& s,
+                   const PageFacts& facts) {
     QString page = generated;
     const PageWords& w = pageWords(s.language);
 
@@ -174,7 +187,8 @@ QString finishPage(PageKind kind, const QString& generated, const FunnelSettings
     QString title;
     switch (kind) {
     case PageKind::Optin:
-        title = firstShown({s.txtFunnel_LeadLine1, s.txtFunnel_Instructions}, words(w.optinHeading), 65);
+        title = firstShown({s.txtFunnel_LeadLine1, s.txtFunnel_Instructions}, words(w.optinHeading),
+                           65);
         break;
     case PageKind::ThankYou:
         title = firstShown({s.txtBeforeRedirectMsg1}, words(w.thankYouHeading), 65);
@@ -187,17 +201,27 @@ QString finishPage(PageKind kind, const QString& generated, const FunnelSettings
     const std::pair<const char*, QString> values[] = {
         {"[LANG]", QLatin1String(w.code)},
         {"[DIR]", w.rightToLeft ? QStringLiteral("rtl") : QStringLiteral("ltr")},
-        {"[LINE1_FALLBACK]", showsSomething(s.txtFunnel_LeadLine1) ? QString() : escapeHtml(words(w.optinHeading))},
-        {"[SOFT1_FALLBACK]", showsSomething(s.txtBeforeRedirectMsg1) ? QString() : escapeHtml(words(w.thankYouHeading))},
-        {"[THANKS_FALLBACK]", showsSomething(s.txtThanks) ? QString() : escapeHtml(words(w.downloadHeading))},
-        {"[COVER_WIDTH]", QString::number(facts.coverSize.isEmpty() ? 400 : facts.coverSize.width())},
-        {"[COVER_HEIGHT]", QString::number(facts.coverSize.isEmpty() ? 450 : facts.coverSize.height())},
+        {"[LINE1_FALLBACK]",
+         showsSomething(s.txtFunnel_LeadLine1) ? QString() : escapeHtml(words(w.optinHeading))},
+        {"[SOFT1_FALLBACK]", showsSomething(s.txtBeforeRedirectMsg1)
+                                 ? QString()
+                                 : escapeHtml(words(w.thankYouHeading))},
+        {"[THANKS_FALLBACK]",
+         showsSomething(s.txtThanks) ? QString() : escapeHtml(words(w.downloadHeading))},
+        {"[COVER_WIDTH]",
+         QString::number(facts.coverSize.isEmpty() ? 400 : facts.coverSize.width())},
+        {"[COVER_HEIGHT]",
+         QString::number(facts.coverSize.isEmpty() ? 450 : facts.coverSize.height())},
         {"[CARD_THEME]", kind == PageKind::Optin ? optinCardTheme(s) : QStringLiteral("auto")},
-        {"[FOOTER_RGB]", parseColour(s.lblColorPicker[1]) ? s.lblColorPicker[1].simplified().remove(u' ')
-                                                          : QStringLiteral("255,255,255")},
-        {"[FOOTER_PLATE]", plate.isEmpty() ? QString() : QStringLiteral("tf-footer--plate-") + plate},
-        {"[FORM_STYLE]", ownStyles.match(s.txtoptinForm).hasMatch() ? QStringLiteral("own") : QStringLiteral("plain")},
-        {"[VIDEO_ID]", QString::fromLatin1(QUrl::toPercentEncoding(s.txtFunnel_YouTubeID.trimmed()))},
+        {"[FOOTER_RGB]", parseColour(s.lblColorPicker[1])
+                             ? s.lblColorPicker[1].simplified().remove(u' ')
+                             : QStringLiteral("255,255,255")},
+        {"[FOOTER_PLATE]",
+         plate.isEmpty() ? QString() : QStringLiteral("tf-footer--plate-") + plate},
+        {"[FORM_STYLE]", ownStyles.match(s.txtoptinForm).hasMatch() ? QStringLiteral("own")
+                                                                    : QStringLiteral("plain")},
+        {"[VIDEO_ID]",
+         QString::fromLatin1(QUrl::toPercentEncoding(s.txtFunnel_YouTubeID.trimmed()))},
         {"[TXT_COVER_ALT]", escapeHtml(words(w.coverAlt))},
         {"[TXT_COVER_ALT_DOWNLOAD]", escapeHtml(words(w.coverAltDownload))},
         {"[TXT_PROGRESS_ALMOST]", escapeHtml(words(w.progressAlmost))},
@@ -207,7 +231,8 @@ QString finishPage(PageKind kind, const QString& generated, const FunnelSettings
         {"[TXT_COUNTDOWN]", countdownAttributes(w.countdownOne, w.countdownTwo, w.countdownMany)},
         {"[TXT_REDIRECT_NOTE_OFFER]", escapeHtml(words(w.redirectNoteOffer))},
         {"[TXT_GO_NOW_OFFER]", escapeHtml(words(w.goNowOffer))},
-        {"[TXT_COUNTDOWN_OFFER]", countdownAttributes(w.countdownOfferOne, w.countdownOfferTwo, w.countdownOfferMany)},
+        {"[TXT_COUNTDOWN_OFFER]",
+         countdownAttributes(w.countdownOfferOne, w.countdownOfferTwo, w.countdownOfferMany)},
         {"[TXT_STAY]", escapeHtml(words(w.stay))},
         {"[TXT_STOPPED]", escapeHtml(words(w.stopped))},
         {"[TXT_VIDEO_TITLE]", escapeHtml(words(w.videoTitle))},

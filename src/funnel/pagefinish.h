@@ -17,7 +17,8 @@ struct PageFacts {
 // replaced its own, so a template without them comes out as generated:
 // attribute-safe texts, the page language, colours chosen for readability,
 // the cover's size, and blocks left out when their text is empty.
-QString finishPage(PageKind kind, const QString& page, const FunnelSettings& settings, const PageFacts& facts);
+QString finishPage(PageKind kind, const QString& page, const FunnelSettings& settings,
+                   const PageFacts& facts);
 
 struct Rgb {
     int r = 0, g = 0, b = 0;

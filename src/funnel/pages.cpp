@@ -44,8 +44,9 @@ Result<QString> loadNamed(const QString& kind, const QString& path) {
         return text;
     return Result<QString>::failure(QStringLiteral("The %1 \"%2\" could not be read: %3.")
                                         .arg(kind, displayPath(path),
-                                             QFile::exists(path) ? QStringLiteral("it is unreadable")
-                                                                 : QStringLiteral("it does not exist")));
+                                             QFile::exists(path)
+                                                 ? QStringLiteral("it is unreadable")
+                                                 : QStringLiteral("it does not exist")));
 }
 
 Result<QString> loadSnippet(const AppPaths& paths, const QString& name) {
@@ -59,10 +60,11 @@ Result<PageTemplates> loadTemplates(const AppPaths& paths, const FunnelSettings&
     PageTemplates templates;
     const std::pair<QString*, QString> loads[] = {
         {&templates.txtProgressBar, QStringLiteral("progressbar.htm")},
-        {&templates.txtIndexTemplate,
-         settings.cboCols == 0 ? QStringLiteral("index-1colimage.html") : QStringLiteral("index.html")},
-        {&templates.txtThanksPageTemplate,
-         settings.optAction == 0 ? QStringLiteral("thanks_flat.html") : QStringLiteral("thanks.html")},
+        {&templates.txtIndexTemplate, settings.cboCols == 0 ? QStringLiteral("index-1colimage.html")
+                                                            : QStringLiteral("index.html")},
+        {&templates.txtThanksPageTemplate, settings.optAction == 0
+                                               ? QStringLiteral("thanks_flat.html")
+                                               : QStringLiteral("thanks.html")},
         {&templates.txtDownloadPageTemplate, QStringLiteral("download.html")},
     };
     for (const auto& [buffer, name] : loads) {
@@ -83,7 +85,8 @@ Result<QString> generateLeadMagnetPage(const FunnelSettings& s, const PageTempla
     page.replace(QStringLiteral("[INSTRUCTIONS]"), s.txtFunnel_Instructions);
     page.replace(QStringLiteral("[OPTINFORM]"), s.txtoptinForm);
     page.replace(QStringLiteral("[PRIVACY]"), s.txtFunnel_Privacy);
-    page.replace(QStringLiteral("[PROGRESSBAR]"), s.chkProgressBar == 1 ? templates.txtProgressBar : QString());
+    page.replace(QStringLiteral("[PROGRESSBAR]"),
+                 s.chkProgressBar == 1 ? templates.txtProgressBar : QString());
     page.replace(QStringLiteral("[FOOTER]"), s.txtFooterNew);
     page.replace(QStringLiteral("[FOOTER_COLOR]"), s.lblColorPicker[1]);
     page.replace(QStringLiteral("[LINE1_COLOR]"), s.lblColorPicker[2]);
@@ -94,7 +97,8 @@ Result<QString> generateLeadMagnetPage(const FunnelSettings& s, const PageTempla
         auto snippet = loadSnippet(paths, QStringLiteral("back.txt"));
         if (!snippet)
             return snippet;
-        page.replace(QStringLiteral("[BACK]"), StrReplace(snippet.value(), QStringLiteral("[BACKURL]"), s.backUrl, 0));
+        page.replace(QStringLiteral("[BACK]"),
+                     StrReplace(snippet.value(), QStringLiteral("[BACKURL]"), s.backUrl, 0));
     } else {
         page.replace(QStringLiteral("[BACK]"), QString());
     }
@@ -109,7 +113,8 @@ Result<QString> generateThankYouPage(const FunnelSettings& s, const PageTemplate
     page.replace(QStringLiteral("[BODY]"), pageBodyTag(s));
     page.replace(QStringLiteral("[SOFT1]"), s.txtBeforeRedirectMsg1);
     page.replace(QStringLiteral("[SOFT2]"), s.txtBeforeRedirectMsg2);
-    page.replace(QStringLiteral("[REDIRECTURL]"), s.optAction == 0 ? s.txtDownloadUrl : s.txtRedirectUrl);
+    page.replace(QStringLiteral("[REDIRECTURL]"),
+                 s.optAction == 0 ? s.txtDownloadUrl : s.txtRedirectUrl);
     page.replace(QStringLiteral("[FOOTER]"), s.txtFooterNew);
     return page.text();
 }
@@ -121,7 +126,8 @@ Result<QString> generateDownloadPage(const FunnelSettings& s, const PageTemplate
     page.replace(QStringLiteral("[THANKS]"), s.txtThanks);
     page.replace(QStringLiteral("[DOWNLOAD_TITLE]"), s.txtDownloadText);
     page.replace(QStringLiteral("[TUBE_ID]"),
-                 s.txtFunnel_YouTubeID + (s.chkAutoplay == 1 ? QStringLiteral("?autoplay=1") : QString()));
+                 s.txtFunnel_YouTubeID +
+                     (s.chkAutoplay == 1 ? QStringLiteral("?autoplay=1") : QString()));
     const bool showLink = !s.txtFileDownloadUrl.isEmpty() && !s.txtDownloadText.isEmpty() &&
                           s.txtFileDownloadUrl != QLatin1String("http://");
     if (showLink) {

@@ -18,9 +18,10 @@ struct PageTemplates {
 Result<PageTemplates> loadTemplates(const AppPaths& paths, const FunnelSettings& settings);
 
 // Each returns the finished page text; a needed snippet that cannot be read is a failure.
-Result<QString> generateLeadMagnetPage(const FunnelSettings& settings, const PageTemplates& templates,
-                                       const AppPaths& paths);
-Result<QString> generateThankYouPage(const FunnelSettings& settings, const PageTemplates& templates);
+Result<QString> generateLeadMagnetPage(const FunnelSettings& settings,
+                                       const PageTemplates& templates, const AppPaths& paths);
+Result<QString> generateThankYouPage(const FunnelSettings& settings,
+                                     const PageTemplates& templates);
 Result<QString> generateDownloadPage(const FunnelSettings& settings, const PageTemplates& templates,
                                      const AppPaths& paths);
 

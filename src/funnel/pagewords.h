@@ -7,19 +7,19 @@ namespace tandrel {
 
 // The few words the pages say themselves, in one language of the funnel.
 struct PageWords {
-    const char* code;   // BCP 47, also the pages' lang attribute
-    const char* name;   // as its speakers write it, for the window's list
+    const char* code; // BCP 47, also the pages' lang attribute
+    const char* name; // as its speakers write it, for the window's list
     bool rightToLeft;
     const char* coverAlt;
     const char* coverAltDownload;
-    const char* optinHeading;   // when the headline is empty
+    const char* optinHeading; // when the headline is empty
     const char* thankYouHeading;
     const char* downloadHeading;
     const char* progressAlmost;
     const char* progressPercent;
-    const char* redirectNote;      // thank-you page leading to the download page
+    const char* redirectNote; // thank-you page leading to the download page
     const char* goNow;
-    const char* countdownOne;      // {n} is the number of seconds left
+    const char* countdownOne; // {n} is the number of seconds left
     const char* countdownTwo;
     const char* countdownMany;
     const char* redirectNoteOffer; // thank-you page leading to the user's address

@@ -37,7 +37,8 @@ QString withoutOpaqueParts(const QString& code) {
 }
 
 QList<Tag> tagsOf(const QString& code) {
-    static const QRegularExpression tagPattern(QStringLiteral("<(/?)([a-zA-Z][a-zA-Z0-9-]*)((?:[^>\"']|\"[^\"]*\"|'[^']*')*)>"));
+    static const QRegularExpression tagPattern(
+        QStringLiteral("<(/?)([a-zA-Z][a-zA-Z0-9-]*)((?:[^>\"']|\"[^\"]*\"|'[^']*')*)>"));
     static const QRegularExpression attributePattern(
         QStringLiteral("([^\\s\"'>/=]+)(?:\\s*=\\s*(?:\"([^\"]*)\"|'([^']*)'|([^\\s\"'=<>`]+)))?"));
     QList<Tag> tags;
@@ -52,30 +53,41 @@ QList<Tag> tagsOf(const QString& code) {
         auto attributes = attributePattern.globalMatch(match.captured(3));
         while (attributes.hasNext()) {
             const auto a = attributes.next();
-            const QString value = !a.captured(2).isNull() ? a.captured(2) : !a.captured(3).isNull() ? a.captured(3) : a.captured(4);
-            tag.attributes.insert(a.captured(1).toLower(), plainTextOfHtml(value.isNull() ? QString() : value));
+            const QString value = !a.captured(2).isNull()   ? a.captured(2)
+                                  : !a.captured(3).isNull() ? a.captured(3)
+                                                            : a.captured(4);
+            tag.attributes.insert(a.captured(1).toLower(),
+                                  plainTextOfHtml(value.isNull() ? QString() : value));
         }
         tags.append(tag);
     }
     return tags;
 }
 
-QString attribute(const Tag& tag, const char* name) { return tag.attributes.value(QLatin1String(name)).trimmed(); }
+QString attribute(const Tag& tag, const char* name) {
+    return tag.attributes.value(QLatin1String(name)).trimmed();
+}
 
 const QSet<QString>& formattingTags() {
-    static const QSet<QString> tags = {"b", "strong", "i", "em", "u", "s", "br", "span", "a", "small", "big", "sup",
-                                       "sub", "mark", "p", "div", "ul", "ol", "li", "font", "strike", "del", "ins",
-                                       "img", "h1", "h2", "h3", "h4", "h5", "h6", "hr", "center", "blockquote", "q"};
+    static const QSet<QString> tags = {
+        "b",     "strong", "i",      "em",  "u",      "s",          "br",  "span", "a",
+        "small", "big",    "sup",    "sub", "mark",   "p",          "div", "ul",   "ol",
+        "li",    "font",   "strike", "del", "ins",    "img",        "h1",  "h2",   "h3",
+        "h4",    "h5",     "h6",     "hr",  "center", "blockquote", "q"};
     return tags;
 }
 
-QString quoted(const QString& text) { return QStringLiteral("\u201c%1\u201d").arg(text); }
+QString quoted(const QString& text) {
+    return QStringLiteral("\u201c%1\u201d").arg(text);
+}
 
 } // namespace
 
 QString htmlReadingNote(const QString& text) {
-    static const QRegularExpression tagStart(QStringLiteral("<(/?)([a-zA-Z][a-zA-Z0-9-]*)[^>]*>?|<!--|<[!?]"));
-    static const QRegularExpression reference(QStringLiteral("&(#[0-9]+|#[xX][0-9a-fA-F]+|[a-zA-Z][a-zA-Z0-9]*);?"));
+    static const QRegularExpression tagStart(
+        QStringLiteral("<(/?)([a-zA-Z][a-zA-Z0-9-]*)[^>]*>?|<!--|<[!?]"));
+    static const QRegularExpression reference(
+        QStringLiteral("&(#[0-9]+|#[xX][0-9a-fA-F]+|[a-zA-Z][a-zA-Z0-9]*);?"));
     const auto tag = tagStart.match(text);
     // The first "&" the browser reads as a character; "AT&T" is not one.
     QRegularExpressionMatch ref;
@@ -85,13 +97,17 @@ QString htmlReadingNote(const QString& text) {
         ref = it.next();
         character = decodeCharacterReference(QStringView(text).mid(ref.capturedStart()), &used);
     }
-    const bool tagFirst = tag.hasMatch() && (used == 0 || tag.capturedStart() < ref.capturedStart());
+    const bool tagFirst =
+        tag.hasMatch() && (used == 0 || tag.capturedStart() < ref.capturedStart());
     if (tagFirst) {
-        const QString shown = tag.captured(0).size() > 30 ? tag.captured(0).left(29) + QChar(0x2026) : tag.captured(0);
+        const QString shown = tag.captured(0).size() > 30 ? tag.captured(0).left(29) + QChar(0x2026)
+                                                          : tag.captured(0);
         if (formattingTags().contains(tag.captured(2).toLower()))
-            return QStringLiteral("%1 is read as HTML: it formats the text on the page and is not shown itself.")
+            return QStringLiteral("%1 is read as HTML: it formats the text on the page and is not "
+                                  "shown itself.")
                 .arg(quoted(shown));
-        return QStringLiteral("%1 is read as HTML and will not appear on the page; type &lt; to show a \u201c<\u201d.")
+        return QStringLiteral("%1 is read as HTML and will not appear on the page; type &lt; to "
+                              "show a \u201c<\u201d.")
             .arg(quoted(shown));
     }
     if (used > 0)
@@ -111,24 +127,29 @@ QStringList optinFormNotes(const QString& code) {
             forms.append(&tag);
     }
     if (forms.isEmpty())
-        return {QStringLiteral("No <form> found: the visitor's address would go nowhere. Paste the whole code your "
-                               "autoresponder gives you.")};
+        return {QStringLiteral(
+            "No <form> found: the visitor's address would go nowhere. Paste the whole code your "
+            "autoresponder gives you.")};
 
     for (const Tag* form : forms) {
         const QString method = attribute(*form, "method").toLower();
         if (method.isEmpty() || method == QLatin1String("get"))
-            notes << QStringLiteral("The form is sent by GET: the visitor's e-mail address ends up in the address bar "
-                                    "and in server logs.");
+            notes << QStringLiteral(
+                "The form is sent by GET: the visitor's e-mail address ends up in the address bar "
+                "and in server logs.");
         const QString action = attribute(*form, "action");
         const QUrl url(action);
         if (action.isEmpty())
-            notes << QStringLiteral("The form has no action address: it would send the visitor back to the same page.");
+            notes << QStringLiteral(
+                "The form has no action address: it would send the visitor back to the same page.");
         else if (url.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) == 0)
-            notes << QStringLiteral("The form sends to %1, not https: browsers warn the visitor that the form is not "
+            notes << QStringLiteral("The form sends to %1, not https: browsers warn the visitor "
+                                    "that the form is not "
                                     "secure.")
                          .arg(quoted(action));
         else if (url.isRelative() && !action.startsWith(QLatin1String("//")))
-            notes << QStringLiteral("The form sends to %1, an address on your own site: your autoresponder's form "
+            notes << QStringLiteral("The form sends to %1, an address on your own site: your "
+                                    "autoresponder's form "
                                     "needs its full https:// address.")
                          .arg(quoted(action));
     }
@@ -154,19 +175,24 @@ QStringList optinFormNotes(const QString& code) {
     bool emailField = false;
     QStringList nameless;
     for (const Tag& tag : tags) {
-        if (tag.closing || (tag.name != QLatin1String("input") && tag.name != QLatin1String("select") &&
-                            tag.name != QLatin1String("textarea")))
+        if (tag.closing ||
+            (tag.name != QLatin1String("input") && tag.name != QLatin1String("select") &&
+             tag.name != QLatin1String("textarea")))
             continue;
-        const QString type = tag.name == QLatin1String("input") ? attribute(tag, "type").toLower() : tag.name;
+        const QString type =
+            tag.name == QLatin1String("input") ? attribute(tag, "type").toLower() : tag.name;
         if (type == QLatin1String("email") || mailName.match(attribute(tag, "name")).hasMatch() ||
             mailName.match(attribute(tag, "id")).hasMatch())
             emailField = true;
         // Honeypots are kept out of reach on purpose.
         if (unlabelledTypes.contains(type) || attribute(tag, "tabindex") == QLatin1String("-1"))
             continue;
-        const bool wrapped = std::any_of(insideLabels.begin(), insideLabels.end(),
-                                         [&](const auto& range) { return tag.begin >= range.first && tag.end <= range.second; });
-        if (wrapped || labelled.contains(attribute(tag, "id")) || !attribute(tag, "aria-label").isEmpty() ||
+        const bool wrapped =
+            std::any_of(insideLabels.begin(), insideLabels.end(), [&](const auto& range) {
+                return tag.begin >= range.first && tag.end <= range.second;
+            });
+        if (wrapped || labelled.contains(attribute(tag, "id")) ||
+            !attribute(tag, "aria-label").isEmpty() ||
             !attribute(tag, "aria-labelledby").isEmpty() || !attribute(tag, "title").isEmpty())
             continue;
         const QString name = attribute(tag, "name");
@@ -175,10 +201,14 @@ QStringList optinFormNotes(const QString& code) {
     if (!emailField)
         notes << QStringLiteral("No e-mail field found: a visitor could not subscribe.");
     if (!nameless.isEmpty())
-        notes << QStringLiteral("%1 no label (%2): screen readers announce it without a name, and a hint inside "
-                                "the field vanishes as the visitor types.")
-                     .arg(nameless.size() == 1 ? QStringLiteral("1 field has") : QStringLiteral("%1 fields have").arg(nameless.size()),
-                          nameless.join(QStringLiteral(", ")));
+        notes
+            << QStringLiteral(
+                   "%1 no label (%2): screen readers announce it without a name, and a hint inside "
+                   "the field vanishes as the visitor types.")
+                   .arg(nameless.size() == 1
+                            ? QStringLiteral("1 field has")
+                            : QStringLiteral("%1 fields have").arg(nameless.size()),
+                        nameless.join(QStringLiteral(", ")));
     return notes;
 }
 

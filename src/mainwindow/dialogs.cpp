@@ -45,9 +45,10 @@ frmHead::frmHead(const QString& headCode, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmHead"));
     setWindowTitle(QStringLiteral("Add Code"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(wrappedLabel(QStringLiteral("If you need to add an HTML code to the <head> section to this page "
-                                                  "(because your autoresponder requires it etc), you can do it from here."),
-                                   this));
+    layout->addWidget(wrappedLabel(
+        QStringLiteral("If you need to add an HTML code to the <head> section to this page "
+                       "(because your autoresponder requires it etc), you can do it from here."),
+        this));
     layout->addWidget(new QLabel(QStringLiteral("HTML Code:"), this));
     txtHEADCode = new QPlainTextEdit(headCode, this);
     txtHEADCode->setObjectName(QStringLiteral("txtHEADCode"));
@@ -60,9 +61,15 @@ frmHead::frmHead(const QString& headCode, QWidget* parent) : QDialog(parent) {
     resize(560, 340);
 }
 
-QString frmHead::headCode() const { return txtHEADCode->toPlainText(); }
-void frmHead::Command1_Click() { accept(); }
-void frmHead::Command2_Click() { reject(); }
+QString frmHead::headCode() const {
+    return txtHEADCode->toPlainText();
+}
+void frmHead::Command1_Click() {
+    accept();
+}
+void frmHead::Command2_Click() {
+    reject();
+}
 
 const QStringList& frmFreeWebsites::addresses() {
     static const QStringList list{
@@ -79,20 +86,27 @@ frmFreeWebsites::frmFreeWebsites(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmFreeWebsites"));
     setWindowTitle(QStringLiteral("Free Hosting"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(wrappedLabel(QStringLiteral("Below You Can See Some Sites Where You Can Host Your Websites (Funnels) For Free:"), this));
+    layout->addWidget(wrappedLabel(
+        QStringLiteral(
+            "Below You Can See Some Sites Where You Can Host Your Websites (Funnels) For Free:"),
+        this));
     List1 = new QListWidget(this);
     List1->setObjectName(QStringLiteral("List1"));
     List1->addItems(addresses());
     List1->setCurrentRow(-1);
     layout->addWidget(List1, 1);
     layout->addWidget(wrappedLabel(QStringLiteral("Double click any url to open it."), this));
-    layout->addWidget(wrappedLabel(QStringLiteral("Comment: As with most of the free webhosting providers, you need to know that some "
-                                                  "providers may show ads on your site and some not and that they may stop providing "
-                                                  "the free hosting service at anytime."),
-                                   this));
-    layout->addWidget(wrappedLabel(QStringLiteral("Please consider this list as a reference. If you need more free webhosting providers "
-                                                  "we strongly encourage you to search for more websites through Google, Yahoo or Bing."),
-                                   this));
+    layout->addWidget(wrappedLabel(
+        QStringLiteral(
+            "Comment: As with most of the free webhosting providers, you need to know that some "
+            "providers may show ads on your site and some not and that they may stop providing "
+            "the free hosting service at anytime."),
+        this));
+    layout->addWidget(wrappedLabel(
+        QStringLiteral(
+            "Please consider this list as a reference. If you need more free webhosting providers "
+            "we strongly encourage you to search for more websites through Google, Yahoo or Bing."),
+        this));
     auto* row = new QHBoxLayout;
     row->addStretch();
     auto* close = button(QStringLiteral("Command1"), QStringLiteral("Close"), this);
@@ -111,21 +125,28 @@ void frmFreeWebsites::List1_DblClick() {
     tandrel::ShellOpen(item->text());
 }
 
-void frmFreeWebsites::Command1_Click() { accept(); }
+void frmFreeWebsites::Command1_Click() {
+    accept();
+}
 
-frmPro::frmPro(const QString& retargetingCode, bool backControl, const QString& backUrl, QWidget* parent)
+frmPro::frmPro(const QString& retargetingCode, bool backControl, const QString& backUrl,
+               QWidget* parent)
     : QDialog(parent) {
     setObjectName(QStringLiteral("frmPro"));
     setWindowTitle(QStringLiteral("Retargeting / Back Control"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(wrappedLabel(QStringLiteral("Retargeting code (your ad platform's tracking pixel or script). "
-                                                  "It is placed at the end of the opt-in page:"),
-                                   this));
+    layout->addWidget(wrappedLabel(
+        QStringLiteral("Retargeting code (your ad platform's tracking pixel or script). "
+                       "It is placed at the end of the opt-in page:"),
+        this));
     txtRetargeting = new QPlainTextEdit(retargetingCode, this);
     txtRetargeting->setObjectName(QStringLiteral("txtRetargeting"));
     txtRetargeting->setFont(QFont(QStringLiteral("Monospace")));
     layout->addWidget(txtRetargeting, 1);
-    chkBackControl = new QCheckBox(QStringLiteral("Back Control: send visitors who press the browser's Back button to this address:"), this);
+    chkBackControl = new QCheckBox(
+        QStringLiteral(
+            "Back Control: send visitors who press the browser's Back button to this address:"),
+        this);
     chkBackControl->setObjectName(QStringLiteral("chkBackControl"));
     chkBackControl->setChecked(backControl);
     layout->addWidget(chkBackControl);
@@ -141,19 +162,29 @@ frmPro::frmPro(const QString& retargetingCode, bool backControl, const QString& 
     resize(560, 360);
 }
 
-QString frmPro::retargetingCode() const { return txtRetargeting->toPlainText(); }
-bool frmPro::backControl() const { return chkBackControl->isChecked(); }
-QString frmPro::backUrl() const { return txtBackUrl->text(); }
+QString frmPro::retargetingCode() const {
+    return txtRetargeting->toPlainText();
+}
+bool frmPro::backControl() const {
+    return chkBackControl->isChecked();
+}
+QString frmPro::backUrl() const {
+    return txtBackUrl->text();
+}
 
 void frmPro::Command1_Click() {
     // Back control without an address would send visitors to an empty page.
     if (backControl() && backUrl().trimmed().isEmpty()) {
-        tandrel::desktop().message(this, QStringLiteral("Please enter the address to send visitors to when they press Back."),
-                                   QStringLiteral("Missing Info"), tandrel::MessageIcon::Information);
+        tandrel::desktop().message(
+            this,
+            QStringLiteral("Please enter the address to send visitors to when they press Back."),
+            QStringLiteral("Missing Info"), tandrel::MessageIcon::Information);
         txtBackUrl->setFocus();
         return;
     }
     accept();
 }
 
-void frmPro::Command2_Click() { reject(); }
+void frmPro::Command2_Click() {
+    reject();
+}

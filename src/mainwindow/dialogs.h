@@ -45,7 +45,8 @@ private:
 class frmPro : public QDialog {
     Q_OBJECT
 public:
-    frmPro(const QString& retargetingCode, bool backControl, const QString& backUrl, QWidget* parent = nullptr);
+    frmPro(const QString& retargetingCode, bool backControl, const QString& backUrl,
+           QWidget* parent = nullptr);
     QString retargetingCode() const;
     bool backControl() const;
     QString backUrl() const;

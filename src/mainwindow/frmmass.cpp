@@ -41,7 +41,9 @@ using namespace tandrel;
 
 namespace {
 
-constexpr int twips(int value) { return value / frmMass::kTwipsPerPixel; }
+constexpr int twips(int value) {
+    return value / frmMass::kTwipsPerPixel;
+}
 
 const QString kNoSelectedImage = QStringLiteral("No Selected Image");
 const QString kNoSelectedFile = QStringLiteral("No Selected File");
@@ -73,7 +75,8 @@ QFrame* reminder(const QString& name, QWidget* parent) {
 }
 
 // "Important:" and its explanation beside it.
-QHBoxLayout* noteRow(const QString& heading, const QString& explanation, QWidget* parent, const char* role = nullptr) {
+QHBoxLayout* noteRow(const QString& heading, const QString& explanation, QWidget* parent,
+                     const char* role = nullptr) {
     auto* layout = new QHBoxLayout;
     layout->addWidget(text(heading, parent, "important"), 0, Qt::AlignTop);
     layout->addWidget(text(explanation, parent, role), 1);
@@ -138,15 +141,16 @@ QGroupBox QPushButton[role="primary"]:hover { background: #fbbf24; }
 
 frmMass::frmMass(const AppPaths& paths, QWidget* parent) : QWidget(parent), m_paths(paths) {
     setObjectName(QStringLiteral("frmMass"));
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(twips(15285), twips(8760));
     setAttribute(Qt::WA_StyledBackground);
     setStyleSheet(QString::fromUtf8(kStyle));
 
     buildHeader();
     buildMenu();
-    frTab = {buildGeneralInfo(), buildLeadMagnet(), buildAfterSubscription(), buildThankYou(), buildBuildSection()};
+    frTab = {buildGeneralInfo(), buildLeadMagnet(), buildAfterSubscription(), buildThankYou(),
+             buildBuildSection()};
     for (int i = 0; i < 5; ++i) {
         frTab[i]->setObjectName(indexed("frTab", i));
         frTab[i]->setProperty("role", QStringLiteral("section"));
@@ -187,7 +191,8 @@ void frmMass::Form_Load() {
 
     cmdFileSelect[1]->setText(QStringLiteral("Select Cover From File"));
 
-    setWindowTitle(QStringLiteral("%1 PRO %2 ").arg(QLatin1String(kProductName), QLatin1String(kVersion)));
+    setWindowTitle(
+        QStringLiteral("%1 PRO %2 ").arg(QLatin1String(kProductName), QLatin1String(kVersion)));
     lblAppName->setText(QStringLiteral("%1 PRO").arg(QLatin1String(kProductName)));
     tmrReminder->start();
 }
@@ -201,17 +206,21 @@ void frmMass::buildHeader() {
     names->setSpacing(0);
     lblAppName = named(new QLabel(header), QStringLiteral("lblAppName"));
     names->addWidget(lblAppName);
-    names->addWidget(named(new QLabel(QStringLiteral("Lead-generation funnels in minutes"), header), QStringLiteral("lblTagline")));
+    names->addWidget(named(new QLabel(QStringLiteral("Lead-generation funnels in minutes"), header),
+                           QStringLiteral("lblTagline")));
     layout->addLayout(names);
     layout->addStretch();
     lblStatus = named(new QLabel(header), QStringLiteral("lblStatus"));
     layout->addWidget(lblStatus);
     layout->addSpacing(12);
-    auto* openFunnel = named(new QPushButton(QStringLiteral("Open Funnel..."), header), QStringLiteral("cmdOpenFunnel"));
+    auto* openFunnel = named(new QPushButton(QStringLiteral("Open Funnel..."), header),
+                             QStringLiteral("cmdOpenFunnel"));
     openFunnel->setToolTip(QStringLiteral("Open a saved funnel (Ctrl+O)"));
-    auto* saveFunnel = named(new QPushButton(QStringLiteral("Save Funnel..."), header), QStringLiteral("cmdSaveFunnel"));
+    auto* saveFunnel = named(new QPushButton(QStringLiteral("Save Funnel..."), header),
+                             QStringLiteral("cmdSaveFunnel"));
     saveFunnel->setToolTip(QStringLiteral("Save this funnel to a file (Ctrl+S)"));
-    auto* spinner = named(new QPushButton(QStringLiteral("Article Spinner"), header), QStringLiteral("cmdSpinner"));
+    auto* spinner = named(new QPushButton(QStringLiteral("Article Spinner"), header),
+                          QStringLiteral("cmdSpinner"));
     for (QPushButton* b : {openFunnel, saveFunnel, spinner})
         layout->addWidget(b);
     connect(openFunnel, &QPushButton::clicked, this, &frmMass::cmdOpenFunnel_Click);
@@ -227,8 +236,9 @@ void frmMass::buildHeader() {
 }
 
 void frmMass::buildMenu() {
-    static const char* const captions[] = {"General Info", " Lead Magnet Page", " After Subscription Action",
-                                           "Thank You Page", "Build Funnel"};
+    static const char* const captions[] = {"General Info", " Lead Magnet Page",
+                                           " After Subscription Action", "Thank You Page",
+                                           "Build Funnel"};
     const int left = twips(450);
     const int gap = 10;
     const int entryWidth = (width() - 2 * left - 4 * gap) / 5;
@@ -243,7 +253,8 @@ void frmMass::buildMenu() {
         auto* icon = named(new ClickLabel(QString(), entry), indexed("imgMenu", i));
         icon->setFixedSize(22, 22);
         layout->addWidget(icon);
-        lblMenu[i] = named(new ClickLabel(QLatin1String(captions[i]), entry), indexed("lblMenu", i));
+        lblMenu[i] =
+            named(new ClickLabel(QLatin1String(captions[i]), entry), indexed("lblMenu", i));
         lblMenu[i]->setWordWrap(true);
         layout->addWidget(lblMenu[i], 1);
         connect(lblMenu[i], &ClickLabel::clicked, this, [this, i] { lblMenu_Click(i); });
@@ -263,14 +274,20 @@ QGroupBox* frmMass::buildGeneralInfo() {
     auto* welcomeLayout = new QVBoxLayout(welcome);
     welcomeLayout->setContentsMargins(14, 14, 14, 14);
     welcomeLayout->addWidget(text(QStringLiteral("Welcome!"), welcome, "heading"));
-    welcomeLayout->addWidget(text(QStringLiteral("Welcome to our Funnel Builder. From here You'll Be Able to Build Responsive "
-                                                 "Funnels in Minutes and Without Creating a Single Product."),
-                                  welcome));
-    welcomeLayout->addWidget(text(QStringLiteral("Although the software is very easy to use, we recommend you to read the user "
-                                                 "manual for detailed info."),
-                                  welcome, "hint"));
+    welcomeLayout->addWidget(
+        text(QStringLiteral(
+                 "Welcome to our Funnel Builder. From here You'll Be Able to Build Responsive "
+                 "Funnels in Minutes and Without Creating a Single Product."),
+             welcome));
+    welcomeLayout->addWidget(
+        text(QStringLiteral(
+                 "Although the software is very easy to use, we recommend you to read the user "
+                 "manual for detailed info."),
+             welcome, "hint"));
     welcomeLayout->addStretch();
-    auto* hosting = named(new ClickLabel(QStringLiteral("Need Free Hosting For Your Funnels?"), welcome), QStringLiteral("Label63"));
+    auto* hosting =
+        named(new ClickLabel(QStringLiteral("Need Free Hosting For Your Funnels?"), welcome),
+              QStringLiteral("Label63"));
     hosting->setProperty("role", QStringLiteral("link"));
     connect(hosting, &ClickLabel::clicked, this, &frmMass::Label63_Click);
     welcomeLayout->addWidget(hosting);
@@ -279,7 +296,8 @@ QGroupBox* frmMass::buildGeneralInfo() {
     auto* form = new QVBoxLayout;
     form->setSpacing(8);
     form->addWidget(text(QStringLiteral("Where Will You Upload this Funnel?"), box, "heading"));
-    txtFunnelUrl = named(new QLineEdit(QStringLiteral("http://"), box), QStringLiteral("txtFunnelUrl"));
+    txtFunnelUrl =
+        named(new QLineEdit(QStringLiteral("http://"), box), QStringLiteral("txtFunnelUrl"));
     shreminder[0] = reminder(indexed("shreminder", 0), box);
     connect(txtFunnelUrl, &QLineEdit::textChanged, this, &frmMass::txtFunnelUrl_Change);
     auto* urlRow = new QHBoxLayout;
@@ -287,11 +305,13 @@ QGroupBox* frmMass::buildGeneralInfo() {
     urlRow->addWidget(txtFunnelUrl, 1);
     urlRow->addWidget(shreminder[0]);
     form->addLayout(urlRow);
-    form->addWidget(text(QStringLiteral("Tip: You can upload 10's of funnels to a single domain by using subfolders. Examples:"),
+    form->addWidget(text(QStringLiteral("Tip: You can upload 10's of funnels to a single domain by "
+                                        "using subfolders. Examples:"),
                          box, "hint"));
-    form->addWidget(text(QStringLiteral("https://www.yoursite.com/ebook\nhttps://www.yoursite.com/free-report\n"
-                                        "https://www.yoursite.com/video-course"),
-                         box, "hint"));
+    form->addWidget(
+        text(QStringLiteral("https://www.yoursite.com/ebook\nhttps://www.yoursite.com/free-report\n"
+                            "https://www.yoursite.com/video-course"),
+             box, "hint"));
     form->addSpacing(6);
     form->addWidget(text(QStringLiteral("Other General Info:"), box, "heading"));
 
@@ -300,18 +320,25 @@ QGroupBox* frmMass::buildGeneralInfo() {
     grid->setVerticalSpacing(10);
     for (int i = 0; i < 6; ++i) {
         lblColorPicker[i] = named(new ColorSwatch(box), indexed("lblColorPicker", i));
-        connect(lblColorPicker[i], &ClickLabel::clicked, this, [this, i] { lblColorPicker_Click(i); });
+        connect(lblColorPicker[i], &ClickLabel::clicked, this,
+                [this, i] { lblColorPicker_Click(i); });
     }
     for (int i = 0; i < 3; ++i) {
-        lblSelectedFile[i] = named(new TagLabel(i == 2 ? kNoSelectedFile : kNoSelectedImage, box), indexed("lblSelectedFile", i));
+        lblSelectedFile[i] = named(new TagLabel(i == 2 ? kNoSelectedFile : kNoSelectedImage, box),
+                                   indexed("lblSelectedFile", i));
         lblSelectedFile[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         lblSelectedFile[i]->setProperty("role", QStringLiteral("hint"));
-        cmdFileSelect[i] = named(new QPushButton(i == 2 ? QStringLiteral("Select File") : QStringLiteral("Select Image"), box),
-                                 indexed("cmdFileSelect", i));
-        connect(cmdFileSelect[i], &QPushButton::clicked, this, [this, i] { cmdFileSelect_Click(i); });
+        cmdFileSelect[i] =
+            named(new QPushButton(
+                      i == 2 ? QStringLiteral("Select File") : QStringLiteral("Select Image"), box),
+                  indexed("cmdFileSelect", i));
+        connect(cmdFileSelect[i], &QPushButton::clicked, this,
+                [this, i] { cmdFileSelect_Click(i); });
     }
-    optBackground[0] = named(new QRadioButton(QStringLiteral("Use Background Color:"), box), indexed("optBackground", 0));
-    optBackground[1] = named(new QRadioButton(QStringLiteral("Use Background Image"), box), indexed("optBackground", 1));
+    optBackground[0] = named(new QRadioButton(QStringLiteral("Use Background Color:"), box),
+                             indexed("optBackground", 0));
+    optBackground[1] = named(new QRadioButton(QStringLiteral("Use Background Image"), box),
+                             indexed("optBackground", 1));
     optBackground[0]->setChecked(true);
     auto* background = new QVBoxLayout;
     background->addLayout(row({optBackground[0], lblColorPicker[0]}));
@@ -319,7 +346,9 @@ QGroupBox* frmMass::buildGeneralInfo() {
     imageRow->addWidget(lblSelectedFile[0], 1);
     background->addLayout(imageRow);
     grid->addRow(QStringLiteral("Website Background:"), background);
-    txtFooterNew = named(new QLineEdit(QStringLiteral("YourWebsite.com - All Rights Reserved"), box), QStringLiteral("txtFooterNew"));
+    txtFooterNew =
+        named(new QLineEdit(QStringLiteral("YourWebsite.com - All Rights Reserved"), box),
+              QStringLiteral("txtFooterNew"));
     auto* footerRow = new QHBoxLayout;
     footerRow->addWidget(withNote(txtFooterNew), 1);
     footerRow->addWidget(lblColorPicker[1]);
@@ -327,9 +356,11 @@ QGroupBox* frmMass::buildGeneralInfo() {
     grid->addRow(QStringLiteral("Border Color:"), row({lblColorPicker[3]}));
     cboLanguage = named(new QComboBox(box), QStringLiteral("cboLanguage"));
     for (const QString& code : pageLanguageCodes())
-        cboLanguage->addItem(QStringLiteral("%1 (%2)").arg(QString::fromUtf8(pageWords(code).name), code), code);
-    cboLanguage->setToolTip(QStringLiteral("The language of the words the pages say themselves, such as the button "
-                                           "that leads on to the download."));
+        cboLanguage->addItem(
+            QStringLiteral("%1 (%2)").arg(QString::fromUtf8(pageWords(code).name), code), code);
+    cboLanguage->setToolTip(
+        QStringLiteral("The language of the words the pages say themselves, such as the button "
+                       "that leads on to the download."));
     grid->addRow(QStringLiteral("Page Language:"), row({cboLanguage}));
     form->addLayout(grid);
     form->addStretch();
@@ -343,11 +374,14 @@ QGroupBox* frmMass::buildGeneralInfo() {
 
 QGroupBox* frmMass::buildLeadMagnet() {
     auto* box = new QGroupBox(QStringLiteral("  Lead Magnet Page  "), this);
-    lblWarningOptinForm = warning(QStringLiteral("lblWarningOptinForm"), QStringLiteral("Important: ") + kMissingAddress, box);
+    lblWarningOptinForm = warning(QStringLiteral("lblWarningOptinForm"),
+                                  QStringLiteral("Important: ") + kMissingAddress, box);
     lblWarningOptinForm->setGeometry(16, 32, 925, 28);
 
-    Label50[0] = named(new ClickLabel(QStringLiteral("Your Lead Magnet Page"), box), indexed("Label50", 0));
-    Label50[1] = named(new ClickLabel(QStringLiteral("Your Opt-In Form"), box), indexed("Label50", 1));
+    Label50[0] =
+        named(new ClickLabel(QStringLiteral("Your Lead Magnet Page"), box), indexed("Label50", 0));
+    Label50[1] =
+        named(new ClickLabel(QStringLiteral("Your Opt-In Form"), box), indexed("Label50", 1));
     for (int k = 0; k < 2; ++k) {
         qLeadMagnet[k] = named(new CollapsiblePanel(Label50[k], box), indexed("qLeadMagnet", k));
         qLeadMagnet[k]->setFixedWidth(925);
@@ -360,12 +394,19 @@ QGroupBox* frmMass::buildLeadMagnet() {
     leadLayout->setContentsMargins(10, 10, 10, 4);
     leadLayout->setHorizontalSpacing(10);
     leadLayout->setVerticalSpacing(7);
-    txtFunnel_LeadLine1 = named(new QLineEdit(QStringLiteral("\"Get Instant Access To My Top 10 Niche Research Tools Instantly\""), lead),
-                                QStringLiteral("txtFunnel_LeadLine1"));
-    txtFunnel_Instructions = named(new QLineEdit(QStringLiteral("Simply enter your email below so we know where to send it..."), lead),
-                                   QStringLiteral("txtFunnel_Instructions"));
-    txtFunnel_Privacy = named(new QLineEdit(QStringLiteral("We hate SPAM and promise to keep your email address safe. "), lead),
-                              QStringLiteral("txtFunnel_Privacy"));
+    txtFunnel_LeadLine1 = named(
+        new QLineEdit(
+            QStringLiteral("\"Get Instant Access To My Top 10 Niche Research Tools Instantly\""),
+            lead),
+        QStringLiteral("txtFunnel_LeadLine1"));
+    txtFunnel_Instructions = named(
+        new QLineEdit(
+            QStringLiteral("Simply enter your email below so we know where to send it..."), lead),
+        QStringLiteral("txtFunnel_Instructions"));
+    txtFunnel_Privacy = named(
+        new QLineEdit(QStringLiteral("We hate SPAM and promise to keep your email address safe. "),
+                      lead),
+        QStringLiteral("txtFunnel_Privacy"));
     const struct {
         const char* label;
         QLineEdit* edit;
@@ -377,10 +418,12 @@ QGroupBox* frmMass::buildLeadMagnet() {
     int r = 0;
     for (const auto& line : rows) {
         lblColorPicker[line.swatch]->setParent(lead);
-        lblApply[line.apply] = named(new ClickLabel(QStringLiteral("Apply to Other Fields"), lead), indexed("lblApply", line.apply));
+        lblApply[line.apply] = named(new ClickLabel(QStringLiteral("Apply to Other Fields"), lead),
+                                     indexed("lblApply", line.apply));
         lblApply[line.apply]->setProperty("role", QStringLiteral("link"));
         const int index = line.apply;
-        connect(lblApply[index], &ClickLabel::clicked, this, [this, index] { lblApply_Click(index); });
+        connect(lblApply[index], &ClickLabel::clicked, this,
+                [this, index] { lblApply_Click(index); });
         leadLayout->addWidget(new QLabel(QLatin1String(line.label), lead), r, 0);
         leadLayout->addWidget(withNote(line.edit), r, 1);
         leadLayout->addWidget(lblColorPicker[line.swatch], r, 2);
@@ -397,15 +440,19 @@ QGroupBox* frmMass::buildLeadMagnet() {
     coverRow->addWidget(lblSelectedFile[1], 1);
     leadLayout->addWidget(new QLabel(QStringLiteral("Image Cover:"), lead), r, 0);
     leadLayout->addLayout(coverRow, r++, 1, 1, 3);
-    chkProgressBar = named(new QCheckBox(QStringLiteral("Show Progress Bar Image"), lead), QStringLiteral("chkProgressBar"));
+    chkProgressBar = named(new QCheckBox(QStringLiteral("Show Progress Bar Image"), lead),
+                           QStringLiteral("chkProgressBar"));
     chkProgressBar->setChecked(true);
     leadLayout->addWidget(chkProgressBar, r++, 1, 1, 3);
     auto* tools = new QHBoxLayout;
-    auto* creator = named(new QPushButton(QStringLiteral("Zudu Ruvaz Evuvodi"), lead), QStringLiteral("Command4"));
-    auto* pro = named(new QPushButton(QStringLiteral("Retargeting / Back Control (Pro)"), lead), QStringLiteral("cmdPro"));
+    auto* creator = named(new QPushButton(QStringLiteral("Zudu Ruvaz Evuvodi"), lead),
+                          QStringLiteral("Command4"));
+    auto* pro = named(new QPushButton(QStringLiteral("Retargeting / Back Control (Pro)"), lead),
+                      QStringLiteral("cmdPro"));
     connect(creator, &QPushButton::clicked, this, &frmMass::Command4_Click);
     connect(pro, &QPushButton::clicked, this, &frmMass::cmdPro_Click);
-    auto* tip = text(QStringLiteral("Tip: You Can Use The Zudu Ruvaz Evuvodi to Create a Cover on the Fly For Your Lead Magnet Page!"),
+    auto* tip = text(QStringLiteral("Tip: You Can Use The Zudu Ruvaz Evuvodi to Create a Cover on "
+                                    "the Fly For Your Lead Magnet Page!"),
                      lead, "hint");
     tools->addWidget(tip, 1);
     tools->addWidget(creator);
@@ -423,7 +470,8 @@ QGroupBox* frmMass::buildLeadMagnet() {
     txtoptinForm->setPlaceholderText(QStringLiteral("<form action=\"...\"> ... </form>"));
     txtoptinForm->setFixedHeight(96);
     shreminder[1] = reminder(indexed("shreminder", 1), optin);
-    optinLayout->addLayout(row({new QLabel(QStringLiteral("Your Opt-In Form (Paste it Below):"), optin), shreminder[1]}));
+    optinLayout->addLayout(row(
+        {new QLabel(QStringLiteral("Your Opt-In Form (Paste it Below):"), optin), shreminder[1]}));
     optinLayout->addWidget(txtoptinForm);
     auto* formNote = named(text(QString(), optin, "note"), QStringLiteral("lblNote_txtoptinForm"));
     formNote->hide();
@@ -431,16 +479,23 @@ QGroupBox* frmMass::buildLeadMagnet() {
     connect(txtoptinForm, &QPlainTextEdit::textChanged, this, [this, formNote] {
         showNote(formNote, optinFormNotes(txtoptinForm->toPlainText()).join(u'\n'));
     });
-    optinLayout->addLayout(noteRow(QStringLiteral("Important:"),
-                                   QStringLiteral("When setting up your opt-in form, please use the following page as your \"Thank You\" "
-                                                  "page (your autoresponder may use a different name for this page). Your subscribers will "
-                                                  "be redirected to this page after submitting the form."),
-                                   optin));
+    optinLayout->addLayout(noteRow(
+        QStringLiteral("Important:"),
+        QStringLiteral(
+            "When setting up your opt-in form, please use the following page as your \"Thank You\" "
+            "page (your autoresponder may use a different name for this page). Your subscribers "
+            "will "
+            "be redirected to this page after submitting the form."),
+        optin));
     txtCapture_Url = named(new QLineEdit(optin), QStringLiteral("txtCapture_Url"));
-    optinLayout->addLayout(addressRow(QStringLiteral("Thank You Page Url:"), txtCapture_Url, QStringLiteral("Label40"),
-                                      &frmMass::Label40_Click));
-    auto* head = named(new ClickLabel(QStringLiteral("Need to Add a Custom Code to the <HEAD> Section of the Lead Magnet Page? "), optin),
-                       QStringLiteral("lblHead"));
+    optinLayout->addLayout(addressRow(QStringLiteral("Thank You Page Url:"), txtCapture_Url,
+                                      QStringLiteral("Label40"), &frmMass::Label40_Click));
+    auto* head =
+        named(new ClickLabel(
+                  QStringLiteral(
+                      "Need to Add a Custom Code to the <HEAD> Section of the Lead Magnet Page? "),
+                  optin),
+              QStringLiteral("lblHead"));
     head->setTextFormat(Qt::PlainText);
     head->setProperty("role", QStringLiteral("link"));
     connect(head, &ClickLabel::clicked, this, &frmMass::lblHead_Click);
@@ -458,46 +513,62 @@ QGroupBox* frmMass::buildAfterSubscription() {
     auto* box = new QGroupBox(QStringLiteral("   After Subscription Action  "), this);
     auto* layout = new QVBoxLayout(box);
     layout->setSpacing(8);
-    lblWarningAfterSubscription = warning(QStringLiteral("lblWarningAfterSubscription"), kMissingAddress, box);
+    lblWarningAfterSubscription =
+        warning(QStringLiteral("lblWarningAfterSubscription"), kMissingAddress, box);
     layout->addWidget(lblWarningAfterSubscription);
     layout->addLayout(noteRow(QStringLiteral("Important:"),
-                              QStringLiteral("From here, you can define where do you want to redirect your visitors right after they "
+                              QStringLiteral("From here, you can define where do you want to "
+                                             "redirect your visitors right after they "
                                              "submit your opt-in form."),
                               box));
 
-    optAction[0] = named(new QRadioButton(QStringLiteral("Take Your Subscribers to Your \"Thank You Page\"."), box), indexed("optAction", 0));
-    optAction[1] = named(new QRadioButton(QStringLiteral(" Redirect Your Subscribers to This Url:"), box), indexed("optAction", 1));
+    optAction[0] = named(
+        new QRadioButton(QStringLiteral("Take Your Subscribers to Your \"Thank You Page\"."), box),
+        indexed("optAction", 0));
+    optAction[1] =
+        named(new QRadioButton(QStringLiteral(" Redirect Your Subscribers to This Url:"), box),
+              indexed("optAction", 1));
     optAction[0]->setChecked(true);
-    txtRedirectUrl = named(new QLineEdit(QStringLiteral("http://"), box), QStringLiteral("txtRedirectUrl"));
+    txtRedirectUrl =
+        named(new QLineEdit(QStringLiteral("http://"), box), QStringLiteral("txtRedirectUrl"));
     layout->addWidget(optAction[0]);
     auto* redirect = new QHBoxLayout;
     redirect->addWidget(optAction[1]);
     redirect->addWidget(txtRedirectUrl, 1);
     layout->addLayout(redirect);
     layout->addLayout(noteRow(QStringLiteral("Information:"),
-                              QStringLiteral("You can redirect your visitors to any url of your choice (your offers, affiliate offers etc)."),
+                              QStringLiteral("You can redirect your visitors to any url of your "
+                                             "choice (your offers, affiliate offers etc)."),
                               box, "hint"));
 
     auto* soft = new QGroupBox(QStringLiteral("Soft Redirect:"), box);
     soft->setProperty("role", QStringLiteral("inner"));
     auto* softLayout = new QVBoxLayout(soft);
-    softLayout->addWidget(text(QStringLiteral("Before doing the redirect, you can show the following message for some seconds..."), soft, "hint"));
-    txtBeforeRedirectMsg1 = named(new QLineEdit(QStringLiteral("Thanks! Please check your email in 5 minutes..."), soft),
-                                  QStringLiteral("txtBeforeRedirectMsg1"));
-    txtBeforeRedirectMsg2 = named(new QLineEdit(QStringLiteral("Meanwhile, Don't Miss This Awesome Offer ..."), soft),
-                                  QStringLiteral("txtBeforeRedirectMsg2"));
+    softLayout->addWidget(text(
+        QStringLiteral(
+            "Before doing the redirect, you can show the following message for some seconds..."),
+        soft, "hint"));
+    txtBeforeRedirectMsg1 = named(
+        new QLineEdit(QStringLiteral("Thanks! Please check your email in 5 minutes..."), soft),
+        QStringLiteral("txtBeforeRedirectMsg1"));
+    txtBeforeRedirectMsg2 =
+        named(new QLineEdit(QStringLiteral("Meanwhile, Don't Miss This Awesome Offer ..."), soft),
+              QStringLiteral("txtBeforeRedirectMsg2"));
     softLayout->addWidget(withNote(txtBeforeRedirectMsg1));
     softLayout->addWidget(withNote(txtBeforeRedirectMsg2));
     layout->addWidget(soft);
 
     layout->addLayout(noteRow(QStringLiteral("Important:"),
-                              QStringLiteral("If you use the \"Redirect\" option, you need to setup a \"Welcome\" email through your "
-                                             "autoresponder and include the following url (so your visitors can access to the download "
+                              QStringLiteral("If you use the \"Redirect\" option, you need to "
+                                             "setup a \"Welcome\" email through your "
+                                             "autoresponder and include the following url (so your "
+                                             "visitors can access to the download "
                                              "page):"),
                               box));
-    txtDownloadUrl = named(new QLineEdit(QStringLiteral("http://"), box), QStringLiteral("txtDownloadUrl"));
-    layout->addLayout(addressRow(QStringLiteral("Download Page Url:"), txtDownloadUrl, QStringLiteral("Label45"),
-                                 &frmMass::Label45_Click));
+    txtDownloadUrl =
+        named(new QLineEdit(QStringLiteral("http://"), box), QStringLiteral("txtDownloadUrl"));
+    layout->addLayout(addressRow(QStringLiteral("Download Page Url:"), txtDownloadUrl,
+                                 QStringLiteral("Label45"), &frmMass::Label45_Click));
     layout->addStretch();
     return box;
 }
@@ -507,8 +578,12 @@ QGroupBox* frmMass::buildThankYou() {
     auto* layout = new QVBoxLayout(box);
     layout->setSpacing(8);
     layout->addWidget(text(QStringLiteral("You're Almost Done!"), box, "heading"));
-    txtThanks = named(new QLineEdit(QStringLiteral("Thanks! Watch this Video and Click the Link Below To Get Even Better Results"), box),
-                      QStringLiteral("txtThanks"));
+    txtThanks = named(
+        new QLineEdit(
+            QStringLiteral(
+                "Thanks! Watch this Video and Click the Link Below To Get Even Better Results"),
+            box),
+        QStringLiteral("txtThanks"));
     auto* headline = new QFormLayout;
     headline->addRow(QStringLiteral("Thank You Headline:"), withNote(txtThanks));
     layout->addLayout(headline);
@@ -519,13 +594,19 @@ QGroupBox* frmMass::buildThankYou() {
     txtFunnel_YouTubeID = named(new QLineEdit(video), QStringLiteral("txtFunnel_YouTubeID"));
     txtFunnel_YouTubeID->setPlaceholderText(QStringLiteral("e.g. dQw4w9WgXcQ"));
     txtFunnel_YouTubeID->setFixedWidth(220);
-    chkAutoplay = named(new QCheckBox(QStringLiteral("Autoplay"), video), QStringLiteral("chkAutoplay"));
+    chkAutoplay =
+        named(new QCheckBox(QStringLiteral("Autoplay"), video), QStringLiteral("chkAutoplay"));
     chkAutoplay->setChecked(true);
-    videoLayout->addLayout(row({new QLabel(QStringLiteral("Use YouTube Video (Enter the ID):"), video), txtFunnel_YouTubeID, chkAutoplay}));
-    videoLayout->addWidget(text(QStringLiteral("In the following example, the video ID is the part of a YouTube url that you see in Blue:"),
+    videoLayout->addLayout(
+        row({new QLabel(QStringLiteral("Use YouTube Video (Enter the ID):"), video),
+             txtFunnel_YouTubeID, chkAutoplay}));
+    videoLayout->addWidget(text(QStringLiteral("In the following example, the video ID is the part "
+                                               "of a YouTube url that you see in Blue:"),
                                 video, "hint"));
-    auto* example = new QLabel(QStringLiteral("https://www.youtube.com/watch?v=<span style=\"color:#1d4ed8; font-weight:700\">dQw4w9WgXcQ</span>"),
-                               video);
+    auto* example =
+        new QLabel(QStringLiteral("https://www.youtube.com/watch?v=<span style=\"color:#1d4ed8; "
+                                  "font-weight:700\">dQw4w9WgXcQ</span>"),
+                   video);
     example->setTextFormat(Qt::RichText);
     videoLayout->addWidget(example);
     layout->addWidget(video);
@@ -533,8 +614,10 @@ QGroupBox* frmMass::buildThankYou() {
     auto* link = new QGroupBox(QStringLiteral("Link Below the Video (Optional):"), box);
     link->setProperty("role", QStringLiteral("inner"));
     auto* linkLayout = new QFormLayout(link);
-    txtDownloadText = named(new QLineEdit(QStringLiteral("Click Here to Download"), link), QStringLiteral("txtDownloadText"));
-    txtFileDownloadUrl = named(new QLineEdit(QStringLiteral("http://"), link), QStringLiteral("txtFileDownloadUrl"));
+    txtDownloadText = named(new QLineEdit(QStringLiteral("Click Here to Download"), link),
+                            QStringLiteral("txtDownloadText"));
+    txtFileDownloadUrl =
+        named(new QLineEdit(QStringLiteral("http://"), link), QStringLiteral("txtFileDownloadUrl"));
     linkLayout->addRow(QStringLiteral("Link Title:"), withNote(txtDownloadText));
     linkLayout->addRow(QStringLiteral("Link Url:"), txtFileDownloadUrl);
     layout->addWidget(link);
@@ -552,15 +635,20 @@ QGroupBox* frmMass::buildBuildSection() {
     auto* box = new QGroupBox(QStringLiteral("  Build Funnel "), this);
     auto* layout = new QVBoxLayout(box);
     layout->setSpacing(14);
-    lblWarningFinal = warning(QStringLiteral("lblWarningFinal"), QStringLiteral("Important: ") + kMissingAddress, box);
+    lblWarningFinal = warning(QStringLiteral("lblWarningFinal"),
+                              QStringLiteral("Important: ") + kMissingAddress, box);
     layout->addWidget(lblWarningFinal);
-    layout->addWidget(text(QStringLiteral("Instructions: Click the \"Build Funnel\" button. Once the process is complete, open the output "
-                                          "folder and copy all the files to your website. Please make a backup of these files as they "
+    layout->addWidget(text(QStringLiteral("Instructions: Click the \"Build Funnel\" button. Once "
+                                          "the process is complete, open the output "
+                                          "folder and copy all the files to your website. Please "
+                                          "make a backup of these files as they "
                                           "will be deleted the next time you make a mini funnel."),
                            box));
-    auto* build = named(new QPushButton(QStringLiteral("Build Funnel"), box), QStringLiteral("cmdBuildFunnel"));
+    auto* build = named(new QPushButton(QStringLiteral("Build Funnel"), box),
+                        QStringLiteral("cmdBuildFunnel"));
     build->setProperty("role", QStringLiteral("primary"));
-    auto* open = named(new QPushButton(QStringLiteral("Open Output Folder"), box), QStringLiteral("cmdOpenOutput"));
+    auto* open = named(new QPushButton(QStringLiteral("Open Output Folder"), box),
+                       QStringLiteral("cmdOpenOutput"));
     connect(build, &QPushButton::clicked, this, &frmMass::cmdBuildFunnel_Click);
     connect(open, &QPushButton::clicked, this, &frmMass::cmdOpenOutput_Click);
     layout->addLayout(row({build, open}));
@@ -584,20 +672,26 @@ void frmMass::refreshChecklist() {
         QString what;
         bool done;
     };
-    QList<Item> items{{QStringLiteral("Where the funnel will be uploaded (General Info)"), !s.isFunnelUrlMissing()},
-                      {QStringLiteral("Your opt-in form code (Lead Magnet Page)"), !s.txtoptinForm.isEmpty()},
-                      {QStringLiteral("The video id (Thank You Page)"), !s.txtFunnel_YouTubeID.isEmpty()},
-                      {QStringLiteral("A cover image (Lead Magnet Page)"), !s.lblSelectedFile[CoverImage].tag.isEmpty()}};
+    QList<Item> items{
+        {QStringLiteral("Where the funnel will be uploaded (General Info)"),
+         !s.isFunnelUrlMissing()},
+        {QStringLiteral("Your opt-in form code (Lead Magnet Page)"), !s.txtoptinForm.isEmpty()},
+        {QStringLiteral("The video id (Thank You Page)"), !s.txtFunnel_YouTubeID.isEmpty()},
+        {QStringLiteral("A cover image (Lead Magnet Page)"),
+         !s.lblSelectedFile[CoverImage].tag.isEmpty()}};
     if (s.isFileRequired(BackgroundImage))
-        items.append({QStringLiteral("A background image (General Info)"), !s.lblSelectedFile[BackgroundImage].tag.isEmpty()});
+        items.append({QStringLiteral("A background image (General Info)"),
+                      !s.lblSelectedFile[BackgroundImage].tag.isEmpty()});
     QStringList lines;
     for (const Item& item : items) {
         lines << QStringLiteral("<span style=\"color:%1; font-weight:700\">%2</span>&nbsp;&nbsp;%3")
                      .arg(item.done ? QStringLiteral("#15803d") : QStringLiteral("#b91c1c"),
-                          item.done ? QStringLiteral("&#10003;") : QStringLiteral("&#10007;"), item.what.toHtmlEscaped());
+                          item.done ? QStringLiteral("&#10003;") : QStringLiteral("&#10007;"),
+                          item.what.toHtmlEscaped());
     }
     if (!s.isFunnelUrlMissing()) {
-        lines << QStringLiteral("<span style=\"color:#5b6477\">Thank you page: %1<br>Download page: %2</span>")
+        lines << QStringLiteral(
+                     "<span style=\"color:#5b6477\">Thank you page: %1<br>Download page: %2</span>")
                      .arg(s.txtCapture_Url.toHtmlEscaped(), s.txtDownloadUrl.toHtmlEscaped());
     }
     lblChecklist->setText(lines.join(QStringLiteral("<br>")));
@@ -605,8 +699,10 @@ void frmMass::refreshChecklist() {
 }
 
 // A derived page address with its "Copy to Clipboard" link.
-QHBoxLayout* frmMass::addressRow(const QString& caption, QLineEdit* address, const QString& linkName, void (frmMass::*copy)()) {
-    auto* link = named(new ClickLabel(QStringLiteral("Copy to Clipboard"), address->parentWidget()), linkName);
+QHBoxLayout* frmMass::addressRow(const QString& caption, QLineEdit* address,
+                                 const QString& linkName, void (frmMass::*copy)()) {
+    auto* link = named(new ClickLabel(QStringLiteral("Copy to Clipboard"), address->parentWidget()),
+                       linkName);
     link->setProperty("role", QStringLiteral("link"));
     connect(link, &ClickLabel::clicked, this, copy);
     auto* layout = new QHBoxLayout;
@@ -644,7 +740,8 @@ void frmMass::ShowSection(int index) {
             child->style()->polish(child);
         }
         auto* icon = qMenu[i]->findChild<ClickLabel*>(indexed("imgMenu", i));
-        icon->setPixmap(menuIcon(i, i == index ? QColor(Qt::white) : QColor(0x6d, 0x2e, 0x8c)).pixmap(22, 22));
+        icon->setPixmap(
+            menuIcon(i, i == index ? QColor(Qt::white) : QColor(0x6d, 0x2e, 0x8c)).pixmap(22, 22));
     }
     for (int i = 0; i < 5; ++i)
         frTab[i]->setVisible(i == index);
@@ -667,8 +764,12 @@ void frmMass::ShowSection(int index) {
     }
 }
 
-void frmMass::lblMenu_Click(int index) { ShowSection(index); }
-void frmMass::qMenu_ExpandCollapse(int index) { ShowSection(index); }
+void frmMass::lblMenu_Click(int index) {
+    ShowSection(index);
+}
+void frmMass::qMenu_ExpandCollapse(int index) {
+    ShowSection(index);
+}
 
 void frmMass::Label50_Click(int index) {
     if (index != 0 && index != 1)
@@ -683,7 +784,8 @@ void frmMass::placeLeadPanels() {
         return;
     for (auto* panel : qLeadMagnet)
         panel->adjustSize();
-    qLeadMagnet[1]->move(qLeadMagnet[1]->x(), qLeadMagnet[0]->y() + qLeadMagnet[0]->height() + twips(20));
+    qLeadMagnet[1]->move(qLeadMagnet[1]->x(),
+                         qLeadMagnet[0]->y() + qLeadMagnet[0]->height() + twips(20));
 }
 
 QWidget* frmMass::withNote(QLineEdit* field) {
@@ -693,10 +795,12 @@ QWidget* frmMass::withNote(QLineEdit* field) {
     layout->setSpacing(2);
     field->setParent(holder);
     layout->addWidget(field);
-    auto* note = named(text(QString(), holder, "note"), QStringLiteral("lblNote_") + field->objectName());
+    auto* note =
+        named(text(QString(), holder, "note"), QStringLiteral("lblNote_") + field->objectName());
     note->hide();
     layout->addWidget(note);
-    connect(field, &QLineEdit::textChanged, this, [this, field, note] { showNote(note, htmlReadingNote(field->text())); });
+    connect(field, &QLineEdit::textChanged, this,
+            [this, field, note] { showNote(note, htmlReadingNote(field->text())); });
     return holder;
 }
 
@@ -729,7 +833,9 @@ void frmMass::txtFunnelUrl_Change() {
 
 // ---- Field editors ----
 
-void frmMass::setSwatch(int index, const QString& value) { lblColorPicker[index]->setColorValue(value); }
+void frmMass::setSwatch(int index, const QString& value) {
+    lblColorPicker[index]->setColorValue(value);
+}
 
 void frmMass::lblColorPicker_Click(int index) {
     if (index < 0 || index > 5)
@@ -743,8 +849,9 @@ void frmMass::lblColorPicker_Click(int index) {
 }
 
 void frmMass::lblApply_Click(int index) {
-    if (!desktop().question(this, QStringLiteral("Apply this color to other fields (Lead Page Only)?"), QStringLiteral("Confirm"),
-                            MessageIcon::None))
+    if (!desktop().question(this,
+                            QStringLiteral("Apply this color to other fields (Lead Page Only)?"),
+                            QStringLiteral("Confirm"), MessageIcon::None))
         return;
     struct Targets {
         int source;
@@ -771,18 +878,22 @@ void frmMass::lblApply_Click(int index) {
 }
 
 void frmMass::setChosenFile(int index, const QString& path) {
-    lblSelectedFile[index]->setText(path.isEmpty() ? (index == 2 ? kNoSelectedFile : kNoSelectedImage) : path);
+    lblSelectedFile[index]->setText(
+        path.isEmpty() ? (index == 2 ? kNoSelectedFile : kNoSelectedImage) : path);
     lblSelectedFile[index]->setToolTip(path);
     lblSelectedFile[index]->setTag(path.isEmpty() ? QString() : GetFileName(path));
 }
 
 QString frmMass::ShowOpenFileDialog(bool imagesOnly) {
-    static const QStringList images{QStringLiteral("Image Files (*.jpg *.JPG)"), QStringLiteral("Image Files (*.gif *.GIF)"),
+    static const QStringList images{QStringLiteral("Image Files (*.jpg *.JPG)"),
+                                    QStringLiteral("Image Files (*.gif *.GIF)"),
                                     QStringLiteral("Image Files (*.png *.PNG)")};
-    static const QStringList files{QStringLiteral("All Files (*.*)"), QStringLiteral("Zip Files (*.zip *.ZIP)"),
+    static const QStringList files{QStringLiteral("All Files (*.*)"),
+                                   QStringLiteral("Zip Files (*.zip *.ZIP)"),
                                    QStringLiteral("PDF Files (*.pdf *.PDF)")};
     const QString start = txtLastPath->text().isEmpty() ? QDir::homePath() : txtLastPath->text();
-    return desktop().openFile(this, QStringLiteral("Select File"), start, imagesOnly ? images : files);
+    return desktop().openFile(this, QStringLiteral("Select File"), start,
+                              imagesOnly ? images : files);
 }
 
 void frmMass::cmdFileSelect_Click(int index) {
@@ -795,16 +906,20 @@ void frmMass::cmdFileSelect_Click(int index) {
     txtLastPath->setText(StrReplace(path, GetFileName(path), QString(), 0));
 }
 
-void frmMass::useCover(const QString& path) { setChosenFile(CoverImage, path); }
+void frmMass::useCover(const QString& path) {
+    setChosenFile(CoverImage, path);
+}
 
 void frmMass::Label40_Click() {
     desktop().setClipboardText(txtCapture_Url->text());
-    desktop().message(this, QStringLiteral("Done. Url copied to clipboard."), QStringLiteral("Done"), MessageIcon::Information);
+    desktop().message(this, QStringLiteral("Done. Url copied to clipboard."),
+                      QStringLiteral("Done"), MessageIcon::Information);
 }
 
 void frmMass::Label45_Click() {
     desktop().setClipboardText(txtDownloadUrl->text());
-    desktop().message(this, QStringLiteral("Done. Url copied to clipboard."), QStringLiteral("Done"), MessageIcon::Information);
+    desktop().message(this, QStringLiteral("Done. Url copied to clipboard."),
+                      QStringLiteral("Done"), MessageIcon::Information);
 }
 
 // ---- Dialogs ----
@@ -826,8 +941,9 @@ void frmMass::Command4_Click() {
     connect(&creator, &frmCoverCreator::coverSaved, this, &frmMass::useCover);
     creator.exec();
 #else
-    desktop().message(this, QStringLiteral("The cover creator is not available in this version yet."), QStringLiteral("Info"),
-                      MessageIcon::Information);
+    desktop().message(this,
+                      QStringLiteral("The cover creator is not available in this version yet."),
+                      QStringLiteral("Info"), MessageIcon::Information);
 #endif
 }
 
@@ -846,12 +962,15 @@ void frmMass::cmdSpinner_Click() {
     spinner->setAttribute(Qt::WA_DeleteOnClose);
     spinner->show();
 #else
-    desktop().message(this, QStringLiteral("The article spinner is not available in this version yet."), QStringLiteral("Info"),
-                      MessageIcon::Information);
+    desktop().message(this,
+                      QStringLiteral("The article spinner is not available in this version yet."),
+                      QStringLiteral("Info"), MessageIcon::Information);
 #endif
 }
 
-void frmMass::lblBy_Click() { ShellOpen(QLatin1String(kProjectWebPage)); }
+void frmMass::lblBy_Click() {
+    ShellOpen(QLatin1String(kProjectWebPage));
+}
 
 // ---- Build ----
 
@@ -928,7 +1047,8 @@ void frmMass::cmdBuildFunnel_Click() {
     const BuildOutcome outcome = buildFunnel(settings(), m_paths);
     switch (outcome.kind) {
     case BuildOutcome::Kind::MissingInfo:
-        desktop().message(this, outcome.message, QStringLiteral("Missing Info"), MessageIcon::Information);
+        desktop().message(this, outcome.message, QStringLiteral("Missing Info"),
+                          MessageIcon::Information);
         ShowSection(outcome.section);
         if (outcome.openOptInPanel)
             Label50_Click(1);
@@ -939,17 +1059,20 @@ void frmMass::cmdBuildFunnel_Click() {
     case BuildOutcome::Kind::Built:
         break;
     }
-    if (desktop().question(this, QStringLiteral("Process complete. Do you want to open the output folder?"), QStringLiteral("Done"),
-                           MessageIcon::Information))
+    if (desktop().question(
+            this, QStringLiteral("Process complete. Do you want to open the output folder?"),
+            QStringLiteral("Done"), MessageIcon::Information))
         cmdOpenOutput_Click();
 }
 
 void frmMass::cmdOpenOutput_Click() {
     m_outputFolder = m_paths.outputTemplatesDir() + QLatin1Char('/');
     if (!FileExists(m_outputFolder, true)) {
-        desktop().message(this,
-                          QStringLiteral("The output folder \"%1\" does not exist yet; build a funnel first.").arg(displayPath(m_outputFolder)),
-                          QStringLiteral("Info"), MessageIcon::Information);
+        desktop().message(
+            this,
+            QStringLiteral("The output folder \"%1\" does not exist yet; build a funnel first.")
+                .arg(displayPath(m_outputFolder)),
+            QStringLiteral("Info"), MessageIcon::Information);
         return;
     }
     desktop().openFolder(m_outputFolder);
@@ -966,8 +1089,11 @@ void frmMass::showStatus(const QString& message) {
 }
 
 void frmMass::cmdSaveFunnel_Click() {
-    const QString suggested = m_lastFunnelFile.isEmpty() ? QDir::home().filePath(QStringLiteral("my.funnel.json")) : m_lastFunnelFile;
-    QString path = desktop().saveFile(this, QStringLiteral("Save Funnel"), suggested, {QStringLiteral("Funnel Files (*.funnel.json)")});
+    const QString suggested = m_lastFunnelFile.isEmpty()
+                                  ? QDir::home().filePath(QStringLiteral("my.funnel.json"))
+                                  : m_lastFunnelFile;
+    QString path = desktop().saveFile(this, QStringLiteral("Save Funnel"), suggested,
+                                      {QStringLiteral("Funnel Files (*.funnel.json)")});
     if (path.isEmpty())
         return;
     if (!path.endsWith(QLatin1String(".json"), Qt::CaseInsensitive))
@@ -981,9 +1107,11 @@ void frmMass::cmdSaveFunnel_Click() {
 }
 
 void frmMass::cmdOpenFunnel_Click() {
-    const QString start = m_lastFunnelFile.isEmpty() ? QDir::homePath() : QFileInfo(m_lastFunnelFile).absolutePath();
-    const QString path = desktop().openFile(this, QStringLiteral("Open Funnel"), start,
-                                            {QStringLiteral("Funnel Files (*.funnel.json)"), QStringLiteral("All Files (*)")});
+    const QString start =
+        m_lastFunnelFile.isEmpty() ? QDir::homePath() : QFileInfo(m_lastFunnelFile).absolutePath();
+    const QString path = desktop().openFile(
+        this, QStringLiteral("Open Funnel"), start,
+        {QStringLiteral("Funnel Files (*.funnel.json)"), QStringLiteral("All Files (*)")});
     if (path.isEmpty())
         return;
     const auto loaded = loadFunnelFile(path);

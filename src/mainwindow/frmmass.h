@@ -98,7 +98,8 @@ private:
     QWidget* withNote(QLineEdit* field);
     void showNote(QLabel* note, const QString& text);
     void placeLeadPanels();
-    QHBoxLayout* addressRow(const QString& caption, QLineEdit* address, const QString& linkName, void (frmMass::*copy)());
+    QHBoxLayout* addressRow(const QString& caption, QLineEdit* address, const QString& linkName,
+                            void (frmMass::*copy)());
 
     tandrel::AppPaths m_paths;
     // The values no control shows: HEAD, retargeting and back-control code,

@@ -21,7 +21,9 @@ public:
     QString coverFile() const { return join(QStringLiteral("temp_cover.jpg")); }
 
     // Doubled separators (an application folder at a drive's root) collapse.
-    QString join(const QString& suffix) const { return QDir::cleanPath(m_appDir + QLatin1Char('/') + suffix); }
+    QString join(const QString& suffix) const {
+        return QDir::cleanPath(m_appDir + QLatin1Char('/') + suffix);
+    }
     static QString join(const QString& folder, const QString& name) {
         return QDir::cleanPath(folder + QLatin1Char('/') + name);
     }

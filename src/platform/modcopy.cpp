@@ -14,8 +14,12 @@ namespace modCopy {
 
 namespace {
 
-fs::path toPath(const QString& path) { return fs::path(QFile::encodeName(path).toStdString()); }
-QString fromPath(const fs::path& path) { return QFile::decodeName(QByteArray::fromStdString(path.native())); }
+fs::path toPath(const QString& path) {
+    return fs::path(QFile::encodeName(path).toStdString());
+}
+QString fromPath(const fs::path& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path.native()));
+}
 
 QString reason(const std::error_code& error) {
     if (error == std::errc::no_space_on_device)
@@ -24,9 +28,10 @@ QString reason(const std::error_code& error) {
 }
 
 Status linkFound(const fs::path& link) {
-    return Status::failure(QStringLiteral("\"%1\" is a link; links are not copied into a funnel, replace it with "
-                                          "the file or folder itself.")
-                               .arg(displayPath(fromPath(link))));
+    return Status::failure(
+        QStringLiteral("\"%1\" is a link; links are not copied into a funnel, replace it with "
+                       "the file or folder itself.")
+            .arg(displayPath(fromPath(link))));
 }
 
 Status failedOn(const QString& what, const fs::path& path, const std::error_code& error) {
@@ -38,8 +43,9 @@ Status copyFile(const fs::path& from, const fs::path& to) {
     std::error_code error;
     fs::copy_file(from, to, fs::copy_options::none, error);
     if (error)
-        return Status::failure(QStringLiteral("The file \"%1\" could not be copied to \"%2\": %3.")
-                                   .arg(displayPath(fromPath(from)), displayPath(fromPath(to)), reason(error)));
+        return Status::failure(
+            QStringLiteral("The file \"%1\" could not be copied to \"%2\": %3.")
+                .arg(displayPath(fromPath(from)), displayPath(fromPath(to)), reason(error)));
     return Status::success();
 }
 
@@ -64,8 +70,9 @@ Status mergeInto(const fs::path& source, const fs::path& destination) {
         if (!fs::create_directory(destination, error) && error)
             return failedOn(QStringLiteral("The folder could not be created:"), destination, error);
     } else if (!fs::is_directory(there)) {
-        return Status::failure(QStringLiteral("\"%1\" is a file where the template folder has a folder.")
-                                   .arg(displayPath(fromPath(destination))));
+        return Status::failure(
+            QStringLiteral("\"%1\" is a file where the template folder has a folder.")
+                .arg(displayPath(fromPath(destination))));
     }
     std::vector<fs::directory_entry> entries;
     if (Status listed = listFolder(source, entries); !listed)
@@ -84,8 +91,9 @@ Status mergeInto(const fs::path& source, const fs::path& destination) {
         if (fs::is_symlink(old))
             return linkFound(target);
         if (fs::is_directory(old))
-            return Status::failure(QStringLiteral("\"%1\" is a folder where the template folder has a file.")
-                                       .arg(displayPath(fromPath(target))));
+            return Status::failure(
+                QStringLiteral("\"%1\" is a folder where the template folder has a file.")
+                    .arg(displayPath(fromPath(target))));
         // Removed first, so a hard-linked file is replaced, never written into.
         if (fs::exists(old) && !fs::remove(target, error))
             return failedOn(QStringLiteral("The file could not be replaced:"), target, error);
@@ -106,7 +114,8 @@ Status mirror(const fs::path& source, const fs::path& destination,
     for (const fs::directory_entry& entry : entries) {
         const fs::file_status status = entry.symlink_status(error);
         const fs::path target = destination / entry.path().filename();
-        if (keepTopLevel && !(*keepTopLevel)(fromPath(entry.path().filename()), fs::is_directory(status)))
+        if (keepTopLevel &&
+            !(*keepTopLevel)(fromPath(entry.path().filename()), fs::is_directory(status)))
             continue;
         if (fs::is_symlink(status)) {
             fs::copy_symlink(entry.path(), target, error);
@@ -135,12 +144,14 @@ Status CopyFolder(const QString& source, const QString& destination) {
     if (fs::is_symlink(fs::symlink_status(from, error)))
         return linkFound(from);
     if (!fs::is_directory(fs::symlink_status(from, error)))
-        return Status::failure(QStringLiteral("The folder \"%1\" does not exist.").arg(displayPath(source)));
+        return Status::failure(
+            QStringLiteral("The folder \"%1\" does not exist.").arg(displayPath(source)));
     const fs::path to = toPath(destination);
     if (to.has_parent_path() && !fs::exists(to.parent_path(), error)) {
         fs::create_directories(to.parent_path(), error);
         if (error)
-            return failedOn(QStringLiteral("The folder could not be created:"), to.parent_path(), error);
+            return failedOn(QStringLiteral("The folder could not be created:"), to.parent_path(),
+                            error);
     }
     return mergeInto(from, to);
 }

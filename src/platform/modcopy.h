@@ -20,8 +20,9 @@ tandrel::Status refuseLinks(const QString& folder);
 // source untouched: files become hard links where the disk allows, else
 // copies; links are recreated as links. keepTopLevel chooses which entries
 // directly inside source come along (name, is a real folder).
-tandrel::Status mirrorFolder(const QString& source, const QString& destination,
-                             const std::function<bool(const QString& name, bool isFolder)>& keepTopLevel);
+tandrel::Status
+mirrorFolder(const QString& source, const QString& destination,
+             const std::function<bool(const QString& name, bool isFolder)>& keepTopLevel);
 
 // Removes path and everything below it; links are removed, never followed.
 tandrel::Status removeTree(const QString& path);

@@ -13,7 +13,9 @@
 
 namespace tandrel {
 
-QString displayPath(const QString& path) { return QDir::toNativeSeparators(path); }
+QString displayPath(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
 
 namespace {
 
@@ -23,7 +25,9 @@ constexpr char16_t kWindows1252High[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-QChar windows1252(unsigned char b) { return b >= 0x80 && b < 0xA0 ? QChar(kWindows1252High[b - 0x80]) : QChar(b); }
+QChar windows1252(unsigned char b) {
+    return b >= 0x80 && b < 0xA0 ? QChar(kWindows1252High[b - 0x80]) : QChar(b);
+}
 
 // Length of the well-formed UTF-8 sequence at p (RFC 3629: no overlong forms,
 // no surrogates, nothing above U+10FFFF), or 0.
@@ -122,7 +126,9 @@ DecodedText decodeTextWithEncoding(const QByteArray& bytes) {
     return {out, encoding};
 }
 
-QString decodeText(const QByteArray& bytes) { return decodeTextWithEncoding(bytes).text; }
+QString decodeText(const QByteArray& bytes) {
+    return decodeTextWithEncoding(bytes).text;
+}
 
 QByteArray encodeText(const QString& text, TextEncoding encoding, bool* lossless) {
     if (lossless)
@@ -147,7 +153,8 @@ QByteArray encodeText(const QString& text, TextEncoding encoding, bool* lossless
                 out.append(static_cast<char>(u));
                 continue;
             }
-            const auto* hit = std::find(std::begin(kWindows1252High), std::end(kWindows1252High), u);
+            const auto* hit =
+                std::find(std::begin(kWindows1252High), std::end(kWindows1252High), u);
             if (hit != std::end(kWindows1252High)) {
                 out.append(static_cast<char>(0x80 + (hit - std::begin(kWindows1252High))));
             } else {
@@ -162,22 +169,26 @@ QByteArray encodeText(const QString& text, TextEncoding encoding, bool* lossless
     return text.toUtf8();
 }
 
-Status checkReadableFile(const QString& path, qint64 limit, const QString& what, const QString& noun) {
+Status checkReadableFile(const QString& path, qint64 limit, const QString& what,
+                         const QString& noun) {
     const QFileInfo info(path);
     const QString shown = displayPath(path);
     if (!info.exists())
         return Status::failure(QStringLiteral("%1 \"%2\" does not exist.").arg(what, shown));
     if (info.isDir())
-        return Status::failure(QStringLiteral("%1 \"%2\" is a folder, not a %3.").arg(what, shown, noun));
+        return Status::failure(
+            QStringLiteral("%1 \"%2\" is a folder, not a %3.").arg(what, shown, noun));
     if (!info.isFile())
         return Status::failure(
-            QStringLiteral("%1 \"%2\" is not an ordinary file (it is a device or a pipe).").arg(what, shown));
+            QStringLiteral("%1 \"%2\" is not an ordinary file (it is a device or a pipe).")
+                .arg(what, shown));
     if (info.size() > limit)
         return Status::failure(tooLarge(what, path, limit));
     return Status::success();
 }
 
-Result<QByteArray> readFileBytes(const QString& path, qint64 limit, const QString& what, const QString& noun) {
+Result<QByteArray> readFileBytes(const QString& path, qint64 limit, const QString& what,
+                                 const QString& noun) {
     if (Status s = checkReadableFile(path, limit, what, noun); !s)
         return Result<QByteArray>::failure(s.error());
     QFile file(path);
@@ -210,7 +221,8 @@ Result<QByteArray> readDeviceBytes(QIODevice& device, qint64 limit, const QStrin
         bytes += chunk;
         if (bytes.size() > limit)
             return Result<QByteArray>::failure(
-                QStringLiteral("%1 holds more than the %2 this program reads.").arg(name, describeSize(limit)));
+                QStringLiteral("%1 holds more than the %2 this program reads.")
+                    .arg(name, describeSize(limit)));
     }
     return bytes;
 }
@@ -246,8 +258,8 @@ Result<QStringList> LoadListFile(const QString& path) {
 Status writeFileAtomically(const QString& path, const QByteArray& bytes) {
     QSaveFile file(path);
     const auto fail = [&](const QString& reason) {
-        return Status::failure(
-            QStringLiteral("The file \"%1\" could not be written: %2.").arg(displayPath(path), reason));
+        return Status::failure(QStringLiteral("The file \"%1\" could not be written: %2.")
+                                   .arg(displayPath(path), reason));
     };
     errno = 0;
     if (!file.open(QIODevice::WriteOnly))

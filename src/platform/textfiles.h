@@ -35,10 +35,12 @@ inline constexpr qint64 kPictureFileLimit = 50LL * 1024 * 1024;
 // A regular file no larger than limit: not a folder, device, pipe or missing.
 // what names the file for the user ("The file", "The cover image"), noun
 // what it should have been ("file", "picture").
-Status checkReadableFile(const QString& path, qint64 limit, const QString& what = QStringLiteral("The file"),
+Status checkReadableFile(const QString& path, qint64 limit,
+                         const QString& what = QStringLiteral("The file"),
                          const QString& noun = QStringLiteral("file"));
 // The bytes of a file that passed checkReadableFile.
-Result<QByteArray> readFileBytes(const QString& path, qint64 limit, const QString& what = QStringLiteral("The file"),
+Result<QByteArray> readFileBytes(const QString& path, qint64 limit,
+                                 const QString& what = QStringLiteral("The file"),
                                  const QString& noun = QStringLiteral("file"));
 // At most limit bytes of an open device (standard input), else a failure.
 Result<QByteArray> readDeviceBytes(QIODevice& device, qint64 limit, const QString& name);

@@ -18,7 +18,8 @@ bool FileExists(const QString& path, bool folder) {
 }
 
 QString GetFileName(const QString& path) {
-    const qsizetype cut = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
+    const qsizetype cut =
+        std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
     return path.mid(cut + 1);
 }
 
@@ -33,10 +34,16 @@ QRandomGenerator& generator() {
 }
 } // namespace
 
-QRandomGenerator& randomGenerator() { return generator(); }
+QRandomGenerator& randomGenerator() {
+    return generator();
+}
 
-void seedRandomNumbers(quint64 seed) { generator().seed(static_cast<quint32>(seed ^ (seed >> 32))); }
+void seedRandomNumbers(quint64 seed) {
+    generator().seed(static_cast<quint32>(seed ^ (seed >> 32)));
+}
 
-int RandomNumber(int bound) { return bound <= 0 ? 0 : static_cast<int>(generator().bounded(bound)); }
+int RandomNumber(int bound) {
+    return bound <= 0 ? 0 : static_cast<int>(generator().bounded(bound));
+}
 
 } // namespace tandrel

@@ -19,7 +19,9 @@ using namespace tandrel;
 
 namespace {
 
-constexpr int twips(int value) { return value / 15; }
+constexpr int twips(int value) {
+    return value / 15;
+}
 // The article box keeps this much of the window's width free (700 twips).
 constexpr int kArticleMargin = 47;
 
@@ -46,33 +48,40 @@ QPushButton#vbtnConvert:disabled { background: #c9b8d6; border-color: #c9b8d6; }
 
 } // namespace
 
-frmQuickSpinner::frmQuickSpinner(const AppPaths& paths, const std::array<TagLabel*, 5>& articles, QWidget* parent)
+frmQuickSpinner::frmQuickSpinner(const AppPaths& paths, const std::array<TagLabel*, 5>& articles,
+                                 QWidget* parent)
     : QWidget(parent, Qt::Window), m_paths(paths), m_articles(articles) {
     setObjectName(QStringLiteral("frmQuickSpinner"));
     setWindowTitle(QStringLiteral("Swiftword"));
     setAttribute(Qt::WA_StyledBackground);
     setStyleSheet(QString::fromUtf8(kStyle));
 
-    Label3 = named(new QLabel(QStringLiteral("Select an Article:"), this), QStringLiteral("Label3"));
+    Label3 =
+        named(new QLabel(QStringLiteral("Select an Article:"), this), QStringLiteral("Label3"));
     Label3->setProperty("role", QStringLiteral("heading"));
     Label3->setGeometry(twips(315), 10, 140, 20);
     for (int i = 0; i < 5; ++i) {
         const int left = 160 + i * twips(1260);
-        optArticles[i] = named(new QRadioButton(QStringLiteral("Article %1").arg(i + 1), this), indexed("optArticles", i));
+        optArticles[i] = named(new QRadioButton(QStringLiteral("Article %1").arg(i + 1), this),
+                               indexed("optArticles", i));
         optArticles[i]->setGeometry(left, 10, twips(1185), 20);
         connect(optArticles[i], &QRadioButton::clicked, this, [this, i] { optArticles_Click(i); });
-        lblChooseArticle[i] = named(new ClickLabel(QStringLiteral("Choose file..."), this), indexed("lblChooseArticle", i));
+        lblChooseArticle[i] = named(new ClickLabel(QStringLiteral("Choose file..."), this),
+                                    indexed("lblChooseArticle", i));
         lblChooseArticle[i]->setToolTip(QStringLiteral("Choose the file of Article %1").arg(i + 1));
         lblChooseArticle[i]->setGeometry(left + 20, 31, twips(1260) - 4, 16);
-        connect(lblChooseArticle[i], &ClickLabel::clicked, this, [this, i] { lblChooseArticle_Click(i); });
+        connect(lblChooseArticle[i], &ClickLabel::clicked, this,
+                [this, i] { lblChooseArticle_Click(i); });
     }
 
-    vbtnConvert = named(new QPushButton(QStringLiteral("Rewrite"), this), QStringLiteral("vbtnConvert"));
+    vbtnConvert =
+        named(new QPushButton(QStringLiteral("Rewrite"), this), QStringLiteral("vbtnConvert"));
     vbtnConvert->setGeometry(twips(1080), 58, twips(1770), twips(375));
     vbtnLoad = named(new QPushButton(QStringLiteral("Load"), this), QStringLiteral("vbtnLoad"));
     vbtnLoad->setToolTip(QStringLiteral("Read the chosen article file again"));
     vbtnLoad->setGeometry(twips(4770), 58, twips(1500), twips(375));
-    lblPleaseWait = named(new QLabel(QStringLiteral("Please Wait"), this), QStringLiteral("lblPleaseWait"));
+    lblPleaseWait =
+        named(new QLabel(QStringLiteral("Please Wait"), this), QStringLiteral("lblPleaseWait"));
     lblPleaseWait->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     lblPleaseWait->resize(twips(4650), twips(330));
     lblPleaseWait->hide();
@@ -86,7 +95,8 @@ frmQuickSpinner::frmQuickSpinner(const AppPaths& paths, const std::array<TagLabe
     Label2 = named(new QLabel(QStringLiteral("Rewritten Article"), this), QStringLiteral("Label2"));
     Label2->setProperty("role", QStringLiteral("heading"));
     Label2->setGeometry(twips(360), 330, 200, 18);
-    vbtnSave = named(new QPushButton(QStringLiteral("Save Changes"), this), QStringLiteral("vbtnSave"));
+    vbtnSave =
+        named(new QPushButton(QStringLiteral("Save Changes"), this), QStringLiteral("vbtnSave"));
     vbtnSave->setGeometry(400, 324, twips(1770), twips(420));
     vbtnCopy = named(new QPushButton(QStringLiteral("Copy"), this), QStringLiteral("vbtnCopy"));
     vbtnCopy->setGeometry(twips(8010), 327, twips(960), twips(330));
@@ -96,9 +106,11 @@ frmQuickSpinner::frmQuickSpinner(const AppPaths& paths, const std::array<TagLabe
     Label7 = named(new QLabel(QStringLiteral("Preview"), this), QStringLiteral("Label7"));
     Label7->setProperty("role", QStringLiteral("heading"));
     Label7->setGeometry(twips(360), 518, 200, 18);
-    vbtnPreview = named(new QPushButton(QStringLiteral("Spin"), this), QStringLiteral("vbtnPreview"));
+    vbtnPreview =
+        named(new QPushButton(QStringLiteral("Spin"), this), QStringLiteral("vbtnPreview"));
     vbtnPreview->setGeometry(400, 512, twips(1770), twips(420) - 4);
-    cmdCopyPreview = named(new QPushButton(QStringLiteral("Copy"), this), QStringLiteral("cmdCopyPreview"));
+    cmdCopyPreview =
+        named(new QPushButton(QStringLiteral("Copy"), this), QStringLiteral("cmdCopyPreview"));
     cmdCopyPreview->setGeometry(twips(8010), 515, twips(960), twips(330));
     txtPreview = textBox(QStringLiteral("txtPreview"), this);
     txtPreview->setGeometry(twips(360), 542, twips(11670), 120);
@@ -178,8 +190,9 @@ void frmQuickSpinner::optArticles_Click(int index) {
 void frmQuickSpinner::lblChooseArticle_Click(int index) {
     const QString current = optArticles[index]->property("Tag").toString();
     const QString start = current.isEmpty() ? QDir::homePath() : QFileInfo(current).absolutePath();
-    const QString path = desktop().openFile(this, QStringLiteral("Select Article %1").arg(index + 1), start,
-                                            {QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*)")});
+    const QString path =
+        desktop().openFile(this, QStringLiteral("Select Article %1").arg(index + 1), start,
+                           {QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*)")});
     if (path.isEmpty())
         return;
     // The main window keeps the path for the rest of the run.
@@ -200,7 +213,9 @@ void frmQuickSpinner::vbtnLoad_Click() {
     }
 }
 
-void frmQuickSpinner::txtArticle_Change() { vbtnConvert->setEnabled(!txtArticle->toPlainText().isEmpty()); }
+void frmQuickSpinner::txtArticle_Change() {
+    vbtnConvert->setEnabled(!txtArticle->toPlainText().isEmpty());
+}
 
 // ---- Synonyms ----
 
@@ -211,7 +226,8 @@ void frmQuickSpinner::Timer1_Timer() {
         lblPleaseWait->show();
         return;
     }
-    if (m_loading.valid() && m_loading.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+    if (m_loading.valid() &&
+        m_loading.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
         return;
     takeLoadedSynonyms();
 }
@@ -272,33 +288,41 @@ void frmQuickSpinner::vbtnConvert_Click() {
     vbtnPreview_Click();
 }
 
-void frmQuickSpinner::tmrPleaseWait_Timer() { lblPleaseWait->setVisible(!lblPleaseWait->isVisible()); }
+void frmQuickSpinner::tmrPleaseWait_Timer() {
+    lblPleaseWait->setVisible(!lblPleaseWait->isVisible());
+}
 
-void frmQuickSpinner::vbtnPreview_Click() { txtPreview->setPlainText(Spin(txtRewritten->toPlainText())); }
+void frmQuickSpinner::vbtnPreview_Click() {
+    txtPreview->setPlainText(Spin(txtRewritten->toPlainText()));
+}
 
 void frmQuickSpinner::vbtnCopy_Click() {
     if (txtRewritten->toPlainText().isEmpty())
         return;
     desktop().setClipboardText(txtRewritten->toPlainText());
-    desktop().message(this, QStringLiteral("Done! Content copied to clipboard"), QStringLiteral("Wordloom"), MessageIcon::Information);
+    desktop().message(this, QStringLiteral("Done! Content copied to clipboard"),
+                      QStringLiteral("Wordloom"), MessageIcon::Information);
 }
 
 void frmQuickSpinner::cmdCopyPreview_Click() {
     if (txtRewritten->toPlainText().isEmpty())
         return;
     desktop().setClipboardText(txtPreview->toPlainText());
-    desktop().message(this, QStringLiteral("Done! Content copied to clipboard"), QStringLiteral("Wordloom"), MessageIcon::Information);
+    desktop().message(this, QStringLiteral("Done! Content copied to clipboard"),
+                      QStringLiteral("Wordloom"), MessageIcon::Information);
 }
 
 void frmQuickSpinner::vbtnSave_Click() {
     const QString path = lblSelected->text();
     if (path.isEmpty()) {
-        desktop().message(this, QStringLiteral("Please choose an article file first; nothing was saved."), QStringLiteral("Save Changes"),
-                          MessageIcon::Information);
+        desktop().message(this,
+                          QStringLiteral("Please choose an article file first; nothing was saved."),
+                          QStringLiteral("Save Changes"), MessageIcon::Information);
         return;
     }
     if (!desktop().question(this,
-                            QStringLiteral("Warning, this will overwrite your original article (we recommend you to make backups of "
+                            QStringLiteral("Warning, this will overwrite your original article (we "
+                                           "recommend you to make backups of "
                                            "your artices). Confirm?"),
                             QStringLiteral("Warning"), MessageIcon::Information))
         return;
@@ -306,7 +330,10 @@ void frmQuickSpinner::vbtnSave_Click() {
         desktop().message(this, saved.error(), QStringLiteral("Error"), MessageIcon::Critical);
         return;
     }
-    desktop().message(this, QStringLiteral("Done!"), QStringLiteral("File Saved"), MessageIcon::Information);
+    desktop().message(this, QStringLiteral("Done!"), QStringLiteral("File Saved"),
+                      MessageIcon::Information);
 }
 
-void frmQuickSpinner::Command1_Click() { close(); }
+void frmQuickSpinner::Command1_Click() {
+    close();
+}

@@ -27,8 +27,8 @@ class frmQuickSpinner : public QWidget {
 public:
     // articles: the main window's five article labels; their tags hold the
     // paths, which outlive this window.
-    frmQuickSpinner(const tandrel::AppPaths& paths, const std::array<tandrel::TagLabel*, 5>& articles,
-                    QWidget* parent = nullptr);
+    frmQuickSpinner(const tandrel::AppPaths& paths,
+                    const std::array<tandrel::TagLabel*, 5>& articles, QWidget* parent = nullptr);
     ~frmQuickSpinner() override;
 
     // The spin text the last rewrite left (the working text before any preview).

@@ -122,7 +122,8 @@ private:
 
     bool same(quint32 id, const char16_t* text, qsizetype length) const {
         const Key& key = m_keys[id];
-        return key.length == length && std::equal(text, text + length, m_folded.data() + key.position);
+        return key.length == length &&
+               std::equal(text, text + length, m_folded.data() + key.position);
     }
 
     void grow() {
@@ -146,7 +147,8 @@ private:
 
 // From each space, the folded text is hashed forward and noted at each end
 // character; the walk stops once no term continues past that point.
-std::vector<Occurrence> findOccurrences(const SynonymIndex& index, const std::vector<char16_t>& folded,
+std::vector<Occurrence> findOccurrences(const SynonymIndex& index,
+                                        const std::vector<char16_t>& folded,
                                         Candidates& candidates) {
     std::vector<Occurrence> found;
     if (index.terms().empty())
@@ -195,7 +197,8 @@ std::vector<Try> firstTries(const SynonymIndex& index, const Candidates& candida
         tryOfTerm->assign(terms.size(), kNone);
     for (qsizetype line = 0; line < index.lineCount(); ++line) {
         for (quint32 t = index.itemsBegin(line); t != index.itemsEnd(line); ++t) {
-            const quint32 candidate = candidates.find(terms[t].hash, index.foldedText(t), terms[t].length);
+            const quint32 candidate =
+                candidates.find(terms[t].hash, index.foldedText(t), terms[t].length);
             if (candidate == kNone)
                 continue;
             quint32 k = latest[candidate];
@@ -241,8 +244,8 @@ struct Replacement {
     qsizetype insert;
 };
 
-RewriteResult applied(const QString& text, std::vector<Replacement> replacements, const QStringList& inserts,
-                      qint64 words) {
+RewriteResult applied(const QString& text, std::vector<Replacement> replacements,
+                      const QStringList& inserts, qint64 words) {
     std::sort(replacements.begin(), replacements.end(),
               [](const Replacement& a, const Replacement& b) { return a.position < b.position; });
     QString work;
@@ -318,8 +321,8 @@ RewriteResult rewriteIndexed(const QString& text, const SynonymDb& synonyms) {
 
     std::vector<char> consumed(n, 0);
     const auto untouched = [&](const Occurrence& o) {
-        return std::find(consumed.begin() + o.position, consumed.begin() + o.position + o.length, 1) ==
-               consumed.begin() + o.position + o.length;
+        return std::find(consumed.begin() + o.position, consumed.begin() + o.position + o.length,
+                         1) == consumed.begin() + o.position + o.length;
     };
     std::vector<Replacement> replacements;
     QStringList inserts;
@@ -331,15 +334,18 @@ RewriteResult rewriteIndexed(const QString& text, const SynonymDb& synonyms) {
             const auto first = occurrences.begin() + qsizetype(span.base);
             const auto last = occurrences.begin() + qsizetype(span.last);
             const bool found = std::any_of(first, last, [&](const Occurrence& o) {
-                return untouched(o) && QStringView(lowered).mid(o.position + 1, term.size()) == term;
+                return untouched(o) &&
+                       QStringView(lowered).mid(o.position + 1, term.size()) == term;
             });
             if (!found)
                 continue;
-            inserts.append(markedInsert(RuleWithoutTerm(index.line(attempt.line).toString(), term.toString()), end));
+            inserts.append(markedInsert(
+                RuleWithoutTerm(index.line(attempt.line).toString(), term.toString()), end));
             for (auto o = first; o != last; ++o) {
                 if (!untouched(*o))
                     continue;
-                std::fill(consumed.begin() + o->position, consumed.begin() + o->position + o->length, 1);
+                std::fill(consumed.begin() + o->position,
+                          consumed.begin() + o->position + o->length, 1);
                 replacements.push_back({o->position, o->length, inserts.size() - 1});
             }
         }
@@ -368,11 +374,14 @@ RewriteResult rewriteLineByLine(const QString& text, const SynonymDb& synonyms) 
     std::vector<char> tryFinds(tries.size(), 0);
     for (std::size_t k = 0; k < tries.size(); ++k) {
         const QStringView term = index.termText(tries[k].term);
-        auto o = std::lower_bound(occurrences.begin(), occurrences.end(), Occurrence{0, 0, tries[k].candidate, 0});
+        auto o = std::lower_bound(occurrences.begin(), occurrences.end(),
+                                  Occurrence{0, 0, tries[k].candidate, 0});
         for (; o != occurrences.end() && o->candidate == tries[k].candidate && !tryFinds[k]; ++o)
             tryFinds[k] = QStringView(lowered).mid(o->position + 1, term.size()) == term;
     }
-    const auto present = [&](quint32 item) { return tryOfTerm[item] != kNone && tryFinds[tryOfTerm[item]]; };
+    const auto present = [&](quint32 item) {
+        return tryOfTerm[item] != kNone && tryFinds[tryOfTerm[item]];
+    };
 
     QString work = text;
     qint64 replacements = 0;
@@ -443,7 +452,8 @@ RewriteResult rewriteExact(const QString& text, const SynonymDb& synonyms) {
 
     const std::vector<char16_t> loweredFolded = foldedUnits(lowered);
     Candidates loweredCandidates(loweredFolded);
-    const std::vector<Occurrence> loweredPlaces = findOccurrences(index, loweredFolded, loweredCandidates);
+    const std::vector<Occurrence> loweredPlaces =
+        findOccurrences(index, loweredFolded, loweredCandidates);
     std::vector<quint32> tryOfTerm;
     const std::vector<Try> tries = firstTries(index, loweredCandidates, &tryOfTerm);
     const std::vector<char16_t> folded = foldedUnits(text);
@@ -452,7 +462,8 @@ RewriteResult rewriteExact(const QString& text, const SynonymDb& synonyms) {
 
     std::vector<char> consumed(n, 0);
     const auto untouched = [&](qsizetype begin, qsizetype end) {
-        return std::find(consumed.begin() + begin, consumed.begin() + end, 1) == consumed.begin() + end;
+        return std::find(consumed.begin() + begin, consumed.begin() + end, 1) ==
+               consumed.begin() + end;
     };
     // Consumed places at the front of a span are skipped for good, as nothing
     // un-replaces them.
@@ -477,28 +488,34 @@ RewriteResult rewriteExact(const QString& text, const SynonymDb& synonyms) {
                 continue;
             const QStringView term = index.termText(item);
             const quint32 loweredCandidate = tries[tryOfTerm[item]].candidate;
-            const quint32 candidate = candidates.find(terms[item].hash, index.foldedText(item), terms[item].length);
+            const quint32 candidate =
+                candidates.find(terms[item].hash, index.foldedText(item), terms[item].length);
             for (int end = 0; end < 4; ++end) {
                 const Span l = placesOf(loweredPlaces, loweredCandidate, end);
                 bool present = false;
-                for (std::size_t k = l.base + (l.base < l.last ? loweredSkip[l.base] : 0); k < l.last && !present; ++k) {
+                for (std::size_t k = l.base + (l.base < l.last ? loweredSkip[l.base] : 0);
+                     k < l.last && !present; ++k) {
                     if (!loweredUntouched(loweredPlaces[k])) {
                         if (k == l.base + loweredSkip[l.base])
                             ++loweredSkip[l.base];
                         continue;
                     }
-                    present = QStringView(lowered).mid(loweredPlaces[k].position + 1, term.size()) == term;
+                    present = QStringView(lowered).mid(loweredPlaces[k].position + 1,
+                                                       term.size()) == term;
                 }
                 if (!present)
                     continue;
-                inserts.append(markedInsert(RuleWithoutTerm(index.line(line).toString(), term.toString()), end));
+                inserts.append(markedInsert(
+                    RuleWithoutTerm(index.line(line).toString(), term.toString()), end));
                 if (candidate == kNone)
                     continue;
                 const Span r = placesOf(places, candidate, end);
-                for (std::size_t k = r.base + (r.base < r.last ? skip[r.base] : 0); k < r.last; ++k) {
+                for (std::size_t k = r.base + (r.base < r.last ? skip[r.base] : 0); k < r.last;
+                     ++k) {
                     const Occurrence& o = places[k];
                     if (untouched(o.position, o.position + o.length)) {
-                        std::fill(consumed.begin() + o.position, consumed.begin() + o.position + o.length, 1);
+                        std::fill(consumed.begin() + o.position,
+                                  consumed.begin() + o.position + o.length, 1);
                         replacements.push_back({o.position, o.length, inserts.size() - 1});
                     }
                     if (k == r.base + skip[r.base])

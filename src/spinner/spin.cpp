@@ -8,7 +8,9 @@
 
 namespace tandrel {
 
-QString Spin(const QString& text) { return Spin(text, randomGenerator()); }
+QString Spin(const QString& text) {
+    return Spin(text, randomGenerator());
+}
 
 // Two passes keep this linear however the braces nest or stay open: the
 // first draws each closed group's alternative when its "}" is reached (the

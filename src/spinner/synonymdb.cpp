@@ -113,7 +113,8 @@ void SynonymIndex::addLine(QStringView line) {
         quint32 bare = offset + 1;
         auto bareLength = quint32(line.size() - 2);
         const QStringView inner = line.mid(1, line.size() - 2);
-        if (std::any_of(inner.begin(), inner.end(), [](QChar c) { return c == u'{' || c == u'}'; })) {
+        if (std::any_of(inner.begin(), inner.end(),
+                        [](QChar c) { return c == u'{' || c == u'}'; })) {
             bare = quint32(m_text.size());
             for (const QChar c : inner) {
                 if (c != u'{' && c != u'}')
@@ -136,10 +137,15 @@ void SynonymIndex::addLine(QStringView line) {
 } // namespace detail
 
 SynonymDb::SynonymDb() : m_index(std::make_shared<const detail::SynonymIndex>()) {}
-SynonymDb::SynonymDb(std::shared_ptr<const detail::SynonymIndex> index) : m_index(std::move(index)) {}
+SynonymDb::SynonymDb(std::shared_ptr<const detail::SynonymIndex> index)
+    : m_index(std::move(index)) {}
 
-qsizetype SynonymDb::lineCount() const { return m_index->lineCount(); }
-QString SynonymDb::line(qsizetype i) const { return m_index->line(i).toString(); }
+qsizetype SynonymDb::lineCount() const {
+    return m_index->lineCount();
+}
+QString SynonymDb::line(qsizetype i) const {
+    return m_index->line(i).toString();
+}
 
 QStringList SynonymDb::lines() const {
     QStringList all;
@@ -154,16 +160,22 @@ SynonymDbBuilder::~SynonymDbBuilder() = default;
 SynonymDbBuilder::SynonymDbBuilder(SynonymDbBuilder&&) noexcept = default;
 SynonymDbBuilder& SynonymDbBuilder::operator=(SynonymDbBuilder&&) noexcept = default;
 
-void SynonymDbBuilder::addLine(QStringView line) { m_index->addLine(line); }
+void SynonymDbBuilder::addLine(QStringView line) {
+    m_index->addLine(line);
+}
 
-void SynonymDbBuilder::reserve(qsizetype characters) { m_index->reserve(characters); }
+void SynonymDbBuilder::reserve(qsizetype characters) {
+    m_index->reserve(characters);
+}
 
 void SynonymDbBuilder::addLines(const QStringList& lines) {
     for (const QString& line : lines)
         m_index->addLine(line);
 }
 
-qsizetype SynonymDbBuilder::lineCount() const { return m_index->lineCount(); }
+qsizetype SynonymDbBuilder::lineCount() const {
+    return m_index->lineCount();
+}
 
 SynonymDb SynonymDbBuilder::finish() {
     std::shared_ptr<const detail::SynonymIndex> done = std::move(m_index);

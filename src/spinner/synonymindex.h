@@ -43,7 +43,9 @@ inline constexpr char16_t kEnds[4] = {u' ', u',', u'.', u':'};
 // FNV-1a over units: the hash of a text can grow one unit at a time while a
 // scan walks forward from a space.
 inline constexpr quint64 kHashSeed = 0xcbf29ce484222325ULL;
-inline quint64 hashStep(quint64 h, char16_t u) { return (h ^ u) * 0x100000001b3ULL; }
+inline quint64 hashStep(quint64 h, char16_t u) {
+    return (h ^ u) * 0x100000001b3ULL;
+}
 
 inline std::size_t slotIndex(quint64 hash, std::size_t mask) {
     hash ^= hash >> 29;

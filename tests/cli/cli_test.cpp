@@ -35,7 +35,9 @@ class CliTest : public QObject {
 
     static QByteArray complete(const QString& cover = QStringLiteral("pictures/cover.jpg")) {
         return "{\"funnelUrl\": \"http://example.com/f\", \"optinForm\": \"<form></form>\", "
-               "\"videoId\": \"abc\", \"coverImage\": \"" + cover.toUtf8() + "\", "
+               "\"videoId\": \"abc\", \"coverImage\": \"" +
+               cover.toUtf8() +
+               "\", "
                "\"thankYouPageNumber\": 5, \"downloadPageNumber\": 6}";
     }
 
@@ -43,7 +45,8 @@ private slots:
     void buildPrintsAddressesAndFolder() {
         FixtureApp app;
         app.makePicture(QStringLiteral("cover.jpg"));
-        const Run r = run({QStringLiteral("build"), writeFunnel(app, complete()), QStringLiteral("--app-dir"), app.path()},
+        const Run r = run({QStringLiteral("build"), writeFunnel(app, complete()),
+                           QStringLiteral("--app-dir"), app.path()},
                           QStringLiteral("/nowhere"));
         QCOMPARE(r.err, QString());
         QCOMPARE(r.status, 0);
@@ -60,14 +63,18 @@ private slots:
         QTest::addColumn<QStringList>("extraArguments");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("error");
-        QTest::newRow("missing info") << QByteArray("{\"funnelUrl\": \"http://\"}") << QStringList() << 2
-                                      << "Please enter the url where you'll upload this funnel.\n";
+        QTest::newRow("missing info")
+            << QByteArray("{\"funnelUrl\": \"http://\"}") << QStringList() << 2
+            << "Please enter the url where you'll upload this funnel.\n";
         QTest::newRow("cover missing") << complete(QString()) << QStringList() << 2
                                        << "Please select a cover image for your lead magnet.\n";
-        QTest::newRow("broken file") << QByteArray("{\"layoutColumns\": 7}") << QStringList() << 1 << "layoutColumns";
-        QTest::newRow("cover gone") << complete(QStringLiteral("pictures/gone.jpg")) << QStringList() << 1 << "gone.jpg";
+        QTest::newRow("broken file")
+            << QByteArray("{\"layoutColumns\": 7}") << QStringList() << 1 << "layoutColumns";
+        QTest::newRow("cover gone")
+            << complete(QStringLiteral("pictures/gone.jpg")) << QStringList() << 1 << "gone.jpg";
         QTest::newRow("unknown option") << complete() << QStringList{"--fast"} << 1 << "--fast";
-        QTest::newRow("app dir without templates") << complete() << QStringList{"--app-dir", "/nonexistent"} << 1 << "progressbar.htm";
+        QTest::newRow("app dir without templates")
+            << complete() << QStringList{"--app-dir", "/nonexistent"} << 1 << "progressbar.htm";
     }
 
     void exitStatuses() {
@@ -77,7 +84,9 @@ private slots:
         QFETCH(QString, error);
         FixtureApp app;
         app.makePicture(QStringLiteral("cover.jpg"));
-        const Run r = run(QStringList{QStringLiteral("build"), writeFunnel(app, json)} + extraArguments, app.path());
+        const Run r =
+            run(QStringList{QStringLiteral("build"), writeFunnel(app, json)} + extraArguments,
+                app.path());
         QCOMPARE(r.status, status);
         QVERIFY2(r.err.contains(error), qPrintable(r.err));
         QCOMPARE(r.out, QString());
@@ -86,13 +95,15 @@ private slots:
     void usage() {
         const Run help = run({QStringLiteral("--help")}, QString());
         QCOMPARE(help.status, 0);
-        QVERIFY(help.out.contains(QStringLiteral("tandrel-cli build FUNNEL.funnel.json [--app-dir DIR]")));
+        QVERIFY(help.out.contains(
+            QStringLiteral("tandrel-cli build FUNNEL.funnel.json [--app-dir DIR]")));
         QCOMPARE(run({}, QString()).status, 1);
         QCOMPARE(run({QStringLiteral("build")}, QString()).status, 1);
         QCOMPARE(run({QStringLiteral("publish")}, QString()).status, 1);
         const Run device = run({QStringLiteral("build"), QStringLiteral("/dev/zero")}, QString());
         QCOMPARE(device.status, 1);
-        QVERIFY2(device.err.contains(QStringLiteral("is not an ordinary file")), qPrintable(device.err));
+        QVERIFY2(device.err.contains(QStringLiteral("is not an ordinary file")),
+                 qPrintable(device.err));
     }
 
     // The real program with its standard input closed, as a script or CI runs it.
@@ -101,7 +112,8 @@ private slots:
         app.makePicture(QStringLiteral("cover.jpg"));
         QProcess process;
         process.setProgram(QStringLiteral(TANDREL_BINARY_DIR "/tandrel-cli"));
-        process.setArguments({QStringLiteral("build"), writeFunnel(app, complete()), QStringLiteral("--app-dir"), app.path()});
+        process.setArguments({QStringLiteral("build"), writeFunnel(app, complete()),
+                              QStringLiteral("--app-dir"), app.path()});
         process.start();
         process.closeWriteChannel();
         QVERIFY(process.waitForFinished(20000));

@@ -20,7 +20,8 @@ struct Outcome {
     QString lastErrLine() const { return err.trimmed().split(u'\n').last(); }
 };
 
-Outcome runCli(const QStringList& arguments, const QString& appDir, const QByteArray& input = QByteArray()) {
+Outcome runCli(const QStringList& arguments, const QString& appDir,
+               const QByteArray& input = QByteArray()) {
     QByteArray bytes = input;
     QBuffer in(&bytes);
     Outcome outcome;
@@ -63,24 +64,37 @@ private slots:
         QTest::addColumn<QString>("report");
 
         const QString article = path("article.txt");
-        QTest::newRow("file, default synonyms") << QStringList{"rewrite", article} << QByteArray()
-                                                << "the {nice|fine} dog\n" << "1 Replacements on 3 words.";
-        QTest::newRow("synonyms given") << QStringList{"rewrite", "--synonyms", path("other/rwdb.txt"), article}
-                                        << QByteArray() << "the {fair} dog\n" << "1 Replacements on 3 words.";
-        QTest::newRow("synonyms= form") << QStringList{"rewrite", "--synonyms=" + path("other/rwdb.txt"), article}
-                                        << QByteArray() << "the {fair} dog\n" << "1 Replacements on 3 words.";
-        QTest::newRow("application folder given") << QStringList{"rewrite", "--app-dir", path("other"), article}
-                                                  << QByteArray() << "the {fair} dog\n" << "1 Replacements on 3 words.";
-        QTest::newRow("dash reads standard input") << QStringList{"rewrite", "-"} << QByteArray("a good, big dog")
-                                                   << "a {nice|fine}, {large} dog" << "2 Replacements on 4 words.";
-        QTest::newRow("no file reads standard input") << QStringList{"rewrite"} << QByteArray("a good. b")
-                                                      << "a {nice|fine}. b" << "1 Replacements on 3 words.";
-        QTest::newRow("line ends kept as they are") << QStringList{"rewrite", path("crlf.txt")} << QByteArray()
-                                                    << "a good\r\nthe {large} dog.\r\n" << "1 Replacements on 5 words.";
-        QTest::newRow("Windows-1252 article") << QStringList{"rewrite", path("cp1252.txt")} << QByteArray()
-                                              << QStringLiteral("caf\u00e9 {nice|fine} day") << "1 Replacements on 3 words.";
-        QTest::newRow("empty standard input") << QStringList{"rewrite", "-"} << QByteArray() << QString()
-                                              << "0 Replacements on 0 words.";
+        QTest::newRow("file, default synonyms")
+            << QStringList{"rewrite", article} << QByteArray() << "the {nice|fine} dog\n"
+            << "1 Replacements on 3 words.";
+        QTest::newRow("synonyms given")
+            << QStringList{"rewrite", "--synonyms", path("other/rwdb.txt"), article} << QByteArray()
+            << "the {fair} dog\n"
+            << "1 Replacements on 3 words.";
+        QTest::newRow("synonyms= form")
+            << QStringList{"rewrite", "--synonyms=" + path("other/rwdb.txt"), article}
+            << QByteArray() << "the {fair} dog\n"
+            << "1 Replacements on 3 words.";
+        QTest::newRow("application folder given")
+            << QStringList{"rewrite", "--app-dir", path("other"), article} << QByteArray()
+            << "the {fair} dog\n"
+            << "1 Replacements on 3 words.";
+        QTest::newRow("dash reads standard input")
+            << QStringList{"rewrite", "-"} << QByteArray("a good, big dog")
+            << "a {nice|fine}, {large} dog"
+            << "2 Replacements on 4 words.";
+        QTest::newRow("no file reads standard input")
+            << QStringList{"rewrite"} << QByteArray("a good. b") << "a {nice|fine}. b"
+            << "1 Replacements on 3 words.";
+        QTest::newRow("line ends kept as they are")
+            << QStringList{"rewrite", path("crlf.txt")} << QByteArray()
+            << "a good\r\nthe {large} dog.\r\n"
+            << "1 Replacements on 5 words.";
+        QTest::newRow("Windows-1252 article")
+            << QStringList{"rewrite", path("cp1252.txt")} << QByteArray()
+            << QStringLiteral("caf\u00e9 {nice|fine} day") << "1 Replacements on 3 words.";
+        QTest::newRow("empty standard input") << QStringList{"rewrite", "-"} << QByteArray()
+                                              << QString() << "0 Replacements on 0 words.";
     }
     void rewrite() {
         QFETCH(QStringList, arguments);
@@ -98,9 +112,12 @@ private slots:
         QTest::addColumn<QByteArray>("input");
         QTest::addColumn<QString>("out");
 
-        QTest::newRow("one alternative") << QStringList{"spin"} << QByteArray("the {nice} dog\n") << "the nice dog\n";
-        QTest::newRow("unbalanced kept") << QStringList{"spin", "-"} << QByteArray("a } b { c|d") << "a } b { c|d";
-        QTest::newRow("from a file") << QStringList{"spin", path("article.txt")} << QByteArray() << "the good dog\n";
+        QTest::newRow("one alternative")
+            << QStringList{"spin"} << QByteArray("the {nice} dog\n") << "the nice dog\n";
+        QTest::newRow("unbalanced kept")
+            << QStringList{"spin", "-"} << QByteArray("a } b { c|d") << "a } b { c|d";
+        QTest::newRow("from a file")
+            << QStringList{"spin", path("article.txt")} << QByteArray() << "the good dog\n";
     }
     void spin() {
         QFETCH(QStringList, arguments);
@@ -126,7 +143,8 @@ private slots:
         QCOMPARE(again.out, first.out);
         QSet<QString> variants;
         for (int seed = 0; seed < 10; ++seed)
-            variants.insert(runCli({command, "--seed", QString::number(seed), file}, m_dir.path()).out);
+            variants.insert(
+                runCli({command, "--seed", QString::number(seed), file}, m_dir.path()).out);
         QVERIFY(variants.size() > 5);
     }
 
@@ -136,19 +154,24 @@ private slots:
         QTest::addColumn<QString>("named");
 
         const QString missing = path("missing.txt");
-        QTest::newRow("missing article") << QStringList{"rewrite", missing} << QDir::toNativeSeparators(missing);
+        QTest::newRow("missing article")
+            << QStringList{"rewrite", missing} << QDir::toNativeSeparators(missing);
         QTest::newRow("missing synonyms")
             << QStringList{"rewrite", "--synonyms", path("none.txt"), path("article.txt")}
             << QDir::toNativeSeparators(path("none.txt"));
         QTest::newRow("no rwdb.txt in the application folder")
             << QStringList{"rewrite", "--app-dir", path("empty"), path("article.txt")}
             << QDir::toNativeSeparators(path("empty/rwdb.txt"));
-        QTest::newRow("missing file to spin") << QStringList{"spin", missing} << QDir::toNativeSeparators(missing);
-        QTest::newRow("a device to spin") << QStringList{"spin", "/dev/zero"} << "\"/dev/zero\" is not an ordinary file";
-        QTest::newRow("a device as synonyms") << QStringList{"rewrite", "--synonyms", "/dev/zero", path("article.txt")}
-                                              << "\"/dev/zero\" is not an ordinary file";
-        QTest::newRow("two articles") << QStringList{"rewrite", path("article.txt"), path("article.txt")}
-                                      << "The rewrite command takes one file";
+        QTest::newRow("missing file to spin")
+            << QStringList{"spin", missing} << QDir::toNativeSeparators(missing);
+        QTest::newRow("a device to spin")
+            << QStringList{"spin", "/dev/zero"} << "\"/dev/zero\" is not an ordinary file";
+        QTest::newRow("a device as synonyms")
+            << QStringList{"rewrite", "--synonyms", "/dev/zero", path("article.txt")}
+            << "\"/dev/zero\" is not an ordinary file";
+        QTest::newRow("two articles")
+            << QStringList{"rewrite", path("article.txt"), path("article.txt")}
+            << "The rewrite command takes one file";
         QTest::newRow("seed not a number") << QStringList{"spin", "--seed", "abc"} << "--seed";
         QTest::newRow("negative seed") << QStringList{"spin", "--seed=-1"} << "--seed";
         QTest::newRow("seed missing") << QStringList{"spin", "--seed"} << "--seed";
@@ -168,7 +191,8 @@ private slots:
     void helpNamesTheCommands() {
         const Outcome outcome = runCli({"--help"}, m_dir.path());
         QCOMPARE(outcome.status, 0);
-        QVERIFY(outcome.out.contains("tandrel-cli rewrite [--synonyms FILE] [--app-dir DIR] [--seed N] [ARTICLE|-]"));
+        QVERIFY(outcome.out.contains(
+            "tandrel-cli rewrite [--synonyms FILE] [--app-dir DIR] [--seed N] [ARTICLE|-]"));
         QVERIFY(outcome.out.contains("tandrel-cli spin [--seed N] [FILE|-]"));
     }
 };

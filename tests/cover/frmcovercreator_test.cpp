@@ -372,8 +372,9 @@ private slots:
         frmCoverCreator dlg(app.paths());
         click(control<QPushButton>(dlg, "Command2"));
         QCOMPARE(desk->shown.size(), 1);
-        QCOMPARE(desk->last().text, QStringLiteral("If you want, you can add your own jpg images to "
-                                                "this folder. Recommended Size: 400x450"));
+        QCOMPARE(desk->last().text,
+                 QStringLiteral("If you want, you can add your own jpg images to "
+                                "this folder. Recommended Size: 400x450"));
         QCOMPARE(desk->last().title, QStringLiteral("Info"));
         QCOMPARE(desk->last().icon, MessageIcon::Information);
         QCOMPARE(desk->openedFolders, QList<QString>{app.library()});

@@ -32,7 +32,8 @@ class BuildTest : public QObject {
     // Every entry below folder, links as their targets' names, files by content.
     static QMap<QString, QByteArray> snapshot(const QString& folder) {
         QMap<QString, QByteArray> entries;
-        QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+        QDirIterator it(folder,
+                        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                         QDirIterator::Subdirectories);
         while (it.hasNext()) {
             const QFileInfo info(it.next());
@@ -58,9 +59,11 @@ private slots:
         QTest::newRow("default address, no form") << Adjust([](FunnelSettings& s) {
             s.txtFunnelUrl = QStringLiteral("http://");
             s.txtoptinForm.clear();
-        }) << "Please enter the url where you'll upload this funnel." << 0 << false;
-        QTest::newRow("empty address") << Adjust([](FunnelSettings& s) { s.txtFunnelUrl.clear(); })
-                                       << "Please enter the url where you'll upload this funnel." << 0 << false;
+        }) << "Please enter the url where you'll upload this funnel."
+                                                  << 0 << false;
+        QTest::newRow("empty address")
+            << Adjust([](FunnelSettings& s) { s.txtFunnelUrl.clear(); })
+            << "Please enter the url where you'll upload this funnel." << 0 << false;
         QTest::newRow("address with a blank before the default passes, form missing")
             << Adjust([](FunnelSettings& s) {
                    s.txtFunnelUrl = QStringLiteral(" http://");
@@ -82,7 +85,9 @@ private slots:
                })
             << "Please select a background image." << 0 << false;
         QTest::newRow("cover missing; a caption without tag does not count")
-            << Adjust([](FunnelSettings& s) { s.lblSelectedFile[CoverImage] = {QStringLiteral("/x/cover.jpg"), QString()}; })
+            << Adjust([](FunnelSettings& s) {
+                   s.lblSelectedFile[CoverImage] = {QStringLiteral("/x/cover.jpg"), QString()};
+               })
             << "Please select a cover image for your lead magnet." << 1 << false;
     }
 
@@ -105,24 +110,32 @@ private slots:
     void buildWritesTheFunnel() {
         FixtureApp app;
         FunnelSettings s = completeSettings(app.makePicture(QStringLiteral("cover.jpg")));
-        s.lblSelectedFile[BackgroundImage] = {app.makePicture(QStringLiteral("bg.jpg")), QStringLiteral("bg.jpg")};
+        s.lblSelectedFile[BackgroundImage] = {app.makePicture(QStringLiteral("bg.jpg")),
+                                              QStringLiteral("bg.jpg")};
         const BuildOutcome outcome = build(app, s);
         QVERIFY2(outcome.built(), qPrintable(outcome.message));
         QCOMPARE(outcome.pages, (QStringList{"index.html", "thanks57.html", "download12.html"}));
         QCOMPARE(QDir(outcome.outputFolder).canonicalPath(), QDir(app.output()).canonicalPath());
 
         QDir output(app.output());
-        const QStringList files = output.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+        const QStringList files =
+            output.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
         // Template files, the unused layouts and the cover page are gone; assets stay;
         // the background image is not needed with a background colour.
-        QCOMPARE(files, (QStringList{".htaccess", "cover.jpg", "download12.html", "index.html", "style.css", "thanks57.html"}));
+        QCOMPARE(files, (QStringList{".htaccess", "cover.jpg", "download12.html", "index.html",
+                                     "style.css", "thanks57.html"}));
         QCOMPARE(readBytes(app.output(QStringLiteral("sub/asset.txt"))), QByteArray("asset\n"));
-        QCOMPARE(readBytes(app.output(QStringLiteral("cover.jpg"))), readBytes(app.path(QStringLiteral("pictures/cover.jpg"))));
-        QVERIFY(readBytes(app.output(QStringLiteral("index.html"))).startsWith("<!-- two columns -->\n<body"));
-        QVERIFY(readBytes(app.output(QStringLiteral("thanks57.html"))).contains("go:http://example.com/f/download12.html"));
-        QVERIFY(readBytes(app.output(QStringLiteral("download12.html"))).contains("embed/vid123?autoplay=1"));
+        QCOMPARE(readBytes(app.output(QStringLiteral("cover.jpg"))),
+                 readBytes(app.path(QStringLiteral("pictures/cover.jpg"))));
+        QVERIFY(readBytes(app.output(QStringLiteral("index.html")))
+                    .startsWith("<!-- two columns -->\n<body"));
+        QVERIFY(readBytes(app.output(QStringLiteral("thanks57.html")))
+                    .contains("go:http://example.com/f/download12.html"));
+        QVERIFY(readBytes(app.output(QStringLiteral("download12.html")))
+                    .contains("embed/vid123?autoplay=1"));
         // Nothing of the assembly is left beside the output.
-        QCOMPARE(QDir(app.path(QStringLiteral("output"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        QCOMPARE(QDir(app.path(QStringLiteral("output")))
+                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{"templates"});
     }
 
@@ -130,10 +143,13 @@ private slots:
         FixtureApp app;
         FunnelSettings s = completeSettings(app.makePicture(QStringLiteral("cover.jpg")));
         s.optBackground = 1;
-        s.lblSelectedFile[BackgroundImage] = {app.makePicture(QStringLiteral("bg.jpg")), QStringLiteral("bg.jpg")};
+        s.lblSelectedFile[BackgroundImage] = {app.makePicture(QStringLiteral("bg.jpg")),
+                                              QStringLiteral("bg.jpg")};
         QVERIFY(build(app, s).built());
-        QCOMPARE(readBytes(app.output(QStringLiteral("bg.jpg"))), readBytes(app.path(QStringLiteral("pictures/bg.jpg"))));
-        QVERIFY(readBytes(app.output(QStringLiteral("index.html"))).contains("background-image:url('bg.jpg')"));
+        QCOMPARE(readBytes(app.output(QStringLiteral("bg.jpg"))),
+                 readBytes(app.path(QStringLiteral("pictures/bg.jpg"))));
+        QVERIFY(readBytes(app.output(QStringLiteral("index.html")))
+                    .contains("background-image:url('bg.jpg')"));
     }
 
     void secondBuildReplacesTheFirst() {
@@ -147,10 +163,12 @@ private slots:
         write(app.output(QStringLiteral(".user")), "hidden");
         write(app.output(QStringLiteral("notes.txt")), "old");
         // A cover chosen from inside the output folder survives its own rebuild.
-        s.lblSelectedFile[CoverImage] = {app.output(QStringLiteral("cover.jpg")), QStringLiteral("cover.jpg")};
+        s.lblSelectedFile[CoverImage] = {app.output(QStringLiteral("cover.jpg")),
+                                         QStringLiteral("cover.jpg")};
         const QByteArray cover = readBytes(app.output(QStringLiteral("cover.jpg")));
         // A dangling link named like the next page must not lead the write outside.
-        QVERIFY(QFile::link(app.path(QStringLiteral("outside.html")), app.output(QStringLiteral("thanks3.html"))));
+        QVERIFY(QFile::link(app.path(QStringLiteral("outside.html")),
+                            app.output(QStringLiteral("thanks3.html"))));
 
         s.txtFunnelUrl = QStringLiteral("http://example.com/g");
         s.deriveFunnelLinks(3, 4);
@@ -193,35 +211,51 @@ private slots:
             cover(s, app.path(QStringLiteral("pictures/album.jpg")));
         }) << "album.jpg\" is a folder, not a picture.";
         QTest::newRow("cover is a pipe") << Break([cover](FixtureApp& app, FunnelSettings& s) {
-            QVERIFY(QProcess::execute(QStringLiteral("mkfifo"), {app.path(QStringLiteral("pipe.jpg"))}) == 0);
+            QVERIFY(QProcess::execute(QStringLiteral("mkfifo"),
+                                      {app.path(QStringLiteral("pipe.jpg"))}) == 0);
             cover(s, app.path(QStringLiteral("pipe.jpg")));
         }) << "pipe.jpg\" is not an ordinary file";
-        QTest::newRow("cover is not a picture") << Break([cover](FixtureApp& app, FunnelSettings& s) {
-            write(app.path(QStringLiteral("passwd")), "root:x:0:0:root:/root:/bin/bash\n");
-            cover(s, app.path(QStringLiteral("passwd")));
-        }) << "passwd\" is not a picture a browser can show";
+        QTest::newRow("cover is not a picture")
+            << Break([cover](FixtureApp& app, FunnelSettings& s) {
+                   write(app.path(QStringLiteral("passwd")), "root:x:0:0:root:/root:/bin/bash\n");
+                   cover(s, app.path(QStringLiteral("passwd")));
+               })
+            << "passwd\" is not a picture a browser can show";
         QTest::newRow("cover too large") << Break([cover](FixtureApp& app, FunnelSettings& s) {
             QFile huge(app.path(QStringLiteral("huge.jpg")));
             QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(kPictureFileLimit + 1));
             cover(s, huge.fileName());
         }) << "huge.jpg\" is larger than the 50 MB";
-        QTest::newRow("picture named like a page") << Break([cover](FixtureApp& app, FunnelSettings& s) {
-            cover(s, app.makePicture(QStringLiteral("Thanks57.html")));
-        }) << "has the name of a file the funnel needs, \"Thanks57.html\"";
-        QTest::newRow("picture named like a template asset") << Break([cover](FixtureApp& app, FunnelSettings& s) {
-            cover(s, app.makePicture(QStringLiteral("style.css")));
-        }) << "has the name of a file the funnel needs, \"style.css\"";
-        QTest::newRow("background and cover share a name") << Break([](FixtureApp& app, FunnelSettings& s) {
-            s.optBackground = 1;
-            s.lblSelectedFile[BackgroundImage] = {app.makePicture(QStringLiteral("cover.jpg"), QStringLiteral("bg")),
-                                                  QStringLiteral("cover.jpg")};
-        }) << "would both be called \"cover.jpg\"";
-        QTest::newRow("template folder holds a link") << Break([](FixtureApp& app, FunnelSettings&) {
-            QVERIFY(QFile::link(app.path(QStringLiteral("snippets/back.txt")), app.path(QStringLiteral("templates/sub/private.txt"))));
-        }) << "private.txt\" is a link";
-        QTest::newRow("template folder holds a link loop") << Break([](FixtureApp& app, FunnelSettings&) {
-            QVERIFY(QFile::link(app.path(QStringLiteral("templates")), app.path(QStringLiteral("templates/sub/loop"))));
-        }) << "loop\" is a link";
+        QTest::newRow("picture named like a page")
+            << Break([cover](FixtureApp& app, FunnelSettings& s) {
+                   cover(s, app.makePicture(QStringLiteral("Thanks57.html")));
+               })
+            << "has the name of a file the funnel needs, \"Thanks57.html\"";
+        QTest::newRow("picture named like a template asset")
+            << Break([cover](FixtureApp& app, FunnelSettings& s) {
+                   cover(s, app.makePicture(QStringLiteral("style.css")));
+               })
+            << "has the name of a file the funnel needs, \"style.css\"";
+        QTest::newRow("background and cover share a name")
+            << Break([](FixtureApp& app, FunnelSettings& s) {
+                   s.optBackground = 1;
+                   s.lblSelectedFile[BackgroundImage] = {
+                       app.makePicture(QStringLiteral("cover.jpg"), QStringLiteral("bg")),
+                       QStringLiteral("cover.jpg")};
+               })
+            << "would both be called \"cover.jpg\"";
+        QTest::newRow("template folder holds a link")
+            << Break([](FixtureApp& app, FunnelSettings&) {
+                   QVERIFY(QFile::link(app.path(QStringLiteral("snippets/back.txt")),
+                                       app.path(QStringLiteral("templates/sub/private.txt"))));
+               })
+            << "private.txt\" is a link";
+        QTest::newRow("template folder holds a link loop")
+            << Break([](FixtureApp& app, FunnelSettings&) {
+                   QVERIFY(QFile::link(app.path(QStringLiteral("templates")),
+                                       app.path(QStringLiteral("templates/sub/loop"))));
+               })
+            << "loop\" is a link";
         QTest::newRow("output folder is a link") << Break([](FixtureApp& app, FunnelSettings&) {
             QDir().rename(app.output(), app.path(QStringLiteral("elsewhere")));
             QVERIFY(QFile::link(app.path(QStringLiteral("elsewhere")), app.output()));
@@ -229,9 +263,9 @@ private slots:
         QTest::newRow("page cannot be written") << Break([](FixtureApp& app, FunnelSettings&) {
             QDir().mkpath(app.path(QStringLiteral("templates/thanks57.html")));
         }) << "thanks57.html\" could not be written";
-        QTest::newRow("page addresses never derived") << Break([](FixtureApp&, FunnelSettings& s) {
-            s.thankYouPageFile.clear();
-        }) << "http://example.com/f";
+        QTest::newRow("page addresses never derived")
+            << Break([](FixtureApp&, FunnelSettings& s) { s.thankYouPageFile.clear(); })
+            << "http://example.com/f";
     }
 
     void failureLeavesThePreviousFunnelAsItWas() {
@@ -256,12 +290,16 @@ private slots:
     // A disk that fills up while the new funnel is assembled.
     void fullDiskLeavesThePreviousFunnelAsItWas() {
         QTemporaryDir mountPoint;
-        if (QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=512k", "tmpfs", mountPoint.path()}) != 0)
+        if (QProcess::execute(QStringLiteral("mount"),
+                              {"-t", "tmpfs", "-o", "size=512k", "tmpfs", mountPoint.path()}) != 0)
             QSKIP("a small disk cannot be mounted here (needs root)");
-        const auto unmount = qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {mountPoint.path()}); });
+        const auto unmount =
+            qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {mountPoint.path()}); });
         FixtureApp source;
-        QVERIFY(modCopy::CopyFolder(source.path(QStringLiteral("templates")), mountPoint.filePath("app/templates")));
-        QVERIFY(modCopy::CopyFolder(source.path(QStringLiteral("snippets")), mountPoint.filePath("app/snippets")));
+        QVERIFY(modCopy::CopyFolder(source.path(QStringLiteral("templates")),
+                                    mountPoint.filePath("app/templates")));
+        QVERIFY(modCopy::CopyFolder(source.path(QStringLiteral("snippets")),
+                                    mountPoint.filePath("app/snippets")));
         const AppPaths paths(mountPoint.filePath("app"));
         FunnelSettings s = completeSettings(source.makePicture(QStringLiteral("cover.jpg")));
         QVERIFY(buildFunnel(s, paths).built());
@@ -275,7 +313,8 @@ private slots:
         s.txtFooterNew = QStringLiteral("second");
         const BuildOutcome outcome = buildFunnel(s, paths);
         QCOMPARE(outcome.kind, BuildOutcome::Kind::Failed);
-        QVERIFY2(outcome.message.contains(QStringLiteral("there is no space left on the disk")), qPrintable(outcome.message));
+        QVERIFY2(outcome.message.contains(QStringLiteral("there is no space left on the disk")),
+                 qPrintable(outcome.message));
         QCOMPARE(snapshot(paths.outputRoot()), before);
     }
 
@@ -285,9 +324,11 @@ private slots:
         QFile blocker(app.path(QStringLiteral("output")));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
-        const BuildOutcome outcome = build(app, completeSettings(app.makePicture(QStringLiteral("cover.jpg"))));
+        const BuildOutcome outcome =
+            build(app, completeSettings(app.makePicture(QStringLiteral("cover.jpg"))));
         QCOMPARE(outcome.kind, BuildOutcome::Kind::Failed);
-        QCOMPARE(outcome.message, QStringLiteral("The following folder is not present:%1 --- Please create it or reinstall the software.")
+        QCOMPARE(outcome.message, QStringLiteral("The following folder is not present:%1 --- "
+                                                 "Please create it or reinstall the software.")
                                       .arg(QDir::toNativeSeparators(app.output())));
     }
 

@@ -1,6 +1,6 @@
 #include "funnelfile.h"
-#include "textfiles.h"
 #include "testregistry.h"
+#include "textfiles.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -15,9 +15,12 @@ class FunnelFileTest : public QObject {
         s.txtFunnelUrl = QStringLiteral("https://example.com/funnel/");
         s.optBackground = 1;
         s.lblColorPicker = {"1,2,3", "4,5,6", "7,8,9", "10,11,12", "13,14,15", "255,0,128"};
-        s.lblSelectedFile[BackgroundImage] = {QStringLiteral("/pics/bg.png"), QStringLiteral("bg.png")};
-        s.lblSelectedFile[CoverImage] = {QStringLiteral("/pics/my cover.jpg"), QStringLiteral("my cover.jpg")};
-        s.lblSelectedFile[DeliveryFile] = {QStringLiteral("/files/guide.pdf"), QStringLiteral("guide.pdf")};
+        s.lblSelectedFile[BackgroundImage] = {QStringLiteral("/pics/bg.png"),
+                                              QStringLiteral("bg.png")};
+        s.lblSelectedFile[CoverImage] = {QStringLiteral("/pics/my cover.jpg"),
+                                         QStringLiteral("my cover.jpg")};
+        s.lblSelectedFile[DeliveryFile] = {QStringLiteral("/files/guide.pdf"),
+                                           QStringLiteral("guide.pdf")};
         s.txtFooterNew = QStringLiteral("Föoter ´ €");
         s.language = QStringLiteral("ar");
         s.txtFunnel_LeadLine1 = QStringLiteral("Head\nline");
@@ -49,7 +52,8 @@ private slots:
         auto loaded = funnelFromJson(funnelToJson(original), QStringLiteral("/elsewhere"));
         QVERIFY2(loaded.ok(), qPrintable(loaded.error()));
         QVERIFY(loaded.value() == original);
-        QCOMPARE(loaded->txtDownloadUrl, QStringLiteral("https://example.com/funnel/download100.html"));
+        QCOMPARE(loaded->txtDownloadUrl,
+                 QStringLiteral("https://example.com/funnel/download100.html"));
     }
 
     void emptyObjectGivesTheDefaultsAndDrawsPageNumbers() {
@@ -63,9 +67,12 @@ private slots:
     }
 
     void relativePathsFollowTheFileFolder() {
-        auto loaded = funnelFromJson(R"({"coverImage": "pics/cover one.jpg", "backgroundImage": ""})", QStringLiteral("/data/funnels"));
+        auto loaded =
+            funnelFromJson(R"({"coverImage": "pics/cover one.jpg", "backgroundImage": ""})",
+                           QStringLiteral("/data/funnels"));
         QVERIFY(loaded.ok());
-        QCOMPARE(loaded->lblSelectedFile[CoverImage].caption, QStringLiteral("/data/funnels/pics/cover one.jpg"));
+        QCOMPARE(loaded->lblSelectedFile[CoverImage].caption,
+                 QStringLiteral("/data/funnels/pics/cover one.jpg"));
         QCOMPARE(loaded->lblSelectedFile[CoverImage].tag, QStringLiteral("cover one.jpg"));
         QCOMPARE(loaded->lblSelectedFile[BackgroundImage], ChosenFile());
     }
@@ -73,21 +80,40 @@ private slots:
     void badValuesNameTheirKey_data() {
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<QString>("named");
-        QTest::newRow("unknown key") << QByteArray(R"({"funelUrl": "x"})") << "\"funelUrl\" is unknown";
-        QTest::newRow("number for text") << QByteArray(R"({"headline": 5})") << "\"headline\" must be a string";
-        QTest::newRow("string for bool") << QByteArray(R"({"autoplay": "yes"})") << "\"autoplay\" must be true or false";
-        QTest::newRow("colour out of range") << QByteArray(R"({"footerColor": "256,0,0"})") << "\"footerColor\" must be a colour";
-        QTest::newRow("colour with blanks") << QByteArray(R"({"borderColor": "1, 2,3"})") << "\"borderColor\" must be a colour";
-        QTest::newRow("colour name") << QByteArray(R"({"headlineColor": "red"})") << "\"headlineColor\" must be a colour";
-        QTest::newRow("unknown language") << QByteArray(R"({"language": "klingon"})") << "\"language\" must be one of the language codes en, de";
-        QTest::newRow("three columns") << QByteArray(R"({"layoutColumns": 3})") << "\"layoutColumns\" must be 1 or 2";
-        QTest::newRow("page number zero") << QByteArray(R"({"thankYouPageNumber": 0})") << "\"thankYouPageNumber\" must be a whole number";
-        QTest::newRow("page number 101") << QByteArray(R"({"downloadPageNumber": 101})") << "\"downloadPageNumber\" must be a whole number";
-        QTest::newRow("fractional page number") << QByteArray(R"({"downloadPageNumber": 2.5})") << "\"downloadPageNumber\" must be a whole number";
-        QTest::newRow("page number too large for an int") << QByteArray(R"({"downloadPageNumber": 3e9})") << "\"downloadPageNumber\" must be a whole number";
-        QTest::newRow("duplicate key") << QByteArray(R"({"headline": "a", "funnelUrl": "x", "headline": "b"})") << "\"headline\" appears more than once";
-        QTest::newRow("duplicate key written with an escape") << QByteArray(R"({"videoId": "a", "video\u0049d": "b"})") << "\"videoId\" appears more than once";
-        QTest::newRow("path as number") << QByteArray(R"({"coverImage": 1})") << "\"coverImage\" must be a string";
+        QTest::newRow("unknown key")
+            << QByteArray(R"({"funelUrl": "x"})") << "\"funelUrl\" is unknown";
+        QTest::newRow("number for text")
+            << QByteArray(R"({"headline": 5})") << "\"headline\" must be a string";
+        QTest::newRow("string for bool")
+            << QByteArray(R"({"autoplay": "yes"})") << "\"autoplay\" must be true or false";
+        QTest::newRow("colour out of range")
+            << QByteArray(R"({"footerColor": "256,0,0"})") << "\"footerColor\" must be a colour";
+        QTest::newRow("colour with blanks")
+            << QByteArray(R"({"borderColor": "1, 2,3"})") << "\"borderColor\" must be a colour";
+        QTest::newRow("colour name")
+            << QByteArray(R"({"headlineColor": "red"})") << "\"headlineColor\" must be a colour";
+        QTest::newRow("unknown language")
+            << QByteArray(R"({"language": "klingon"})")
+            << "\"language\" must be one of the language codes en, de";
+        QTest::newRow("three columns")
+            << QByteArray(R"({"layoutColumns": 3})") << "\"layoutColumns\" must be 1 or 2";
+        QTest::newRow("page number zero") << QByteArray(R"({"thankYouPageNumber": 0})")
+                                          << "\"thankYouPageNumber\" must be a whole number";
+        QTest::newRow("page number 101") << QByteArray(R"({"downloadPageNumber": 101})")
+                                         << "\"downloadPageNumber\" must be a whole number";
+        QTest::newRow("fractional page number") << QByteArray(R"({"downloadPageNumber": 2.5})")
+                                                << "\"downloadPageNumber\" must be a whole number";
+        QTest::newRow("page number too large for an int")
+            << QByteArray(R"({"downloadPageNumber": 3e9})")
+            << "\"downloadPageNumber\" must be a whole number";
+        QTest::newRow("duplicate key")
+            << QByteArray(R"({"headline": "a", "funnelUrl": "x", "headline": "b"})")
+            << "\"headline\" appears more than once";
+        QTest::newRow("duplicate key written with an escape")
+            << QByteArray(R"({"videoId": "a", "video\u0049d": "b"})")
+            << "\"videoId\" appears more than once";
+        QTest::newRow("path as number")
+            << QByteArray(R"({"coverImage": 1})") << "\"coverImage\" must be a string";
         QTest::newRow("not JSON") << QByteArray("{\"headline\": ") << "not valid JSON";
         QTest::newRow("array") << QByteArray("[1]") << "JSON object";
     }
@@ -120,7 +146,8 @@ private slots:
         QFile huge(dir.filePath(QStringLiteral("huge.funnel.json")));
         QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(kFunnelFileLimit + 1));
         auto tooLarge = loadFunnelFile(huge.fileName());
-        QVERIFY2(tooLarge.error().contains(QStringLiteral("is larger than the 4 MB")), qPrintable(tooLarge.error()));
+        QVERIFY2(tooLarge.error().contains(QStringLiteral("is larger than the 4 MB")),
+                 qPrintable(tooLarge.error()));
     }
 
     void saveIsAtomicAndReportsFailure() {
@@ -131,7 +158,8 @@ private slots:
         QVERIFY(loaded.ok());
         QVERIFY(loaded.value() == everythingChanged());
 
-        const Status failed = saveFunnelFile(dir.filePath(QStringLiteral("no/such/folder/a.funnel.json")), FunnelSettings());
+        const Status failed = saveFunnelFile(
+            dir.filePath(QStringLiteral("no/such/folder/a.funnel.json")), FunnelSettings());
         QVERIFY(!failed.ok());
         QVERIFY(failed.error().contains(QStringLiteral("a.funnel.json")));
     }

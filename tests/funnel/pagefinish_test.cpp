@@ -21,13 +21,21 @@ private slots:
     void plainText_data() {
         QTest::addColumn<QString>("html");
         QTest::addColumn<QString>("plain");
-        QTest::newRow("tags and blanks") << "<b>Get</b>\n  <i>it</i>&nbsp;now" << "Get it now";
-        QTest::newRow("blocks part words") << "one<br>two<p>three</p>" << "one two three";
-        QTest::newRow("script and style say nothing") << "<style>b{}</style>Hi<script>alert('<b>')</script>!" << "Hi!";
-        QTest::newRow("comment, even unclosed") << "A<!-- hidden -->B<!-- open" << "AB";
-        QTest::newRow("references") << "&copy 2024 &amp; &#169; &#x1F680; &lt;b&gt;" << "© 2024 & © 🚀 <b>";
-        QTest::newRow("an ampersand that is no reference") << "AT&T & Co &unknown;" << "AT&T & Co &unknown;";
-        QTest::newRow("a lone less-than is text") << "3 < 5" << "3 < 5";
+        QTest::newRow("tags and blanks") << "<b>Get</b>\n  <i>it</i>&nbsp;now"
+                                         << "Get it now";
+        QTest::newRow("blocks part words") << "one<br>two<p>three</p>"
+                                           << "one two three";
+        QTest::newRow("script and style say nothing")
+            << "<style>b{}</style>Hi<script>alert('<b>')</script>!"
+            << "Hi!";
+        QTest::newRow("comment, even unclosed") << "A<!-- hidden -->B<!-- open"
+                                                << "AB";
+        QTest::newRow("references") << "&copy 2024 &amp; &#169; &#x1F680; &lt;b&gt;"
+                                    << "© 2024 & © 🚀 <b>";
+        QTest::newRow("an ampersand that is no reference") << "AT&T & Co &unknown;"
+                                                           << "AT&T & Co &unknown;";
+        QTest::newRow("a lone less-than is text") << "3 < 5"
+                                                  << "3 < 5";
     }
 
     void plainText() {
@@ -41,11 +49,12 @@ private slots:
         QTest::addColumn<int>("max");
         QTest::addColumn<QString>("shortened");
         QTest::newRow("fits") << "Short title" << 20 << "Short title";
-        QTest::newRow("at the last blank, punctuation dropped") << "Get the guide, then build your list" << 16
-                                                                 << QStringLiteral("Get the guide\u2026");
-        QTest::newRow("one long word is cut") << "Supercalifragilistic" << 10 << QStringLiteral("Supercali\u2026");
-        QTest::newRow("never half an emoji") << QStringLiteral("abcdefgh\U0001F680xyz") << 10
-                                             << QStringLiteral("abcdefgh\u2026");
+        QTest::newRow("at the last blank, punctuation dropped")
+            << "Get the guide, then build your list" << 16 << QStringLiteral("Get the guide\u2026");
+        QTest::newRow("one long word is cut")
+            << "Supercalifragilistic" << 10 << QStringLiteral("Supercali\u2026");
+        QTest::newRow("never half an emoji")
+            << QStringLiteral("abcdefgh\U0001F680xyz") << 10 << QStringLiteral("abcdefgh\u2026");
     }
 
     void shortenedAtAWord() {
@@ -62,34 +71,40 @@ private slots:
         QTest::addColumn<Adjust>("adjust");
         QTest::addColumn<QString>("finished");
         const Adjust none = [](FunnelSettings&) {};
-        const QString block = QStringLiteral("a<!--[IF:PRIVACY]--><p>[PRIVACY]</p><!--[END:PRIVACY]-->b");
+        const QString block =
+            QStringLiteral("a<!--[IF:PRIVACY]--><p>[PRIVACY]</p><!--[END:PRIVACY]-->b");
 
         QTest::newRow("a page without our placeholders is left as generated")
             << PageKind::Optin << "<p>[UNKNOWN] <!-- [IF:X] --> [SOFT1]</p>" << none
             << "<p>[UNKNOWN] <!-- [IF:X] --> [SOFT1]</p>";
-        QTest::newRow("a block with text keeps it, markers go") << PageKind::Optin << block << none
-                                                               << "a<p>[PRIVACY]</p>b";
+        QTest::newRow("a block with text keeps it, markers go")
+            << PageKind::Optin << block << none << "a<p>[PRIVACY]</p>b";
         QTest::newRow("a block whose text shows nothing goes, with its line")
-            << PageKind::Optin << QStringLiteral("<div>\n  <!--[IF:PRIVACY]--><p>x</p><!--[END:PRIVACY]-->\n</div>")
-            << Adjust([](FunnelSettings& s) { s.txtFunnel_Privacy = QStringLiteral(" <br> &nbsp;"); })
+            << PageKind::Optin
+            << QStringLiteral("<div>\n  <!--[IF:PRIVACY]--><p>x</p><!--[END:PRIVACY]-->\n</div>")
+            << Adjust(
+                   [](FunnelSettings& s) { s.txtFunnel_Privacy = QStringLiteral(" <br> &nbsp;"); })
             << "<div>\n</div>";
         QTest::newRow("a picture alone is something to show")
-            << PageKind::Optin << block
-            << Adjust([](FunnelSettings& s) { s.txtFunnel_Privacy = QStringLiteral("<img src=\"seal.png\" alt=\"\">"); })
+            << PageKind::Optin << block << Adjust([](FunnelSettings& s) {
+                   s.txtFunnel_Privacy = QStringLiteral("<img src=\"seal.png\" alt=\"\">");
+               })
             << "a<p>[PRIVACY]</p>b";
         QTest::newRow("title: tags stripped, escaped for text and attributes")
             << PageKind::Optin << "<title>[PAGE_TITLE]</title>[LINE1_FALLBACK]"
-            << Adjust([](FunnelSettings& s) { s.txtFunnel_LeadLine1 = QStringLiteral("<b>\"Free\"</b> & 'easy'"); })
+            << Adjust([](FunnelSettings& s) {
+                   s.txtFunnel_LeadLine1 = QStringLiteral("<b>\"Free\"</b> & 'easy'");
+               })
             << "<title>&quot;Free&quot; &amp; &#39;easy&#39;</title>";
         QTest::newRow("empty headline: the instructions give the title, the heading a fallback")
-            << PageKind::Optin << "[PAGE_TITLE]|[LINE1_FALLBACK]"
-            << Adjust([](FunnelSettings& s) {
+            << PageKind::Optin << "[PAGE_TITLE]|[LINE1_FALLBACK]" << Adjust([](FunnelSettings& s) {
                    s.txtFunnel_LeadLine1 = QStringLiteral("  ");
                    s.txtFunnel_Instructions = QStringLiteral("<p>Enter your email</p>");
                })
             << "Enter your email|Your free guide";
         QTest::newRow("empty thank-you message in German")
-            << PageKind::ThankYou << "<html lang=\"[LANG]\" dir=\"[DIR]\"><title>[PAGE_TITLE]</title>[SOFT1_FALLBACK]"
+            << PageKind::ThankYou
+            << "<html lang=\"[LANG]\" dir=\"[DIR]\"><title>[PAGE_TITLE]</title>[SOFT1_FALLBACK]"
             << Adjust([](FunnelSettings& s) {
                    s.language = QStringLiteral("de");
                    s.txtBeforeRedirectMsg1.clear();
@@ -98,10 +113,20 @@ private slots:
         QTest::newRow("Arabic runs right to left; countdown forms as attributes")
             << PageKind::ThankYou << "[DIR] <p [TXT_COUNTDOWN]>"
             << Adjust([](FunnelSettings& s) { s.language = QStringLiteral("ar"); })
-            << QStringLiteral("rtl <p data-one=\"\u0641\u062a\u062d \u0635\u0641\u062d\u0629 \u0627\u0644\u062a\u0646\u0632\u064a\u0644 \u062e\u0644\u0627\u0644 \u062b\u0627\u0646\u064a\u0629 \u0648\u0627\u062d\u062f\u0629\u2026\" data-two=\"\u0641\u062a\u062d \u0635\u0641\u062d\u0629 \u0627\u0644\u062a\u0646\u0632\u064a\u0644 \u062e\u0644\u0627\u0644 \u062b\u0627\u0646\u064a\u062a\u064a\u0646\u2026\" data-many=\"\u0641\u062a\u062d \u0635\u0641\u062d\u0629 \u0627\u0644\u062a\u0646\u0632\u064a\u0644 \u062e\u0644\u0627\u0644 {n} \u062b\u0648\u0627\u0646\u064d\u2026\">");
+            << QStringLiteral(
+                   "rtl <p data-one=\"\u0641\u062a\u062d \u0635\u0641\u062d\u0629 "
+                   "\u0627\u0644\u062a\u0646\u0632\u064a\u0644 \u062e\u0644\u0627\u0644 "
+                   "\u062b\u0627\u0646\u064a\u0629 \u0648\u0627\u062d\u062f\u0629\u2026\" "
+                   "data-two=\"\u0641\u062a\u062d \u0635\u0641\u062d\u0629 "
+                   "\u0627\u0644\u062a\u0646\u0632\u064a\u0644 \u062e\u0644\u0627\u0644 "
+                   "\u062b\u0627\u0646\u064a\u062a\u064a\u0646\u2026\" "
+                   "data-many=\"\u0641\u062a\u062d \u0635\u0641\u062d\u0629 "
+                   "\u0627\u0644\u062a\u0646\u0632\u064a\u0644 \u062e\u0644\u0627\u0644 {n} "
+                   "\u062b\u0648\u0627\u0646\u064d\u2026\">");
         QTest::newRow("a placeholder typed into the headline stays in the title")
-            << PageKind::Optin << "[PAGE_TITLE]"
-            << Adjust([](FunnelSettings& s) { s.txtFunnel_LeadLine1 = QStringLiteral("[DIR] [COVER_WIDTH]"); })
+            << PageKind::Optin << "[PAGE_TITLE]" << Adjust([](FunnelSettings& s) {
+                   s.txtFunnel_LeadLine1 = QStringLiteral("[DIR] [COVER_WIDTH]");
+               })
             << "[DIR] [COVER_WIDTH]";
         QTest::newRow("cover size, video id for an address, own-styled form")
             << PageKind::Download << "[COVER_WIDTH]x[COVER_HEIGHT] v=[VIDEO_ID] [FORM_STYLE]"
@@ -133,15 +158,19 @@ private slots:
                    s.txtFunnel_Instructions = QStringLiteral("Get <b>all</b> \"ten\" tools");
                })
             << QStringList{"<meta property=\"og:url\" content=\"https://example.com/guide/\">",
-                           "<meta property=\"og:image\" content=\"https://example.com/guide/my%20cover%261.jpg\">",
+                           "<meta property=\"og:image\" "
+                           "content=\"https://example.com/guide/my%20cover%261.jpg\">",
                            "<meta property=\"og:image:width\" content=\"40\">",
                            "<meta name=\"description\" content=\"Get all &quot;ten&quot; tools\">"}
             << QStringList{};
         QTest::newRow("address without a scheme: no addresses that would mean nothing")
-            << Adjust([](FunnelSettings& s) { s.txtFunnelUrl = QStringLiteral("example.com/guide"); })
+            << Adjust(
+                   [](FunnelSettings& s) { s.txtFunnelUrl = QStringLiteral("example.com/guide"); })
             << QStringList{"<meta property=\"og:title\""} << QStringList{"og:url", "og:image"};
         QTest::newRow("the HEAD code's own description is not doubled")
-            << Adjust([](FunnelSettings& s) { s.headCode = QStringLiteral("<META content=\"x\" NAME='description'>"); })
+            << Adjust([](FunnelSettings& s) {
+                   s.headCode = QStringLiteral("<META content=\"x\" NAME='description'>");
+               })
             << QStringList{"og:description"} << QStringList{"name=\"description\""};
     }
 
@@ -151,7 +180,8 @@ private slots:
         QFETCH(QStringList, absent);
         FunnelSettings s = completeSettings();
         adjust(s);
-        const QString head = finishPage(PageKind::Optin, QStringLiteral("[SOCIAL_META]"), s, PageFacts{QSize(40, 100)});
+        const QString head = finishPage(PageKind::Optin, QStringLiteral("[SOCIAL_META]"), s,
+                                        PageFacts{QSize(40, 100)});
         for (const QString& text : present)
             QVERIFY2(head.contains(text), qPrintable(head));
         for (const QString& text : absent)
@@ -164,35 +194,43 @@ private slots:
         QTest::addColumn<QString>("card");
         QTest::addColumn<QString>("plate");
         QTest::newRow("defaults: dark texts on a light card, white footer on purple")
-            << Adjust([](FunnelSettings&) {}) << "light" << "";
+            << Adjust([](FunnelSettings&) {}) << "light"
+            << "";
         QTest::newRow("light texts for a dark site get the dark card")
             << Adjust([](FunnelSettings& s) {
                    s.lblColorPicker[2] = QStringLiteral("255,214,102");
                    s.lblColorPicker[4] = QStringLiteral("236,236,244");
                    s.lblColorPicker[5] = QStringLiteral("200,200,215");
                })
-            << "dark" << "";
-        // No text colour reads on both cards at 4.5:1, so only colours the browser ignores leave it open.
+            << "dark"
+            << "";
+        // No text colour reads on both cards at 4.5:1, so only colours the browser ignores leave it
+        // open.
         QTest::newRow("no readable colour given: the visitor's preference decides")
             << Adjust([](FunnelSettings& s) {
                    for (int i : {2, 4, 5})
                        s.lblColorPicker[i] = QStringLiteral("none");
                })
-            << "auto" << "";
-        QTest::newRow("a colour the browser cannot read does not count; white footer on a light page")
+            << "auto"
+            << "";
+        QTest::newRow(
+            "a colour the browser cannot read does not count; white footer on a light page")
             << Adjust([](FunnelSettings& s) {
                    s.lblColorPicker[0] = QStringLiteral("246,243,236");
                    s.lblColorPicker[2] = QStringLiteral("red");
                })
-            << "light" << "dark";
+            << "light"
+            << "dark";
         QTest::newRow("dark footer on a dark page gets a light plate")
             << Adjust([](FunnelSettings& s) {
                    s.lblColorPicker[0] = QStringLiteral("20,20,30");
                    s.lblColorPicker[1] = QStringLiteral("40,40,40");
                })
-            << "light" << "light";
+            << "light"
+            << "light";
         QTest::newRow("a background picture always gets a plate")
-            << Adjust([](FunnelSettings& s) { s.optBackground = 1; }) << "light" << "dark";
+            << Adjust([](FunnelSettings& s) { s.optBackground = 1; }) << "light"
+            << "dark";
     }
 
     void readableColours() {

@@ -22,9 +22,10 @@ class PagesTest : public QObject {
         auto templates = loadTemplates(paths, s);
         if (!templates)
             return templates.error();
-        const Result<QString> text = page == QLatin1String("lead")    ? generateLeadMagnetPage(s, *templates, paths)
-                                     : page == QLatin1String("thanks") ? generateThankYouPage(s, *templates)
-                                                                       : generateDownloadPage(s, *templates, paths);
+        const Result<QString> text =
+            page == QLatin1String("lead")     ? generateLeadMagnetPage(s, *templates, paths)
+            : page == QLatin1String("thanks") ? generateThankYouPage(s, *templates)
+                                              : generateDownloadPage(s, *templates, paths);
         return text ? text.value() : text.error();
     }
 
@@ -34,14 +35,17 @@ private slots:
         QTest::addColumn<Adjust>("adjust");
         QTest::addColumn<QString>("expected");
 
-        QTest::newRow("lead page with defaults") << "lead" << Adjust([](FunnelSettings&) {}) << "lead_defaults";
+        QTest::newRow("lead page with defaults")
+            << "lead" << Adjust([](FunnelSettings&) {}) << "lead_defaults";
         QTest::newRow("lead page: later steps fill placeholders typed into values")
             << "lead" << Adjust([](FunnelSettings& s) {
                    s.cboCols = 0;
                    s.optBackground = 1;
-                   s.lblSelectedFile[BackgroundImage] = {QStringLiteral("/pics/bg one.jpg"), QStringLiteral("bg one.jpg")};
+                   s.lblSelectedFile[BackgroundImage] = {QStringLiteral("/pics/bg one.jpg"),
+                                                         QStringLiteral("bg one.jpg")};
                    s.headCode = QStringLiteral("<meta name=\"x\" content=\"´\">");
-                   s.txtFunnel_LeadLine1 = QStringLiteral("Top [FOOTER] for [COVER] ´ [SOFT1] [HEAD]");
+                   s.txtFunnel_LeadLine1 =
+                       QStringLiteral("Top [FOOTER] for [COVER] ´ [SOFT1] [HEAD]");
                    s.lblColorPicker[2] = QStringLiteral("1,2,3");
                    s.lblColorPicker[3] = QStringLiteral("4,5,6");
                    s.txtFunnel_Instructions = QStringLiteral("[PRIVACY]");
@@ -94,7 +98,8 @@ private slots:
         QFETCH(QString, expected);
         FunnelSettings s = completeSettings();
         adjust(s);
-        const QByteArray want = readBytes(testDataDir() + QStringLiteral("/funnel/expected/") + expected + QStringLiteral(".html"));
+        const QByteArray want = readBytes(testDataDir() + QStringLiteral("/funnel/expected/") +
+                                          expected + QStringLiteral(".html"));
         QCOMPARE(generate(page, s).toUtf8(), want);
     }
 
@@ -102,13 +107,20 @@ private slots:
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("title");
         QTest::addColumn<bool>("shown");
-        QTest::newRow("address and title") << "http://x.example/f.zip" << "Get" << true;
-        QTest::newRow("empty address") << "" << "Get" << false;
-        QTest::newRow("empty title") << "http://x.example/f.zip" << "" << false;
-        QTest::newRow("default address") << "http://" << "Get" << false;
-        QTest::newRow("default in capitals is an address") << "HTTP://" << "Get" << true;
-        QTest::newRow("blank before the default") << " http://" << "Get" << true;
-        QTest::newRow("blank after the default") << "http:// " << "Get" << true;
+        QTest::newRow("address and title") << "http://x.example/f.zip"
+                                           << "Get" << true;
+        QTest::newRow("empty address") << ""
+                                       << "Get" << false;
+        QTest::newRow("empty title") << "http://x.example/f.zip"
+                                     << "" << false;
+        QTest::newRow("default address") << "http://"
+                                         << "Get" << false;
+        QTest::newRow("default in capitals is an address") << "HTTP://"
+                                                           << "Get" << true;
+        QTest::newRow("blank before the default") << " http://"
+                                                  << "Get" << true;
+        QTest::newRow("blank after the default") << "http:// "
+                                                 << "Get" << true;
     }
 
     void downloadLinkCondition() {
@@ -119,7 +131,8 @@ private slots:
         s.txtFileDownloadUrl = address;
         s.txtDownloadText = title;
         const QString page = generate(QStringLiteral("download"), s);
-        QCOMPARE(page.contains(QStringLiteral("link:<a href=\"") + address + QStringLiteral("\">")), shown);
+        QCOMPARE(page.contains(QStringLiteral("link:<a href=\"") + address + QStringLiteral("\">")),
+                 shown);
         QCOMPARE(page.contains(QStringLiteral("link:\n")), !shown);
     }
 
@@ -128,8 +141,10 @@ private slots:
         QTest::addColumn<int>("action");
         QTest::addColumn<QString>("lead");
         QTest::addColumn<QString>("thanks");
-        QTest::newRow("defaults: two columns, own page") << 1 << 0 << "<!-- two columns -->" << "<!-- flat -->";
-        QTest::newRow("one column, redirect") << 0 << 1 << "<!-- one column -->" << "<!-- redirect -->";
+        QTest::newRow("defaults: two columns, own page") << 1 << 0 << "<!-- two columns -->"
+                                                         << "<!-- flat -->";
+        QTest::newRow("one column, redirect") << 0 << 1 << "<!-- one column -->"
+                                              << "<!-- redirect -->";
     }
 
     void layoutAndActionPickTemplates() {
@@ -167,16 +182,23 @@ private slots:
         s.optBackground = 1;
         QCOMPARE(pageBodyTag(s), QStringLiteral("<body style=\"background-image:url('')\">"));
         s.lblSelectedFile[BackgroundImage].tag = QStringLiteral(" a b.png");
-        QCOMPARE(pageBodyTag(s), QStringLiteral("<body style=\"background-image:url(' a b.png')\">"));
+        QCOMPARE(pageBodyTag(s),
+                 QStringLiteral("<body style=\"background-image:url(' a b.png')\">"));
     }
 
     void funnelLinks_data() {
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("thanks");
         QTest::addColumn<QString>("download");
-        QTest::newRow("no final slash") << "http://a.example/f" << "http://a.example/f/thanks7.html" << "http://a.example/f/download100.html";
-        QTest::newRow("final slash") << "http://a.example/f/" << "http://a.example/f/thanks7.html" << "http://a.example/f/download100.html";
-        QTest::newRow("empty address") << "" << "/thanks7.html" << "/download100.html";
+        QTest::newRow("no final slash") << "http://a.example/f"
+                                        << "http://a.example/f/thanks7.html"
+                                        << "http://a.example/f/download100.html";
+        QTest::newRow("final slash") << "http://a.example/f/"
+                                     << "http://a.example/f/thanks7.html"
+                                     << "http://a.example/f/download100.html";
+        QTest::newRow("empty address") << ""
+                                       << "/thanks7.html"
+                                       << "/download100.html";
     }
 
     void funnelLinks() {

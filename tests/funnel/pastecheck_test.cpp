@@ -12,11 +12,18 @@ private slots:
     void textsReadAsHtml_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("noteHas"); // empty: no note
-        QTest::newRow("plain text") << "Tips & tricks for 3 < 5 people, AT&T" << "";
-        QTest::newRow("an unknown tag vanishes") << "Save 50% <today> only" << "\u201c<today>\u201d is read as HTML and will not appear";
-        QTest::newRow("formatting is applied") << "Get <b>free</b> access" << "\u201c<b>\u201d is read as HTML: it formats";
-        QTest::newRow("a reference becomes its character") << "AT&T &copy 2024" << "\u201c&copy\u201d becomes \u201c\u00a9\u201d";
-        QTest::newRow("the first of both is named") << "&amp; then <x>" << "\u201c&amp;\u201d becomes \u201c&\u201d";
+        QTest::newRow("plain text") << "Tips & tricks for 3 < 5 people, AT&T"
+                                    << "";
+        QTest::newRow("an unknown tag vanishes")
+            << "Save 50% <today> only"
+            << "\u201c<today>\u201d is read as HTML and will not appear";
+        QTest::newRow("formatting is applied") << "Get <b>free</b> access"
+                                               << "\u201c<b>\u201d is read as HTML: it formats";
+        QTest::newRow("a reference becomes its character")
+            << "AT&T &copy 2024"
+            << "\u201c&copy\u201d becomes \u201c\u00a9\u201d";
+        QTest::newRow("the first of both is named") << "&amp; then <x>"
+                                                    << "\u201c&amp;\u201d becomes \u201c&\u201d";
     }
 
     void textsReadAsHtml() {
@@ -32,22 +39,34 @@ private slots:
     void pastedForms_data() {
         QTest::addColumn<QString>("code");
         QTest::addColumn<QStringList>("notesStart");
-        QTest::newRow("a sound form") << "<form method=\"POST\" action=\"https://list.example/s\"><label for=\"e\">Email</label>\n            <input id=\"e\" type=\"email\" name=\"email\"><input type=\"hidden\" name=\"list\" value=\"1\"><button>Join</button></form>"
-                                      << QStringList{};
+        QTest::newRow("a sound form")
+            << "<form method=\"POST\" action=\"https://list.example/s\"><label "
+               "for=\"e\">Email</label>\n            <input id=\"e\" type=\"email\" "
+               "name=\"email\"><input type=\"hidden\" name=\"list\" "
+               "value=\"1\"><button>Join</button></form>"
+            << QStringList{};
         QTest::newRow("wrapped labels, aria names and a honeypot count as labelled")
-            << "<form method=post action=\"//list.example/s\"><label>Name <input name=\"n\"></label>\n               <input type=\"email\" aria-label=\"Email\" name=\"EMAIL\"><input name=\"b_x\" tabindex=\"-1\"></form>"
+            << "<form method=post action=\"//list.example/s\"><label>Name <input "
+               "name=\"n\"></label>\n               <input type=\"email\" aria-label=\"Email\" "
+               "name=\"EMAIL\"><input name=\"b_x\" tabindex=\"-1\"></form>"
             << QStringList{};
         QTest::newRow("no form at all") << "<input type=email>" << QStringList{"No <form> found"};
         QTest::newRow("GET to plain http, unlabelled fields")
-            << "<form action=\"http://list.example/s\"><input name=\"email\" placeholder=\"Email\"><select name=\"c\"></select></form>"
-            << QStringList{"The form is sent by GET", "The form sends to \u201chttp://list.example/s\u201d, not https",
+            << "<form action=\"http://list.example/s\"><input name=\"email\" "
+               "placeholder=\"Email\"><select name=\"c\"></select></form>"
+            << QStringList{"The form is sent by GET",
+                           "The form sends to \u201chttp://list.example/s\u201d, not https",
                            "2 fields have no label (email, c)"};
         QTest::newRow("relative action, no e-mail field; markup inside a script does not count")
-            << "<form method=\"post\" action=\"subscribe.php\"><label for=\"n\">Name</label><input id=\"n\" name=\"name\">\n               <script>var s = '<input type=\"email\">';</script></form>"
-            << QStringList{"The form sends to \u201csubscribe.php\u201d, an address on your own site",
-                           "No e-mail field found"};
-        QTest::newRow("no action") << "<form method=\"post\"><label>E <input type=\"email\"></label></form>"
-                                   << QStringList{"The form has no action address"};
+            << "<form method=\"post\" action=\"subscribe.php\"><label for=\"n\">Name</label><input "
+               "id=\"n\" name=\"name\">\n               <script>var s = '<input "
+               "type=\"email\">';</script></form>"
+            << QStringList{
+                   "The form sends to \u201csubscribe.php\u201d, an address on your own site",
+                   "No e-mail field found"};
+        QTest::newRow("no action")
+            << "<form method=\"post\"><label>E <input type=\"email\"></label></form>"
+            << QStringList{"The form has no action address"};
     }
 
     void pastedForms() {

@@ -17,44 +17,57 @@ private slots:
     void templatesCarryTheirPlaceholders_data() {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QStringList>("placeholders");
-        const QStringList lead{"[BODY]", "[HEAD]", "[LINE1]", "[LINE1_COLOR]", "[INSTRUCTIONS]", "[INSTRUCTIONS_COLOR]",
-                               "[OPTINFORM]", "[PRIVACY]", "[PRIVACY_COLOR]", "[PROGRESSBAR]", "[FOOTER]",
-                               "[FOOTER_COLOR]", "[BORDER_COLOR]", "[BACK]", "[RETARGETING]", "[COVER]"};
+        const QStringList lead{"[BODY]",         "[HEAD]",         "[LINE1]",
+                               "[LINE1_COLOR]",  "[INSTRUCTIONS]", "[INSTRUCTIONS_COLOR]",
+                               "[OPTINFORM]",    "[PRIVACY]",      "[PRIVACY_COLOR]",
+                               "[PROGRESSBAR]",  "[FOOTER]",       "[FOOTER_COLOR]",
+                               "[BORDER_COLOR]", "[BACK]",         "[RETARGETING]",
+                               "[COVER]"};
         const QStringList thanks{"[BODY]", "[SOFT1]", "[SOFT2]", "[REDIRECTURL]", "[FOOTER]"};
         QTest::newRow("two columns") << "templates/index.html" << lead;
         QTest::newRow("one column") << "templates/index-1colimage.html" << lead;
         QTest::newRow("thank-you, own page") << "templates/thanks_flat.html" << thanks;
         QTest::newRow("thank-you, redirect") << "templates/thanks.html" << thanks;
         QTest::newRow("download") << "templates/download.html"
-                                  << QStringList{"[BODY]", "[THANKS]", "[TUBE_ID]", "[DOWNLOAD_LINK]", "[FOOTER]", "[COVER]"};
+                                  << QStringList{"[BODY]",          "[THANKS]", "[TUBE_ID]",
+                                                 "[DOWNLOAD_LINK]", "[FOOTER]", "[COVER]"};
         QTest::newRow("back snippet") << "snippets/back.txt" << QStringList{"[BACKURL]"};
-        QTest::newRow("link snippet") << "snippets/dld_link.txt" << QStringList{"[DOWNLOAD_TITLE]", "[DOWNLOAD_LOCATION]"};
+        QTest::newRow("link snippet")
+            << "snippets/dld_link.txt" << QStringList{"[DOWNLOAD_TITLE]", "[DOWNLOAD_LOCATION]"};
     }
 
     void templatesCarryTheirPlaceholders() {
         QFETCH(QString, file);
         QFETCH(QStringList, placeholders);
-        const QString text = QString::fromUtf8(readBytes(shippedDataDir() + QLatin1Char('/') + file));
+        const QString text =
+            QString::fromUtf8(readBytes(shippedDataDir() + QLatin1Char('/') + file));
         for (const QString& placeholder : placeholders)
-            QVERIFY2(text.contains(placeholder), qPrintable(file + QStringLiteral(" lacks ") + placeholder));
+            QVERIFY2(text.contains(placeholder),
+                     qPrintable(file + QStringLiteral(" lacks ") + placeholder));
         QVERIFY(!text.contains(QChar(0x00B4)));
     }
 
-    // Phone photos are stored sideways with a rotation mark; the page must give the browser the size it shows.
+    // Phone photos are stored sideways with a rotation mark; the page must give the browser the
+    // size it shows.
     void coverSizeIsTheShownOne() {
         QTemporaryDir app;
-        QVERIFY(modCopy::CopyFolder(shippedDataDir() + QStringLiteral("/templates"), app.filePath("templates")));
-        QVERIFY(modCopy::CopyFolder(shippedDataDir() + QStringLiteral("/snippets"), app.filePath("snippets")));
+        QVERIFY(modCopy::CopyFolder(shippedDataDir() + QStringLiteral("/templates"),
+                                    app.filePath("templates")));
+        QVERIFY(modCopy::CopyFolder(shippedDataDir() + QStringLiteral("/snippets"),
+                                    app.filePath("snippets")));
         QImage stored(100, 40, QImage::Format_RGB32);
         stored.fill(Qt::darkCyan);
         QImageWriter writer(app.filePath("cover.jpg"), "jpeg");
         writer.setTransformation(QImageIOHandler::TransformationRotate90);
         QVERIFY2(writer.write(stored), qPrintable(writer.errorString()));
-        const BuildOutcome outcome = buildFunnel(completeSettings(app.filePath("cover.jpg")), AppPaths(app.path()));
+        const BuildOutcome outcome =
+            buildFunnel(completeSettings(app.filePath("cover.jpg")), AppPaths(app.path()));
         QVERIFY2(outcome.built(), qPrintable(outcome.message));
         for (const QString& page : {outcome.pages[0], outcome.pages[2]}) {
-            const QString text = QString::fromUtf8(readBytes(app.filePath("output/templates/" + page)));
-            QVERIFY2(text.contains(QStringLiteral("width=\"40\" height=\"100\"")), qPrintable(page));
+            const QString text =
+                QString::fromUtf8(readBytes(app.filePath("output/templates/" + page)));
+            QVERIFY2(text.contains(QStringLiteral("width=\"40\" height=\"100\"")),
+                     qPrintable(page));
         }
     }
 
@@ -71,8 +84,10 @@ private slots:
         QFETCH(int, action);
         QFETCH(bool, extras);
         QTemporaryDir app;
-        QVERIFY(modCopy::CopyFolder(shippedDataDir() + QStringLiteral("/templates"), app.filePath("templates")));
-        QVERIFY(modCopy::CopyFolder(shippedDataDir() + QStringLiteral("/snippets"), app.filePath("snippets")));
+        QVERIFY(modCopy::CopyFolder(shippedDataDir() + QStringLiteral("/templates"),
+                                    app.filePath("templates")));
+        QVERIFY(modCopy::CopyFolder(shippedDataDir() + QStringLiteral("/snippets"),
+                                    app.filePath("snippets")));
         FixtureApp::writePicture(app.filePath("cover.jpg"));
         FunnelSettings s = completeSettings(app.filePath("cover.jpg"));
         s.cboCols = cols;
@@ -85,9 +100,11 @@ private slots:
         QVERIFY2(outcome.built(), qPrintable(outcome.message));
         static const QRegularExpression placeholder(QStringLiteral("\\[[A-Z0-9_]+\\]"));
         for (const QString& page : outcome.pages) {
-            const QString text = QString::fromUtf8(readBytes(app.filePath("output/templates/" + page)));
+            const QString text =
+                QString::fromUtf8(readBytes(app.filePath("output/templates/" + page)));
             const auto match = placeholder.match(text);
-            QVERIFY2(!match.hasMatch(), qPrintable(page + QStringLiteral(" still holds ") + match.captured()));
+            QVERIFY2(!match.hasMatch(),
+                     qPrintable(page + QStringLiteral(" still holds ") + match.captured()));
             QVERIFY(text.startsWith(QStringLiteral("<!DOCTYPE html>")));
         }
         QVERIFY(QFileInfo::exists(app.filePath("output/templates/funnel.css")));

@@ -47,7 +47,9 @@ class frmMassTest : public QObject {
         return widget;
     }
     QLineEdit* edit(const QString& name) { return find<QLineEdit>(name); }
-    ColorSwatch* swatch(int i) { return find<ColorSwatch>(QStringLiteral("lblColorPicker[%1]").arg(i)); }
+    ColorSwatch* swatch(int i) {
+        return find<ColorSwatch>(QStringLiteral("lblColorPicker[%1]").arg(i));
+    }
     TagLabel* chosen(int i) { return find<TagLabel>(QStringLiteral("lblSelectedFile[%1]").arg(i)); }
     bool shown(const QString& name) { return find(name)->isVisibleTo(window.get()); }
 
@@ -93,10 +95,12 @@ private slots:
         QCOMPARE(cols->count(), 2);
         QCOMPARE(cols->itemText(0), QStringLiteral("1 Column"));
         QCOMPARE(cols->currentText(), QStringLiteral("2 Columns"));
-        QCOMPARE(find<QPushButton>("cmdFileSelect[1]")->text(), QStringLiteral("Select Cover From File"));
+        QCOMPARE(find<QPushButton>("cmdFileSelect[1]")->text(),
+                 QStringLiteral("Select Cover From File"));
         QVERIFY(!shown("cmdFileSelect[2]"));
         QCOMPARE(find<QLabel>("lblMenu[2]")->text(), QStringLiteral(" After Subscription Action"));
-        QCOMPARE(find<QGroupBox>("frTab[2]")->title(), QStringLiteral("   After Subscription Action  "));
+        QCOMPARE(find<QGroupBox>("frTab[2]")->title(),
+                 QStringLiteral("   After Subscription Action  "));
         QVERIFY(FileExists(app->path("templates"), true));
         // A fresh window holds the defaults: the build reads exactly what a default record holds.
         FunnelSettings expected;
@@ -127,7 +131,8 @@ private slots:
         QCOMPARE(window->shownSection(), expected);
         for (int i = 0; i < 5; ++i) {
             QCOMPARE(shown(QStringLiteral("frTab[%1]").arg(i)), i == expected);
-            QCOMPARE(find(QStringLiteral("qMenu[%1]").arg(i))->property("selected").toBool(), i == expected);
+            QCOMPARE(find(QStringLiteral("qMenu[%1]").arg(i))->property("selected").toBool(),
+                     i == expected);
         }
     }
 
@@ -222,9 +227,12 @@ private slots:
     void addressChangeDerivesPageAddresses_data() {
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("base");
-        QTest::newRow("without final slash") << "http://a.example/f" << "http://a.example/f/";
-        QTest::newRow("with final slash") << "http://a.example/f/" << "http://a.example/f/";
-        QTest::newRow("one keystroke") << "h" << "h/";
+        QTest::newRow("without final slash") << "http://a.example/f"
+                                             << "http://a.example/f/";
+        QTest::newRow("with final slash") << "http://a.example/f/"
+                                          << "http://a.example/f/";
+        QTest::newRow("one keystroke") << "h"
+                                       << "h/";
     }
 
     void addressChangeDerivesPageAddresses() {
@@ -232,8 +240,10 @@ private slots:
         QFETCH(QString, base);
         edit("txtFunnelUrl")->setText(address);
         const FunnelSettings s = window->settings();
-        QCOMPARE(edit("txtCapture_Url")->text(), base + QStringLiteral("thanks%1.html").arg(s.thankYouPageNumber));
-        QCOMPARE(edit("txtDownloadUrl")->text(), base + QStringLiteral("download%1.html").arg(s.downloadPageNumber));
+        QCOMPARE(edit("txtCapture_Url")->text(),
+                 base + QStringLiteral("thanks%1.html").arg(s.thankYouPageNumber));
+        QCOMPARE(edit("txtDownloadUrl")->text(),
+                 base + QStringLiteral("download%1.html").arg(s.downloadPageNumber));
         QCOMPARE(s.thankYouPageFile, QStringLiteral("thanks%1.html").arg(s.thankYouPageNumber));
         QVERIFY(s.thankYouPageNumber >= 1 && s.thankYouPageNumber <= 100);
         QVERIFY(s.downloadPageNumber >= 1 && s.downloadPageNumber <= 100);
@@ -242,7 +252,8 @@ private slots:
     void everyAddressChangeDrawsAgain() {
         QSet<QString> seen;
         for (int i = 0; i < 20; ++i) {
-            edit("txtFunnelUrl")->setText(QStringLiteral("http://a.example/") + (i % 2 ? "x" : "y"));
+            edit("txtFunnelUrl")
+                ->setText(QStringLiteral("http://a.example/") + (i % 2 ? "x" : "y"));
             seen << edit("txtCapture_Url")->text();
         }
         QVERIFY(seen.size() > 2);
@@ -293,11 +304,14 @@ private slots:
         window->lblColorPicker_Click(source);
         desk->answers << yes;
         window->lblApply_Click(link);
-        QCOMPARE(desk->last().text, QStringLiteral("Apply this color to other fields (Lead Page Only)?"));
+        QCOMPARE(desk->last().text,
+                 QStringLiteral("Apply this color to other fields (Lead Page Only)?"));
         QCOMPARE(desk->last().title, QStringLiteral("Confirm"));
         QCOMPARE(desk->last().icon, MessageIcon::None);
         for (int i : {2, 4, 5}) {
-            const QString expected = (i == source || changed.contains(i)) ? QStringLiteral("1,2,3") : window->settings().lblColorPicker[i];
+            const QString expected = (i == source || changed.contains(i))
+                                         ? QStringLiteral("1,2,3")
+                                         : window->settings().lblColorPicker[i];
             QCOMPARE(swatch(i)->tag(), expected);
         }
         if (!yes)
@@ -330,8 +344,10 @@ private slots:
     void copyLinks_data() {
         QTest::addColumn<QString>("link");
         QTest::addColumn<QString>("box");
-        QTest::newRow("thank-you page") << "Label40" << "txtCapture_Url";
-        QTest::newRow("download page") << "Label45" << "txtDownloadUrl";
+        QTest::newRow("thank-you page") << "Label40"
+                                        << "txtCapture_Url";
+        QTest::newRow("download page") << "Label45"
+                                       << "txtDownloadUrl";
     }
 
     void copyLinks() {
@@ -370,7 +386,8 @@ private slots:
             auto* box = d->findChild<QPlainTextEdit*>("txtHEADCode");
             QCOMPARE(box->toPlainText(), QStringLiteral("<old>"));
             box->setPlainText(typed);
-            QTest::mouseClick(d->findChild<QPushButton*>(accept ? "Command1" : "Command2"), Qt::LeftButton);
+            QTest::mouseClick(d->findChild<QPushButton*>(accept ? "Command1" : "Command2"),
+                              Qt::LeftButton);
         });
         window->lblHead_Click();
         QCOMPARE(window->headCode(), expected);
@@ -397,8 +414,10 @@ private slots:
         QTest::addColumn<int>("filled");
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("section");
-        QTest::newRow("address") << 0 << "Please enter the url where you'll upload this funnel." << 0;
-        QTest::newRow("opt-in form") << 1 << "Please enter your opt-in form code for this funnel." << 1;
+        QTest::newRow("address") << 0 << "Please enter the url where you'll upload this funnel."
+                                 << 0;
+        QTest::newRow("opt-in form")
+            << 1 << "Please enter your opt-in form code for this funnel." << 1;
         QTest::newRow("video") << 2 << "Please enter a video to use for this funnel." << 3;
         QTest::newRow("cover") << 3 << "Please select a cover image for your lead magnet." << 1;
     }
@@ -454,19 +473,22 @@ private slots:
         find<QComboBox>("cboCols")->setCurrentIndex(0);
         desk->answers << true;
         window->cmdBuildFunnel_Click();
-        QCOMPARE(desk->last().text, QStringLiteral("Process complete. Do you want to open the output folder?"));
+        QCOMPARE(desk->last().text,
+                 QStringLiteral("Process complete. Do you want to open the output folder?"));
         QCOMPARE(desk->last().title, QStringLiteral("Done"));
         QCOMPARE(desk->last().icon, MessageIcon::Information);
         QVERIFY(desk->last().question);
         QCOMPARE(desk->openedFolders.size(), 1);
-        QCOMPARE(QDir(desk->openedFolders.first()).canonicalPath(), QDir(app->output()).canonicalPath());
+        QCOMPARE(QDir(desk->openedFolders.first()).canonicalPath(),
+                 QDir(app->output()).canonicalPath());
 
         const FunnelSettings s = window->settings();
         const QByteArray index = readBytes(app->output("index.html"));
         QVERIFY(index.startsWith("<!-- one column -->"));
         QVERIFY(index.contains("footer:My Footer|255,255,255"));
         QVERIFY(index.contains("form:<form>F</form>"));
-        QVERIFY(readBytes(app->output(s.thankYouPageFile)).contains(("go:" + edit("txtDownloadUrl")->text()).toUtf8()));
+        QVERIFY(readBytes(app->output(s.thankYouPageFile))
+                    .contains(("go:" + edit("txtDownloadUrl")->text()).toUtf8()));
         QVERIFY(readBytes(app->output(s.downloadPageFile)).contains("embed/vid123?autoplay=1"));
         QCOMPARE(readBytes(app->output("cover.jpg")), readBytes(app->path("pictures/cover.jpg")));
 
@@ -533,7 +555,8 @@ private slots:
 
         // A saved cover becomes the funnel's cover, and the build copies it.
         QDir().mkpath(app->path("imgspro"));
-        QVERIFY(QFile::copy(shippedDataDir() + "/imgspro/sunset_hills.jpg", app->path("imgspro/sunset_hills.jpg")));
+        QVERIFY(QFile::copy(shippedDataDir() + "/imgspro/sunset_hills.jpg",
+                            app->path("imgspro/sunset_hills.jpg")));
         whenDialogOpens([](QDialog* d) {
             d->findChild<QLineEdit*>("txtAdText[0]")->setText("My Guide");
             QVERIFY(QMetaObject::invokeMethod(d, "Command1_Click"));
@@ -547,7 +570,8 @@ private slots:
         edit("txtFunnel_YouTubeID")->setText("vid123");
         desk->answers << false;
         window->cmdBuildFunnel_Click();
-        QVERIFY(readBytes(app->output("index.html")).contains("cover:temp_cover.jpg temp_cover.jpg"));
+        QVERIFY(
+            readBytes(app->output("index.html")).contains("cover:temp_cover.jpg temp_cover.jpg"));
         QVERIFY(QImage(app->output("temp_cover.jpg")).size() == QSize(400, 450));
 #else
         QTest::mouseClick(find("Command4"), Qt::LeftButton);
@@ -560,7 +584,8 @@ private slots:
         fillRequired();
         edit("txtThanks")->setText("Thanks ´ €");
         find<QCheckBox>("chkAutoplay")->setChecked(false);
-        find<QComboBox>("cboLanguage")->setCurrentIndex(find<QComboBox>("cboLanguage")->findData("ar"));
+        find<QComboBox>("cboLanguage")
+            ->setCurrentIndex(find<QComboBox>("cboLanguage")->findData("ar"));
         desk->colors << QColor(9, 8, 7);
         window->lblColorPicker_Click(5);
         const FunnelSettings before = window->settings();
@@ -579,7 +604,8 @@ private slots:
         QCOMPARE(other.findChild<QLineEdit*>("txtCapture_Url")->text(), before.txtCapture_Url);
     }
 
-    // Notes appear beside the field as it is typed into, and go when it is mended; the lower panel moves out of the way.
+    // Notes appear beside the field as it is typed into, and go when it is mended; the lower panel
+    // moves out of the way.
     void pasteNotesBesideTheFields() {
         window->ShowSection(1);
         auto* lead = find<CollapsiblePanel>("qLeadMagnet[0]");
@@ -596,10 +622,13 @@ private slots:
 
         window->Label50_Click(1);
         auto* form = find<QPlainTextEdit>("txtoptinForm");
-        form->setPlainText("<form action=\"http://list.example/add\"><input name=\"email\"><button>Go</button></form>");
+        form->setPlainText("<form action=\"http://list.example/add\"><input "
+                           "name=\"email\"><button>Go</button></form>");
         QVERIFY(shown("lblNote_txtoptinForm"));
-        QCOMPARE(find<QLabel>("lblNote_txtoptinForm")->text().count(u'\n'), 2); // GET, not https, no label
-        form->setPlainText("<form method=\"post\" action=\"https://list.example/add\"><label>Email <input type=\"email\"></label></form>");
+        QCOMPARE(find<QLabel>("lblNote_txtoptinForm")->text().count(u'\n'),
+                 2); // GET, not https, no label
+        form->setPlainText("<form method=\"post\" action=\"https://list.example/add\"><label>Email "
+                           "<input type=\"email\"></label></form>");
         QVERIFY(!shown("lblNote_txtoptinForm"));
         QCOMPARE(desk->unexpected, 0);
     }

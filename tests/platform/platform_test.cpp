@@ -29,14 +29,30 @@ private slots:
         QTest::addColumn<QString>("replacement");
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("result");
-        QTest::newRow("every occurrence") << "[A] and [A]" << "[A]" << "x" << 0 << "x and x";
-        QTest::newRow("exact mode respects case") << "[Footer] [FOOTER]" << "[FOOTER]" << "f" << 0 << "[Footer] f";
-        QTest::newRow("mode 1 ignores case") << "[Footer] [FOOTER]" << "[FOOTER]" << "f" << 1 << "f f";
-        QTest::newRow("inserted text is not rescanned") << "[A]" << "[A]" << "[A][A]" << 0 << "[A][A]";
-        QTest::newRow("left to right, no overlap") << "aaa" << "aa" << "b" << 0 << "ba";
-        QTest::newRow("empty replacement removes") << "x[A]y" << "[A]" << "" << 0 << "xy";
-        QTest::newRow("empty find changes nothing") << "abc" << "" << "z" << 0 << "abc";
-        QTest::newRow("not found") << "abc" << "[A]" << "z" << 0 << "abc";
+        QTest::newRow("every occurrence") << "[A] and [A]"
+                                          << "[A]"
+                                          << "x" << 0 << "x and x";
+        QTest::newRow("exact mode respects case") << "[Footer] [FOOTER]"
+                                                  << "[FOOTER]"
+                                                  << "f" << 0 << "[Footer] f";
+        QTest::newRow("mode 1 ignores case") << "[Footer] [FOOTER]"
+                                             << "[FOOTER]"
+                                             << "f" << 1 << "f f";
+        QTest::newRow("inserted text is not rescanned") << "[A]"
+                                                        << "[A]"
+                                                        << "[A][A]" << 0 << "[A][A]";
+        QTest::newRow("left to right, no overlap") << "aaa"
+                                                   << "aa"
+                                                   << "b" << 0 << "ba";
+        QTest::newRow("empty replacement removes") << "x[A]y"
+                                                   << "[A]"
+                                                   << "" << 0 << "xy";
+        QTest::newRow("empty find changes nothing") << "abc"
+                                                    << ""
+                                                    << "z" << 0 << "abc";
+        QTest::newRow("not found") << "abc"
+                                   << "[A]"
+                                   << "z" << 0 << "abc";
     }
 
     void strReplace() {
@@ -52,8 +68,10 @@ private slots:
         QCOMPARE(GetFileName(QStringLiteral("D:\\pics\\cover.jpg")), QStringLiteral("cover.jpg"));
         QCOMPARE(GetFileName(QStringLiteral("/home/u/x.jpg/x.jpg")), QStringLiteral("x.jpg"));
         QCOMPARE(GetFileName(QStringLiteral("plain.jpg")), QStringLiteral("plain.jpg"));
-        QCOMPARE(SplitToList(QStringLiteral("good||nice|"), QStringLiteral("|")), (QStringList{"good", "nice"}));
-        QCOMPARE(AppPaths(QStringLiteral("/")).outputTemplatesDir(), QStringLiteral("/output/templates"));
+        QCOMPARE(SplitToList(QStringLiteral("good||nice|"), QStringLiteral("|")),
+                 (QStringList{"good", "nice"}));
+        QCOMPARE(AppPaths(QStringLiteral("/")).outputTemplatesDir(),
+                 QStringLiteral("/output/templates"));
         QCOMPARE(AppPaths(QStringLiteral("/app/")).synonymFile(), QStringLiteral("/app/rwdb.txt"));
     }
 
@@ -62,24 +80,33 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<TextEncoding>("encoding");
         QTest::addColumn<bool>("writtenBackAsRead");
-        QTest::newRow("utf-8 mark dropped, line ends kept")
-            << QByteArray("\xEF\xBB\xBF" "a\r\nb\n") << "a\r\nb\n" << TextEncoding::Utf8WithBom << true;
+        QTest::newRow("utf-8 mark dropped, line ends kept") << QByteArray("\xEF\xBB\xBF"
+                                                                          "a\r\nb\n")
+                                                            << "a\r\nb\n"
+                                                            << TextEncoding::Utf8WithBom << true;
         QTest::newRow("utf-8") << QByteArray("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80")
                                << QString::fromUtf8("café € 😀") << TextEncoding::Utf8 << true;
-        QTest::newRow("windows-1252") << QByteArray("caf\xE9 \x80 \x96") << QString::fromUtf8("café € –")
-                                      << TextEncoding::Windows1252 << true;
+        QTest::newRow("windows-1252")
+            << QByteArray("caf\xE9 \x80 \x96") << QString::fromUtf8("café € –")
+            << TextEncoding::Windows1252 << true;
         // One stray byte must not garble the accents around it.
         QTest::newRow("utf-8 with one stray byte")
-            << QByteArray("caf\xC3\xA9 \x93quoted\x94 na\xC3\xAFve") << QString::fromUtf8("café “quoted” naïve")
-            << TextEncoding::Utf8 << false;
+            << QByteArray("caf\xC3\xA9 \x93quoted\x94 na\xC3\xAFve")
+            << QString::fromUtf8("café “quoted” naïve") << TextEncoding::Utf8 << false;
         QTest::newRow("overlong and surrogate forms are not utf-8")
-            << QByteArray("\xC0\xAF \xED\xA0\x80") << QString::fromUtf8("À¯ í\u00A0€") << TextEncoding::Windows1252 << false;
-        QTest::newRow("truncated sequence at the end") << QByteArray("ok \xE2\x82") << QString::fromUtf8("ok â‚")
-                                                       << TextEncoding::Windows1252 << false;
-        QTest::newRow("utf-16 le with mark") << QByteArray("\xFF\xFE" "C\0a\0\xE9\0", 8) << QString::fromUtf8("Caé")
-                                             << TextEncoding::Utf16LE << true;
-        QTest::newRow("utf-16 be with mark") << QByteArray("\xFE\xFF\0C\0a\x20\xAC", 8) << QString::fromUtf8("Ca€")
-                                             << TextEncoding::Utf16BE << true;
+            << QByteArray("\xC0\xAF \xED\xA0\x80") << QString::fromUtf8("À¯ í\u00A0€")
+            << TextEncoding::Windows1252 << false;
+        QTest::newRow("truncated sequence at the end")
+            << QByteArray("ok \xE2\x82") << QString::fromUtf8("ok â‚") << TextEncoding::Windows1252
+            << false;
+        QTest::newRow("utf-16 le with mark")
+            << QByteArray("\xFF\xFE"
+                          "C\0a\0\xE9\0",
+                          8)
+            << QString::fromUtf8("Caé") << TextEncoding::Utf16LE << true;
+        QTest::newRow("utf-16 be with mark")
+            << QByteArray("\xFE\xFF\0C\0a\x20\xAC", 8) << QString::fromUtf8("Ca€")
+            << TextEncoding::Utf16BE << true;
     }
 
     void decodesText() {
@@ -97,9 +124,11 @@ private slots:
 
     void windows1252SaysWhenItCannotHoldTheText() {
         bool lossless = false;
-        QCOMPARE(encodeText(QString::fromUtf8("€ é"), TextEncoding::Windows1252, &lossless), QByteArray("\x80 \xE9"));
+        QCOMPARE(encodeText(QString::fromUtf8("€ é"), TextEncoding::Windows1252, &lossless),
+                 QByteArray("\x80 \xE9"));
         QVERIFY(lossless);
-        QCOMPARE(encodeText(QString::fromUtf8("Ω"), TextEncoding::Windows1252, &lossless), QByteArray("?"));
+        QCOMPARE(encodeText(QString::fromUtf8("Ω"), TextEncoding::Windows1252, &lossless),
+                 QByteArray("?"));
         QVERIFY(!lossless);
     }
 
@@ -108,11 +137,16 @@ private slots:
     void readersRefuseWhatIsNotAnOrdinaryFile_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("message");
-        QTest::newRow("device") << "/dev/zero" << "is not an ordinary file";
-        QTest::newRow("folder") << "/" << "is a folder, not a file";
-        QTest::newRow("missing") << "/no/such/file.txt" << "does not exist";
-        QTest::newRow("pipe") << "fifo" << "is not an ordinary file";
-        QTest::newRow("too large") << "huge.txt" << "is larger than the 64 MB";
+        QTest::newRow("device") << "/dev/zero"
+                                << "is not an ordinary file";
+        QTest::newRow("folder") << "/"
+                                << "is a folder, not a file";
+        QTest::newRow("missing") << "/no/such/file.txt"
+                                 << "does not exist";
+        QTest::newRow("pipe") << "fifo"
+                              << "is not an ordinary file";
+        QTest::newRow("too large") << "huge.txt"
+                                   << "is larger than the 64 MB";
     }
 
     void readersRefuseWhatIsNotAnOrdinaryFile() {
@@ -137,9 +171,11 @@ private slots:
         QBuffer input(&bytes);
         QVERIFY(input.open(QIODevice::ReadOnly));
         const auto tooMuch = readDeviceBytes(input, 10, QStringLiteral("Standard input"));
-        QCOMPARE(tooMuch.error(), QStringLiteral("Standard input holds more than the 1 KB this program reads."));
+        QCOMPARE(tooMuch.error(),
+                 QStringLiteral("Standard input holds more than the 1 KB this program reads."));
         input.seek(1);
-        QCOMPARE(readDeviceBytes(input, 10, QStringLiteral("Standard input")).value(), QByteArray(10, 'x'));
+        QCOMPARE(readDeviceBytes(input, 10, QStringLiteral("Standard input")).value(),
+                 QByteArray(10, 'x'));
     }
 
     void listFileLines() {

@@ -18,18 +18,49 @@ namespace {
 // neighbours are often both known. It holds prefixes and suffixes of each
 // other, multi-word terms, end characters and "%" inside terms, and
 // characters whose lower case and case folding disagree.
-const QStringList kWords{
-    "good", "nice", "fine", "big", "large", "dog", "hound", "very", "very nice", "good dog",
-    "go", "gone", "goo", "ood", "day", "glad", "e.g.", "x.y", "a:b", "50%", "a,b",
-    "caf\u00e9", "\u03bb\u03cc\u03b3\u03bf\u03c2", "\u03bb\u03cc\u03b3\u03bf\u03c3", "yes", "ye\u017f",
-    "stra\u00dfe", "\u043f\u0440\u0438\u0432\u0435\u0442", "\u4f60\u597d", "\u212aelvin", "kelvin", "i\u0307x"};
+const QStringList kWords{"good",
+                         "nice",
+                         "fine",
+                         "big",
+                         "large",
+                         "dog",
+                         "hound",
+                         "very",
+                         "very nice",
+                         "good dog",
+                         "go",
+                         "gone",
+                         "goo",
+                         "ood",
+                         "day",
+                         "glad",
+                         "e.g.",
+                         "x.y",
+                         "a:b",
+                         "50%",
+                         "a,b",
+                         "caf\u00e9",
+                         "\u03bb\u03cc\u03b3\u03bf\u03c2",
+                         "\u03bb\u03cc\u03b3\u03bf\u03c3",
+                         "yes",
+                         "ye\u017f",
+                         "stra\u00dfe",
+                         "\u043f\u0440\u0438\u0432\u0435\u0442",
+                         "\u4f60\u597d",
+                         "\u212aelvin",
+                         "kelvin",
+                         "i\u0307x"};
 
 // Characters that send a text down the exact path.
-const QStringList kRare{"\u0130", "\u0130x", "\U00010400", QString(QChar(0xD800)), QString(QChar(0xDC01))};
+const QStringList kRare{"\u0130", "\u0130x", "\U00010400", QString(QChar(0xD800)),
+                        QString(QChar(0xDC01))};
 
-const QStringList kSeparators{" ", " ", " ", " ", ", ", ". ", ": ", "; ", "! ", "\n", "  ", "%%", "%", " %% ", "-", " \r\n"};
+const QStringList kSeparators{" ",  " ",  " ",  " ",  ", ", ". ",   ": ", "; ",
+                              "! ", "\n", "  ", "%%", "%",  " %% ", "-",  " \r\n"};
 
-QString pick(QRandomGenerator& random, const QStringList& list) { return list[random.bounded(int(list.size()))]; }
+QString pick(QRandomGenerator& random, const QStringList& list) {
+    return list[random.bounded(int(list.size()))];
+}
 
 QString withRandomCase(QRandomGenerator& random, const QString& word) {
     switch (random.bounded(10)) {
@@ -131,9 +162,11 @@ bool agree(const QString& article, const QStringList& rules, quint64 seed, Tally
     const QString spun = Spin(article);
     const RewriteResult exact = detail::rewriteExact(spun, db);
 
-    const bool same = engine.spinText == reference.spinText && engine.replacementCount == reference.replacementCount &&
-                      engine.wordCount == reference.wordCount && engine.report == reference.report &&
-                      exact.spinText == reference.spinText && exact.replacementCount == reference.replacementCount;
+    const bool same = engine.spinText == reference.spinText &&
+                      engine.replacementCount == reference.replacementCount &&
+                      engine.wordCount == reference.wordCount &&
+                      engine.report == reference.report && exact.spinText == reference.spinText &&
+                      exact.replacementCount == reference.replacementCount;
     if (!same) {
         qWarning().noquote() << "article:" << article << "\nrules:" << rules << "\nspun:" << spun
                              << "\nreference:" << reference.spinText << reference.replacementCount
@@ -163,12 +196,13 @@ private slots:
             if (!agree(article, rules, quint64(i), tally))
                 QFAIL(qPrintable(QStringLiteral("engine and reference differ on case %1").arg(i)));
         }
-        qInfo("%d cases: %d indexed, %d exact, %d with replacements, %lld replacements", tally.cases,
-              tally.indexed, tally.exact, tally.withReplacements, tally.replacements);
+        qInfo("%d cases: %d indexed, %d exact, %d with replacements, %lld replacements",
+              tally.cases, tally.indexed, tally.exact, tally.withReplacements, tally.replacements);
         // Guard against a generator that stopped producing anything to compare.
         QVERIFY2(tally.indexed > 3000, qPrintable(QString::number(tally.indexed)));
         QVERIFY2(tally.exact > 400, qPrintable(QString::number(tally.exact)));
-        QVERIFY2(tally.withReplacements > 2000, qPrintable(QString::number(tally.withReplacements)));
+        QVERIFY2(tally.withReplacements > 2000,
+                 qPrintable(QString::number(tally.withReplacements)));
         QVERIFY2(tally.replacements > 6000, qPrintable(QString::number(tally.replacements)));
     }
 
@@ -188,7 +222,8 @@ private slots:
         QRandomGenerator random(5);
         QString article;
         for (int i = 0; i < 1500; ++i) {
-            article += withRandomCase(random, i % 2 ? vocabulary[random.bounded(10)] : pick(random, vocabulary));
+            article += withRandomCase(random, i % 2 ? vocabulary[random.bounded(10)]
+                                                    : pick(random, vocabulary));
             article += pick(random, kSeparators);
         }
         Tally tally;

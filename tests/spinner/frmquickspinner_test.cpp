@@ -115,7 +115,8 @@ private slots:
         QCOMPARE(desk->last().title, QStringLiteral("Done"));
         QCOMPARE(window->lastSpinText(), QStringLiteral("the {nice|fine} dog "));
         const QString rewritten = box("txtRewritten")->toPlainText();
-        QVERIFY2(rewritten == "the nice dog " || rewritten == "the fine dog ", qPrintable(rewritten));
+        QVERIFY2(rewritten == "the nice dog " || rewritten == "the fine dog ",
+                 qPrintable(rewritten));
         QCOMPARE(box("txtPreview")->toPlainText(), rewritten);
         QVERIFY(find("vbtnConvert")->isEnabled());
         QVERIFY(!find("lblPleaseWait")->isVisible());
@@ -167,8 +168,10 @@ private slots:
         QTest::addColumn<bool>("yes");
         QTest::addColumn<QString>("content");
         QTest::addColumn<QString>("lastTitle");
-        QTest::newRow("yes overwrites") << true << "rewritten ´" << "File Saved";
-        QTest::newRow("no leaves the file") << false << "original" << "Warning";
+        QTest::newRow("yes overwrites") << true << "rewritten ´"
+                                        << "File Saved";
+        QTest::newRow("no leaves the file") << false << "original"
+                                            << "Warning";
     }
 
     void saveChanges() {

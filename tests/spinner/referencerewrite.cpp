@@ -60,7 +60,8 @@ ReferenceResult referenceRewriteSpun(const QString& text, const QStringList& rul
     c.replacementCount = 0;
     c.spinnerText = text;
     const qint64 words = count_words(c.spinnerText);
-    const QString ends[4] = {QStringLiteral(" "), QStringLiteral(","), QStringLiteral("."), QStringLiteral(":")};
+    const QString ends[4] = {QStringLiteral(" "), QStringLiteral(","), QStringLiteral("."),
+                             QStringLiteral(":")};
     const qsizetype rules = c.lstReglas.size();
     for (qsizetype i = 0; i < rules; ++i) {
         c.selectedRule = int(i);
@@ -72,8 +73,9 @@ ReferenceResult referenceRewriteSpun(const QString& text, const QStringList& rul
                 const QString search = QStringLiteral(" ") + term + end;
                 if (c.spinnerText.toLower().contains(search, Qt::CaseSensitive)) {
                     RuleWithoutTerm(c, term);
-                    c.spinnerText = ReplaceText(c, c.spinnerText, search,
-                                                QStringLiteral(" ") + c.lblReglaSinTerminoOriginal + end);
+                    c.spinnerText =
+                        ReplaceText(c, c.spinnerText, search,
+                                    QStringLiteral(" ") + c.lblReglaSinTerminoOriginal + end);
                 }
             }
         }

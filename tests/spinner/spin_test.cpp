@@ -57,21 +57,36 @@ private slots:
         QTest::addColumn<QString>("variant");
 
         QTest::newRow("empty") << QString() << QString();
-        QTest::newRow("no groups") << "the good dog" << "the good dog";
-        QTest::newRow("one alternative") << "the {nice} dog" << "the nice dog";
-        QTest::newRow("whole text one group") << "{good}" << "good";
-        QTest::newRow("empty group") << "a{}b" << "ab";
-        QTest::newRow("nested single alternatives") << "{a{b}c}" << "abc";
-        QTest::newRow("doubly nested") << "{{x}}" << "x";
-        QTest::newRow("closing brace alone") << "a } b" << "a } b";
-        QTest::newRow("opening brace alone") << "a { b" << "a { b";
-        QTest::newRow("bar outside a group") << "x|y" << "x|y";
-        QTest::newRow("unclosed group keeps its bars") << "{a|b" << "{a|b";
-        QTest::newRow("inner group of an unclosed one") << "{x {y}" << "{x y";
-        QTest::newRow("braces the wrong way round") << "}{x}{" << "}x{";
-        QTest::newRow("spaces and line breaks kept") << "a\n{b}\t c  \r\n" << "a\nb\t c  \r\n";
-        QTest::newRow("space marker untouched") << "a%%{b}" << "a%%b";
-        QTest::newRow("non-ASCII") << "{\u03bb\u03cc\u03b3\u03bf\u03c2} \U0001F600" << "\u03bb\u03cc\u03b3\u03bf\u03c2 \U0001F600";
+        QTest::newRow("no groups") << "the good dog"
+                                   << "the good dog";
+        QTest::newRow("one alternative") << "the {nice} dog"
+                                         << "the nice dog";
+        QTest::newRow("whole text one group") << "{good}"
+                                              << "good";
+        QTest::newRow("empty group") << "a{}b"
+                                     << "ab";
+        QTest::newRow("nested single alternatives") << "{a{b}c}"
+                                                    << "abc";
+        QTest::newRow("doubly nested") << "{{x}}"
+                                       << "x";
+        QTest::newRow("closing brace alone") << "a } b"
+                                             << "a } b";
+        QTest::newRow("opening brace alone") << "a { b"
+                                             << "a { b";
+        QTest::newRow("bar outside a group") << "x|y"
+                                             << "x|y";
+        QTest::newRow("unclosed group keeps its bars") << "{a|b"
+                                                       << "{a|b";
+        QTest::newRow("inner group of an unclosed one") << "{x {y}"
+                                                        << "{x y";
+        QTest::newRow("braces the wrong way round") << "}{x}{"
+                                                    << "}x{";
+        QTest::newRow("spaces and line breaks kept") << "a\n{b}\t c  \r\n"
+                                                     << "a\nb\t c  \r\n";
+        QTest::newRow("space marker untouched") << "a%%{b}"
+                                                << "a%%b";
+        QTest::newRow("non-ASCII") << "{\u03bb\u03cc\u03b3\u03bf\u03c2} \U0001F600"
+                                   << "\u03bb\u03cc\u03b3\u03bf\u03c2 \U0001F600";
     }
     void onlyVariant() {
         QFETCH(QString, text);
@@ -85,13 +100,18 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QStringList>("variants");
 
-        QTest::newRow("two alternatives") << "the {nice|fine} dog" << QStringList{"the nice dog", "the fine dog"};
+        QTest::newRow("two alternatives")
+            << "the {nice|fine} dog" << QStringList{"the nice dog", "the fine dog"};
         QTest::newRow("group inside an alternative") << "{a|{b|c}}" << QStringList{"a", "b", "c"};
-        QTest::newRow("group first in an alternative") << "{{a|b}|c}d" << QStringList{"ad", "bd", "cd"};
-        QTest::newRow("group inside an unclosed brace") << "{a {b|c}" << QStringList{"{a b", "{a c"};
-        QTest::newRow("bar between groups") << "{a|b}|{c|d}" << QStringList{"a|c", "a|d", "b|c", "b|d"};
+        QTest::newRow("group first in an alternative")
+            << "{{a|b}|c}d" << QStringList{"ad", "bd", "cd"};
+        QTest::newRow("group inside an unclosed brace")
+            << "{a {b|c}" << QStringList{"{a b", "{a c"};
+        QTest::newRow("bar between groups")
+            << "{a|b}|{c|d}" << QStringList{"a|c", "a|d", "b|c", "b|d"};
         QTest::newRow("empty alternative") << "{a||b}" << QStringList{"a", "", "b"};
-        QTest::newRow("multi-word alternatives") << "{very nice|fine}." << QStringList{"very nice.", "fine."};
+        QTest::newRow("multi-word alternatives")
+            << "{very nice|fine}." << QStringList{"very nice.", "fine."};
     }
     void variants() {
         QFETCH(QString, text);
@@ -111,8 +131,8 @@ private slots:
 
         QTest::newRow("four alternatives") << "{a|b|c|d}" << QStringList{"a", "b", "c", "d"}
                                            << QList<double>{0.25, 0.25, 0.25, 0.25};
-        QTest::newRow("nested resolved inside out") << "{a|{b|c}}" << QStringList{"a", "b", "c"}
-                                                    << QList<double>{0.5, 0.25, 0.25};
+        QTest::newRow("nested resolved inside out")
+            << "{a|{b|c}}" << QStringList{"a", "b", "c"} << QList<double>{0.5, 0.25, 0.25};
     }
     void equalChance() {
         QFETCH(QString, text);
@@ -126,8 +146,10 @@ private slots:
         QCOMPARE(counts.keys(), QStringList(outcomes.begin(), outcomes.end()));
         for (qsizetype i = 0; i < outcomes.size(); ++i) {
             const double expected = draws * shares[i];
-            QVERIFY2(std::abs(counts[outcomes[i]] - expected) < 6 * std::sqrt(expected),
-                     qPrintable(QStringLiteral("%1 came %2 times").arg(outcomes[i]).arg(counts[outcomes[i]])));
+            QVERIFY2(
+                std::abs(counts[outcomes[i]] - expected) < 6 * std::sqrt(expected),
+                qPrintable(
+                    QStringLiteral("%1 came %2 times").arg(outcomes[i]).arg(counts[outcomes[i]])));
         }
     }
 
@@ -154,11 +176,13 @@ private slots:
         QTest::addColumn<QString>("variant");
         const int n = 1000000;
         QTest::newRow("a million unclosed braces") << QString(n, u'{') << QString(n, u'{');
-        QTest::newRow("a million nested groups") << QString(n, u'{') + QString(n, u'}') << QString();
+        QTest::newRow("a million nested groups")
+            << QString(n, u'{') + QString(n, u'}') << QString();
         QString deep;
         for (int i = 0; i < n / 2; ++i)
             deep += QStringLiteral("{a");
-        QTest::newRow("half a million groups nested in text") << deep + QString(n / 2, u'}') << QString(n / 2, u'a');
+        QTest::newRow("half a million groups nested in text")
+            << deep + QString(n / 2, u'}') << QString(n / 2, u'a');
     }
     void staysLinearOnHostileBraces() {
         QFETCH(QString, text);

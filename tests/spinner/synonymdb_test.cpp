@@ -47,19 +47,26 @@ private slots:
 
         const QStringList goodNiceFine{"good", "nice", "fine"};
         const QStringList bigLarge{"big", "large"};
-        QTest::newRow("braced line gives its terms") << "{good|nice|fine}" << QStringList() << goodNiceFine;
-        QTest::newRow("next braced line replaces them") << "{big|large}" << goodNiceFine << bigLarge;
+        QTest::newRow("braced line gives its terms")
+            << "{good|nice|fine}" << QStringList() << goodNiceFine;
+        QTest::newRow("next braced line replaces them")
+            << "{big|large}" << goodNiceFine << bigLarge;
         QTest::newRow("empty line keeps the previous terms") << "" << bigLarge << bigLarge;
         QTest::newRow("comment keeps the previous terms") << "big large" << bigLarge << bigLarge;
         QTest::newRow("space in front is not braced") << " {good|nice}" << bigLarge << bigLarge;
         QTest::newRow("space behind is not braced") << "{good|nice} " << bigLarge << bigLarge;
         QTest::newRow("lone brace is not braced") << "{" << bigLarge << bigLarge;
-        QTest::newRow("empty part makes no term") << "{good||nice|}" << QStringList() << QStringList{"good", "nice"};
+        QTest::newRow("empty part makes no term")
+            << "{good||nice|}" << QStringList() << QStringList{"good", "nice"};
         QTest::newRow("empty braces empty the items") << "{}" << bigLarge << QStringList();
-        QTest::newRow("inner braces are removed") << "{a{b|c}d}" << QStringList() << QStringList{"ab", "cd"};
-        QTest::newRow("capital kept as written") << "{Good|nice}" << QStringList() << QStringList{"Good", "nice"};
-        QTest::newRow("multi-word term") << "{very nice|lovely}" << QStringList() << QStringList{"very nice", "lovely"};
-        QTest::newRow("term with spaces around") << "{ nice |x}" << QStringList() << QStringList{" nice ", "x"};
+        QTest::newRow("inner braces are removed")
+            << "{a{b|c}d}" << QStringList() << QStringList{"ab", "cd"};
+        QTest::newRow("capital kept as written")
+            << "{Good|nice}" << QStringList() << QStringList{"Good", "nice"};
+        QTest::newRow("multi-word term")
+            << "{very nice|lovely}" << QStringList() << QStringList{"very nice", "lovely"};
+        QTest::newRow("term with spaces around")
+            << "{ nice |x}" << QStringList() << QStringList{" nice ", "x"};
     }
     void loadRule() {
         QFETCH(QString, line);
@@ -73,21 +80,51 @@ private slots:
         QTest::addColumn<QString>("term");
         QTest::addColumn<QString>("reduced");
 
-        QTest::newRow("first term") << "{good|nice|fine}" << "good" << "{nice|fine}";
-        QTest::newRow("middle term") << "{good|nice|fine}" << "nice" << "{good|fine}";
-        QTest::newRow("last term") << "{good|nice|fine}" << "fine" << "{good|nice}";
-        QTest::newRow("only term stays") << "{good}" << "good" << "{good}";
-        QTest::newRow("capital stays in the others") << "{Good|nice}" << "nice" << "{Good}";
-        QTest::newRow("capital term matched ignoring case") << "{Good|nice}" << "GOOD" << "{nice}";
-        QTest::newRow("term that is a prefix of another") << "{go|good|gone}" << "go" << "{good|gone}";
-        QTest::newRow("repeated term removed everywhere") << "{a|b|a|c|a}" << "a" << "{b|c}";
-        QTest::newRow("adjacent middles, no rescan") << "{x|a|a|a|y}" << "a" << "{x|a|y}";
-        QTest::newRow("two-term line, first") << "{big|large}" << "big" << "{large}";
-        QTest::newRow("unbraced line, same steps") << "good|nice|fine" << "nice" << "good|fine";
-        QTest::newRow("unbraced line without the term") << "some comment" << "nice" << "some comment";
-        QTest::newRow("empty line") << "" << "nice" << "";
-        QTest::newRow("inner brace stays") << "{a{b|c}" << "c" << "{a{b}";
-        QTest::newRow("multi-word term") << "{very nice|lovely}" << "lovely" << "{very nice}";
+        QTest::newRow("first term") << "{good|nice|fine}"
+                                    << "good"
+                                    << "{nice|fine}";
+        QTest::newRow("middle term") << "{good|nice|fine}"
+                                     << "nice"
+                                     << "{good|fine}";
+        QTest::newRow("last term") << "{good|nice|fine}"
+                                   << "fine"
+                                   << "{good|nice}";
+        QTest::newRow("only term stays") << "{good}"
+                                         << "good"
+                                         << "{good}";
+        QTest::newRow("capital stays in the others") << "{Good|nice}"
+                                                     << "nice"
+                                                     << "{Good}";
+        QTest::newRow("capital term matched ignoring case") << "{Good|nice}"
+                                                            << "GOOD"
+                                                            << "{nice}";
+        QTest::newRow("term that is a prefix of another") << "{go|good|gone}"
+                                                          << "go"
+                                                          << "{good|gone}";
+        QTest::newRow("repeated term removed everywhere") << "{a|b|a|c|a}"
+                                                          << "a"
+                                                          << "{b|c}";
+        QTest::newRow("adjacent middles, no rescan") << "{x|a|a|a|y}"
+                                                     << "a"
+                                                     << "{x|a|y}";
+        QTest::newRow("two-term line, first") << "{big|large}"
+                                              << "big"
+                                              << "{large}";
+        QTest::newRow("unbraced line, same steps") << "good|nice|fine"
+                                                   << "nice"
+                                                   << "good|fine";
+        QTest::newRow("unbraced line without the term") << "some comment"
+                                                        << "nice"
+                                                        << "some comment";
+        QTest::newRow("empty line") << ""
+                                    << "nice"
+                                    << "";
+        QTest::newRow("inner brace stays") << "{a{b|c}"
+                                           << "c"
+                                           << "{a{b}";
+        QTest::newRow("multi-word term") << "{very nice|lovely}"
+                                         << "lovely"
+                                         << "{very nice}";
     }
     void ruleWithoutTerm() {
         QFETCH(QString, line);
@@ -103,12 +140,15 @@ private slots:
         QTest::newRow("two lines") << QByteArray("{good|nice|fine}\n{big|large}\n")
                                    << QStringList{"{good|nice|fine}", "{big|large}"};
         QTest::newRow("empty and unbraced lines kept")
-            << QByteArray("{good|nice}\n\n# note\n{big|large}") << QStringList{"{good|nice}", "", "# note", "{big|large}"};
+            << QByteArray("{good|nice}\n\n# note\n{big|large}")
+            << QStringList{"{good|nice}", "", "# note", "{big|large}"};
         QTest::newRow("CR LF") << QByteArray("{a|b}\r\n{c|d}\r\n") << QStringList{"{a|b}", "{c|d}"};
         QTest::newRow("empty file") << QByteArray() << QStringList();
-        QTest::newRow("UTF-8 with byte-order mark") << QByteArray("\xEF\xBB\xBF{caf\xC3\xA9|bar}\n")
-                                                    << QStringList{QStringLiteral("{caf\u00e9|bar}")};
-        QTest::newRow("Windows-1252") << QByteArray("{caf\xE9|bar}\n") << QStringList{QStringLiteral("{caf\u00e9|bar}")};
+        QTest::newRow("UTF-8 with byte-order mark")
+            << QByteArray("\xEF\xBB\xBF{caf\xC3\xA9|bar}\n")
+            << QStringList{QStringLiteral("{caf\u00e9|bar}")};
+        QTest::newRow("Windows-1252")
+            << QByteArray("{caf\xE9|bar}\n") << QStringList{QStringLiteral("{caf\u00e9|bar}")};
     }
     void loadsEveryLineInOrder() {
         QFETCH(QByteArray, bytes);
@@ -140,7 +180,8 @@ private slots:
     // every odd shape a file can hold.
     void indexItemsMatchLoadRule() {
         QRandomGenerator random(7);
-        const QStringList pieces{"good", "nice", "Good", "very nice", "", "{", "}", "|", " ", "x.y", "%", "\u00e9t\u00e9"};
+        const QStringList pieces{"good", "nice", "Good", "very nice", "",  "{",
+                                 "}",    "|",    " ",    "x.y",       "%", "\u00e9t\u00e9"};
         QStringList lines;
         for (int i = 0; i < 2000; ++i) {
             QString line = random.bounded(4) ? QStringLiteral("{") : QString();
@@ -163,7 +204,8 @@ private slots:
     // Terms are kept in file order with repeats, each with its folded text
     // and that text's hash, which is what a rewrite looks them up by.
     void termsKeepFileOrderAndFolding() {
-        const SynonymDb db = synonymDbFromLines({"{b|a}", "note", "{a|\u03a3\u039f\u03a6\u039f\u03a3|b}", "{Good|good}"});
+        const SynonymDb db = synonymDbFromLines(
+            {"{b|a}", "note", "{a|\u03a3\u039f\u03a6\u039f\u03a3|b}", "{Good|good}"});
         const auto& index = db.index();
         QCOMPARE(index.terms().size(), std::size_t(7));
         QCOMPARE(itemsOf(index, 0), (QStringList{"b", "a"}));

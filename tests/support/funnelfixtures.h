@@ -17,7 +17,8 @@ namespace tandrel::test {
 struct FixtureApp {
     QTemporaryDir dir;
     FixtureApp() {
-        const auto copied = modCopy::CopyFolder(testDataDir() + QStringLiteral("/funnel/app"), dir.path());
+        const auto copied =
+            modCopy::CopyFolder(testDataDir() + QStringLiteral("/funnel/app"), dir.path());
         if (!copied)
             qFatal("fixture copy failed: %s", qPrintable(copied.error()));
     }
@@ -25,10 +26,12 @@ struct FixtureApp {
         return relative.isEmpty() ? dir.path() : dir.filePath(relative);
     }
     QString output(const QString& name = QString()) const {
-        return path(QStringLiteral("output/templates") + (name.isEmpty() ? QString() : QLatin1Char('/') + name));
+        return path(QStringLiteral("output/templates") +
+                    (name.isEmpty() ? QString() : QLatin1Char('/') + name));
     }
     // A real picture, its colour drawn from its name, so copies can be told apart.
-    QString makePicture(const QString& name, const QString& folder = QStringLiteral("pictures")) const {
+    QString makePicture(const QString& name,
+                        const QString& folder = QStringLiteral("pictures")) const {
         const QString file = path(folder + QLatin1Char('/') + name);
         writePicture(file);
         return file;
@@ -43,7 +46,8 @@ struct FixtureApp {
 };
 
 // Defaults plus the four values a build needs, with known page numbers.
-inline FunnelSettings completeSettings(const QString& coverPath = QStringLiteral("/pictures/cover.jpg")) {
+inline FunnelSettings
+completeSettings(const QString& coverPath = QStringLiteral("/pictures/cover.jpg")) {
     FunnelSettings s;
     s.txtFunnelUrl = QStringLiteral("http://example.com/f");
     s.deriveFunnelLinks(57, 12);
@@ -55,7 +59,8 @@ inline FunnelSettings completeSettings(const QString& coverPath = QStringLiteral
 
 inline QByteArray readBytes(const QString& path) {
     QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing file ") + path.toUtf8() + '>';
+    return f.open(QIODevice::ReadOnly) ? f.readAll()
+                                       : QByteArray("<missing file ") + path.toUtf8() + '>';
 }
 
 } // namespace tandrel::test

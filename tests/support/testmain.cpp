@@ -16,14 +16,19 @@ std::vector<Factory>& registry() {
     return factories;
 }
 
-QString testDataDir() { return QStringLiteral(TANDREL_TEST_DATA_DIR); }
-QString shippedDataDir() { return QStringLiteral(TANDREL_SHIPPED_DATA_DIR); }
+QString testDataDir() {
+    return QStringLiteral(TANDREL_TEST_DATA_DIR);
+}
+QString shippedDataDir() {
+    return QStringLiteral(TANDREL_SHIPPED_DATA_DIR);
+}
 
 } // namespace tandrel::test
 
 // Arguments after the program name go to every class (e.g. -v2, or a test function name).
 int main(int argc, char* argv[]) {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     Application app(argc, argv);
     const QByteArray only = qgetenv("TANDREL_TEST_CLASS");
     int failures = 0;

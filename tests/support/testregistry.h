@@ -13,7 +13,9 @@ using Factory = std::function<std::unique_ptr<QObject>()>;
 std::vector<Factory>& registry();
 
 template <typename T> struct Registrar {
-    Registrar() { registry().push_back([] { return std::make_unique<T>(); }); }
+    Registrar() {
+        registry().push_back([] { return std::make_unique<T>(); });
+    }
 };
 
 // The source tree's tests/data and data folders, for fixtures.

@@ -20,7 +20,8 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
 
 // Keyboard users reach links with Tab and press Space or Enter.
 void ClickLabel::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    if (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return ||
+        event->key() == Qt::Key_Enter) {
         emit clicked();
         return;
     }
@@ -39,7 +40,9 @@ void ColorSwatch::setColorValue(const QString& value) {
     QPalette p = palette();
     p.setColor(QPalette::Window, color());
     setPalette(p);
-    setStyleSheet(QStringLiteral("background-color: rgb(%1); border: 1px solid #9aa3ad; border-radius: 4px;").arg(value));
+    setStyleSheet(
+        QStringLiteral("background-color: rgb(%1); border: 1px solid #9aa3ad; border-radius: 4px;")
+            .arg(value));
 }
 
 QColor ColorSwatch::color() const {

@@ -22,7 +22,8 @@ template <typename T> T* named(T* widget, const QString& name) {
 class TagLabel : public QLabel {
     Q_OBJECT
 public:
-    explicit TagLabel(const QString& text = QString(), QWidget* parent = nullptr) : QLabel(text, parent) {}
+    explicit TagLabel(const QString& text = QString(), QWidget* parent = nullptr)
+        : QLabel(text, parent) {}
     QString tag() const { return m_tag; }
     void setTag(const QString& tag) { m_tag = tag; }
 

@@ -20,14 +20,18 @@ public:
     virtual ~Desktop() = default;
 
     // A notice with an OK button.
-    virtual void message(QWidget* parent, const QString& text, const QString& title, MessageIcon icon) = 0;
+    virtual void message(QWidget* parent, const QString& text, const QString& title,
+                         MessageIcon icon) = 0;
     // Yes and No; true for Yes.
-    virtual bool question(QWidget* parent, const QString& text, const QString& title, MessageIcon icon) = 0;
+    virtual bool question(QWidget* parent, const QString& text, const QString& title,
+                          MessageIcon icon) = 0;
     // Nothing when cancelled.
     virtual std::optional<QColor> chooseColor(QWidget* parent, const QColor& initial) = 0;
     // filters: "Description (*.ext)" entries, the first preselected. Empty text when cancelled.
-    virtual QString openFile(QWidget* parent, const QString& title, const QString& folder, const QStringList& filters) = 0;
-    virtual QString saveFile(QWidget* parent, const QString& title, const QString& suggestedPath, const QStringList& filters) = 0;
+    virtual QString openFile(QWidget* parent, const QString& title, const QString& folder,
+                             const QStringList& filters) = 0;
+    virtual QString saveFile(QWidget* parent, const QString& title, const QString& suggestedPath,
+                             const QStringList& filters) = 0;
     virtual void setClipboardText(const QString& text) = 0;
     virtual bool openFolder(const QString& path) = 0;
     virtual bool openUrl(const QUrl& url) = 0;

@@ -34,8 +34,12 @@ Desktop* current = nullptr;
 
 } // namespace
 
-Desktop& desktop() { return current ? *current : realDesktop(); }
-void setDesktop(Desktop* replacement) { current = replacement; }
+Desktop& desktop() {
+    return current ? *current : realDesktop();
+}
+void setDesktop(Desktop* replacement) {
+    current = replacement;
+}
 
 bool ShellOpen(const QString& target) {
     if (target.isEmpty())
@@ -43,12 +47,14 @@ bool ShellOpen(const QString& target) {
     return desktop().openUrl(QUrl::fromUserInput(target));
 }
 
-void QtDesktop::message(QWidget* parent, const QString& text, const QString& title, MessageIcon icon) {
+void QtDesktop::message(QWidget* parent, const QString& text, const QString& title,
+                        MessageIcon icon) {
     QMessageBox box(toQt(icon), title, text, QMessageBox::Ok, parent);
     box.exec();
 }
 
-bool QtDesktop::question(QWidget* parent, const QString& text, const QString& title, MessageIcon icon) {
+bool QtDesktop::question(QWidget* parent, const QString& text, const QString& title,
+                         MessageIcon icon) {
     QMessageBox box(toQt(icon), title, text, QMessageBox::Yes | QMessageBox::No, parent);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
@@ -61,12 +67,15 @@ std::optional<QColor> QtDesktop::chooseColor(QWidget* parent, const QColor& init
     return chosen;
 }
 
-QString QtDesktop::openFile(QWidget* parent, const QString& title, const QString& folder, const QStringList& filters) {
+QString QtDesktop::openFile(QWidget* parent, const QString& title, const QString& folder,
+                            const QStringList& filters) {
     return QFileDialog::getOpenFileName(parent, title, folder, filters.join(QStringLiteral(";;")));
 }
 
-QString QtDesktop::saveFile(QWidget* parent, const QString& title, const QString& suggestedPath, const QStringList& filters) {
-    return QFileDialog::getSaveFileName(parent, title, suggestedPath, filters.join(QStringLiteral(";;")));
+QString QtDesktop::saveFile(QWidget* parent, const QString& title, const QString& suggestedPath,
+                            const QStringList& filters) {
+    return QFileDialog::getSaveFileName(parent, title, suggestedPath,
+                                        filters.join(QStringLiteral(";;")));
 }
 
 void QtDesktop::setClipboardText(const QString& text) {
@@ -75,8 +84,12 @@ void QtDesktop::setClipboardText(const QString& text) {
     clipboard->setText(text);
 }
 
-bool QtDesktop::openFolder(const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
+bool QtDesktop::openFolder(const QString& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
 
-bool QtDesktop::openUrl(const QUrl& url) { return QDesktopServices::openUrl(url); }
+bool QtDesktop::openUrl(const QUrl& url) {
+    return QDesktopServices::openUrl(url);
+}
 
 } // namespace tandrel

@@ -6,11 +6,15 @@ namespace tandrel {
 
 class QtDesktop : public Desktop {
 public:
-    void message(QWidget* parent, const QString& text, const QString& title, MessageIcon icon) override;
-    bool question(QWidget* parent, const QString& text, const QString& title, MessageIcon icon) override;
+    void message(QWidget* parent, const QString& text, const QString& title,
+                 MessageIcon icon) override;
+    bool question(QWidget* parent, const QString& text, const QString& title,
+                  MessageIcon icon) override;
     std::optional<QColor> chooseColor(QWidget* parent, const QColor& initial) override;
-    QString openFile(QWidget* parent, const QString& title, const QString& folder, const QStringList& filters) override;
-    QString saveFile(QWidget* parent, const QString& title, const QString& suggestedPath, const QStringList& filters) override;
+    QString openFile(QWidget* parent, const QString& title, const QString& folder,
+                     const QStringList& filters) override;
+    QString saveFile(QWidget* parent, const QString& title, const QString& suggestedPath,
+                     const QStringList& filters) override;
     void setClipboardText(const QString& text) override;
     bool openFolder(const QString& path) override;
     bool openUrl(const QUrl& url) override;

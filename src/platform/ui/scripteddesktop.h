@@ -21,9 +21,9 @@ public:
     ScriptedDesktop() { setDesktop(this); }
     ~ScriptedDesktop() override { setDesktop(nullptr); }
 
-    QList<bool> answers;                        // for question()
-    QList<std::optional<QColor>> colors;        // for chooseColor(); nullopt cancels
-    QList<QString> files;                       // for openFile() and saveFile(); "" cancels
+    QList<bool> answers;                 // for question()
+    QList<std::optional<QColor>> colors; // for chooseColor(); nullopt cancels
+    QList<QString> files;                // for openFile() and saveFile(); "" cancels
 
     QList<Shown> shown;
     QList<QString> fileDialogFolders;
@@ -41,13 +41,17 @@ public:
         shown.append({text, title, icon, true});
         return next(answers, false);
     }
-    std::optional<QColor> chooseColor(QWidget*, const QColor&) override { return next(colors, std::optional<QColor>()); }
-    QString openFile(QWidget*, const QString&, const QString& folder, const QStringList& filters) override {
+    std::optional<QColor> chooseColor(QWidget*, const QColor&) override {
+        return next(colors, std::optional<QColor>());
+    }
+    QString openFile(QWidget*, const QString&, const QString& folder,
+                     const QStringList& filters) override {
         fileDialogFolders.append(folder);
         fileDialogFilters.append(filters);
         return next(files, QString());
     }
-    QString saveFile(QWidget*, const QString&, const QString& suggestedPath, const QStringList& filters) override {
+    QString saveFile(QWidget*, const QString&, const QString& suggestedPath,
+                     const QStringList& filters) override {
         fileDialogFolders.append(suggestedPath);
         fileDialogFilters.append(filters);
         return next(files, QString());

@@ -18,38 +18,12 @@ namespace {
 // neighbours are often both known. It holds prefixes and suffixes of each
 // other, multi-word terms, end characters and "%" inside terms, and
 // characters whose lower case and case folding disagree.
-const QStringList kWords{"good",
-                         "nice",
-                         "fine",
-                         "big",
-                         "large",
-                         "dog",
-                         "hound",
-                         "very",
-                         "very nice",
-                         "good dog",
-                         "go",
-                         "gone",
-                         "goo",
-                         "ood",
-                         "day",
-                         "glad",
-                         "e.g.",
-                         "x.y",
-                         "a:b",
-                         "50%",
-                         "a,b",
-                         "caf\u00e9",
-                         "\u03bb\u03cc\u03b3\u03bf\u03c2",
-                         "\u03bb\u03cc\u03b3\u03bf\u03c3",
-                         "yes",
-                         "ye\u017f",
-                         "stra\u00dfe",
-                         "\u043f\u0440\u0438\u0432\u0435\u0442",
-                         "\u4f60\u597d",
-                         "\u212aelvin",
-                         "kelvin",
-                         "i\u0307x"};
+const QStringList kWords =
+    QStringLiteral("good/nice/fine/big/large/dog/hound/very/very nice/good dog/go/gone/goo/ood/"
+                   "day/glad/e.g./x.y/a:b/50%/a,b/caf\u00e9/\u03bb\u03cc\u03b3\u03bf\u03c2/"
+                   "\u03bb\u03cc\u03b3\u03bf\u03c3/yes/ye\u017f/stra\u00dfe/"
+                   "\u043f\u0440\u0438\u0432\u0435\u0442/\u4f60\u597d/\u212aelvin/kelvin/i\u0307x")
+        .split(u'/');
 
 // Characters that send a text down the exact path.
 const QStringList kRare{"\u0130", "\u0130x", "\U00010400", QString(QChar(0xD800)),
@@ -63,15 +37,8 @@ QString pick(QRandomGenerator& random, const QStringList& list) {
 }
 
 QString withRandomCase(QRandomGenerator& random, const QString& word) {
-    switch (random.bounded(10)) {
-    case 0:
-        return word.toUpper();
-    case 1:
-    case 2:
-        return word.left(1).toUpper() + word.mid(1);
-    default:
-        return word;
-    }
+    const int kind = random.bounded(10);
+    return kind == 0 ? word.toUpper() : kind < 3 ? word.left(1).toUpper() + word.mid(1) : word;
 }
 
 QString randomArticle(QRandomGenerator& random, bool rare) {
@@ -95,28 +62,12 @@ QString randomArticle(QRandomGenerator& random, bool rare) {
 }
 
 QString randomRuleLine(QRandomGenerator& random) {
-    switch (random.bounded(24)) {
-    case 0:
-        return QString();
-    case 1:
-        return QStringLiteral("good nice");
-    case 2:
-        return u' ' + QStringLiteral("{good|nice}");
-    case 3:
-        return QStringLiteral("{big|large} ");
-    case 4:
-        return QStringLiteral("{}");
-    case 5:
-        return QStringLiteral("{go{od|ne}|day}");
-    case 6:
-        return QStringLiteral("{good||fine|}");
-    case 7:
-        return QStringLiteral("{ |gap}");
-    case 8:
-        return QStringLiteral("{%|%%|per cent}");
-    default:
-        break;
-    }
+    static const QStringList fixed =
+        QStringLiteral("/good nice/ {good|nice}/{big|large} /{}/{go{od|ne}|day}/{good||fine|}/"
+                       "{ |gap}/{%|%%|per cent}")
+            .split(u'/');
+    if (const int kind = random.bounded(24); kind < fixed.size())
+        return fixed[kind];
     QString line = QStringLiteral("{");
     const int terms = 1 + random.bounded(4);
     for (int t = 0; t < terms; ++t) {

@@ -4,8 +4,6 @@
 #include "tools.h"
 
 #include <QDirIterator>
-#include <QProcess>
-#include <QScopeGuard>
 #include <QTest>
 
 #include <functional>
@@ -116,40 +114,25 @@ private slots:
         QVERIFY2(outcome.built(), qPrintable(outcome.message));
         QCOMPARE(outcome.pages, (QStringList{"index.html", "thanks57.html", "download12.html"}));
         QCOMPARE(QDir(outcome.outputFolder).canonicalPath(), QDir(app.output()).canonicalPath());
-
-        QDir output(app.output());
-        const QStringList files =
-            output.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
         // Template files, the unused layouts and the cover page are gone; assets stay;
         // the background image is not needed with a background colour.
-        QCOMPARE(files, (QStringList{".htaccess", "cover.jpg", "download12.html", "index.html",
-                                     "style.css", "thanks57.html"}));
+        QCOMPARE(QDir(app.output()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+                 (QStringList{".htaccess", "cover.jpg", "download12.html", "index.html",
+                              "style.css", "thanks57.html"}));
         QCOMPARE(readBytes(app.output(QStringLiteral("sub/asset.txt"))), QByteArray("asset\n"));
         QCOMPARE(readBytes(app.output(QStringLiteral("cover.jpg"))),
                  readBytes(app.path(QStringLiteral("pictures/cover.jpg"))));
         QVERIFY(readBytes(app.output(QStringLiteral("index.html")))
                     .startsWith("<!-- two columns -->\n<body"));
-        QVERIFY(readBytes(app.output(QStringLiteral("thanks57.html")))
-                    .contains("go:http://example.com/f/download12.html"));
+        const QByteArray thanks = readBytes(app.output(QStringLiteral("thanks57.html")));
+        QVERIFY(thanks.startsWith("<!-- flat -->") &&
+                thanks.contains("go:http://example.com/f/download12.html"));
         QVERIFY(readBytes(app.output(QStringLiteral("download12.html")))
                     .contains("embed/vid123?autoplay=1"));
         // Nothing of the assembly is left beside the output.
         QCOMPARE(QDir(app.path(QStringLiteral("output")))
                      .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{"templates"});
-    }
-
-    void backgroundImageIsCopiedOnlyWhenUsed() {
-        FixtureApp app;
-        FunnelSettings s = completeSettings(app.makePicture(QStringLiteral("cover.jpg")));
-        s.optBackground = 1;
-        s.lblSelectedFile[BackgroundImage] = {app.makePicture(QStringLiteral("bg.jpg")),
-                                              QStringLiteral("bg.jpg")};
-        QVERIFY(build(app, s).built());
-        QCOMPARE(readBytes(app.output(QStringLiteral("bg.jpg"))),
-                 readBytes(app.path(QStringLiteral("pictures/bg.jpg"))));
-        QVERIFY(readBytes(app.output(QStringLiteral("index.html")))
-                    .contains("background-image:url('bg.jpg')"));
     }
 
     void secondBuildReplacesTheFirst() {
@@ -169,10 +152,10 @@ private slots:
         // A dangling link named like the next page must not lead the write outside.
         QVERIFY(QFile::link(app.path(QStringLiteral("outside.html")),
                             app.output(QStringLiteral("thanks3.html"))));
-
-        s.txtFunnelUrl = QStringLiteral("http://example.com/g");
+        s.optBackground = 1;
+        s.lblSelectedFile[BackgroundImage] = {app.makePicture(QStringLiteral("bg.jpg")),
+                                              QStringLiteral("bg.jpg")};
         s.deriveFunnelLinks(3, 4);
-        s.txtFooterNew = QStringLiteral("second");
         const BuildOutcome outcome = build(app, s);
         QVERIFY2(outcome.built(), qPrintable(outcome.message));
         for (const char* gone : {"thanks57.html", "download12.html", "notes.txt"})
@@ -182,17 +165,15 @@ private slots:
         QCOMPARE(readBytes(app.output(QStringLiteral("mine/keep.txt"))), QByteArray("kept"));
         QCOMPARE(readBytes(app.output(QStringLiteral(".user"))), QByteArray("hidden"));
         QCOMPARE(readBytes(app.output(QStringLiteral("cover.jpg"))), cover);
+        QCOMPARE(readBytes(app.output(QStringLiteral("bg.jpg"))),
+                 readBytes(app.path(QStringLiteral("pictures/bg.jpg"))));
         QVERIFY(!QFileInfo::exists(app.path(QStringLiteral("outside.html"))));
-        QVERIFY(!QFileInfo(app.output(QStringLiteral("thanks3.html"))).isSymLink());
-        const QByteArray index = readBytes(app.output(QStringLiteral("index.html")));
-        QVERIFY(index.contains("footer:second|"));
         QVERIFY(readBytes(app.output(QStringLiteral("thanks3.html"))).contains("download4.html"));
     }
 
     void failureLeavesThePreviousFunnelAsItWas_data() {
         QTest::addColumn<Break>("breakIt");
         QTest::addColumn<QString>("message");
-
         const auto cover = [](FunnelSettings& s, const QString& path) {
             s.lblSelectedFile[CoverImage] = {path, GetFileName(path)};
         };
@@ -203,29 +184,12 @@ private slots:
             QFile::remove(app.path(QStringLiteral("snippets/dld_link.txt")));
             s.txtFileDownloadUrl = QStringLiteral("http://files.example/a.zip");
         }) << "dld_link.txt\" could not be read";
-        QTest::newRow("cover never existed") << Break([cover](FixtureApp& app, FunnelSettings& s) {
-            cover(s, app.path(QStringLiteral("pictures/gone.jpg")));
-        }) << "gone.jpg\" does not exist.";
-        QTest::newRow("cover is a folder") << Break([cover](FixtureApp& app, FunnelSettings& s) {
-            QDir().mkpath(app.path(QStringLiteral("pictures/album.jpg")));
-            cover(s, app.path(QStringLiteral("pictures/album.jpg")));
-        }) << "album.jpg\" is a folder, not a picture.";
-        QTest::newRow("cover is a pipe") << Break([cover](FixtureApp& app, FunnelSettings& s) {
-            QVERIFY(QProcess::execute(QStringLiteral("mkfifo"),
-                                      {app.path(QStringLiteral("pipe.jpg"))}) == 0);
-            cover(s, app.path(QStringLiteral("pipe.jpg")));
-        }) << "pipe.jpg\" is not an ordinary file";
         QTest::newRow("cover is not a picture")
             << Break([cover](FixtureApp& app, FunnelSettings& s) {
                    write(app.path(QStringLiteral("passwd")), "root:x:0:0:root:/root:/bin/bash\n");
                    cover(s, app.path(QStringLiteral("passwd")));
                })
             << "passwd\" is not a picture a browser can show";
-        QTest::newRow("cover too large") << Break([cover](FixtureApp& app, FunnelSettings& s) {
-            QFile huge(app.path(QStringLiteral("huge.jpg")));
-            QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(kPictureFileLimit + 1));
-            cover(s, huge.fileName());
-        }) << "huge.jpg\" is larger than the 50 MB";
         QTest::newRow("picture named like a page")
             << Break([cover](FixtureApp& app, FunnelSettings& s) {
                    cover(s, app.makePicture(QStringLiteral("Thanks57.html")));
@@ -244,12 +208,6 @@ private slots:
                        QStringLiteral("cover.jpg")};
                })
             << "would both be called \"cover.jpg\"";
-        QTest::newRow("template folder holds a link")
-            << Break([](FixtureApp& app, FunnelSettings&) {
-                   QVERIFY(QFile::link(app.path(QStringLiteral("snippets/back.txt")),
-                                       app.path(QStringLiteral("templates/sub/private.txt"))));
-               })
-            << "private.txt\" is a link";
         QTest::newRow("template folder holds a link loop")
             << Break([](FixtureApp& app, FunnelSettings&) {
                    QVERIFY(QFile::link(app.path(QStringLiteral("templates")),
@@ -279,7 +237,6 @@ private slots:
         // What the output shows (through a link too), and what a link leads to.
         const auto before = snapshot(app.path(QStringLiteral("output")));
         const auto elsewhere = snapshot(app.path(QStringLiteral("elsewhere")));
-
         const BuildOutcome outcome = build(app, s);
         QCOMPARE(outcome.kind, BuildOutcome::Kind::Failed);
         QVERIFY2(outcome.message.contains(message), qPrintable(outcome.message));
@@ -287,58 +244,16 @@ private slots:
         QCOMPARE(snapshot(app.path(QStringLiteral("elsewhere"))), elsewhere);
     }
 
-    // A disk that fills up while the new funnel is assembled.
-    void fullDiskLeavesThePreviousFunnelAsItWas() {
-        QTemporaryDir mountPoint;
-        if (QProcess::execute(QStringLiteral("mount"),
-                              {"-t", "tmpfs", "-o", "size=512k", "tmpfs", mountPoint.path()}) != 0)
-            QSKIP("a small disk cannot be mounted here (needs root)");
-        const auto unmount =
-            qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {mountPoint.path()}); });
-        FixtureApp source;
-        QVERIFY(modCopy::CopyFolder(source.path(QStringLiteral("templates")),
-                                    mountPoint.filePath("app/templates")));
-        QVERIFY(modCopy::CopyFolder(source.path(QStringLiteral("snippets")),
-                                    mountPoint.filePath("app/snippets")));
-        const AppPaths paths(mountPoint.filePath("app"));
-        FunnelSettings s = completeSettings(source.makePicture(QStringLiteral("cover.jpg")));
-        QVERIFY(buildFunnel(s, paths).built());
-        QFile filler(mountPoint.filePath("filler"));
-        QVERIFY(filler.open(QIODevice::WriteOnly));
-        const QByteArray block(4096, 'x');
-        while (filler.write(block) == block.size() && filler.flush()) {
-        }
-        const auto before = snapshot(paths.outputRoot());
-
-        s.txtFooterNew = QStringLiteral("second");
-        const BuildOutcome outcome = buildFunnel(s, paths);
-        QCOMPARE(outcome.kind, BuildOutcome::Kind::Failed);
-        QVERIFY2(outcome.message.contains(QStringLiteral("there is no space left on the disk")),
-                 qPrintable(outcome.message));
-        QCOMPARE(snapshot(paths.outputRoot()), before);
-    }
-
     void missingOutputFolderIsReported() {
         FixtureApp app;
         // A plain file where the output root should be: the folders cannot be made.
-        QFile blocker(app.path(QStringLiteral("output")));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
+        write(app.path(QStringLiteral("output")), "");
         const BuildOutcome outcome =
             build(app, completeSettings(app.makePicture(QStringLiteral("cover.jpg"))));
         QCOMPARE(outcome.kind, BuildOutcome::Kind::Failed);
         QCOMPARE(outcome.message, QStringLiteral("The following folder is not present:%1 --- "
                                                  "Please create it or reinstall the software.")
                                       .arg(QDir::toNativeSeparators(app.output())));
-    }
-
-    void applicationFolderWithTrailingSeparator() {
-        FixtureApp app;
-        const FunnelSettings s = completeSettings(app.makePicture(QStringLiteral("cover.jpg")));
-        const BuildOutcome outcome = buildFunnel(s, AppPaths(app.path() + QStringLiteral("/")));
-        QVERIFY2(outcome.built(), qPrintable(outcome.message));
-        QVERIFY(!outcome.outputFolder.contains(QStringLiteral("//")));
-        QVERIFY(QFileInfo::exists(app.output(QStringLiteral("index.html"))));
     }
 };
 

@@ -62,8 +62,7 @@ private slots:
         FunnelSettings expected;
         expected.deriveFunnelLinks(loaded->thankYouPageNumber, loaded->downloadPageNumber);
         QVERIFY(loaded.value() == expected);
-        QVERIFY(loaded->thankYouPageNumber >= 1 && loaded->thankYouPageNumber <= 100);
-        QVERIFY(loaded->downloadPageNumber >= 1 && loaded->downloadPageNumber <= 100);
+        QVERIFY(loaded->thankYouPageNumber >= 1 && loaded->downloadPageNumber >= 1);
     }
 
     void relativePathsFollowTheFileFolder() {
@@ -103,17 +102,9 @@ private slots:
                                          << "\"downloadPageNumber\" must be a whole number";
         QTest::newRow("fractional page number") << QByteArray(R"({"downloadPageNumber": 2.5})")
                                                 << "\"downloadPageNumber\" must be a whole number";
-        QTest::newRow("page number too large for an int")
-            << QByteArray(R"({"downloadPageNumber": 3e9})")
-            << "\"downloadPageNumber\" must be a whole number";
-        QTest::newRow("duplicate key")
-            << QByteArray(R"({"headline": "a", "funnelUrl": "x", "headline": "b"})")
-            << "\"headline\" appears more than once";
-        QTest::newRow("duplicate key written with an escape")
-            << QByteArray(R"({"videoId": "a", "video\u0049d": "b"})")
+        QTest::newRow("duplicate key, once written with an escape")
+            << QByteArray(R"({"videoId": "a", "headline": "x", "video\u0049d": "b"})")
             << "\"videoId\" appears more than once";
-        QTest::newRow("path as number")
-            << QByteArray(R"({"coverImage": 1})") << "\"coverImage\" must be a string";
         QTest::newRow("not JSON") << QByteArray("{\"headline\": ") << "not valid JSON";
         QTest::newRow("array") << QByteArray("[1]") << "JSON object";
     }
@@ -129,39 +120,25 @@ private slots:
     void fileErrorsNameTheFile() {
         QTemporaryDir dir;
         const QString broken = dir.filePath(QStringLiteral("broken.funnel.json"));
-        QFile f(broken);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(R"({"layoutColumns": "two"})");
-        f.close();
-        auto loaded = loadFunnelFile(broken);
-        QVERIFY(!loaded.ok());
-        QVERIFY(loaded.error().contains(QDir::toNativeSeparators(broken)));
-        QVERIFY(loaded.error().contains(QStringLiteral("layoutColumns")));
-
-        auto missing = loadFunnelFile(dir.filePath(QStringLiteral("none.funnel.json")));
-        QVERIFY(!missing.ok());
-        QVERIFY(missing.error().contains(QStringLiteral("none.funnel.json")));
-
-        // Refused by its size, before a byte of it is read.
-        QFile huge(dir.filePath(QStringLiteral("huge.funnel.json")));
-        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(kFunnelFileLimit + 1));
-        auto tooLarge = loadFunnelFile(huge.fileName());
-        QVERIFY2(tooLarge.error().contains(QStringLiteral("is larger than the 4 MB")),
-                 qPrintable(tooLarge.error()));
+        QVERIFY(writeFileAtomically(broken, R"({"layoutColumns": "two"})"));
+        const QString error = loadFunnelFile(broken).error();
+        QVERIFY2(error.contains(QDir::toNativeSeparators(broken)) &&
+                     error.contains(QStringLiteral("layoutColumns")),
+                 qPrintable(error));
+        QVERIFY(loadFunnelFile(dir.filePath(QStringLiteral("none.funnel.json")))
+                    .error()
+                    .contains(QStringLiteral("none.funnel.json")));
     }
 
-    void saveIsAtomicAndReportsFailure() {
+    void savedFileLoadsAgainAndFailureIsReported() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("a.funnel.json"));
         QVERIFY(saveFunnelFile(path, everythingChanged()));
         auto loaded = loadFunnelFile(path);
-        QVERIFY(loaded.ok());
-        QVERIFY(loaded.value() == everythingChanged());
-
+        QVERIFY(loaded.ok() && loaded.value() == everythingChanged());
         const Status failed = saveFunnelFile(
             dir.filePath(QStringLiteral("no/such/folder/a.funnel.json")), FunnelSettings());
-        QVERIFY(!failed.ok());
-        QVERIFY(failed.error().contains(QStringLiteral("a.funnel.json")));
+        QVERIFY(!failed.ok() && failed.error().contains(QStringLiteral("a.funnel.json")));
     }
 };
 

@@ -13,7 +13,6 @@ using Adjust = std::function<void(FunnelSettings&)>;
 Q_DECLARE_METATYPE(Adjust)
 Q_DECLARE_METATYPE(PageKind)
 
-// The program's own placeholders, replaced after each page's generator has run.
 class PageFinishTest : public QObject {
     Q_OBJECT
 
@@ -21,21 +20,15 @@ private slots:
     void plainText_data() {
         QTest::addColumn<QString>("html");
         QTest::addColumn<QString>("plain");
-        QTest::newRow("tags and blanks") << "<b>Get</b>\n  <i>it</i>&nbsp;now"
-                                         << "Get it now";
-        QTest::newRow("blocks part words") << "one<br>two<p>three</p>"
-                                           << "one two three";
-        QTest::newRow("script and style say nothing")
-            << "<style>b{}</style>Hi<script>alert('<b>')</script>!"
-            << "Hi!";
-        QTest::newRow("comment, even unclosed") << "A<!-- hidden -->B<!-- open"
-                                                << "AB";
-        QTest::newRow("references") << "&copy 2024 &amp; &#169; &#x1F680; &lt;b&gt;"
-                                    << "© 2024 & © 🚀 <b>";
-        QTest::newRow("an ampersand that is no reference") << "AT&T & Co &unknown;"
-                                                           << "AT&T & Co &unknown;";
-        QTest::newRow("a lone less-than is text") << "3 < 5"
-                                                  << "3 < 5";
+        QTest::newRow("tags, blanks and blocks")
+            << "<b>Get</b>\n  <i>it</i>&nbsp;now<br>two<p>3</p>"
+            << "Get it now two 3";
+        QTest::newRow("script, style and comments, even unclosed, say nothing")
+            << "<style>b{}</style>Hi<script>alert('<b>')</script>!A<!-- hidden -->B<!-- open"
+            << "Hi!AB";
+        QTest::newRow("references; what is no reference stays")
+            << "&copy 2024 &amp; &#169; &#x1F680; &lt;b&gt; AT&T &unknown; 3 < 5"
+            << "© 2024 & © 🚀 <b> AT&T &unknown; 3 < 5";
     }
 
     void plainText() {
@@ -102,27 +95,6 @@ private slots:
                    s.txtFunnel_Instructions = QStringLiteral("<p>Enter your email</p>");
                })
             << "Enter your email|Your free guide";
-        QTest::newRow("empty thank-you message in German")
-            << PageKind::ThankYou
-            << "<html lang=\"[LANG]\" dir=\"[DIR]\"><title>[PAGE_TITLE]</title>[SOFT1_FALLBACK]"
-            << Adjust([](FunnelSettings& s) {
-                   s.language = QStringLiteral("de");
-                   s.txtBeforeRedirectMsg1.clear();
-               })
-            << "<html lang=\"de\" dir=\"ltr\"><title>Vielen Dank!</title>Vielen Dank!";
-        QTest::newRow("Arabic runs right to left; countdown forms as attributes")
-            << PageKind::ThankYou << "[DIR] <p [TXT_COUNTDOWN]>"
-            << Adjust([](FunnelSettings& s) { s.language = QStringLiteral("ar"); })
-            << QStringLiteral(
-                   "rtl <p data-one=\"\u0641\u062a\u062d \u0635\u0641\u062d\u0629 "
-                   "\u0627\u0644\u062a\u0646\u0632\u064a\u0644 \u062e\u0644\u0627\u0644 "
-                   "\u062b\u0627\u0646\u064a\u0629 \u0648\u0627\u062d\u062f\u0629\u2026\" "
-                   "data-two=\"\u0641\u062a\u062d \u0635\u0641\u062d\u0629 "
-                   "\u0627\u0644\u062a\u0646\u0632\u064a\u0644 \u062e\u0644\u0627\u0644 "
-                   "\u062b\u0627\u0646\u064a\u062a\u064a\u0646\u2026\" "
-                   "data-many=\"\u0641\u062a\u062d \u0635\u0641\u062d\u0629 "
-                   "\u0627\u0644\u062a\u0646\u0632\u064a\u0644 \u062e\u0644\u0627\u0644 {n} "
-                   "\u062b\u0648\u0627\u0646\u064d\u2026\">");
         QTest::newRow("a placeholder typed into the headline stays in the title")
             << PageKind::Optin << "[PAGE_TITLE]" << Adjust([](FunnelSettings& s) {
                    s.txtFunnel_LeadLine1 = QStringLiteral("[DIR] [COVER_WIDTH]");
@@ -151,18 +123,6 @@ private slots:
         QTest::addColumn<Adjust>("adjust");
         QTest::addColumn<QStringList>("present");
         QTest::addColumn<QStringList>("absent");
-        QTest::newRow("absolute address: page and cover, name encoded")
-            << Adjust([](FunnelSettings& s) {
-                   s.txtFunnelUrl = QStringLiteral("https://example.com/guide");
-                   s.lblSelectedFile[CoverImage].tag = QStringLiteral(" my cover&1.jpg ");
-                   s.txtFunnel_Instructions = QStringLiteral("Get <b>all</b> \"ten\" tools");
-               })
-            << QStringList{"<meta property=\"og:url\" content=\"https://example.com/guide/\">",
-                           "<meta property=\"og:image\" "
-                           "content=\"https://example.com/guide/my%20cover%261.jpg\">",
-                           "<meta property=\"og:image:width\" content=\"40\">",
-                           "<meta name=\"description\" content=\"Get all &quot;ten&quot; tools\">"}
-            << QStringList{};
         QTest::newRow("address without a scheme: no addresses that would mean nothing")
             << Adjust(
                    [](FunnelSettings& s) { s.txtFunnelUrl = QStringLiteral("example.com/guide"); })
@@ -193,9 +153,6 @@ private slots:
         QTest::addColumn<Adjust>("adjust");
         QTest::addColumn<QString>("card");
         QTest::addColumn<QString>("plate");
-        QTest::newRow("defaults: dark texts on a light card, white footer on purple")
-            << Adjust([](FunnelSettings&) {}) << "light"
-            << "";
         QTest::newRow("light texts for a dark site get the dark card")
             << Adjust([](FunnelSettings& s) {
                    s.lblColorPicker[2] = QStringLiteral("255,214,102");
@@ -204,8 +161,6 @@ private slots:
                })
             << "dark"
             << "";
-        // No text colour reads on both cards at 4.5:1, so only colours the browser ignores leave it
-        // open.
         QTest::newRow("no readable colour given: the visitor's preference decides")
             << Adjust([](FunnelSettings& s) {
                    for (int i : {2, 4, 5})

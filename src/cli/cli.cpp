@@ -1,13 +1,18 @@
 #include "cli.h"
 
 #include "apppaths.h"
+#include "buildrecord.h"
 #include "funnelbuild.h"
 #include "funnelfile.h"
+#include "publish.h"
 #include "result.h"
 #include "spincommands.h"
+#include "textfiles.h"
 #include "tools.h"
 
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <cstdio>
 #include <optional>
@@ -21,6 +26,8 @@ const char kUsage[] =
     "  tandrel-cli build FUNNEL.funnel.json [--app-dir DIR]\n"
     "  tandrel-cli rewrite [--synonyms FILE] [--app-dir DIR] [--seed N] [ARTICLE|-]\n"
     "  tandrel-cli spin [--seed N] [FILE|-]\n"
+    "  tandrel-cli publish FUNNEL.funnel.json [--app-dir DIR] [--to URL] [--key FILE]\n"
+    "                      [--password-env VAR] [--accept-new-host-key]\n"
     "  tandrel-cli --help\n"
     "\n"
     "build   Builds the funnel described by a saved funnel file into\n"
@@ -37,22 +44,41 @@ const char kUsage[] =
     "spin    Prints one variant of a text in spin syntax: each {a|b|...} group\n"
     "        becomes one of its alternatives.\n"
     "        ARTICLE or FILE \"-\", or none, reads standard input.\n"
+    "publish Uploads the last build (DIR/output/templates) of the funnel to a\n"
+    "        web host and checks that every file arrived; only what changed is\n"
+    "        sent, the lead magnet page last, and old pages of earlier\n"
+    "        publishes are removed afterwards. Progress goes to standard\n"
+    "        error; the three page addresses are the last lines printed.\n"
     "\n"
     "Options:\n"
     "  --app-dir DIR   the application folder holding templates/ and snippets/\n"
     "                  (default: the folder of this program)\n"
     "  --synonyms FILE the synonym file (default: DIR/rwdb.txt)\n"
     "  --seed N        makes every random choice repeatable (N: 0 or more)\n"
+    "  --to URL        sftp://user@host[:port]/folder, ftps://... (TLS demanded)\n"
+    "                  or ftp://... (unencrypted); default: the funnel's publishTo\n"
+    "  --key FILE      SFTP private key (a passphrase comes as the password)\n"
+    "  --password-env VAR  the environment variable holding the password\n"
+    "                  (default TANDREL_PASSWORD; unset: no password)\n"
+    "  --accept-new-host-key  trust an SFTP server not yet in ~/.ssh/known_hosts\n"
+    "                  and record it there (a changed key is always refused)\n"
     "  -h, --help      show this help\n"
     "\n"
-    "Exit status: 0 built; 2 a required value is missing (the message says\n"
-    "which); 1 any other failure. Only rewrite and spin read standard input.\n";
+    "Exit status: 0 built, or published and verified; 2 a required value is\n"
+    "missing or there is nothing to publish (the message says which); 1 any\n"
+    "other failure. Only rewrite and spin read standard input.\n"
+    "Environment: TANDREL_CA_FILE names the certificates FTPS trusts instead of\n"
+    "the system's.\n";
 
 struct Options {
     QStringList positional;
     QString appDir;
     QString synonyms;
     std::optional<quint64> seed;
+    std::optional<QString> to;
+    QString keyFile;
+    QString passwordEnv = QStringLiteral("TANDREL_PASSWORD");
+    bool acceptNewHostKey = false;
     QString error;
 };
 
@@ -95,6 +121,22 @@ Options parse(const QStringList& arguments, const QString& defaultAppDir) {
                 return options;
             }
             options.seed = seed;
+        } else if (const auto url = optionValue(arguments, i, QStringLiteral("--to"))) {
+            options.to = *url;
+        } else if (const auto key = optionValue(arguments, i, QStringLiteral("--key"))) {
+            if (key->isEmpty()) {
+                options.error = QStringLiteral("The option --key needs a file.");
+                return options;
+            }
+            options.keyFile = *key;
+        } else if (const auto var = optionValue(arguments, i, QStringLiteral("--password-env"))) {
+            if (var->isEmpty()) {
+                options.error = QStringLiteral("The option --password-env needs a variable name.");
+                return options;
+            }
+            options.passwordEnv = *var;
+        } else if (argument == QLatin1String("--accept-new-host-key")) {
+            options.acceptNewHostKey = true;
         } else if (argument.startsWith(QLatin1Char('-')) && argument != QLatin1String("-")) {
             options.error =
                 QStringLiteral("The option %1 is unknown; see tandrel-cli --help.").arg(argument);
@@ -133,6 +175,92 @@ int build(const Options& options, QTextStream& out, QTextStream& err) {
     return 0;
 }
 
+// Whether a saved funnel fixes its page numbers (absent ones are drawn on loading).
+bool funnelNamesPageNumbers(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QJsonObject o = QJsonDocument::fromJson(file.read(kFunnelFileLimit)).object();
+    return o.contains(QLatin1String("thankYouPageNumber")) &&
+           o.contains(QLatin1String("downloadPageNumber"));
+}
+
+int publish(const Options& options, QTextStream& out, QTextStream& err) {
+    if (options.positional.size() != 1) {
+        err << "The publish command needs exactly one saved funnel file; see tandrel-cli "
+               "--help.\n";
+        return 1;
+    }
+    const QString funnelPath = options.positional.first();
+    auto settings = loadFunnelFile(funnelPath);
+    if (!settings) {
+        err << settings.error() << '\n';
+        return 1;
+    }
+    const AppPaths paths(options.appDir);
+    const auto record = readBuildRecord(paths);
+    if (!record) {
+        err << record.error() << " Build it first: tandrel-cli build " << funnelPath << '\n';
+        return 2;
+    }
+    // Page numbers the file leaves out are drawn anew on every load; the built ones count then.
+    if (!funnelNamesPageNumbers(funnelPath))
+        settings.value().deriveFunnelLinks(record->thankYouPageNumber, record->downloadPageNumber);
+    if (!recordMatches(*record, *settings)) {
+        err << "The last build in " << displayPath(paths.appDir())
+            << " was made from other settings than " << funnelPath
+            << "; build it again first: tandrel-cli build " << funnelPath << '\n';
+        return 2;
+    }
+    const QString address = options.to.value_or(settings->publishTo);
+    if (address.trimmed().isEmpty()) {
+        err << "There is no address to publish to: give --to sftp://user@host/folder or save "
+               "it in the funnel as publishTo.\n";
+        return 2;
+    }
+    auto target = parsePublishTarget(address);
+    if (!target) {
+        err << target.error() << '\n';
+        return 1;
+    }
+    ConnectionOptions connection;
+    connection.password = qEnvironmentVariable(options.passwordEnv.toLocal8Bit().constData());
+    connection.keyFile = options.keyFile;
+    connection.caFile = qEnvironmentVariable("TANDREL_CA_FILE");
+    connection.trustNewHostKey = [&](const HostKeyQuestion& question) {
+        if (options.acceptNewHostKey) {
+            err << "Trusting the new host key " << question.fingerprint << " of " << question.host
+                << ".\n";
+            err.flush();
+        }
+        return options.acceptNewHostKey;
+    };
+    if (target->protocol == PublishTarget::Protocol::Ftp)
+        err << "Note: plain FTP sends the password unencrypted.\n";
+    RemoteFolder remote(*target, connection);
+    PublishRequest request;
+    request.outputFolder = paths.outputTemplatesDir();
+    request.pages = record->pages;
+    request.pageUrls = record->pageUrls;
+    request.progress = [&](const PublishProgress& p) {
+        if (p.file.isEmpty())
+            return;
+        err << "Sending " << (p.done + 1) << "/" << p.total << ": " << p.file << '\n';
+        err.flush();
+    };
+    const PublishReport report = publishFunnel(remote, request);
+    if (!report.published()) {
+        err << report.message << '\n';
+        return 1;
+    }
+    err << report.message << '\n';
+    for (const QString& note : report.notes)
+        err << note << '\n';
+    for (const QString& url : record->pageUrls)
+        out << url << '\n';
+    return 0;
+}
+
 } // namespace
 
 int run(const QStringList& arguments, const QString& defaultAppDir, QTextStream& out,
@@ -164,6 +292,8 @@ int run(const QStringList& arguments, const QString& defaultAppDir, QIODevice& i
             seedRandomNumbers(*options.seed);
         if (command == QLatin1String("build"))
             return build(options, out, err);
+        if (command == QLatin1String("publish"))
+            return publish(options, out, err);
         if (command == QLatin1String("rewrite"))
             return rewriteCommand({options.positional, options.appDir, options.synonyms}, in, out,
                                   err);

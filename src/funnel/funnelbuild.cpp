@@ -1,5 +1,7 @@
 #include "funnelbuild.h"
 
+#include "buildrecord.h"
+
 #include "modcopy.h"
 #include "pagefinish.h"
 #include "pages.h"
@@ -228,6 +230,10 @@ BuildOutcome buildFunnel(const FunnelSettings& s, const AppPaths& paths) {
             return failed(written.error());
     }
 
+    // Until the new record is written, no record may vouch for the output.
+    if (QFile::exists(buildRecordPath(paths)) && !QFile::remove(buildRecordPath(paths)))
+        return failed(QStringLiteral("The file \"%1\" could not be replaced.")
+                          .arg(displayPath(buildRecordPath(paths))));
     const QString previous = AppPaths::join(work.path(), QStringLiteral("previous"));
     if (Status moved = renamed(output, previous); !moved)
         return failed(moved.error());
@@ -239,6 +245,10 @@ BuildOutcome buildFunnel(const FunnelSettings& s, const AppPaths& paths) {
         }
         return failed(placed.error());
     }
+
+    if (Status recorded = writeBuildRecord(paths, s, pageNames); !recorded)
+        return failed(recorded.error() + QStringLiteral(" The funnel was built, but it cannot be "
+                                                        "published until it is built again."));
 
     BuildOutcome outcome;
     outcome.kind = BuildOutcome::Kind::Built;

@@ -66,6 +66,7 @@ const Key kKeys[] = {
     {"retargetingCode",     Kind::Text,     +[](S& s) -> QString& { return s.retargetingCode; }},
     {"backControl",         Kind::Flag,     +[](S& s) -> bool& { return s.backControl; }},
     {"backUrl",             Kind::Text,     +[](S& s) -> QString& { return s.backUrl; }},
+    {"publishTo",           Kind::Text,     +[](S& s) -> QString& { return s.publishTo; }},
     {"redirectToUrl",       Kind::Selected, +[](S& s) -> int& { return s.optAction; }},
     {"redirectUrl",         Kind::Text,     +[](S& s) -> QString& { return s.txtRedirectUrl; }},
     {"softRedirect1",       Kind::Text,     +[](S& s) -> QString& { return s.txtBeforeRedirectMsg1; }},

@@ -70,6 +70,7 @@ struct FunnelSettings {
     QString retargetingCode;
     bool backControl = false;
     QString backUrl;
+    QString publishTo; // sftp://, ftps:// or ftp:// address, never with a password
 
     // Funnel links: derived from the funnel address whenever it changes.
     int thankYouPageNumber = 0; // 1..100 once derived

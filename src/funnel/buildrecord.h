@@ -1,0 +1,34 @@
+#pragma once
+
+#include "apppaths.h"
+#include "funnelsettings.h"
+#include "result.h"
+
+#include <QStringList>
+
+namespace tandrel {
+
+// What the last build made, written beside its output so that publishing
+// can tell whether the output still belongs to the settings at hand.
+struct BuildRecord {
+    QString settings; // settingsFingerprint() of the settings built
+    int thankYouPageNumber = 0;
+    int downloadPageNumber = 0;
+    QStringList pages;    // lead magnet, thank-you and download page file names
+    QStringList pageUrls; // their web addresses
+};
+
+// Changes with every value the pages depend on; the publish address and the
+// page numbers (recorded apart) do not count.
+QString settingsFingerprint(const FunnelSettings& settings);
+
+QString buildRecordPath(const AppPaths& paths);
+Status writeBuildRecord(const AppPaths& paths, const FunnelSettings& settings,
+                        const QStringList& pages);
+// A failure when there is no readable record: nothing was built yet.
+Result<BuildRecord> readBuildRecord(const AppPaths& paths);
+
+// Whether the record is of these settings, page numbers included.
+bool recordMatches(const BuildRecord& record, const FunnelSettings& settings);
+
+} // namespace tandrel

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "remotefolder.h"
+
+#include <QStringList>
+
+#include <functional>
+
+namespace tandrel {
+
+struct PublishProgress {
+    int done = 0;  // files sent so far
+    int total = 0; // files to send
+    QString file;  // being sent now
+};
+
+struct PublishRequest {
+    QString outputFolder; // the built funnel
+    QStringList pages;    // lead magnet, thank-you and download page, as the build named them
+    QStringList pageUrls; // their web addresses, fetched back when http(s)
+    std::function<void(const PublishProgress&)> progress;
+    std::function<bool()> cancelled; // asked before each file
+};
+
+struct PublishReport {
+    enum class Outcome { Published, Failed, Cancelled };
+    Outcome outcome = Outcome::Failed;
+    int pagesSent = 0;
+    int otherSent = 0;
+    int unchanged = 0;
+    int oldPagesRemoved = 0;
+    QString message;   // "Published: ..." or what failed and what the visitors see
+    QStringList notes; // the pages fetched back, or why they could not be
+    bool published() const { return outcome == Outcome::Published; }
+};
+
+// The record of a publish, kept on the server beside the pages.
+inline constexpr char kPublishRecordName[] = ".tandrel-publish.json";
+
+// Sends what changed (assets first, the lead magnet page last, each under a
+// temporary name renamed into place), then removes the old page files an
+// earlier publish of this funnel sent, then checks the server's listing
+// against every local file.
+PublishReport publishFunnel(RemoteFolder& remote, const PublishRequest& request);
+
+// Logs in and lists the folder; the message says what was found.
+Result<QString> testConnection(RemoteFolder& remote);
+
+} // namespace tandrel

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "result.h"
+
+#include <QString>
+
+namespace tandrel {
+
+// Where a funnel is published: "sftp://user@host[:port]/path", "ftps://..."
+// (explicit TLS on the FTP port) or "ftp://...". Never holds a password.
+struct PublishTarget {
+    enum class Protocol { Sftp, Ftps, Ftp };
+    Protocol protocol = Protocol::Sftp;
+    QString user;
+    QString host;
+    int port = 0;   // 0: the protocol's own (22 or 21)
+    QString folder; // as typed, decoded, always ending in "/"
+
+    int effectivePort() const { return port ? port : (protocol == Protocol::Sftp ? 22 : 21); }
+    bool encrypted() const { return protocol != Protocol::Ftp; }
+    // The address as the user writes it, and as libcurl takes it (ftps becomes
+    // ftp with TLS demanded separately, the folder percent-encoded).
+    QString text() const;
+    QString curlUrl(const QString& relativePath = QString()) const;
+    // The folder's path on the server for SFTP commands.
+    QString serverPath(const QString& relativePath = QString()) const;
+};
+
+Result<PublishTarget> parsePublishTarget(const QString& text);
+
+} // namespace tandrel

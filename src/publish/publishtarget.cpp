@@ -50,7 +50,7 @@ Result<PublishTarget> parsePublishTarget(const QString& text) {
     if (trimmed.isEmpty())
         return R::failure(QStringLiteral("Please enter the address to publish to, such as "
                                          "sftp://user@example.com/var/www/guide."));
-    const QUrl url(trimmed, QUrl::StrictMode);
+    const QUrl url(trimmed);
     const QString scheme = url.scheme().toLower();
     PublishTarget target;
     if (scheme == QLatin1String("sftp"))

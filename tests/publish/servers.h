@@ -1,0 +1,154 @@
+#pragma once
+
+// Real servers on 127.0.0.1 for the publish tests: OpenSSH's sshd for SFTP
+// and pure-ftpd for FTP and FTPS, each with its own folder, keys and port.
+
+#include <QDir>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <pwd.h>
+#include <signal.h>
+#include <unistd.h>
+
+namespace tandrel::test {
+
+inline int freePort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+inline bool run(const QString& program, const QStringList& arguments,
+                const QByteArray& input = QByteArray()) {
+    QProcess p;
+    p.start(program, arguments);
+    p.write(input);
+    p.closeWriteChannel();
+    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+inline bool waitForPort(int port) {
+    for (int i = 0; i < 100; ++i) {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, quint16(port));
+        if (socket.waitForConnected(100))
+            return true;
+        QTest::qWait(50);
+    }
+    return false;
+}
+
+inline QString readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).trimmed() : QString();
+}
+
+struct Server {
+    QTemporaryDir dir;
+    QProcess process;
+    int port = 0;
+    QString root() const { return dir.filePath(QStringLiteral("www")); }
+    // The whole process group: servers fork a process per connection.
+    void stop() {
+        if (process.state() != QProcess::NotRunning) {
+            ::kill(-pid_t(process.processId()), SIGKILL);
+            process.waitForFinished(5000);
+        }
+    }
+    void launch(const QString& program, const QStringList& arguments) {
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.setChildProcessModifier([] { ::setpgid(0, 0); });
+        process.start(program, arguments);
+    }
+    ~Server() { stop(); }
+};
+
+struct SftpServer : Server {
+    QString user = QString::fromLocal8Bit(getpwuid(getuid())->pw_name);
+    QString clientKey() const { return dir.filePath(QStringLiteral("client")); }
+    // The line ssh would keep for this server in known_hosts.
+    QString knownHostsLine() const {
+        const QStringList key = readAll(dir.filePath(QStringLiteral("host.pub"))).split(u' ');
+        return QStringLiteral("[127.0.0.1]:%1 %2 %3").arg(port).arg(key.value(0), key.value(1));
+    }
+    QString url(const QString& folder = QStringLiteral("www")) const {
+        return QStringLiteral("sftp://%1@127.0.0.1:%2%3")
+            .arg(user)
+            .arg(port)
+            .arg(dir.filePath(folder));
+    }
+    bool start() {
+        QDir().mkpath(root());
+        if (getuid() == 0)
+            QDir().mkpath(QStringLiteral("/run/sshd")); // sshd's privilege separation
+        if (!QFile::exists(clientKey()) &&
+            (!run(QStringLiteral("ssh-keygen"),
+                  {"-q", "-t", "ed25519", "-N", "", "-f", dir.filePath("host")}) ||
+             !run(QStringLiteral("ssh-keygen"),
+                  {"-q", "-t", "ed25519", "-N", "", "-f", clientKey()})))
+            return false;
+        port = freePort();
+        const QString config = dir.filePath(QStringLiteral("sshd_config"));
+        QFile f(config);
+        if (!f.open(QIODevice::WriteOnly))
+            return false;
+        f.write(
+            QStringLiteral("ListenAddress 127.0.0.1\nPort %1\nHostKey %2\nAuthorizedKeysFile %3\n"
+                           "PasswordAuthentication no\nKbdInteractiveAuthentication no\n"
+                           "UsePAM no\nStrictModes no\nPermitRootLogin prohibit-password\n"
+                           "PidFile none\nSubsystem sftp internal-sftp\n")
+                .arg(port)
+                .arg(dir.filePath(QStringLiteral("host")), clientKey() + ".pub")
+                .toUtf8());
+        f.close();
+        launch(QStringLiteral("/usr/sbin/sshd"), {"-D", "-e", "-f", config});
+        return process.waitForStarted() && waitForPort(port);
+    }
+};
+
+struct FtpServer : Server {
+    enum class Tls { Required, Refused };
+    QString password = QStringLiteral("s3cret-Pa55");
+    QString certificate() const { return dir.filePath(QStringLiteral("cert.pem")); }
+    QString url(const QString& scheme, const QString& folder = QStringLiteral("site")) const {
+        return QStringLiteral("%1://tester@127.0.0.1:%2/%3").arg(scheme).arg(port).arg(folder);
+    }
+    bool start(Tls tls = Tls::Required) {
+        QDir().mkpath(root());
+        // pure-ftpd maps its virtual user to an unprivileged system user.
+        if (::chown(QFile::encodeName(root()).constData(), 65534, 65534) != 0 && getuid() == 0)
+            return false;
+        const QString users = dir.filePath(QStringLiteral("users"));
+        if (!QFile::exists(users + ".pdb") &&
+            (!run(QStringLiteral("pure-pw"),
+                  {"useradd", "tester", "-u", "65534", "-g", "65534", "-d", root(), "-f", users},
+                  (password + '\n' + password + '\n').toUtf8()) ||
+             !run(QStringLiteral("pure-pw"), {"mkdb", users + ".pdb", "-f", users}) ||
+             !run(QStringLiteral("openssl"),
+                  {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                   "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout",
+                   dir.filePath("key.pem"), "-out", certificate()})))
+            return false;
+        // pure-ftpd takes the key and the certificate in one file.
+        QFile both(dir.filePath(QStringLiteral("server.pem")));
+        if (!both.exists() &&
+            (!both.open(QIODevice::WriteOnly) ||
+             !both.write((readAll(dir.filePath("key.pem")) + '\n' + readAll(certificate()) + '\n')
+                             .toUtf8())))
+            return false;
+        both.close();
+        if (!port)
+            port = freePort(); // a restart keeps the address
+        launch(QStringLiteral("pure-ftpd"),
+               {"-l", "puredb:" + users + ".pdb", "-S", QStringLiteral("127.0.0.1,%1").arg(port),
+                "-Y", tls == Tls::Required ? "2" : "0", "-2", dir.filePath("server.pem"), "-E",
+                "-A", "-j", "-H", "-f", "none"});
+        return process.waitForStarted() && waitForPort(port);
+    }
+};
+
+} // namespace tandrel::test

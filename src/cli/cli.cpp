@@ -228,11 +228,14 @@ int publish(const Options& options, QTextStream& out, QTextStream& err) {
     connection.keyFile = options.keyFile;
     connection.caFile = qEnvironmentVariable("TANDREL_CA_FILE");
     connection.trustNewHostKey = [&](const HostKeyQuestion& question) {
-        if (options.acceptNewHostKey) {
+        if (options.acceptNewHostKey)
             err << "Trusting the new host key " << question.fingerprint << " of " << question.host
                 << ".\n";
-            err.flush();
-        }
+        else
+            err << "The server " << question.host << " is not in the known hosts yet. If its "
+                << "host key is " << question.fingerprint << " (ask your host), run again with "
+                << "--accept-new-host-key.\n";
+        err.flush();
         return options.acceptNewHostKey;
     };
     if (target->protocol == PublishTarget::Protocol::Ftp)

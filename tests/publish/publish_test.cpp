@@ -344,6 +344,59 @@ private slots:
         report = publish(plain.url(QStringLiteral("ftp")), options);
         QVERIFY2(report.published(), qPrintable(report.message));
     }
+
+    void commandLine_data() {
+        QTest::addColumn<QString>("setUp"); // what differs from a built, saved funnel
+        QTest::addColumn<QStringList>("extra");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("published, new host key accepted")
+            << "" << QStringList{"--accept-new-host-key"} << 0 << "Published: 3 pages";
+        QTest::newRow("new host key refused")
+            << "" << QStringList() << 1 << "--accept-new-host-key";
+        QTest::newRow("nothing built") << "unbuilt" << QStringList() << 2 << "has not been built";
+        QTest::newRow("built from other settings")
+            << "changed" << QStringList() << 2 << "other settings than";
+        QTest::newRow("no address") << "no address" << QStringList() << 2 << "--to";
+        QTest::newRow("wrong password, never shown")
+            << "ftps" << QStringList{"--password-env", "WRONG_PASSWORD"} << 1
+            << "refused the user name or password";
+    }
+    void commandLine() {
+        QFETCH(QString, setUp);
+        QFETCH(QStringList, extra);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        QFile::remove(home.filePath(QStringLiteral(".ssh/known_hosts")));
+        settings.publishTo = setUp == QLatin1String("no address") ? QString()
+                             : setUp == QLatin1String("ftps")     ? ftp.url(QStringLiteral("ftps"))
+                                                                  : sftp.url();
+        if (setUp == QLatin1String("unbuilt"))
+            QVERIFY(QFile::remove(buildRecordPath(AppPaths(app->path()))));
+        if (setUp == QLatin1String("changed"))
+            settings.txtThanks = QStringLiteral("Changed after the build");
+        const QString funnel = app->path(QStringLiteral("my.funnel.json"));
+        QVERIFY(saveFunnelFile(funnel, settings));
+        qputenv("WRONG_PASSWORD", "not-" + ftp.password.toUtf8());
+        qputenv("TANDREL_CA_FILE", QFile::encodeName(ftp.certificate()));
+        QStringList arguments{"publish", funnel, "--app-dir", app->path()};
+        if (setUp != QLatin1String("ftps"))
+            arguments << "--key" << sftp.clientKey();
+        QString out;
+        QString err;
+        QTextStream outStream(&out);
+        QTextStream errStream(&err);
+        QCOMPARE(cli::run(arguments + extra, app->path(), outStream, errStream), status);
+        QVERIFY2(err.contains(message), qPrintable(err));
+        QVERIFY(!(out + err).contains(ftp.password));
+        if (status == 0) {
+            // The page addresses come last, for a script to pick up.
+            QCOMPARE(out.trimmed().split(u'\n').mid(out.trimmed().count(u'\n') - 2),
+                     (QStringList{settings.txtFunnelUrl, settings.txtCapture_Url,
+                                  settings.txtDownloadUrl}));
+            QCOMPARE(filesIn(sftp.root()), filesIn(app->output()));
+        }
+    }
 };
 
 TANDREL_TEST(PublishTest)

@@ -1,5 +1,7 @@
 #include "frmmass.h"
 
+#include "publishpanel.h"
+
 #include "controls.h"
 #include "desktop.h"
 #include "dialogs.h"
@@ -652,6 +654,9 @@ QGroupBox* frmMass::buildBuildSection() {
     connect(build, &QPushButton::clicked, this, &frmMass::cmdBuildFunnel_Click);
     connect(open, &QPushButton::clicked, this, &frmMass::cmdOpenOutput_Click);
     layout->addLayout(row({build, open}));
+    m_publish = new PublishPanel(
+        m_paths, [this] { return settings(); }, box);
+    layout->addWidget(m_publish);
 
     // What the build will check, so nothing surprises the user at the button.
     auto* checklist = new QGroupBox(QStringLiteral("Before you build"), box);
@@ -661,8 +666,11 @@ QGroupBox* frmMass::buildBuildSection() {
     lblChecklist->setTextFormat(Qt::RichText);
     lblChecklist->setWordWrap(true);
     checklistLayout->addWidget(lblChecklist);
-    layout->addWidget(checklist);
-    layout->addStretch();
+    checklistLayout->addStretch();
+    auto* below = new QHBoxLayout;
+    below->addWidget(m_publish, 3);
+    below->addWidget(checklist, 2);
+    layout->addLayout(below, 1);
     return box;
 }
 
@@ -1003,6 +1011,7 @@ FunnelSettings frmMass::settings() const {
     s.txtFileDownloadUrl = txtFileDownloadUrl->text();
     s.txtCapture_Url = txtCapture_Url->text();
     s.txtDownloadUrl = txtDownloadUrl->text();
+    s.publishTo = m_publish->address();
     return s;
 }
 
@@ -1039,6 +1048,7 @@ void frmMass::setSettings(const FunnelSettings& s) {
     m_hidden = s;
     txtCapture_Url->setText(s.txtCapture_Url);
     txtDownloadUrl->setText(s.txtDownloadUrl);
+    m_publish->setAddress(s.publishTo);
     // Warnings and the opt-in box follow the new address.
     ShowSection(shownSection());
 }

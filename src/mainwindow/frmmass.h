@@ -18,6 +18,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class QTimer;
+class PublishPanel;
 
 namespace tandrel {
 class ClickLabel;
@@ -156,6 +157,7 @@ private:
 
     // Section 4
     QLabel* lblWarningFinal = nullptr;
+    PublishPanel* m_publish = nullptr;
     QLabel* lblChecklist = nullptr;
 
     QLineEdit* txtLastPath = nullptr;

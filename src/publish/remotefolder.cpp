@@ -38,6 +38,10 @@ size_t readFrom(char* out, size_t size, size_t count, void* data) {
     return size_t(n);
 }
 
+int abortWhenAsked(void* flag, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0;
+}
+
 // What goes wrong when a connection drops; worth another try.
 bool isConnectionFailure(CURLcode code) {
     switch (code) {
@@ -204,10 +208,16 @@ int RemoteFolder::perform(const QString& url, const std::function<void(void*)>& 
             curl_easy_setopt(h, CURLOPT_USE_SSL, long(CURLUSESSL_NONE));
             break;
         }
+        if (m_options.abort) {
+            curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+            curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &abortWhenAsked);
+            curl_easy_setopt(h, CURLOPT_XFERINFODATA, m_options.abort);
+        }
         setup(h);
         const CURLcode code = curl_easy_perform(h);
         m_connectionFailure = isConnectionFailure(code);
-        if (code == CURLE_OK || !m_connectionFailure || attempt >= m_options.attempts)
+        const bool aborted = m_options.abort && m_options.abort->load();
+        if (code == CURLE_OK || !m_connectionFailure || attempt >= m_options.attempts || aborted)
             return code;
         std::this_thread::sleep_for(wait);
         wait *= 2;

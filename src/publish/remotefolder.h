@@ -7,6 +7,7 @@
 #include <QMap>
 #include <QString>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -35,6 +36,8 @@ struct ConnectionOptions {
     // Asked about an unknown SFTP host key; true trusts it and adds it to the
     // known hosts. Unset refuses.
     std::function<bool(const HostKeyQuestion&)> trustNewHostKey;
+    // Set from another thread, stops the transfer under way and every retry.
+    const std::atomic<bool>* abort = nullptr;
     int attempts = 4; // per operation, for dropped connections
     std::chrono::milliseconds firstRetryWait{500};
 };

@@ -35,6 +35,11 @@ public:
     virtual void setClipboardText(const QString& text) = 0;
     virtual bool openFolder(const QString& path) = 0;
     virtual bool openUrl(const QUrl& url) = 0;
+    // The desktop's keyring. Nothing when it holds no such secret or there is
+    // no keyring; false when storing or forgetting failed.
+    virtual std::optional<QString> readSecret(const QString& key) = 0;
+    virtual bool storeSecret(const QString& key, const QString& secret) = 0;
+    virtual bool forgetSecret(const QString& key) = 0;
 };
 
 Desktop& desktop();

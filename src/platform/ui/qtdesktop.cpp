@@ -4,8 +4,11 @@
 #include <QClipboard>
 #include <QColorDialog>
 #include <QDesktopServices>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QMessageBox>
+
+#include <qt6keychain/keychain.h>
 
 namespace tandrel {
 
@@ -90,6 +93,43 @@ bool QtDesktop::openFolder(const QString& path) {
 
 bool QtDesktop::openUrl(const QUrl& url) {
     return QDesktopServices::openUrl(url);
+}
+
+namespace {
+
+const QString kKeyringService = QStringLiteral("Tandrel");
+
+// QtKeychain answers asynchronously; the windows ask between two clicks.
+template <typename Job> bool runJob(Job& job) {
+    QEventLoop loop;
+    QObject::connect(&job, &QKeychain::Job::finished, &loop, &QEventLoop::quit);
+    job.setAutoDelete(false);
+    job.start();
+    loop.exec();
+    return job.error() == QKeychain::NoError;
+}
+
+} // namespace
+
+std::optional<QString> QtDesktop::readSecret(const QString& key) {
+    QKeychain::ReadPasswordJob job(kKeyringService);
+    job.setKey(key);
+    if (!runJob(job))
+        return std::nullopt;
+    return job.textData();
+}
+
+bool QtDesktop::storeSecret(const QString& key, const QString& secret) {
+    QKeychain::WritePasswordJob job(kKeyringService);
+    job.setKey(key);
+    job.setTextData(secret);
+    return runJob(job);
+}
+
+bool QtDesktop::forgetSecret(const QString& key) {
+    QKeychain::DeletePasswordJob job(kKeyringService);
+    job.setKey(key);
+    return runJob(job) || job.error() == QKeychain::EntryNotFound;
 }
 
 } // namespace tandrel

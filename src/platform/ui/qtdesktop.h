@@ -18,6 +18,9 @@ public:
     void setClipboardText(const QString& text) override;
     bool openFolder(const QString& path) override;
     bool openUrl(const QUrl& url) override;
+    std::optional<QString> readSecret(const QString& key) override;
+    bool storeSecret(const QString& key, const QString& secret) override;
+    bool forgetSecret(const QString& key) override;
 };
 
 } // namespace tandrel

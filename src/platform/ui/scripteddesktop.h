@@ -3,6 +3,7 @@
 #include "desktop.h"
 
 #include <QList>
+#include <QMap>
 
 namespace tandrel {
 
@@ -32,6 +33,7 @@ public:
     int clipboardWrites = 0;
     QList<QString> openedFolders;
     QList<QUrl> openedUrls;
+    QMap<QString, QString> secrets; // the keyring
     int unexpected = 0;
 
     void message(QWidget*, const QString& text, const QString& title, MessageIcon icon) override {
@@ -66,6 +68,18 @@ public:
     }
     bool openUrl(const QUrl& url) override {
         openedUrls.append(url);
+        return true;
+    }
+
+    std::optional<QString> readSecret(const QString& key) override {
+        return secrets.contains(key) ? std::optional<QString>(secrets.value(key)) : std::nullopt;
+    }
+    bool storeSecret(const QString& key, const QString& secret) override {
+        secrets.insert(key, secret);
+        return true;
+    }
+    bool forgetSecret(const QString& key) override {
+        secrets.remove(key);
         return true;
     }
 

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "apppaths.h"
+#include "funnelsettings.h"
+
+#include <QGroupBox>
+
+#include <atomic>
+#include <functional>
+#include <future>
+#include <mutex>
+#include <optional>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QThread;
+
+namespace tandrel {
+struct HostKeyQuestion;
+struct PublishProgress;
+struct PublishReport;
+} // namespace tandrel
+
+// The Publish group of the Build Funnel section: uploads the last build to
+// the user's host on a worker thread, so the window stays responsive and the
+// upload can be cancelled after the current file.
+class PublishPanel : public QGroupBox {
+    Q_OBJECT
+public:
+    PublishPanel(const tandrel::AppPaths& paths,
+                 std::function<tandrel::FunnelSettings()> currentSettings,
+                 QWidget* parent = nullptr);
+    ~PublishPanel() override;
+
+    QString address() const;
+    // A remembered password for the address is filled in.
+    void setAddress(const QString& address);
+    bool busy() const { return m_worker != nullptr; }
+
+signals:
+    void finished(); // a publish or connection test ended
+
+public slots:
+    void cmdTestConnection_Click();
+    void cmdPublish_Click();
+    void cmdCancelPublish_Click();
+
+private:
+    enum class Job { Test, Publish };
+    void start(Job job);
+    void addressChanged();
+    void showProgress(const tandrel::PublishProgress& progress);
+    void jobEnded(Job job, bool ok, const QString& text);
+    void showResult(const QString& text, bool ok);
+    bool askTrust(const tandrel::HostKeyQuestion& question);
+    QString keyringKey() const;
+
+    tandrel::AppPaths m_paths;
+    std::function<tandrel::FunnelSettings()> m_currentSettings;
+    QLineEdit* txtPublishTo;
+    QLineEdit* txtPublishPassword;
+    QLineEdit* txtPublishKey;
+    QPushButton* cmdPublishKey;
+    QCheckBox* chkRememberPassword;
+    QLabel* lblPublishNote;
+    QPushButton* cmdTestConnection;
+    QPushButton* cmdPublish;
+    QPushButton* cmdCancelPublish;
+    QProgressBar* prgPublish;
+    QLabel* lblPublishFile;
+    QLabel* lblPublishResult;
+
+    QThread* m_worker = nullptr;
+    std::atomic<bool> m_cancel{false};
+    std::atomic<bool> m_closing{false};
+    // A host key question waiting for the user; answered "no" if the window closes.
+    std::mutex m_questionMutex;
+    std::optional<std::promise<bool>> m_pendingAnswer;
+};

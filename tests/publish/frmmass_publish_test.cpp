@@ -1,0 +1,146 @@
+#include "frmmass.h"
+#include "funnelfile.h"
+#include "funnelfixtures.h"
+#include "publishpanel.h"
+#include "scripteddesktop.h"
+#include "servers.h"
+
+#include <QCheckBox>
+#include <QDirIterator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace tandrel;
+using namespace tandrel::test;
+
+// The Publish group of the main window, against the same real servers.
+class frmMassPublishTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir home;
+    SftpServer sftp;
+    FtpServer ftp;
+    std::unique_ptr<FixtureApp> app;
+    std::unique_ptr<ScriptedDesktop> desk;
+    std::unique_ptr<frmMass> window;
+
+    template <typename T = QWidget> T* find(const QString& name) {
+        T* widget = window->findChild<T*>(name);
+        if (!widget)
+            qFatal("no control %s", qPrintable(name));
+        return widget;
+    }
+    QString result() { return find<QLabel>("lblPublishResult")->text(); }
+
+    void openWindow() {
+        window = std::make_unique<frmMass>(AppPaths(app->path()));
+        window->show();
+        window->ShowSection(BuildSection);
+    }
+    void build() {
+        desk->answers << false; // not now: the output folder
+        find<QPushButton>("cmdBuildFunnel")->click();
+    }
+    void publish(const QString& address, const QString& password, const QString& key = {}) {
+        find<QLineEdit>("txtPublishTo")->setText(address);
+        find<QLineEdit>("txtPublishPassword")->setText(password);
+        find<QLineEdit>("txtPublishKey")->setText(key);
+        QSignalSpy ended(window->findChild<PublishPanel*>(), &PublishPanel::finished);
+        find<QPushButton>("cmdPublish")->click();
+        QVERIFY(find<QPushButton>("cmdCancelPublish")->isVisible());
+        QVERIFY(!find<QPushButton>("cmdPublish")->isEnabled());
+        QVERIFY(ended.wait(60000));
+        QVERIFY(find<QPushButton>("cmdPublish")->isEnabled());
+    }
+    static QStringList filesIn(const QString& folder) {
+        QStringList names;
+        QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            names << QDir(folder).relativeFilePath(it.next());
+        names.sort();
+        return names;
+    }
+
+private slots:
+    void initTestCase() {
+        qputenv("HOME", QFile::encodeName(home.path()));
+        QVERIFY(sftp.start());
+        QVERIFY(ftp.start());
+        qputenv("TANDREL_CA_FILE", QFile::encodeName(ftp.certificate()));
+    }
+    void init() {
+        for (const QString& root : {sftp.root(), ftp.root() + QStringLiteral("/site")})
+            QDir(root).removeRecursively();
+        QDir().mkpath(sftp.root());
+        app = std::make_unique<FixtureApp>();
+        desk = std::make_unique<ScriptedDesktop>();
+        openWindow();
+        window->setSettings(completeSettings(app->makePicture("cover.jpg")));
+    }
+    void cleanup() {
+        QCOMPARE(desk->unexpected, 0);
+        window.reset();
+        desk.reset();
+    }
+
+    void publishesOverSftpAfterTheUserTrustsTheServer() {
+        build();
+        desk->answers << true; // the unknown host key
+        publish(sftp.url(), {}, sftp.clientKey());
+        QVERIFY2(result().startsWith("Published: 3 pages and "), qPrintable(result()));
+        QVERIFY(result().contains(window->settings().txtCapture_Url));
+        QVERIFY(desk->last().text.contains(QStringLiteral("[127.0.0.1]:%1").arg(sftp.port)));
+        QCOMPARE(filesIn(sftp.root()), filesIn(app->output()));
+    }
+
+    void ftpsRemembersThePasswordInTheKeyringOnly() {
+        build();
+        find<QCheckBox>("chkRememberPassword")->setChecked(true);
+        publish(ftp.url("ftps"), ftp.password);
+        QVERIFY2(result().startsWith("Published: "), qPrintable(result()));
+        QCOMPARE(desk->secrets.values(), QStringList{ftp.password});
+        const QByteArray saved = funnelToJson(window->settings());
+        QVERIFY(saved.contains(ftp.url("ftps").toUtf8()));
+        QVERIFY(!saved.contains(ftp.password.toUtf8()));
+
+        // The next window that opens this funnel has the password again.
+        const FunnelSettings s = window->settings();
+        openWindow();
+        window->setSettings(s);
+        QCOMPARE(find<QLineEdit>("txtPublishPassword")->text(), ftp.password);
+        QVERIFY(find<QCheckBox>("chkRememberPassword")->isChecked());
+    }
+
+    void refusesWhatWasNotBuiltFromTheseValues_data() {
+        QTest::addColumn<bool>("built");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("never built") << false << "Click \"Build Funnel\" first.";
+        QTest::newRow("changed since") << true << "changed since it was last built";
+    }
+    void refusesWhatWasNotBuiltFromTheseValues() {
+        QFETCH(bool, built);
+        QFETCH(QString, message);
+        if (built) {
+            build();
+            find<QLineEdit>("txtThanks")->setText("Changed after the build");
+        }
+        find<QLineEdit>("txtPublishTo")->setText(ftp.url("ftps"));
+        find<QPushButton>("cmdPublish")->click();
+        QVERIFY2(result().contains(message), qPrintable(result()));
+        QVERIFY(filesIn(ftp.root() + QStringLiteral("/site")).isEmpty());
+    }
+
+    void plainFtpIsFlagged() {
+        auto* note = find<QLabel>("lblPublishNote");
+        find<QLineEdit>("txtPublishTo")->setText("ftp://ann@example.com/www");
+        QVERIFY(note->isVisible() && note->text().contains("unencrypted"));
+        find<QLineEdit>("txtPublishTo")->setText("ftps://ann@example.com/www");
+        QVERIFY(!note->isVisible());
+    }
+};
+
+TANDREL_TEST(frmMassPublishTest)
+#include "frmmass_publish_test.moc"

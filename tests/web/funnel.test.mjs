@@ -7,7 +7,8 @@ import { createRequire } from 'node:module';
 import path from 'node:path';
 
 import { launchChromium } from './lib/browser.mjs';
-import { appDir, artifactsDir, buildFixture, cliPath, fixtureNames, fixturesDir, readFixture, repoDir } from './lib/funnels.mjs';
+import { appDir, artifactsDir, buildFixture, cliPath, fixtureNames, fixturesDir, publishFixture, readFixture, repoDir } from './lib/funnels.mjs';
+import { startHosts } from './lib/hosts.mjs';
 import { startServer } from './lib/server.mjs';
 import { validate } from './lib/validator.mjs';
 
@@ -33,12 +34,16 @@ const docsFixture = 'example';
 const docsDir = path.join(repoDir, 'docs');
 
 let server;
+let hosts;
 let browser;
 let axeSource;
 let validation;
 let posterPicture;
 const funnels = new Map();
 const figures = { validator: {}, axe: {}, weight: {}, shift: {} };
+
+// Fixtures checked from the server folder they were published to.
+const publishedVia = { example: 'sftp', 'styled-form': 'ftps' };
 
 // Each check has its own browser context, so two run side by side on the two cores.
 const inParallel = { concurrency: 2 };
@@ -49,8 +54,17 @@ const check = (name, fn) => test(name, { timeout: 60_000 }, fn);
 before(async () => {
   await rm(artifactsDir, { recursive: true, force: true });
   server = await startServer();
+  hosts = await startHosts();
   for (const name of fixtureNames) {
     const built = await buildFixture(name, server.origin);
+    // These reach the browser as published, from the upload server's folder.
+    const host = publishedVia[name];
+    if (host) {
+      const printed = await publishFixture(built, hosts[host], hosts.env);
+      assert.deepEqual(printed.slice(1), [built.thanksUrl, built.downloadUrl], `${name}: the addresses tandrel-cli publish printed`);
+      built.outputDir = hosts[host].folder;
+      built.publishedVia = host;
+    }
     // Each funnel lives in its own folder of the server, named by its address.
     const folder = new URL(built.funnel.funnelUrl).pathname.split('/')[1];
     assert.ok(folder && !server.mounted(folder), `${name}: the funnel address needs a folder of its own`);
@@ -71,6 +85,7 @@ before(async () => {
 
 after(async () => {
   await browser?.close();
+  await hosts?.close();
   await server?.close();
   await mkdir(artifactsDir, { recursive: true });
   await writeFile(path.join(artifactsDir, 'figures.json'), JSON.stringify(figures, null, 2) + '\n');

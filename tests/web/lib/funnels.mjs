@@ -63,8 +63,20 @@ export async function buildFixture(name, origin) {
   return {
     name,
     funnel,
+    funnelFile,
+    appDir: dir,
     outputDir: path.join(dir, 'output', 'templates'),
     thanksUrl: printed('Thank you page'),
     downloadUrl: printed('Download page'),
   };
+}
+
+// Uploads a built fixture with tandrel-cli publish; returns the addresses it printed last.
+export async function publishFixture(built, host, env) {
+  try {
+    const { stdout } = await run(cliPath, ['publish', built.funnelFile, '--app-dir', built.appDir, '--to', host.url, ...host.args], { env });
+    return stdout.trim().split('\n').slice(-3);
+  } catch (error) {
+    throw new Error(`tandrel-cli could not publish ${built.name} to ${host.url}: ${error.stderr || error.message}`);
+  }
 }

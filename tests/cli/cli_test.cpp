@@ -66,7 +66,7 @@ private slots:
         QTest::newRow("no file") << QStringList{"build"} << QByteArray() << 1
                                  << "needs exactly one saved funnel file";
         QTest::newRow("unknown command")
-            << QStringList{"publish"} << QByteArray() << 1 << "\"publish\" is unknown";
+            << QStringList{"deploy"} << QByteArray() << 1 << "\"deploy\" is unknown";
         QTest::newRow("nothing") << QStringList{} << QByteArray() << 1 << "Usage:";
     }
 

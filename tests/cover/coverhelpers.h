@@ -6,8 +6,6 @@
 #include <QDir>
 #include <QImage>
 #include <QPainter>
-#include <QRect>
-#include <QString>
 
 #include <cstdlib>
 
@@ -40,40 +38,28 @@ inline int countPixels(const QImage& image, QColor color, int tolerance = 0) {
     return count;
 }
 
-// A pixel of exactly this colour whose eight neighbours have it too: inside a glyph's stroke.
+// A pixel of this colour whose eight neighbours have it too, so JPEG blurring cannot reach it.
 inline QPoint solidPixel(const QImage& image, QColor color) {
     for (int y = 1; y + 1 < image.height(); ++y)
-        for (int x = 1; x + 1 < image.width(); ++x) {
-            bool solid = true;
-            for (int dy = -1; dy <= 1 && solid; ++dy)
-                for (int dx = -1; dx <= 1 && solid; ++dx)
-                    solid = image.pixelColor(x + dx, y + dy) == color;
-            if (solid)
+        for (int x = 1; x + 1 < image.width(); ++x)
+            if (countPixels(image.copy(x - 1, y - 1, 3, 3), color) == 9)
                 return QPoint(x, y);
-        }
     return QPoint(-1, -1);
 }
 
-// A picture of four coloured quarters, saved in the given format.
-inline QString writeQuarters(const QString& path, QSize size, const char* format = "PNG") {
+// One colour all over, or four quarters red, green, blue and yellow when no colour is given.
+inline QString writePicture(const QString& path, QSize size, const char* format,
+                            QColor plain = QColor()) {
     QImage image(size, QImage::Format_RGB32);
-    QPainter painter(&image);
-    const int w = size.width() / 2;
-    const int h = size.height() / 2;
-    painter.fillRect(0, 0, w, h, QColor(255, 0, 0));
-    painter.fillRect(w, 0, size.width() - w, h, QColor(0, 255, 0));
-    painter.fillRect(0, h, w, size.height() - h, QColor(0, 0, 255));
-    painter.fillRect(w, h, size.width() - w, size.height() - h, QColor(255, 255, 0));
-    painter.end();
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    image.save(path, format, 95);
-    return path;
-}
-
-inline QString writePlain(const QString& path, QColor color, QSize size = QSize(400, 450),
-                          const char* format = "PNG") {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(color);
+    image.fill(plain);
+    if (!plain.isValid()) {
+        QPainter painter(&image);
+        const int w = size.width() / 2, h = size.height() / 2;
+        painter.fillRect(0, 0, w, h, QColor(255, 0, 0));
+        painter.fillRect(w, 0, size.width() - w, h, QColor(0, 255, 0));
+        painter.fillRect(0, h, w, size.height() - h, QColor(0, 0, 255));
+        painter.fillRect(w, h, size.width() - w, size.height() - h, QColor(255, 255, 0));
+    }
     QDir().mkpath(QFileInfo(path).absolutePath());
     image.save(path, format, 95);
     return path;
@@ -81,14 +67,7 @@ inline QString writePlain(const QString& path, QColor color, QSize size = QSize(
 
 inline CoverLine coverLine(const QString& text, const QString& x, const QString& y, QColor color,
                            const QString& size = QStringLiteral("24")) {
-    CoverLine line;
-    line.text = text;
-    line.fontName = TestFont;
-    line.fontSize = size;
-    line.color = color;
-    line.x = x;
-    line.y = y;
-    return line;
+    return CoverLine{text, TestFont, size, color, x, y};
 }
 
 } // namespace tandrel::test

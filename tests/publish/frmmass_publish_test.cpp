@@ -89,9 +89,17 @@ private slots:
     void publishesOverSftpAfterTheUserTrustsTheServer() {
         build();
         desk->answers << true; // the unknown host key
+        find<QLineEdit>("txtPublishTo")->setText(sftp.url());
+        find<QLineEdit>("txtPublishKey")->setText(sftp.clientKey());
+        QSignalSpy tested(window->findChild<PublishPanel*>(), &PublishPanel::finished);
+        find<QPushButton>("cmdTestConnection")->click();
+        QVERIFY(tested.wait(30000));
+        QVERIFY2(result().startsWith("Connected to "), qPrintable(result()));
         publish(sftp.url(), {}, sftp.clientKey());
         QVERIFY2(result().startsWith("Published: 3 pages and "), qPrintable(result()));
         QVERIFY(result().contains(window->settings().txtCapture_Url));
+        // Asked once, at the connection test; the key is known afterwards.
+        QCOMPARE(desk->shown.size(), 2); // the build's question, the host key's
         QVERIFY(desk->last().text.contains(QStringLiteral("[127.0.0.1]:%1").arg(sftp.port)));
         QCOMPARE(filesIn(sftp.root()), filesIn(app->output()));
     }

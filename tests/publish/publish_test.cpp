@@ -8,6 +8,7 @@
 
 #include <QDirIterator>
 #include <QTest>
+#include <QThread>
 
 using namespace tandrel;
 using namespace tandrel::test;
@@ -52,6 +53,8 @@ class PublishTest : public QObject {
         QVERIFY2(built.built(), qPrintable(built.message));
     }
 
+    QStringList pageUrls; // fetched back after the publish when set
+
     PublishReport publish(const QString& url, ConnectionOptions options = {},
                           std::function<bool()> cancelled = {}) {
         const auto target = parsePublishTarget(url);
@@ -72,6 +75,7 @@ class PublishTest : public QObject {
         PublishRequest request;
         request.outputFolder = app->output();
         request.pages = record->pages;
+        request.pageUrls = pageUrls;
         sent.clear();
         request.progress = [this](const PublishProgress& p) {
             if (!p.file.isEmpty())
@@ -242,6 +246,32 @@ private slots:
         const auto rerun = publish(again);
         QVERIFY2(rerun.published(), qPrintable(rerun.message));
         QCOMPARE(filesIn(serverFolder(url)), filesIn(app->output()));
+    }
+
+    void thePagesAreFetchedBackWhenTheyCanBe() {
+        // The fetch runs on this thread, so the web server answers from another one.
+        QThread thread;
+        auto* web = new WebServer(sftp.root());
+        web->moveToThread(&thread);
+        thread.start();
+        const QStringList pages = readBuildRecord(AppPaths(app->path()))->pages;
+        pageUrls = {web->url(), web->url(pages[1]), web->url(pages[2])};
+        auto report = publish(sftp.url());
+        QVERIFY2(report.published(), qPrintable(report.message));
+        QCOMPARE(report.notes, QStringList{"The 3 pages online are the ones published."});
+
+        // An address nobody answers is a note, not a failure.
+        pageUrls[2] = QStringLiteral("http://127.0.0.1:1/") + pages[2];
+        report = publish(sftp.url());
+        pageUrls.clear();
+        QMetaObject::invokeMethod(
+            web, [web] { delete web; }, Qt::BlockingQueuedConnection);
+        thread.quit();
+        thread.wait();
+        QVERIFY2(report.published(), qPrintable(report.message));
+        QCOMPARE(report.notes.size(), 1);
+        QVERIFY2(report.notes[0].contains(QLatin1String("could not be fetched")),
+                 qPrintable(report.notes.join(u'|')));
     }
 
     void cancelStopsBeforeTheLeadPage() {

@@ -47,6 +47,32 @@ inline QString readAll(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).trimmed() : QString();
 }
 
+// A plain web server for a folder: each GET of /NAME answers the file's bytes.
+struct WebServer : QTcpServer {
+    QString folder;
+    explicit WebServer(QString served) : folder(std::move(served)) {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            QTcpSocket* socket = nextPendingConnection();
+            connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                const QByteArray request = socket->readAll();
+                const QString name = QString::fromUtf8(request.split(' ').value(1)).mid(1);
+                QFile file(folder + u'/' + (name.isEmpty() ? QStringLiteral("index.html") : name));
+                const bool found =
+                    !name.contains(QLatin1String("..")) && file.open(QIODevice::ReadOnly);
+                const QByteArray body = found ? file.readAll() : QByteArray();
+                socket->write((found ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 404 Not Found\r\n") +
+                              QByteArray("Content-Length: ") + QByteArray::number(body.size()) +
+                              "\r\nConnection: close\r\n\r\n" + body);
+                socket->disconnectFromHost();
+            });
+        });
+        listen(QHostAddress::LocalHost, 0);
+    }
+    QString url(const QString& name = QString()) const {
+        return QStringLiteral("http://127.0.0.1:%1/%2").arg(serverPort()).arg(name);
+    }
+};
+
 struct Server {
     QTemporaryDir dir;
     QProcess process;

@@ -95,23 +95,39 @@ std::optional<QString> optionValue(const QStringList& arguments, qsizetype& i,
     return std::nullopt;
 }
 
+// Options whose value is a non-empty text, and what the value must be.
+struct TextOption {
+    const char* name;
+    QString Options::*field;
+    const char* needs;
+};
+const TextOption kTextOptions[] = {
+    {"--app-dir", &Options::appDir, "a folder"},
+    {"--synonyms", &Options::synonyms, "a file"},
+    {"--key", &Options::keyFile, "a file"},
+    {"--password-env", &Options::passwordEnv, "a variable name"},
+};
+
 Options parse(const QStringList& arguments, const QString& defaultAppDir) {
     Options options;
     options.appDir = defaultAppDir;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
-        if (const auto dir = optionValue(arguments, i, QStringLiteral("--app-dir"))) {
-            if (dir->isEmpty()) {
-                options.error = QStringLiteral("The option --app-dir needs a folder.");
+        const TextOption* text = nullptr;
+        std::optional<QString> given;
+        for (const TextOption& option : kTextOptions) {
+            if ((given = optionValue(arguments, i, QLatin1String(option.name)))) {
+                text = &option;
+                break;
+            }
+        }
+        if (text) {
+            if (given->isEmpty()) {
+                options.error = QStringLiteral("The option %1 needs %2.")
+                                    .arg(QLatin1String(text->name), QLatin1String(text->needs));
                 return options;
             }
-            options.appDir = *dir;
-        } else if (const auto file = optionValue(arguments, i, QStringLiteral("--synonyms"))) {
-            if (file->isEmpty()) {
-                options.error = QStringLiteral("The option --synonyms needs a file.");
-                return options;
-            }
-            options.synonyms = *file;
+            options.*(text->field) = *given;
         } else if (const auto value = optionValue(arguments, i, QStringLiteral("--seed"))) {
             bool ok = false;
             const quint64 seed = value->toULongLong(&ok);
@@ -123,18 +139,6 @@ Options parse(const QStringList& arguments, const QString& defaultAppDir) {
             options.seed = seed;
         } else if (const auto url = optionValue(arguments, i, QStringLiteral("--to"))) {
             options.to = *url;
-        } else if (const auto key = optionValue(arguments, i, QStringLiteral("--key"))) {
-            if (key->isEmpty()) {
-                options.error = QStringLiteral("The option --key needs a file.");
-                return options;
-            }
-            options.keyFile = *key;
-        } else if (const auto var = optionValue(arguments, i, QStringLiteral("--password-env"))) {
-            if (var->isEmpty()) {
-                options.error = QStringLiteral("The option --password-env needs a variable name.");
-                return options;
-            }
-            options.passwordEnv = *var;
         } else if (argument == QLatin1String("--accept-new-host-key")) {
             options.acceptNewHostKey = true;
         } else if (argument.startsWith(QLatin1Char('-')) && argument != QLatin1String("-")) {

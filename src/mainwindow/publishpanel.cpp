@@ -239,7 +239,7 @@ void PublishPanel::start(Job job) {
             }
         }
         QMetaObject::invokeMethod(
-            this, [this, job, ok, text] { jobEnded(job, ok, text); }, Qt::QueuedConnection);
+            this, [this, ok, text] { jobEnded(ok, text); }, Qt::QueuedConnection);
     });
     connect(m_worker, &QThread::finished, m_worker, &QObject::deleteLater);
     m_worker->start();
@@ -254,7 +254,7 @@ void PublishPanel::showProgress(const PublishProgress& p) {
             : QStringLiteral("Sending %1 (%2 of %3)").arg(p.file).arg(p.done + 1).arg(p.total));
 }
 
-void PublishPanel::jobEnded(Job, bool ok, const QString& text) {
+void PublishPanel::jobEnded(bool ok, const QString& text) {
     if (m_worker) {
         m_worker->wait();
         m_worker = nullptr;

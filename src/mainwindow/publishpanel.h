@@ -53,7 +53,7 @@ private:
     void start(Job job);
     void addressChanged();
     void showProgress(const tandrel::PublishProgress& progress);
-    void jobEnded(Job job, bool ok, const QString& text);
+    void jobEnded(bool ok, const QString& text);
     void showResult(const QString& text, bool ok);
     bool askTrust(const tandrel::HostKeyQuestion& question);
     QString keyringKey() const;

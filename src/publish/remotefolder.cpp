@@ -63,9 +63,13 @@ bool isConnectionFailure(CURLcode code) {
     }
 }
 
-QString sha256Fingerprint(const curl_khkey* key) {
-    QByteArray blob = key->len ? QByteArray(key->key, qsizetype(key->len))
-                               : QByteArray::fromBase64(QByteArray(key->key));
+// libcurl hands a key either raw (len > 0) or as base64 text.
+QByteArray keyBlob(const curl_khkey* key) {
+    return key->len ? QByteArray(key->key, qsizetype(key->len))
+                    : QByteArray::fromBase64(QByteArray(key->key));
+}
+
+QString sha256Fingerprint(const QByteArray& blob) {
     const QByteArray digest = QCryptographicHash::hash(blob, QCryptographicHash::Sha256);
     return QStringLiteral("SHA256:") +
            QString::fromLatin1(digest.toBase64(QByteArray::OmitTrailingEquals));
@@ -91,9 +95,7 @@ struct RemoteFolder::Curl {
     QString fingerprint;
 
     // libcurl would record the key without the port; ssh keeps ports apart.
-    bool remember(const curl_khkey* found) {
-        const QByteArray blob = found->len ? QByteArray(found->key, qsizetype(found->len))
-                                           : QByteArray::fromBase64(QByteArray(found->key));
+    bool remember(const QByteArray& blob) {
         if (blob.size() < 4)
             return false;
         const quint32 nameLength = quint32(uchar(blob[0])) << 24 | quint32(uchar(blob[1])) << 16 |
@@ -119,14 +121,15 @@ struct RemoteFolder::Curl {
         auto* self = static_cast<Curl*>(data);
         if (match == CURLKHMATCH_OK)
             return CURLKHSTAT_FINE;
-        self->fingerprint = sha256Fingerprint(found);
+        const QByteArray blob = keyBlob(found);
+        self->fingerprint = sha256Fingerprint(blob);
         if (match == CURLKHMATCH_MISMATCH) {
             self->hostKey = HostKey::Changed;
             return CURLKHSTAT_REJECT;
         }
         if (self->options->trustNewHostKey &&
             self->options->trustNewHostKey({self->hostLabel, self->fingerprint}) &&
-            self->remember(found))
+            self->remember(blob))
             return CURLKHSTAT_FINE;
         self->hostKey = HostKey::Unknown;
         return CURLKHSTAT_REJECT;

@@ -148,55 +148,6 @@ private slots:
             QVERIFY2(!head.contains(text), qPrintable(head));
         QCOMPARE(finishPage(PageKind::ThankYou, QStringLiteral("[SOCIAL_META]"), s, {}), QString());
     }
-
-    void readableColours_data() {
-        QTest::addColumn<Adjust>("adjust");
-        QTest::addColumn<QString>("card");
-        QTest::addColumn<QString>("plate");
-        QTest::newRow("light texts for a dark site get the dark card")
-            << Adjust([](FunnelSettings& s) {
-                   s.lblColorPicker[2] = QStringLiteral("255,214,102");
-                   s.lblColorPicker[4] = QStringLiteral("236,236,244");
-                   s.lblColorPicker[5] = QStringLiteral("200,200,215");
-               })
-            << "dark"
-            << "";
-        QTest::newRow("no readable colour given: the visitor's preference decides")
-            << Adjust([](FunnelSettings& s) {
-                   for (int i : {2, 4, 5})
-                       s.lblColorPicker[i] = QStringLiteral("none");
-               })
-            << "auto"
-            << "";
-        QTest::newRow(
-            "a colour the browser cannot read does not count; white footer on a light page")
-            << Adjust([](FunnelSettings& s) {
-                   s.lblColorPicker[0] = QStringLiteral("246,243,236");
-                   s.lblColorPicker[2] = QStringLiteral("red");
-               })
-            << "light"
-            << "dark";
-        QTest::newRow("dark footer on a dark page gets a light plate")
-            << Adjust([](FunnelSettings& s) {
-                   s.lblColorPicker[0] = QStringLiteral("20,20,30");
-                   s.lblColorPicker[1] = QStringLiteral("40,40,40");
-               })
-            << "light"
-            << "light";
-        QTest::newRow("a background picture always gets a plate")
-            << Adjust([](FunnelSettings& s) { s.optBackground = 1; }) << "light"
-            << "dark";
-    }
-
-    void readableColours() {
-        QFETCH(Adjust, adjust);
-        QFETCH(QString, card);
-        QFETCH(QString, plate);
-        FunnelSettings s = completeSettings();
-        adjust(s);
-        QCOMPARE(optinCardTheme(s), card);
-        QCOMPARE(footerPlate(s), plate);
-    }
 };
 
 TANDREL_TEST(PageFinishTest)

@@ -76,10 +76,11 @@ QString folderLines(const AppPaths& paths) {
                               "  %1\n")
             .arg(displayPath(paths.appDir()));
     return QStringLiteral("\nFolders in use (installed):\n"
-                          "  read only: %1 (the shipped templates, snippets, pictures and\n"
-                          "             synonym file)\n"
-                          "  yours:     %2 (templates/ to edit, imgspro/ for your pictures,\n"
-                          "             output/templates for the built funnel)\n")
+                          "  read only: %1\n"
+                          "             the shipped templates, snippets, pictures, synonym file\n"
+                          "  yours:     %2\n"
+                          "             templates/ to edit, imgspro/ for your pictures,\n"
+                          "             output/templates for the built funnel\n")
         .arg(displayPath(paths.dataDir()), displayPath(paths.appDir()));
 }
 

@@ -50,8 +50,8 @@ kill "$pid" && wait "$pid" 2>/dev/null || true
 pid=
 
 help=$("$prefix/bin/tandrel-cli" --help)
-grep -qF "read only: $prefix/share/tandrel " <<<"$help" || fail "--help does not name the data folder: $help"
-grep -qF "yours:     $user " <<<"$help" || fail "--help does not name the user's folder: $help"
+grep -qxF "  read only: $prefix/share/tandrel" <<<"$help" || fail "--help does not name the data folder: $help"
+grep -qxF "  yours:     $user" <<<"$help" || fail "--help does not name the user's folder: $help"
 
 # A second start (the command line) keeps the user's edit and builds with it.
 printf '/* edited by the user */\n' >>"$user/templates/funnel.css"

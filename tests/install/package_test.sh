@@ -37,6 +37,6 @@ grep -q "<release version=\"$(dpkg-deb -f "$deb" Version)\"" "$work"/root/usr/sh
     fail "the metainfo's release is not the package's version"
 
 # The unpacked command line runs installed: data from its own share/tandrel.
-HOME=$work/home "$work/root/usr/bin/tandrel-cli" --help | grep -qF "read only: $work/root/usr/share/tandrel " ||
+HOME=$work/home "$work/root/usr/bin/tandrel-cli" --help | grep -qxF "  read only: $work/root/usr/share/tandrel" ||
     fail "the packaged tandrel-cli does not find its data"
 echo "package test: passed"

@@ -53,7 +53,7 @@ const char kUsage[] =
     "Options:\n"
     "  --app-dir DIR   the application folder holding templates/ and snippets/,\n"
     "                  which also receives the build (default: the folders below)\n"
-    "  --synonyms FILE the synonym file (default: DIR/rwdb.txt)\n"
+    "  --synonyms FILE the synonym file (default: rwdb.txt of the data folder)\n"
     "  --seed N        makes every random choice repeatable (N: 0 or more)\n"
     "  --to URL        sftp://user@host[:port]/folder, ftps://... (TLS demanded)\n"
     "                  or ftp://... (unencrypted); default: the funnel's publishTo\n"

@@ -1,7 +1,9 @@
 // Renders the main window's sections to PNG files for the README:
 //   tandrel-screenshots OUTPUT_FOLDER [FUNNEL.funnel.json [ARTICLE.txt [--cover]]]
 // With --cover it also makes a cover in the cover creator, uses it and builds
-// the funnel into the application folder's output, as a user would.
+// the funnel into the output folder, as a user would, and names the folder it
+// was asked to open. It chooses its folders as the program does, so a copy
+// beside an installed tandrel runs installed.
 #include "controls.h"
 #include "frmcovercreator.h"
 #include "frmmass.h"
@@ -21,6 +23,7 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tandrel"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     const QStringList args = app.arguments();
     QTextStream err(stderr);
@@ -29,7 +32,12 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     QDir().mkpath(args[1]);
-    frmMass window(tandrel::AppPaths(QCoreApplication::applicationDirPath()));
+    const tandrel::AppPaths paths = tandrel::AppPaths::atStart();
+    if (const tandrel::Status ready = paths.prepare(); !ready) {
+        err << ready.error() << '\n';
+        return 1;
+    }
+    frmMass window(paths);
     if (args.size() > 2) {
         auto settings = tandrel::loadFunnelFile(args[2]);
         if (!settings) {
@@ -75,7 +83,7 @@ int main(int argc, char* argv[]) {
 
     if (args.size() > 4 && args[4] == QLatin1String("--cover")) {
         tandrel::ScriptedDesktop quiet;
-        quiet.answers << false; // "open the output folder?"
+        quiet.answers << true; // "open the output folder?"
         QTimer::singleShot(0, [&] {
             auto* creator = qobject_cast<frmCoverCreator*>(QApplication::activeModalWidget());
             auto* list = creator->findChild<QListWidget*>(QStringLiteral("FileCovers"));
@@ -104,6 +112,8 @@ int main(int argc, char* argv[]) {
         window.cmdBuildFunnel_Click();
         for (const auto& shown : quiet.shown)
             err << shown.title << ": " << shown.text << '\n';
+        for (const QString& folder : quiet.openedFolders)
+            err << "Opened folder: " << folder << '\n';
     }
     return 0;
 }

@@ -1,3 +1,4 @@
+#include "desktop.h"
 #include "frmmass.h"
 
 #include <QApplication>
@@ -5,9 +6,19 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    // Names the user's data folder, which tandrel-cli shares.
     QApplication::setApplicationName(QStringLiteral("Tandrel"));
+#ifdef TANDREL_APP_ID
+    QApplication::setDesktopFileName(QStringLiteral(TANDREL_APP_ID));
+#endif
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("tandrel")));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    frmMass window(tandrel::AppPaths(QCoreApplication::applicationDirPath()));
+    const tandrel::AppPaths paths = tandrel::AppPaths::atStart();
+    // The window still opens; a build then names what is missing.
+    if (const tandrel::Status ready = paths.prepare(); !ready)
+        tandrel::desktop().message(nullptr, ready.error(), QStringLiteral("Tandrel"),
+                                   tandrel::MessageIcon::Warning);
+    frmMass window(paths);
     window.show();
     return app.exec();
 }

@@ -51,9 +51,9 @@ const char kUsage[] =
     "        error; the three page addresses are the last lines printed.\n"
     "\n"
     "Options:\n"
-    "  --app-dir DIR   the application folder holding templates/ and snippets/\n"
-    "                  (default: the folder of this program)\n"
-    "  --synonyms FILE the synonym file (default: DIR/rwdb.txt)\n"
+    "  --app-dir DIR   the application folder holding templates/ and snippets/,\n"
+    "                  which also receives the build (default: the folders below)\n"
+    "  --synonyms FILE the synonym file (default: rwdb.txt of the data folder)\n"
     "  --seed N        makes every random choice repeatable (N: 0 or more)\n"
     "  --to URL        sftp://user@host[:port]/folder, ftps://... (TLS demanded)\n"
     "                  or ftp://... (unencrypted); default: the funnel's publishTo\n"
@@ -69,6 +69,20 @@ const char kUsage[] =
     "other failure. Only rewrite and spin read standard input.\n"
     "Environment: TANDREL_CA_FILE names the certificates FTPS trusts instead of\n"
     "the system's.\n";
+
+QString folderLines(const AppPaths& paths) {
+    if (paths.portable())
+        return QStringLiteral("\nFolder in use (portable, the templates lie beside the program):\n"
+                              "  %1\n")
+            .arg(displayPath(paths.appDir()));
+    return QStringLiteral("\nFolders in use (installed):\n"
+                          "  read only: %1\n"
+                          "             the shipped templates, snippets, pictures, synonym file\n"
+                          "  yours:     %2\n"
+                          "             templates/ to edit, imgspro/ for your pictures,\n"
+                          "             output/templates for the built funnel\n")
+        .arg(displayPath(paths.dataDir()), displayPath(paths.appDir()));
+}
 
 struct Options {
     QStringList positional;
@@ -152,7 +166,7 @@ Options parse(const QStringList& arguments, const QString& defaultAppDir) {
     return options;
 }
 
-int build(const Options& options, QTextStream& out, QTextStream& err) {
+int build(const Options& options, const AppPaths& paths, QTextStream& out, QTextStream& err) {
     if (options.positional.size() != 1) {
         err << "The build command needs exactly one saved funnel file; see tandrel-cli --help.\n";
         return 1;
@@ -162,7 +176,11 @@ int build(const Options& options, QTextStream& out, QTextStream& err) {
         err << settings.error() << '\n';
         return 1;
     }
-    const BuildOutcome outcome = buildFunnel(settings.value(), AppPaths(options.appDir));
+    if (const Status ready = paths.prepare(); !ready) {
+        err << ready.error() << '\n';
+        return 1;
+    }
+    const BuildOutcome outcome = buildFunnel(settings.value(), paths);
     switch (outcome.kind) {
     case BuildOutcome::Kind::MissingInfo:
         err << outcome.message << '\n';
@@ -189,7 +207,7 @@ bool funnelNamesPageNumbers(const QString& path) {
            o.contains(QLatin1String("downloadPageNumber"));
 }
 
-int publish(const Options& options, QTextStream& out, QTextStream& err) {
+int publish(const Options& options, const AppPaths& paths, QTextStream& out, QTextStream& err) {
     if (options.positional.size() != 1) {
         err << "The publish command needs exactly one saved funnel file; see tandrel-cli "
                "--help.\n";
@@ -201,7 +219,6 @@ int publish(const Options& options, QTextStream& out, QTextStream& err) {
         err << settings.error() << '\n';
         return 1;
     }
-    const AppPaths paths(options.appDir);
     const auto record = readBuildRecord(paths);
     if (!record) {
         err << record.error() << " Build it first: tandrel-cli build " << funnelPath << '\n';
@@ -270,14 +287,14 @@ int publish(const Options& options, QTextStream& out, QTextStream& err) {
 
 } // namespace
 
-int run(const QStringList& arguments, const QString& defaultAppDir, QTextStream& out,
+int run(const QStringList& arguments, const AppPaths& defaults, QTextStream& out,
         QTextStream& err) {
     QFile in;
     in.open(stdin, QIODevice::ReadOnly);
-    return run(arguments, defaultAppDir, in, out, err);
+    return run(arguments, defaults, in, out, err);
 }
 
-int run(const QStringList& arguments, const QString& defaultAppDir, QIODevice& in, QTextStream& out,
+int run(const QStringList& arguments, const AppPaths& defaults, QIODevice& in, QTextStream& out,
         QTextStream& err) {
     const int status = [&] {
         if (arguments.isEmpty()) {
@@ -286,27 +303,29 @@ int run(const QStringList& arguments, const QString& defaultAppDir, QIODevice& i
         }
         if (arguments.contains(QLatin1String("--help")) ||
             arguments.contains(QLatin1String("-h"))) {
-            out << kUsage;
+            out << kUsage << folderLines(defaults);
             return 0;
         }
         const QString command = arguments.first();
-        const Options options = parse(arguments.mid(1), defaultAppDir);
+        const Options options = parse(arguments.mid(1), QString());
         if (!options.error.isEmpty()) {
             err << options.error << '\n';
             return 1;
         }
+        // --app-dir makes the program portable in that folder.
+        const AppPaths paths = options.appDir.isEmpty() ? defaults : AppPaths(options.appDir);
+        const QString synonyms =
+            options.synonyms.isEmpty() ? paths.synonymFile() : options.synonyms;
         if (options.seed)
             seedRandomNumbers(*options.seed);
         if (command == QLatin1String("build"))
-            return build(options, out, err);
+            return build(options, paths, out, err);
         if (command == QLatin1String("publish"))
-            return publish(options, out, err);
+            return publish(options, paths, out, err);
         if (command == QLatin1String("rewrite"))
-            return rewriteCommand({options.positional, options.appDir, options.synonyms}, in, out,
-                                  err);
+            return rewriteCommand({options.positional, synonyms}, in, out, err);
         if (command == QLatin1String("spin"))
-            return spinCommand({options.positional, options.appDir, options.synonyms}, in, out,
-                               err);
+            return spinCommand({options.positional, synonyms}, in, out, err);
         err << QStringLiteral("The command \"%1\" is unknown; see tandrel-cli --help.").arg(command)
             << '\n';
         return 1;

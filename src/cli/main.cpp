@@ -6,8 +6,9 @@
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
+    // Names the user's data folder, which the window shares.
+    QCoreApplication::setApplicationName(QStringLiteral("Tandrel"));
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return tandrel::cli::run(app.arguments().mid(1), QCoreApplication::applicationDirPath(), out,
-                             err);
+    return tandrel::cli::run(app.arguments().mid(1), tandrel::AppPaths::atStart(), out, err);
 }

@@ -1,6 +1,5 @@
 #include "spincommands.h"
 
-#include "apppaths.h"
 #include "result.h"
 #include "rewrite.h"
 #include "spin.h"
@@ -37,9 +36,7 @@ int rewriteCommand(const SpinOptions& options, QIODevice& in, QTextStream& out, 
         err << article.error() << '\n';
         return 1;
     }
-    const QString path =
-        options.synonyms.isEmpty() ? AppPaths(options.appDir).synonymFile() : options.synonyms;
-    const auto synonyms = loadSynonymDb(path);
+    const auto synonyms = loadSynonymDb(options.synonyms);
     if (!synonyms) {
         err << synonyms.error() << '\n';
         return 1;

@@ -9,8 +9,7 @@ namespace tandrel::cli {
 // What the rewrite and spin commands take from the command line.
 struct SpinOptions {
     QStringList positional; // the article: one file, "-" or nothing for standard input
-    QString appDir;
-    QString synonyms; // empty: the application folder's rwdb.txt
+    QString synonyms;       // the synonym file
 };
 
 // Prints the article in spin syntax on out (no line end added) and the

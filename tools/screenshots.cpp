@@ -67,6 +67,7 @@ int main(int argc, char* argv[]) {
         auto* spinner = window.findChild<frmQuickSpinner*>();
         spinner->optArticles_Click(0);
         spinner->vbtnConvert_Click();
+        spinner->vbtnPreview_Click(); // a second variant: the spin text stays
         for (int round = 0; round < 3; ++round)
             QApplication::processEvents();
         spinner->grab().save(QDir(args[1]).filePath(QStringLiteral("spinner.png")));

@@ -114,8 +114,8 @@ frmQuickSpinner::frmQuickSpinner(const AppPaths& paths, const std::array<QString
     connect(Timer1, &QTimer::timeout, this, &frmQuickSpinner::Timer1_Timer);
     connect(tmrPleaseWait, &QTimer::timeout, this, &frmQuickSpinner::tmrPleaseWait_Timer);
 
-    // Fits a 1366 x 768 screen with its task bar and window frame.
-    setMinimumSize(640, 520);
+    // Fits a 1366 x 768 screen with its task bar and window frame; the
+    // layout keeps every control whole down to its minimum size.
     resize(940, 680);
     Form_Load();
 }

@@ -208,7 +208,8 @@ private slots:
             QCOMPARE(LoadTextFile(article).value(), content);
     }
 
-    // Fits 1366 x 768; a larger window grows all three boxes; Tab leaves a box.
+    // Fits 1366 x 768; a larger window grows all three boxes; nothing overlaps;
+    // Tab leaves a box.
     void layoutAndKeyboard() {
         open({});
         QVERIFY(window->frameGeometry().width() <= 1366 && window->frameGeometry().height() <= 728);
@@ -222,6 +223,18 @@ private slots:
             QCOMPARE(box(boxes[i])->width(), before[i].width() + 100);
             QVERIFY2(box(boxes[i])->height() > before[i].height() + 20, qPrintable(boxes[i]));
         }
+        // No control covers another, even at the smallest size.
+        window->resize(window->minimumSizeHint());
+        QApplication::processEvents();
+        QList<QWidget*> shown;
+        for (QWidget* w : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (w->isVisible())
+                shown << w;
+        for (int i = 0; i < shown.size(); ++i)
+            for (int j = i + 1; j < shown.size(); ++j)
+                QVERIFY2(!shown[i]->geometry().intersects(shown[j]->geometry()),
+                         qPrintable(shown[i]->objectName() + " " + shown[j]->objectName()));
+
         box("txtRewritten")->setFocus();
         QTest::keyClick(box("txtRewritten"), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), find("vbtnPreview"));

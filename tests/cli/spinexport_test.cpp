@@ -75,12 +75,6 @@ private slots:
         QTest::addColumn<QString>("err");
         QTest::newRow("version") << QStringList{"--version"} << 0 << "tandrel-cli "
                                  << "";
-        QTest::newRow("help wins") << QStringList{"spin", "--fast", "-h"} << 0 << "Usage:"
-                                   << "";
-        QTest::newRow("count without out") << QStringList{"spin", "--count", "3"} << 1 << ""
-                                           << "needs --out DIR";
-        QTest::newRow("count zero") << QStringList{"spin", "--count=0", "--out", "x"} << 1 << ""
-                                    << "--count needs a whole number from 1 to 1000";
         QTest::newRow("value missing at the end") << QStringList{"spin", "--out"} << 1 << ""
                                                   << "The option --out needs a folder.";
         QTest::newRow("single-dash word") << QStringList{"spin", "-fast"} << 1 << ""

@@ -17,7 +17,10 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QStyleFactory>
+#include <QTextBlock>
 #include <QTextStream>
 #include <QTimer>
 
@@ -75,6 +78,19 @@ int main(int argc, char* argv[]) {
         auto* spinner = window.findChild<frmQuickSpinner*>();
         spinner->optArticles_Click(0);
         spinner->vbtnConvert_Click();
+        spinner->vbtnPreview_Click(); // a second variant: the spin text stays
+        // Both boxes show the paragraph of the first group with a choice.
+        auto* spun = spinner->findChild<QPlainTextEdit*>(QStringLiteral("txtRewritten"));
+        auto* preview = spinner->findChild<QPlainTextEdit*>(QStringLiteral("txtPreview"));
+        const qsizetype choice =
+            spun->toPlainText().indexOf(QRegularExpression(QStringLiteral("\\{[^{}|]*\\|")));
+        if (choice >= 0) {
+            const int block = spun->document()->findBlock(int(choice)).blockNumber();
+            for (QPlainTextEdit* box : {spun, preview}) {
+                box->setTextCursor(QTextCursor(box->document()->findBlockByNumber(block)));
+                box->centerCursor();
+            }
+        }
         for (int round = 0; round < 3; ++round)
             QApplication::processEvents();
         spinner->grab().save(QDir(args[1]).filePath(QStringLiteral("spinner.png")));

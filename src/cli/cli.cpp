@@ -10,6 +10,7 @@
 #include "textfiles.h"
 #include "tools.h"
 
+#include <QCommandLineParser>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -25,10 +26,10 @@ const char kUsage[] =
     "Usage:\n"
     "  tandrel-cli build FUNNEL.funnel.json [--app-dir DIR]\n"
     "  tandrel-cli rewrite [--synonyms FILE] [--app-dir DIR] [--seed N] [ARTICLE|-]\n"
-    "  tandrel-cli spin [--seed N] [FILE|-]\n"
+    "  tandrel-cli spin [--seed N] [--count N --out DIR] [FILE|-]\n"
     "  tandrel-cli publish FUNNEL.funnel.json [--app-dir DIR] [--to URL] [--key FILE]\n"
     "                      [--password-env VAR] [--accept-new-host-key]\n"
-    "  tandrel-cli --help\n"
+    "  tandrel-cli --help | --version\n"
     "\n"
     "build   Builds the funnel described by a saved funnel file into\n"
     "        DIR/output/templates, exactly as the \"Build Funnel\" button does:\n"
@@ -42,7 +43,12 @@ const char kUsage[] =
     "        synonyms. Prints the result (no line end added) and the report\n"
     "        \"N Replacements on W words.\" as the last line on standard error.\n"
     "spin    Prints one variant of a text in spin syntax: each {a|b|...} group\n"
-    "        becomes one of its alternatives.\n"
+    "        becomes one of its alternatives. With --count N (default 10\n"
+    "        with --out) it writes N different variants into DIR as\n"
+    "        FILE-01.txt, FILE-02.txt... (article-01.txt... from standard\n"
+    "        input) in the encoding and line ends of FILE,\n"
+    "        prints their paths, and replaces no file; a text with fewer\n"
+    "        variants gives all it has and says so.\n"
     "        ARTICLE or FILE \"-\", or none, reads standard input.\n"
     "publish Uploads the last build (DIR/output/templates) of the funnel to a\n"
     "        web host and checks that every file arrived; only what changed is\n"
@@ -62,7 +68,10 @@ const char kUsage[] =
     "                  (default TANDREL_PASSWORD; unset: no password)\n"
     "  --accept-new-host-key  trust an SFTP server not yet in ~/.ssh/known_hosts\n"
     "                  and record it there (a changed key is always refused)\n"
+    "  --count N       spin: how many different variants (1 to 1000)\n"
+    "  --out DIR       spin: the folder the variants go into (made if missing)\n"
     "  -h, --help      show this help\n"
+    "  --version       show the version\n"
     "\n"
     "Exit status: 0 built, or published and verified; 2 a required value is\n"
     "missing or there is nothing to publish (the message says which); 1 any\n"
@@ -85,6 +94,7 @@ QString folderLines(const AppPaths& paths) {
 }
 
 struct Options {
+    QString command;
     QStringList positional;
     QString appDir;
     QString synonyms;
@@ -93,21 +103,12 @@ struct Options {
     QString keyFile;
     QString passwordEnv = QStringLiteral("TANDREL_PASSWORD");
     bool acceptNewHostKey = false;
+    int count = 0;
+    QString outDir;
+    bool help = false;
+    bool version = false;
     QString error;
 };
-
-// The value of "--name VALUE" or "--name=VALUE" at arguments[i] (i moves past
-// a separate value); nothing when the argument is not this option. A missing
-// value comes back as an empty text.
-std::optional<QString> optionValue(const QStringList& arguments, qsizetype& i,
-                                   const QString& name) {
-    const QString& argument = arguments[i];
-    if (argument == name)
-        return i + 1 < arguments.size() ? arguments[++i] : QString();
-    if (argument.startsWith(name + QLatin1Char('=')))
-        return argument.mid(name.size() + 1);
-    return std::nullopt;
-}
 
 // Options whose value is a non-empty text, and what the value must be.
 struct TextOption {
@@ -116,53 +117,117 @@ struct TextOption {
     const char* needs;
 };
 const TextOption kTextOptions[] = {
-    {"--app-dir", &Options::appDir, "a folder"},
-    {"--synonyms", &Options::synonyms, "a file"},
-    {"--key", &Options::keyFile, "a file"},
-    {"--password-env", &Options::passwordEnv, "a variable name"},
+    {"app-dir", &Options::appDir, "a folder"},
+    {"synonyms", &Options::synonyms, "a file"},
+    {"key", &Options::keyFile, "a file"},
+    {"password-env", &Options::passwordEnv, "a variable name"},
+    {"out", &Options::outDir, "a folder"},
 };
+const char kSeedNeeds[] = "a whole number of 0 or more";
+const char kCountNeeds[] = "a whole number from 1 to 1000";
+constexpr int kMostVariants = 1000;
+constexpr int kDefaultVariants = 10;
 
-Options parse(const QStringList& arguments, const QString& defaultAppDir) {
+QString needs(const QString& name, const char* what) {
+    return QStringLiteral("The option --%1 needs %2.").arg(name, QLatin1String(what));
+}
+
+// The argument as the user typed it that named an unknown option.
+QString typedOption(const QStringList& arguments, const QString& name) {
+    for (const QString& argument : arguments) {
+        QString bare = argument.section(QLatin1Char('='), 0, 0);
+        while (bare.startsWith(QLatin1Char('-')))
+            bare.remove(0, 1);
+        if (argument.startsWith(QLatin1Char('-')) && bare == name)
+            return argument;
+    }
+    return QStringLiteral("--") + name;
+}
+
+Options parse(const QStringList& arguments) {
     Options options;
-    options.appDir = defaultAppDir;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        const TextOption* text = nullptr;
-        std::optional<QString> given;
-        for (const TextOption& option : kTextOptions) {
-            if ((given = optionValue(arguments, i, QLatin1String(option.name)))) {
-                text = &option;
-                break;
-            }
-        }
-        if (text) {
-            if (given->isEmpty()) {
-                options.error = QStringLiteral("The option %1 needs %2.")
-                                    .arg(QLatin1String(text->name), QLatin1String(text->needs));
-                return options;
-            }
-            options.*(text->field) = *given;
-        } else if (const auto value = optionValue(arguments, i, QStringLiteral("--seed"))) {
-            bool ok = false;
-            const quint64 seed = value->toULongLong(&ok);
-            if (!ok || value->startsWith(QLatin1Char('+'))) {
-                options.error =
-                    QStringLiteral("The option --seed needs a whole number of 0 or more.");
-                return options;
-            }
-            options.seed = seed;
-        } else if (const auto url = optionValue(arguments, i, QStringLiteral("--to"))) {
-            options.to = *url;
-        } else if (argument == QLatin1String("--accept-new-host-key")) {
-            options.acceptNewHostKey = true;
-        } else if (argument.startsWith(QLatin1Char('-')) && argument != QLatin1String("-")) {
-            options.error =
-                QStringLiteral("The option %1 is unknown; see tandrel-cli --help.").arg(argument);
+    QCommandLineParser parser;
+    // "-seed 3" means what "--seed 3" does, not five one-letter options.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringLiteral("version"));
+    const QCommandLineOption seed(QStringLiteral("seed"), QString(), QStringLiteral("N"));
+    const QCommandLineOption to(QStringLiteral("to"), QString(), QStringLiteral("URL"));
+    const QCommandLineOption count(QStringLiteral("count"), QString(), QStringLiteral("N"));
+    const QCommandLineOption acceptNewHostKey(QStringLiteral("accept-new-host-key"));
+    parser.addOptions({help, version, seed, to, count, acceptNewHostKey});
+    for (const TextOption& option : kTextOptions)
+        parser.addOption(
+            QCommandLineOption(QLatin1String(option.name), QString(), QStringLiteral("VALUE")));
+
+    const bool parsed = parser.parse(QStringList{QStringLiteral("tandrel-cli")} + arguments);
+    // Asking for help or the version is never an error.
+    options.help = parser.isSet(help);
+    options.version = parser.isSet(version);
+    if (options.help || options.version)
+        return options;
+    if (!parsed) {
+        if (!parser.unknownOptionNames().isEmpty()) {
+            options.error = QStringLiteral("The option %1 is unknown; see tandrel-cli --help.")
+                                .arg(typedOption(arguments, parser.unknownOptionNames().first()));
             return options;
-        } else {
-            options.positional << argument;
+        }
+        // The parser takes the next argument as a value, so only the last can lack one.
+        QString name = arguments.last();
+        while (name.startsWith(QLatin1Char('-')))
+            name.remove(0, 1);
+        const char* what = name == QLatin1String("seed")    ? kSeedNeeds
+                           : name == QLatin1String("count") ? kCountNeeds
+                           : name == QLatin1String("to")    ? "an address"
+                                                            : nullptr;
+        for (const TextOption& option : kTextOptions) {
+            if (name == QLatin1String(option.name))
+                what = option.needs;
+        }
+        options.error = what ? needs(name, what) : parser.errorText();
+        return options;
+    }
+
+    for (const TextOption& option : kTextOptions) {
+        const QString name = QLatin1String(option.name);
+        if (!parser.isSet(name))
+            continue;
+        options.*(option.field) = parser.value(name);
+        if ((options.*(option.field)).isEmpty()) {
+            options.error = needs(name, option.needs);
+            return options;
         }
     }
+    if (parser.isSet(seed)) {
+        const QString value = parser.value(seed);
+        bool ok = false;
+        options.seed = value.toULongLong(&ok);
+        if (!ok || value.startsWith(QLatin1Char('+'))) {
+            options.error = needs(QStringLiteral("seed"), kSeedNeeds);
+            return options;
+        }
+    }
+    if (parser.isSet(to))
+        options.to = parser.value(to);
+    options.acceptNewHostKey = parser.isSet(acceptNewHostKey);
+    if (parser.isSet(count)) {
+        bool ok = false;
+        options.count = parser.value(count).toInt(&ok);
+        if (!ok || options.count < 1 || options.count > kMostVariants) {
+            options.error = needs(QStringLiteral("count"), kCountNeeds);
+            return options;
+        }
+        if (options.outDir.isEmpty()) {
+            options.error = QStringLiteral(
+                "The option --count needs --out DIR, the folder the variants go into.");
+            return options;
+        }
+    } else if (!options.outDir.isEmpty()) {
+        options.count = kDefaultVariants;
+    }
+    options.positional = parser.positionalArguments();
+    if (!options.positional.isEmpty())
+        options.command = options.positional.takeFirst();
     return options;
 }
 
@@ -297,19 +362,21 @@ int run(const QStringList& arguments, const AppPaths& defaults, QTextStream& out
 int run(const QStringList& arguments, const AppPaths& defaults, QIODevice& in, QTextStream& out,
         QTextStream& err) {
     const int status = [&] {
-        if (arguments.isEmpty()) {
-            err << kUsage;
-            return 1;
-        }
-        if (arguments.contains(QLatin1String("--help")) ||
-            arguments.contains(QLatin1String("-h"))) {
+        const Options options = parse(arguments);
+        if (options.help) {
             out << kUsage << folderLines(defaults);
             return 0;
         }
-        const QString command = arguments.first();
-        const Options options = parse(arguments.mid(1), QString());
+        if (options.version) {
+            out << "tandrel-cli " << TANDREL_VERSION << '\n';
+            return 0;
+        }
         if (!options.error.isEmpty()) {
             err << options.error << '\n';
+            return 1;
+        }
+        if (options.command.isEmpty()) {
+            err << kUsage;
             return 1;
         }
         // --app-dir makes the program portable in that folder.
@@ -318,15 +385,17 @@ int run(const QStringList& arguments, const AppPaths& defaults, QIODevice& in, Q
             options.synonyms.isEmpty() ? paths.synonymFile() : options.synonyms;
         if (options.seed)
             seedRandomNumbers(*options.seed);
-        if (command == QLatin1String("build"))
+        const SpinOptions spin{options.positional, synonyms, options.count, options.outDir};
+        if (options.command == QLatin1String("build"))
             return build(options, paths, out, err);
-        if (command == QLatin1String("publish"))
+        if (options.command == QLatin1String("publish"))
             return publish(options, paths, out, err);
-        if (command == QLatin1String("rewrite"))
-            return rewriteCommand({options.positional, synonyms}, in, out, err);
-        if (command == QLatin1String("spin"))
-            return spinCommand({options.positional, synonyms}, in, out, err);
-        err << QStringLiteral("The command \"%1\" is unknown; see tandrel-cli --help.").arg(command)
+        if (options.command == QLatin1String("rewrite"))
+            return rewriteCommand(spin, in, out, err);
+        if (options.command == QLatin1String("spin"))
+            return spinCommand(spin, in, out, err);
+        err << QStringLiteral("The command \"%1\" is unknown; see tandrel-cli --help.")
+                   .arg(options.command)
             << '\n';
         return 1;
     }();

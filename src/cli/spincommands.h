@@ -10,12 +10,15 @@ namespace tandrel::cli {
 struct SpinOptions {
     QStringList positional; // the article: one file, "-" or nothing for standard input
     QString synonyms;       // the synonym file
+    int count = 0;          // spin: this many different variants into outDir; 0 prints one
+    QString outDir;
 };
 
 // Prints the article in spin syntax on out (no line end added) and the
 // report line on err.
 int rewriteCommand(const SpinOptions& options, QIODevice& in, QTextStream& out, QTextStream& err);
-// Prints one variant of a text in spin syntax.
+// Prints one variant of a text in spin syntax, or writes count different
+// variants into files of outDir (never replacing one) and prints their paths.
 int spinCommand(const SpinOptions& options, QIODevice& in, QTextStream& out, QTextStream& err);
 
 } // namespace tandrel::cli

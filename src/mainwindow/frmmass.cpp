@@ -966,7 +966,15 @@ void frmMass::cmdPro_Click() {
 
 void frmMass::cmdSpinner_Click() {
 #ifdef TANDREL_HAS_SPINNER
-    auto* spinner = new frmQuickSpinner(m_paths, lblSelected, this);
+    std::array<QString, 5> articles;
+    for (int i = 0; i < 5; ++i)
+        articles[i] = lblSelected[i]->tag();
+    auto* spinner = new frmQuickSpinner(m_paths, articles, this);
+    // The five paths stay here for the run.
+    connect(spinner, &frmQuickSpinner::articleChosen, this, [this](int i, const QString& path) {
+        lblSelected[i]->setTag(path);
+        lblSelected[i]->setText(path);
+    });
     spinner->setAttribute(Qt::WA_DeleteOnClose);
     spinner->show();
 #else

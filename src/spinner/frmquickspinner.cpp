@@ -2,35 +2,60 @@
 
 #include "controls.h"
 #include "desktop.h"
+#include "protectedwords.h"
 #include "rewrite.h"
 #include "spin.h"
 #include "textfiles.h"
+#include "tools.h"
 
 #include <QApplication>
+#include <QBoxLayout>
+#include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QResizeEvent>
+#include <QSettings>
 #include <QTimer>
+
+#include <algorithm>
 
 using namespace tandrel;
 
 namespace {
 
-constexpr int twips(int value) {
-    return value / 15;
-}
-// The article box keeps this much of the window's width free (700 twips).
-constexpr int kArticleMargin = 47;
-
+const QString kTitle = QStringLiteral("Swiftword");
 const QString kSynonymsLoading = QStringLiteral("Please Wait (Loading Synonyms)...");
+const QString kProtectedKey = QStringLiteral("spinner/protectedWords");
+constexpr int kDefaultVariants = 10;
+constexpr int kMostVariants = 1000;
+// Spin draws again while it repeats the preview, so it shows something new when it can.
+constexpr int kPreviewDraws = 20;
+
+const QStringList kTextFilters{QStringLiteral("Text Files (*.txt)"),
+                               QStringLiteral("All Files (*)")};
 
 QPlainTextEdit* textBox(const QString& name, QWidget* parent) {
     auto* box = named(new QPlainTextEdit(parent), name);
     box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Tab moves on, so the keyboard reaches every button.
+    box->setTabChangesFocus(true);
+    box->setMinimumHeight(60);
     return box;
+}
+
+QLabel* heading(const QString& text, const QString& name, QWidget* parent) {
+    auto* label = named(new QLabel(text, parent), name);
+    label->setProperty("role", QStringLiteral("heading"));
+    return label;
+}
+
+QPushButton* button(const QString& text, const QString& name, QWidget* parent) {
+    return named(new QPushButton(text, parent), name);
 }
 
 const char kStyle[] = R"(
@@ -38,87 +63,37 @@ frmQuickSpinner { background: #f4f6fb; }
 QLabel[role="heading"] { font-weight: 700; color: #3b1a5a; }
 QLabel#lblPleaseWait { color: #8a4b00; font-weight: 600; }
 QLabel#lblSelected { color: #5b6477; }
-tandrel--ClickLabel { color: #1d4ed8; text-decoration: underline; font-size: 8pt; }
-QPlainTextEdit { background: white; border: 1px solid #c5ccda; border-radius: 5px; }
-QPushButton { border: 1px solid #b9c1d1; border-radius: 6px; padding: 3px 12px; background: white; }
+tandrel--ClickLabel { color: #1d4ed8; text-decoration: underline; font-size: 8pt;
+                      border: 2px solid transparent; border-radius: 3px; }
+tandrel--ClickLabel:focus { border-color: #1d4ed8; }
+QPlainTextEdit, QLineEdit { background: white; border: 1px solid #c5ccda; border-radius: 5px; }
+QPlainTextEdit:focus, QLineEdit:focus { border: 2px solid #1d4ed8; }
+QRadioButton { border: 2px solid transparent; border-radius: 4px; padding: 1px 3px; }
+QRadioButton:focus { border-color: #1d4ed8; }
+QPushButton { border: 1px solid #b9c1d1; border-radius: 6px; padding: 4px 12px; background: white; }
 QPushButton:hover { background: #f1ecf8; }
+QPushButton:focus { border: 2px solid #1d4ed8; padding: 3px 11px; }
 QPushButton#vbtnConvert { background: #6d2e8c; color: white; border-color: #5a2375; font-weight: 700; }
+QPushButton#vbtnConvert:focus { border: 2px solid #1d4ed8; }
 QPushButton#vbtnConvert:disabled { background: #c9b8d6; border-color: #c9b8d6; }
 )";
 
+const QString kFallbackNote = QStringLiteral(
+    "The article was stored as Windows-1252, which cannot hold every character of the "
+    "rewritten article: it will be saved as UTF-8.");
+
 } // namespace
 
-frmQuickSpinner::frmQuickSpinner(const AppPaths& paths, const std::array<TagLabel*, 5>& articles,
+frmQuickSpinner::frmQuickSpinner(const AppPaths& paths, const std::array<QString, 5>& articles,
                                  QWidget* parent)
-    : QWidget(parent, Qt::Window), m_paths(paths), m_articles(articles) {
+    : QWidget(parent, Qt::Window), m_paths(paths) {
     setObjectName(QStringLiteral("frmQuickSpinner"));
-    setWindowTitle(QStringLiteral("Swiftword"));
+    setWindowTitle(kTitle);
     setAttribute(Qt::WA_StyledBackground);
     setStyleSheet(QString::fromUtf8(kStyle));
-
-    Label3 =
-        named(new QLabel(QStringLiteral("Select an Article:"), this), QStringLiteral("Label3"));
-    Label3->setProperty("role", QStringLiteral("heading"));
-    Label3->setGeometry(twips(315), 10, 140, 20);
-    for (int i = 0; i < 5; ++i) {
-        const int left = 160 + i * twips(1260);
-        optArticles[i] = named(new QRadioButton(QStringLiteral("Article %1").arg(i + 1), this),
-                               indexed("optArticles", i));
-        optArticles[i]->setGeometry(left, 10, twips(1185), 20);
-        connect(optArticles[i], &QRadioButton::clicked, this, [this, i] { optArticles_Click(i); });
-        lblChooseArticle[i] = named(new ClickLabel(QStringLiteral("Choose file..."), this),
-                                    indexed("lblChooseArticle", i));
-        lblChooseArticle[i]->setToolTip(QStringLiteral("Choose the file of Article %1").arg(i + 1));
-        lblChooseArticle[i]->setGeometry(left + 20, 31, twips(1260) - 4, 16);
-        connect(lblChooseArticle[i], &ClickLabel::clicked, this,
-                [this, i] { lblChooseArticle_Click(i); });
-    }
-
-    vbtnConvert =
-        named(new QPushButton(QStringLiteral("Rewrite"), this), QStringLiteral("vbtnConvert"));
-    vbtnConvert->setGeometry(twips(1080), 58, twips(1770), twips(375));
-    vbtnLoad = named(new QPushButton(QStringLiteral("Load"), this), QStringLiteral("vbtnLoad"));
-    vbtnLoad->setToolTip(QStringLiteral("Read the chosen article file again"));
-    vbtnLoad->setGeometry(twips(4770), 58, twips(1500), twips(375));
-    lblPleaseWait =
-        named(new QLabel(QStringLiteral("Please Wait"), this), QStringLiteral("lblPleaseWait"));
-    lblPleaseWait->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    lblPleaseWait->resize(twips(4650), twips(330));
-    lblPleaseWait->hide();
-
-    Label1 = named(new QLabel(QStringLiteral("Article"), this), QStringLiteral("Label1"));
-    Label1->setProperty("role", QStringLiteral("heading"));
-    Label1->setGeometry(twips(315), 92, 200, 18);
-    txtArticle = textBox(QStringLiteral("txtArticle"), this);
-    txtArticle->move(twips(315), 112);
-
-    Label2 = named(new QLabel(QStringLiteral("Rewritten Article"), this), QStringLiteral("Label2"));
-    Label2->setProperty("role", QStringLiteral("heading"));
-    Label2->setGeometry(twips(360), 330, 200, 18);
-    vbtnSave =
-        named(new QPushButton(QStringLiteral("Save Changes"), this), QStringLiteral("vbtnSave"));
-    vbtnSave->setGeometry(400, 324, twips(1770), twips(420));
-    vbtnCopy = named(new QPushButton(QStringLiteral("Copy"), this), QStringLiteral("vbtnCopy"));
-    vbtnCopy->setGeometry(twips(8010), 327, twips(960), twips(330));
-    txtRewritten = textBox(QStringLiteral("txtRewritten"), this);
-    txtRewritten->setGeometry(twips(360), 354, twips(11670), 150);
-
-    Label7 = named(new QLabel(QStringLiteral("Preview"), this), QStringLiteral("Label7"));
-    Label7->setProperty("role", QStringLiteral("heading"));
-    Label7->setGeometry(twips(360), 518, 200, 18);
-    vbtnPreview =
-        named(new QPushButton(QStringLiteral("Spin"), this), QStringLiteral("vbtnPreview"));
-    vbtnPreview->setGeometry(400, 512, twips(1770), twips(420) - 4);
-    cmdCopyPreview =
-        named(new QPushButton(QStringLiteral("Copy"), this), QStringLiteral("cmdCopyPreview"));
-    cmdCopyPreview->setGeometry(twips(8010), 515, twips(960), twips(330));
-    txtPreview = textBox(QStringLiteral("txtPreview"), this);
-    txtPreview->setGeometry(twips(360), 542, twips(11670), 120);
-
-    lblSelected = named(new QLabel(this), QStringLiteral("lblSelected"));
-    lblSelected->setGeometry(twips(360), 668, twips(11670), 18);
-    Command1 = named(new QPushButton(QStringLiteral("Close"), this), QStringLiteral("Command1"));
-    Command1->setGeometry(twips(4950), 692, twips(2130), twips(465));
+    buildControls();
+    for (int i = 0; i < 5; ++i)
+        optArticles[i]->setProperty("Tag", articles[i]);
 
     Timer1 = named(new QTimer(this), QStringLiteral("Timer1"));
     Timer1->setInterval(500);
@@ -132,13 +107,121 @@ frmQuickSpinner::frmQuickSpinner(const AppPaths& paths, const std::array<TagLabe
     connect(vbtnCopy, &QPushButton::clicked, this, &frmQuickSpinner::vbtnCopy_Click);
     connect(cmdCopyPreview, &QPushButton::clicked, this, &frmQuickSpinner::cmdCopyPreview_Click);
     connect(vbtnSave, &QPushButton::clicked, this, &frmQuickSpinner::vbtnSave_Click);
+    connect(vbtnSaveAs, &QPushButton::clicked, this, &frmQuickSpinner::vbtnSaveAs_Click);
+    connect(vbtnExport, &QPushButton::clicked, this, &frmQuickSpinner::vbtnExport_Click);
+    connect(txtProtected, &QLineEdit::editingFinished, this, &frmQuickSpinner::txtProtected_Change);
     connect(Command1, &QPushButton::clicked, this, &frmQuickSpinner::Command1_Click);
     connect(Timer1, &QTimer::timeout, this, &frmQuickSpinner::Timer1_Timer);
     connect(tmrPleaseWait, &QTimer::timeout, this, &frmQuickSpinner::tmrPleaseWait_Timer);
 
-    setMinimumSize(twips(12400), 735);
-    resize(twips(12400), 735);
+    // Fits a 1366 x 768 screen with its task bar and window frame; the
+    // layout keeps every control whole down to its minimum size.
+    resize(940, 680);
     Form_Load();
+}
+
+// Created in the order of reading, which is also the order of Tab.
+void frmQuickSpinner::buildControls() {
+    auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(16, 10, 16, 10);
+    root->setSpacing(6);
+
+    auto* choice = new QGridLayout;
+    choice->setHorizontalSpacing(10);
+    choice->setVerticalSpacing(0);
+    Label3 = heading(QStringLiteral("Select an Article:"), QStringLiteral("Label3"), this);
+    choice->addWidget(Label3, 0, 0);
+    for (int i = 0; i < 5; ++i) {
+        optArticles[i] = named(new QRadioButton(QStringLiteral("Article %1").arg(i + 1), this),
+                               indexed("optArticles", i));
+        connect(optArticles[i], &QRadioButton::clicked, this, [this, i] { optArticles_Click(i); });
+        lblChooseArticle[i] = named(new ClickLabel(QStringLiteral("Choose file..."), this),
+                                    indexed("lblChooseArticle", i));
+        lblChooseArticle[i]->setToolTip(QStringLiteral("Choose the file of Article %1").arg(i + 1));
+        connect(lblChooseArticle[i], &ClickLabel::clicked, this,
+                [this, i] { lblChooseArticle_Click(i); });
+        choice->addWidget(optArticles[i], 0, i + 1);
+        choice->addWidget(lblChooseArticle[i], 1, i + 1);
+    }
+    choice->setColumnStretch(6, 1);
+    root->addLayout(choice);
+
+    auto* actions = new QHBoxLayout;
+    vbtnConvert = button(QStringLiteral("Rewrite"), QStringLiteral("vbtnConvert"), this);
+    vbtnConvert->setMinimumWidth(118);
+    vbtnLoad = button(QStringLiteral("Load"), QStringLiteral("vbtnLoad"), this);
+    vbtnLoad->setToolTip(QStringLiteral("Read the chosen article file again"));
+    vbtnLoad->setMinimumWidth(100);
+    lblPleaseWait =
+        named(new QLabel(QStringLiteral("Please Wait"), this), QStringLiteral("lblPleaseWait"));
+    lblPleaseWait->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // The row keeps its place while the notice blinks.
+    QSizePolicy waitPolicy = lblPleaseWait->sizePolicy();
+    waitPolicy.setRetainSizeWhenHidden(true);
+    lblPleaseWait->setSizePolicy(waitPolicy);
+    lblPleaseWait->hide();
+    actions->addWidget(vbtnConvert);
+    actions->addWidget(vbtnLoad);
+    actions->addStretch(1);
+    actions->addWidget(lblPleaseWait);
+    root->addLayout(actions);
+
+    Label1 = heading(QStringLiteral("Article"), QStringLiteral("Label1"), this);
+    root->addWidget(Label1);
+    txtArticle = textBox(QStringLiteral("txtArticle"), this);
+    root->addWidget(txtArticle, 3);
+
+    auto* protectedRow = new QHBoxLayout;
+    lblProtected = named(new QLabel(QStringLiteral("&Protected words:"), this),
+                         QStringLiteral("lblProtected"));
+    txtProtected = named(new QLineEdit(this), QStringLiteral("txtProtected"));
+    txtProtected->setPlaceholderText(
+        QStringLiteral("words and phrases never replaced, separated by commas"));
+    lblProtected->setBuddy(txtProtected);
+    protectedRow->addWidget(lblProtected);
+    protectedRow->addWidget(txtProtected, 1);
+    root->addLayout(protectedRow);
+
+    auto* resultRow = new QHBoxLayout;
+    Label2 = heading(QStringLiteral("Rewritten Article"), QStringLiteral("Label2"), this);
+    vbtnSave = button(QStringLiteral("Save Changes"), QStringLiteral("vbtnSave"), this);
+    vbtnSave->setToolTip(QStringLiteral("Overwrite the chosen article file with the rewritten "
+                                        "article"));
+    vbtnSaveAs = button(QStringLiteral("Save As..."), QStringLiteral("vbtnSaveAs"), this);
+    vbtnSaveAs->setToolTip(QStringLiteral("Save the rewritten article to a new file"));
+    vbtnExport = button(QStringLiteral("Export Variants..."), QStringLiteral("vbtnExport"), this);
+    vbtnExport->setToolTip(QStringLiteral("Write different variants to files in a folder"));
+    vbtnCopy = button(QStringLiteral("Copy"), QStringLiteral("vbtnCopy"), this);
+    resultRow->addWidget(Label2);
+    resultRow->addStretch(1);
+    for (QPushButton* b : {vbtnSave, vbtnSaveAs, vbtnExport, vbtnCopy})
+        resultRow->addWidget(b);
+    root->addLayout(resultRow);
+    txtRewritten = textBox(QStringLiteral("txtRewritten"), this);
+    root->addWidget(txtRewritten, 2);
+
+    auto* previewRow = new QHBoxLayout;
+    Label7 = heading(QStringLiteral("Preview"), QStringLiteral("Label7"), this);
+    vbtnPreview = button(QStringLiteral("Spin"), QStringLiteral("vbtnPreview"), this);
+    vbtnPreview->setToolTip(QStringLiteral("Show another variant of the rewritten article"));
+    cmdCopyPreview = button(QStringLiteral("Copy"), QStringLiteral("cmdCopyPreview"), this);
+    previewRow->addWidget(Label7);
+    previewRow->addStretch(1);
+    previewRow->addWidget(vbtnPreview);
+    previewRow->addWidget(cmdCopyPreview);
+    root->addLayout(previewRow);
+    txtPreview = textBox(QStringLiteral("txtPreview"), this);
+    root->addWidget(txtPreview, 2);
+
+    auto* bottom = new QHBoxLayout;
+    lblSelected = named(new QLabel(this), QStringLiteral("lblSelected"));
+    // A long path must not widen the window.
+    lblSelected->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    Command1 = button(QStringLiteral("Close"), QStringLiteral("Command1"), this);
+    Command1->setMinimumWidth(140);
+    bottom->addWidget(lblSelected, 1);
+    bottom->addWidget(Command1);
+    root->addLayout(bottom);
 }
 
 frmQuickSpinner::~frmQuickSpinner() {
@@ -148,73 +231,103 @@ frmQuickSpinner::~frmQuickSpinner() {
 }
 
 void frmQuickSpinner::Form_Load() {
-    for (int i = 0; i < 5; ++i) {
-        const QString path = m_articles[i] ? m_articles[i]->tag() : QString();
-        optArticles[i]->setProperty("Tag", path);
-        optArticles[i]->setEnabled(!path.isEmpty());
-        optArticles[i]->setToolTip(path);
+    for (QRadioButton* option : optArticles) {
+        const QString path = option->property("Tag").toString();
+        option->setEnabled(!path.isEmpty());
+        option->setToolTip(path);
     }
+    txtProtected->setText(
+        QSettings(settingsFile(), QSettings::IniFormat).value(kProtectedKey).toString());
     vbtnConvert->setEnabled(false);
     Timer1->start();
-    ArrangeControls();
-}
-
-void frmQuickSpinner::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    ArrangeControls();
-}
-
-void frmQuickSpinner::ArrangeControls() {
-    const int articleWidth = std::max(0, width() - kArticleMargin);
-    txtArticle->setGeometry(txtArticle->x(), txtArticle->y(), articleWidth, twips(3255));
-    lblPleaseWait->move(std::max(0, width() - kArticleMargin - lblPleaseWait->width()), 60);
 }
 
 // ---- Articles ----
+
+bool frmQuickSpinner::mayDiscardEdits() {
+    const bool edited =
+        txtArticle->toPlainText() != m_loadedArticle || txtRewritten->toPlainText() != m_lastResult;
+    if (!edited)
+        return true;
+    return desktop().questionDefaultNo(
+        this,
+        QStringLiteral("The article or the rewritten article holds changes that are not saved. "
+                       "Discard them?"),
+        kTitle, MessageIcon::Warning);
+}
+
+void frmQuickSpinner::showArticle(const QString& path, const LoadedArticle& article) {
+    m_loadedArticle = article.text;
+    m_format = article.format;
+    txtArticle->setPlainText(article.text);
+    m_lastResult.clear();
+    txtRewritten->clear();
+    txtPreview->clear();
+    lblSelected->setText(path);
+    lblSelected->setToolTip(path);
+}
 
 void frmQuickSpinner::optArticles_Click(int index) {
     const QString path = optArticles[index]->property("Tag").toString();
     if (path.isEmpty())
         return;
-    optArticles[index]->setChecked(true);
-    const auto text = LoadTextFile(path);
-    if (!text) {
-        desktop().message(this, text.error(), QStringLiteral("Error"), MessageIcon::Critical);
-        txtArticle->clear();
-    } else {
-        txtArticle->setPlainText(text.value());
+    if (!mayDiscardEdits()) {
+        // The boxes still hold the earlier article: so must the options.
+        if (m_selected >= 0) {
+            optArticles[m_selected]->setChecked(true);
+        } else {
+            optArticles[index]->setAutoExclusive(false);
+            optArticles[index]->setChecked(false);
+            optArticles[index]->setAutoExclusive(true);
+        }
+        return;
     }
-    lblSelected->setText(path);
+    optArticles[index]->setChecked(true);
+    m_selected = index;
+    const auto article = loadArticle(path);
+    if (!article) {
+        desktop().message(this, article.error(), QStringLiteral("Error"), MessageIcon::Critical);
+        showArticle(path, LoadedArticle());
+        return;
+    }
+    showArticle(path, article.value());
 }
 
 void frmQuickSpinner::lblChooseArticle_Click(int index) {
     const QString current = optArticles[index]->property("Tag").toString();
     const QString start = current.isEmpty() ? QDir::homePath() : QFileInfo(current).absolutePath();
-    const QString path =
-        desktop().openFile(this, QStringLiteral("Select Article %1").arg(index + 1), start,
-                           {QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*)")});
+    const QString path = desktop().openFile(
+        this, QStringLiteral("Select Article %1").arg(index + 1), start, kTextFilters);
     if (path.isEmpty())
         return;
-    // The main window keeps the path for the rest of the run.
-    if (m_articles[index]) {
-        m_articles[index]->setTag(path);
-        m_articles[index]->setText(path);
-    }
     optArticles[index]->setProperty("Tag", path);
     optArticles[index]->setEnabled(true);
     optArticles[index]->setToolTip(path);
+    emit articleChosen(index, path);
     optArticles_Click(index);
 }
 
 void frmQuickSpinner::vbtnLoad_Click() {
-    for (int i = 0; i < 5; ++i) {
-        if (optArticles[i]->isChecked())
-            optArticles_Click(i);
-    }
+    if (m_selected >= 0)
+        optArticles_Click(m_selected);
 }
 
 void frmQuickSpinner::txtArticle_Change() {
     vbtnConvert->setEnabled(!txtArticle->toPlainText().isEmpty());
+}
+
+void frmQuickSpinner::txtProtected_Change() {
+    QSettings settings(settingsFile(), QSettings::IniFormat);
+    if (settings.value(kProtectedKey).toString() == txtProtected->text())
+        return;
+    settings.setValue(kProtectedKey, txtProtected->text());
+    settings.sync();
+    if (settings.status() != QSettings::NoError)
+        desktop().message(this,
+                          QStringLiteral("The protected words could not be kept for the next "
+                                         "start: \"%1\" could not be written.")
+                              .arg(displayPath(settingsFile())),
+                          QStringLiteral("Error"), MessageIcon::Critical);
 }
 
 // ---- Synonyms ----
@@ -270,17 +383,20 @@ const SynonymDb& frmQuickSpinner::synonyms() {
     return *m_synonyms;
 }
 
-// ---- Rewrite, preview, copy, save ----
+// ---- Rewrite, preview, copy ----
 
 void frmQuickSpinner::vbtnConvert_Click() {
     if (txtArticle->toPlainText().isEmpty())
         return;
     tmrPleaseWait->start();
     vbtnConvert->setEnabled(false);
-    const RewriteResult result = Reescribir(txtArticle->toPlainText(), synonyms());
-    m_lastSpinText = result.spinText;
+    const SynonymDb rules =
+        withoutProtectedTerms(synonyms(), parseProtectedWords(txtProtected->text()));
+    const RewriteResult result = Reescribir(txtArticle->toPlainText(), rules);
     desktop().message(this, result.report, QStringLiteral("Done"), MessageIcon::Information);
-    txtRewritten->setPlainText(Spin(result.spinText));
+    // The box keeps the spin text, so every Spin and export draws from all its groups.
+    m_lastResult = result.spinText;
+    txtRewritten->setPlainText(result.spinText);
     vbtnConvert->setEnabled(true);
     tmrPleaseWait->stop();
     if (m_loadError.isEmpty())
@@ -293,7 +409,12 @@ void frmQuickSpinner::tmrPleaseWait_Timer() {
 }
 
 void frmQuickSpinner::vbtnPreview_Click() {
-    txtPreview->setPlainText(Spin(txtRewritten->toPlainText()));
+    const QString spinText = txtRewritten->toPlainText();
+    const QString previous = txtPreview->toPlainText();
+    QString preview = Spin(spinText);
+    for (int i = 1; i < kPreviewDraws && preview == previous; ++i)
+        preview = Spin(spinText);
+    txtPreview->setPlainText(preview);
 }
 
 void frmQuickSpinner::vbtnCopy_Click() {
@@ -312,28 +433,124 @@ void frmQuickSpinner::cmdCopyPreview_Click() {
                       QStringLiteral("Wordloom"), MessageIcon::Information);
 }
 
-void frmQuickSpinner::vbtnSave_Click() {
-    const QString path = lblSelected->text();
-    if (path.isEmpty()) {
-        desktop().message(this,
-                          QStringLiteral("Please choose an article file first; nothing was saved."),
-                          QStringLiteral("Save Changes"), MessageIcon::Information);
+// ---- Save, export, close ----
+
+bool frmQuickSpinner::resultIsEmpty(const QString& nothingDone) {
+    if (!txtRewritten->toPlainText().isEmpty())
+        return false;
+    desktop().message(this,
+                      QStringLiteral("There is no rewritten article yet; %1.").arg(nothingDone),
+                      kTitle, MessageIcon::Information);
+    return true;
+}
+
+void frmQuickSpinner::writeResult(const QString& path, const QString& question) {
+    const QString result = txtRewritten->toPlainText();
+    bool fellBack = false;
+    const QByteArray bytes = encodeArticle(result, m_format, &fellBack);
+    QString ask = question;
+    if (fellBack)
+        ask = ask.isEmpty() ? kFallbackNote + QStringLiteral(" Save?")
+                            : ask + QStringLiteral("\n\n") + kFallbackNote;
+    if (!ask.isEmpty() && !desktop().questionDefaultNo(this, ask, QStringLiteral("Warning"),
+                                                       MessageIcon::Information))
         return;
-    }
-    if (!desktop().question(this,
-                            QStringLiteral("Warning, this will overwrite your original article (we "
-                                           "recommend you to make backups of "
-                                           "your artices). Confirm?"),
-                            QStringLiteral("Warning"), MessageIcon::Information))
-        return;
-    if (const Status saved = SaveTextFile(path, txtRewritten->toPlainText()); !saved) {
+    if (const Status saved = writeFileAtomically(path, bytes); !saved) {
         desktop().message(this, saved.error(), QStringLiteral("Error"), MessageIcon::Critical);
         return;
     }
+    m_lastResult = result;
     desktop().message(this, QStringLiteral("Done!"), QStringLiteral("File Saved"),
                       MessageIcon::Information);
 }
 
+void frmQuickSpinner::vbtnSave_Click() {
+    if (resultIsEmpty(QStringLiteral("nothing was saved")))
+        return;
+    const QString path = lblSelected->text();
+    if (path.isEmpty()) { // a pasted article has no file of its own
+        vbtnSaveAs_Click();
+        return;
+    }
+    writeResult(path,
+                QStringLiteral("Warning, this will overwrite your original article \"%1\" (we "
+                               "recommend you to make backups of your articles). Confirm?")
+                    .arg(displayPath(path)));
+}
+
+void frmQuickSpinner::vbtnSaveAs_Click() {
+    if (resultIsEmpty(QStringLiteral("nothing was saved")))
+        return;
+    const QString article = lblSelected->text();
+    const QString folder = article.isEmpty() ? QDir::homePath() : QFileInfo(article).absolutePath();
+    const QString suggested =
+        QDir(folder).filePath(variantStem(article) + QStringLiteral("-spun.txt"));
+    const QString path = desktop().saveFile(this, QStringLiteral("Save Rewritten Article As"),
+                                            suggested, kTextFilters);
+    if (path.isEmpty())
+        return;
+    // The file dialog asked before replacing a file.
+    writeResult(path, QString());
+}
+
+void frmQuickSpinner::vbtnExport_Click() {
+    if (resultIsEmpty(QStringLiteral("nothing was exported")))
+        return;
+    const auto count = desktop().askNumber(this, QStringLiteral("Export Variants"),
+                                           QStringLiteral("How many different variants?"),
+                                           kDefaultVariants, 1, kMostVariants);
+    if (!count)
+        return;
+    const QString article = lblSelected->text();
+    const QString folder = desktop().chooseFolder(
+        this, QStringLiteral("Export Variants To"),
+        article.isEmpty() ? QDir::homePath() : QFileInfo(article).absolutePath());
+    if (folder.isEmpty())
+        return;
+    const QStringList variants =
+        distinctVariants(txtRewritten->toPlainText(), *count, randomGenerator());
+    const QString stem = variantStem(article);
+    const QStringList paths = variantFilePaths(folder, stem, int(variants.size()));
+    const bool taken = std::any_of(paths.begin(), paths.end(),
+                                   [](const QString& p) { return QFileInfo::exists(p); });
+    if (taken && !desktop().questionDefaultNo(
+                     this,
+                     QStringLiteral("Files named %1 and so on are already in "
+                                    "\"%2\". Replace them?")
+                         .arg(QFileInfo(paths.first()).fileName(), displayPath(folder)),
+                     QStringLiteral("Warning"), MessageIcon::Warning))
+        return;
+    bool fellBack = false;
+    if (const Status written = exportVariants(variants, folder, stem, m_format, true, &fellBack);
+        !written) {
+        desktop().message(this, written.error(), QStringLiteral("Error"), MessageIcon::Critical);
+        return;
+    }
+    QString done;
+    if (variants.size() == *count)
+        done = QStringLiteral("%1 different variants were written to \"%2\".");
+    else if (variants.size() == 1)
+        done =
+            QStringLiteral("The rewritten article has only %1 variant; it was written to \"%2\".");
+    else
+        done = QStringLiteral("The rewritten article has only %1 different variants; they were "
+                              "written to \"%2\".");
+    done = done.arg(variants.size()).arg(displayPath(folder));
+    if (fellBack)
+        done += QStringLiteral(" Some hold characters that Windows-1252 cannot and were written "
+                               "as UTF-8.");
+    desktop().message(this, done, QStringLiteral("Export Variants"), MessageIcon::Information);
+}
+
 void frmQuickSpinner::Command1_Click() {
     close();
+}
+
+void frmQuickSpinner::closeEvent(QCloseEvent* event) {
+    if (!mayDiscardEdits()) {
+        event->ignore();
+        return;
+    }
+    txtProtected_Change();
+    QWidget::closeEvent(event);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "apppaths.h"
+#include "articlefiles.h"
 #include "synonymdb.h"
 
 #include <QWidget>
@@ -10,6 +11,7 @@
 #include <optional>
 
 class QLabel;
+class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
@@ -17,27 +19,29 @@ class QTimer;
 
 namespace tandrel {
 class ClickLabel;
-class TagLabel;
 } // namespace tandrel
 
 // "Swiftword": rewrites an article into spin syntax from the synonym file,
-// previews variants and saves the result over the article.
+// keeps that spin text, previews and exports variants, saves the result.
 class frmQuickSpinner : public QWidget {
     Q_OBJECT
 public:
-    // articles: the main window's five article labels; their tags hold the
-    // paths, which outlive this window.
-    frmQuickSpinner(const tandrel::AppPaths& paths,
-                    const std::array<tandrel::TagLabel*, 5>& articles, QWidget* parent = nullptr);
+    // articles: the paths of the five articles, empty where none is chosen.
+    frmQuickSpinner(const tandrel::AppPaths& paths, const std::array<QString, 5>& articles,
+                    QWidget* parent = nullptr);
     ~frmQuickSpinner() override;
 
-    // The spin text the last rewrite left (the working text before any preview).
-    QString lastSpinText() const { return m_lastSpinText; }
     bool synonymsLoaded() const { return m_synonyms.has_value(); }
+    // Where the protected words are kept between runs.
+    QString settingsFile() const { return m_paths.join(QStringLiteral("tandrel.ini")); }
+
+signals:
+    // The user chose the file of article index here; whoever keeps the paths
+    // for the run takes it.
+    void articleChosen(int index, const QString& path);
 
 public slots:
     void Form_Load();
-    void ArrangeControls();
     void optArticles_Click(int index);
     void lblChooseArticle_Click(int index);
     void txtArticle_Change();
@@ -47,25 +51,39 @@ public slots:
     void vbtnCopy_Click();
     void cmdCopyPreview_Click();
     void vbtnSave_Click();
+    void vbtnSaveAs_Click();
+    void vbtnExport_Click();
+    void txtProtected_Change();
     void Command1_Click();
     void Timer1_Timer();
     void tmrPleaseWait_Timer();
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
+    void buildControls();
     // Blocks until the synonym file is read: a rewrite never runs on a partial set.
     const tandrel::SynonymDb& synonyms();
     void startLoading();
     void takeLoadedSynonyms();
+    // True when nothing typed in the window would be lost, or the user lets it go.
+    bool mayDiscardEdits();
+    // A result belongs to the article it was made from: both go together.
+    void showArticle(const QString& path, const tandrel::LoadedArticle& article);
+    bool resultIsEmpty(const QString& nothingDone);
+    // Asks question (when given; the encoding note is added), then writes the result.
+    void writeResult(const QString& path, const QString& question);
 
     tandrel::AppPaths m_paths;
-    std::array<tandrel::TagLabel*, 5> m_articles;
     std::future<tandrel::Result<tandrel::SynonymDb>> m_loading;
     std::optional<tandrel::SynonymDb> m_synonyms;
     QString m_loadError;
-    QString m_lastSpinText;
+    // What the window last put in the article and result boxes, to tell edits.
+    QString m_loadedArticle;
+    QString m_lastResult;
+    tandrel::ArticleFormat m_format;
+    int m_selected = -1; // the option whose article the boxes hold
 
     QLabel* Label3 = nullptr;
     std::array<QRadioButton*, 5> optArticles{};
@@ -76,9 +94,13 @@ private:
     QPushButton* vbtnConvert = nullptr;
     QPushButton* vbtnLoad = nullptr;
     QLabel* lblPleaseWait = nullptr;
+    QLabel* lblProtected = nullptr;
+    QLineEdit* txtProtected = nullptr;
     QLabel* Label2 = nullptr;
     QPlainTextEdit* txtRewritten = nullptr;
     QPushButton* vbtnSave = nullptr;
+    QPushButton* vbtnSaveAs = nullptr;
+    QPushButton* vbtnExport = nullptr;
     QPushButton* vbtnCopy = nullptr;
     QLabel* Label7 = nullptr;
     QPlainTextEdit* txtPreview = nullptr;

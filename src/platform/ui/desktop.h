@@ -40,6 +40,15 @@ public:
     virtual std::optional<QString> readSecret(const QString& key) = 0;
     virtual bool storeSecret(const QString& key, const QString& secret) = 0;
     virtual bool forgetSecret(const QString& key) = 0;
+    // Yes and No with No the default, for a Yes that replaces something.
+    virtual bool questionDefaultNo(QWidget* parent, const QString& text, const QString& title,
+                                   MessageIcon icon) = 0;
+    // Empty text when cancelled.
+    virtual QString chooseFolder(QWidget* parent, const QString& title, const QString& folder) = 0;
+    // A whole number from minimum to maximum; nothing when cancelled.
+    virtual std::optional<int> askNumber(QWidget* parent, const QString& title,
+                                         const QString& label, int value, int minimum,
+                                         int maximum) = 0;
 };
 
 Desktop& desktop();

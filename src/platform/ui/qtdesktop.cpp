@@ -6,6 +6,7 @@
 #include <QDesktopServices>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 
 #include <qt6keychain/keychain.h>
@@ -61,6 +62,26 @@ bool QtDesktop::question(QWidget* parent, const QString& text, const QString& ti
     QMessageBox box(toQt(icon), title, text, QMessageBox::Yes | QMessageBox::No, parent);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
+}
+
+bool QtDesktop::questionDefaultNo(QWidget* parent, const QString& text, const QString& title,
+                                  MessageIcon icon) {
+    QMessageBox box(toQt(icon), title, text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+QString QtDesktop::chooseFolder(QWidget* parent, const QString& title, const QString& folder) {
+    return QFileDialog::getExistingDirectory(parent, title, folder);
+}
+
+std::optional<int> QtDesktop::askNumber(QWidget* parent, const QString& title, const QString& label,
+                                        int value, int minimum, int maximum) {
+    bool ok = false;
+    const int chosen = QInputDialog::getInt(parent, title, label, value, minimum, maximum, 1, &ok);
+    if (!ok)
+        return std::nullopt;
+    return chosen;
 }
 
 std::optional<QColor> QtDesktop::chooseColor(QWidget* parent, const QColor& initial) {

@@ -21,6 +21,11 @@ public:
     std::optional<QString> readSecret(const QString& key) override;
     bool storeSecret(const QString& key, const QString& secret) override;
     bool forgetSecret(const QString& key) override;
+    bool questionDefaultNo(QWidget* parent, const QString& text, const QString& title,
+                           MessageIcon icon) override;
+    QString chooseFolder(QWidget* parent, const QString& title, const QString& folder) override;
+    std::optional<int> askNumber(QWidget* parent, const QString& title, const QString& label,
+                                 int value, int minimum, int maximum) override;
 };
 
 } // namespace tandrel

@@ -17,6 +17,7 @@ public:
         QString title;
         MessageIcon icon;
         bool question;
+        bool defaultNo = false; // of a question
     };
 
     ScriptedDesktop() { setDesktop(this); }
@@ -25,6 +26,8 @@ public:
     QList<bool> answers;                 // for question()
     QList<std::optional<QColor>> colors; // for chooseColor(); nullopt cancels
     QList<QString> files;                // for openFile() and saveFile(); "" cancels
+    QList<QString> folders;              // for chooseFolder(); "" cancels
+    QList<std::optional<int>> numbers;   // for askNumber(); nullopt cancels
 
     QList<Shown> shown;
     QList<QString> fileDialogFolders;
@@ -81,6 +84,19 @@ public:
     bool forgetSecret(const QString& key) override {
         secrets.remove(key);
         return true;
+    }
+
+    bool questionDefaultNo(QWidget*, const QString& text, const QString& title,
+                           MessageIcon icon) override {
+        shown.append({text, title, icon, true, true});
+        return next(answers, false);
+    }
+    QString chooseFolder(QWidget*, const QString&, const QString& folder) override {
+        fileDialogFolders.append(folder);
+        return next(folders, QString());
+    }
+    std::optional<int> askNumber(QWidget*, const QString&, const QString&, int, int, int) override {
+        return next(numbers, std::optional<int>());
     }
 
     const Shown& last() const { return shown.constLast(); }

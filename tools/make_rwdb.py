@@ -1,10 +1,18 @@
 #!/usr/bin/env python3
-"""Build data/rwdb.txt, the spinner's synonym file, from WordNet 3.0.
+"""Build data/rwdb.txt, the spinner's synonym file.
 
 Usage: make_rwdb.py [WORDNET_DIR] [OUTPUT]
-Defaults: /usr/share/wordnet (Debian package wordnet-base) and
-data/rwdb.txt in this repository. Words listed in rwdb_exclude.txt next
-to this script are left out after a reading of the output.
+Defaults: /usr/share/wordnet and data/rwdb.txt in this repository.
+
+Sources, all Debian packages (install them to rebuild):
+  wordnet-base  WordNet 3.0: synsets, SemCor tag counts, exception lists
+  mythes-en-us  the LibreOffice English thesaurus (/usr/share/mythes)
+  scowl         SCOWL word lists by commonness (/usr/share/dict/scowl)
+The file is written in three parts, in this order: the phrases of
+rwdb_groups.txt that stay themselves, its hand-read groups, and groups
+taken from WordNet alone with common members only (SCOWL size 50 or
+less). Words listed in rwdb_exclude.txt are left out of the last part;
+its [never] words out of every part.
 
 The spinner swaps any member of a line for any other member, blind to
 part of speech and word sense, so every filter below errs on the side
@@ -675,21 +683,195 @@ def order_lines(lines):
     return [lines[i] for i in order]
 
 
+SCOWL_DIR = "/usr/share/dict/scowl"
+MYTHES_DAT = "/usr/share/mythes/th_en_US_v2.dat"
+# SCOWL sizes: 10 to 35 hold the words of a small dictionary, 50 a
+# medium one; 60 and up are rare, dated or technical.
+MAX_SCOWL_SIZE = 50
+# Words spelt with a vowel but said with a consonant, and the reverse:
+# what "a" or "an" in front of them needs.
+CONSONANT_SOUND = ("one", "once", "use", "usu", "uni", "eu", "ewe", "uti",
+                   "ura", "ure", "uro")
+UNCOUNTED = {"advice", "guidance"}
+VOWEL_SOUND = ("hour", "honest", "honor", "honour", "heir")
+
+
+def load_scowl(folder):
+    """word -> smallest SCOWL size that lists it"""
+    size = {}
+    for name in sorted(os.listdir(folder)):
+        m = re.match(r"^(english|american)-words\.(\d+)$", name)
+        if not m:
+            continue
+        with open(os.path.join(folder, name), encoding="latin-1") as f:
+            for word in f:
+                word = word.strip().lower()
+                if word and int(m.group(2)) < size.get(word, 999):
+                    size[word] = int(m.group(2))
+    return size
+
+
+def load_mythes(path):
+    """term -> every term one of its entries lists"""
+    syn = defaultdict(set)
+    with open(path, encoding="utf-8") as f:
+        f.readline()
+        head = None
+        for line in f:
+            line = line.rstrip("\n")
+            if not line.startswith("("):
+                head = line.split("|", 1)[0].lower()
+                continue
+            for term in line.split("|")[1:]:
+                term = re.sub(r" \((generic|related|similar) term\)$", "", term)
+                syn[head].add(term.lower())
+    return syn
+
+
+def load_hand(path):
+    """{section: [lines]} of rwdb_groups.txt, in file order"""
+    sections = defaultdict(list)
+    name = "groups"
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            line = line.strip()
+            if not line or line.startswith("#"):
+                continue
+            if line.startswith("[") and line.endswith("]"):
+                name = line[1:-1]
+            else:
+                sections[name].append(line.split("|"))
+    return sections
+
+
+def article_class(term):
+    """"an" for a term said with a vowel first, else "a"."""
+    if term.startswith(VOWEL_SOUND):
+        return "an"
+    if term.startswith(CONSONANT_SOUND):
+        return "a"
+    return "an" if term[0] in "aeiou" else "a"
+
+
+def base_forms(wn, term):
+    """The term and the WordNet lemmas it may be an inflection of."""
+    words = term.split(" ")
+    head, rest = words[0], words[1:]
+    bases = {head}
+    bases |= {b for _p, b in wn.exc.get(head, ())}
+    for suffix, repl in (("s", ""), ("es", ""), ("ies", "y"), ("ed", ""),
+                         ("ed", "e"), ("ied", "y"), ("ing", ""), ("ing", "e"),
+                         ("er", ""), ("est", ""), ("er", "e"), ("est", "e")):
+        if head.endswith(suffix):
+            bases.add(head[:-len(suffix)] + repl)
+    return {" ".join([b] + rest) for b in bases}
+
+
+def attested(wn, mythes, a, b):
+    """WordNet holds a and b in one synset, or mythes lists one under
+    the other (after taking off inflections)."""
+    for x in base_forms(wn, a):
+        for y in base_forms(wn, b):
+            if y in mythes.get(x, ()) or x in mythes.get(y, ()):
+                return True
+            kx, ky = x.replace(" ", "_"), y.replace(" ", "_")
+            for pos in "nvar":
+                if set(wn.index[pos].get(kx, ())) & set(wn.index[pos].get(ky, ())):
+                    return True
+    return False
+
+
+def hand_lines(wn, mythes, hand, never):
+    """The lines of rwdb_groups.txt, checked; problems are fatal except
+    pairs no thesaurus lists, which are reported."""
+    lines, problems, unlisted = [], [], []
+    seen = {}
+    for section in ("protect", "groups", "forms"):
+        for terms in hand.get(section, ()):
+            if section == "protect":
+                if len(terms) != 1:
+                    problems.append("protect line with a '|': " + "|".join(terms))
+            elif len(terms) < 2:
+                problems.append("group of one term: " + terms[0])
+            for t in terms:
+                if t != t.lower() or not t or t != t.strip() or "{" in t or "}" in t:
+                    problems.append("bad term %r" % t)
+                if t in seen:
+                    problems.append("%r stands in two lines" % t)
+                seen[t] = len(lines)
+                words = t.split(" ")
+                if section != "protect" and any(w in never for w in words):
+                    problems.append("%r holds a word of [never]" % t)
+                # a line that holds a word of this phrase would split it
+                for w in words[:] if len(words) > 1 else ():
+                    if w in seen and seen[w] < len(lines):
+                        problems.append("%r comes after the line of %r" % (t, w))
+            if section == "groups":
+                classes = {article_class(t) for t in terms}
+                # only a noun or adjective in its bare form follows "a"
+                if len(classes) > 1 and any(
+                        t.replace(" ", "_") in wn.index[p]
+                        for t in terms for p in "na") \
+                        and not set(terms) & UNCOUNTED:
+                    problems.append("a/an mix: " + "|".join(terms))
+                for x in range(1, len(terms)):
+                    if not attested(wn, mythes, terms[0], terms[x]):
+                        unlisted.append("%s|%s" % (terms[0], terms[x]))
+            lines.append(list(terms))
+    if problems:
+        sys.exit("rwdb_groups.txt:\n  " + "\n  ".join(problems))
+    return lines, unlisted
+
+
+def common_enough(scowl, term):
+    return all(scowl.get(w, 999) <= MAX_SCOWL_SIZE for w in re.split(r"[ -]", term))
+
+
+def wordnet_lines(wn, lists, scowl, taken):
+    """The automatic part: only common members, none taken by the hand
+    part, and one article class per line."""
+    never = lists["never"]
+    lines = []
+    for terms in build_lines(wn, lists):
+        terms = [t for t in terms if t not in taken and common_enough(scowl, t)
+                 and not any(w in never for w in t.split(" "))]
+        if terms:
+            cls = article_class(terms[0])
+            terms = [t for t in terms if article_class(t) == cls]
+        # a word the hand part groups must not break up a phrase here
+        terms = [t for t in terms if " " not in t
+                 or not any(w in taken for w in t.split(" "))]
+        if len(terms) >= 2:
+            lines.append(terms)
+    return lines
+
+
 def main(argv):
     here = os.path.dirname(os.path.abspath(__file__))
     wndir = argv[1] if len(argv) > 1 else "/usr/share/wordnet"
     out_path = argv[2] if len(argv) > 2 else os.path.normpath(
         os.path.join(here, os.pardir, "data", "rwdb.txt"))
-    if not os.path.exists(os.path.join(wndir, "cntlist.rev")):
-        sys.exit("no WordNet 3.0 database in %s "
-                 "(apt-get install wordnet-base)" % wndir)
+    for need, package in ((os.path.join(wndir, "cntlist.rev"), "wordnet-base"),
+                          (MYTHES_DAT, "mythes-en-us"), (SCOWL_DIR, "scowl")):
+        if not os.path.exists(need):
+            sys.exit("%s is missing (apt-get install %s)" % (need, package))
     lists = load_exclusions(os.path.join(here, "rwdb_exclude.txt"))
-    lines = build_lines(WordNet(wndir), lists)
+    wn = WordNet(wndir)
+    hand, unlisted = hand_lines(wn, load_mythes(MYTHES_DAT),
+                                load_hand(os.path.join(here, "rwdb_groups.txt")),
+                                lists["never"])
+    taken = {t for terms in hand for t in terms}
+    taken |= {w for terms in hand for t in terms for w in t.split(" ")
+              if len(terms) > 1}
+    auto = wordnet_lines(wn, lists, load_scowl(SCOWL_DIR), taken)
+    lines = [["".join(t)] if len(t) == 1 else t for t in hand] + auto
     with open(out_path, "w", encoding="utf-8", newline="\n") as f:
         for terms in lines:
             f.write("{" + "|".join(terms) + "}\n")
-    print("%s: %d lines, %d words" % (out_path, len(lines),
-                                      sum(len(t) for t in lines)))
+    print("%s: %d lines (%d hand-read, %d from WordNet), %d terms" % (
+        out_path, len(lines), len(hand), len(auto), sum(len(t) for t in lines)))
+    if unlisted:
+        print("pairs no thesaurus lists (%d): %s" % (len(unlisted), ", ".join(unlisted)))
 
 
 if __name__ == "__main__":

@@ -107,7 +107,8 @@ private slots:
         line.align = CoverAlign(align);
         const QRect ink = inkBox(draw(Black, line), Red, 60);
         const int at = align == 0 ? ink.left() : align == 1 ? ink.center().x() : ink.right();
-        QVERIFY2(std::abs(at - edge) <= 4, qPrintable(QString::number(at)));
+        // Glyphs stand a few pixels inside their advance.
+        QVERIFY2(std::abs(at - edge) <= 6, qPrintable(QString::number(at)));
     }
 
     void effectsSetTheTextOffItsPicture_data() {

@@ -103,22 +103,20 @@ int main(int argc, char* argv[]) {
         QTimer::singleShot(0, [&] {
             auto* creator = qobject_cast<frmCoverCreator*>(QApplication::activeModalWidget());
             auto* list = creator->findChild<QListWidget*>(QStringLiteral("FileCovers"));
-            list->setCurrentRow(std::max(0, list->count() - 1));
             const auto set = [creator](const char* name, const QString& value) {
                 creator->findChild<QLineEdit*>(QLatin1String(name))->setText(value);
             };
-            for (const char* name : {"cboFontName[0]", "cboFontName[1]"}) {
-                auto* fonts = creator->findChild<QComboBox*>(QLatin1String(name));
-                fonts->setCurrentIndex(std::max(0, fonts->findText(QStringLiteral("DejaVu Sans"))));
-            }
-            creator->findChild<QComboBox*>(QStringLiteral("cboFontSize[0]"))
-                ->setCurrentText(QStringLiteral("34"));
-            set("txtAdPositionX[0]", QStringLiteral("600"));
-            set("txtAdPositionY[0]", QStringLiteral("900"));
-            set("txtAdText[0]", QStringLiteral("TOP 10 TOOLS"));
-            set("txtAdPositionX[1]", QStringLiteral("600"));
-            set("txtAdPositionY[1]", QStringLiteral("1700"));
-            set("txtAdText[1]", QStringLiteral("The free niche guide"));
+            // The creator's defaults: a centred, shadowed title that wraps by itself.
+            set("txtAdText[0]", QStringLiteral("The 7-Day List Building Plan"));
+            set("txtAdText[1]", QStringLiteral("Your free step-by-step guide"));
+            // TANDREL_COVER_SHEET=DIR: the same cover on every library picture, to look at.
+            if (const QString sheet = qEnvironmentVariable("TANDREL_COVER_SHEET"); !sheet.isEmpty())
+                for (int row = 0; row < list->count(); ++row) {
+                    list->setCurrentRow(row);
+                    creator->canvas().image().save(
+                        QDir(sheet).filePath(list->item(row)->text() + ".png"));
+                }
+            list->setCurrentRow(std::max(0, list->count() - 1));
             for (int round = 0; round < 3; ++round)
                 QApplication::processEvents();
             creator->grab().save(QDir(args[1]).filePath(QStringLiteral("cover-creator.png")));

@@ -3,13 +3,17 @@
 #include "textfiles.h"
 
 #include <QBuffer>
+#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QLocale>
 #include <QPainter>
+#include <QTextLayout>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace tandrel {
 
@@ -19,7 +23,10 @@ namespace {
 constexpr int DotsPerMeter = 3780;
 // The largest size a font can be given in points; beyond that a size is a typo.
 constexpr int LargestFontSize = 2160;
+constexpr int SmallestShrunkSize = 8;
 constexpr int JpegQuality = 92;
+// Where the contrast with black equals the contrast with white.
+constexpr double MiddleLuminance = 0.179;
 
 std::optional<double> number(const QString& text) {
     bool ok = false;
@@ -27,6 +34,111 @@ std::optional<double> number(const QString& text) {
     if (!ok || !std::isfinite(value))
         return std::nullopt;
     return value;
+}
+
+double linear(int channel) {
+    static const auto table = [] {
+        std::array<double, 256> t{};
+        for (int i = 0; i < 256; ++i) {
+            const double c = i / 255.0;
+            t[i] = c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+        }
+        return t;
+    }();
+    return table[channel];
+}
+
+double luminance(QRgb rgb) {
+    return 0.2126 * linear(qRed(rgb)) + 0.7152 * linear(qGreen(rgb)) + 0.0722 * linear(qBlue(rgb));
+}
+
+double alignFactor(CoverAlign align) {
+    switch (align) {
+    case CoverAlign::Left:
+        return 0;
+    case CoverAlign::Center:
+        return 0.5;
+    case CoverAlign::Right:
+        return 1;
+    }
+    return 0;
+}
+
+QImage prepared(QImage image) {
+    image.setDotsPerMeterX(DotsPerMeter);
+    image.setDotsPerMeterY(DotsPerMeter);
+    return image;
+}
+
+// Three box blurs in a row come close to a Gaussian one.
+void blur(QImage& mask, const QRect& area, int radius) {
+    const int w = area.width(), h = area.height();
+    std::vector<int> values(static_cast<size_t>(std::max(w, h)));
+    const auto pass = [&](bool horizontal) {
+        const int lines = horizontal ? h : w, length = horizontal ? w : h;
+        for (int l = 0; l < lines; ++l) {
+            const auto at = [&](int i) -> uchar& {
+                return horizontal ? mask.scanLine(area.top() + l)[area.left() + i]
+                                  : mask.scanLine(area.top() + i)[area.left() + l];
+            };
+            for (int i = 0; i < length; ++i)
+                values[i] = at(i);
+            int sum = 0;
+            for (int i = -radius; i <= radius; ++i)
+                sum += (i >= 0 && i < length) ? values[i] : 0;
+            for (int i = 0; i < length; ++i) {
+                at(i) = static_cast<uchar>(sum / (2 * radius + 1));
+                const int out = i - radius, in = i + radius + 1;
+                sum += (in < length ? values[in] : 0) - (out >= 0 ? values[out] : 0);
+            }
+        }
+    };
+    for (int round = 0; round < 3; ++round) {
+        pass(true);
+        pass(false);
+    }
+}
+
+// Grows the text's shape by radius pixels in every direction.
+void dilate(QImage& mask, const QRect& area, int radius) {
+    const QImage source = mask.copy();
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        uchar* out = mask.scanLine(y);
+        for (int x = area.left(); x <= area.right(); ++x) {
+            int best = 0;
+            for (int dy = -radius; dy <= radius && best < 255; ++dy) {
+                const int sy = y + dy;
+                if (sy < 0 || sy >= source.height())
+                    continue;
+                const uchar* in = source.constScanLine(sy);
+                for (int dx = -radius; dx <= radius; ++dx) {
+                    const int sx = x + dx;
+                    if (sx >= 0 && sx < source.width() && dx * dx + dy * dy <= radius * radius + 1)
+                        best = std::max<int>(best, in[sx]);
+                }
+            }
+            out[x] = static_cast<uchar>(best);
+        }
+    }
+}
+
+// Lays the colour over the image wherever the mask is set, the mask moved by offset.
+void tint(QImage& image, const QImage& mask, const QRect& area, QPoint offset, QColor color,
+          double opacity) {
+    const QRect target = area.translated(offset) & image.rect();
+    for (int y = target.top(); y <= target.bottom(); ++y) {
+        auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
+        const uchar* in = mask.constScanLine(y - offset.y());
+        for (int x = target.left(); x <= target.right(); ++x) {
+            const double a = in[x - offset.x()] / 255.0 * opacity;
+            if (a <= 0)
+                continue;
+            const QRgb d = out[x];
+            out[x] = qRgb(qRound(qRed(d) + (color.red() - qRed(d)) * a),
+                          qRound(qGreen(d) + (color.green() - qGreen(d)) * a),
+                          qRound(qBlue(d) + (color.blue() - qBlue(d)) * a));
+        }
+    }
 }
 
 } // namespace
@@ -52,33 +164,90 @@ QString twipsText(double twips) {
     return QString::number(twips, 'g', QLocale::FloatingPointShortest);
 }
 
-CoverCanvas::CoverCanvas() : m_image(CoverWidth, CoverHeight, QImage::Format_RGB32) {
-    m_image.setDotsPerMeterX(DotsPerMeter);
-    m_image.setDotsPerMeterY(DotsPerMeter);
+double relativeLuminance(QColor color) {
+    return luminance(color.rgb());
+}
+
+double contrastRatio(double luminance1, double luminance2) {
+    const auto [dark, light] = std::minmax(luminance1, luminance2);
+    return (light + 0.05) / (dark + 0.05);
+}
+
+QImage fillCover(const QImage& picture, QSize size) {
+    if (picture.isNull())
+        return {};
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+    if (picture.size() == size)
+        return rgb;
+    const double scale =
+        std::max(double(size.width()) / picture.width(), double(size.height()) / picture.height());
+    const QSize scaled(std::max(size.width(), qRound(picture.width() * scale)),
+                       std::max(size.height(), qRound(picture.height() * scale)));
+    const QImage big = rgb.scaled(scaled, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return big.copy((scaled.width() - size.width()) / 2, (scaled.height() - size.height()) / 2,
+                    size.width(), size.height());
+}
+
+CoverCanvas::CoverCanvas()
+    : m_image(prepared(QImage(CoverWidth, CoverHeight, QImage::Format_RGB32))) {
     m_image.fill(blankColor());
     m_font.setPointSize(8);
 }
 
+Status CoverCanvas::setBackground(const QString& path) {
+    if (path.isEmpty()) {
+        m_background = {};
+        m_backgroundPath.clear();
+        return Status::success();
+    }
+    const QFileInfo info(path);
+    if (path == m_backgroundPath && info.lastModified() == m_backgroundStamp &&
+        info.size() == m_backgroundBytes)
+        return Status::success();
+    m_background = {};
+    m_backgroundPath.clear();
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    ++m_decodes;
+    const QImage picture = reader.read();
+    if (picture.isNull()) {
+        QString reason = reader.errorString();
+        if (reason.endsWith(QLatin1Char('.')))
+            reason.chop(1);
+        return Status::failure(
+            QStringLiteral("The picture \"%1\" could not be read: %2.")
+                .arg(displayPath(path), reason.isEmpty() ? QStringLiteral("unknown error")
+                                                         : reason.at(0).toLower() + reason.mid(1)));
+    }
+    m_background = fillCover(picture, QSize(CoverWidth, CoverHeight));
+    m_backgroundPath = path;
+    m_backgroundStamp = info.lastModified();
+    m_backgroundBytes = info.size();
+    return Status::success();
+}
+
 void CoverCanvas::clear() {
-    m_image.fill(blankColor());
+    if (m_background.isNull())
+        m_image.fill(blankColor());
+    else
+        m_image = prepared(m_background.copy());
     m_position = QPointF(0, 0);
 }
 
-bool CoverCanvas::paintBackground(const QString& path) {
-    if (path.isEmpty())
-        return false;
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    const QImage picture = reader.read();
-    if (picture.isNull())
-        return false;
-    QPainter painter(&m_image);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(QRectF(0, 0, CoverWidth, CoverHeight), picture);
-    return true;
+double CoverCanvas::meanLuminance(const QRect& area) const {
+    const QRect inside = area & m_image.rect();
+    if (m_background.isNull() || inside.isEmpty())
+        return luminance(blankColor().rgb());
+    double sum = 0;
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(m_background.constScanLine(y));
+        for (int x = inside.left(); x <= inside.right(); ++x)
+            sum += luminance(row[x]);
+    }
+    return sum / (double(inside.width()) * inside.height());
 }
 
-void CoverCanvas::print(const CoverLine& line) {
+void CoverCanvas::print(const CoverLine& line, Placed& placed) {
     if (!line.fontName.isEmpty())
         m_font.setFamily(line.fontName);
     if (const auto size = coverFontSize(line.fontSize))
@@ -91,27 +260,90 @@ void CoverCanvas::print(const CoverLine& line) {
         m_position.setY(*y);
 
     QFont font = m_font;
+    font.setBold(line.bold);
     font.setStyleStrategy(QFont::PreferAntialias);
-    const QFontMetricsF metrics(font, &m_image);
+    const double width = CoverWidth - 2 * CoverMargin;
+    if (line.shrinkToFit) {
+        while (font.pointSize() > SmallestShrunkSize &&
+               QFontMetricsF(font, &m_image).horizontalAdvance(line.text) > width)
+            font.setPointSize(font.pointSize() - 1);
+    }
+
+    QTextLayout layout(line.text, font, &m_image);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    double height = 0, widest = 0;
+    for (QTextLine row = layout.createLine(); row.isValid(); row = layout.createLine()) {
+        row.setLineWidth(width);
+        row.setPosition(QPointF(0, height));
+        height += row.height();
+        widest = std::max(widest, row.naturalTextWidth());
+    }
+    layout.endLayout();
+
+    // The box hangs from the position by its alignment and stays inside the margins.
+    const double factor = alignFactor(line.align);
+    const double left =
+        std::clamp(m_position.x() - widest * factor, double(CoverMargin),
+                   std::max(double(CoverMargin), CoverWidth - CoverMargin - widest));
+    const double top =
+        std::clamp(m_position.y(), double(CoverMargin),
+                   std::max(double(CoverMargin), CoverHeight - CoverMargin - height));
+    for (int i = 0; i < layout.lineCount(); ++i) {
+        QTextLine row = layout.lineAt(i);
+        row.setPosition(QPointF((widest - row.naturalTextWidth()) * factor, row.position().y()));
+    }
+    placed.drawn = true;
+    placed.box = QRectF(left, top, widest, height);
+    placed.anchor = QPointF(left + widest * factor, top);
+    placed.contrast =
+        contrastRatio(relativeLuminance(m_color), meanLuminance(placed.box.toAlignedRect()));
+
+    if (line.effect != CoverEffect::None) {
+        const double pixels = font.pointSizeF() * 96 / 72;
+        const int spread = line.effect == CoverEffect::Outline ? std::max(1, qRound(pixels / 14))
+                                                               : std::max(2, qRound(pixels / 7));
+        const QRect area =
+            placed.box.toAlignedRect().adjusted(-3 * spread, -3 * spread, 3 * spread, 3 * spread) &
+            m_image.rect();
+        QImage mask = prepared(QImage(m_image.size(), QImage::Format_Alpha8));
+        mask.fill(0);
+        {
+            QPainter painter(&mask);
+            painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+            painter.setPen(Qt::black);
+            layout.draw(&painter, QPointF(left, top));
+        }
+        const QColor ink =
+            relativeLuminance(m_color) > MiddleLuminance ? QColor(0, 0, 0) : QColor(255, 255, 255);
+        if (line.effect == CoverEffect::Outline) {
+            dilate(mask, area, spread);
+            tint(m_image, mask, area, QPoint(0, 0), ink, 1.0);
+        } else {
+            dilate(mask, area, std::max(1, spread / 3));
+            blur(mask, area, spread);
+            const int drop = std::max(1, spread / 2);
+            tint(m_image, mask, area, QPoint(drop, drop), ink, 1.0);
+        }
+    }
+
     QPainter painter(&m_image);
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
-    painter.setFont(font);
     painter.setPen(m_color);
-    // The position is the top-left corner of the text, not its baseline.
-    painter.drawText(QPointF(m_position.x(), m_position.y() + metrics.ascent()), line.text);
-    m_position = QPointF(0, m_position.y() + metrics.height());
+    layout.draw(&painter, QPointF(left, top));
+    m_position = QPointF(0, top + height);
 }
 
-void CoverCanvas::render(const CoverLine& line1, const CoverLine& line2,
-                         const QString& backgroundPath) {
-    if (line1.text.isEmpty())
-        return;
+void CoverCanvas::render(const CoverLine& line1, const CoverLine& line2) {
     clear();
-    paintBackground(backgroundPath);
-    print(line1);
-    if (line2.text.isEmpty())
-        return;
-    print(line2);
+    const CoverLine* lines[] = {&line1, &line2};
+    for (int i = 0; i < 2; ++i) {
+        m_placed[i] = {};
+        if (!lines[i]->text.isEmpty())
+            print(*lines[i], m_placed[i]);
+    }
 }
 
 Status CoverCanvas::save(const QString& path) const {

@@ -4,7 +4,9 @@
 #include "desktop.h"
 #include "modcolorpicker.h"
 
+#include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFontDatabase>
@@ -18,6 +20,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -34,6 +37,7 @@ const char* const StyleSheet =
     "frmCoverCreator { background: #f5f6f8; }"
     "QLabel[heading=\"true\"] { color: #1d2733; font-weight: 600; padding-top: 4px; }"
     "QLabel[hint=\"true\"] { color: #5b6672; }"
+    "QLabel[note=\"true\"] { color: #a04a00; }"
     "QLabel[warning=\"true\"] { color: #8a4b00; background: #fff4e0; border: 1px solid #f0d3a0;"
     "  border-radius: 4px; padding: 6px 8px; }"
     "QFrame[panel=\"true\"] { background: #ffffff; border: 1px solid #d6dbe1; border-radius: 6px; }"
@@ -62,6 +66,16 @@ QLabel* heading(const QString& text) {
     return label;
 }
 
+// Decoded small where the format allows it, and cropped like the cover so its shape is kept.
+QImage thumbnailOf(const QString& path) {
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    const QSize full = reader.size();
+    if (full.isValid() && reader.transformation() == QImageIOHandler::TransformationNone)
+        reader.setScaledSize(full.scaled(ThumbnailSize, Qt::KeepAspectRatioByExpanding));
+    return fillCover(reader.read(), ThumbnailSize);
+}
+
 ClickLabel* link(const QString& text, const QString& name) {
     auto* label = new ClickLabel(text);
     label->setObjectName(name);
@@ -82,20 +96,59 @@ void CoverPictureBox::paintEvent(QPaintEvent*) {
     painter.drawImage(QPoint(0, 0), m_canvas.image());
 }
 
+void CoverPictureBox::mousePressEvent(QMouseEvent* event) {
+    QWidget::mousePressEvent(event);
+    m_pressedAt = event->position();
+    m_dragging = false;
+    m_grabbed = -1;
+    // Line 2 is drawn over line 1, so it is the one under the pointer where both are.
+    for (int i : {1, 0}) {
+        const auto& placed = m_canvas.placed(i);
+        if (placed.drawn && placed.box.adjusted(-4, -4, 4, 4).contains(m_pressedAt)) {
+            m_grabbed = i;
+            m_anchorAtPress = placed.anchor;
+            break;
+        }
+    }
+}
+
+void CoverPictureBox::mouseMoveEvent(QMouseEvent* event) {
+    QWidget::mouseMoveEvent(event);
+    if (m_grabbed < 0 || !(event->buttons() & Qt::LeftButton))
+        return;
+    const QPointF moved = event->position() - m_pressedAt;
+    if (!m_dragging && moved.manhattanLength() < QApplication::startDragDistance())
+        return;
+    m_dragging = true;
+    const QPointF to = m_anchorAtPress + moved;
+    emit lineDragged(m_grabbed, std::round(pixelsToTwips(to.x())),
+                     std::round(pixelsToTwips(to.y())));
+}
+
 void CoverPictureBox::mouseReleaseEvent(QMouseEvent* event) {
     QWidget::mouseReleaseEvent(event);
+    const bool dragged = m_dragging;
+    m_dragging = false;
+    m_grabbed = -1;
     const QPointF at = event->position();
-    if (!rect().contains(at.toPoint()))
+    if (dragged || !rect().contains(at.toPoint()))
         return;
     emit mouseUp(event->button(), event->modifiers(), pixelsToTwips(at.x()), pixelsToTwips(at.y()));
 }
 
 frmCoverCreator::frmCoverCreator(const AppPaths& paths, QWidget* parent)
+    : frmCoverCreator(paths, QJsonObject(), parent) {}
+
+frmCoverCreator::frmCoverCreator(const AppPaths& paths, const QJsonObject& design, QWidget* parent)
     : QDialog(parent), m_paths(paths), m_library(paths.imageLibraryDir()) {
     setObjectName(QStringLiteral("frmCoverCreator"));
     setWindowTitle(Caption);
+    loadCoverFonts(AppPaths::join(paths.dataDir(), QStringLiteral("fonts")));
     buildWindow();
     Form_Load();
+    if (!design.isEmpty())
+        applyDesign(design);
+    m_savedDesign = this->design();
 }
 
 QWidget* frmCoverCreator::buildLinePanel(int index) {
@@ -130,6 +183,22 @@ QWidget* frmCoverCreator::buildLinePanel(int index) {
         box->setToolTip(QStringLiteral("In twips: 15 to a pixel"));
     }
     lblClickHere[index] = link(QStringLiteral("Click Here"), indexed("lblClickHere", index));
+    chkBold[index] = named(new QCheckBox(QStringLiteral("Bold")), indexed("chkBold", index));
+    cboAlign[index] = named(new QComboBox, indexed("cboAlign", index));
+    cboAlign[index]->addItems(
+        {QStringLiteral("Left"), QStringLiteral("Centre"), QStringLiteral("Right")});
+    cboEffect[index] = named(new QComboBox, indexed("cboEffect", index));
+    cboEffect[index]->addItems(
+        {QStringLiteral("No effect"), QStringLiteral("Shadow"), QStringLiteral("Outline")});
+    chkShrink[index] =
+        named(new QCheckBox(QStringLiteral("Shrink to fit")), indexed("chkShrink", index));
+    chkShrink[index]->setToolTip(
+        QStringLiteral("Makes the text smaller, down to 8 points, before it wraps"));
+    lblContrast[index] = named(new QLabel, indexed("lblContrast", index));
+    lblContrast[index]->setProperty("note", true);
+    lblContrast[index]->setToolTip(
+        QStringLiteral("Pick another colour, add a shadow or outline, or move the line"));
+    lblContrast[index]->hide();
 
     auto* position = new QHBoxLayout;
     position->setSpacing(6);
@@ -153,16 +222,27 @@ QWidget* frmCoverCreator::buildLinePanel(int index) {
     const auto label = [&](int row, const QString& text) {
         grid->addWidget(new QLabel(text), row, 0);
     };
+    const auto pair = [](QWidget* first, QWidget* second) {
+        auto* row = new QHBoxLayout;
+        row->setSpacing(10);
+        row->addWidget(first);
+        row->addWidget(second);
+        row->addStretch();
+        return row;
+    };
     label(0, QStringLiteral("Line Text:"));
     grid->addWidget(txtAdText[index], 0, 1);
-    label(1, QStringLiteral("Font Name:"));
-    grid->addWidget(cboFontName[index], 1, 1);
-    label(2, QStringLiteral("Font Size:"));
-    grid->addWidget(cboFontSize[index], 2, 1, Qt::AlignLeft);
-    label(3, QStringLiteral("Font Color:"));
-    grid->addWidget(lblColorPicker[index], 3, 1, Qt::AlignLeft);
-    label(4, QStringLiteral("Position:"));
-    grid->addLayout(position, 4, 1);
+    grid->addWidget(lblContrast[index], 1, 1);
+    label(2, QStringLiteral("Font Name:"));
+    grid->addWidget(cboFontName[index], 2, 1);
+    label(3, QStringLiteral("Font Size:"));
+    grid->addLayout(pair(cboFontSize[index], chkBold[index]), 3, 1);
+    label(4, QStringLiteral("Font Color:"));
+    grid->addLayout(pair(lblColorPicker[index], cboEffect[index]), 4, 1);
+    label(5, QStringLiteral("Align:"));
+    grid->addLayout(pair(cboAlign[index], chkShrink[index]), 5, 1);
+    label(6, QStringLiteral("Position:"));
+    grid->addLayout(position, 6, 1);
     grid->setColumnStretch(1, 1);
 
     connect(txtAdText[index], &QLineEdit::textChanged, this,
@@ -173,6 +253,12 @@ QWidget* frmCoverCreator::buildLinePanel(int index) {
             [this, index] { cboFontSize_Click(index); });
     connect(cboFontSize[index]->lineEdit(), &QLineEdit::returnPressed, this,
             [this, index] { cboFontSize_Click(index); });
+    for (QLineEdit* box : {txtAdPositionX[index], txtAdPositionY[index]})
+        connect(box, &QLineEdit::textEdited, this, [this] { Render(); });
+    for (QCheckBox* box : {chkBold[index], chkShrink[index]})
+        connect(box, &QCheckBox::toggled, this, [this] { Render(); });
+    for (QComboBox* list : {cboAlign[index], cboEffect[index]})
+        connect(list, &QComboBox::currentIndexChanged, this, [this] { Render(); });
     connect(lblColorPicker[index], &ClickLabel::clicked, this,
             [this, index] { lblColorPicker_Click(index); });
     connect(lblClickHere[index], &ClickLabel::clicked, this,
@@ -294,52 +380,133 @@ void frmCoverCreator::buildWindow() {
     connect(lblRefreshImages, &ClickLabel::clicked, this, &frmCoverCreator::lblRefreshImages_Click);
     connect(Command2, &QPushButton::clicked, this, &frmCoverCreator::Command2_Click);
     connect(picTest, &CoverPictureBox::mouseUp, this, &frmCoverCreator::picTest_MouseUp);
+    connect(picTest, &CoverPictureBox::lineDragged, this, &frmCoverCreator::picTest_LineDragged);
     connect(Command1, &QPushButton::clicked, this, &frmCoverCreator::Command1_Click);
     connect(cmdCanel, &QPushButton::clicked, this, &frmCoverCreator::cmdCanel_Click);
 }
 
 void frmCoverCreator::Form_Load() {
     fillImageList();
-
-    const QStringList families = QFontDatabase::families();
-    int verdana = 0;
-    for (int i = 0; i < 2; ++i)
-        cboFontName[i]->clear();
-    for (const QString& family : families) {
-        if (QFontDatabase::isPrivateFamily(family))
-            continue;
-        if (family == QLatin1String("Verdana"))
-            verdana = cboFontName[0]->count();
-        for (int i = 0; i < 2; ++i)
-            cboFontName[i]->addItem(family);
-    }
-    for (int i = 0; i < 2; ++i)
-        cboFontName[i]->setCurrentIndex(cboFontName[i]->count() > 0 ? verdana : -1);
-
-    txtAdPositionX[0]->setText(QStringLiteral("50"));
-    txtAdPositionY[0]->setText(QStringLiteral("500"));
-    txtAdPositionX[1]->setText(QStringLiteral("50"));
-    txtAdPositionY[1]->setText(QStringLiteral("700"));
-
-    for (int i = 0; i < 2; ++i) {
-        cboFontSize[i]->clear();
-        for (int size = 8; size <= 34; size += 2)
-            cboFontSize[i]->addItem(QString::number(size));
-        cboFontSize[i]->setCurrentIndex(cboFontSize[i]->findText(QStringLiteral("16")));
+    fillFontLists();
+    {
+        m_quiet = true;
+        for (int i = 0; i < 2; ++i) {
+            cboFontSize[i]->clear();
+            for (int size = 8; size <= 34; size += 2)
+                cboFontSize[i]->addItem(QString::number(size));
+            showLine(i, defaultCoverLine(i));
+        }
+        m_quiet = false;
     }
 
     ArrangePanels(0);
 
     if (FileCovers->count() > 0)
         FileCovers->setCurrentRow(0);
+    else
+        Render();
+}
+
+void frmCoverCreator::fillFontLists() {
+    // One entry per family: the same family from two foundries reads "Name [Foundry]".
+    static const QRegularExpression foundry(QStringLiteral("\\s*\\[[^\\]]*\\]$"));
+    QStringList families;
+    for (QString family : QFontDatabase::families()) {
+        if (QFontDatabase::isPrivateFamily(family))
+            continue;
+        family.remove(foundry);
+        // Symbol fonts draw pictures in place of letters.
+        const auto systems = QFontDatabase::writingSystems(family);
+        if (systems.contains(QFontDatabase::Symbol) || !systems.contains(QFontDatabase::Latin))
+            continue;
+        if (!families.contains(family))
+            families << family;
+    }
+    families.sort(Qt::CaseInsensitive);
+    for (int i = 0; i < 2; ++i) {
+        cboFontName[i]->clear();
+        for (const QString& family : families) {
+            cboFontName[i]->addItem(family);
+            cboFontName[i]->setItemData(cboFontName[i]->count() - 1, QFont(family), Qt::FontRole);
+        }
+    }
+}
+
+void frmCoverCreator::showLine(int index, const CoverLine& line) {
+    const bool wasQuiet = m_quiet;
+    m_quiet = true;
+    txtAdText[index]->setText(line.text);
+    const int font = cboFontName[index]->findText(line.fontName);
+    const int fallback = cboFontName[index]->findText(defaultCoverFont());
+    cboFontName[index]->setCurrentIndex(font >= 0 ? font : std::max(0, fallback));
+    cboFontSize[index]->setCurrentText(line.fontSize);
+    lblColorPicker[index]->setColorValue(QStringLiteral("%1,%2,%3")
+                                             .arg(line.color.red())
+                                             .arg(line.color.green())
+                                             .arg(line.color.blue()));
+    txtAdPositionX[index]->setText(line.x);
+    txtAdPositionY[index]->setText(line.y);
+    chkBold[index]->setChecked(line.bold);
+    cboAlign[index]->setCurrentIndex(int(line.align));
+    cboEffect[index]->setCurrentIndex(int(line.effect));
+    chkShrink[index]->setChecked(line.shrinkToFit);
+    m_quiet = wasQuiet;
+}
+
+void frmCoverCreator::applyDesign(const QJsonObject& json) {
+    const auto design = coverDesignFromJson(json);
+    if (!design) {
+        desktop().message(
+            this,
+            QStringLiteral("The saved cover design could not be used, so the cover starts "
+                           "afresh: %1.")
+                .arg(design.error()),
+            QStringLiteral("Cover Design"), MessageIcon::Warning);
+        return;
+    }
+    m_quiet = true;
+    for (int i = 0; i < 2; ++i)
+        showLine(i, design->lines[i]);
+    m_quiet = false;
+    const auto found = FileCovers->findItems(design->picture, Qt::MatchExactly);
+    if (!found.isEmpty() && found.first() != FileCovers->currentItem()) {
+        FileCovers->setCurrentItem(found.first());
+        return;
+    }
+    if (found.isEmpty() && !design->picture.isEmpty())
+        showLibraryNote(QStringLiteral("The cover's picture \"%1\" is no longer in the image "
+                                       "library; pick another one.")
+                            .arg(design->picture));
+    Render();
+}
+
+void frmCoverCreator::showLibraryNote(const QString& text) {
+    lblLibraryHint->setText(text);
+    lblLibraryHint->setVisible(!text.isEmpty());
+}
+
+CoverDesign frmCoverCreator::design() const {
+    CoverDesign design;
+    design.picture = FileCovers->currentItem() ? FileCovers->currentItem()->text() : QString();
+    for (int i = 0; i < 2; ++i)
+        design.lines[i] = line(i);
+    return design;
+}
+
+void frmCoverCreator::reject() {
+    if (design() != m_savedDesign &&
+        !desktop().question(this,
+                            QStringLiteral("Close the cover creator and lose the changes to "
+                                           "this cover?"),
+                            QStringLiteral("Confirm"), MessageIcon::None))
+        return;
+    QDialog::reject();
 }
 
 void frmCoverCreator::fillImageList() {
     FileCovers->clear();
     for (const QString& name : m_library.pictures()) {
-        QImageReader reader(m_library.pathOf(name));
-        reader.setScaledSize(ThumbnailSize);
-        const QImage thumbnail = reader.read();
+        const QImage thumbnail = thumbnailOf(m_library.pathOf(name));
         auto* item = new QListWidgetItem(name, FileCovers);
         if (!thumbnail.isNull())
             item->setIcon(QIcon(QPixmap::fromImage(thumbnail)));
@@ -348,14 +515,16 @@ void frmCoverCreator::fillImageList() {
     const QString folder = displayPath(m_library.folder());
     if (!m_library.exists()) {
         lblLibraryHint->setText(
-            QStringLiteral("The image library folder \"%1\" does not exist yet. Press Open Folder "
-                           "to create it, put your .jpg pictures (400x450) into it, then press "
-                           "Refresh.")
+            QStringLiteral(
+                "The image library folder \"%1\" does not exist yet. Press Open Folder "
+                "to create it, put your .jpg or .png pictures (400x450) into it, then press "
+                "Refresh.")
                 .arg(folder));
     } else {
         lblLibraryHint->setText(
-            QStringLiteral("No pictures yet. Put your .jpg pictures (400x450) into the folder "
-                           "\"%1\", then press Refresh.")
+            QStringLiteral(
+                "No pictures yet. Put your .jpg or .png pictures (400x450) into the folder "
+                "\"%1\", then press Refresh.")
                 .arg(folder));
     }
     lblLibraryHint->setVisible(FileCovers->count() == 0);
@@ -374,17 +543,35 @@ CoverLine frmCoverCreator::line(int index) const {
     line.color = lblColorPicker[index]->color();
     line.x = txtAdPositionX[index]->text();
     line.y = txtAdPositionY[index]->text();
+    line.bold = chkBold[index]->isChecked();
+    line.align = CoverAlign(std::max(0, cboAlign[index]->currentIndex()));
+    line.effect = CoverEffect(std::max(0, cboEffect[index]->currentIndex()));
+    line.shrinkToFit = chkShrink[index]->isChecked();
     return line;
 }
 
 void frmCoverCreator::Render() {
-    m_canvas.render(line(0), line(1), selectedImagePath());
+    if (m_quiet)
+        return;
+    m_canvas.render(line(0), line(1));
+    for (int i = 0; i < 2; ++i) {
+        const auto& placed = m_canvas.placed(i);
+        const bool low = placed.drawn && placed.contrast < LegibleContrast;
+        lblContrast[i]->setText(
+            low ? QStringLiteral("Low contrast with the picture (%1:1)")
+                      .arg(QString::number(std::floor(placed.contrast * 10) / 10, 'f', 1))
+                : QString());
+        lblContrast[i]->setVisible(low);
+    }
     picTest->update();
 }
 
 void frmCoverCreator::PaintBackground(const QString& path) {
-    m_canvas.paintBackground(path);
-    picTest->update();
+    const Status loaded = m_canvas.setBackground(path);
+    if (!loaded)
+        showLibraryNote(loaded.error());
+    else if (FileCovers->count() > 0)
+        showLibraryNote(QString());
 }
 
 void frmCoverCreator::ArrangePanels(int index) {
@@ -398,8 +585,10 @@ void frmCoverCreator::ArrangePanels(int index) {
     layout()->activate();
 }
 
+// The lines are drawn on the new picture at once, so the saved cover shows what the boxes hold.
 void frmCoverCreator::FileCovers_Click() {
     PaintBackground(selectedImagePath());
+    Render();
 }
 
 void frmCoverCreator::lblRefreshImages_Click() {
@@ -417,7 +606,7 @@ void frmCoverCreator::Command2_Click() {
     desktop().message(
         this,
         QStringLiteral(
-            "If you want, you can add your own jpg images to this folder. Recommended Size: "
+            "If you want, you can add your own jpg or png images to this folder. Recommended Size: "
             "400x450"),
         QStringLiteral("Info"), MessageIcon::Information);
     const QString folder = m_library.folder();
@@ -477,8 +666,15 @@ void frmCoverCreator::picTest_MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, do
     const int target = optTextLine[1]->isChecked() ? 0 : 1;
     txtAdPositionX[target]->setText(twipsText(x));
     txtAdPositionY[target]->setText(twipsText(y));
-    if (!txtAdText[0]->text().isEmpty())
-        Render();
+    Render();
+}
+
+void frmCoverCreator::picTest_LineDragged(int index, double x, double y) {
+    if (!optTextLine[index + 1]->isChecked())
+        ArrangePanels(index);
+    txtAdPositionX[index]->setText(twipsText(x));
+    txtAdPositionY[index]->setText(twipsText(y));
+    Render();
 }
 
 void frmCoverCreator::Command1_Click() {
@@ -491,6 +687,7 @@ void frmCoverCreator::Command1_Click() {
                           MessageIcon::Warning);
         return;
     }
+    m_savedDesign = design();
     emit coverSaved(path);
     desktop().message(this, QStringLiteral("Done! Cover saved."), QStringLiteral("Done"),
                       MessageIcon::Information);

@@ -2,10 +2,13 @@
 
 #include "apppaths.h"
 #include "covercanvas.h"
+#include "coverdesign.h"
 #include "imagelibrary.h"
 
 #include <QDialog>
+#include <QJsonObject>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -19,36 +22,53 @@ class CollapsiblePanel;
 class ColorSwatch;
 } // namespace tandrel
 
-// Shows the cover canvas at 1:1 and reports where a mouse button was released over it.
+// Shows the cover canvas at 1:1, reports where a mouse button was released
+// over it, and lets a drawn line be dragged.
 class CoverPictureBox : public QWidget {
     Q_OBJECT
 public:
     CoverPictureBox(const tandrel::CoverCanvas& canvas, QWidget* parent = nullptr);
 
 signals:
-    // x and y in twips from the canvas's top-left corner.
+    // x and y in twips from the canvas's top-left corner. Not sent at the end of a drag.
     void mouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y);
+    // Line index (0 or 1) dragged so that its position is now x, y in twips.
+    void lineDragged(int index, double x, double y);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     const tandrel::CoverCanvas& m_canvas;
+    int m_grabbed = -1; // the line under the pressed button
+    bool m_dragging = false;
+    QPointF m_pressedAt;
+    QPointF m_anchorAtPress;
 };
 
 // Draws up to two lines of text on a library picture and saves the result as
-// the application folder's temp_cover.jpg. Opened modally; nothing of it is
-// remembered between openings.
+// the application folder's temp_cover.jpg. Opened modally with the design the
+// funnel keeps; closing with changes not saved asks first.
 class frmCoverCreator : public QDialog {
     Q_OBJECT
 public:
     explicit frmCoverCreator(const tandrel::AppPaths& paths, QWidget* parent = nullptr);
+    // design: as the saved funnel keeps it; empty starts from the defaults.
+    frmCoverCreator(const tandrel::AppPaths& paths, const QJsonObject& design,
+                    QWidget* parent = nullptr);
 
     const tandrel::CoverCanvas& canvas() const { return m_canvas; }
+    tandrel::CoverDesign design() const;
+    QJsonObject designJson() const { return tandrel::coverDesignToJson(design()); }
+
+    // Escape, the close box and Cancel come here.
+    void reject() override;
 
 signals:
-    // temp_cover.jpg was written; path is its full path.
+    // temp_cover.jpg was written; path is its full path. design() is what it shows.
     void coverSaved(const QString& path);
 
 private slots:
@@ -64,6 +84,7 @@ private slots:
     void cboFontSize_Click(int index);
     void lblColorPicker_Click(int index);
     void picTest_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y);
+    void picTest_LineDragged(int index, double x, double y);
     void Command1_Click();
     void cmdCanel_Click();
 
@@ -74,12 +95,18 @@ private:
     void PaintBackground(const QString& path);
     void ArrangePanels(int index);
     void fillImageList();
+    void fillFontLists();
+    void showLine(int index, const tandrel::CoverLine& line);
+    void applyDesign(const QJsonObject& json);
+    void showLibraryNote(const QString& text);
     QString selectedImagePath() const;
     tandrel::CoverLine line(int index) const;
 
     tandrel::AppPaths m_paths;
     tandrel::ImageLibrary m_library;
     tandrel::CoverCanvas m_canvas;
+    tandrel::CoverDesign m_savedDesign; // what closing without a question keeps
+    bool m_quiet = false;               // many controls change at once: one render after
 
     QListWidget* FileCovers = nullptr;
     tandrel::ClickLabel* lblRefreshImages = nullptr;
@@ -94,6 +121,11 @@ private:
     QLineEdit* txtAdPositionX[2] = {};
     QLineEdit* txtAdPositionY[2] = {};
     tandrel::ClickLabel* lblClickHere[2] = {};
+    QCheckBox* chkBold[2] = {};
+    QComboBox* cboAlign[2] = {};
+    QComboBox* cboEffect[2] = {};
+    QCheckBox* chkShrink[2] = {};
+    QLabel* lblContrast[2] = {};
     QRadioButton* optTextLine[3] = {}; // indexes 1 and 2, as the options read "# 1" and "# 2"
     CoverPictureBox* picTest = nullptr;
     QPushButton* Command1 = nullptr;

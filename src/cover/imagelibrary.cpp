@@ -14,8 +14,10 @@ bool ImageLibrary::exists() const {
 QStringList ImageLibrary::pictures() const {
     if (!exists())
         return {};
-    return QDir(m_folder).entryList({QStringLiteral("*.jpg")}, QDir::Files,
-                                    QDir::Name | QDir::IgnoreCase);
+    // Name filters ignore letter case unless told otherwise.
+    return QDir(m_folder).entryList(
+        {QStringLiteral("*.jpg"), QStringLiteral("*.jpeg"), QStringLiteral("*.png")}, QDir::Files,
+        QDir::Name | QDir::IgnoreCase);
 }
 
 QString ImageLibrary::pathOf(const QString& name) const {

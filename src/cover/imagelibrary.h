@@ -12,7 +12,8 @@ public:
 
     const QString& folder() const { return m_folder; }
     bool exists() const;
-    // The "*.jpg" file names (any letter case), sorted by name; empty when the folder is missing.
+    // The .jpg, .jpeg and .png file names (any letter case), sorted by name; empty when the
+    // folder is missing.
     QStringList pictures() const;
     QString pathOf(const QString& name) const;
 

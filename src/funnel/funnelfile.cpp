@@ -1,5 +1,7 @@
 #include "funnelfile.h"
 
+#include "coverdesign.h"
+
 #include "pagewords.h"
 #include "textfiles.h"
 #include "tools.h"
@@ -32,9 +34,11 @@ enum class Kind {
     Columns,    // 1 or 2, stored as list index 0 or 1
     PageNumber, // 1 to 100
     Language,   // a code of pageLanguageCodes()
+    Design,     // the cover creator's design, left out while empty
 };
 
-using Ref = std::variant<QString& (*)(S&), ChosenFile& (*)(S&), int& (*)(S&), bool& (*)(S&)>;
+using Ref = std::variant<QString& (*)(S&), ChosenFile& (*)(S&), int& (*)(S&), bool& (*)(S&),
+                         QJsonObject& (*)(S&)>;
 
 struct Key {
     const char* name;
@@ -79,6 +83,7 @@ const Key kKeys[] = {
     {"deliveryFile",        Kind::Path,     +[](S& s) -> ChosenFile& { return s.lblSelectedFile[DeliveryFile]; }},
     {"thankYouPageNumber",  Kind::PageNumber, +[](S& s) -> int& { return s.thankYouPageNumber; }},
     {"downloadPageNumber",  Kind::PageNumber, +[](S& s) -> int& { return s.downloadPageNumber; }},
+    {"coverDesign",         Kind::Design,   +[](S& s) -> QJsonObject& { return s.coverDesign; }},
 };
 // clang-format on
 
@@ -150,6 +155,15 @@ QString readValue(const Key& key, const QJsonValue& value, const QString& baseDi
         field<int>(key, s) = static_cast<int>(n);
         return {};
     }
+    case Kind::Design: {
+        if (!value.isObject())
+            return QStringLiteral("an object");
+        const auto design = coverDesignFromJson(value.toObject());
+        if (!design)
+            return QStringLiteral("a cover design, but its %1").arg(design.error());
+        field<QJsonObject>(key, s) = value.toObject();
+        return {};
+    }
     }
     return {};
 }
@@ -170,6 +184,8 @@ QJsonValue writeValue(const Key& key, S& s) {
         return field<int>(key, s) == 0 ? 1 : 2;
     case Kind::PageNumber:
         return field<int>(key, s);
+    case Kind::Design:
+        return field<QJsonObject>(key, s);
     }
     return {};
 }
@@ -257,6 +273,8 @@ QByteArray funnelToJson(const FunnelSettings& settings) {
     for (const Key& key : kKeys) {
         // Page numbers exist only once the address has been derived.
         if (key.kind == Kind::PageNumber && field<int>(key, copy) == 0)
+            continue;
+        if (key.kind == Kind::Design && field<QJsonObject>(key, copy).isEmpty())
             continue;
         object.insert(QLatin1String(key.name), writeValue(key, copy));
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QString>
 
 #include <array>
@@ -70,7 +71,8 @@ struct FunnelSettings {
     QString retargetingCode;
     bool backControl = false;
     QString backUrl;
-    QString publishTo; // sftp://, ftps:// or ftp:// address, never with a password
+    QString publishTo;       // sftp://, ftps:// or ftp:// address, never with a password
+    QJsonObject coverDesign; // the cover creator's design, empty until a cover is made
 
     // Funnel links: derived from the funnel address whenever it changes.
     int thankYouPageNumber = 0; // 1..100 once derived

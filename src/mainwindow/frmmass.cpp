@@ -945,8 +945,12 @@ void frmMass::Label63_Click() {
 
 void frmMass::Command4_Click() {
 #ifdef TANDREL_HAS_COVER_CREATOR
-    frmCoverCreator creator(m_paths, this);
-    connect(&creator, &frmCoverCreator::coverSaved, this, &frmMass::useCover);
+    // The design lives with the funnel, so the cover can be changed later.
+    frmCoverCreator creator(m_paths, m_hidden.coverDesign, this);
+    connect(&creator, &frmCoverCreator::coverSaved, this, [this, &creator](const QString& path) {
+        m_hidden.coverDesign = creator.designJson();
+        useCover(path);
+    });
     creator.exec();
 #else
     desktop().message(this,

@@ -35,7 +35,8 @@ class CoverCanvasTest : public QObject {
 
     QImage rendered(const CoverLine& line1, const CoverLine& line2) {
         CoverCanvas canvas;
-        canvas.render(line1, line2, m_black);
+        canvas.setBackground(m_black);
+        canvas.render(line1, line2);
         return canvas.image();
     }
 
@@ -45,38 +46,61 @@ private slots:
         m_black = writePicture(m_dir.filePath("black.png"), QSize(400, 450), "PNG", Black);
     }
 
-    void backgroundIsStretchedOverTheWholeCanvas_data() {
+    void backgroundIsCroppedToTheCentre_data() {
         QTest::addColumn<QSize>("size");
-        QTest::newRow("small and wide") << QSize(40, 30);
-        QTest::newRow("large and tall") << QSize(600, 1200);
+        QTest::newRow("wide") << QSize(900, 300);
+        QTest::newRow("tall and large") << QSize(600, 1800);
+        QTest::newRow("small, made larger") << QSize(80, 60);
     }
 
-    void backgroundIsStretchedOverTheWholeCanvas() {
+    // A circle stays a circle, in the middle of the canvas.
+    void backgroundIsCroppedToTheCentre() {
         QFETCH(QSize, size);
-        CoverCanvas canvas;
-        QVERIFY(canvas.paintBackground(writePicture(m_dir.filePath("q.png"), size, "PNG")));
-        const QColor quarters[] = {Red, QColor(0, 255, 0), QColor(0, 0, 255), QColor(255, 255, 0)};
-        // Each quarter reaches its corner of the canvas and the middle: no border, no cropping.
-        for (int q = 0; q < 4; ++q) {
-            const bool right = q % 2, bottom = q / 2;
-            for (const QPoint at : {QPoint(right ? 397 : 2, bottom ? 447 : 2),
-                                    QPoint(right ? 214 : 185, bottom ? 244 : 205)})
-                QVERIFY2(near(canvas.image().pixelColor(at), quarters[q], 12),
-                         qPrintable(QStringLiteral("%1,%2").arg(at.x()).arg(at.y())));
+        QImage picture(size, QImage::Format_RGB32);
+        picture.fill(Qt::white);
+        const int d = std::min(size.width(), size.height()) * 2 / 3;
+        {
+            QPainter painter(&picture);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setBrush(Qt::black);
+            painter.setPen(Qt::NoPen);
+            painter.drawEllipse(QRectF((size.width() - d) / 2.0, (size.height() - d) / 2.0, d, d));
         }
+        const QString path = m_dir.filePath("circle.png");
+        QVERIFY(picture.save(path));
+        CoverCanvas canvas;
+        QVERIFY(canvas.setBackground(path).ok());
+        canvas.render({}, {});
+        const QRect disc = inkBox(canvas.image(), Black, 100);
+        QVERIFY2(std::abs(disc.width() - disc.height()) <= 2,
+                 qPrintable(QStringLiteral("%1 x %2").arg(disc.width()).arg(disc.height())));
+        QVERIFY(std::abs(disc.center().x() - 200) <= 2 && std::abs(disc.center().y() - 225) <= 2);
     }
 
-    void unloadableBackgroundPaintsNothing() {
+    void pictureOfTheCanvasSizeIsUnchanged() {
+        const QString path = writePicture(m_dir.filePath("same.png"), QSize(400, 450), "PNG");
+        CoverCanvas canvas;
+        QVERIFY(canvas.setBackground(path).ok());
+        canvas.render({}, {});
+        QCOMPARE(canvas.image().convertToFormat(QImage::Format_RGB32),
+                 QImage(path).convertToFormat(QImage::Format_RGB32));
+    }
+
+    void unloadableBackgroundIsReported() {
         const QString path = m_dir.filePath("text.jpg");
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly) && f.write("this is no picture") > 0);
         f.close();
         CoverCanvas canvas;
-        QVERIFY(canvas.paintBackground(m_black));
-        QVERIFY(!canvas.paintBackground(path));
-        QCOMPARE(countPixels(canvas.image(), Black), 400 * 450);
-        // Rendering skips the background and still draws the text on the cleared canvas.
-        canvas.render(coverLine("MMM", "1500", "1500", Red), {}, path);
+        QVERIFY(canvas.setBackground(m_black).ok());
+        const Status failed = canvas.setBackground(path);
+        QVERIFY(!failed.ok());
+        QVERIFY2(failed.error().startsWith(
+                     QStringLiteral("The picture \"%1\"").arg(QDir::toNativeSeparators(path))) &&
+                     failed.error().endsWith('.') && failed.error().count('.') <= 3,
+                 qPrintable(failed.error()));
+        // The text is still drawn, on the blank canvas.
+        canvas.render(coverLine("MMM", "1500", "1500", Red), {});
         QVERIFY(countPixels(canvas.image(), Red) > 50);
         QCOMPARE(canvas.image().pixelColor(399, 449), CoverCanvas::blankColor());
     }
@@ -87,7 +111,7 @@ private slots:
         QTest::addColumn<int>("y");
         QTest::newRow("line 1") << 1 << 1500 << 3000;
         QTest::newRow("line 2") << 2 << 3000 << 4500;
-        QTest::newRow("line 2 above line 1") << 2 << 750 << 150;
+        QTest::newRow("line 2 above line 1") << 2 << 750 << 300;
     }
 
     void linesAreDrawnAtTheirPositions() {
@@ -110,19 +134,18 @@ private slots:
                                 .arg(ink.height())));
     }
 
-    void emptyLinesStopTheRender() {
+    // What the boxes hold and nothing else: an emptied line 1 goes, line 2 stays.
+    void canvasShowsExactlyTheLinesWithText() {
         CoverCanvas canvas;
+        canvas.setBackground(m_black);
         canvas.render(coverLine("First", "1500", "1500", Red),
-                      coverLine("Second", "1500", "3000", Blue), m_black);
-        const QImage drawn = canvas.image();
-        QVERIFY(countPixels(drawn, Blue) > 0);
-        // Clearing line 1 (or changing line 2 while it is empty) leaves the last drawing.
-        canvas.render({}, coverLine("Other", "3000", "3000", Green), QString());
-        QCOMPARE(canvas.image(), drawn);
-        // An empty line 2 does not even take over its font size.
-        canvas.render(coverLine("First", "1500", "1500", Red), coverLine("", "0", "0", Blue, "12"),
-                      m_black);
-        QCOMPARE(canvas.font().pointSize(), 24);
+                      coverLine("Second", "1500", "3000", Blue));
+        QVERIFY(countPixels(canvas.image(), Red) > 0 && countPixels(canvas.image(), Blue) > 0);
+        canvas.render({}, coverLine("Second", "1500", "3000", Blue));
+        QCOMPARE(countPixels(canvas.image(), Red), 0);
+        QVERIFY(countPixels(canvas.image(), Blue) > 0);
+        canvas.render({}, {});
+        QCOMPARE(countPixels(canvas.image(), Black), 400 * 450);
     }
 
     void badValueSkipsOnlyItsStep_data() {
@@ -168,7 +191,8 @@ private slots:
         const QString path = m_dir.filePath("temp_cover.jpg");
         for (const QColor color : {Red, Blue}) {
             CoverCanvas canvas;
-            canvas.render(coverLine("Cover", "1500", "3000", color, "34"), {}, m_black);
+            canvas.setBackground(m_black);
+            canvas.render(coverLine("Cover", "1500", "3000", color, "34"), {});
             const Status saved = canvas.save(path); // the second time over the first
             QVERIFY2(saved.ok(), qPrintable(saved.error()));
             QVERIFY(QFileInfo(path).size() < 60 * 1024); // a bitmap would be 540 KB

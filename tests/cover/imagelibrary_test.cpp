@@ -21,10 +21,10 @@ private slots:
         QTest::newRow("sorted ignoring case")
             << QStringList{"imgspro/b.jpg", "imgspro/a.jpg", "imgspro/C.jpg"}
             << QStringList{"a.jpg", "b.jpg", "C.jpg"} << true;
-        QTest::newRow("only .jpg files, in any case")
-            << QStringList{"imgspro/p.png", "imgspro/q.jpeg", "imgspro/r.jpg.txt",
-                           "imgspro/sub.jpg/", "imgspro/X.JPG"}
-            << QStringList{"X.JPG"} << true;
+        QTest::newRow("only .jpg, .jpeg and .png files, in any case")
+            << QStringList{"imgspro/p.PNG", "imgspro/q.jpeg",   "imgspro/r.jpg.txt",
+                           "imgspro/s.gif", "imgspro/sub.jpg/", "imgspro/X.JPG"}
+            << QStringList{"p.PNG", "q.jpeg", "X.JPG"} << true;
         QTest::newRow("empty folder") << QStringList{"imgspro/"} << QStringList{} << true;
         QTest::newRow("no folder") << QStringList{} << QStringList{} << false;
         QTest::newRow("a file where the folder should be")

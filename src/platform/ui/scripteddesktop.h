@@ -36,6 +36,7 @@ public:
     int clipboardWrites = 0;
     QList<QString> openedFolders;
     QList<QUrl> openedUrls;
+    bool foldersOpen = true;        // what openFolder() answers
     QMap<QString, QString> secrets; // the keyring
     int unexpected = 0;
 
@@ -67,7 +68,7 @@ public:
     }
     bool openFolder(const QString& path) override {
         openedFolders.append(path);
-        return true;
+        return foldersOpen;
     }
     bool openUrl(const QUrl& url) override {
         openedUrls.append(url);

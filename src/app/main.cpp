@@ -9,5 +9,6 @@ int main(int argc, char* argv[]) {
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     frmMass window(tandrel::AppPaths(QCoreApplication::applicationDirPath()));
     window.show();
+    window.offerRecovery();
     return app.exec();
 }

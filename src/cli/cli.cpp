@@ -4,6 +4,7 @@
 #include "buildrecord.h"
 #include "funnelbuild.h"
 #include "funnelfile.h"
+#include "pastecheck.h"
 #include "publish.h"
 #include "result.h"
 #include "spincommands.h"
@@ -162,6 +163,9 @@ int build(const Options& options, QTextStream& out, QTextStream& err) {
         err << settings.error() << '\n';
         return 1;
     }
+    if (lacksScheme(settings->txtFunnelUrl))
+        err << "Warning: the funnel address \"" << settings->txtFunnelUrl
+            << "\" has no https:// in front, so the pages link relative to themselves.\n";
     const BuildOutcome outcome = buildFunnel(settings.value(), AppPaths(options.appDir));
     switch (outcome.kind) {
     case BuildOutcome::Kind::MissingInfo:

@@ -248,7 +248,9 @@ void frmMass::setChosenFile(int index, const QString& path) {
 }
 
 QString frmMass::ShowOpenFileDialog(bool imagesOnly) {
-    static const QStringList images{QStringLiteral("Image Files (*.jpg *.JPG)"),
+    // Every picture type first; the dialog matches extensions in any case.
+    static const QStringList images{QStringLiteral("All Pictures (*.jpg *.jpeg *.png *.gif)"),
+                                    QStringLiteral("Image Files (*.jpg *.JPG)"),
                                     QStringLiteral("Image Files (*.gif *.GIF)"),
                                     QStringLiteral("Image Files (*.png *.PNG)")};
     static const QStringList files{QStringLiteral("All Files (*.*)"),

@@ -5,20 +5,9 @@
 
 #include "controls.h"
 #include "desktop.h"
-#include "dialogs.h"
-#include "funnelbuild.h"
 #include "menuicons.h"
 #include "pastecheck.h"
 #include "tools.h"
-
-#if __has_include("frmcovercreator.h")
-#include "frmcovercreator.h"
-#define TANDREL_HAS_COVER_CREATOR 1
-#endif
-#if __has_include("frmquickspinner.h")
-#include "frmquickspinner.h"
-#define TANDREL_HAS_SPINNER 1
-#endif
 
 #include <QComboBox>
 #include <QDir>
@@ -339,104 +328,6 @@ void frmMass::tmrReminder_Timer() {
         shreminder[1]->setVisible(!shreminder[1]->isVisibleTo(frTab[1]));
     else
         shreminder[1]->hide();
-}
-
-// ---- Dialogs ----
-
-void frmMass::lblHead_Click() {
-    frmHead dialog(m_hidden.headCode, this);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    m_hidden.headCode = dialog.headCode();
-    edited();
-}
-
-void frmMass::Label63_Click() {
-    frmFreeWebsites dialog(this);
-    dialog.exec();
-}
-
-void frmMass::Command4_Click() {
-#ifdef TANDREL_HAS_COVER_CREATOR
-    frmCoverCreator creator(m_paths, this);
-    connect(&creator, &frmCoverCreator::coverSaved, this, &frmMass::useCover);
-    creator.exec();
-#else
-    desktop().message(this,
-                      QStringLiteral("The cover creator is not available in this version yet."),
-                      QStringLiteral("Info"), MessageIcon::Information);
-#endif
-}
-
-void frmMass::cmdPro_Click() {
-    frmPro dialog(m_hidden.retargetingCode, m_hidden.backControl, m_hidden.backUrl, this);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    m_hidden.retargetingCode = dialog.retargetingCode();
-    m_hidden.backControl = dialog.backControl();
-    m_hidden.backUrl = dialog.backUrl();
-    edited();
-}
-
-void frmMass::cmdSpinner_Click() {
-#ifdef TANDREL_HAS_SPINNER
-    auto* spinner = new frmQuickSpinner(m_paths, lblSelected, this);
-    spinner->setAttribute(Qt::WA_DeleteOnClose);
-    spinner->show();
-#else
-    desktop().message(this,
-                      QStringLiteral("The article spinner is not available in this version yet."),
-                      QStringLiteral("Info"), MessageIcon::Information);
-#endif
-}
-
-void frmMass::lblBy_Click() {
-    ShellOpen(QLatin1String(kProjectWebPage));
-}
-
-// ---- Build ----
-
-void frmMass::cmdBuildFunnel_Click() {
-    const BuildOutcome outcome = buildFunnel(settings(), m_paths);
-    switch (outcome.kind) {
-    case BuildOutcome::Kind::MissingInfo:
-        desktop().message(this, outcome.message, QStringLiteral("Missing Info"),
-                          MessageIcon::Information);
-        ShowSection(outcome.section);
-        if (outcome.openOptInPanel)
-            Label50_Click(1);
-        return;
-    case BuildOutcome::Kind::Failed:
-        desktop().message(this, outcome.message, QStringLiteral("Error"), MessageIcon::Critical);
-        return;
-    case BuildOutcome::Kind::Built:
-        break;
-    }
-    // Built pages carry these numbers now: the autoresponder may be told them.
-    m_knownThankYou = m_hidden.thankYouPageNumber;
-    m_knownDownload = m_hidden.downloadPageNumber;
-    showPageAddresses();
-    if (desktop().question(
-            this, QStringLiteral("Process complete. Do you want to open the output folder?"),
-            QStringLiteral("Done"), MessageIcon::Information))
-        cmdOpenOutput_Click();
-}
-
-void frmMass::cmdOpenOutput_Click() {
-    m_outputFolder = m_paths.outputTemplatesDir() + QLatin1Char('/');
-    if (!FileExists(m_outputFolder, true)) {
-        desktop().message(
-            this,
-            QStringLiteral("The output folder \"%1\" does not exist yet; build a funnel first.")
-                .arg(displayPath(m_outputFolder)),
-            QStringLiteral("Info"), MessageIcon::Information);
-        return;
-    }
-    if (!desktop().openFolder(m_outputFolder))
-        desktop().message(this,
-                          QStringLiteral("The output folder \"%1\" could not be opened.")
-                              .arg(displayPath(m_outputFolder)),
-                          QStringLiteral("Error"), MessageIcon::Warning);
 }
 
 void frmMass::showStatus(const QString& message) {

@@ -2,11 +2,14 @@
 
 #include "apppaths.h"
 #include "funnelsettings.h"
+#include "tandrelversion.h"
 
+#include <QTemporaryDir>
 #include <QWidget>
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QCheckBox;
@@ -34,10 +37,11 @@ class frmMass : public QWidget {
     Q_OBJECT
 public:
     static constexpr const char* kProductName = "Tandrel";
-    static constexpr const char* kVersion = "1.0.12";
+    static constexpr const char* kVersion = tandrel::kVersion;
     static constexpr const char* kProjectWebPage = "https://tandrel.app/";
 
     explicit frmMass(const tandrel::AppPaths& paths, QWidget* parent = nullptr);
+    ~frmMass() override;
 
     // What the build reads, taken from the controls at this moment.
     tandrel::FunnelSettings settings() const;
@@ -80,6 +84,8 @@ public slots:
     void lblBy_Click();
     void cmdBuildFunnel_Click();
     void cmdOpenOutput_Click();
+    // Builds into a folder of its own and opens the opt-in page in the browser.
+    void cmdPreview_Click();
     void cmdSaveFunnel_Click();
     void cmdOpenFunnel_Click();
 
@@ -158,6 +164,8 @@ private:
     int m_knownThankYou = 0;
     int m_knownDownload = 0;
     QTimer* tmrRecovery = nullptr;
+    // The last preview's folder, removed with the window or the next preview.
+    std::unique_ptr<QTemporaryDir> m_previewFolder;
 
     // Header and menu
     QLabel* lblAppName = nullptr;

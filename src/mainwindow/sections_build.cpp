@@ -155,8 +155,13 @@ QGroupBox* frmMass::buildBuildSection() {
     auto* open = named(new QPushButton(QStringLiteral("Open Output Folder"), box),
                        QStringLiteral("cmdOpenOutput"));
     connect(build, &QPushButton::clicked, this, &frmMass::cmdBuildFunnel_Click);
+    auto* preview =
+        named(new QPushButton(QStringLiteral("Preview"), box), QStringLiteral("cmdPreview"));
+    preview->setToolTip(QStringLiteral("Build into a temporary folder and open the opt-in page "
+                                       "in your browser; the output folder stays as it is."));
     connect(open, &QPushButton::clicked, this, &frmMass::cmdOpenOutput_Click);
-    layout->addLayout(row({build, open}));
+    connect(preview, &QPushButton::clicked, this, &frmMass::cmdPreview_Click);
+    layout->addLayout(row({build, preview, open}));
     m_publish = new PublishPanel(
         m_paths, [this] { return settings(); }, box);
     layout->addWidget(m_publish);

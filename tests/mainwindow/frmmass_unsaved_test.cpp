@@ -217,6 +217,20 @@ private slots:
             QVERIFY(edit("txtCapture_Url")->text().startsWith(becomes + "/thanks"));
     }
 
+    void previewLeavesTheOutputAlone() {
+        QTest::mouseClick(find("cmdPreview"), Qt::LeftButton);
+        QCOMPARE(desk->last().title, QStringLiteral("Missing Info"));
+        QVERIFY(desk->openedUrls.isEmpty());
+        window->setSettings(completeSettings(app->makePicture("cover.jpg")));
+        QTest::mouseClick(find("cmdPreview"), Qt::LeftButton);
+        QCOMPARE(desk->openedUrls.size(), 1);
+        const QString page = desk->openedUrls.first().toLocalFile();
+        QVERIFY(readBytes(page).contains("form:<form>F</form>"));
+        QVERIFY(QFileInfo::exists(QFileInfo(page).dir().filePath("thanks57.html")));
+        QVERIFY(!page.startsWith(app->path()));
+        QVERIFY(!QFileInfo::exists(app->output()));
+    }
+
     void pageAddressNoticeAndUndo() {
         // While the address is missing the boxes say so.
         QCOMPARE(edit("txtCapture_Url")->text(), QString());

@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QStyleFactory>
 #include <QTextStream>
 #include <QTimer>
@@ -31,12 +32,14 @@ int main(int argc, char* argv[]) {
     QDir().mkpath(args[1]);
     frmMass window(tandrel::AppPaths(QCoreApplication::applicationDirPath()));
     if (args.size() > 2) {
-        auto settings = tandrel::loadFunnelFile(args[2]);
-        if (!settings) {
-            err << settings.error() << '\n';
+        // Opened as a user opens it, so the window knows the saved page addresses.
+        tandrel::ScriptedDesktop opening;
+        opening.files << args[2];
+        window.cmdOpenFunnel_Click();
+        if (!opening.shown.isEmpty()) {
+            err << opening.last().text << '\n';
             return 1;
         }
-        window.setSettings(settings.value());
     }
     window.show();
     const char* names[] = {"general-info", "lead-magnet", "after-subscription", "thank-you",
@@ -57,6 +60,18 @@ int main(int argc, char* argv[]) {
     window.Label50_Click(1);
     QApplication::processEvents();
     window.grab().save(QDir(args[1]).filePath(QStringLiteral("window-optin-form.png")));
+    if (args.size() > 2) {
+        // A moved funnel: the notice about the autoresponder's addresses.
+        window.ShowSection(0);
+        auto* address = window.findChild<QLineEdit*>(QStringLiteral("txtFunnelUrl"));
+        const QString saved = address->text();
+        address->setText(saved + QStringLiteral("-2"));
+        for (int round = 0; round < 3; ++round)
+            QApplication::processEvents();
+        window.grab().save(QDir(args[1]).filePath(QStringLiteral("window-address-notice.png")));
+        address->setText(saved);
+        window.findChild<QPushButton*>(QStringLiteral("cmdRestoreAddresses"))->click();
+    }
 
     if (args.size() > 3) {
         // Message boxes answer themselves so nothing waits for a click.

@@ -11,8 +11,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -173,10 +175,13 @@ void frmMass::showPageAddresses() {
                                    m_hidden.downloadPageNumber != m_knownDownload);
     lblAddressNotice->setVisible(changed && !missing);
     cmdRestoreAddresses->setVisible(changed && !missing);
+    lblAddressNotice->parentWidget()
+        ->findChild<QWidget*>(QStringLiteral("urlTips"))
+        ->setHidden(changed && !missing);
     if (changed && !missing)
         lblAddressNotice->setText(
-            QStringLiteral("The page addresses changed (now %1 and %2). Tell your autoresponder "
-                           "the new thank-you page address, or keep the previous addresses.")
+            QStringLiteral("The page addresses changed to %1 and %2: give your autoresponder the "
+                           "new thank-you page address, or keep the previous ones.")
                 .arg(m_hidden.thankYouPageFile, m_hidden.downloadPageFile));
 }
 
@@ -244,6 +249,18 @@ void frmMass::setChosenFile(int index, const QString& path) {
         path.isEmpty() ? (index == DeliveryFile ? kNoSelectedFile : kNoSelectedImage) : path);
     lblSelectedFile[index]->setToolTip(path);
     lblSelectedFile[index]->setTag(path.isEmpty() ? QString() : GetFileName(path));
+    if (index < int(lblThumbnail.size())) {
+        QImage small;
+        if (!path.isEmpty()) {
+            QImageReader reader(path);
+            reader.setAutoTransform(true);
+            if (const QSize size = reader.size(); size.isValid())
+                reader.setScaledSize(size.scaled(lblThumbnail[index]->size(), Qt::KeepAspectRatio));
+            small = reader.read();
+        }
+        lblThumbnail[index]->setPixmap(QPixmap::fromImage(small));
+        lblThumbnail[index]->setVisible(!small.isNull());
+    }
     edited();
 }
 

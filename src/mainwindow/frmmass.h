@@ -181,6 +181,7 @@ private:
     std::array<tandrel::ColorSwatch*, 6> lblColorPicker{};
     std::array<QPushButton*, 3> cmdFileSelect{};
     std::array<tandrel::TagLabel*, 3> lblSelectedFile{};
+    std::array<QLabel*, 2> lblThumbnail{}; // background and cover
     QLineEdit* txtFooterNew = nullptr;
     QComboBox* cboLanguage = nullptr;
     std::array<QFrame*, 2> shreminder{};

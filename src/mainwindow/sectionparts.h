@@ -47,6 +47,16 @@ inline QFrame* reminder(const QString& name, QWidget* parent) {
     return square;
 }
 
+// A chosen picture in small, beside its button; hidden until one is chosen.
+inline QLabel* thumbnail(const QString& name, QWidget* parent) {
+    auto* label = named(new QLabel(parent), name);
+    label->setFixedSize(48, 36);
+    label->setAlignment(Qt::AlignCenter);
+    label->setProperty("role", QStringLiteral("thumbnail"));
+    label->hide();
+    return label;
+}
+
 // "Important:" and its explanation beside it.
 inline QHBoxLayout* noteRow(const QString& heading, const QString& explanation, QWidget* parent,
                             const char* role = nullptr) {

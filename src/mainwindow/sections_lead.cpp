@@ -81,13 +81,18 @@ QGroupBox* frmMass::buildGeneralInfo() {
     form->addLayout(noticeRow);
     lblAddressNotice->hide();
     cmdRestoreAddresses->hide();
-    form->addWidget(text(QStringLiteral("Tip: You can upload 10's of funnels to a single domain by "
-                                        "using subfolders. Examples:"),
-                         box, "hint"));
-    form->addWidget(
+    // The tips give way to the notice, so the section keeps its height.
+    auto* tips = named(new QWidget(box), QStringLiteral("urlTips"));
+    auto* tipsLayout = new QVBoxLayout(tips);
+    tipsLayout->setContentsMargins(0, 0, 0, 0);
+    tipsLayout->addWidget(text(QStringLiteral("Tip: You can upload 10's of funnels to a single "
+                                              "domain by using subfolders. Examples:"),
+                               tips, "hint"));
+    tipsLayout->addWidget(
         text(QStringLiteral("https://www.yoursite.com/ebook\nhttps://www.yoursite.com/free-report\n"
                             "https://www.yoursite.com/video-course"),
-             box, "hint"));
+             tips, "hint"));
+    form->addWidget(tips);
     form->addSpacing(6);
     form->addWidget(text(QStringLiteral("Other General Info:"), box, "heading"));
 
@@ -116,7 +121,8 @@ QGroupBox* frmMass::buildGeneralInfo() {
                              indexed("optBackground", 1));
     auto* background = new QVBoxLayout;
     background->addLayout(row({optBackground[0], lblColorPicker[0]}));
-    auto* imageRow = row({optBackground[1], cmdFileSelect[0]}, false);
+    lblThumbnail[0] = thumbnail(indexed("lblThumbnail", 0), box);
+    auto* imageRow = row({optBackground[1], cmdFileSelect[0], lblThumbnail[0]}, false);
     imageRow->addWidget(lblSelectedFile[0], 1);
     background->addLayout(imageRow);
     grid->addRow(QStringLiteral("Website Background:"), background);
@@ -194,7 +200,8 @@ QGroupBox* frmMass::buildLeadMagnet() {
     leadLayout->addLayout(row({cboCols}), r++, 1, 1, 3);
     cmdFileSelect[1]->setParent(lead);
     lblSelectedFile[1]->setParent(lead);
-    auto* coverRow = row({cmdFileSelect[1]}, false);
+    lblThumbnail[1] = thumbnail(indexed("lblThumbnail", 1), lead);
+    auto* coverRow = row({cmdFileSelect[1], lblThumbnail[1]}, false);
     coverRow->addWidget(lblSelectedFile[1], 1);
     leadLayout->addWidget(new QLabel(QStringLiteral("Image Cover:"), lead), r, 0);
     leadLayout->addLayout(coverRow, r++, 1, 1, 3);
@@ -202,6 +209,7 @@ QGroupBox* frmMass::buildLeadMagnet() {
                            QStringLiteral("chkProgressBar"));
     leadLayout->addWidget(chkProgressBar, r++, 1, 1, 3);
     auto* tools = new QHBoxLayout;
+    tools->setSpacing(8);
     auto* creator = named(new QPushButton(QStringLiteral("Zudu Ruvaz Evuvodi"), lead),
                           QStringLiteral("Command4"));
     auto* pro = named(new QPushButton(QStringLiteral("Retargeting / Back Control (Pro)"), lead),

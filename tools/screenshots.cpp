@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QStyleFactory>
 #include <QTextBlock>
@@ -42,12 +43,14 @@ int main(int argc, char* argv[]) {
     }
     frmMass window(paths);
     if (args.size() > 2) {
-        auto settings = tandrel::loadFunnelFile(args[2]);
-        if (!settings) {
-            err << settings.error() << '\n';
+        // Opened as a user opens it, so the window knows the saved page addresses.
+        tandrel::ScriptedDesktop opening;
+        opening.files << args[2];
+        window.cmdOpenFunnel_Click();
+        if (!opening.shown.isEmpty()) {
+            err << opening.last().text << '\n';
             return 1;
         }
-        window.setSettings(settings.value());
     }
     window.show();
     const char* names[] = {"general-info", "lead-magnet", "after-subscription", "thank-you",
@@ -68,6 +71,18 @@ int main(int argc, char* argv[]) {
     window.Label50_Click(1);
     QApplication::processEvents();
     window.grab().save(QDir(args[1]).filePath(QStringLiteral("window-optin-form.png")));
+    if (args.size() > 2) {
+        // A moved funnel: the notice about the autoresponder's addresses.
+        window.ShowSection(0);
+        auto* address = window.findChild<QLineEdit*>(QStringLiteral("txtFunnelUrl"));
+        const QString saved = address->text();
+        address->setText(saved + QStringLiteral("-2"));
+        for (int round = 0; round < 3; ++round)
+            QApplication::processEvents();
+        window.grab().save(QDir(args[1]).filePath(QStringLiteral("window-address-notice.png")));
+        address->setText(saved);
+        window.findChild<QPushButton*>(QStringLiteral("cmdRestoreAddresses"))->click();
+    }
 
     if (args.size() > 3) {
         // Message boxes answer themselves so nothing waits for a click.

@@ -20,5 +20,6 @@ int main(int argc, char* argv[]) {
                                    tandrel::MessageIcon::Warning);
     frmMass window(paths);
     window.show();
+    window.offerRecovery();
     return app.exec();
 }

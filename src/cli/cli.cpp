@@ -4,6 +4,7 @@
 #include "buildrecord.h"
 #include "funnelbuild.h"
 #include "funnelfile.h"
+#include "pastecheck.h"
 #include "publish.h"
 #include "result.h"
 #include "spincommands.h"
@@ -241,6 +242,9 @@ int build(const Options& options, const AppPaths& paths, QTextStream& out, QText
         err << settings.error() << '\n';
         return 1;
     }
+    if (lacksScheme(settings->txtFunnelUrl))
+        err << "Warning: the funnel address \"" << settings->txtFunnelUrl
+            << "\" has no https:// in front, so the pages link relative to themselves.\n";
     if (const Status ready = paths.prepare(); !ready) {
         err << ready.error() << '\n';
         return 1;

@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QUrl>
+#include <QUrlQuery>
 
 namespace tandrel {
 
@@ -210,6 +211,62 @@ QStringList optinFormNotes(const QString& code) {
                             : QStringLiteral("%1 fields have").arg(nameless.size()),
                         nameless.join(QStringLiteral(", ")));
     return notes;
+}
+
+} // namespace tandrel
+
+namespace tandrel {
+
+namespace {
+
+bool looksLikeVideoId(const QString& text) {
+    static const QRegularExpression id(QStringLiteral("^[A-Za-z0-9_-]{6,20}$"));
+    return id.match(text).hasMatch();
+}
+
+} // namespace
+
+std::optional<QString> videoIdFromPaste(const QString& text) {
+    const QString value = text.trimmed();
+    if (looksLikeVideoId(value))
+        return value;
+    QString address = value;
+    if (!address.contains(QLatin1String("://")))
+        address.prepend(QStringLiteral("https://"));
+    const QUrl url(address, QUrl::StrictMode);
+    if (!url.isValid())
+        return std::nullopt;
+    const QString host = url.host().toLower();
+    const QStringList path = url.path().split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    std::optional<QString> found;
+    if (host == QLatin1String("youtu.be")) {
+        if (!path.isEmpty())
+            found = path.first();
+    } else if (host == QLatin1String("youtube.com") ||
+               host.endsWith(QLatin1String(".youtube.com")) ||
+               host == QLatin1String("youtube-nocookie.com") ||
+               host.endsWith(QLatin1String(".youtube-nocookie.com"))) {
+        if (path.size() == 1 && path.first() == QLatin1String("watch"))
+            found = QUrlQuery(url).queryItemValue(QStringLiteral("v"));
+        else if (path.size() >= 2 &&
+                 (path.first() == QLatin1String("embed") ||
+                  path.first() == QLatin1String("shorts") || path.first() == QLatin1String("v") ||
+                  path.first() == QLatin1String("live")))
+            found = path.at(1);
+    }
+    if (found && looksLikeVideoId(*found))
+        return found;
+    return std::nullopt;
+}
+
+bool lacksScheme(const QString& address) {
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*://"));
+    const QString value = address.trimmed();
+    return !value.isEmpty() && !scheme.match(value).hasMatch();
+}
+
+QString withScheme(const QString& address) {
+    return lacksScheme(address) ? QStringLiteral("https://") + address.trimmed() : address;
 }
 
 } // namespace tandrel

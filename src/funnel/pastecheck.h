@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace tandrel {
 
 // What the browser will make of a text the pages insert as HTML, in one short
@@ -13,5 +15,16 @@ QString htmlReadingNote(const QString& text);
 // form: no form, no e-mail field, sent by GET or not over https, fields
 // without labels. One short sentence each; the build still uses the code.
 QStringList optinFormNotes(const QString& code);
+
+// What the video box makes of a pasted value: the bare id of a video page
+// address (watch?v=, the short link, embed/, shorts/, extra parameters
+// allowed), the value itself when it already reads as an id, nothing otherwise.
+std::optional<QString> videoIdFromPaste(const QString& text);
+
+// A funnel address typed without a scheme ("example.com/guide"): the pages
+// would link relative to themselves.
+bool lacksScheme(const QString& address);
+// The address with "https://" put before it when it lacks a scheme.
+QString withScheme(const QString& address);
 
 } // namespace tandrel

@@ -122,7 +122,10 @@ void frmFreeWebsites::List1_DblClick() {
     // Nothing selected: nothing to open.
     if (!item || !item->isSelected())
         return;
-    tandrel::ShellOpen(item->text());
+    if (!tandrel::ShellOpen(item->text()))
+        tandrel::desktop().message(
+            this, QStringLiteral("The web page %1 could not be opened.").arg(item->text()),
+            QStringLiteral("Error"), tandrel::MessageIcon::Warning);
 }
 
 void frmFreeWebsites::Command1_Click() {

@@ -2,10 +2,15 @@
 
 #include "apppaths.h"
 #include "funnelsettings.h"
+#include "tandrelversion.h"
 
+#include <QTemporaryDir>
 #include <QWidget>
 
 #include <array>
+#include <functional>
+#include <memory>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -31,17 +36,27 @@ class TagLabel;
 class frmMass : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kTwipsPerPixel = 15;
     static constexpr const char* kProductName = "Tandrel";
-    static constexpr const char* kVersion = "1.0.12";
+    static constexpr const char* kVersion = tandrel::kVersion;
     static constexpr const char* kProjectWebPage = "https://tandrel.app/";
 
     explicit frmMass(const tandrel::AppPaths& paths, QWidget* parent = nullptr);
+    ~frmMass() override;
 
     // What the build reads, taken from the controls at this moment.
     tandrel::FunnelSettings settings() const;
     // Sets every field as given; the page addresses are taken as they are, never drawn anew.
     void setSettings(const tandrel::FunnelSettings& settings);
+
+    // Changes since the funnel was last saved, opened or started empty.
+    bool hasUnsavedChanges() const;
+    // The file the funnel was last saved to or opened from; empty for a new funnel.
+    QString funnelFile() const { return m_lastFunnelFile; }
+    // Where unsaved values wait for the next start after a crash.
+    QString recoveryFile() const;
+    // Offers the values of a recovery file left by a run that did not end
+    // normally; true when they were taken back.
+    bool offerRecovery();
 
     int shownSection() const;
     QString headCode() const { return m_hidden.headCode; }
@@ -69,6 +84,8 @@ public slots:
     void lblBy_Click();
     void cmdBuildFunnel_Click();
     void cmdOpenOutput_Click();
+    // Builds into a folder of its own and opens the opt-in page in the browser.
+    void cmdPreview_Click();
     void cmdSaveFunnel_Click();
     void cmdOpenFunnel_Click();
 
@@ -82,7 +99,37 @@ public:
     // Sets chosen file 1 to a picture made elsewhere (the cover creator).
     void useCover(const QString& path);
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
+    // One row of the binding table: a member of FunnelSettings and its control.
+    struct Binding {
+        std::function<void(const tandrel::FunnelSettings&)> show;
+        std::function<void(tandrel::FunnelSettings&)> take;
+    };
+    void bindFields();
+    template <typename Control, typename Signal>
+    void bind(Control* control, Signal changed,
+              std::function<void(const tandrel::FunnelSettings&)> show,
+              std::function<void(tandrel::FunnelSettings&)> take);
+    // Every edit passes here: title, recovery file and the address notice follow.
+    void edited();
+    // What the window shows now counts as saved; a start keeps a crash's recovery file.
+    void markClean(bool keepRecovery = false);
+    void updateTitle();
+    void writeRecovery();
+    void removeRecovery();
+    // Asks to save changes before they would be replaced; false when the user cancels.
+    bool mayReplaceValues();
+    bool saveFunnel();
+    void showPageAddresses();
+    // Tab follows the shown section's rows top to bottom, each left to right;
+    // the first control of the section, if any.
+    QWidget* orderTabs();
+    void checkVideoField();
+    void completeFunnelUrl();
+
     void buildHeader();
     void buildMenu();
     QGroupBox* buildGeneralInfo();
@@ -108,6 +155,17 @@ private:
     tandrel::FunnelSettings m_hidden;
     QString m_outputFolder;
     QString m_lastFunnelFile;
+    std::vector<Binding> m_bindings;
+    // What was last saved or opened; the unsaved mark compares against it.
+    tandrel::FunnelSettings m_baseline;
+    bool m_loading = false;
+    bool m_dirty = false;
+    // Page numbers the autoresponder may already know (after a save, open or build).
+    int m_knownThankYou = 0;
+    int m_knownDownload = 0;
+    QTimer* tmrRecovery = nullptr;
+    // The last preview's folder, removed with the window or the next preview.
+    std::unique_ptr<QTemporaryDir> m_previewFolder;
 
     // Header and menu
     QLabel* lblAppName = nullptr;
@@ -123,6 +181,7 @@ private:
     std::array<tandrel::ColorSwatch*, 6> lblColorPicker{};
     std::array<QPushButton*, 3> cmdFileSelect{};
     std::array<tandrel::TagLabel*, 3> lblSelectedFile{};
+    std::array<QLabel*, 2> lblThumbnail{}; // background and cover
     QLineEdit* txtFooterNew = nullptr;
     QComboBox* cboLanguage = nullptr;
     std::array<QFrame*, 2> shreminder{};
@@ -139,6 +198,8 @@ private:
     QCheckBox* chkProgressBar = nullptr;
     QPlainTextEdit* txtoptinForm = nullptr;
     QLineEdit* txtCapture_Url = nullptr;
+    QLabel* lblAddressNotice = nullptr;
+    QPushButton* cmdRestoreAddresses = nullptr;
 
     // Section 2
     QLabel* lblWarningAfterSubscription = nullptr;
@@ -151,6 +212,7 @@ private:
     // Section 3
     QLineEdit* txtThanks = nullptr;
     QLineEdit* txtFunnel_YouTubeID = nullptr;
+    QLabel* lblVideoWarning = nullptr;
     QCheckBox* chkAutoplay = nullptr;
     QLineEdit* txtDownloadText = nullptr;
     QLineEdit* txtFileDownloadUrl = nullptr;

@@ -12,6 +12,7 @@ class QWidget;
 namespace tandrel {
 
 enum class MessageIcon { None, Information, Warning, Critical };
+enum class SaveChoice { Save, Discard, Cancel };
 
 // Everything modal or outside the process that the windows need. Windows use
 // desktop(); tests install a ScriptedDesktop that answers without a human.
@@ -25,6 +26,8 @@ public:
     // Yes and No; true for Yes.
     virtual bool question(QWidget* parent, const QString& text, const QString& title,
                           MessageIcon icon) = 0;
+    // Save, Discard and Cancel, for changes that would be lost.
+    virtual SaveChoice askToSave(QWidget* parent, const QString& text, const QString& title) = 0;
     // Nothing when cancelled.
     virtual std::optional<QColor> chooseColor(QWidget* parent, const QColor& initial) = 0;
     // filters: "Description (*.ext)" entries, the first preselected. Empty text when cancelled.

@@ -10,6 +10,7 @@ public:
                  MessageIcon icon) override;
     bool question(QWidget* parent, const QString& text, const QString& title,
                   MessageIcon icon) override;
+    SaveChoice askToSave(QWidget* parent, const QString& text, const QString& title) override;
     std::optional<QColor> chooseColor(QWidget* parent, const QColor& initial) override;
     QString openFile(QWidget* parent, const QString& title, const QString& folder,
                      const QStringList& filters) override;

@@ -24,6 +24,7 @@ public:
     ~ScriptedDesktop() override { setDesktop(nullptr); }
 
     QList<bool> answers;                 // for question()
+    QList<SaveChoice> saveChoices;       // for askToSave(); unscripted cancels
     QList<std::optional<QColor>> colors; // for chooseColor(); nullopt cancels
     QList<QString> files;                // for openFile() and saveFile(); "" cancels
     QList<QString> folders;              // for chooseFolder(); "" cancels
@@ -46,6 +47,10 @@ public:
     bool question(QWidget*, const QString& text, const QString& title, MessageIcon icon) override {
         shown.append({text, title, icon, true});
         return next(answers, false);
+    }
+    SaveChoice askToSave(QWidget*, const QString& text, const QString& title) override {
+        shown.append({text, title, MessageIcon::Warning, true});
+        return next(saveChoices, SaveChoice::Cancel);
     }
     std::optional<QColor> chooseColor(QWidget*, const QColor&) override {
         return next(colors, std::optional<QColor>());

@@ -1,0 +1,177 @@
+#include "frmmass.h"
+
+#include "controls.h"
+#include "desktop.h"
+#include "dialogs.h"
+#include "funnelbuild.h"
+#include "modcopy.h"
+#include "tools.h"
+
+#if __has_include("frmcovercreator.h")
+#include "frmcovercreator.h"
+#define TANDREL_HAS_COVER_CREATOR 1
+#endif
+#if __has_include("frmquickspinner.h")
+#include "frmquickspinner.h"
+#define TANDREL_HAS_SPINNER 1
+#endif
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QUrl>
+
+// What the buttons and links of the sections open or start.
+
+using namespace tandrel;
+
+frmMass::~frmMass() = default;
+
+// ---- Dialogs ----
+
+void frmMass::lblHead_Click() {
+    frmHead dialog(m_hidden.headCode, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_hidden.headCode = dialog.headCode();
+    edited();
+}
+
+void frmMass::Label63_Click() {
+    frmFreeWebsites dialog(this);
+    dialog.exec();
+}
+
+void frmMass::Command4_Click() {
+#ifdef TANDREL_HAS_COVER_CREATOR
+    // The design lives with the funnel, so the cover can be changed later.
+    frmCoverCreator creator(m_paths, m_hidden.coverDesign, this);
+    connect(&creator, &frmCoverCreator::coverSaved, this, [this, &creator](const QString& path) {
+        m_hidden.coverDesign = creator.designJson();
+        useCover(path);
+        edited();
+    });
+    creator.exec();
+#else
+    desktop().message(this,
+                      QStringLiteral("The cover creator is not available in this version yet."),
+                      QStringLiteral("Info"), MessageIcon::Information);
+#endif
+}
+
+void frmMass::cmdPro_Click() {
+    frmPro dialog(m_hidden.retargetingCode, m_hidden.backControl, m_hidden.backUrl, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_hidden.retargetingCode = dialog.retargetingCode();
+    m_hidden.backControl = dialog.backControl();
+    m_hidden.backUrl = dialog.backUrl();
+    edited();
+}
+
+void frmMass::cmdSpinner_Click() {
+#ifdef TANDREL_HAS_SPINNER
+    std::array<QString, 5> articles;
+    for (int i = 0; i < 5; ++i)
+        articles[i] = lblSelected[i]->tag();
+    auto* spinner = new frmQuickSpinner(m_paths, articles, this);
+    // The five paths stay here for the run.
+    connect(spinner, &frmQuickSpinner::articleChosen, this, [this](int i, const QString& path) {
+        lblSelected[i]->setTag(path);
+        lblSelected[i]->setText(path);
+    });
+    spinner->setAttribute(Qt::WA_DeleteOnClose);
+    spinner->show();
+#else
+    desktop().message(this,
+                      QStringLiteral("The article spinner is not available in this version yet."),
+                      QStringLiteral("Info"), MessageIcon::Information);
+#endif
+}
+
+void frmMass::lblBy_Click() {
+    if (!ShellOpen(QLatin1String(kProjectWebPage)))
+        desktop().message(this,
+                          QStringLiteral("The web page %1 could not be opened.")
+                              .arg(QLatin1String(kProjectWebPage)),
+                          QStringLiteral("Error"), MessageIcon::Warning);
+}
+
+// ---- Build ----
+
+void frmMass::cmdBuildFunnel_Click() {
+    const BuildOutcome outcome = buildFunnel(settings(), m_paths);
+    switch (outcome.kind) {
+    case BuildOutcome::Kind::MissingInfo:
+        desktop().message(this, outcome.message, QStringLiteral("Missing Info"),
+                          MessageIcon::Information);
+        ShowSection(outcome.section);
+        if (outcome.openOptInPanel)
+            Label50_Click(1);
+        return;
+    case BuildOutcome::Kind::Failed:
+        desktop().message(this, outcome.message, QStringLiteral("Error"), MessageIcon::Critical);
+        return;
+    case BuildOutcome::Kind::Built:
+        break;
+    }
+    // Built pages carry these numbers now: the autoresponder may be told them.
+    m_knownThankYou = m_hidden.thankYouPageNumber;
+    m_knownDownload = m_hidden.downloadPageNumber;
+    showPageAddresses();
+    if (desktop().question(
+            this, QStringLiteral("Process complete. Do you want to open the output folder?"),
+            QStringLiteral("Done"), MessageIcon::Information))
+        cmdOpenOutput_Click();
+}
+
+void frmMass::cmdOpenOutput_Click() {
+    m_outputFolder = m_paths.outputTemplatesDir() + QLatin1Char('/');
+    if (!FileExists(m_outputFolder, true)) {
+        desktop().message(
+            this,
+            QStringLiteral("The output folder \"%1\" does not exist yet; build a funnel first.")
+                .arg(displayPath(m_outputFolder)),
+            QStringLiteral("Info"), MessageIcon::Information);
+        return;
+    }
+    if (!desktop().openFolder(m_outputFolder))
+        desktop().message(this,
+                          QStringLiteral("The output folder \"%1\" could not be opened.")
+                              .arg(displayPath(m_outputFolder)),
+                          QStringLiteral("Error"), MessageIcon::Warning);
+}
+
+void frmMass::cmdPreview_Click() {
+    // A copy of the templates in a folder of its own: the real output stays as it is.
+    auto folder = std::make_unique<QTemporaryDir>();
+    const AppPaths preview(folder->path());
+    for (const QString& part : {QStringLiteral("templates"), QStringLiteral("snippets")}) {
+        if (const Status copied = modCopy::CopyFolder(m_paths.join(part), preview.join(part));
+            !copied) {
+            desktop().message(this, copied.error(), QStringLiteral("Error"), MessageIcon::Critical);
+            return;
+        }
+    }
+    const BuildOutcome outcome = buildFunnel(settings(), preview);
+    switch (outcome.kind) {
+    case BuildOutcome::Kind::MissingInfo:
+        desktop().message(this, outcome.message, QStringLiteral("Missing Info"),
+                          MessageIcon::Information);
+        ShowSection(outcome.section);
+        if (outcome.openOptInPanel)
+            Label50_Click(1);
+        return;
+    case BuildOutcome::Kind::Failed:
+        desktop().message(this, outcome.message, QStringLiteral("Error"), MessageIcon::Critical);
+        return;
+    case BuildOutcome::Kind::Built:
+        break;
+    }
+    m_previewFolder = std::move(folder);
+    const QString page = AppPaths::join(outcome.outputFolder, QStringLiteral("index.html"));
+    if (!desktop().openUrl(QUrl::fromLocalFile(page)))
+        desktop().message(this,
+                          QStringLiteral("The preview \"%1\" could not be opened in the browser.")
+                              .arg(displayPath(page)),
+                          QStringLiteral("Error"), MessageIcon::Warning);
+}

@@ -1,0 +1,200 @@
+#include "frmmass.h"
+
+#include "desktop.h"
+#include "funnelfile.h"
+#include "textfiles.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QTimer>
+
+// Saved funnels, the unsaved-changes question and the recovery file.
+
+using namespace tandrel;
+
+namespace {
+
+const QString kRecoveryFile = QStringLiteral("recovery.funnel.json");
+
+QString displayName(const QString& funnelFile) {
+    return funnelFile.isEmpty() ? QStringLiteral("the new funnel")
+                                : QFileInfo(funnelFile).fileName();
+}
+
+} // namespace
+
+bool frmMass::hasUnsavedChanges() const {
+    return m_dirty;
+}
+
+QString frmMass::recoveryFile() const {
+    return m_paths.join(kRecoveryFile);
+}
+
+void frmMass::edited() {
+    if (m_loading || m_bindings.empty())
+        return;
+    const bool dirty = !(settings() == m_baseline);
+    if (dirty != m_dirty) {
+        m_dirty = dirty;
+        updateTitle();
+    }
+    // At most the timer's interval after the first change of a burst, not after the last.
+    if (!tmrRecovery->isActive())
+        tmrRecovery->start();
+}
+
+void frmMass::markClean(bool keepRecovery) {
+    m_baseline = settings();
+    m_dirty = false;
+    m_knownThankYou = m_baseline.thankYouPageNumber;
+    m_knownDownload = m_baseline.downloadPageNumber;
+    tmrRecovery->stop();
+    if (!keepRecovery)
+        removeRecovery();
+    showPageAddresses();
+    updateTitle();
+}
+
+void frmMass::updateTitle() {
+    QString title =
+        QStringLiteral("%1 PRO %2 ").arg(QLatin1String(kProductName), QLatin1String(kVersion));
+    if (!m_lastFunnelFile.isEmpty())
+        title += QStringLiteral("- %1 ").arg(QFileInfo(m_lastFunnelFile).fileName());
+    setWindowTitle(title + QStringLiteral("[*]"));
+    setWindowModified(m_dirty);
+}
+
+void frmMass::writeRecovery() {
+    if (!m_dirty) {
+        removeRecovery();
+        return;
+    }
+    QJsonObject record;
+    record.insert(QStringLiteral("file"), m_lastFunnelFile);
+    record.insert(QStringLiteral("funnel"),
+                  QJsonDocument::fromJson(funnelToJson(settings())).object());
+    if (const Status written = writeFileAtomically(recoveryFile(), QJsonDocument(record).toJson());
+        !written)
+        showStatus(QStringLiteral("Unsaved changes could not be kept for a crash: %1")
+                       .arg(written.error()));
+}
+
+void frmMass::removeRecovery() {
+    QFile::remove(recoveryFile());
+}
+
+bool frmMass::offerRecovery() {
+    if (!QFileInfo::exists(recoveryFile()))
+        return false;
+    const auto bytes =
+        readFileBytes(recoveryFile(), kFunnelFileLimit, QStringLiteral("The recovery file"));
+    const QJsonObject record =
+        bytes ? QJsonDocument::fromJson(bytes.value()).object() : QJsonObject();
+    const QString file = record.value(QStringLiteral("file")).toString();
+    const QString base = file.isEmpty() ? m_paths.appDir() : QFileInfo(file).absolutePath();
+    const auto recovered = funnelFromJson(
+        QJsonDocument(record.value(QStringLiteral("funnel")).toObject()).toJson(), base);
+    if (!recovered) {
+        desktop().message(this,
+                          QStringLiteral("The unsaved changes of the last run could not be read "
+                                         "back (%1) and are lost.")
+                              .arg(recovered.error()),
+                          QStringLiteral("Error"), MessageIcon::Warning);
+        removeRecovery();
+        return false;
+    }
+    if (!desktop().question(this,
+                            QStringLiteral("Tandrel ended without saving the changes to %1. "
+                                           "Restore them?")
+                                .arg(displayName(file)),
+                            QStringLiteral("Unsaved Changes"), MessageIcon::Warning)) {
+        removeRecovery();
+        return false;
+    }
+    // The saved file, when it still reads, is what the restored changes differ from.
+    const auto saved =
+        file.isEmpty() ? Result<FunnelSettings>::failure(QString()) : loadFunnelFile(file);
+    m_lastFunnelFile = saved ? file : QString();
+    setSettings(saved ? saved.value() : FunnelSettings{});
+    markClean(true);
+    setSettings(recovered.value());
+    writeRecovery();
+    return true;
+}
+
+bool frmMass::mayReplaceValues() {
+    if (!m_dirty)
+        return true;
+    switch (desktop().askToSave(
+        this, QStringLiteral("Save changes to %1?").arg(displayName(m_lastFunnelFile)),
+        QStringLiteral("Unsaved Changes"))) {
+    case SaveChoice::Save:
+        return saveFunnel();
+    case SaveChoice::Discard:
+        return true;
+    case SaveChoice::Cancel:
+        break;
+    }
+    return false;
+}
+
+void frmMass::closeEvent(QCloseEvent* event) {
+    if (!mayReplaceValues()) {
+        event->ignore();
+        return;
+    }
+    tmrRecovery->stop();
+    removeRecovery();
+    event->accept();
+}
+
+bool frmMass::saveFunnel() {
+    const QString suggested = m_lastFunnelFile.isEmpty()
+                                  ? QDir::home().filePath(QStringLiteral("my.funnel.json"))
+                                  : m_lastFunnelFile;
+    QString path = desktop().saveFile(this, QStringLiteral("Save Funnel"), suggested,
+                                      {QStringLiteral("Funnel Files (*.funnel.json)")});
+    if (path.isEmpty())
+        return false;
+    if (!path.endsWith(QLatin1String(".json"), Qt::CaseInsensitive))
+        path += QStringLiteral(".funnel.json");
+    if (const Status saved = saveFunnelFile(path, settings()); !saved) {
+        desktop().message(this, saved.error(), QStringLiteral("Error"), MessageIcon::Critical);
+        return false;
+    }
+    m_lastFunnelFile = path;
+    markClean();
+    showStatus(QStringLiteral("Saved %1").arg(QFileInfo(path).fileName()));
+    return true;
+}
+
+void frmMass::cmdSaveFunnel_Click() {
+    saveFunnel();
+}
+
+void frmMass::cmdOpenFunnel_Click() {
+    if (!mayReplaceValues())
+        return;
+    const QString start =
+        m_lastFunnelFile.isEmpty() ? QDir::homePath() : QFileInfo(m_lastFunnelFile).absolutePath();
+    const QString path = desktop().openFile(
+        this, QStringLiteral("Open Funnel"), start,
+        {QStringLiteral("Funnel Files (*.funnel.json)"), QStringLiteral("All Files (*)")});
+    if (path.isEmpty())
+        return;
+    const auto loaded = loadFunnelFile(path);
+    if (!loaded) {
+        desktop().message(this, loaded.error(), QStringLiteral("Error"), MessageIcon::Critical);
+        return;
+    }
+    m_lastFunnelFile = path;
+    setSettings(loaded.value());
+    markClean();
+    showStatus(QStringLiteral("Opened %1").arg(QFileInfo(path).fileName()));
+}

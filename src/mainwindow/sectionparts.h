@@ -1,0 +1,79 @@
+#pragma once
+
+#include "controls.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+
+#include <initializer_list>
+
+// Small building blocks shared by the main window's sections.
+namespace tandrel::parts {
+
+constexpr int kTwipsPerPixel = 15;
+constexpr int twips(int value) {
+    return value / kTwipsPerPixel;
+}
+
+inline const QString kMissingAddress =
+    QStringLiteral("Please go to the first tab and enter the url where you'll upload the funnel.");
+
+inline QLabel* text(const QString& caption, QWidget* parent, const char* role = nullptr) {
+    auto* label = new QLabel(caption, parent);
+    label->setWordWrap(true);
+    label->setTextFormat(Qt::PlainText);
+    if (role)
+        label->setProperty("role", QLatin1String(role));
+    return label;
+}
+
+inline QLabel* warning(const QString& name, const QString& caption, QWidget* parent) {
+    auto* label = named(text(caption, parent, "warning"), name);
+    label->hide();
+    return label;
+}
+
+// The blinking square beside a value the funnel still needs; it keeps its
+// space while hidden so the row does not shift at every blink.
+inline QFrame* reminder(const QString& name, QWidget* parent) {
+    auto* square = named(new QFrame(parent), name);
+    square->setFixedSize(12, 12);
+    square->setProperty("role", QStringLiteral("reminder"));
+    QSizePolicy policy = square->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    square->setSizePolicy(policy);
+    square->hide();
+    return square;
+}
+
+// A chosen picture in small, beside its button; hidden until one is chosen.
+inline QLabel* thumbnail(const QString& name, QWidget* parent) {
+    auto* label = named(new QLabel(parent), name);
+    label->setFixedSize(48, 36);
+    label->setAlignment(Qt::AlignCenter);
+    label->setProperty("role", QStringLiteral("thumbnail"));
+    label->hide();
+    return label;
+}
+
+// "Important:" and its explanation beside it.
+inline QHBoxLayout* noteRow(const QString& heading, const QString& explanation, QWidget* parent,
+                            const char* role = nullptr) {
+    auto* layout = new QHBoxLayout;
+    layout->addWidget(text(heading, parent, "important"), 0, Qt::AlignTop);
+    layout->addWidget(text(explanation, parent, role), 1);
+    return layout;
+}
+
+inline QHBoxLayout* row(std::initializer_list<QWidget*> widgets, bool stretch = true) {
+    auto* layout = new QHBoxLayout;
+    layout->setSpacing(8);
+    for (QWidget* w : widgets)
+        layout->addWidget(w);
+    if (stretch)
+        layout->addStretch();
+    return layout;
+}
+
+} // namespace tandrel::parts

@@ -1,0 +1,229 @@
+#include "frmmass.h"
+
+#include "publishpanel.h"
+#include "sectionparts.h"
+
+#include "controls.h"
+#include "funnelbuild.h"
+
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+// The After Subscription Action, Thank You Page and Build Funnel sections.
+
+using namespace tandrel;
+using namespace tandrel::parts;
+
+QGroupBox* frmMass::buildAfterSubscription() {
+    auto* box = new QGroupBox(QStringLiteral("   After Subscription Action  "), this);
+    auto* layout = new QVBoxLayout(box);
+    layout->setSpacing(8);
+    lblWarningAfterSubscription =
+        warning(QStringLiteral("lblWarningAfterSubscription"), kMissingAddress, box);
+    layout->addWidget(lblWarningAfterSubscription);
+    layout->addLayout(noteRow(QStringLiteral("Important:"),
+                              QStringLiteral("From here, you can define where do you want to "
+                                             "redirect your visitors right after they "
+                                             "submit your opt-in form."),
+                              box));
+
+    optAction[0] = named(
+        new QRadioButton(QStringLiteral("Take Your Subscribers to Your \"Thank You Page\"."), box),
+        indexed("optAction", 0));
+    optAction[1] =
+        named(new QRadioButton(QStringLiteral(" Redirect Your Subscribers to This Url:"), box),
+              indexed("optAction", 1));
+    txtRedirectUrl = named(new QLineEdit(box), QStringLiteral("txtRedirectUrl"));
+    // The address is read only when the subscribers are redirected to it.
+    connect(optAction[1], &QRadioButton::toggled, txtRedirectUrl, &QWidget::setEnabled);
+    layout->addWidget(optAction[0]);
+    auto* redirect = new QHBoxLayout;
+    redirect->addWidget(optAction[1]);
+    redirect->addWidget(txtRedirectUrl, 1);
+    layout->addLayout(redirect);
+    layout->addLayout(noteRow(QStringLiteral("Information:"),
+                              QStringLiteral("You can redirect your visitors to any url of your "
+                                             "choice (your offers, affiliate offers etc)."),
+                              box, "hint"));
+
+    auto* soft = new QGroupBox(QStringLiteral("Soft Redirect:"), box);
+    soft->setProperty("role", QStringLiteral("inner"));
+    auto* softLayout = new QVBoxLayout(soft);
+    softLayout->addWidget(text(
+        QStringLiteral(
+            "Before doing the redirect, you can show the following message for some seconds..."),
+        soft, "hint"));
+    txtBeforeRedirectMsg1 = named(new QLineEdit(soft), QStringLiteral("txtBeforeRedirectMsg1"));
+    txtBeforeRedirectMsg2 = named(new QLineEdit(soft), QStringLiteral("txtBeforeRedirectMsg2"));
+    softLayout->addWidget(withNote(txtBeforeRedirectMsg1));
+    softLayout->addWidget(withNote(txtBeforeRedirectMsg2));
+    layout->addWidget(soft);
+
+    layout->addLayout(noteRow(QStringLiteral("Important:"),
+                              QStringLiteral("If you use the \"Redirect\" option, you need to "
+                                             "setup a \"Welcome\" email through your "
+                                             "autoresponder and include the following url (so your "
+                                             "visitors can access to the download "
+                                             "page):"),
+                              box));
+    txtDownloadUrl = named(new QLineEdit(box), QStringLiteral("txtDownloadUrl"));
+    txtDownloadUrl->setReadOnly(true);
+    layout->addLayout(addressRow(QStringLiteral("Download Page Url:"), txtDownloadUrl,
+                                 QStringLiteral("Label45"), &frmMass::Label45_Click));
+    layout->addStretch();
+    return box;
+}
+
+QGroupBox* frmMass::buildThankYou() {
+    auto* box = new QGroupBox(QStringLiteral("Thank You Page   "), this);
+    auto* layout = new QVBoxLayout(box);
+    layout->setSpacing(8);
+    layout->addWidget(text(QStringLiteral("You're Almost Done!"), box, "heading"));
+    txtThanks = named(new QLineEdit(box), QStringLiteral("txtThanks"));
+    auto* headline = new QFormLayout;
+    headline->addRow(QStringLiteral("Thank You Headline:"), withNote(txtThanks));
+    layout->addLayout(headline);
+
+    auto* video = new QGroupBox(QStringLiteral("YouTube Video   "), box);
+    video->setProperty("role", QStringLiteral("inner"));
+    auto* videoLayout = new QVBoxLayout(video);
+    txtFunnel_YouTubeID = named(new QLineEdit(video), QStringLiteral("txtFunnel_YouTubeID"));
+    txtFunnel_YouTubeID->setPlaceholderText(QStringLiteral("e.g. dQw4w9WgXcQ"));
+    txtFunnel_YouTubeID->setFixedWidth(220);
+    chkAutoplay =
+        named(new QCheckBox(QStringLiteral("Autoplay"), video), QStringLiteral("chkAutoplay"));
+    connect(txtFunnel_YouTubeID, &QLineEdit::editingFinished, this, &frmMass::checkVideoField);
+    lblVideoWarning =
+        named(text(QString(), video, "fieldWarning"), QStringLiteral("lblVideoWarning"));
+    lblVideoWarning->hide();
+    videoLayout->addLayout(
+        row({new QLabel(QStringLiteral("Use YouTube Video (Enter the ID):"), video),
+             txtFunnel_YouTubeID, chkAutoplay}));
+    videoLayout->addWidget(lblVideoWarning);
+    videoLayout->addWidget(text(QStringLiteral("In the following example, the video ID is the part "
+                                               "of a YouTube url that you see in Blue:"),
+                                video, "hint"));
+    auto* example =
+        new QLabel(QStringLiteral("https://www.youtube.com/watch?v=<span style=\"color:#1d4ed8; "
+                                  "font-weight:700\">dQw4w9WgXcQ</span>"),
+                   video);
+    example->setTextFormat(Qt::RichText);
+    videoLayout->addWidget(example);
+    layout->addWidget(video);
+
+    auto* link = new QGroupBox(QStringLiteral("Link Below the Video (Optional):"), box);
+    link->setProperty("role", QStringLiteral("inner"));
+    auto* linkLayout = new QFormLayout(link);
+    txtDownloadText = named(new QLineEdit(link), QStringLiteral("txtDownloadText"));
+    txtFileDownloadUrl = named(new QLineEdit(link), QStringLiteral("txtFileDownloadUrl"));
+    linkLayout->addRow(QStringLiteral("Link Title:"), withNote(txtDownloadText));
+    linkLayout->addRow(QStringLiteral("Link Url:"), txtFileDownloadUrl);
+    layout->addWidget(link);
+
+    // The delivery file is kept for saved funnels but never offered.
+    cmdFileSelect[2]->setParent(box);
+    lblSelectedFile[2]->setParent(box);
+    cmdFileSelect[2]->hide();
+    lblSelectedFile[2]->hide();
+    layout->addStretch();
+    return box;
+}
+
+QGroupBox* frmMass::buildBuildSection() {
+    auto* box = new QGroupBox(QStringLiteral("  Build Funnel "), this);
+    auto* layout = new QVBoxLayout(box);
+    layout->setSpacing(14);
+    lblWarningFinal = warning(QStringLiteral("lblWarningFinal"),
+                              QStringLiteral("Important: ") + kMissingAddress, box);
+    layout->addWidget(lblWarningFinal);
+    layout->addWidget(text(QStringLiteral("Instructions: Click the \"Build Funnel\" button. Once "
+                                          "the process is complete, open the output "
+                                          "folder and copy all the files to your website. Please "
+                                          "make a backup of these files as they "
+                                          "will be deleted the next time you make a mini funnel."),
+                           box));
+    auto* build = named(new QPushButton(QStringLiteral("Build Funnel"), box),
+                        QStringLiteral("cmdBuildFunnel"));
+    build->setProperty("role", QStringLiteral("primary"));
+    auto* open = named(new QPushButton(QStringLiteral("Open Output Folder"), box),
+                       QStringLiteral("cmdOpenOutput"));
+    connect(build, &QPushButton::clicked, this, &frmMass::cmdBuildFunnel_Click);
+    auto* preview =
+        named(new QPushButton(QStringLiteral("Preview"), box), QStringLiteral("cmdPreview"));
+    preview->setToolTip(QStringLiteral("Build into a temporary folder and open the opt-in page "
+                                       "in your browser; the output folder stays as it is."));
+    connect(open, &QPushButton::clicked, this, &frmMass::cmdOpenOutput_Click);
+    connect(preview, &QPushButton::clicked, this, &frmMass::cmdPreview_Click);
+    layout->addLayout(row({build, preview, open}));
+    m_publish = new PublishPanel(
+        m_paths, [this] { return settings(); }, box);
+    layout->addWidget(m_publish);
+
+    // What the build will check, so nothing surprises the user at the button.
+    auto* checklist = new QGroupBox(QStringLiteral("Before you build"), box);
+    checklist->setProperty("role", QStringLiteral("inner"));
+    auto* checklistLayout = new QVBoxLayout(checklist);
+    lblChecklist = named(new QLabel(checklist), QStringLiteral("lblChecklist"));
+    lblChecklist->setTextFormat(Qt::RichText);
+    lblChecklist->setWordWrap(true);
+    checklistLayout->addWidget(lblChecklist);
+    checklistLayout->addStretch();
+    auto* below = new QHBoxLayout;
+    below->addWidget(m_publish, 3);
+    below->addWidget(checklist, 2);
+    layout->addLayout(below, 1);
+    return box;
+}
+
+void frmMass::refreshChecklist() {
+    const FunnelSettings s = settings();
+    struct Item {
+        QString what;
+        bool done;
+    };
+    QList<Item> items{
+        {QStringLiteral("Where the funnel will be uploaded (General Info)"),
+         !s.isFunnelUrlMissing()},
+        {QStringLiteral("Your opt-in form code (Lead Magnet Page)"), !s.txtoptinForm.isEmpty()},
+        {QStringLiteral("The video id (Thank You Page)"), !s.txtFunnel_YouTubeID.isEmpty()},
+        {QStringLiteral("A cover image (Lead Magnet Page)"),
+         !s.lblSelectedFile[CoverImage].tag.isEmpty()}};
+    if (s.isFileRequired(BackgroundImage))
+        items.append({QStringLiteral("A background image (General Info)"),
+                      !s.lblSelectedFile[BackgroundImage].tag.isEmpty()});
+    QStringList lines;
+    for (const Item& item : items) {
+        lines << QStringLiteral("<span style=\"color:%1; font-weight:700\">%2</span>&nbsp;&nbsp;%3")
+                     .arg(item.done ? QStringLiteral("#15803d") : QStringLiteral("#b91c1c"),
+                          item.done ? QStringLiteral("&#10003;") : QStringLiteral("&#10007;"),
+                          item.what.toHtmlEscaped());
+    }
+    if (!s.isFunnelUrlMissing()) {
+        lines << QStringLiteral(
+                     "<span style=\"color:#5b6477\">Thank you page: %1<br>Download page: %2</span>")
+                     .arg(s.txtCapture_Url.toHtmlEscaped(), s.txtDownloadUrl.toHtmlEscaped());
+    }
+    lblChecklist->setText(lines.join(QStringLiteral("<br>")));
+    frTab[BuildSection]->layout()->activate();
+}
+
+// A derived page address with its "Copy to Clipboard" link.
+QHBoxLayout* frmMass::addressRow(const QString& caption, QLineEdit* address,
+                                 const QString& linkName, void (frmMass::*copy)()) {
+    auto* link = named(new ClickLabel(QStringLiteral("Copy to Clipboard"), address->parentWidget()),
+                       linkName);
+    link->setProperty("role", QStringLiteral("link"));
+    connect(link, &ClickLabel::clicked, this, copy);
+    auto* layout = new QHBoxLayout;
+    layout->addWidget(new QLabel(caption, address->parentWidget()));
+    layout->addWidget(address, 1);
+    layout->addWidget(link);
+    return layout;
+}

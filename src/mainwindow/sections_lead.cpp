@@ -1,0 +1,279 @@
+#include "frmmass.h"
+
+#include "sectionparts.h"
+
+#include "controls.h"
+#include "pagewords.h"
+#include "pastecheck.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+// The General Info and Lead Magnet Page sections.
+
+using namespace tandrel;
+using namespace tandrel::parts;
+
+QGroupBox* frmMass::buildGeneralInfo() {
+    auto* box = new QGroupBox(QStringLiteral("  General Info  "), this);
+    auto* columns = new QHBoxLayout(box);
+    columns->setSpacing(18);
+
+    auto* welcome = new QFrame(box);
+    welcome->setProperty("role", QStringLiteral("welcome"));
+    welcome->setFixedWidth(270);
+    auto* welcomeLayout = new QVBoxLayout(welcome);
+    welcomeLayout->setContentsMargins(14, 14, 14, 14);
+    welcomeLayout->addWidget(text(QStringLiteral("Welcome!"), welcome, "heading"));
+    welcomeLayout->addWidget(
+        text(QStringLiteral(
+                 "Welcome to our Funnel Builder. From here You'll Be Able to Build Responsive "
+                 "Funnels in Minutes and Without Creating a Single Product."),
+             welcome));
+    welcomeLayout->addWidget(
+        text(QStringLiteral(
+                 "Although the software is very easy to use, we recommend you to read the user "
+                 "manual for detailed info."),
+             welcome, "hint"));
+    welcomeLayout->addStretch();
+    auto* hosting =
+        named(new ClickLabel(QStringLiteral("Need Free Hosting For Your Funnels?"), welcome),
+              QStringLiteral("Label63"));
+    hosting->setProperty("role", QStringLiteral("link"));
+    connect(hosting, &ClickLabel::clicked, this, &frmMass::Label63_Click);
+    welcomeLayout->addWidget(hosting);
+    columns->addWidget(welcome);
+
+    auto* form = new QVBoxLayout;
+    form->setSpacing(8);
+    form->addWidget(text(QStringLiteral("Where Will You Upload this Funnel?"), box, "heading"));
+    txtFunnelUrl = named(new QLineEdit(box), QStringLiteral("txtFunnelUrl"));
+    shreminder[0] = reminder(indexed("shreminder", 0), box);
+    connect(txtFunnelUrl, &QLineEdit::textChanged, this, &frmMass::txtFunnelUrl_Change);
+    connect(txtFunnelUrl, &QLineEdit::editingFinished, this, &frmMass::completeFunnelUrl);
+    auto* urlRow = new QHBoxLayout;
+    urlRow->addWidget(new QLabel(QStringLiteral("Url:"), box));
+    urlRow->addWidget(txtFunnelUrl, 1);
+    urlRow->addWidget(shreminder[0]);
+    form->addLayout(urlRow);
+    // Shown once the autoresponder may know the page addresses and they change.
+    lblAddressNotice = named(text(QString(), box, "notice"), QStringLiteral("lblAddressNotice"));
+    cmdRestoreAddresses = named(new QPushButton(QStringLiteral("Keep the Previous Addresses"), box),
+                                QStringLiteral("cmdRestoreAddresses"));
+    connect(cmdRestoreAddresses, &QPushButton::clicked, this, [this] {
+        m_hidden.deriveFunnelLinks(m_knownThankYou, m_knownDownload);
+        showPageAddresses();
+        edited();
+    });
+    auto* noticeRow = new QHBoxLayout;
+    noticeRow->addWidget(lblAddressNotice, 1);
+    noticeRow->addWidget(cmdRestoreAddresses, 0, Qt::AlignTop);
+    form->addLayout(noticeRow);
+    lblAddressNotice->hide();
+    cmdRestoreAddresses->hide();
+    // The tips give way to the notice, so the section keeps its height.
+    auto* tips = named(new QWidget(box), QStringLiteral("urlTips"));
+    auto* tipsLayout = new QVBoxLayout(tips);
+    tipsLayout->setContentsMargins(0, 0, 0, 0);
+    tipsLayout->addWidget(text(QStringLiteral("Tip: You can upload 10's of funnels to a single "
+                                              "domain by using subfolders. Examples:"),
+                               tips, "hint"));
+    tipsLayout->addWidget(
+        text(QStringLiteral("https://www.yoursite.com/ebook\nhttps://www.yoursite.com/free-report\n"
+                            "https://www.yoursite.com/video-course"),
+             tips, "hint"));
+    form->addWidget(tips);
+    form->addSpacing(6);
+    form->addWidget(text(QStringLiteral("Other General Info:"), box, "heading"));
+
+    auto* grid = new QFormLayout;
+    grid->setHorizontalSpacing(14);
+    grid->setVerticalSpacing(10);
+    for (int i = 0; i < 6; ++i) {
+        lblColorPicker[i] = named(new ColorSwatch(box), indexed("lblColorPicker", i));
+        connect(lblColorPicker[i], &ClickLabel::clicked, this,
+                [this, i] { lblColorPicker_Click(i); });
+    }
+    for (int i = 0; i < 3; ++i) {
+        lblSelectedFile[i] = named(new TagLabel(QString(), box), indexed("lblSelectedFile", i));
+        lblSelectedFile[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        lblSelectedFile[i]->setProperty("role", QStringLiteral("hint"));
+        cmdFileSelect[i] =
+            named(new QPushButton(
+                      i == 2 ? QStringLiteral("Select File") : QStringLiteral("Select Image"), box),
+                  indexed("cmdFileSelect", i));
+        connect(cmdFileSelect[i], &QPushButton::clicked, this,
+                [this, i] { cmdFileSelect_Click(i); });
+    }
+    optBackground[0] = named(new QRadioButton(QStringLiteral("Use Background Color:"), box),
+                             indexed("optBackground", 0));
+    optBackground[1] = named(new QRadioButton(QStringLiteral("Use Background Image"), box),
+                             indexed("optBackground", 1));
+    auto* background = new QVBoxLayout;
+    background->addLayout(row({optBackground[0], lblColorPicker[0]}));
+    lblThumbnail[0] = thumbnail(indexed("lblThumbnail", 0), box);
+    auto* imageRow = row({optBackground[1], cmdFileSelect[0], lblThumbnail[0]}, false);
+    imageRow->addWidget(lblSelectedFile[0], 1);
+    background->addLayout(imageRow);
+    grid->addRow(QStringLiteral("Website Background:"), background);
+    txtFooterNew = named(new QLineEdit(box), QStringLiteral("txtFooterNew"));
+    auto* footerRow = new QHBoxLayout;
+    footerRow->addWidget(withNote(txtFooterNew), 1);
+    footerRow->addWidget(lblColorPicker[1]);
+    grid->addRow(QStringLiteral("Website Footer Text:"), footerRow);
+    grid->addRow(QStringLiteral("Border Color:"), row({lblColorPicker[3]}));
+    cboLanguage = named(new QComboBox(box), QStringLiteral("cboLanguage"));
+    for (const QString& code : pageLanguageCodes())
+        cboLanguage->addItem(
+            QStringLiteral("%1 (%2)").arg(QString::fromUtf8(pageWords(code).name), code), code);
+    cboLanguage->setToolTip(
+        QStringLiteral("The language of the words the pages say themselves, such as the button "
+                       "that leads on to the download."));
+    grid->addRow(QStringLiteral("Page Language:"), row({cboLanguage}));
+    form->addLayout(grid);
+    form->addStretch();
+    columns->addLayout(form, 1);
+    return box;
+}
+
+QGroupBox* frmMass::buildLeadMagnet() {
+    auto* box = new QGroupBox(QStringLiteral("  Lead Magnet Page  "), this);
+    lblWarningOptinForm = warning(QStringLiteral("lblWarningOptinForm"),
+                                  QStringLiteral("Important: ") + kMissingAddress, box);
+    lblWarningOptinForm->setGeometry(16, 32, 925, 28);
+
+    Label50[0] =
+        named(new ClickLabel(QStringLiteral("Your Lead Magnet Page"), box), indexed("Label50", 0));
+    Label50[1] =
+        named(new ClickLabel(QStringLiteral("Your Opt-In Form"), box), indexed("Label50", 1));
+    for (int k = 0; k < 2; ++k) {
+        qLeadMagnet[k] = named(new CollapsiblePanel(Label50[k], box), indexed("qLeadMagnet", k));
+        qLeadMagnet[k]->setFixedWidth(925);
+        connect(Label50[k], &ClickLabel::clicked, this, [this, k] { Label50_Click(k); });
+    }
+
+    // Panel 0: the page's texts, colours, layout and cover.
+    QWidget* lead = qLeadMagnet[0]->body();
+    auto* leadLayout = new QGridLayout(lead);
+    leadLayout->setContentsMargins(10, 10, 10, 4);
+    leadLayout->setHorizontalSpacing(10);
+    leadLayout->setVerticalSpacing(7);
+    txtFunnel_LeadLine1 = named(new QLineEdit(lead), QStringLiteral("txtFunnel_LeadLine1"));
+    txtFunnel_Instructions = named(new QLineEdit(lead), QStringLiteral("txtFunnel_Instructions"));
+    txtFunnel_Privacy = named(new QLineEdit(lead), QStringLiteral("txtFunnel_Privacy"));
+    const struct {
+        const char* label;
+        QLineEdit* edit;
+        int swatch;
+        int apply;
+    } rows[] = {{"Headline:", txtFunnel_LeadLine1, 2, 0},
+                {"Instructions:", txtFunnel_Instructions, 4, 2},
+                {"Privacy Policy:", txtFunnel_Privacy, 5, 3}};
+    int r = 0;
+    for (const auto& line : rows) {
+        lblColorPicker[line.swatch]->setParent(lead);
+        lblApply[line.apply] = named(new ClickLabel(QStringLiteral("Apply to Other Fields"), lead),
+                                     indexed("lblApply", line.apply));
+        lblApply[line.apply]->setProperty("role", QStringLiteral("link"));
+        const int index = line.apply;
+        connect(lblApply[index], &ClickLabel::clicked, this,
+                [this, index] { lblApply_Click(index); });
+        leadLayout->addWidget(new QLabel(QLatin1String(line.label), lead), r, 0);
+        leadLayout->addWidget(withNote(line.edit), r, 1);
+        leadLayout->addWidget(lblColorPicker[line.swatch], r, 2);
+        leadLayout->addWidget(lblApply[line.apply], r, 3);
+        ++r;
+    }
+    cboCols = named(new QComboBox(lead), QStringLiteral("cboCols"));
+    cboCols->setMinimumWidth(140);
+    leadLayout->addWidget(new QLabel(QStringLiteral("Layout:"), lead), r, 0);
+    leadLayout->addLayout(row({cboCols}), r++, 1, 1, 3);
+    cmdFileSelect[1]->setParent(lead);
+    lblSelectedFile[1]->setParent(lead);
+    lblThumbnail[1] = thumbnail(indexed("lblThumbnail", 1), lead);
+    auto* coverRow = row({cmdFileSelect[1], lblThumbnail[1]}, false);
+    coverRow->addWidget(lblSelectedFile[1], 1);
+    leadLayout->addWidget(new QLabel(QStringLiteral("Image Cover:"), lead), r, 0);
+    leadLayout->addLayout(coverRow, r++, 1, 1, 3);
+    chkProgressBar = named(new QCheckBox(QStringLiteral("Show Progress Bar Image"), lead),
+                           QStringLiteral("chkProgressBar"));
+    leadLayout->addWidget(chkProgressBar, r++, 1, 1, 3);
+    auto* tools = new QHBoxLayout;
+    tools->setSpacing(8);
+    auto* creator = named(new QPushButton(QStringLiteral("Zudu Ruvaz Evuvodi"), lead),
+                          QStringLiteral("Command4"));
+    auto* pro = named(new QPushButton(QStringLiteral("Retargeting / Back Control (Pro)"), lead),
+                      QStringLiteral("cmdPro"));
+    connect(creator, &QPushButton::clicked, this, &frmMass::Command4_Click);
+    connect(pro, &QPushButton::clicked, this, &frmMass::cmdPro_Click);
+    auto* tip = text(QStringLiteral("Tip: You Can Use The Zudu Ruvaz Evuvodi to Create a Cover on "
+                                    "the Fly For Your Lead Magnet Page!"),
+                     lead, "hint");
+    tools->addWidget(tip, 1);
+    tools->addWidget(creator);
+    tools->addWidget(pro);
+    leadLayout->addLayout(tools, r++, 0, 1, 4);
+    leadLayout->setColumnStretch(1, 1);
+
+    // Panel 1: the pasted form and the thank-you page address for the autoresponder.
+    QWidget* optin = qLeadMagnet[1]->body();
+    auto* optinLayout = new QVBoxLayout(optin);
+    optinLayout->setContentsMargins(10, 8, 10, 4);
+    optinLayout->setSpacing(6);
+    optinLayout->addWidget(text(QStringLiteral(" Opt-In Area"), optin, "heading"));
+    txtoptinForm = named(new QPlainTextEdit(optin), QStringLiteral("txtoptinForm"));
+    // Tab leaves the box: a form code needs no tab characters, a keyboard user needs a way out.
+    txtoptinForm->setTabChangesFocus(true);
+    txtoptinForm->setPlaceholderText(QStringLiteral("<form action=\"...\"> ... </form>"));
+    txtoptinForm->setFixedHeight(96);
+    shreminder[1] = reminder(indexed("shreminder", 1), optin);
+    optinLayout->addLayout(row(
+        {new QLabel(QStringLiteral("Your Opt-In Form (Paste it Below):"), optin), shreminder[1]}));
+    optinLayout->addWidget(txtoptinForm);
+    auto* formNote = named(text(QString(), optin, "note"), QStringLiteral("lblNote_txtoptinForm"));
+    formNote->hide();
+    optinLayout->addWidget(formNote);
+    connect(txtoptinForm, &QPlainTextEdit::textChanged, this, [this, formNote] {
+        showNote(formNote, optinFormNotes(txtoptinForm->toPlainText()).join(u'\n'));
+    });
+    optinLayout->addLayout(noteRow(
+        QStringLiteral("Important:"),
+        QStringLiteral(
+            "When setting up your opt-in form, please use the following page as your \"Thank You\" "
+            "page (your autoresponder may use a different name for this page). Your subscribers "
+            "will "
+            "be redirected to this page after submitting the form."),
+        optin));
+    txtCapture_Url = named(new QLineEdit(optin), QStringLiteral("txtCapture_Url"));
+    // Drawn from the funnel address: an edit here would not rename the page.
+    txtCapture_Url->setReadOnly(true);
+    optinLayout->addLayout(addressRow(QStringLiteral("Thank You Page Url:"), txtCapture_Url,
+                                      QStringLiteral("Label40"), &frmMass::Label40_Click));
+    auto* head =
+        named(new ClickLabel(
+                  QStringLiteral(
+                      "Need to Add a Custom Code to the <HEAD> Section of the Lead Magnet Page? "),
+                  optin),
+              QStringLiteral("lblHead"));
+    head->setTextFormat(Qt::PlainText);
+    head->setProperty("role", QStringLiteral("link"));
+    connect(head, &ClickLabel::clicked, this, &frmMass::lblHead_Click);
+    optinLayout->addWidget(head);
+
+    for (auto* panel : qLeadMagnet)
+        panel->setExpanded(true);
+    qLeadMagnet[0]->move(16, 66);
+    qLeadMagnet[1]->setExpanded(false);
+    qLeadMagnet[1]->move(16, qLeadMagnet[0]->y() + qLeadMagnet[0]->height() + twips(20));
+    return box;
+}

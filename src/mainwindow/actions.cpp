@@ -98,8 +98,7 @@ void frmMass::lblBy_Click() {
 
 // ---- Build ----
 
-void frmMass::cmdBuildFunnel_Click() {
-    const BuildOutcome outcome = buildFunnel(settings(), m_paths);
+bool frmMass::reportUnbuilt(const BuildOutcome& outcome) {
     switch (outcome.kind) {
     case BuildOutcome::Kind::MissingInfo:
         desktop().message(this, outcome.message, QStringLiteral("Missing Info"),
@@ -107,13 +106,20 @@ void frmMass::cmdBuildFunnel_Click() {
         ShowSection(outcome.section);
         if (outcome.openOptInPanel)
             Label50_Click(1);
-        return;
+        return false;
     case BuildOutcome::Kind::Failed:
         desktop().message(this, outcome.message, QStringLiteral("Error"), MessageIcon::Critical);
-        return;
+        return false;
     case BuildOutcome::Kind::Built:
         break;
     }
+    return true;
+}
+
+void frmMass::cmdBuildFunnel_Click() {
+    const BuildOutcome outcome = buildFunnel(settings(), m_paths);
+    if (!reportUnbuilt(outcome))
+        return;
     // Built pages carry these numbers now: the autoresponder may be told them.
     m_knownThankYou = m_hidden.thankYouPageNumber;
     m_knownDownload = m_hidden.downloadPageNumber;
@@ -145,28 +151,18 @@ void frmMass::cmdPreview_Click() {
     // A copy of the templates in a folder of its own: the real output stays as it is.
     auto folder = std::make_unique<QTemporaryDir>();
     const AppPaths preview(folder->path());
-    for (const QString& part : {QStringLiteral("templates"), QStringLiteral("snippets")}) {
-        if (const Status copied = modCopy::CopyFolder(m_paths.join(part), preview.join(part));
-            !copied) {
+    // Installed, the snippets are the install's, not the user's folder.
+    const std::pair<QString, QString> parts[] = {{m_paths.templatesDir(), preview.templatesDir()},
+                                                 {m_paths.snippetsDir(), preview.snippetsDir()}};
+    for (const auto& [from, to] : parts) {
+        if (const Status copied = modCopy::CopyFolder(from, to); !copied) {
             desktop().message(this, copied.error(), QStringLiteral("Error"), MessageIcon::Critical);
             return;
         }
     }
     const BuildOutcome outcome = buildFunnel(settings(), preview);
-    switch (outcome.kind) {
-    case BuildOutcome::Kind::MissingInfo:
-        desktop().message(this, outcome.message, QStringLiteral("Missing Info"),
-                          MessageIcon::Information);
-        ShowSection(outcome.section);
-        if (outcome.openOptInPanel)
-            Label50_Click(1);
+    if (!reportUnbuilt(outcome))
         return;
-    case BuildOutcome::Kind::Failed:
-        desktop().message(this, outcome.message, QStringLiteral("Error"), MessageIcon::Critical);
-        return;
-    case BuildOutcome::Kind::Built:
-        break;
-    }
     m_previewFolder = std::move(folder);
     const QString page = AppPaths::join(outcome.outputFolder, QStringLiteral("index.html"));
     if (!desktop().openUrl(QUrl::fromLocalFile(page)))

@@ -30,6 +30,7 @@ class ClickLabel;
 class CollapsiblePanel;
 class ColorSwatch;
 class TagLabel;
+struct BuildOutcome;
 } // namespace tandrel
 
 // The main window: five sections holding one funnel's settings, and the build.
@@ -103,6 +104,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Says why a build gave no funnel, showing the section that lacks a value; false then.
+    bool reportUnbuilt(const tandrel::BuildOutcome& outcome);
     // One row of the binding table: a member of FunnelSettings and its control.
     struct Binding {
         std::function<void(const tandrel::FunnelSettings&)> show;

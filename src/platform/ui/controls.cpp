@@ -1,5 +1,7 @@
 #include "controls.h"
 
+#include "rgbtext.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyle>
@@ -46,10 +48,10 @@ void ColorSwatch::setColorValue(const QString& value) {
 }
 
 QColor ColorSwatch::color() const {
-    const QStringList parts = tag().split(QLatin1Char(','));
-    if (parts.size() != 3)
+    const auto rgb = tandrel::parseRgb(tag());
+    if (!rgb)
         return Qt::black;
-    return QColor(parts[0].toInt(), parts[1].toInt(), parts[2].toInt());
+    return QColor(rgb->r, rgb->g, rgb->b);
 }
 
 CollapsiblePanel::CollapsiblePanel(ClickLabel* title, QWidget* parent)

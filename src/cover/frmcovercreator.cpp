@@ -31,7 +31,7 @@ namespace {
 const QString Caption = QStringLiteral("Zudu Ruvaz Evuvodi");
 const QSize ThumbnailSize(40, 45);
 // Panel 1 sits 50 twips below panel 0.
-const int PanelGap = qRound(50.0 / TwipsPerPixel);
+const int PanelGap = qRound(twipsToPixels(50));
 
 const char* const StyleSheet =
     "frmCoverCreator { background: #f5f6f8; }"

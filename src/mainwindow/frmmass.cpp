@@ -12,7 +12,6 @@
 
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -26,23 +25,16 @@
 
 #include <algorithm>
 
-static void loadWindowResources() {
-    Q_INIT_RESOURCE(mainwindow);
-}
-
 using namespace tandrel;
 using namespace tandrel::parts;
 
 frmMass::frmMass(const AppPaths& paths, QWidget* parent) : QWidget(parent), m_paths(paths) {
-    loadWindowResources();
     setObjectName(QStringLiteral("frmMass"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(twipsToWholePixels(15285), twipsToWholePixels(8760));
     setAttribute(Qt::WA_StyledBackground);
-    QFile style(QStringLiteral(":/tandrel/mainwindow.qss"));
-    if (style.open(QIODevice::ReadOnly))
-        setStyleSheet(QString::fromUtf8(style.readAll()));
+    setStyleSheet(windowStyleSheet(QStringLiteral("mainwindow")));
 
     buildHeader();
     buildMenu();

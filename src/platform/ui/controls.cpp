@@ -2,10 +2,16 @@
 
 #include "rgbtext.h"
 
+#include <QFile>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyle>
 #include <QVBoxLayout>
+
+// The resource lives in a static library; this keeps the linker from dropping it.
+static void loadWindowResources() {
+    Q_INIT_RESOURCE(mainwindow);
+}
 
 namespace tandrel {
 
@@ -83,6 +89,14 @@ void CollapsiblePanel::setInactive(bool inactive) {
     m_inactive = inactive;
     style()->unpolish(this);
     style()->polish(this);
+}
+
+QString windowStyleSheet(const QString& name) {
+    loadWindowResources();
+    QFile style(QStringLiteral(":/tandrel/%1.qss").arg(name));
+    if (!style.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromUtf8(style.readAll());
 }
 
 } // namespace tandrel

@@ -153,11 +153,11 @@ std::optional<int> coverFontSize(const QString& text) {
     return static_cast<int>(whole);
 }
 
-std::optional<double> twipsToPixels(const QString& text) {
+std::optional<double> twipsTextToPixels(const QString& text) {
     const auto value = number(text);
     if (!value)
         return std::nullopt;
-    return *value / TwipsPerPixel;
+    return twipsToPixels(*value);
 }
 
 QString twipsText(double twips) {
@@ -254,9 +254,9 @@ void CoverCanvas::print(const CoverLine& line, Placed& placed) {
         m_font.setPointSize(*size);
     m_color = line.color;
     // Each coordinate on its own: a bad one keeps where the last step left it.
-    if (const auto x = twipsToPixels(line.x))
+    if (const auto x = twipsTextToPixels(line.x))
         m_position.setX(*x);
-    if (const auto y = twipsToPixels(line.y))
+    if (const auto y = twipsTextToPixels(line.y))
         m_position.setY(*y);
 
     QFont font = m_font;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "result.h"
+#include "twips.h"
 
 #include <QColor>
 #include <QDateTime>
@@ -15,10 +16,9 @@
 
 namespace tandrel {
 
-// The canvas is laid out for 96 dots per inch: 15 twips to a pixel.
+// The canvas is laid out for 96 dots per inch.
 inline constexpr int CoverWidth = 400;
 inline constexpr int CoverHeight = 450;
-inline constexpr int TwipsPerPixel = 15;
 // Text keeps this far from every edge of the picture, in pixels.
 inline constexpr int CoverMargin = 16;
 // Below this contrast with the picture a line is hard to read.
@@ -46,10 +46,7 @@ struct CoverLine {
 // Whole points from a typed size ("16.9" is 16); nothing when it is no usable size.
 std::optional<int> coverFontSize(const QString& text);
 // Pixels from a typed twips value; nothing when it is not a number.
-std::optional<double> twipsToPixels(const QString& text);
-inline double pixelsToTwips(double pixels) {
-    return pixels * TwipsPerPixel;
-}
+std::optional<double> twipsTextToPixels(const QString& text);
 // The shortest decimal text of a twips value ("1245", "1252.5").
 QString twipsText(double twips);
 

@@ -1,9 +1,10 @@
 #include "coverdesign.h"
 
+#include "rgbtext.h"
+
 #include <QDir>
 #include <QFontDatabase>
 #include <QJsonArray>
-#include <QRegularExpression>
 
 namespace tandrel {
 
@@ -29,17 +30,10 @@ template <size_t N> QString choices(const char* const (&names)[N]) {
 }
 
 std::optional<QColor> colourFrom(const QString& text) {
-    static const QRegularExpression pattern(QStringLiteral("^(\\d{1,3}),(\\d{1,3}),(\\d{1,3})$"));
-    const auto match = pattern.match(text);
-    if (!match.hasMatch())
+    const auto rgb = parseRgb(text);
+    if (!rgb)
         return std::nullopt;
-    int rgb[3];
-    for (int i = 0; i < 3; ++i) {
-        rgb[i] = match.captured(i + 1).toInt();
-        if (rgb[i] > 255)
-            return std::nullopt;
-    }
-    return QColor(rgb[0], rgb[1], rgb[2]);
+    return QColor(rgb->r, rgb->g, rgb->b);
 }
 
 QString colourText(QColor c) {

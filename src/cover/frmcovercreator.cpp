@@ -31,34 +31,7 @@ namespace {
 const QString Caption = QStringLiteral("Zudu Ruvaz Evuvodi");
 const QSize ThumbnailSize(40, 45);
 // Panel 1 sits 50 twips below panel 0.
-const int PanelGap = qRound(50.0 / TwipsPerPixel);
-
-const char* const StyleSheet =
-    "frmCoverCreator { background: #f5f6f8; }"
-    "QLabel[heading=\"true\"] { color: #1d2733; font-weight: 600; padding-top: 4px; }"
-    "QLabel[hint=\"true\"] { color: #5b6672; }"
-    "QLabel[note=\"true\"] { color: #a04a00; }"
-    "QLabel[warning=\"true\"] { color: #8a4b00; background: #fff4e0; border: 1px solid #f0d3a0;"
-    "  border-radius: 4px; padding: 6px 8px; }"
-    "QFrame[panel=\"true\"] { background: #ffffff; border: 1px solid #d6dbe1; border-radius: 6px; }"
-    "QFrame[panel=\"true\"][inactive=\"true\"] { background: #eef0f3; }"
-    "QLabel[panelTitle=\"true\"] { padding: 7px 10px; font-weight: 600; color: #5b6672; border: "
-    "none; }"
-    "QLabel[panelTitle=\"true\"][expanded=\"true\"] { color: #1458a8; border-bottom: 1px solid "
-    "#e4e8ed; }"
-    "QLabel[link=\"true\"] { color: #1458a8; text-decoration: underline; }"
-    "QListWidget { background: #ffffff; border: 1px solid #d6dbe1; border-radius: 6px; padding: "
-    "2px; }"
-    "QListWidget::item { padding: 2px; }"
-    "QListWidget::item:selected { background: #dbe8f8; color: #1d2733; }"
-    "QFrame#picFrame { background: #ffffff; border: 1px solid #c9d0d8; }"
-    "QPushButton { padding: 6px 16px; border: 1px solid #c3cad3; border-radius: 5px; background: "
-    "#ffffff;"
-    "  color: #1d2733; }"
-    "QPushButton:hover { background: #f0f3f7; }"
-    "QPushButton[primary=\"true\"] { background: #1764c0; border-color: #1458a8; color: #ffffff;"
-    "  font-weight: 600; }"
-    "QPushButton[primary=\"true\"]:hover { background: #1458a8; }";
+const int PanelGap = qRound(twipsToPixels(50));
 
 QLabel* heading(const QString& text) {
     auto* label = new QLabel(text);
@@ -270,7 +243,7 @@ QWidget* frmCoverCreator::buildLinePanel(int index) {
 }
 
 void frmCoverCreator::buildWindow() {
-    setStyleSheet(QLatin1String(StyleSheet));
+    setStyleSheet(windowStyleSheet(QStringLiteral("frmcovercreator")));
 
     // Step 1: the image library.
     FileCovers = new QListWidget;

@@ -101,26 +101,43 @@ Status renamed(const QString& from, const QString& to) {
 
 } // namespace
 
-std::optional<MissingInfo> checkFunnelSettings(const FunnelSettings& s) {
-    if (s.isFunnelUrlMissing())
-        return MissingInfo{QStringLiteral("Please enter the url where you'll upload this funnel."),
-                           GeneralInfo};
-    if (s.txtoptinForm.isEmpty())
-        return MissingInfo{QStringLiteral("Please enter your opt-in form code for this funnel."),
-                           LeadMagnetPage, true};
-    if (s.txtFunnel_YouTubeID.isEmpty())
-        return MissingInfo{QStringLiteral("Please enter a video to use for this funnel."),
-                           ThankYouPage};
+QList<MissingInfo> funnelRequirements(const FunnelSettings& s) {
+    using Need = MissingInfo::Need;
+    QList<MissingInfo> all{
+        {Need::FunnelUrl, QStringLiteral("Please enter the url where you'll upload this funnel."),
+         GeneralInfo, false, s.isFunnelUrlMissing()},
+        {Need::OptinForm, QStringLiteral("Please enter your opt-in form code for this funnel."),
+         LeadMagnetPage, true, s.txtoptinForm.isEmpty()},
+        {Need::Video, QStringLiteral("Please enter a video to use for this funnel."), ThankYouPage,
+         false, s.txtFunnel_YouTubeID.isEmpty()},
+    };
     static const MissingInfo fileChecks[] = {
-        {QStringLiteral("Please select a background image."), GeneralInfo},
-        {QStringLiteral("Please select a cover image for your lead magnet."), LeadMagnetPage},
-        {QStringLiteral("Please select a delivery file."), ThankYouPage},
+        {Need::BackgroundImage, QStringLiteral("Please select a background image."), GeneralInfo},
+        {Need::CoverImage, QStringLiteral("Please select a cover image for your lead magnet."),
+         LeadMagnetPage},
+        {Need::DeliveryFile, QStringLiteral("Please select a delivery file."), ThankYouPage},
     };
     for (int i = 0; i < 3; ++i) {
-        if (s.isFileRequired(i) && s.lblSelectedFile[i].tag.isEmpty())
-            return fileChecks[i];
+        if (!s.isFileRequired(i))
+            continue;
+        MissingInfo file = fileChecks[i];
+        file.missing = s.lblSelectedFile[i].tag.isEmpty();
+        all.append(file);
     }
-    return std::nullopt;
+    return all;
+}
+
+QList<MissingInfo> missingRequirements(const FunnelSettings& s) {
+    QList<MissingInfo> missing = funnelRequirements(s);
+    missing.removeIf([](const MissingInfo& need) { return !need.missing; });
+    return missing;
+}
+
+std::optional<MissingInfo> checkFunnelSettings(const FunnelSettings& s) {
+    const QList<MissingInfo> missing = missingRequirements(s);
+    if (missing.isEmpty())
+        return std::nullopt;
+    return missing.first();
 }
 
 BuildOutcome buildFunnel(const FunnelSettings& s, const AppPaths& paths) {

@@ -3,20 +3,28 @@
 #include "apppaths.h"
 #include "funnelsettings.h"
 
+#include <QList>
 #include <QStringList>
 
 #include <optional>
 
 namespace tandrel {
 
-// The first missing value of a funnel and where the user enters it.
+// A value the funnel needs and where the user enters it.
 struct MissingInfo {
+    enum class Need { FunnelUrl, OptinForm, Video, BackgroundImage, CoverImage, DeliveryFile };
+    Need need = Need::FunnelUrl;
     QString message;
     int section = GeneralInfo;
     bool openOptInPanel = false;
+    bool missing = true;
 };
 
-// The five checks, in order; nothing when the funnel can be built.
+// Every value these settings make the build need, met or not, in the order it checks them.
+QList<MissingInfo> funnelRequirements(const FunnelSettings& settings);
+// Only those still missing, in the same order.
+QList<MissingInfo> missingRequirements(const FunnelSettings& settings);
+// The first of them; nothing when the funnel can be built.
 std::optional<MissingInfo> checkFunnelSettings(const FunnelSettings& settings);
 
 struct BuildOutcome {

@@ -3,6 +3,7 @@
 #include "coverdesign.h"
 
 #include "pagewords.h"
+#include "rgbtext.h"
 #include "textfiles.h"
 #include "tools.h"
 
@@ -12,7 +13,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
 #include <QSet>
 
 #include <cmath>
@@ -91,18 +91,6 @@ template <typename T> T& field(const Key& key, S& s) {
     return std::get<T& (*)(S&)>(key.ref)(s);
 }
 
-bool isColourValue(const QString& text) {
-    static const QRegularExpression pattern(QStringLiteral("^(\\d{1,3}),(\\d{1,3}),(\\d{1,3})$"));
-    const auto match = pattern.match(text);
-    if (!match.hasMatch())
-        return false;
-    for (int i = 1; i <= 3; ++i) {
-        if (match.captured(i).toInt() > 255)
-            return false;
-    }
-    return true;
-}
-
 // Empty text when the value fits the key, else what it should have been.
 QString readValue(const Key& key, const QJsonValue& value, const QString& baseDir, S& s) {
     switch (key.kind) {
@@ -111,7 +99,7 @@ QString readValue(const Key& key, const QJsonValue& value, const QString& baseDi
     case Kind::Language:
         if (!value.isString())
             return QStringLiteral("a string");
-        if (key.kind == Kind::Colour && !isColourValue(value.toString()))
+        if (key.kind == Kind::Colour && !parseRgb(value.toString()))
             return QStringLiteral("a colour written as \"r,g,b\" with three numbers from 0 to 255");
         if (key.kind == Kind::Language && !findPageWords(value.toString()))
             return QStringLiteral("one of the language codes %1")

@@ -121,18 +121,6 @@ QString countdownAttributes(const char* one, const char* two, const char* many) 
 
 } // namespace
 
-std::optional<Rgb> parseColour(const QString& value) {
-    static const QRegularExpression pattern(
-        QStringLiteral("^\\s*(\\d{1,3})\\s*,\\s*(\\d{1,3})\\s*,\\s*(\\d{1,3})\\s*$"));
-    const auto match = pattern.match(value);
-    if (!match.hasMatch())
-        return std::nullopt;
-    Rgb c{match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt()};
-    if (c.r > 255 || c.g > 255 || c.b > 255)
-        return std::nullopt;
-    return c;
-}
-
 double contrastRatio(Rgb a, Rgb b) {
     const double la = luminance(a);
     const double lb = luminance(b);
@@ -149,7 +137,7 @@ QString optinCardTheme(const FunnelSettings& s) {
     double light = 21;
     double dark = 21;
     for (const Text& text : texts) {
-        const auto colour = parseColour(s.lblColorPicker[text.index]);
+        const auto colour = parseRgb(s.lblColorPicker[text.index]);
         if (!colour)
             continue;
         light = std::min(light, contrastRatio(*colour, kWhite) / text.needed);
@@ -161,13 +149,13 @@ QString optinCardTheme(const FunnelSettings& s) {
 }
 
 QString footerPlate(const FunnelSettings& s) {
-    const Rgb text = parseColour(s.lblColorPicker[1]).value_or(kWhite);
+    const Rgb text = parseRgb(s.lblColorPicker[1]).value_or(kWhite);
     const bool lightText = contrastRatio(text, Rgb{0, 0, 0}) >= contrastRatio(text, kWhite);
     const QString plate = lightText ? QStringLiteral("dark") : QStringLiteral("light");
     // Nobody knows what part of a photo ends up behind the footer.
     if (s.optBackground != 0)
         return plate;
-    const Rgb background = parseColour(s.lblColorPicker[0]).value_or(kCssBackground);
+    const Rgb background = parseRgb(s.lblColorPicker[0]).value_or(kCssBackground);
     return contrastRatio(text, background) >= kTextContrast ? QString() : plate;
 }
 
@@ -213,9 +201,8 @@ QString finishPage(PageKind kind, const QString& generated, const FunnelSettings
         {"[COVER_HEIGHT]",
          QString::number(facts.coverSize.isEmpty() ? 450 : facts.coverSize.height())},
         {"[CARD_THEME]", kind == PageKind::Optin ? optinCardTheme(s) : QStringLiteral("auto")},
-        {"[FOOTER_RGB]", parseColour(s.lblColorPicker[1])
-                             ? s.lblColorPicker[1].simplified().remove(u' ')
-                             : QStringLiteral("255,255,255")},
+        {"[FOOTER_RGB]",
+         parseRgb(s.lblColorPicker[1]) ? s.lblColorPicker[1] : QStringLiteral("255,255,255")},
         {"[FOOTER_PLATE]",
          plate.isEmpty() ? QString() : QStringLiteral("tf-footer--plate-") + plate},
         {"[FORM_STYLE]", ownStyles.match(s.txtoptinForm).hasMatch() ? QStringLiteral("own")

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "funnelsettings.h"
+#include "rgbtext.h"
 
 #include <QSize>
 
@@ -20,11 +21,6 @@ struct PageFacts {
 QString finishPage(PageKind kind, const QString& page, const FunnelSettings& settings,
                    const PageFacts& facts);
 
-struct Rgb {
-    int r = 0, g = 0, b = 0;
-};
-// "r,g,b" as the window stores it; nothing for anything else.
-std::optional<Rgb> parseColour(const QString& value);
 // WCAG 2 contrast ratio, 1 to 21.
 double contrastRatio(Rgb a, Rgb b);
 

@@ -2,6 +2,7 @@
 
 #include "publishpanel.h"
 #include "sectionparts.h"
+#include "twips.h"
 
 #include "controls.h"
 #include "desktop.h"
@@ -11,7 +12,6 @@
 
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -25,23 +25,16 @@
 
 #include <algorithm>
 
-static void loadWindowResources() {
-    Q_INIT_RESOURCE(mainwindow);
-}
-
 using namespace tandrel;
 using namespace tandrel::parts;
 
 frmMass::frmMass(const AppPaths& paths, QWidget* parent) : QWidget(parent), m_paths(paths) {
-    loadWindowResources();
     setObjectName(QStringLiteral("frmMass"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(twips(15285), twips(8760));
+    setFixedSize(twipsToWholePixels(15285), twipsToWholePixels(8760));
     setAttribute(Qt::WA_StyledBackground);
-    QFile style(QStringLiteral(":/tandrel/mainwindow.qss"));
-    if (style.open(QIODevice::ReadOnly))
-        setStyleSheet(QString::fromUtf8(style.readAll()));
+    setStyleSheet(windowStyleSheet(QStringLiteral("mainwindow")));
 
     buildHeader();
     buildMenu();
@@ -50,7 +43,8 @@ frmMass::frmMass(const AppPaths& paths, QWidget* parent) : QWidget(parent), m_pa
     for (int i = 0; i < 5; ++i) {
         frTab[i]->setObjectName(indexed("frTab", i));
         frTab[i]->setProperty("role", QStringLiteral("section"));
-        frTab[i]->resize(width() - 2 * twips(450), height() - twips(1710) - 14);
+        frTab[i]->resize(width() - 2 * twipsToWholePixels(450),
+                         height() - twipsToWholePixels(1710) - 14);
     }
 
     txtLastPath = named(new QLineEdit(this), QStringLiteral("txtLastPath"));
@@ -92,7 +86,7 @@ void frmMass::Form_Load() {
     if (!FileExists(m_paths.templatesDir(), true))
         QDir().mkpath(m_paths.templatesDir());
 
-    frTab[0]->move(twips(450), twips(1710));
+    frTab[0]->move(twipsToWholePixels(450), twipsToWholePixels(1710));
     for (int i = 1; i < 5; ++i)
         frTab[i]->setGeometry(frTab[0]->x(), frTab[0]->y(), frTab[i]->width(), frTab[0]->height());
     ShowSection(0);
@@ -151,7 +145,7 @@ void frmMass::buildMenu() {
     static const char* const captions[] = {"General Info", " Lead Magnet Page",
                                            " After Subscription Action", "Thank You Page",
                                            "Build Funnel"};
-    const int left = twips(450);
+    const int left = twipsToWholePixels(450);
     const int gap = 10;
     const int entryWidth = (width() - 2 * left - 4 * gap) / 5;
     for (int i = 0; i < 5; ++i) {
@@ -291,7 +285,7 @@ void frmMass::placeLeadPanels() {
     for (auto* panel : qLeadMagnet)
         panel->adjustSize();
     qLeadMagnet[1]->move(qLeadMagnet[1]->x(),
-                         qLeadMagnet[0]->y() + qLeadMagnet[0]->height() + twips(20));
+                         qLeadMagnet[0]->y() + qLeadMagnet[0]->height() + twipsToWholePixels(20));
 }
 
 QWidget* frmMass::withNote(QLineEdit* field) {

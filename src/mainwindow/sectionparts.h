@@ -11,11 +11,6 @@
 // Small building blocks shared by the main window's sections.
 namespace tandrel::parts {
 
-constexpr int kTwipsPerPixel = 15;
-constexpr int twips(int value) {
-    return value / kTwipsPerPixel;
-}
-
 inline const QString kMissingAddress =
     QStringLiteral("Please go to the first tab and enter the url where you'll upload the funnel.");
 

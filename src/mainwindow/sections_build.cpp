@@ -184,26 +184,30 @@ QGroupBox* frmMass::buildBuildSection() {
 
 void frmMass::refreshChecklist() {
     const FunnelSettings s = settings();
-    struct Item {
-        QString what;
-        bool done;
+    using Need = MissingInfo::Need;
+    const auto caption = [](Need need) {
+        switch (need) {
+        case Need::FunnelUrl:
+            return QStringLiteral("Where the funnel will be uploaded (General Info)");
+        case Need::OptinForm:
+            return QStringLiteral("Your opt-in form code (Lead Magnet Page)");
+        case Need::Video:
+            return QStringLiteral("The video id (Thank You Page)");
+        case Need::BackgroundImage:
+            return QStringLiteral("A background image (General Info)");
+        case Need::CoverImage:
+            return QStringLiteral("A cover image (Lead Magnet Page)");
+        case Need::DeliveryFile:
+            return QStringLiteral("A delivery file (Thank You Page)");
+        }
+        return QString();
     };
-    QList<Item> items{
-        {QStringLiteral("Where the funnel will be uploaded (General Info)"),
-         !s.isFunnelUrlMissing()},
-        {QStringLiteral("Your opt-in form code (Lead Magnet Page)"), !s.txtoptinForm.isEmpty()},
-        {QStringLiteral("The video id (Thank You Page)"), !s.txtFunnel_YouTubeID.isEmpty()},
-        {QStringLiteral("A cover image (Lead Magnet Page)"),
-         !s.lblSelectedFile[CoverImage].tag.isEmpty()}};
-    if (s.isFileRequired(BackgroundImage))
-        items.append({QStringLiteral("A background image (General Info)"),
-                      !s.lblSelectedFile[BackgroundImage].tag.isEmpty()});
     QStringList lines;
-    for (const Item& item : items) {
+    for (const MissingInfo& item : funnelRequirements(s)) {
         lines << QStringLiteral("<span style=\"color:%1; font-weight:700\">%2</span>&nbsp;&nbsp;%3")
-                     .arg(item.done ? QStringLiteral("#15803d") : QStringLiteral("#b91c1c"),
-                          item.done ? QStringLiteral("&#10003;") : QStringLiteral("&#10007;"),
-                          item.what.toHtmlEscaped());
+                     .arg(item.missing ? QStringLiteral("#b91c1c") : QStringLiteral("#15803d"),
+                          item.missing ? QStringLiteral("&#10007;") : QStringLiteral("&#10003;"),
+                          caption(item.need).toHtmlEscaped());
     }
     if (!s.isFunnelUrlMissing()) {
         lines << QStringLiteral(

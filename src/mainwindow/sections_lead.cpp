@@ -1,6 +1,7 @@
 #include "frmmass.h"
 
 #include "sectionparts.h"
+#include "twips.h"
 
 #include "controls.h"
 #include "pagewords.h"
@@ -274,6 +275,7 @@ QGroupBox* frmMass::buildLeadMagnet() {
         panel->setExpanded(true);
     qLeadMagnet[0]->move(16, 66);
     qLeadMagnet[1]->setExpanded(false);
-    qLeadMagnet[1]->move(16, qLeadMagnet[0]->y() + qLeadMagnet[0]->height() + twips(20));
+    qLeadMagnet[1]->move(16,
+                         qLeadMagnet[0]->y() + qLeadMagnet[0]->height() + twipsToWholePixels(20));
     return box;
 }

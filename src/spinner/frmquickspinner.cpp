@@ -58,26 +58,6 @@ QPushButton* button(const QString& text, const QString& name, QWidget* parent) {
     return named(new QPushButton(text, parent), name);
 }
 
-const char kStyle[] = R"(
-frmQuickSpinner { background: #f4f6fb; }
-QLabel[role="heading"] { font-weight: 700; color: #3b1a5a; }
-QLabel#lblPleaseWait { color: #8a4b00; font-weight: 600; }
-QLabel#lblSelected { color: #5b6477; }
-tandrel--ClickLabel { color: #1d4ed8; text-decoration: underline; font-size: 8pt;
-                      border: 2px solid transparent; border-radius: 3px; }
-tandrel--ClickLabel:focus { border-color: #1d4ed8; }
-QPlainTextEdit, QLineEdit { background: white; border: 1px solid #c5ccda; border-radius: 5px; }
-QPlainTextEdit:focus, QLineEdit:focus { border: 2px solid #1d4ed8; }
-QRadioButton { border: 2px solid transparent; border-radius: 4px; padding: 1px 3px; }
-QRadioButton:focus { border-color: #1d4ed8; }
-QPushButton { border: 1px solid #b9c1d1; border-radius: 6px; padding: 4px 12px; background: white; }
-QPushButton:hover { background: #f1ecf8; }
-QPushButton:focus { border: 2px solid #1d4ed8; padding: 3px 11px; }
-QPushButton#vbtnConvert { background: #6d2e8c; color: white; border-color: #5a2375; font-weight: 700; }
-QPushButton#vbtnConvert:focus { border: 2px solid #1d4ed8; }
-QPushButton#vbtnConvert:disabled { background: #c9b8d6; border-color: #c9b8d6; }
-)";
-
 const QString kFallbackNote = QStringLiteral(
     "The article was stored as Windows-1252, which cannot hold every character of the "
     "rewritten article: it will be saved as UTF-8.");
@@ -90,7 +70,7 @@ frmQuickSpinner::frmQuickSpinner(const AppPaths& paths, const std::array<QString
     setObjectName(QStringLiteral("frmQuickSpinner"));
     setWindowTitle(kTitle);
     setAttribute(Qt::WA_StyledBackground);
-    setStyleSheet(QString::fromUtf8(kStyle));
+    setStyleSheet(windowStyleSheet(QStringLiteral("frmquickspinner")));
     buildControls();
     for (int i = 0; i < 5; ++i)
         optArticles[i]->setProperty("Tag", articles[i]);

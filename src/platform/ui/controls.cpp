@@ -1,9 +1,17 @@
 #include "controls.h"
 
+#include "rgbtext.h"
+
+#include <QFile>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyle>
 #include <QVBoxLayout>
+
+// The resource lives in a static library; this keeps the linker from dropping it.
+static void loadWindowResources() {
+    Q_INIT_RESOURCE(mainwindow);
+}
 
 namespace tandrel {
 
@@ -46,10 +54,10 @@ void ColorSwatch::setColorValue(const QString& value) {
 }
 
 QColor ColorSwatch::color() const {
-    const QStringList parts = tag().split(QLatin1Char(','));
-    if (parts.size() != 3)
+    const auto rgb = tandrel::parseRgb(tag());
+    if (!rgb)
         return Qt::black;
-    return QColor(parts[0].toInt(), parts[1].toInt(), parts[2].toInt());
+    return QColor(rgb->r, rgb->g, rgb->b);
 }
 
 CollapsiblePanel::CollapsiblePanel(ClickLabel* title, QWidget* parent)
@@ -81,6 +89,14 @@ void CollapsiblePanel::setInactive(bool inactive) {
     m_inactive = inactive;
     style()->unpolish(this);
     style()->polish(this);
+}
+
+QString windowStyleSheet(const QString& name) {
+    loadWindowResources();
+    QFile style(QStringLiteral(":/tandrel/%1.qss").arg(name));
+    if (!style.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromUtf8(style.readAll());
 }
 
 } // namespace tandrel

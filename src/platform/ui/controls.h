@@ -80,4 +80,7 @@ private:
     bool m_inactive = false;
 };
 
+// The windows' style sheet NAME.qss from the program's resource; empty when it is missing.
+QString windowStyleSheet(const QString& name);
+
 } // namespace tandrel

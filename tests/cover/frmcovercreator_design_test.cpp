@@ -47,9 +47,7 @@ class frmCoverCreatorDesignTest : public QObject {
         return *dlg;
     }
     template <typename T = QWidget> T* control(const QString& name) {
-        if (T* found = dlg->findChild<T*>(name))
-            return found;
-        qFatal("no control %s", qPrintable(name));
+        return test::controlIn<T>(dlg.get(), name);
     }
     void type(int line, const QString& text) {
         QTest::keyClicks(control<QLineEdit>(indexed("txtAdText", line)), text);

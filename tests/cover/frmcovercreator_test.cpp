@@ -55,9 +55,7 @@ class frmCoverCreatorTest : public QObject {
     }
     QString coverFile() const { return AppPaths(appDir).coverFile(); }
     template <typename T = QWidget> T* control(const QString& name) {
-        if (T* found = dlg->findChild<T*>(name))
-            return found;
-        qFatal("no control %s", qPrintable(name));
+        return test::controlIn<T>(dlg.get(), name);
     }
     QLineEdit* edit(const char* name, int index) {
         return control<QLineEdit>(indexed(name, index));

@@ -24,10 +24,7 @@ class frmMassUnsavedTest : public QObject {
     std::unique_ptr<frmMass> window;
 
     template <typename T = QWidget> T* find(const QString& name) {
-        T* widget = window->findChild<T*>(name);
-        if (!widget)
-            qFatal("no control %s", qPrintable(name));
-        return widget;
+        return test::controlIn<T>(window.get(), name);
     }
     QLineEdit* edit(const QString& name) { return find<QLineEdit>(name); }
     void openWindow() {

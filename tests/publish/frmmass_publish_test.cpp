@@ -28,10 +28,7 @@ class frmMassPublishTest : public QObject {
     std::unique_ptr<frmMass> window;
 
     template <typename T = QWidget> T* find(const QString& name) {
-        T* widget = window->findChild<T*>(name);
-        if (!widget)
-            qFatal("no control %s", qPrintable(name));
-        return widget;
+        return test::controlIn<T>(window.get(), name);
     }
     QString result() { return find<QLabel>("lblPublishResult")->text(); }
 

@@ -50,10 +50,7 @@ class frmQuickSpinnerTest : public QObject {
     }
 
     template <typename T = QWidget> T* find(const QString& name) {
-        T* widget = window->findChild<T*>(name);
-        if (!widget)
-            qFatal("no control %s", qPrintable(name));
-        return widget;
+        return test::controlIn<T>(window.get(), name);
     }
     QPlainTextEdit* box(const QString& name) { return find<QPlainTextEdit>(name); }
 

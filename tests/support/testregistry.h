@@ -22,6 +22,14 @@ template <typename T> struct Registrar {
 QString testDataDir();
 QString shippedDataDir();
 
+// A window's control by objectName; a missing one stops the run, naming it.
+template <typename T> T* controlIn(const QObject* root, const QString& name) {
+    T* found = root->findChild<T*>(name);
+    if (!found)
+        qFatal("no control %s", qPrintable(name));
+    return found;
+}
+
 } // namespace tandrel::test
 
 #define TANDREL_TEST(Class) static const tandrel::test::Registrar<Class> registrar_##Class;

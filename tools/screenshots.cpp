@@ -3,8 +3,11 @@
 // With --cover it also makes a cover in the cover creator, uses it and builds
 // the funnel into the output folder, as a user would, and names the folder it
 // was asked to open. It chooses its folders as the program does, so a copy
-// beside an installed tandrel runs installed.
+// beside an installed tandrel runs installed. TANDREL_SCREENSHOT_DARK=1 gives the
+// application a dark palette first, as a dark desktop does, and adds the dialogs.
 #include "controls.h"
+#include "desktop.h"
+#include "dialogs.h"
 #include "frmcovercreator.h"
 #include "frmmass.h"
 #include "frmquickspinner.h"
@@ -17,6 +20,8 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
+#include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -25,10 +30,28 @@
 #include <QTextStream>
 #include <QTimer>
 
+#include <functional>
+
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tandrel"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    const bool dark = qEnvironmentVariableIntValue("TANDREL_SCREENSHOT_DARK") == 1;
+    if (dark) {
+        QPalette p;
+        const QColor ground(0x2b, 0x2b, 0x2f), base(0x1e, 0x1e, 0x22), text(0xe8, 0xe8, 0xec);
+        for (auto role : {QPalette::Window, QPalette::Button, QPalette::AlternateBase})
+            p.setColor(role, ground);
+        for (auto role : {QPalette::Base, QPalette::ToolTipBase})
+            p.setColor(role, base);
+        for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText,
+                          QPalette::ToolTipText, QPalette::BrightText})
+            p.setColor(role, text);
+        p.setColor(QPalette::PlaceholderText, QColor(0x90, 0x90, 0x98));
+        p.setColor(QPalette::Highlight, QColor(0x3d, 0x7a, 0xd6));
+        p.setColor(QPalette::HighlightedText, Qt::white);
+        QApplication::setPalette(p);
+    }
     const QStringList args = app.arguments();
     QTextStream err(stderr);
     if (args.size() < 2) {
@@ -84,6 +107,27 @@ int main(int argc, char* argv[]) {
         window.findChild<QPushButton*>(QStringLiteral("cmdRestoreAddresses"))->click();
     }
 
+    if (dark) {
+        // Each dialog as the window opens it; a modal one is taken once it is up.
+        const auto take = [&](const QString& name, const std::function<void()>& open) {
+            QTimer::singleShot(300, [&, name] {
+                QWidget* shown = QApplication::activeModalWidget();
+                if (shown) {
+                    shown->grab().save(QDir(args[1]).filePath(name + QStringLiteral(".png")));
+                    shown->close();
+                }
+            });
+            open();
+        };
+        take(QStringLiteral("dark-message"), [&] {
+            tandrel::desktop().askToSave(&window, QStringLiteral("Save changes to my.funnel.json?"),
+                                         QStringLiteral("Unsaved Changes"));
+        });
+        take(QStringLiteral("dark-pro"), [&] { window.cmdPro_Click(); });
+        take(QStringLiteral("dark-free-hosting"), [&] { window.Label63_Click(); });
+        take(QStringLiteral("dark-head"), [&] { window.lblHead_Click(); });
+    }
+
     if (args.size() > 3) {
         // Message boxes answer themselves so nothing waits for a click.
         tandrel::ScriptedDesktop quiet;
@@ -109,6 +153,16 @@ int main(int argc, char* argv[]) {
         for (int round = 0; round < 3; ++round)
             QApplication::processEvents();
         spinner->grab().save(QDir(args[1]).filePath(QStringLiteral("spinner.png")));
+        if (dark) {
+            // As the real desktop shows a question over the spinner.
+            QMessageBox box(QMessageBox::Warning, QStringLiteral("Swiftword"),
+                            QStringLiteral("The article holds changes that are not saved. "
+                                           "Discard them?"),
+                            QMessageBox::Yes | QMessageBox::No, spinner);
+            box.show();
+            QApplication::processEvents();
+            box.grab().save(QDir(args[1]).filePath(QStringLiteral("dark-spinner-question.png")));
+        }
         spinner->close();
     }
 

@@ -5,6 +5,7 @@
 #include "dialogs.h"
 #include "funnelbuild.h"
 #include "modcopy.h"
+#include "textfiles.h"
 #include "tools.h"
 
 #if __has_include("frmcovercreator.h")
@@ -17,14 +18,59 @@
 #endif
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QUrl>
+
+#include <functional>
 
 // What the buttons and links of the sections open or start.
 
 using namespace tandrel;
 
-frmMass::~frmMass() = default;
+namespace {
+
+// In the preview copy only: signing up leads to the local thank-you page instead of
+// the autoresponder, and that page on to the local download page.
+Status linkPreviewPages(const QString& folder, const FunnelSettings& s) {
+    const auto rewrite = [&folder](const QString& name, const std::function<QString(QString)>& f) {
+        const QString path = AppPaths::join(folder, name);
+        const auto page = readFileBytes(path, 64 * 1024 * 1024, QStringLiteral("The preview page"));
+        if (!page)
+            return Status::failure(page.error());
+        return writeFileAtomically(path, f(QString::fromUtf8(page.value())).toUtf8());
+    };
+    static const QRegularExpression formTag(QStringLiteral("<form\\b[^>]*>"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression sendingAttributes(
+        QStringLiteral("\\s(action|method|target|onsubmit)\\s*=\\s*(\"[^\"]*\"|'[^']*'|[^\\s>]*)"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QString local =
+        QStringLiteral("<form action=\"%1\" method=\"get\"").arg(s.thankYouPageFile);
+    if (Status optIn = rewrite(QStringLiteral("index.html"),
+                               [&](QString html) {
+                                   QString out;
+                                   qsizetype last = 0;
+                                   for (auto it = formTag.globalMatch(html); it.hasNext();) {
+                                       const auto m = it.next();
+                                       QString tag = m.captured();
+                                       tag.remove(sendingAttributes);
+                                       out += html.mid(last, m.capturedStart() - last) + local +
+                                              tag.mid(5);
+                                       last = m.capturedEnd();
+                                   }
+                                   return out + html.mid(last);
+                               });
+        !optIn)
+        return optIn;
+    if (s.optAction != 0)
+        return Status::success();
+    return rewrite(s.thankYouPageFile, [&](QString html) {
+        return html.replace(s.txtDownloadUrl, s.downloadPageFile);
+    });
+}
+
+} // namespace
 
 // ---- Dialogs ----
 
@@ -85,6 +131,23 @@ void frmMass::cmdSpinner_Click() {
     desktop().message(this,
                       QStringLiteral("The article spinner is not available in this version yet."),
                       QStringLiteral("Info"), MessageIcon::Information);
+#endif
+}
+
+bool frmMass::mayCloseTools() {
+#ifdef TANDREL_HAS_SPINNER
+    for (auto* spinner : findChildren<frmQuickSpinner*>()) {
+        if (spinner->isVisible() && !spinner->mayDiscardEdits())
+            return false;
+    }
+#endif
+    return true;
+}
+
+void frmMass::closeTools() {
+#ifdef TANDREL_HAS_SPINNER
+    for (auto* spinner : findChildren<frmQuickSpinner*>())
+        spinner->closeDiscarding();
 #endif
 }
 
@@ -163,7 +226,13 @@ void frmMass::cmdPreview_Click() {
     const BuildOutcome outcome = buildFunnel(settings(), preview);
     if (!reportUnbuilt(outcome))
         return;
+    if (const Status linked = linkPreviewPages(outcome.outputFolder, settings()); !linked) {
+        desktop().message(this, linked.error(), QStringLiteral("Error"), MessageIcon::Critical);
+        return;
+    }
     m_previewFolder = std::move(folder);
+    showStatus(QStringLiteral("In the preview, signing up leads to the thank-you page; nothing "
+                              "is sent to the autoresponder."));
     const QString page = AppPaths::join(outcome.outputFolder, QStringLiteral("index.html"));
     if (!desktop().openUrl(QUrl::fromLocalFile(page)))
         desktop().message(this,

@@ -210,9 +210,9 @@ void frmMass::ShowSection(int index) {
     const bool missing = isFunnelUrlMissing();
     switch (index) {
     case 1:
-        Label50_Click(0);
         lblWarningOptinForm->setVisible(missing);
         txtoptinForm->setEnabled(!missing);
+        Label50_Click(0);
         break;
     case 2:
         lblWarningAfterSubscription->setVisible(missing);
@@ -284,6 +284,11 @@ void frmMass::placeLeadPanels() {
         return;
     for (auto* panel : qLeadMagnet)
         panel->adjustSize();
+    // The panels start right under the warning, or where it would be.
+    const QRect warning = lblWarningOptinForm->geometry();
+    qLeadMagnet[0]->move(qLeadMagnet[0]->x(), lblWarningOptinForm->isVisibleTo(frTab[1])
+                                                  ? warning.bottom() + 1 + twipsToWholePixels(90)
+                                                  : warning.top());
     qLeadMagnet[1]->move(qLeadMagnet[1]->x(),
                          qLeadMagnet[0]->y() + qLeadMagnet[0]->height() + twipsToWholePixels(20));
 }

@@ -4,6 +4,7 @@
 #include "funnelsettings.h"
 #include "tandrelversion.h"
 
+#include <QLockFile>
 #include <QTemporaryDir>
 #include <QWidget>
 
@@ -19,6 +20,7 @@ class QGroupBox;
 class QHBoxLayout;
 class QLabel;
 class QLineEdit;
+
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
@@ -53,10 +55,11 @@ public:
     bool hasUnsavedChanges() const;
     // The file the funnel was last saved to or opened from; empty for a new funnel.
     QString funnelFile() const { return m_lastFunnelFile; }
-    // Where unsaved values wait for the next start after a crash.
-    QString recoveryFile() const;
-    // Offers the values of a recovery file left by a run that did not end
-    // normally; true when they were taken back.
+    // Where this window keeps its unsaved values for the next start after a crash;
+    // empty until it first needs one. Each running window holds its own.
+    QString recoveryFile() const { return m_recoveryPath; }
+    // Offers, one by one, the recovery files of windows that did not end normally
+    // (never one a running window holds); true when one was taken back.
     bool offerRecovery();
 
     int shownSection() const;
@@ -123,8 +126,12 @@ private:
     void updateTitle();
     void writeRecovery();
     void removeRecovery();
+    bool offerRecoveryFile(const QString& path, std::unique_ptr<QLockFile> lock);
     // Asks to save changes before they would be replaced; false when the user cancels.
     bool mayReplaceValues();
+    // The spinner's edits, asked about before the window closes; then it closes too.
+    bool mayCloseTools();
+    void closeTools();
     bool saveFunnel();
     void showPageAddresses();
     // Tab follows the shown section's rows top to bottom, each left to right;
@@ -167,6 +174,8 @@ private:
     int m_knownThankYou = 0;
     int m_knownDownload = 0;
     QTimer* tmrRecovery = nullptr;
+    QString m_recoveryPath;
+    std::unique_ptr<QLockFile> m_recoveryLock;
     // The last preview's folder, removed with the window or the next preview.
     std::unique_ptr<QTemporaryDir> m_previewFolder;
 

@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QLockFile>
 #include <QTimer>
 
 // Saved funnels, the unsaved-changes question and the recovery file.
@@ -19,21 +20,34 @@ using namespace tandrel;
 
 namespace {
 
-const QString kRecoveryFile = QStringLiteral("recovery.funnel.json");
-
 QString displayName(const QString& funnelFile) {
     return funnelFile.isEmpty() ? QStringLiteral("the new funnel")
                                 : QFileInfo(funnelFile).fileName();
 }
 
+// recovery.funnel.json for the first window, recovery-N.funnel.json for the others.
+QString recoveryName(int slot) {
+    return slot == 1 ? QStringLiteral("recovery.funnel.json")
+                     : QStringLiteral("recovery-%1.funnel.json").arg(slot);
+}
+
+// The lock a running window holds on its recovery file; none when another holds it.
+// A lock left by a process that is gone is taken over.
+std::unique_ptr<QLockFile> lockRecovery(const QString& path) {
+    auto lock = std::make_unique<QLockFile>(path + QStringLiteral(".lock"));
+    // Never stale by age: a window may run for days.
+    lock->setStaleLockTime(0);
+    if (!lock->tryLock(0))
+        return nullptr;
+    return lock;
+}
+
 } // namespace
+
+frmMass::~frmMass() = default;
 
 bool frmMass::hasUnsavedChanges() const {
     return m_dirty;
-}
-
-QString frmMass::recoveryFile() const {
-    return m_paths.join(kRecoveryFile);
 }
 
 void frmMass::edited() {
@@ -75,6 +89,22 @@ void frmMass::writeRecovery() {
         removeRecovery();
         return;
     }
+    // Files left by crashed windows stay for the next start to offer.
+    for (int slot = 1; m_recoveryPath.isEmpty() && slot < 1000; ++slot) {
+        const QString path = m_paths.join(recoveryName(slot));
+        if (QFileInfo::exists(path))
+            continue;
+        if (auto lock = lockRecovery(path)) {
+            m_recoveryLock = std::move(lock);
+            m_recoveryPath = path;
+        }
+    }
+    if (m_recoveryPath.isEmpty()) {
+        showStatus(QStringLiteral("Unsaved changes could not be kept for a crash: no recovery "
+                                  "file is free in %1.")
+                       .arg(displayPath(m_paths.appDir())));
+        return;
+    }
     QJsonObject record;
     record.insert(QStringLiteral("file"), m_lastFunnelFile);
     record.insert(QStringLiteral("funnel"),
@@ -86,14 +116,26 @@ void frmMass::writeRecovery() {
 }
 
 void frmMass::removeRecovery() {
-    QFile::remove(recoveryFile());
+    if (!m_recoveryPath.isEmpty())
+        QFile::remove(m_recoveryPath);
 }
 
 bool frmMass::offerRecovery() {
-    if (!QFileInfo::exists(recoveryFile()))
-        return false;
-    const auto bytes =
-        readFileBytes(recoveryFile(), kFunnelFileLimit, QStringLiteral("The recovery file"));
+    const QStringList names =
+        QDir(m_paths.appDir())
+            .entryList({QStringLiteral("recovery*.funnel.json")}, QDir::Files, QDir::Name);
+    for (const QString& name : names) {
+        const QString path = m_paths.join(name);
+        if (path == m_recoveryPath)
+            continue;
+        if (auto lock = lockRecovery(path); lock && offerRecoveryFile(path, std::move(lock)))
+            return true;
+    }
+    return false;
+}
+
+bool frmMass::offerRecoveryFile(const QString& path, std::unique_ptr<QLockFile> lock) {
+    const auto bytes = readFileBytes(path, kFunnelFileLimit, QStringLiteral("The recovery file"));
     const QJsonObject record =
         bytes ? QJsonDocument::fromJson(bytes.value()).object() : QJsonObject();
     const QString file = record.value(QStringLiteral("file")).toString();
@@ -106,7 +148,7 @@ bool frmMass::offerRecovery() {
                                          "back (%1) and are lost.")
                               .arg(recovered.error()),
                           QStringLiteral("Error"), MessageIcon::Warning);
-        removeRecovery();
+        QFile::remove(path);
         return false;
     }
     if (!desktop().question(this,
@@ -114,9 +156,13 @@ bool frmMass::offerRecovery() {
                                            "Restore them?")
                                 .arg(displayName(file)),
                             QStringLiteral("Unsaved Changes"), MessageIcon::Warning)) {
-        removeRecovery();
+        QFile::remove(path);
         return false;
     }
+    // This window keeps the restored changes in that file from now on.
+    removeRecovery();
+    m_recoveryLock = std::move(lock);
+    m_recoveryPath = path;
     // The saved file, when it still reads, is what the restored changes differ from.
     const auto saved =
         file.isEmpty() ? Result<FunnelSettings>::failure(QString()) : loadFunnelFile(file);
@@ -145,10 +191,12 @@ bool frmMass::mayReplaceValues() {
 }
 
 void frmMass::closeEvent(QCloseEvent* event) {
-    if (!mayReplaceValues()) {
+    // Every question first: a Cancel anywhere keeps every window open.
+    if (!mayCloseTools() || !mayReplaceValues()) {
         event->ignore();
         return;
     }
+    closeTools();
     tmrRecovery->stop();
     removeRecovery();
     event->accept();

@@ -526,8 +526,13 @@ void frmQuickSpinner::Command1_Click() {
     close();
 }
 
+void frmQuickSpinner::closeDiscarding() {
+    m_discarding = true;
+    close();
+}
+
 void frmQuickSpinner::closeEvent(QCloseEvent* event) {
-    if (!mayDiscardEdits()) {
+    if (!m_discarding && !mayDiscardEdits()) {
         event->ignore();
         return;
     }

@@ -35,6 +35,11 @@ public:
     // Where the protected words are kept between runs.
     QString settingsFile() const { return m_paths.join(QStringLiteral("tandrel.ini")); }
 
+    // True when nothing typed in the window would be lost, or the user lets it go.
+    bool mayDiscardEdits();
+    // Closes without asking again, after mayDiscardEdits.
+    void closeDiscarding();
+
 signals:
     // The user chose the file of article index here; whoever keeps the paths
     // for the run takes it.
@@ -67,8 +72,6 @@ private:
     const tandrel::SynonymDb& synonyms();
     void startLoading();
     void takeLoadedSynonyms();
-    // True when nothing typed in the window would be lost, or the user lets it go.
-    bool mayDiscardEdits();
     // A result belongs to the article it was made from: both go together.
     void showArticle(const QString& path, const tandrel::LoadedArticle& article);
     bool resultIsEmpty(const QString& nothingDone);
@@ -84,6 +87,7 @@ private:
     QString m_lastResult;
     tandrel::ArticleFormat m_format;
     int m_selected = -1; // the option whose article the boxes hold
+    bool m_discarding = false;
 
     QLabel* Label3 = nullptr;
     std::array<QRadioButton*, 5> optArticles{};

@@ -1,57 +1,23 @@
-#include "frmmass.h"
 #include "funnelfile.h"
-#include "funnelfixtures.h"
-#include "scripteddesktop.h"
+#include "windowfixture.h"
 
 #include <QJsonDocument>
 #include <QLabel>
-#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
-#include <QTest>
-
-#include <memory>
 
 using namespace tandrel;
 using namespace tandrel::test;
 
 // Edits that must not be lost, and pasted values the window makes sense of.
-class frmMassUnsavedTest : public QObject {
+class frmMassUnsavedTest : public QObject, WindowFixture {
     Q_OBJECT
 
-    std::unique_ptr<FixtureApp> app;
-    std::unique_ptr<ScriptedDesktop> desk;
-    std::unique_ptr<frmMass> window;
-
-    template <typename T = QWidget> T* find(const QString& name) {
-        return test::controlIn<T>(window.get(), name);
-    }
-    QLineEdit* edit(const QString& name) { return find<QLineEdit>(name); }
-    void openWindow() {
-        window = std::make_unique<frmMass>(AppPaths(app->path()));
-        window->show();
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
-    }
-    // Typed, then left with Tab as a user does.
-    void type(QLineEdit* field, const QString& text) {
-        field->setFocus();
-        field->selectAll();
-        QTest::keyClicks(field, text);
-        QTest::keyClick(field, Qt::Key_Tab);
-    }
-
 private slots:
-    void init() {
-        app = std::make_unique<FixtureApp>();
-        desk = std::make_unique<ScriptedDesktop>();
-        openWindow();
-    }
-    void cleanup() {
-        QCOMPARE(desk->unexpected, 0);
-        window.reset();
-        desk.reset();
-        app.reset();
-    }
+    void init() { openFixture(); }
+    void cleanup() { closeFixture(); }
 
     void everyValueGoesThroughTheTable() {
         FunnelSettings s = completeSettings();
@@ -104,7 +70,7 @@ private slots:
         QVERIFY(window->windowTitle().contains("other.funnel.json"));
         QVERIFY(!window->isWindowModified());
 
-        type(edit("txtFooterNew"), "Mine");
+        type("txtFooterNew", "Mine");
         QVERIFY(window->isWindowModified());
         desk->saveChoices << choice;
         if (choice == SaveChoice::Save)
@@ -127,11 +93,11 @@ private slots:
                  choice == SaveChoice::Cancel || (onClose && choice == SaveChoice::Discard));
     }
 
-    // A separate process, killed without warning, leaves its edit for the next start.
+    // Windows that end without warning leave their edits for the next start, which never
+    // offers the file of a window still running. The first window is a separate process.
     void recoveredAfterKill() {
         if (qEnvironmentVariableIsSet("TANDREL_RECOVERY_CHILD"))
             QSKIP("run as the child");
-        window.reset();
         QProcess child;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("TANDREL_TEST_CLASS", "frmMassUnsavedTest");
@@ -139,34 +105,67 @@ private slots:
         child.setProcessEnvironment(env);
         child.start(QCoreApplication::applicationFilePath(), {"childEditsAndWaits"});
         QVERIFY(child.waitForStarted());
-        const QString recovery = frmMass(AppPaths(app->path())).recoveryFile();
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(recovery), 20000);
+        const QString childFile = app->path("recovery.funnel.json");
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(childFile), 20000);
+        // A second window while the first runs: nothing to offer, a file of its own.
+        QVERIFY(!window->offerRecovery());
+        type("txtFooterNew", "Second window");
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(window->recoveryFile()), 10000);
+        QVERIFY(window->recoveryFile() != childFile);
         child.kill();
         QVERIFY(child.waitForFinished());
-        QVERIFY(QJsonDocument::fromJson(readBytes(recovery)).isObject());
+        QVERIFY(QJsonDocument::fromJson(readBytes(childFile)).isObject());
 
+        const auto second = std::move(window);
         desk->answers << true;
         openWindow();
         QVERIFY(window->offerRecovery());
+        QCOMPARE(desk->shown.size(), 1);
         QCOMPARE(edit("txtThanks")->text(), QStringLiteral("Typed before the crash"));
         QVERIFY(window->isWindowModified());
-        // A discard on closing ends the offer.
+        // A discard on closing ends the offer; the running window keeps its file.
         desk->saveChoices << SaveChoice::Discard;
         QVERIFY(window->close());
-        QVERIFY(!QFileInfo::exists(recovery));
+        QVERIFY(!QFileInfo::exists(childFile));
+        QVERIFY(QFileInfo::exists(second->recoveryFile()));
         openWindow();
         QVERIFY(!window->offerRecovery());
+    }
+
+    // Closing asks about the spinner's edits before its own; a Cancel anywhere keeps
+    // every window open.
+    void closeAsksAboutTheSpinnerFirst_data() {
+        QTest::addColumn<bool>("letSpinnerGo");
+        QTest::addColumn<SaveChoice>("choice");
+        QTest::newRow("spinner kept") << false << SaveChoice::Discard;
+        QTest::newRow("window cancelled") << true << SaveChoice::Cancel;
+        QTest::newRow("both let go") << true << SaveChoice::Discard;
+    }
+    void closeAsksAboutTheSpinnerFirst() {
+        QFETCH(bool, letSpinnerGo);
+        QFETCH(SaveChoice, choice);
+        type("txtThanks", "Unsaved");
+        window->cmdSpinner_Click();
+        const QPointer<QWidget> spinner = find("frmQuickSpinner");
+        controlIn<QPlainTextEdit>(spinner, "txtArticle")->setPlainText("Unsaved too");
+        desk->answers << letSpinnerGo;
+        desk->saveChoices << choice;
+        const bool closes = letSpinnerGo && choice == SaveChoice::Discard;
+        QCOMPARE(window->close(), closes);
+        QCOMPARE(desk->shown.size(), letSpinnerGo ? 2 : 1);
+        QVERIFY(desk->shown.first().text.contains("Discard them?"));
+        QCOMPARE(spinner && spinner->isVisible(), !closes);
+        if (!closes)
+            desk->saveChoices.clear(); // the one left when the spinner was kept
     }
 
     void childEditsAndWaits() {
         const QString folder = qEnvironmentVariable("TANDREL_RECOVERY_CHILD");
         if (folder.isEmpty())
             QSKIP("only as the child of recoveredAfterKill");
-        window = std::make_unique<frmMass>(AppPaths(folder));
-        window->show();
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        openWindow(folder);
         window->ShowSection(ThankYouPage);
-        type(edit("txtThanks"), "Typed before the crash");
+        type("txtThanks", "Typed before the crash");
         QTest::qWait(120000); // the parent kills this process
     }
 
@@ -206,7 +205,7 @@ private slots:
         QFETCH(QString, becomes);
         QFETCH(bool, warned);
         window->ShowSection(field == "txtFunnelUrl" ? GeneralInfo : ThankYouPage);
-        type(edit(field), pasted);
+        type(field, pasted);
         QCOMPARE(edit(field)->text(), becomes);
         QCOMPARE(find("lblVideoWarning")->isVisibleTo(window.get()), warned);
         QCOMPARE(desk->shown.size(), 0);
@@ -218,12 +217,18 @@ private slots:
         QTest::mouseClick(find("cmdPreview"), Qt::LeftButton);
         QCOMPARE(desk->last().title, QStringLiteral("Missing Info"));
         QVERIFY(desk->openedUrls.isEmpty());
-        window->setSettings(completeSettings(app->makePicture("cover.jpg")));
+        FunnelSettings s = completeSettings(app->makePicture("cover.jpg"));
+        s.txtoptinForm = "<FORM class=f ACTION='https://ar.example/s' method=post>F</form>";
+        window->setSettings(s);
         QTest::mouseClick(find("cmdPreview"), Qt::LeftButton);
         QCOMPARE(desk->openedUrls.size(), 1);
         const QString page = desk->openedUrls.first().toLocalFile();
-        QVERIFY(readBytes(page).contains("form:<form>F</form>"));
-        QVERIFY(QFileInfo::exists(QFileInfo(page).dir().filePath("thanks57.html")));
+        // Signing up in the preview leads to its own thank-you page, that one to its download page.
+        QVERIFY(readBytes(page).contains(
+            "form:<form action=\"thanks57.html\" method=\"get\" class=f>F</form>"));
+        const QString thanks = QFileInfo(page).dir().filePath("thanks57.html");
+        QVERIFY(readBytes(thanks).contains("go:download12.html"));
+        QVERIFY(find<QLabel>("lblStatus")->text().contains("thank-you page"));
         QVERIFY(!page.startsWith(app->path()));
         QVERIFY(!QFileInfo::exists(app->output()));
     }
@@ -233,7 +238,7 @@ private slots:
         QCOMPARE(edit("txtCapture_Url")->text(), QString());
         QVERIFY(edit("txtCapture_Url")->placeholderText().startsWith("Missing"));
         // A new funnel's first address draws numbers without a notice.
-        type(edit("txtFunnelUrl"), "https://a.example/f");
+        type("txtFunnelUrl", "https://a.example/f");
         QVERIFY(!find("lblAddressNotice")->isVisibleTo(window.get()));
 
         window->setSettings(completeSettings()); // as a saved funnel opens
@@ -241,7 +246,7 @@ private slots:
         desk->files << path;
         window->cmdSaveFunnel_Click();
         const QString known = edit("txtCapture_Url")->text();
-        type(edit("txtFunnelUrl"), "https://b.example/f");
+        type("txtFunnelUrl", "https://b.example/f");
         const FunnelSettings moved = window->settings();
         if (moved.thankYouPageNumber == 57 && moved.downloadPageNumber == 12)
             QSKIP("the draw gave the same numbers");

@@ -1,9 +1,7 @@
-#include "frmmass.h"
 #include "funnelfile.h"
-#include "funnelfixtures.h"
 #include "publishpanel.h"
-#include "scripteddesktop.h"
 #include "servers.h"
+#include "windowfixture.h"
 
 #include <QCheckBox>
 #include <QDirIterator>
@@ -17,26 +15,14 @@ using namespace tandrel;
 using namespace tandrel::test;
 
 // The Publish group of the main window, against the same real servers.
-class frmMassPublishTest : public QObject {
+class frmMassPublishTest : public QObject, WindowFixture {
     Q_OBJECT
 
     QTemporaryDir home;
     SftpServer sftp;
     FtpServer ftp;
-    std::unique_ptr<FixtureApp> app;
-    std::unique_ptr<ScriptedDesktop> desk;
-    std::unique_ptr<frmMass> window;
-
-    template <typename T = QWidget> T* find(const QString& name) {
-        return test::controlIn<T>(window.get(), name);
-    }
     QString result() { return find<QLabel>("lblPublishResult")->text(); }
 
-    void openWindow() {
-        window = std::make_unique<frmMass>(AppPaths(app->path()));
-        window->show();
-        window->ShowSection(BuildSection);
-    }
     void build() {
         desk->answers << false; // not now: the output folder
         find<QPushButton>("cmdBuildFunnel")->click();
@@ -72,16 +58,11 @@ private slots:
         for (const QString& root : {sftp.root(), ftp.root() + QStringLiteral("/site")})
             QDir(root).removeRecursively();
         QDir().mkpath(sftp.root());
-        app = std::make_unique<FixtureApp>();
-        desk = std::make_unique<ScriptedDesktop>();
-        openWindow();
+        openFixture();
+        window->ShowSection(BuildSection);
         window->setSettings(completeSettings(app->makePicture("cover.jpg")));
     }
-    void cleanup() {
-        QCOMPARE(desk->unexpected, 0);
-        window.reset();
-        desk.reset();
-    }
+    void cleanup() { closeFixture(); }
 
     void publishesOverSftpAfterTheUserTrustsTheServer() {
         build();
@@ -114,6 +95,7 @@ private slots:
         // The next window that opens this funnel has the password again.
         const FunnelSettings s = window->settings();
         openWindow();
+        window->ShowSection(BuildSection);
         window->setSettings(s);
         QCOMPARE(find<QLineEdit>("txtPublishPassword")->text(), ftp.password);
         QVERIFY(find<QCheckBox>("chkRememberPassword")->isChecked());

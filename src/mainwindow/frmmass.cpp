@@ -277,6 +277,8 @@ void frmMass::Label50_Click(int index) {
     qLeadMagnet[1 - index]->setExpanded(false);
     qLeadMagnet[index]->setExpanded(true);
     placeLeadPanels();
+    // Tab goes through the opened panel's controls now.
+    orderTabs();
 }
 
 void frmMass::placeLeadPanels() {

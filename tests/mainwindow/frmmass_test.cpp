@@ -1,6 +1,7 @@
 #include "controls.h"
 #include "dialogs.h"
 #include "funnelbuild.h"
+#include "funnelfile.h"
 #include "textfiles.h"
 #include "tools.h"
 #include "windowfixture.h"
@@ -146,17 +147,43 @@ private slots:
         }
         QCOMPARE(desk->shown.size(), 0);
         QVERIFY(!QFileInfo::exists(app->output()));
-        // Ctrl+S and Ctrl+O do save and open.
-        const QString path = app->path("saved");
-        desk->files << path << path + ".funnel.json";
-        edit("txtThanks")->setText("Thanks ´ €");
-        QTest::keySequence(window.get(), QKeySequence::Save);
-        QVERIFY(!window->isWindowModified());
-        edit("txtThanks")->clear();
-        desk->saveChoices << SaveChoice::Discard;
-        QTest::keySequence(window.get(), QKeySequence::Open);
-        QVERIFY(desk->files.isEmpty());
-        QCOMPARE(edit("txtThanks")->text(), QStringLiteral("Thanks ´ €"));
+    }
+
+    // A new user makes, previews and saves a funnel with the keyboard alone.
+    void newFunnelByKeyboardAlone() {
+        const auto key = [](int key, Qt::KeyboardModifiers with = {}) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), with);
+        };
+        const auto tabTo = [&](int section, const QString& name) {
+            if (window->shownSection() != section)
+                key(Qt::Key_1 + section, Qt::AltModifier);
+            for (int i = 0; i < 150 && QApplication::focusWidget()->objectName() != name; ++i)
+                key(Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget()->objectName(), name);
+        };
+        const auto type = [](const QString& text) {
+            QTest::keyClicks(QApplication::focusWidget(), text);
+        };
+        tabTo(GeneralInfo, "txtFunnelUrl");
+        type("example.com/guide");
+        tabTo(LeadMagnetPage, "cmdFileSelect[1]");
+        desk->files << app->makePicture("cover.jpg");
+        key(Qt::Key_Space);
+        tabTo(LeadMagnetPage, "Label50[1]");
+        key(Qt::Key_Space);
+        tabTo(LeadMagnetPage, "txtoptinForm");
+        type("<form action=\"https://ar.example/s\"><input name=email></form>");
+        tabTo(ThankYouPage, "txtFunnel_YouTubeID");
+        type("https://youtu.be/dQw4w9WgXcQ");
+        tabTo(BuildSection, "cmdPreview");
+        key(Qt::Key_Space);
+        QCOMPARE(desk->openedUrls.size(), 1);
+        desk->files << app->path("mine.funnel.json");
+        key(Qt::Key_S, Qt::ControlModifier);
+        const FunnelSettings saved = loadFunnelFile(app->path("mine.funnel.json")).value();
+        QCOMPARE(saved.txtFunnelUrl, QStringLiteral("https://example.com/guide"));
+        QCOMPARE(saved.txtFunnel_YouTubeID, QStringLiteral("dQw4w9WgXcQ"));
+        QCOMPARE(desk->shown.size(), 0);
     }
 
     void leadMagnetPanelsAndNotes() {

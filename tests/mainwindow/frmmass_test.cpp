@@ -119,13 +119,9 @@ private slots:
     }
 
     void sectionShortcutsAndTabOrder() {
-        for (int i = 0; i < 5; ++i) {
-            QTest::mouseClick(find(QStringLiteral("lblMenu[%1]").arg((i + 1) % 5)), Qt::LeftButton);
-            QCOMPARE(window->shownSection(), (i + 1) % 5);
-            const QStringList walk = tabWalk(i);
-            QCOMPARE(window->shownSection(), i);
-            QVERIFY2(!walk.isEmpty(), qPrintable(QString::number(i)));
-        }
+        QTest::mouseClick(find("lblMenu[2]"), Qt::LeftButton);
+        QCOMPARE(window->shownSection(), AfterSubscription);
+        QVERIFY(!tabWalk(AfterSubscription).isEmpty()); // the others: newFunnelByKeyboardAlone
         // Rows top to bottom, each left to right, as General Info shows them; of the two
         // background options only the chosen one takes Tab (the arrows choose).
         const QStringList general = tabWalk(GeneralInfo);
@@ -161,29 +157,41 @@ private slots:
                 key(Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget()->objectName(), name);
         };
-        const auto type = [](const QString& text) {
+        const auto keys = [](const QString& text) {
             QTest::keyClicks(QApplication::focusWidget(), text);
         };
+        tabTo(BuildSection, "cmdPreview");
+        key(Qt::Key_Space);
+        QCOMPARE(desk->last().title, QStringLiteral("Missing Info"));
         tabTo(GeneralInfo, "txtFunnelUrl");
-        type("example.com/guide");
+        keys("example.com/guide");
         tabTo(LeadMagnetPage, "cmdFileSelect[1]");
         desk->files << app->makePicture("cover.jpg");
         key(Qt::Key_Space);
         tabTo(LeadMagnetPage, "Label50[1]");
         key(Qt::Key_Space);
         tabTo(LeadMagnetPage, "txtoptinForm");
-        type("<form action=\"https://ar.example/s\"><input name=email></form>");
+        keys("<form action=\"https://ar.example/s\"><input name=email></form>");
         tabTo(ThankYouPage, "txtFunnel_YouTubeID");
-        type("https://youtu.be/dQw4w9WgXcQ");
+        keys("https://youtu.be/dQw4w9WgXcQ");
         tabTo(BuildSection, "cmdPreview");
         key(Qt::Key_Space);
         QCOMPARE(desk->openedUrls.size(), 1);
+        // Signing up in the preview leads to its own thank-you page, that one to its download
+        // page; the output is left alone.
+        const QString page = desk->openedUrls.first().toLocalFile();
+        const QByteArray thanks = window->settings().thankYouPageFile.toUtf8();
+        QVERIFY(readBytes(page).contains("<form action=\"" + thanks + "\" method=\"get\"><input"));
+        QVERIFY(readBytes(QFileInfo(page).dir().filePath(thanks))
+                    .contains("go:" + window->settings().downloadPageFile.toUtf8()));
+        QVERIFY(find<QLabel>("lblStatus")->text().contains("thank-you page"));
+        QVERIFY(!page.startsWith(app->path()) && !QFileInfo::exists(app->output()));
         desk->files << app->path("mine.funnel.json");
         key(Qt::Key_S, Qt::ControlModifier);
         const FunnelSettings saved = loadFunnelFile(app->path("mine.funnel.json")).value();
         QCOMPARE(saved.txtFunnelUrl, QStringLiteral("https://example.com/guide"));
         QCOMPARE(saved.txtFunnel_YouTubeID, QStringLiteral("dQw4w9WgXcQ"));
-        QCOMPARE(desk->shown.size(), 0);
+        QCOMPARE(desk->shown.size(), 1);
     }
 
     void leadMagnetPanelsAndNotes() {
@@ -204,8 +212,6 @@ private slots:
         QVERIFY(!lead->isExpanded() && optin->isExpanded());
         QCOMPARE(optin->y(), lead->y() + lead->height() + 1);
         QVERIFY(optin->y() < top);
-        window->Label50_Click(7);
-        QVERIFY(optin->isExpanded());
     }
 
     void remindersBlink() {

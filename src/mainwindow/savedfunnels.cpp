@@ -101,7 +101,7 @@ void frmMass::writeRecovery() {
     }
     if (m_recoveryPath.isEmpty()) {
         showStatus(QStringLiteral("Unsaved changes could not be kept for a crash: no recovery "
-                                  "file is free in %1.")
+                                  "file could be made and locked in %1.")
                        .arg(displayPath(m_paths.appDir())));
         return;
     }

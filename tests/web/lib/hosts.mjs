@@ -10,15 +10,14 @@ import { promisify } from 'node:util';
 
 const run = promisify(execFile);
 
-function freePort() {
-  return new Promise((resolve, reject) => {
+const freePort = () =>
+  new Promise((resolve, reject) => {
     const probe = net.createServer().listen(0, '127.0.0.1', () => {
       const { port } = probe.address();
       probe.close(() => resolve(port));
     });
     probe.on('error', reject);
   });
-}
 
 async function waitForPort(port) {
   for (let i = 0; i < 100; i += 1) {
@@ -32,43 +31,29 @@ async function waitForPort(port) {
   throw new Error(`no server came up on port ${port}`);
 }
 
+// Its own process group: the servers fork a process per connection, and all are killed at the end.
 function launch(program, args) {
   const child = spawn(program, args, { stdio: ['ignore', 'ignore', 'inherit'], detached: true });
   child.on('error', (error) => console.error(`${program}: ${error.message}`));
   return child;
 }
 
-// Kills the whole group: the servers fork a process per connection.
-const stop = (child) => {
-  try {
-    process.kill(-child.pid, 'SIGKILL');
-  } catch {}
-};
-
 export async function startHosts() {
   const dir = await mkdtemp(path.join(os.tmpdir(), 'tandrel-hosts-'));
-  const home = path.join(dir, 'home');
-  await mkdir(home);
-  const children = [];
+  const [home, sshRoot, ftpRoot] = ['home', 'sftp', 'ftp'].map((name) => path.join(dir, name));
+  for (const folder of [home, sshRoot, ftpRoot]) await mkdir(folder);
+  await mkdir('/run/sshd', { recursive: true }).catch(() => {});
 
   // SFTP, logged in as this user with a key of the test's own.
-  const sshRoot = path.join(dir, 'sftp');
-  await mkdir(sshRoot);
-  await mkdir('/run/sshd', { recursive: true }).catch(() => {});
   for (const key of ['host', 'client']) await run('ssh-keygen', ['-q', '-t', 'ed25519', '-N', '', '-f', path.join(dir, key)]);
   const sshPort = await freePort();
   const sshConfig = path.join(dir, 'sshd_config');
-  await writeFile(
-    sshConfig,
-    [`ListenAddress 127.0.0.1`, `Port ${sshPort}`, `HostKey ${dir}/host`, `AuthorizedKeysFile ${dir}/client.pub`,
-      'PasswordAuthentication no', 'KbdInteractiveAuthentication no', 'UsePAM no', 'StrictModes no',
-      'PermitRootLogin prohibit-password', 'PidFile none', 'Subsystem sftp internal-sftp', ''].join('\n'),
-  );
-  children.push(launch('/usr/sbin/sshd', ['-D', '-e', '-f', sshConfig]));
+  await writeFile(sshConfig, [`ListenAddress 127.0.0.1`, `Port ${sshPort}`, `HostKey ${dir}/host`, `AuthorizedKeysFile ${dir}/client.pub`,
+    'PasswordAuthentication no', 'KbdInteractiveAuthentication no', 'UsePAM no', 'StrictModes no',
+    'PermitRootLogin prohibit-password', 'PidFile none', 'Subsystem sftp internal-sftp', ''].join('\n'));
+  const children = [launch('/usr/sbin/sshd', ['-D', '-e', '-f', sshConfig])];
 
   // FTPS with a certificate the publish is told to trust.
-  const ftpRoot = path.join(dir, 'ftp');
-  await mkdir(ftpRoot);
   await chown(ftpRoot, 65534, 65534);
   const password = 'web-check-Pa55';
   const users = path.join(dir, 'users');
@@ -78,15 +63,12 @@ export async function startHosts() {
     pw.stdin.end(`${password}\n${password}\n`);
   });
   await run('pure-pw', ['mkdb', `${users}.pdb`, '-f', users]);
-  const cert = path.join(dir, 'cert.pem');
-  const key = path.join(dir, 'key.pem');
+  const [cert, key, both] = ['cert.pem', 'key.pem', 'server.pem'].map((name) => path.join(dir, name));
   await run('openssl', ['req', '-x509', '-newkey', 'rsa:2048', '-nodes', '-days', '2', '-subj', '/CN=127.0.0.1',
     '-addext', 'subjectAltName=IP:127.0.0.1', '-keyout', key, '-out', cert]);
-  const both = path.join(dir, 'server.pem');
   await writeFile(both, (await readFile(key, 'utf8')) + (await readFile(cert, 'utf8')), { mode: 0o600 });
   const ftpPort = await freePort();
-  children.push(launch('pure-ftpd', ['-l', `puredb:${users}.pdb`, '-S', `127.0.0.1,${ftpPort}`, '-Y', '2', '-2', both,
-    '-E', '-A', '-j', '-H', '-f', 'none']));
+  children.push(launch('pure-ftpd', ['-l', `puredb:${users}.pdb`, '-S', `127.0.0.1,${ftpPort}`, '-Y', '2', '-2', both, '-E', '-A', '-j', '-H', '-f', 'none']));
 
   await Promise.all([waitForPort(sshPort), waitForPort(ftpPort)]);
   const user = os.userInfo().username;
@@ -95,7 +77,11 @@ export async function startHosts() {
     ftps: { url: `ftps://tester@127.0.0.1:${ftpPort}/site`, folder: path.join(ftpRoot, 'site'), args: [] },
     env: { ...process.env, HOME: home, TANDREL_PASSWORD: password, TANDREL_CA_FILE: cert },
     close() {
-      children.forEach(stop);
+      for (const child of children) {
+        try {
+          process.kill(-child.pid, 'SIGKILL');
+        } catch {}
+      }
       return rm(dir, { recursive: true, force: true });
     },
   };

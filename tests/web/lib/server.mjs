@@ -4,67 +4,41 @@ import http from 'node:http';
 import { readFile } from 'node:fs/promises';
 import path from 'node:path';
 
-const types = {
-  '.html': 'text/html',
-  '.css': 'text/css',
-  '.js': 'text/javascript',
-  '.jpg': 'image/jpeg',
-  '.jpeg': 'image/jpeg',
-  '.png': 'image/png',
-  '.gif': 'image/gif',
-  '.svg': 'image/svg+xml',
-};
-
-const simplePage = (title) =>
-  `<!DOCTYPE html><html lang="en"><head><meta charset="utf-8"><title>${title}</title></head>` +
-  `<body><main><h1>${title}</h1></main></body></html>`;
+const types = { '.html': 'text/html', '.css': 'text/css', '.js': 'text/javascript', '.jpg': 'image/jpeg', '.png': 'image/png', '.svg': 'image/svg+xml' };
 
 // Pages outside the funnels that the fixtures point at.
-const extraPages = {
-  '/start': 'Where the visitor came from',
-  '/offer': 'The offer',
-  '/came-back': 'The back address',
-};
+const extraPages = { '/start': 'Where the visitor came from', '/offer': 'The offer', '/came-back': 'The back address', '/subscribe': 'Subscribed' };
 
 export async function startServer() {
   const mounts = new Map();
   const subscriptions = [];
-  const served = [];
 
   const server = http.createServer(async (req, res) => {
     const url = new URL(req.url, 'http://127.0.0.1');
-    served.push(url.pathname);
     if (url.pathname === '/subscribe' && req.method === 'POST') {
       let body = '';
       for await (const chunk of req) body += chunk;
       subscriptions.push(Object.fromEntries(new URLSearchParams(body)));
+    }
+    const title = extraPages[url.pathname];
+    if (title) {
       res.writeHead(200, { 'Content-Type': 'text/html; charset=utf-8' });
-      res.end(simplePage('Subscribed'));
+      res.end(`<!DOCTYPE html><html lang="en"><head><meta charset="utf-8"><title>${title}</title></head><body><main><h1>${title}</h1></main></body></html>`);
       return;
     }
     // The script a pasted sign-up form loads from its autoresponder.
     if (url.pathname === '/forms/embed.js') {
-      res.writeHead(200, { 'Content-Type': 'text/javascript' });
-      res.end('window.tandrelFormScript = true;\n');
-      return;
-    }
-    if (extraPages[url.pathname]) {
-      res.writeHead(200, { 'Content-Type': 'text/html; charset=utf-8' });
-      res.end(simplePage(extraPages[url.pathname]));
+      res.writeHead(200, { 'Content-Type': 'text/javascript' }).end('window.tandrelFormScript = true;\n');
       return;
     }
     const [, mount, ...rest] = url.pathname.split('/');
     const root = mounts.get(mount);
     const file = decodeURIComponent(rest.join('/')) || 'index.html';
-    if (!root || file.split('/').includes('..')) {
-      res.writeHead(404).end();
-      return;
-    }
     try {
+      if (!root || file.split('/').includes('..')) throw new Error('not ours');
       const body = await readFile(path.join(root, file));
       // No charset in the header: like many hosts, the page's own <meta charset> has to work.
-      res.writeHead(200, { 'Content-Type': types[path.extname(file).toLowerCase()] || 'application/octet-stream' });
-      res.end(body);
+      res.writeHead(200, { 'Content-Type': types[path.extname(file).toLowerCase()] || 'application/octet-stream' }).end(body);
     } catch {
       res.writeHead(404).end();
     }
@@ -76,10 +50,7 @@ export async function startServer() {
     origin,
     host: new URL(origin).host,
     subscriptions,
-    served,
-    mount(name, folder) {
-      mounts.set(name, folder);
-    },
+    mount: (name, folder) => mounts.set(name, folder),
     mounted: (name) => mounts.has(name),
     close() {
       server.closeAllConnections();

@@ -1,5 +1,6 @@
 #include "apppaths.h"
 #include "modcopy.h"
+#include "testfiles.h"
 #include "testregistry.h"
 #include "textfiles.h"
 #include "tools.h"
@@ -16,10 +17,7 @@ class PlatformTest : public QObject {
     Q_OBJECT
 
     static void write(const QString& path, const QByteArray& bytes) {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        QCOMPARE(f.write(bytes), bytes.size());
+        test::writeFile(path, bytes);
     }
 
 private slots:
@@ -29,24 +27,17 @@ private slots:
         QTest::addColumn<QString>("replacement");
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("result");
-        QTest::newRow("every occurrence") << "[A] and [A]"
-                                          << "[A]"
-                                          << "x" << 0 << "x and x";
-        QTest::newRow("exact mode respects case") << "[Footer] [FOOTER]"
-                                                  << "[FOOTER]"
-                                                  << "f" << 0 << "[Footer] f";
-        QTest::newRow("mode 1 ignores case") << "[Footer] [FOOTER]"
-                                             << "[FOOTER]"
-                                             << "f" << 1 << "f f";
-        QTest::newRow("inserted text is not rescanned") << "[A]"
-                                                        << "[A]"
-                                                        << "[A][A]" << 0 << "[A][A]";
-        QTest::newRow("left to right, no overlap") << "aaa"
-                                                   << "aa"
-                                                   << "b" << 0 << "ba";
-        QTest::newRow("empty find changes nothing") << "abc"
-                                                    << ""
-                                                    << "z" << 0 << "abc";
+        const auto row = [](const char* name, const char* text, const char* find,
+                            const char* replacement, int mode, const char* result) {
+            QTest::newRow(name) << QString(text) << QString(find) << QString(replacement) << mode
+                                << QString(result);
+        };
+        row("every occurrence", "[A] and [A]", "[A]", "x", 0, "x and x");
+        row("exact mode respects case", "[Footer] [FOOTER]", "[FOOTER]", "f", 0, "[Footer] f");
+        row("mode 1 ignores case", "[Footer] [FOOTER]", "[FOOTER]", "f", 1, "f f");
+        row("inserted text is not rescanned", "[A]", "[A]", "[A][A]", 0, "[A][A]");
+        row("left to right, no overlap", "aaa", "aa", "b", 0, "ba");
+        row("empty find changes nothing", "abc", "", "z", 0, "abc");
     }
 
     void strReplace() {
@@ -58,15 +49,12 @@ private slots:
         QCOMPARE(StrReplace(text, find, replacement, mode), result);
     }
 
+    // Old funnel files hold Windows paths; synonym lines may hold empty terms.
     void fileNamesAndLists() {
         QCOMPARE(GetFileName(QStringLiteral("D:\\pics\\cover.jpg")), QStringLiteral("cover.jpg"));
         QCOMPARE(GetFileName(QStringLiteral("/home/u/x.jpg/x.jpg")), QStringLiteral("x.jpg"));
-        QCOMPARE(GetFileName(QStringLiteral("plain.jpg")), QStringLiteral("plain.jpg"));
         QCOMPARE(SplitToList(QStringLiteral("good||nice|"), QStringLiteral("|")),
                  (QStringList{"good", "nice"}));
-        QCOMPARE(AppPaths(QStringLiteral("/")).outputTemplatesDir(),
-                 QStringLiteral("/output/templates"));
-        QCOMPARE(AppPaths(QStringLiteral("/app/")).synonymFile(), QStringLiteral("/app/rwdb.txt"));
     }
 
     void decodesText_data() {

@@ -10,6 +10,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+
+#include <sys/resource.h>
+
 using namespace tandrel;
 Q_DECLARE_METATYPE(tandrel::TextEncoding)
 
@@ -172,11 +176,24 @@ private slots:
         const QString path = dir.filePath("article.txt");
         QVERIFY(SaveTextFile(path, QString::fromUtf8("first ´")));
         QCOMPARE(LoadTextFile(path).value(), QString::fromUtf8("first ´"));
-        // A folder in the way of the temporary file's rename: the write fails, the old file stays.
+        // A folder where the file should be cannot even be opened for the save.
         const Status failed = writeFileAtomically(dir.path(), "x");
         QVERIFY(!failed.ok());
         QVERIFY(failed.error().contains(QDir::toNativeSeparators(dir.path())));
         QVERIFY(!SaveTextFile(QString(), QStringLiteral("x")).ok());
+        // A small text reaches the disk only at the final flush: a disk that fills up
+        // there (here a file size limit) fails the save, and the old file stays whole.
+        rlimit limit{};
+        QVERIFY(getrlimit(RLIMIT_FSIZE, &limit) == 0);
+        const rlimit before = limit;
+        limit.rlim_cur = 4;
+        const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &limit) == 0);
+        const Status full = SaveTextFile(path, QStringLiteral("a longer second text"));
+        setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, handler);
+        QVERIFY(!full.ok());
+        QVERIFY2(full.error().contains(QDir::toNativeSeparators(path)), qPrintable(full.error()));
         QCOMPARE(LoadTextFile(path).value(), QString::fromUtf8("first ´"));
     }
 

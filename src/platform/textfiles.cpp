@@ -271,8 +271,13 @@ Status writeFileAtomically(const QString& path, const QByteArray& bytes) {
         return fail(reason);
     }
     errno = 0;
-    if (!file.commit())
-        return fail(writeFailureReason(path, bytes.size(), file.errorString(), errno));
+    // A short text may reach the disk only here, and commit() does not report a
+    // flush that ran out of space: it would put a cut-off file in place of the old one.
+    if (!file.flush() || !file.commit()) {
+        const QString reason = writeFailureReason(path, bytes.size(), file.errorString(), errno);
+        file.cancelWriting();
+        return fail(reason);
+    }
     return Status::success();
 }
 

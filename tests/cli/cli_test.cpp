@@ -1,95 +1,207 @@
 #include "cli.h"
 #include "funnelfixtures.h"
 
+#include <QBuffer>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTest>
 
 using namespace tandrel;
 using namespace tandrel::test;
 
-// The build command only: the layers below have their own tests.
+// The commands themselves: what they print, write and return. The layers
+// below (decoding, the build's checks, the rewrite) have their own tests.
 class CliTest : public QObject {
     Q_OBJECT
 
     FixtureApp app;
 
-    QString writeFunnel(const QByteArray& json) {
-        const QString path = app.path(QStringLiteral("my.funnel.json"));
+    struct Outcome {
+        int status = -1;
+        QString out;
+        QString err;
+    };
+    Outcome run(const QStringList& arguments, const QByteArray& input = QByteArray(),
+                const QString& defaultAppDir = QString()) {
+        QByteArray bytes = input;
+        QBuffer in(&bytes);
+        Outcome outcome;
+        QTextStream out(&outcome.out);
+        QTextStream err(&outcome.err);
+        outcome.status =
+            cli::run(arguments, defaultAppDir.isEmpty() ? app.path() : defaultAppDir, in, out, err);
+        return outcome;
+    }
+    QString write(const QString& name, const QByteArray& bytes) {
+        const QString path = app.path(name);
+        QDir().mkpath(QFileInfo(path).absolutePath());
         QFile f(path);
-        if (!f.open(QIODevice::WriteOnly) || f.write(json) != json.size())
-            qFatal("cannot write funnel file");
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+            qFatal("cannot write %s", qPrintable(name));
         return path;
     }
-
-    static QByteArray complete(const QByteArray& cover = "pictures/cover.jpg") {
-        return "{\"funnelUrl\": \"http://example.com/f\", \"optinForm\": \"<form></form>\", "
-               "\"videoId\": \"abc\", \"coverImage\": \"" +
+    static QByteArray funnel(const QByteArray& url = "http://example.com/f",
+                             const QByteArray& cover = "pictures/cover.jpg") {
+        return "{\"funnelUrl\": \"" + url +
+               "\", \"optinForm\": \"<form></form>\", \"videoId\": \"abc\", \"coverImage\": \"" +
                cover + "\", \"thankYouPageNumber\": 5, \"downloadPageNumber\": 6}";
     }
 
 private slots:
-    void initTestCase() { app.makePicture(QStringLiteral("cover.jpg")); }
-
-    void buildPrintsAddressesAndFolder() {
-        QString out;
-        QString err;
-        QTextStream outStream(&out);
-        QTextStream errStream(&err);
-        const int status = cli::run({QStringLiteral("build"), writeFunnel(complete()),
-                                     QStringLiteral("--app-dir"), app.path()},
-                                    QStringLiteral("/nowhere"), outStream, errStream);
-        QCOMPARE(err, QString());
-        QCOMPARE(status, 0);
-        QCOMPARE(out, QStringLiteral("Thank you page: http://example.com/f/thanks5.html\n"
-                                     "Download page:  http://example.com/f/download6.html\n"
-                                     "Output folder:  %1\n")
-                          .arg(QDir::toNativeSeparators(app.output())));
-        QVERIFY(QFileInfo::exists(app.output(QStringLiteral("thanks5.html"))));
+    void initTestCase() {
+        app.makePicture(QStringLiteral("cover.jpg"));
+        write("rwdb.txt", "{good|nice|fine}\n{big|large}\n");
+        write("other/rwdb.txt", "{good|fair}\n");
+        write("article.txt", "the good dog\n");
+        write("groups.txt", "{a|b|c} {d|e|f} {g|h|i} {j|k|l}");
     }
 
-    // FUNNEL stands for a funnel file holding json.
-    void exitStatuses_data() {
+    // FUNNEL stands for a funnel file holding json, OUTPUT for the output folder.
+    // The result exactly on standard output ("*" ends a prefix); a failure is one
+    // line on standard error naming the fault.
+    void commands_data() {
         QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QByteArray>("json"); // or standard input
         QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("error");
-        QTest::newRow("missing info")
-            << QStringList{"build", "FUNNEL"} << QByteArray("{\"funnelUrl\": \"http://\"}") << 2
-            << "Please enter the url where you'll upload this funnel.\n";
-        QTest::newRow("broken file")
-            << QStringList{"build", "FUNNEL"} << QByteArray("{\"layoutColumns\": 7}") << 1
-            << "layoutColumns";
-        QTest::newRow("build fails")
-            << QStringList{"build", "FUNNEL"} << complete("pictures/gone.jpg") << 1 << "gone.jpg";
-        QTest::newRow("unknown option")
-            << QStringList{"build", "FUNNEL", "--fast"} << complete() << 1 << "--fast";
-        QTest::newRow("no file") << QStringList{"build"} << QByteArray() << 1
-                                 << "needs exactly one saved funnel file";
-        QTest::newRow("unknown command")
-            << QStringList{"deploy"} << QByteArray() << 1 << "\"deploy\" is unknown";
-        QTest::newRow("nothing") << QStringList{} << QByteArray() << 1 << "Usage:";
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err");
+        const auto row = [](const char* name, const QStringList& arguments, const QByteArray& json,
+                            int status, const QString& out, const QString& err) {
+            QTest::newRow(name) << arguments << json << status << out << err;
+        };
+        const QString built = QStringLiteral("Thank you page: %1/thanks5.html\n"
+                                             "Download page:  %1/download6.html\n"
+                                             "Output folder:  OUTPUT\n");
+        row("build", {"build", "FUNNEL"}, funnel(), 0, built.arg("http://example.com/f"), "");
+        row("build, address without a scheme, warns", {"build", "FUNNEL"}, funnel("example.com/g"),
+            0, built.arg("example.com/g"), "Warning: the funnel address \"example.com/g\"");
+        row("build, missing info", {"build", "FUNNEL"}, "{\"funnelUrl\": \"http://\"}", 2, "",
+            "Please enter the url where you'll upload this funnel.\n");
+        row("build, broken file", {"build", "FUNNEL"}, "{\"layoutColumns\": 7}", 1, "",
+            "layoutColumns");
+        row("build fails", {"build", "FUNNEL"}, funnel("http://e.com", "pictures/gone.jpg"), 1, "",
+            "gone.jpg");
+        row("build, unknown option", {"build", "FUNNEL", "--fast"}, funnel(), 1, "", "--fast");
+        row("build, no file", {"build"}, "", 1, "", "needs exactly one saved funnel file");
+        row("unknown command", {"deploy"}, "", 1, "", "\"deploy\" is unknown");
+        row("version", {"--version"}, "", 0, "tandrel-cli *", "");
+
+        const QString report = QStringLiteral("1 Replacements on 3 words.");
+        row("rewrite a file", {"rewrite", "article.txt"}, "", 0, "the {nice|fine} dog\n", report);
+        row("rewrite, synonyms given", {"rewrite", "--synonyms", "other/rwdb.txt", "article.txt"},
+            "", 0, "the {fair} dog\n", report);
+        row("rewrite, application folder given", {"rewrite", "--app-dir", "other", "article.txt"},
+            "", 0, "the {fair} dog\n", report);
+        row("rewrite reads standard input", {"rewrite"}, "a good, b", 0, "a {nice|fine}, b",
+            report);
+        row("spin a file", {"spin", "article.txt"}, "", 0, "the good dog\n", "");
+        row("spin, dash reads standard input", {"spin", "-"}, "the {nice} dog", 0, "the nice dog",
+            "");
+        row("missing article", {"rewrite", "missing.txt"}, "", 1, "", "missing.txt");
+        row("missing synonyms", {"rewrite", "--synonyms", "missing.txt", "article.txt"}, "", 1, "",
+            "missing.txt");
+        row("two articles", {"rewrite", "article.txt", "article.txt"}, "", 1, "",
+            "The rewrite command takes one file");
+        row("seed not a number", {"spin", "--seed", "abc"}, "", 1, "", "--seed");
+        row("negative seed", {"spin", "--seed=-1"}, "", 1, "", "--seed");
+        row("value missing at the end", {"spin", "--out"}, "", 1, "",
+            "The option --out needs a folder.");
+        row("single-dash word", {"spin", "-fast"}, "", 1, "", "The option -fast is unknown");
     }
 
-    void exitStatuses() {
+    void commands() {
         QFETCH(QStringList, arguments);
         QFETCH(QByteArray, json);
         QFETCH(int, status);
-        QFETCH(QString, error);
-        arguments.replaceInStrings(QStringLiteral("FUNNEL"), writeFunnel(json));
-        QString out;
-        QString err;
-        QTextStream outStream(&out);
-        QTextStream errStream(&err);
-        QCOMPARE(cli::run(arguments, app.path(), outStream, errStream), status);
-        QVERIFY2(err.contains(error), qPrintable(err));
-        QCOMPARE(out, QString());
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        const bool funnelFile = arguments.contains(QStringLiteral("FUNNEL"));
+        if (funnelFile)
+            arguments.replaceInStrings(QStringLiteral("FUNNEL"), write("my.funnel.json", json));
+        else
+            for (QString& argument : arguments)
+                if (QFileInfo::exists(app.path(argument)) || argument.startsWith("missing"))
+                    argument = app.path(argument);
+        // A build that succeeds finds its templates through --app-dir alone.
+        const bool builds = funnelFile && status == 0;
+        if (builds)
+            arguments << QStringLiteral("--app-dir") << app.path();
+        out.replace(QStringLiteral("OUTPUT"), QDir::toNativeSeparators(app.output()));
+        const Outcome outcome = run(arguments, funnelFile ? QByteArray() : json,
+                                    builds ? QStringLiteral("/nowhere") : QString());
+        QCOMPARE(outcome.status, status);
+        if (out.endsWith(u'*'))
+            QVERIFY2(outcome.out.startsWith(out.chopped(1)), qPrintable(outcome.out));
+        else
+            QCOMPARE(outcome.out, out);
+        QVERIFY2(err.isEmpty() ? outcome.err.isEmpty() : outcome.err.contains(err),
+                 qPrintable(outcome.err));
+        QVERIFY2(outcome.err.count(u'\n') <= 1, qPrintable(outcome.err));
+        if (builds)
+            QVERIFY(QFileInfo::exists(app.output(QStringLiteral("thanks5.html"))));
+    }
+
+    void noArgumentsShowUsage() {
+        const Outcome outcome = run({});
+        QCOMPARE(outcome.status, 1);
+        QVERIFY(outcome.err.contains(QStringLiteral("Usage:")) && outcome.out.isEmpty());
+    }
+
+    void seedMakesRunsRepeatable_data() {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("spin") << "spin";
+        QTest::newRow("rewrite") << "rewrite";
+    }
+    void seedMakesRunsRepeatable() {
+        QFETCH(QString, command);
+        const QString file = app.path("groups.txt");
+        const Outcome first = run({command, "--seed", "12345", file});
+        QCOMPARE(first.status, 0);
+        QCOMPARE(run({command, "--seed=12345", file}).out, first.out);
+        QSet<QString> variants;
+        for (int seed = 0; seed < 10; ++seed)
+            variants.insert(run({command, "--seed", QString::number(seed), file}).out);
+        QVERIFY(variants.size() > 5);
+    }
+
+    void spinCountWritesDistinctVariantsOnce() {
+        const QString text = write("offer.txt", "{a|b|c} {d|e|f}\r\nend");
+        const QString folder = app.path("made/here");
+        Outcome outcome = run({"spin", "--seed", "5", "--count", "4", "--out", folder, text});
+        QCOMPARE(outcome.status, 0);
+        QCOMPARE(outcome.err, QString());
+        const QStringList paths = outcome.out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(paths.size(), 4);
+        QSet<QByteArray> variants;
+        for (const QString& path : paths) {
+            QCOMPARE(QFileInfo(path).dir().absolutePath(), QDir(folder).absolutePath());
+            const QByteArray bytes = readBytes(path);
+            QVERIFY2(QRegularExpression("^[abc] [def]\r\nend$").match(bytes).hasMatch(), bytes);
+            variants.insert(bytes);
+        }
+        QCOMPARE(variants.size(), 4);
+        QVERIFY(paths.first().endsWith(QDir::toNativeSeparators("/offer-01.txt")));
+
+        // A second run never replaces the files of the first.
+        outcome = run({"spin", "--count=2", "--out", folder, text});
+        QCOMPARE(outcome.status, 1);
+        QVERIFY2(outcome.err.contains("already exists; no variant was written"),
+                 qPrintable(outcome.err));
+        QCOMPARE(outcome.out, QString());
+
+        outcome = run({"spin", "--out", app.path("small"), write("small.txt", "x {a|b}")});
+        QCOMPARE(outcome.status, 0);
+        QCOMPARE(outcome.out.count(u'\n'), 2);
+        QCOMPARE(outcome.err,
+                 QStringLiteral("The text has only 2 different variants of the 10 asked for.\n"));
     }
 
     // The real program, with its standard input closed as a script or CI runs it.
     void programNeverWaitsForInput() {
         QProcess process;
         process.start(QStringLiteral(TANDREL_BINARY_DIR "/tandrel-cli"),
-                      {QStringLiteral("build"), writeFunnel(complete()),
+                      {QStringLiteral("build"), write("my.funnel.json", funnel()),
                        QStringLiteral("--app-dir"), app.path()});
         process.closeWriteChannel();
         QVERIFY(process.waitForFinished(20000));

@@ -1,5 +1,6 @@
 #include "funnelbuild.h"
 #include "funnelfixtures.h"
+#include "testfiles.h"
 #include "textfiles.h"
 #include "tools.h"
 
@@ -21,11 +22,6 @@ class BuildTest : public QObject {
 
     static BuildOutcome build(const FixtureApp& app, const FunnelSettings& s) {
         return buildFunnel(s, AppPaths(app.path()));
-    }
-    static void write(const QString& path, const QByteArray& bytes) {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
     }
     // Every entry below folder, links as their targets' names, files by content.
     static QMap<QString, QByteArray> snapshot(const QString& folder) {
@@ -122,13 +118,9 @@ private slots:
         QCOMPARE(readBytes(app.output(QStringLiteral("sub/asset.txt"))), QByteArray("asset\n"));
         QCOMPARE(readBytes(app.output(QStringLiteral("cover.jpg"))),
                  readBytes(app.path(QStringLiteral("pictures/cover.jpg"))));
-        QVERIFY(readBytes(app.output(QStringLiteral("index.html")))
-                    .startsWith("<!-- two columns -->\n<body"));
-        const QByteArray thanks = readBytes(app.output(QStringLiteral("thanks57.html")));
-        QVERIFY(thanks.startsWith("<!-- flat -->") &&
-                thanks.contains("go:http://example.com/f/download12.html"));
-        QVERIFY(readBytes(app.output(QStringLiteral("download12.html")))
-                    .contains("embed/vid123?autoplay=1"));
+        // What the pages hold is the page generator's; here only that they are the built ones.
+        QVERIFY(readBytes(app.output(QStringLiteral("thanks57.html")))
+                    .contains("go:http://example.com/f/download12.html"));
         // Nothing of the assembly is left beside the output, only the build's record.
         QCOMPARE(QDir(app.path(QStringLiteral("output")))
                      .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
@@ -140,11 +132,11 @@ private slots:
         FunnelSettings s = completeSettings(app.makePicture(QStringLiteral("cover.jpg")));
         QVERIFY(build(app, s).built());
         // What a user or an older template set may have put there.
-        write(app.output(QStringLiteral("sub/mine.txt")), "user's own");
-        write(app.output(QStringLiteral("sub/asset.txt")), "edited");
-        write(app.output(QStringLiteral("mine/keep.txt")), "kept");
-        write(app.output(QStringLiteral(".user")), "hidden");
-        write(app.output(QStringLiteral("notes.txt")), "old");
+        writeFile(app.output(QStringLiteral("sub/mine.txt")), "user's own");
+        writeFile(app.output(QStringLiteral("sub/asset.txt")), "edited");
+        writeFile(app.output(QStringLiteral("mine/keep.txt")), "kept");
+        writeFile(app.output(QStringLiteral(".user")), "hidden");
+        writeFile(app.output(QStringLiteral("notes.txt")), "old");
         // A cover chosen from inside the output folder survives its own rebuild.
         s.lblSelectedFile[CoverImage] = {app.output(QStringLiteral("cover.jpg")),
                                          QStringLiteral("cover.jpg")};
@@ -184,12 +176,11 @@ private slots:
             QFile::remove(app.path(QStringLiteral("snippets/dld_link.txt")));
             s.txtFileDownloadUrl = QStringLiteral("http://files.example/a.zip");
         }) << "dld_link.txt\" could not be read";
-        QTest::newRow("cover is not a picture")
-            << Break([cover](FixtureApp& app, FunnelSettings& s) {
-                   write(app.path(QStringLiteral("passwd")), "root:x:0:0:root:/root:/bin/bash\n");
-                   cover(s, app.path(QStringLiteral("passwd")));
-               })
-            << "passwd\" is not a picture a browser can show";
+        QTest::newRow("cover is not a picture") << Break([cover](FixtureApp& app,
+                                                                 FunnelSettings& s) {
+            writeFile(app.path(QStringLiteral("passwd")), "root:x:0:0:root:/root:/bin/bash\n");
+            cover(s, app.path(QStringLiteral("passwd")));
+        }) << "passwd\" is not a picture a browser can show";
         QTest::newRow("picture named like a page")
             << Break([cover](FixtureApp& app, FunnelSettings& s) {
                    cover(s, app.makePicture(QStringLiteral("Thanks57.html")));
@@ -232,7 +223,7 @@ private slots:
         FixtureApp app;
         FunnelSettings s = completeSettings(app.makePicture(QStringLiteral("cover.jpg")));
         QVERIFY(build(app, s).built());
-        write(app.output(QStringLiteral("sub/mine.txt")), "user's own");
+        writeFile(app.output(QStringLiteral("sub/mine.txt")), "user's own");
         breakIt(app, s);
         // What the output shows (through a link too), and what a link leads to.
         const auto before = snapshot(app.path(QStringLiteral("output")));
@@ -247,7 +238,7 @@ private slots:
     void missingOutputFolderIsReported() {
         FixtureApp app;
         // A plain file where the output root should be: the folders cannot be made.
-        write(app.path(QStringLiteral("output")), "");
+        writeFile(app.path(QStringLiteral("output")), "");
         const BuildOutcome outcome =
             build(app, completeSettings(app.makePicture(QStringLiteral("cover.jpg"))));
         QCOMPARE(outcome.kind, BuildOutcome::Kind::Failed);

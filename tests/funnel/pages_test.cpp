@@ -121,20 +121,16 @@ private slots:
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("title");
         QTest::addColumn<bool>("shown");
-        QTest::newRow("address and title") << "http://x.example/f.zip"
-                                           << "Get" << true;
-        QTest::newRow("empty address") << ""
-                                       << "Get" << false;
-        QTest::newRow("empty title") << "http://x.example/f.zip"
-                                     << "" << false;
-        QTest::newRow("default address") << "http://"
-                                         << "Get" << false;
-        QTest::newRow("default in capitals is an address") << "HTTP://"
-                                                           << "Get" << true;
-        QTest::newRow("blank before the default") << " http://"
-                                                  << "Get" << true;
-        QTest::newRow("blank after the default") << "http:// "
-                                                 << "Get" << true;
+        const auto row = [](const char* name, const char* address, const char* title, bool shown) {
+            QTest::newRow(name) << QString(address) << QString(title) << shown;
+        };
+        row("address and title", "http://x.example/f.zip", "Get", true);
+        row("empty address", "", "Get", false);
+        row("empty title", "http://x.example/f.zip", "", false);
+        row("default address", "http://", "Get", false);
+        row("default in capitals is an address", "HTTP://", "Get", true);
+        row("blank before the default", " http://", "Get", true);
+        row("blank after the default", "http:// ", "Get", true);
     }
 
     void downloadLinkCondition() {

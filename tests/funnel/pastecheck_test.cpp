@@ -12,18 +12,18 @@ private slots:
     void textsReadAsHtml_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("noteHas"); // empty: no note
-        QTest::newRow("plain text") << "Tips & tricks for 3 < 5 people, AT&T"
-                                    << "";
-        QTest::newRow("an unknown tag vanishes")
-            << "Save 50% <today> only"
-            << "\u201c<today>\u201d is read as HTML and will not appear";
-        QTest::newRow("formatting is applied") << "Get <b>free</b> access"
-                                               << "\u201c<b>\u201d is read as HTML: it formats";
-        QTest::newRow("a reference becomes its character")
-            << "AT&T &copy 2024"
-            << "\u201c&copy\u201d becomes \u201c\u00a9\u201d";
-        QTest::newRow("the first of both is named") << "&amp; then <x>"
-                                                    << "\u201c&amp;\u201d becomes \u201c&\u201d";
+        const auto row = [](const char* name, const char* text, const QString& noteHas) {
+            QTest::newRow(name) << QString(text) << noteHas;
+        };
+        row("plain text", "Tips & tricks for 3 < 5 people, AT&T", "");
+        row("an unknown tag vanishes", "Save 50% <today> only",
+            "\u201c<today>\u201d is read as HTML and will not appear");
+        row("formatting is applied", "Get <b>free</b> access",
+            "\u201c<b>\u201d is read as HTML: it formats");
+        row("a reference becomes its character", "AT&T &copy 2024",
+            "\u201c&copy\u201d becomes \u201c\u00a9\u201d");
+        row("the first of both is named", "&amp; then <x>",
+            "\u201c&amp;\u201d becomes \u201c&\u201d");
     }
 
     void textsReadAsHtml() {

@@ -1,4 +1,5 @@
 #include "apppaths.h"
+#include "testfiles.h"
 #include "testregistry.h"
 #include "textfiles.h"
 
@@ -12,8 +13,7 @@ class AppPathsTest : public QObject {
     Q_OBJECT
 
     static void write(const QString& path, const QByteArray& bytes) {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QVERIFY(writeFileAtomically(path, bytes));
+        test::writeFile(path, bytes);
     }
     static QString sum(const QByteArray& bytes) {
         return QString::fromLatin1(

@@ -5,6 +5,7 @@
 #include "funnelfixtures.h"
 #include "publish.h"
 #include "servers.h"
+#include "testfiles.h"
 
 #include <QDirIterator>
 #include <QTest>
@@ -27,13 +28,6 @@ QMap<QString, QByteArray> filesIn(const QString& folder) {
             files.insert(name, f.readAll());
     }
     return files;
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
 }
 
 } // namespace
@@ -110,23 +104,21 @@ private slots:
     void addresses_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("curl"); // empty: refused
-        QTest::newRow("sftp, absolute folder") << "sftp://ann@example.com/var/www/guide"
-                                               << "sftp://example.com:22/var/www/guide/";
-        QTest::newRow("sftp, home folder, port") << "sftp://ann@example.com:2222/~/www/"
-                                                 << "sftp://example.com:2222/~/www/";
-        QTest::newRow("ftps takes explicit TLS on the FTP port")
-            << "ftps://ann@example.com/public_html"
-            << "ftp://example.com:21/public_html/";
-        QTest::newRow("folder with a blank") << "ftp://ann@example.com/my site"
-                                             << "ftp://example.com:21/my%20site/";
-        QTest::newRow("a password in the address") << "sftp://ann:pw@example.com/www"
-                                                   << "";
-        QTest::newRow("no user") << "sftp://example.com/www"
-                                 << "";
-        QTest::newRow("web address") << "https://ann@example.com/www"
-                                     << "";
-        QTest::newRow("parent folder") << "ftp://ann@example.com/www/../etc"
-                                       << "";
+        const auto row = [](const char* name, const char* typed, const char* curl) {
+            QTest::newRow(name) << QString(typed) << QString(curl);
+        };
+        row("sftp, absolute folder", "sftp://ann@example.com/var/www/guide",
+            "sftp://example.com:22/var/www/guide/");
+        row("sftp, home folder, port", "sftp://ann@example.com:2222/~/www/",
+            "sftp://example.com:2222/~/www/");
+        row("ftps takes explicit TLS on the FTP port", "ftps://ann@example.com/public_html",
+            "ftp://example.com:21/public_html/");
+        row("folder with a blank", "ftp://ann@example.com/my site",
+            "ftp://example.com:21/my%20site/");
+        row("a password in the address", "sftp://ann:pw@example.com/www", "");
+        row("no user", "sftp://example.com/www", "");
+        row("web address", "https://ann@example.com/www", "");
+        row("parent folder", "ftp://ann@example.com/www/../etc", "");
     }
     void addresses() {
         QFETCH(QString, typed);
@@ -144,21 +136,19 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<qint64>("size");
         QTest::addColumn<bool>("folder");
-        QTest::newRow("unix") << QByteArray("-rw-r--r--    1 65534   nogroup    3008 Dec  7 05:46 "
-                                            "download6.html\r\n")
-                              << "download6.html" << qint64(3008) << false;
-        QTest::newRow("unix, blank in name, old year")
-            << QByteArray("-rw-r--r-- 1 ann ann 12 Jan  3  2024 my page.html\n") << "my page.html"
-            << qint64(12) << false;
-        QTest::newRow("unix folder") << QByteArray("drwxr-xr-x 2 ann ann 4096 Dec  7 05:46 sub\n")
-                                     << "sub" << qint64(4096) << true;
-        QTest::newRow("link") << QByteArray(
-                                     "lrwxrwxrwx 1 a a 9 Dec  7 05:46 latest -> index.html\n")
-                              << "latest" << qint64(9) << false;
-        QTest::newRow("dos") << QByteArray("12-07-26  05:38AM                 3197 index.html\r\n")
-                             << "index.html" << qint64(3197) << false;
-        QTest::newRow("dos folder") << QByteArray("12-07-26  05:38AM       <DIR>          sub\r\n")
-                                    << "sub" << qint64(0) << true;
+        const auto row = [](const char* name, const char* listing, const char* entry, qint64 size,
+                            bool folder) {
+            QTest::newRow(name) << QByteArray(listing) << QString(entry) << size << folder;
+        };
+        row("unix", "-rw-r--r--    1 65534   nogroup    3008 Dec  7 05:46 download6.html\r\n",
+            "download6.html", 3008, false);
+        row("unix, blank in name, old year", "-rw-r--r-- 1 ann ann 12 Jan  3  2024 my page.html\n",
+            "my page.html", 12, false);
+        row("unix folder", "drwxr-xr-x 2 ann ann 4096 Dec  7 05:46 sub\n", "sub", 4096, true);
+        row("link", "lrwxrwxrwx 1 a a 9 Dec  7 05:46 latest -> index.html\n", "latest", 9, false);
+        row("dos", "12-07-26  05:38AM                 3197 index.html\r\n", "index.html", 3197,
+            false);
+        row("dos folder", "12-07-26  05:38AM       <DIR>          sub\r\n", "sub", 0, true);
     }
     void listings() {
         QFETCH(QByteArray, listing);

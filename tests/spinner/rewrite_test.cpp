@@ -1,13 +1,59 @@
 #include "referencerewrite.h"
 #include "rewrite.h"
+#include "spin.h"
+#include "synonymdb.h"
+#include "testfiles.h"
 #include "testregistry.h"
 #include "textfiles.h"
 #include "tools.h"
+#include "wordcount.h"
 
+#include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <vector>
 
 using namespace tandrel;
 
+namespace {
+
+// The direct way: a stack of open groups, each alternative copied up a level
+// when its group closes. Equal by definition, quadratic on deep or open nesting.
+QString referenceSpin(const QString& text, QRandomGenerator& generator) {
+    struct Group {
+        QStringList done;
+        QString current;
+    };
+    std::vector<Group> open;
+    QString out;
+    const auto sink = [&]() -> QString& { return open.empty() ? out : open.back().current; };
+    for (const QChar c : text) {
+        if (c == u'{') {
+            open.emplace_back();
+        } else if (c == u'|' && !open.empty()) {
+            open.back().done.append(std::exchange(open.back().current, QString()));
+        } else if (c == u'}' && !open.empty()) {
+            Group group = std::move(open.back());
+            open.pop_back();
+            group.done.append(std::move(group.current));
+            sink() += group.done[qsizetype(generator.bounded(quint32(group.done.size())))];
+        } else {
+            sink() += c;
+        }
+    }
+    while (!open.empty()) {
+        Group group = std::move(open.back());
+        open.pop_back();
+        group.done.append(std::move(group.current));
+        sink() += u'{' + group.done.join(u'|');
+    }
+    return out;
+}
+
+} // namespace
+
+// The spinner's engine: the rewrite, the word count, the synonym file's lines and Spin.
 class RewriteTest : public QObject {
     Q_OBJECT
 
@@ -23,40 +69,34 @@ private slots:
 
         const QStringList goodNiceFine{"{good|nice|fine}"};
         const QStringList goodNice{"{good|nice}"};
-        QTest::newRow("the good dog")
-            << "the good dog" << goodNiceFine << "the {nice|fine} dog" << 1LL << 3LL;
-        QTest::newRow("each end character in turn")
-            << "x good y good, z good. w good: v" << goodNice
-            << "x {nice} y {nice}, z {nice}. w {nice}: v" << 4LL << 9LL;
-        QTest::newRow("other ends, line breaks and the ends of the text")
-            << "good; b good! c good\nd\ngood e good" << goodNice
-            << "good; b good! c good\nd\ngood e good" << 0LL << 9LL;
-        QTest::newRow("capitals in the text are lost")
-            << "the Good, GOOD dog" << goodNiceFine << "the {nice|fine}, {nice|fine} dog" << 2LL
-            << 4LL;
-        QTest::newRow("neighbouring known words")
-            << "the good big dog" << QStringList{"{good|nice}", "{big|large}"}
-            << "the {nice} big dog" << 1LL << 4LL;
-        QTest::newRow("space marker in the article")
-            << "50%%off a good day" << goodNiceFine << "50 off a {nice|fine} day" << 1LL << 5LL;
-        QTest::newRow("article marker next to an insert")
-            << "50% good dog" << goodNice << "50 %{nice} dog" << 1LL << 3LL;
-        QTest::newRow("overlapping repeat")
-            << " good good " << goodNice << " {nice} good " << 1LL << 2LL;
-        QTest::newRow("term in two lines")
-            << "a good day" << QStringList{"{good|nice}", "{good|fine}"} << "a {nice} day" << 1LL
-            << 3LL;
-        QTest::newRow("multi-word synonym keeps its space")
-            << "a fine day" << QStringList{"{fine|very nice}"} << "a {very nice} day" << 1LL << 3LL;
-        QTest::newRow("capital term never matches but stays in the group")
-            << "the good nice dog" << QStringList{"{Good|nice}"} << "the good {Good} dog" << 1LL
-            << 4LL;
-        QTest::newRow("only term of its line")
-            << "the good dog" << QStringList{"{good}"} << "the {good} dog" << 1LL << 3LL;
-        QTest::newRow("unbraced and empty lines")
-            << "the good big dog."
-            << QStringList{"# note", "{good|nice}", "", "good nice", "{dog|hound}"}
-            << "the {nice} big {hound}." << 2LL << 4LL;
+        const auto row = [](const char* name, const QString& article, const QStringList& rules,
+                            const QString& spinText, qint64 replacements, qint64 words) {
+            QTest::newRow(name) << article << rules << spinText << replacements << words;
+        };
+        row("the good dog", "the good dog", goodNiceFine, "the {nice|fine} dog", 1, 3);
+        row("each end character in turn", "x good y good, z good. w good: v", goodNice,
+            "x {nice} y {nice}, z {nice}. w {nice}: v", 4, 9);
+        row("other ends, line breaks and the ends of the text",
+            "good; b good! c good\nd\ngood e good", goodNice,
+            "good; b good! c good\nd\ngood e good", 0, 9);
+        row("capitals in the text are lost", "the Good, GOOD dog", goodNiceFine,
+            "the {nice|fine}, {nice|fine} dog", 2, 4);
+        row("neighbouring known words", "the good big dog", {"{good|nice}", "{big|large}"},
+            "the {nice} big dog", 1, 4);
+        row("space marker in the article", "50%%off a good day", goodNiceFine,
+            "50 off a {nice|fine} day", 1, 5);
+        row("article marker next to an insert", "50% good dog", goodNice, "50 %{nice} dog", 1, 3);
+        row("overlapping repeat", " good good ", goodNice, " {nice} good ", 1, 2);
+        row("term in two lines", "a good day", {"{good|nice}", "{good|fine}"}, "a {nice} day", 1,
+            3);
+        row("multi-word synonym keeps its space", "a fine day", {"{fine|very nice}"},
+            "a {very nice} day", 1, 3);
+        row("capital term never matches but stays in the group", "the good nice dog",
+            {"{Good|nice}"}, "the good {Good} dog", 1, 4);
+        row("only term of its line", "the good dog", {"{good}"}, "the {good} dog", 1, 3);
+        row("unbraced and empty lines", "the good big dog.",
+            {"# note", "{good|nice}", "", "good nice", "{dog|hound}"}, "the {nice} big {hound}.", 2,
+            4);
     }
     void rewrite() {
         QFETCH(QString, article);
@@ -140,6 +180,90 @@ private slots:
         QCOMPARE(result.replacementCount, qint64(40000));
         QCOMPARE(result.spinText, QStringLiteral(" {nice},").repeated(40000));
         QCOMPARE(result.report, QStringLiteral("40000 Replacements on 40000 words."));
+    }
+
+    void countWords_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<qint64>("words");
+        const auto row = [](const char* name, const char16_t* text, qint64 words) {
+            QTest::newRow(name) << QString::fromUtf16(text) << words;
+        };
+        row("empty", u"", 0);
+        row("space in front counts one less", u" hello world", 1);
+        row("space behind", u"hello world ", 2);
+        row("full stop and apostrophe join, times and divide signs separate",
+            u"don't stop. 5×3 6÷2", 6);
+        row("ASCII punctuation and control characters separate", u"a,b;c!d?e\nf\tg", 7);
+        row("128-159 and 188-255 join, 160-187 separate", u"café ½ a\u0085b a\u00a0b«c»", 6);
+        // Above 255 letters and digits join (also U+0100, whose low byte is 0)
+        // and everything else separates.
+        row("letters and digits above 255 join", u"καλή мир 你好、世 ĀĀ ١٢ Ａ", 7);
+        row("other characters above 255 separate", u"don\u2019t one\u2014two", 4);
+        row("a surrogate pair is one character", u"\U00010400\U00010401 x \U0001D400", 3);
+        row("lone surrogates separate",
+            u"a\xD800"
+            u"b\xDC00"
+            u"c",
+            3);
+    }
+    void countWords() {
+        QFETCH(QString, text);
+        QFETCH(qint64, words);
+        QCOMPARE(count_words(text), words);
+    }
+
+    // The loader splits lines itself; they must be those LoadListFile gives,
+    // whatever mix of line ends the file has.
+    void linesEqualLoadListFile() {
+        QTemporaryDir dir;
+        QRandomGenerator random(11);
+        const char pieces[] = {'\r', '\n', 'a', '{', '|', '}'};
+        for (int i = 0; i < 300; ++i) {
+            QByteArray bytes;
+            for (int k = random.bounded(8); k > 0; --k)
+                bytes += pieces[random.bounded(6)];
+            const QString path = dir.filePath(QStringLiteral("rwdb%1.txt").arg(i));
+            test::writeFile(path, bytes);
+            const auto expected = LoadListFile(path);
+            const auto db = loadSynonymDb(path);
+            QVERIFY(expected.ok() && db.ok());
+            QVERIFY2(db->lines() == expected.value(), bytes.toPercentEncoding().constData());
+        }
+    }
+
+    // Same seed, same variant and as many draws as the direct way.
+    void equalsTheDirectWay() {
+        QRandomGenerator texts(7);
+        const QString alphabet = QStringLiteral("{{}||ab ");
+        for (int round = 0; round < 3000; ++round) {
+            QString text;
+            const int length = int(texts.bounded(40));
+            for (int i = 0; i < length; ++i)
+                text += alphabet[texts.bounded(int(alphabet.size()))];
+            QRandomGenerator a{quint32(round)};
+            QRandomGenerator b{quint32(round)};
+            QCOMPARE(Spin(text, b), referenceSpin(text, a));
+            QCOMPARE(b.generate(), a.generate());
+        }
+    }
+
+    // Each would take minutes if text were copied once per open or nested level.
+    void staysLinearOnHostileBraces_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("variant");
+        const int n = 1000000;
+        QTest::newRow("a million unclosed braces") << QString(n, u'{') << QString(n, u'{');
+        QString deep;
+        for (int i = 0; i < n / 2; ++i)
+            deep += QStringLiteral("{a");
+        QTest::newRow("half a million groups nested in text")
+            << deep + QString(n / 2, u'}') << QString(n / 2, u'a');
+    }
+    void staysLinearOnHostileBraces() {
+        QFETCH(QString, text);
+        QFETCH(QString, variant);
+        QRandomGenerator generator(5);
+        QCOMPARE(Spin(text, generator), variant);
     }
 };
 

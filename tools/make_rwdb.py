@@ -447,21 +447,28 @@ def dominant_senses(wn):
             if c >= MIN_SENSE_SHARE[pos] * wn.total[lemma]}
 
 
+def read_sections(path, first):
+    """(section, line) for each line of a hand-written list, skipping
+    blank lines and comments; a "[name]" line starts a section, the
+    first one being named first."""
+    name = first
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            line = line.strip()
+            if not line or line.startswith("#"):
+                continue
+            if line.startswith("[") and line.endswith("]"):
+                name = line[1:-1]
+            else:
+                yield name, line
+
+
 def load_exclusions(path):
-    """{section: set of lemmas}; a "[name]" line starts a section, the
-    first one being [exclude]."""
+    """{section: set of lemmas}, [exclude] first"""
     sections = defaultdict(set)
-    name = "exclude"
     if os.path.exists(path):
-        with open(path, encoding="utf-8") as f:
-            for line in f:
-                line = line.strip()
-                if not line or line.startswith("#"):
-                    continue
-                if line.startswith("[") and line.endswith("]"):
-                    name = line[1:-1]
-                else:
-                    sections[name].add(line)
+        for name, line in read_sections(path, "exclude"):
+            sections[name].add(line)
     return sections
 
 
@@ -731,16 +738,8 @@ def load_mythes(path):
 def load_hand(path):
     """{section: [lines]} of rwdb_groups.txt, in file order"""
     sections = defaultdict(list)
-    name = "groups"
-    with open(path, encoding="utf-8") as f:
-        for line in f:
-            line = line.strip()
-            if not line or line.startswith("#"):
-                continue
-            if line.startswith("[") and line.endswith("]"):
-                name = line[1:-1]
-            else:
-                sections[name].append(line.split("|"))
+    for name, line in read_sections(path, "groups"):
+        sections[name].append(line.split("|"))
     return sections
 
 

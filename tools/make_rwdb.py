@@ -699,7 +699,8 @@ MAX_SCOWL_SIZE = 50
 # what "a" or "an" in front of them needs.
 CONSONANT_SOUND = ("one", "once", "use", "usu", "uni", "eu", "ewe", "uti",
                    "ura", "ure", "uro")
-UNCOUNTED = {"advice", "guidance"}
+# Terms never written after "a"/"an", whatever their first sound.
+NOT_AFTER_A = {"advice", "guidance", "several", "wound up", "meanwhile"}
 VOWEL_SOUND = ("hour", "honest", "honor", "honour", "heir")
 
 
@@ -736,11 +737,9 @@ def load_mythes(path):
 
 
 def load_hand(path):
-    """{section: [lines]} of rwdb_groups.txt, in file order"""
-    sections = defaultdict(list)
-    for name, line in read_sections(path, "groups"):
-        sections[name].append(line.split("|"))
-    return sections
+    """[(section, terms)] of rwdb_groups.txt, in file order: a phrase kept
+    as itself must sometimes come after a longer group holding it"""
+    return [(name, line.split("|")) for name, line in read_sections(path, "groups")]
 
 
 def article_class(term):
@@ -785,38 +784,42 @@ def hand_lines(wn, mythes, hand, never):
     pairs no thesaurus lists, which are reported."""
     lines, problems, unlisted = [], [], []
     seen = {}
-    for section in ("protect", "groups", "forms"):
-        for terms in hand.get(section, ()):
-            if section == "protect":
-                if len(terms) != 1:
-                    problems.append("protect line with a '|': " + "|".join(terms))
-            elif len(terms) < 2:
-                problems.append("group of one term: " + terms[0])
-            for t in terms:
-                if t != t.lower() or not t or t != t.strip() or "{" in t or "}" in t:
-                    problems.append("bad term %r" % t)
-                if t in seen:
-                    problems.append("%r stands in two lines" % t)
-                seen[t] = len(lines)
-                words = t.split(" ")
-                if section != "protect" and any(w in never for w in words):
-                    problems.append("%r holds a word of [never]" % t)
-                # a line that holds a word of this phrase would split it
-                for w in words[:] if len(words) > 1 else ():
-                    if w in seen and seen[w] < len(lines):
-                        problems.append("%r comes after the line of %r" % (t, w))
-            if section == "groups":
-                classes = {article_class(t) for t in terms}
-                # only a noun or adjective in its bare form follows "a"
-                if len(classes) > 1 and any(
-                        t.replace(" ", "_") in wn.index[p]
-                        for t in terms for p in "na") \
-                        and not set(terms) & UNCOUNTED:
-                    problems.append("a/an mix: " + "|".join(terms))
-                for x in range(1, len(terms)):
-                    if not attested(wn, mythes, terms[0], terms[x]):
-                        unlisted.append("%s|%s" % (terms[0], terms[x]))
-            lines.append(list(terms))
+    for section, terms in hand:
+        if section not in ("protect", "groups", "forms"):
+            problems.append("unknown section [%s]" % section)
+        if section == "protect":
+            if len(terms) != 1:
+                problems.append("protect line with a '|': " + "|".join(terms))
+        elif len(terms) < 2:
+            problems.append("group of one term: " + terms[0])
+        for t in terms:
+            if t != t.lower() or not t or t != t.strip() or "{" in t or "}" in t:
+                problems.append("bad term %r" % t)
+            if t in seen:
+                problems.append("%r stands in two lines" % t)
+            seen[t] = len(lines)
+            words = t.split(" ")
+            if section != "protect" and any(w in never for w in words):
+                problems.append("%r holds a word of [never]" % t)
+            # a line that holds a word or a shorter phrase of this one
+            # would split it
+            for i, j in ((i, j) for i in range(len(words))
+                         for j in range(i + 1, len(words) + 1) if j - i < len(words)):
+                part = " ".join(words[i:j])
+                if part in seen and seen[part] < len(lines):
+                    problems.append("%r comes after the line of %r" % (t, part))
+        if section == "groups":
+            classes = {article_class(t) for t in terms}
+            # only a noun or adjective in its bare form follows "a"
+            if len(classes) > 1 and any(
+                    t.replace(" ", "_") in wn.index[p]
+                    for t in terms for p in "na") \
+                    and not set(terms) & NOT_AFTER_A:
+                problems.append("a/an mix: " + "|".join(terms))
+            for x in range(1, len(terms)):
+                if not attested(wn, mythes, terms[0], terms[x]):
+                    unlisted.append("%s|%s" % (terms[0], terms[x]))
+        lines.append(list(terms))
     if problems:
         sys.exit("rwdb_groups.txt:\n  " + "\n  ".join(problems))
     return lines, unlisted

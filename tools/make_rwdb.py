@@ -8,10 +8,10 @@ Sources, all Debian packages (install them to rebuild):
   wordnet-base  WordNet 3.0: synsets, SemCor tag counts, exception lists
   mythes-en-us  the LibreOffice English thesaurus (/usr/share/mythes)
   scowl         SCOWL word lists by commonness (/usr/share/dict/scowl)
-The file is written in three parts, in this order: the phrases of
-rwdb_groups.txt that stay themselves, its hand-read groups, and groups
-taken from WordNet alone with common members only (SCOWL size 50 or
-less). Words listed in rwdb_exclude.txt are left out of the last part;
+The file is written in two parts: the lines of rwdb_groups.txt in
+their order (phrases that stay themselves and hand-read groups), then
+groups taken from WordNet alone with common members only (SCOWL size 50
+or less). Words listed in rwdb_exclude.txt are left out of the last part;
 its [never] words out of every part.
 
 The spinner swaps any member of a line for any other member, blind to

@@ -848,6 +848,29 @@ def wordnet_lines(wn, lists, scowl, taken):
     return lines
 
 
+def guards(phrase, term):
+    """The phrase, kept as itself, stops the term from matching inside it or
+    across its edges."""
+    p, t = phrase.split(" "), term.split(" ")
+    if any(p[i:i + len(t)] == t for i in range(len(p) - len(t) + 1)):
+        return True
+    return any(p[-k:] == t[:k] or p[:k] == t[-k:]
+               for k in range(1, min(len(p), len(t))))
+
+
+def without_idle_phrases(lines):
+    """One-term lines that guard no later term: they would only lose their
+    capital letter and keep their neighbours from being spun."""
+    kept, idle = [], []
+    for i, terms in enumerate(lines):
+        if len(terms) == 1 and not any(guards(terms[0], t) for later in lines[i + 1:]
+                                       for t in later):
+            idle.append(terms[0])
+        else:
+            kept.append(terms)
+    return kept, idle
+
+
 def main(argv):
     here = os.path.dirname(os.path.abspath(__file__))
     wndir = argv[1] if len(argv) > 1 else "/usr/share/wordnet"
@@ -866,12 +889,15 @@ def main(argv):
     taken |= {w for terms in hand for t in terms for w in t.split(" ")
               if len(terms) > 1}
     auto = wordnet_lines(wn, lists, load_scowl(SCOWL_DIR), taken)
-    lines = [["".join(t)] if len(t) == 1 else t for t in hand] + auto
+    lines, idle = without_idle_phrases(hand + auto)
     with open(out_path, "w", encoding="utf-8", newline="\n") as f:
         for terms in lines:
             f.write("{" + "|".join(terms) + "}\n")
     print("%s: %d lines (%d hand-read, %d from WordNet), %d terms" % (
-        out_path, len(lines), len(hand), len(auto), sum(len(t) for t in lines)))
+        out_path, len(lines), len(lines) - len(auto), len(auto),
+        sum(len(t) for t in lines)))
+    if idle:
+        print("phrases left out, guarding nothing (%d): %s" % (len(idle), ", ".join(idle)))
     if unlisted:
         print("pairs no thesaurus lists (%d): %s" % (len(unlisted), ", ".join(unlisted)))
 

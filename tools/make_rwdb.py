@@ -8,10 +8,10 @@ Sources, all Debian packages (install them to rebuild):
   wordnet-base  WordNet 3.0: synsets, SemCor tag counts, exception lists
   mythes-en-us  the LibreOffice English thesaurus (/usr/share/mythes)
   scowl         SCOWL word lists by commonness (/usr/share/dict/scowl)
-The file is written in three parts, in this order: the phrases of
-rwdb_groups.txt that stay themselves, its hand-read groups, and groups
-taken from WordNet alone with common members only (SCOWL size 50 or
-less). Words listed in rwdb_exclude.txt are left out of the last part;
+The file is written in two parts: the lines of rwdb_groups.txt in
+their order (phrases that stay themselves and hand-read groups), then
+groups taken from WordNet alone with common members only (SCOWL size 50
+or less). Words listed in rwdb_exclude.txt are left out of the last part;
 its [never] words out of every part.
 
 The spinner swaps any member of a line for any other member, blind to
@@ -447,21 +447,28 @@ def dominant_senses(wn):
             if c >= MIN_SENSE_SHARE[pos] * wn.total[lemma]}
 
 
+def read_sections(path, first):
+    """(section, line) for each line of a hand-written list, skipping
+    blank lines and comments; a "[name]" line starts a section, the
+    first one being named first."""
+    name = first
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            line = line.strip()
+            if not line or line.startswith("#"):
+                continue
+            if line.startswith("[") and line.endswith("]"):
+                name = line[1:-1]
+            else:
+                yield name, line
+
+
 def load_exclusions(path):
-    """{section: set of lemmas}; a "[name]" line starts a section, the
-    first one being [exclude]."""
+    """{section: set of lemmas}, [exclude] first"""
     sections = defaultdict(set)
-    name = "exclude"
     if os.path.exists(path):
-        with open(path, encoding="utf-8") as f:
-            for line in f:
-                line = line.strip()
-                if not line or line.startswith("#"):
-                    continue
-                if line.startswith("[") and line.endswith("]"):
-                    name = line[1:-1]
-                else:
-                    sections[name].add(line)
+        for name, line in read_sections(path, "exclude"):
+            sections[name].add(line)
     return sections
 
 
@@ -692,7 +699,8 @@ MAX_SCOWL_SIZE = 50
 # what "a" or "an" in front of them needs.
 CONSONANT_SOUND = ("one", "once", "use", "usu", "uni", "eu", "ewe", "uti",
                    "ura", "ure", "uro")
-UNCOUNTED = {"advice", "guidance"}
+# Terms never written after "a"/"an", whatever their first sound.
+NOT_AFTER_A = {"advice", "guidance", "several", "wound up", "meanwhile"}
 VOWEL_SOUND = ("hour", "honest", "honor", "honour", "heir")
 
 
@@ -729,19 +737,9 @@ def load_mythes(path):
 
 
 def load_hand(path):
-    """{section: [lines]} of rwdb_groups.txt, in file order"""
-    sections = defaultdict(list)
-    name = "groups"
-    with open(path, encoding="utf-8") as f:
-        for line in f:
-            line = line.strip()
-            if not line or line.startswith("#"):
-                continue
-            if line.startswith("[") and line.endswith("]"):
-                name = line[1:-1]
-            else:
-                sections[name].append(line.split("|"))
-    return sections
+    """[(section, terms)] of rwdb_groups.txt, in file order: a phrase kept
+    as itself must sometimes come after a longer group holding it"""
+    return [(name, line.split("|")) for name, line in read_sections(path, "groups")]
 
 
 def article_class(term):
@@ -786,38 +784,42 @@ def hand_lines(wn, mythes, hand, never):
     pairs no thesaurus lists, which are reported."""
     lines, problems, unlisted = [], [], []
     seen = {}
-    for section in ("protect", "groups", "forms"):
-        for terms in hand.get(section, ()):
-            if section == "protect":
-                if len(terms) != 1:
-                    problems.append("protect line with a '|': " + "|".join(terms))
-            elif len(terms) < 2:
-                problems.append("group of one term: " + terms[0])
-            for t in terms:
-                if t != t.lower() or not t or t != t.strip() or "{" in t or "}" in t:
-                    problems.append("bad term %r" % t)
-                if t in seen:
-                    problems.append("%r stands in two lines" % t)
-                seen[t] = len(lines)
-                words = t.split(" ")
-                if section != "protect" and any(w in never for w in words):
-                    problems.append("%r holds a word of [never]" % t)
-                # a line that holds a word of this phrase would split it
-                for w in words[:] if len(words) > 1 else ():
-                    if w in seen and seen[w] < len(lines):
-                        problems.append("%r comes after the line of %r" % (t, w))
-            if section == "groups":
-                classes = {article_class(t) for t in terms}
-                # only a noun or adjective in its bare form follows "a"
-                if len(classes) > 1 and any(
-                        t.replace(" ", "_") in wn.index[p]
-                        for t in terms for p in "na") \
-                        and not set(terms) & UNCOUNTED:
-                    problems.append("a/an mix: " + "|".join(terms))
-                for x in range(1, len(terms)):
-                    if not attested(wn, mythes, terms[0], terms[x]):
-                        unlisted.append("%s|%s" % (terms[0], terms[x]))
-            lines.append(list(terms))
+    for section, terms in hand:
+        if section not in ("protect", "groups", "forms"):
+            problems.append("unknown section [%s]" % section)
+        if section == "protect":
+            if len(terms) != 1:
+                problems.append("protect line with a '|': " + "|".join(terms))
+        elif len(terms) < 2:
+            problems.append("group of one term: " + terms[0])
+        for t in terms:
+            if t != t.lower() or not t or t != t.strip() or "{" in t or "}" in t:
+                problems.append("bad term %r" % t)
+            if t in seen:
+                problems.append("%r stands in two lines" % t)
+            seen[t] = len(lines)
+            words = t.split(" ")
+            if section != "protect" and any(w in never for w in words):
+                problems.append("%r holds a word of [never]" % t)
+            # a line that holds a word or a shorter phrase of this one
+            # would split it
+            for i, j in ((i, j) for i in range(len(words))
+                         for j in range(i + 1, len(words) + 1) if j - i < len(words)):
+                part = " ".join(words[i:j])
+                if part in seen and seen[part] < len(lines):
+                    problems.append("%r comes after the line of %r" % (t, part))
+        if section == "groups":
+            classes = {article_class(t) for t in terms}
+            # only a noun or adjective in its bare form follows "a"
+            if len(classes) > 1 and any(
+                    t.replace(" ", "_") in wn.index[p]
+                    for t in terms for p in "na") \
+                    and not set(terms) & NOT_AFTER_A:
+                problems.append("a/an mix: " + "|".join(terms))
+            for x in range(1, len(terms)):
+                if not attested(wn, mythes, terms[0], terms[x]):
+                    unlisted.append("%s|%s" % (terms[0], terms[x]))
+        lines.append(list(terms))
     if problems:
         sys.exit("rwdb_groups.txt:\n  " + "\n  ".join(problems))
     return lines, unlisted
@@ -846,6 +848,29 @@ def wordnet_lines(wn, lists, scowl, taken):
     return lines
 
 
+def guards(phrase, term):
+    """The phrase, kept as itself, stops the term from matching inside it or
+    across its edges."""
+    p, t = phrase.split(" "), term.split(" ")
+    if any(p[i:i + len(t)] == t for i in range(len(p) - len(t) + 1)):
+        return True
+    return any(p[-k:] == t[:k] or p[:k] == t[-k:]
+               for k in range(1, min(len(p), len(t))))
+
+
+def without_idle_phrases(lines):
+    """One-term lines that guard no later term: they would only lose their
+    capital letter and keep their neighbours from being spun."""
+    kept, idle = [], []
+    for i, terms in enumerate(lines):
+        if len(terms) == 1 and not any(guards(terms[0], t) for later in lines[i + 1:]
+                                       for t in later):
+            idle.append(terms[0])
+        else:
+            kept.append(terms)
+    return kept, idle
+
+
 def main(argv):
     here = os.path.dirname(os.path.abspath(__file__))
     wndir = argv[1] if len(argv) > 1 else "/usr/share/wordnet"
@@ -864,12 +889,15 @@ def main(argv):
     taken |= {w for terms in hand for t in terms for w in t.split(" ")
               if len(terms) > 1}
     auto = wordnet_lines(wn, lists, load_scowl(SCOWL_DIR), taken)
-    lines = [["".join(t)] if len(t) == 1 else t for t in hand] + auto
+    lines, idle = without_idle_phrases(hand + auto)
     with open(out_path, "w", encoding="utf-8", newline="\n") as f:
         for terms in lines:
             f.write("{" + "|".join(terms) + "}\n")
     print("%s: %d lines (%d hand-read, %d from WordNet), %d terms" % (
-        out_path, len(lines), len(hand), len(auto), sum(len(t) for t in lines)))
+        out_path, len(lines), len(lines) - len(auto), len(auto),
+        sum(len(t) for t in lines)))
+    if idle:
+        print("phrases left out, guarding nothing (%d): %s" % (len(idle), ", ".join(idle)))
     if unlisted:
         print("pairs no thesaurus lists (%d): %s" % (len(unlisted), ", ".join(unlisted)))
 

@@ -7,7 +7,9 @@ Defaults: build/tandrel-cli, data/rwdb.txt, every tools/samples/*.txt.
 
 For each sample it runs "tandrel-cli rewrite", finds every group the
 rewrite made and the word it replaced, and reports
-  coverage   = groups that offer another wording / words of the article
+  coverage   = words of the article inside groups that offer another
+               wording (a phrase counts all its words) / words of the
+               article; "groups" is how many such groups there are
   protected  = phrases kept as themselves (one-term lines)
   capital    = groups at a capital letter (the engine writes them lower-case)
   wrong      = groups listed in tools/samples/wrong-swaps.txt as offering a
@@ -110,6 +112,13 @@ def context(text, start, end, width=38):
     return left, right
 
 
+def report(name, words, varied, protected, capital, bad, covered):
+    print("%-30s words %4d  coverage %5.1f%%  groups %4d  protected %3d  "
+          "capital %3d  wrong %3d (%.1f%%)" % (
+              name[:30], words, 100.0 * covered / words if words else 0, varied,
+              protected, capital, bad, 100.0 * bad / varied if varied else 0))
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--cli", default=os.path.join(ROOT, "build", "tandrel-cli"))
@@ -130,7 +139,7 @@ def main():
                 print("%5d %s" % (n, line.rstrip("\n")))
         return
 
-    totals = [0, 0, 0, 0, 0]  # words, varied, protected, capital, wrong
+    totals = [0, 0, 0, 0, 0, 0]  # words, varied, protected, capital, wrong, covered
     for sample in samples:
         name = os.path.basename(sample)
         with open(sample, encoding="utf-8") as f:
@@ -139,13 +148,14 @@ def main():
         groups = align(original, spun, reduced)
         if len(groups) != count:
             sys.exit("%s: %d groups found, the engine reports %d" % (name, len(groups), count))
-        varied = protected = capital = bad = 0
+        varied = protected = capital = bad = covered = 0
         for start, end, word, alts in groups:
             if alts == [word.lower()]:
                 protected += 1
                 mark = "="
             else:
                 varied += 1
+                covered += len(word.split())
                 mark = " "
                 if word[0].isupper():
                     capital += 1
@@ -162,18 +172,11 @@ def main():
                 left, right = context(original, start, end)
                 print("%s %s %38s[%s -> %s]%s" % (name[:12], mark, left, word,
                                                   "|".join(alts), right))
-        print("%-34s words %4d  groups %4d  coverage %5.1f%%  protected %3d  "
-              "capital %3d  wrong %3d (%.1f%%)" % (
-                  name, words, varied, 100.0 * varied / words, protected, capital,
-                  bad, 100.0 * bad / varied if varied else 0))
-        for i, v in enumerate((words, varied, protected, capital, bad)):
+        report(name, words, varied, protected, capital, bad, covered)
+        for i, v in enumerate((words, varied, protected, capital, bad, covered)):
             totals[i] += v
-    words, varied, protected, capital, bad = totals
+    report("all samples", *totals)
     lines = sum(1 for _ in open(args.synonyms, encoding="utf-8"))
-    print("%-34s words %4d  groups %4d  coverage %5.1f%%  protected %3d  "
-          "capital %3d  wrong %3d (%.1f%%)" % (
-              "all samples", words, varied, 100.0 * varied / words if words else 0,
-              protected, capital, bad, 100.0 * bad / varied if varied else 0))
     print("synonym file: %d lines, %d bytes" % (lines, os.path.getsize(args.synonyms)))
 
 

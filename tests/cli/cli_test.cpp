@@ -176,7 +176,7 @@ private slots:
         QSet<QByteArray> variants;
         for (const QString& path : paths) {
             QCOMPARE(QFileInfo(path).dir().absolutePath(), QDir(folder).absolutePath());
-            const QByteArray bytes = readBytes(path);
+            const QByteArray bytes = fileBytes(path);
             QVERIFY2(QRegularExpression("^[abc] [def]\r\nend$").match(bytes).hasMatch(), bytes);
             variants.insert(bytes);
         }

@@ -35,7 +35,7 @@ class BuildTest : public QObject {
             if (info.isSymLink())
                 entries.insert(name, "link to " + info.symLinkTarget().toUtf8());
             else if (info.isFile())
-                entries.insert(name, readBytes(info.filePath()));
+                entries.insert(name, fileBytes(info.filePath()));
             else
                 entries.insert(name, "folder");
         }
@@ -115,11 +115,11 @@ private slots:
         QCOMPARE(QDir(app.output()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
                  (QStringList{".htaccess", "cover.jpg", "download12.html", "index.html",
                               "style.css", "thanks57.html"}));
-        QCOMPARE(readBytes(app.output(QStringLiteral("sub/asset.txt"))), QByteArray("asset\n"));
-        QCOMPARE(readBytes(app.output(QStringLiteral("cover.jpg"))),
-                 readBytes(app.path(QStringLiteral("pictures/cover.jpg"))));
+        QCOMPARE(fileBytes(app.output(QStringLiteral("sub/asset.txt"))), QByteArray("asset\n"));
+        QCOMPARE(fileBytes(app.output(QStringLiteral("cover.jpg"))),
+                 fileBytes(app.path(QStringLiteral("pictures/cover.jpg"))));
         // What the pages hold is the page generator's; here only that they are the built ones.
-        QVERIFY(readBytes(app.output(QStringLiteral("thanks57.html")))
+        QVERIFY(fileBytes(app.output(QStringLiteral("thanks57.html")))
                     .contains("go:http://example.com/f/download12.html"));
         // Nothing of the assembly is left beside the output, only the build's record.
         QCOMPARE(QDir(app.path(QStringLiteral("output")))
@@ -140,7 +140,7 @@ private slots:
         // A cover chosen from inside the output folder survives its own rebuild.
         s.lblSelectedFile[CoverImage] = {app.output(QStringLiteral("cover.jpg")),
                                          QStringLiteral("cover.jpg")};
-        const QByteArray cover = readBytes(app.output(QStringLiteral("cover.jpg")));
+        const QByteArray cover = fileBytes(app.output(QStringLiteral("cover.jpg")));
         // A dangling link named like the next page must not lead the write outside.
         QVERIFY(QFile::link(app.path(QStringLiteral("outside.html")),
                             app.output(QStringLiteral("thanks3.html"))));
@@ -152,15 +152,15 @@ private slots:
         QVERIFY2(outcome.built(), qPrintable(outcome.message));
         for (const char* gone : {"thanks57.html", "download12.html", "notes.txt"})
             QVERIFY2(!QFileInfo::exists(app.output(QLatin1String(gone))), gone);
-        QCOMPARE(readBytes(app.output(QStringLiteral("sub/mine.txt"))), QByteArray("user's own"));
-        QCOMPARE(readBytes(app.output(QStringLiteral("sub/asset.txt"))), QByteArray("asset\n"));
-        QCOMPARE(readBytes(app.output(QStringLiteral("mine/keep.txt"))), QByteArray("kept"));
-        QCOMPARE(readBytes(app.output(QStringLiteral(".user"))), QByteArray("hidden"));
-        QCOMPARE(readBytes(app.output(QStringLiteral("cover.jpg"))), cover);
-        QCOMPARE(readBytes(app.output(QStringLiteral("bg.jpg"))),
-                 readBytes(app.path(QStringLiteral("pictures/bg.jpg"))));
+        QCOMPARE(fileBytes(app.output(QStringLiteral("sub/mine.txt"))), QByteArray("user's own"));
+        QCOMPARE(fileBytes(app.output(QStringLiteral("sub/asset.txt"))), QByteArray("asset\n"));
+        QCOMPARE(fileBytes(app.output(QStringLiteral("mine/keep.txt"))), QByteArray("kept"));
+        QCOMPARE(fileBytes(app.output(QStringLiteral(".user"))), QByteArray("hidden"));
+        QCOMPARE(fileBytes(app.output(QStringLiteral("cover.jpg"))), cover);
+        QCOMPARE(fileBytes(app.output(QStringLiteral("bg.jpg"))),
+                 fileBytes(app.path(QStringLiteral("pictures/bg.jpg"))));
         QVERIFY(!QFileInfo::exists(app.path(QStringLiteral("outside.html"))));
-        QVERIFY(readBytes(app.output(QStringLiteral("thanks3.html"))).contains("download4.html"));
+        QVERIFY(fileBytes(app.output(QStringLiteral("thanks3.html"))).contains("download4.html"));
     }
 
     void failureLeavesThePreviousFunnelAsItWas_data() {

@@ -54,7 +54,7 @@ private slots:
         QFETCH(QString, expected);
         FunnelSettings s = completeSettings();
         adjust(s);
-        const QByteArray want = readBytes(testDataDir() + QStringLiteral("/funnel/expected/") +
+        const QByteArray want = fileBytes(testDataDir() + QStringLiteral("/funnel/expected/") +
                                           expected + QStringLiteral(".html"));
         QCOMPARE(generate(page, s).toUtf8(), want);
     }

@@ -40,7 +40,7 @@ private slots:
         QFETCH(QString, file);
         QFETCH(QStringList, placeholders);
         const QString text =
-            QString::fromUtf8(readBytes(shippedDataDir() + QLatin1Char('/') + file));
+            QString::fromUtf8(fileBytes(shippedDataDir() + QLatin1Char('/') + file));
         for (const QString& placeholder : placeholders)
             QVERIFY2(text.contains(placeholder),
                      qPrintable(file + QStringLiteral(" lacks ") + placeholder));
@@ -81,7 +81,7 @@ private slots:
         static const QRegularExpression placeholder(QStringLiteral("\\[[A-Z0-9_]+\\]"));
         for (const QString& page : outcome.pages) {
             const QString text =
-                QString::fromUtf8(readBytes(app.filePath("output/templates/" + page)));
+                QString::fromUtf8(fileBytes(app.filePath("output/templates/" + page)));
             const auto match = placeholder.match(text);
             QVERIFY2(!match.hasMatch(),
                      qPrintable(page + QStringLiteral(" still holds ") + match.captured()));

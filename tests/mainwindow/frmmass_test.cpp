@@ -181,8 +181,8 @@ private slots:
         // page; the output is left alone.
         const QString page = desk->openedUrls.first().toLocalFile();
         const QByteArray thanks = window->settings().thankYouPageFile.toUtf8();
-        QVERIFY(readBytes(page).contains("<form action=\"" + thanks + "\" method=\"get\"><input"));
-        QVERIFY(readBytes(QFileInfo(page).dir().filePath(thanks))
+        QVERIFY(fileBytes(page).contains("<form action=\"" + thanks + "\" method=\"get\"><input"));
+        QVERIFY(fileBytes(QFileInfo(page).dir().filePath(thanks))
                     .contains("go:" + window->settings().downloadPageFile.toUtf8()));
         QVERIFY(find<QLabel>("lblStatus")->text().contains("thank-you page"));
         QVERIFY(!page.startsWith(app->path()) && !QFileInfo::exists(app->output()));
@@ -350,7 +350,7 @@ private slots:
         QCOMPARE(desk->last().text,
                  QStringLiteral("Process complete. Do you want to open the output folder?"));
         QCOMPARE(desk->openedFolders, QList<QString>{app->output() + "/"});
-        const QByteArray index = readBytes(app->output("index.html"));
+        const QByteArray index = fileBytes(app->output("index.html"));
         QVERIFY(index.contains("retargeting:<img src=\"px.gif\">"));
         QVERIFY(index.contains("back:<script>back('http://back.example/')</script>"));
         window->cmdBuildFunnel_Click(); // answered No: the folder is not opened again
@@ -385,7 +385,7 @@ private slots:
         const QString out = folder + QStringLiteral("/output/templates/");
         for (const QString& page :
              {QStringLiteral("index.html"), s.thankYouPageFile, s.downloadPageFile})
-            QVERIFY2(QString::fromUtf8(readBytes(out + page)).contains(footer), qPrintable(page));
+            QVERIFY2(QString::fromUtf8(fileBytes(out + page)).contains(footer), qPrintable(page));
         QVERIFY(QFileInfo::exists(out + QStringLiteral("Bild ä.jpg")));
         window.reset(); // before its folder goes
     }

@@ -114,7 +114,7 @@ private slots:
         QVERIFY(window->recoveryFile() != childFile);
         child.kill();
         QVERIFY(child.waitForFinished());
-        QVERIFY(QJsonDocument::fromJson(readBytes(childFile)).isObject());
+        QVERIFY(QJsonDocument::fromJson(fileBytes(childFile)).isObject());
 
         const auto second = std::move(window);
         desk->answers << true;

@@ -2,6 +2,7 @@
 
 #include "funnelsettings.h"
 #include "modcopy.h"
+#include "testfiles.h"
 #include "testregistry.h"
 
 #include <QDir>
@@ -55,12 +56,6 @@ completeSettings(const QString& coverPath = QStringLiteral("/pictures/cover.jpg"
     s.txtFunnel_YouTubeID = QStringLiteral("vid123");
     s.lblSelectedFile[CoverImage] = {coverPath, QStringLiteral("cover.jpg")};
     return s;
-}
-
-inline QByteArray readBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll()
-                                       : QByteArray("<missing file ") + path.toUtf8() + '>';
 }
 
 } // namespace tandrel::test

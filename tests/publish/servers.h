@@ -3,6 +3,8 @@
 // Real servers on 127.0.0.1 for the publish tests: OpenSSH's sshd for SFTP
 // and pure-ftpd for FTP and FTPS, each with its own folder, keys and port.
 
+#include "testfiles.h"
+
 #include <QDir>
 #include <QProcess>
 #include <QTcpServer>
@@ -23,12 +25,16 @@ inline int freePort() {
 }
 
 inline bool run(const QString& program, const QStringList& arguments,
-                const QByteArray& input = QByteArray()) {
+                const QByteArray& input = QByteArray(), QByteArray* output = nullptr) {
     QProcess p;
     p.start(program, arguments);
     p.write(input);
     p.closeWriteChannel();
-    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    const bool ran =
+        p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    if (output)
+        *output = p.readAllStandardOutput().trimmed();
+    return ran;
 }
 
 inline bool waitForPort(int port) {
@@ -149,16 +155,23 @@ struct FtpServer : Server {
         if (::chown(QFile::encodeName(root()).constData(), 65534, 65534) != 0 && getuid() == 0)
             return false;
         const QString users = dir.filePath(QStringLiteral("users"));
-        if (!QFile::exists(users + ".pdb") &&
-            (!run(QStringLiteral("pure-pw"),
-                  {"useradd", "tester", "-u", "65534", "-g", "65534", "-d", root(), "-f", users},
-                  (password + '\n' + password + '\n').toUtf8()) ||
-             !run(QStringLiteral("pure-pw"), {"mkdb", users + ".pdb", "-f", users}) ||
-             !run(QStringLiteral("openssl"),
-                  {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
-                   "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout",
-                   dir.filePath("key.pem"), "-out", certificate()})))
-            return false;
+        // pure-pw's own hash costs seconds of CPU per login, which on a busy
+        // machine outlasts the client's wait for an answer; a SHA-512 crypt
+        // line is checked at once.
+        if (!QFile::exists(users + ".pdb")) {
+            QByteArray hash;
+            if (!run(QStringLiteral("openssl"), {"passwd", "-6", "-stdin"}, password.toUtf8(),
+                     &hash))
+                return false;
+            writeFile(users, "tester:" + hash + ":65534:65534::" + QFile::encodeName(root()) +
+                                 "/./::::::::::::\n");
+            if (!run(QStringLiteral("pure-pw"), {"mkdb", users + ".pdb", "-f", users}) ||
+                !run(QStringLiteral("openssl"),
+                     {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                      "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout",
+                      dir.filePath("key.pem"), "-out", certificate()}))
+                return false;
+        }
         // pure-ftpd takes the key and the certificate in one file.
         QFile both(dir.filePath(QStringLiteral("server.pem")));
         if (!both.exists() &&

@@ -97,7 +97,6 @@ private slots:
         // "lblMenu[i]" is a click on a title, "qFrame[i]" the panel's own event
         QTest::addColumn<QStringList>("clicks");
         QTest::addColumn<int>("open");
-        QTest::newRow("at start") << QStringList{} << 0;
         QTest::newRow("title of line 2") << QStringList{"lblMenu[1]"} << 1;
         QTest::newRow("title of line 1 restores both")
             << QStringList{"lblMenu[1]", "lblMenu[0]"} << 0;

@@ -144,11 +144,9 @@ private slots:
         // Guard against a generator that stopped producing anything to compare.
         QVERIFY2(tally.indexed > 3000 && tally.exact > 400 && tally.withReplacements > 2000 &&
                      tally.replacements > 6000,
-                 qPrintable(QStringLiteral("%1 indexed, %2 exact, %3 with replacements, %4 in all")
-                                .arg(tally.indexed)
-                                .arg(tally.exact)
-                                .arg(tally.withReplacements)
-                                .arg(tally.replacements)));
+                 qPrintable(QString::asprintf("%d indexed, %d exact, %d with replacements, %lld",
+                                              tally.indexed, tally.exact, tally.withReplacements,
+                                              tally.replacements)));
     }
 
     // A long article of real words against the synonym file the program ships.

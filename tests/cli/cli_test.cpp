@@ -34,12 +34,7 @@ class CliTest : public QObject {
         return outcome;
     }
     QString write(const QString& name, const QByteArray& bytes) {
-        const QString path = app.path(name);
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-            qFatal("cannot write %s", qPrintable(name));
-        return path;
+        return writeFile(app.path(name), bytes);
     }
     static QByteArray funnel(const QByteArray& url = "http://example.com/f",
                              const QByteArray& cover = "pictures/cover.jpg") {
@@ -95,7 +90,6 @@ private slots:
             "", 0, "the {fair} dog\n", report);
         row("rewrite reads standard input", {"rewrite"}, "a good, b", 0, "a {nice|fine}, b",
             report);
-        row("spin a file", {"spin", "article.txt"}, "", 0, "the good dog\n", "");
         row("spin, dash reads standard input", {"spin", "-"}, "the {nice} dog", 0, "the nice dog",
             "");
         row("missing article", {"rewrite", "missing.txt"}, "", 1, "", "missing.txt");
@@ -148,20 +142,15 @@ private slots:
         QVERIFY(outcome.err.contains(QStringLiteral("Usage:")) && outcome.out.isEmpty());
     }
 
-    void seedMakesRunsRepeatable_data() {
-        QTest::addColumn<QString>("command");
-        QTest::newRow("spin") << "spin";
-        QTest::newRow("rewrite") << "rewrite";
-    }
+    // One seeding for every command.
     void seedMakesRunsRepeatable() {
-        QFETCH(QString, command);
         const QString file = app.path("groups.txt");
-        const Outcome first = run({command, "--seed", "12345", file});
+        const Outcome first = run({"spin", "--seed", "12345", file});
         QCOMPARE(first.status, 0);
-        QCOMPARE(run({command, "--seed=12345", file}).out, first.out);
+        QCOMPARE(run({"spin", "--seed=12345", file}).out, first.out);
         QSet<QString> variants;
         for (int seed = 0; seed < 10; ++seed)
-            variants.insert(run({command, "--seed", QString::number(seed), file}).out);
+            variants.insert(run({"spin", "--seed", QString::number(seed), file}).out);
         QVERIFY(variants.size() > 5);
     }
 

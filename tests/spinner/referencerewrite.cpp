@@ -30,9 +30,7 @@ void RuleWithoutTerm(Controls& c, const QString& term) {
     const QString t = term.toLower();
     QString l = c.lstReglas.at(c.selectedRule);
     l = StrReplace(l, QStringLiteral("{") + t + QStringLiteral("|"), QStringLiteral("{"), 1);
-    c.lblReglaSinTerminoOriginal = l;
     l = StrReplace(l, QStringLiteral("|") + t + QStringLiteral("|"), QStringLiteral("|"), 1);
-    c.lblReglaSinTerminoOriginal = l;
     l = StrReplace(l, QStringLiteral("|") + t + QStringLiteral("}"), QStringLiteral("}"), 1);
     c.lblReglaSinTerminoOriginal = l;
 }
@@ -54,11 +52,10 @@ QString ReplaceText(Controls& c, QString text, const QString& find, QString repl
 
 } // namespace
 
-ReferenceResult referenceRewriteSpun(const QString& text, const QStringList& ruleLines) {
+ReferenceResult referenceReescribir(const QString& article, const QStringList& ruleLines) {
     Controls c;
     c.lstReglas = ruleLines;
-    c.replacementCount = 0;
-    c.spinnerText = text;
+    c.spinnerText = Spin(article);
     const qint64 words = count_words(c.spinnerText);
     const QString ends[4] = {QStringLiteral(" "), QStringLiteral(","), QStringLiteral("."),
                              QStringLiteral(":")};
@@ -89,10 +86,6 @@ ReferenceResult referenceRewriteSpun(const QString& text, const QStringList& rul
     result.report = QString::number(c.replacementCount) + QStringLiteral(" Replacements on ") +
                     QString::number(words) + QStringLiteral(" words.");
     return result;
-}
-
-ReferenceResult referenceReescribir(const QString& article, const QStringList& ruleLines) {
-    return referenceRewriteSpun(Spin(article), ruleLines);
 }
 
 } // namespace tandrel::test

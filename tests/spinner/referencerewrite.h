@@ -16,7 +16,5 @@ struct ReferenceResult {
 };
 
 ReferenceResult referenceReescribir(const QString& article, const QStringList& ruleLines);
-// Without the first spin.
-ReferenceResult referenceRewriteSpun(const QString& text, const QStringList& ruleLines);
 
 } // namespace tandrel::test

@@ -700,7 +700,7 @@ MAX_SCOWL_SIZE = 50
 CONSONANT_SOUND = ("one", "once", "use", "usu", "uni", "eu", "ewe", "uti",
                    "ura", "ure", "uro")
 # Terms never written after "a"/"an", whatever their first sound.
-NOT_AFTER_A = {"advice", "guidance", "several", "wound up", "meanwhile"}
+NOT_AFTER_A = {"advice", "guidance", "several", "wound up", "meanwhile", "despite"}
 VOWEL_SOUND = ("hour", "honest", "honor", "honour", "heir")
 
 
@@ -859,12 +859,13 @@ def guards(phrase, term):
 
 
 def without_idle_phrases(lines):
-    """One-term lines that guard no later term: they would only lose their
-    capital letter and keep their neighbours from being spun."""
+    """One-term lines that guard no term of a later group: they would only
+    lose their capital letter and keep their neighbours from being spun
+    ("sign up" guards nothing once no group holds "sign")."""
     kept, idle = [], []
     for i, terms in enumerate(lines):
         if len(terms) == 1 and not any(guards(terms[0], t) for later in lines[i + 1:]
-                                       for t in later):
+                                       if len(later) > 1 for t in later):
             idle.append(terms[0])
         else:
             kept.append(terms)

@@ -77,6 +77,30 @@ private slots:
         for (qsizetype i = 0; i < notes.size(); ++i)
             QVERIFY2(notes[i].startsWith(notesStart[i]), qPrintable(notes[i]));
     }
+
+    void videoIds_data() {
+        QTest::addColumn<QString>("pasted");
+        QTest::addColumn<QString>("id"); // empty: no video
+        const auto row = [](const char* name, const char* pasted, const char* id) {
+            QTest::newRow(name) << QString(pasted) << QString(id);
+        };
+        row("bare id", " dQw4w9WgXcQ ", "dQw4w9WgXcQ");
+        row("watch page, parameters", "https://www.youtube.com/watch?x=1&v=dQw4w9WgXcQ&t=4",
+            "dQw4w9WgXcQ");
+        row("embed, no scheme", "www.youtube-nocookie.com/embed/dQw4w9WgXcQ", "dQw4w9WgXcQ");
+        row("shorts", "https://m.youtube.com/shorts/abcDEF12345", "abcDEF12345");
+        row("short link", "https://youtu.be/abcDEF12345?t=3", "abcDEF12345");
+        row("another site", "https://vimeo.com/76979871", "");
+        row("look-alike host", "https://notyoutube.com/watch?v=dQw4w9WgXcQ", "");
+        row("watch page without id", "https://www.youtube.com/watch?list=x", "");
+        row("words", "my video", "");
+    }
+
+    void videoIds() {
+        QFETCH(QString, pasted);
+        QFETCH(QString, id);
+        QCOMPARE(videoIdFromPaste(pasted).value_or(QString()), id);
+    }
 };
 
 TANDREL_TEST(PasteCheckTest)

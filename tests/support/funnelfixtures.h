@@ -58,4 +58,39 @@ completeSettings(const QString& coverPath = QStringLiteral("/pictures/cover.jpg"
     return s;
 }
 
+// Every value away from its default, so a value that is dropped or mixed up shows.
+inline FunnelSettings everyValueChanged() {
+    FunnelSettings s;
+    s.txtFunnelUrl = QStringLiteral("https://example.com/funnel/");
+    s.optBackground = 1;
+    s.lblColorPicker = {"1,2,3", "4,5,6", "7,8,9", "10,11,12", "13,14,15", "255,0,128"};
+    s.lblSelectedFile = {ChosenFile{"/pics/bg.png", "bg.png"},
+                         ChosenFile{"/pics/my cover.jpg", "my cover.jpg"},
+                         ChosenFile{"/files/guide.pdf", "guide.pdf"}};
+    s.txtFooterNew = QStringLiteral("Föoter ´ €");
+    s.language = QStringLiteral("ar");
+    s.txtFunnel_LeadLine1 = QStringLiteral("Head line");
+    s.txtFunnel_Instructions = QStringLiteral("Do it");
+    s.txtFunnel_Privacy = QStringLiteral("  private  ");
+    s.cboCols = 0;
+    s.chkProgressBar = 0;
+    s.txtoptinForm = QStringLiteral("<form action=\"x\"></form>");
+    s.headCode = QStringLiteral("<meta>");
+    s.retargetingCode = QStringLiteral("<script></script>");
+    s.backControl = true;
+    s.backUrl = QStringLiteral("http://back.example/");
+    s.optAction = 1;
+    s.txtRedirectUrl = QStringLiteral("http://offer.example/");
+    s.txtBeforeRedirectMsg1 = QStringLiteral("one");
+    s.txtBeforeRedirectMsg2 = QString();
+    s.txtThanks = QStringLiteral("thanks");
+    s.txtFunnel_YouTubeID = QStringLiteral("dQw4w9WgXcQ");
+    s.chkAutoplay = 0;
+    s.txtDownloadText = QStringLiteral("Get");
+    s.txtFileDownloadUrl = QStringLiteral("http://files.example/a.zip");
+    s.publishTo = QStringLiteral("sftp://ann@host/f");
+    s.deriveFunnelLinks(1, 100);
+    return s;
+}
+
 } // namespace tandrel::test

@@ -279,10 +279,22 @@ private slots:
         QCOMPARE(find<QLineEdit>("txtProtected")->text(), QStringLiteral("cat, Big"));
     }
 
-    // Fits 1366 x 768 with nothing overlapping; Tab leaves a box.
+    // Fits 1366 x 768; a larger window grows all three boxes; nothing overlaps;
+    // Tab leaves a box.
     void layoutAndKeyboard() {
         open();
         QVERIFY(window->frameGeometry().width() <= 1366 && window->frameGeometry().height() <= 728);
+        QList<QSize> before;
+        for (const char* name : {"txtArticle", "txtRewritten", "txtPreview"})
+            before << box(name)->size();
+        window->resize(window->width() + 100, window->height() + 150);
+        QApplication::processEvents();
+        for (const char* name : {"txtArticle", "txtRewritten", "txtPreview"}) {
+            const QSize was = before.takeFirst();
+            QVERIFY2(box(name)->width() > was.width() + 50 &&
+                         box(name)->height() > was.height() + 20,
+                     name);
+        }
         window->resize(window->minimumSizeHint());
         QApplication::processEvents();
         QList<QWidget*> shown;

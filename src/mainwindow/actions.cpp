@@ -30,6 +30,26 @@ using namespace tandrel;
 
 namespace {
 
+// Every form of the page sends to the local page instead of where it was set to send.
+QString sendFormsTo(const QString& html, const QString& page) {
+    static const QRegularExpression formTag(QStringLiteral("<form\\b[^>]*>"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression sendingAttributes(
+        QStringLiteral("\\s(action|method|target|onsubmit)\\s*=\\s*(\"[^\"]*\"|'[^']*'|[^\\s>]*)"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QString local = QStringLiteral("<form action=\"%1\" method=\"get\"").arg(page);
+    QString out;
+    qsizetype last = 0;
+    for (auto it = formTag.globalMatch(html); it.hasNext();) {
+        const auto m = it.next();
+        QString tag = m.captured();
+        tag.remove(sendingAttributes);
+        out += html.mid(last, m.capturedStart() - last) + local + tag.mid(5);
+        last = m.capturedEnd();
+    }
+    return out + html.mid(last);
+}
+
 // In the preview copy only: signing up leads to the local thank-you page instead of
 // the autoresponder, and that page on to the local download page.
 Status linkPreviewPages(const QString& folder, const FunnelSettings& s) {
@@ -40,32 +60,12 @@ Status linkPreviewPages(const QString& folder, const FunnelSettings& s) {
             return Status::failure(page.error());
         return writeFileAtomically(path, f(QString::fromUtf8(page.value())).toUtf8());
     };
-    static const QRegularExpression formTag(QStringLiteral("<form\\b[^>]*>"),
-                                            QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression sendingAttributes(
-        QStringLiteral("\\s(action|method|target|onsubmit)\\s*=\\s*(\"[^\"]*\"|'[^']*'|[^\\s>]*)"),
-        QRegularExpression::CaseInsensitiveOption);
-    const QString local =
-        QStringLiteral("<form action=\"%1\" method=\"get\"").arg(s.thankYouPageFile);
-    if (Status optIn = rewrite(QStringLiteral("index.html"),
-                               [&](QString html) {
-                                   QString out;
-                                   qsizetype last = 0;
-                                   for (auto it = formTag.globalMatch(html); it.hasNext();) {
-                                       const auto m = it.next();
-                                       QString tag = m.captured();
-                                       tag.remove(sendingAttributes);
-                                       out += html.mid(last, m.capturedStart() - last) + local +
-                                              tag.mid(5);
-                                       last = m.capturedEnd();
-                                   }
-                                   return out + html.mid(last);
-                               });
-        !optIn)
+    const Status optIn = rewrite(QStringLiteral("index.html"), [&s](const QString& html) {
+        return sendFormsTo(html, s.thankYouPageFile);
+    });
+    if (!optIn || s.optAction != 0)
         return optIn;
-    if (s.optAction != 0)
-        return Status::success();
-    return rewrite(s.thankYouPageFile, [&](QString html) {
+    return rewrite(s.thankYouPageFile, [&s](QString html) {
         return html.replace(s.txtDownloadUrl, s.downloadPageFile);
     });
 }

@@ -20,7 +20,6 @@ class QGroupBox;
 class QHBoxLayout;
 class QLabel;
 class QLineEdit;
-
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;

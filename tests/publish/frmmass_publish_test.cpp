@@ -4,7 +4,6 @@
 #include "windowfixture.h"
 
 #include <QCheckBox>
-#include <QDirIterator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -38,14 +37,6 @@ class frmMassPublishTest : public QObject, WindowFixture {
         QVERIFY(ended.wait(60000));
         QVERIFY(find<QPushButton>("cmdPublish")->isEnabled());
     }
-    static QStringList filesIn(const QString& folder) {
-        QStringList names;
-        QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            names << QDir(folder).relativeFilePath(it.next());
-        names.sort();
-        return names;
-    }
 
 private slots:
     void initTestCase() {
@@ -55,7 +46,7 @@ private slots:
         qputenv("TANDREL_CA_FILE", QFile::encodeName(ftp.certificate()));
     }
     void init() {
-        for (const QString& root : {sftp.root(), ftp.root() + QStringLiteral("/site")})
+        for (const QString& root : {sftp.root(), ftp.site()})
             QDir(root).removeRecursively();
         QDir().mkpath(sftp.root());
         openFixture();
@@ -76,9 +67,10 @@ private slots:
         publish(sftp.url(), {}, sftp.clientKey());
         QVERIFY2(result().startsWith("Published: 3 pages and "), qPrintable(result()));
         QVERIFY(result().contains(window->settings().txtCapture_Url));
-        // Asked once, at the connection test; the key is known afterwards.
+        // Asked once, at the connection test; the key is known afterwards, as ssh keeps it.
         QCOMPARE(desk->shown.size(), 2); // the build's question, the host key's
         QVERIFY(desk->last().text.contains(QStringLiteral("[127.0.0.1]:%1").arg(sftp.port)));
+        QCOMPARE(readAll(home.filePath(".ssh/known_hosts")), sftp.knownHostsLine());
         QCOMPARE(filesIn(sftp.root()), filesIn(app->output()));
     }
 
@@ -117,7 +109,7 @@ private slots:
         find<QLineEdit>("txtPublishTo")->setText(ftp.url("ftps"));
         find<QPushButton>("cmdPublish")->click();
         QVERIFY2(result().contains(message), qPrintable(result()));
-        QVERIFY(filesIn(ftp.root() + QStringLiteral("/site")).isEmpty());
+        QVERIFY(filesIn(ftp.site()).isEmpty());
     }
 
     void plainFtpIsFlagged() {

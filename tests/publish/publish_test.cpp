@@ -254,7 +254,7 @@ private slots:
         QCOMPARE(sent.size(), int(readOnly));
         QCOMPARE(report.message.startsWith("Sending " + sent.value(0) + " failed"), readOnly);
         QVERIFY(filesIn(folder).isEmpty());
-        QCOMPARE(readAll(file), knownHosts);
+        QCOMPARE(fileBytes(file), knownHosts.toUtf8());
     }
 
     void commandLine_data() {
@@ -295,13 +295,12 @@ private slots:
         QTextStream outStream(&out), errStream(&err);
         QCOMPARE(cli::run(arguments, app->path(), outStream, errStream), status);
         QVERIFY2(err.contains(message) && !(out + err).contains(ftp.password), qPrintable(err));
-        if (status == 0) {
-            // The page addresses come last, for a script to pick up.
-            QCOMPARE(out.trimmed().split(u'\n').mid(out.trimmed().count(u'\n') - 2),
-                     (QStringList{settings.txtFunnelUrl, settings.txtCapture_Url,
-                                  settings.txtDownloadUrl}));
-            QCOMPARE(filesIn(sftp.root()), filesIn(app->output()));
-        }
+        // The page addresses come last, for a script to pick up.
+        if (status == 0)
+            QVERIFY2(out.endsWith(QStringList{settings.txtFunnelUrl, settings.txtCapture_Url,
+                                              settings.txtDownloadUrl, ""}
+                                      .join(u'\n')),
+                     qPrintable(out));
     }
 };
 

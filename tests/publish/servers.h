@@ -32,11 +32,6 @@ inline bool run(const QString& program, const QStringList& arguments,
     return ran;
 }
 
-inline QString readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).trimmed() : QString();
-}
-
 // Every file below a folder with its bytes; the publish record left out.
 inline QMap<QString, QByteArray> filesIn(const QString& folder) {
     QMap<QString, QByteArray> files;
@@ -109,10 +104,10 @@ struct Server {
 struct SftpServer : Server {
     QString user = QString::fromLocal8Bit(getpwuid(getuid())->pw_name);
     QString clientKey() const { return dir.filePath(QStringLiteral("client")); }
-    // The line ssh would keep for this server in known_hosts.
+    // What ssh would keep for this server in known_hosts.
     QString knownHostsLine() const {
-        const QStringList key = readAll(dir.filePath(QStringLiteral("host.pub"))).split(u' ');
-        return QStringLiteral("[127.0.0.1]:%1 %2 %3").arg(port).arg(key.value(0), key.value(1));
+        const QStringList key = QString::fromUtf8(fileBytes(dir.filePath("host.pub"))).split(u' ');
+        return QStringLiteral("[127.0.0.1]:%1 %2 %3\n").arg(port).arg(key.value(0), key.value(1));
     }
     QString url() const {
         return QStringLiteral("sftp://%1@127.0.0.1:%2%3").arg(user).arg(port).arg(root());

@@ -21,6 +21,7 @@
 #include <memory>
 
 using namespace tandrel;
+using namespace Qt::Literals::StringLiterals;
 
 class frmQuickSpinnerTest : public QObject {
     Q_OBJECT
@@ -62,30 +63,41 @@ private slots:
         QCOMPARE(unexpected, 0);
     }
 
-    // The main window's articles, and loading one that replaces typed text
-    // only after a Yes.
+    // The main window's articles. One article's result never goes into the next
+    // one's file; typed text goes only after a Yes: No keeps it, the choice and the window.
     void articlesFollowTheMainWindow() {
-        const QString second = writeFile("two.txt", "second article");
-        open({writeFile("one.txt", "first"), second});
+        const QString one = writeFile("one.txt", "the good dog ");
+        const QString two = writeFile("two.txt", "a big cat ");
+        open({one, two});
         for (int i = 0; i < 5; ++i)
-            QCOMPARE(find(QStringLiteral("optArticles[%1]").arg(i))->isEnabled(), i < 2);
+            QCOMPARE(find(u"optArticles[%1]"_s.arg(i))->isEnabled(), i < 2);
         QVERIFY(!find("vbtnConvert")->isEnabled());
-        click("optArticles[1]");
-        QCOMPARE(box("txtArticle")->toPlainText(), QStringLiteral("second article"));
-        QCOMPARE(find<QLabel>("lblSelected")->text(), second);
+        click("optArticles[0]");
+        QCOMPARE(find<QLabel>("lblSelected")->text(), one);
         QVERIFY(find("vbtnConvert")->isEnabled());
+        window->vbtnConvert_Click();
+        QVERIFY(!box("txtRewritten")->toPlainText().isEmpty());
+        click("optArticles[1]");
+        QCOMPARE(box("txtArticle")->toPlainText() + box("txtRewritten")->toPlainText() +
+                     box("txtPreview")->toPlainText(),
+                 u"a big cat "_s);
+        window->vbtnSave_Click();
+        QCOMPARE(test::fileBytes(two), QByteArray("a big cat "));
+        QCOMPARE(desk->last().text, u"There is no rewritten article yet; nothing was saved."_s);
+
         box("txtArticle")->clear();
         QVERIFY(!find("vbtnConvert")->isEnabled());
-
         desk->files << writeFile("three.txt", "third");
-        desk->answers << false << true;
+        desk->answers << false << false << false << true;
+        window->optArticles_Click(0);
         click("lblChooseArticle[2]");
+        QVERIFY(!window->close());
         QCOMPARE(box("txtArticle")->toPlainText(), QString());
-        QVERIFY(find<QRadioButton>("optArticles[1]")->isChecked());
+        QVERIFY(find<QRadioButton>("optArticles[1]")->isChecked() && desk->last().defaultNo);
         click("optArticles[2]");
         QVERIFY(find<QRadioButton>("optArticles[2]")->isChecked());
-        QCOMPARE(box("txtArticle")->toPlainText(), QStringLiteral("third"));
-        QCOMPARE(desk->shown.size(), 2);
+        QCOMPARE(box("txtArticle")->toPlainText(), u"third"_s);
+        QCOMPARE(desk->shown.size(), 6); // Done, nothing saved, three No, one Yes
     }
 
     // The result keeps the spin text; every Spin draws a new variant from it. Copy takes
@@ -100,8 +112,8 @@ private slots:
         box("txtArticle")->setPlainText("the good dog ");
         seedRandomNumbers(7);
         click("vbtnConvert");
-        QCOMPARE(desk->last().text, QStringLiteral("1 Replacements on 3 words."));
-        const QString spinText = QStringLiteral("the {nice|fine} dog ");
+        QCOMPARE(desk->last().text, u"1 Replacements on 3 words."_s);
+        const QString spinText = u"the {nice|fine} dog "_s;
         const QSet<QString> both{"the nice dog ", "the fine dog "};
         const QString first = box("txtPreview")->toPlainText();
         click("vbtnPreview");
@@ -114,7 +126,7 @@ private slots:
         QCOMPARE(desk->clipboard, spinText);
         click("cmdCopyPreview");
         QCOMPARE(desk->clipboard, second);
-        QCOMPARE(desk->last().text, QStringLiteral("Done! Content copied to clipboard"));
+        QCOMPARE(desk->last().text, u"Done! Content copied to clipboard"_s);
     }
 
     void noticeWhileLoadingAndWithoutSynonyms() {
@@ -129,7 +141,7 @@ private slots:
         open();
         box("txtArticle")->setPlainText("the good dog ");
         window->vbtnConvert_Click();
-        QCOMPARE(desk->last().text, QStringLiteral("0 Replacements on 3 words."));
+        QCOMPARE(desk->last().text, u"0 Replacements on 3 words."_s);
         QVERIFY(find("lblPleaseWait")->isVisible());
         QVERIFY(find("lblPleaseWait")->toolTip().contains("rwdb.txt"));
     }
@@ -141,7 +153,7 @@ private slots:
         QTest::addColumn<bool>("yes");
         QTest::addColumn<QString>("titles"); // of the messages shown
         QTest::addColumn<QByteArray>("saved");
-        const QString result = QStringLiteral("Caf\u00e9 {good|nice}\nend");
+        const QString result = u"Caf\u00e9 {good|nice}\nend"_s;
         QTest::newRow("yes overwrites")
             << result << true << "Warning,File Saved" << QByteArray("Caf\xe9 {good|nice}\r\nend");
         QTest::newRow("no leaves the file")
@@ -149,7 +161,7 @@ private slots:
         QTest::newRow("a failed write says so")
             << result << true << "Warning,Error" << QByteArray();
         QTest::newRow("Windows-1252 cannot hold an arrow")
-            << QStringLiteral("Caf\u00e9 \u2192\nend") << true << "Warning,File Saved"
+            << u"Caf\u00e9 \u2192\nend"_s << true << "Warning,File Saved"
             << QByteArray("Caf\xc3\xa9 \xe2\x86\x92\r\nend");
         QTest::newRow("no article chosen: Save As")
             << result << true << "File Saved" << QByteArray("Caf\xc3\xa9 {good|nice}\nend");
@@ -170,8 +182,7 @@ private slots:
             QVERIFY(desk->shown.isEmpty());
         } else {
             window->optArticles_Click(0);
-            QVERIFY(
-                box("txtArticle")->toPlainText().startsWith(QStringLiteral("Caf\u00e9 \u20ac")));
+            QVERIFY(box("txtArticle")->toPlainText().startsWith(u"Caf\u00e9 \u20ac"_s));
             desk->answers << yes;
         }
         if (row == "a failed write says so") { // a folder where the article was
@@ -188,35 +199,10 @@ private slots:
             const auto& question = desk->shown.first();
             QVERIFY(question.text.contains(QDir::toNativeSeparators(article)) &&
                     question.defaultNo);
-            QCOMPARE(question.text.contains(QStringLiteral("saved as UTF-8")),
-                     row.contains("arrow"));
+            QCOMPARE(question.text.contains(u"saved as UTF-8"_s), row.contains("arrow"));
         }
         if (!saved.isEmpty())
             QCOMPARE(test::fileBytes(target), saved);
-    }
-
-    // The result of one article is never written into the next one's file, and a
-    // typed edit goes only after a Yes: No keeps it, the choice and the window.
-    void switchingArticlesThenSavingWritesNothing() {
-        const QString one = writeFile("one.txt", "the good dog ");
-        const QString two = writeFile("two.txt", "a big cat ");
-        open({one, two});
-        window->optArticles_Click(0);
-        window->vbtnConvert_Click();
-        QVERIFY(!box("txtRewritten")->toPlainText().isEmpty());
-        window->optArticles_Click(1);
-        QCOMPARE(box("txtRewritten")->toPlainText() + box("txtPreview")->toPlainText(), QString());
-        window->vbtnSave_Click();
-        QCOMPARE(test::fileBytes(two), QByteArray("a big cat "));
-        QCOMPARE(desk->last().text,
-                 QStringLiteral("There is no rewritten article yet; nothing was saved."));
-
-        box("txtArticle")->setPlainText("a big cat, edited ");
-        desk->answers << false << false;
-        window->optArticles_Click(0);
-        QCOMPARE(box("txtArticle")->toPlainText(), QStringLiteral("a big cat, edited "));
-        QVERIFY(find<QRadioButton>("optArticles[1]")->isChecked() && desk->last().defaultNo);
-        QVERIFY(!window->close());
     }
 
     void exportWritesDistinctVariants() {
@@ -225,15 +211,15 @@ private slots:
         find<QLineEdit>("txtProtected")->setText("cat, Big");
         window->vbtnConvert_Click();
         QCOMPARE(box("txtRewritten")->toPlainText(),
-                 QStringLiteral("a {nice|fine} and big dog, a {nice|fine} cat "));
+                 u"a {nice|fine} and big dog, a {nice|fine} cat "_s);
         const QString folder = app->filePath("out");
         QVERIFY(QDir().mkpath(folder));
         desk->numbers << 3;
         desk->folders << folder;
         seedRandomNumbers(11);
         window->vbtnExport_Click();
-        QCOMPARE(desk->last().text, QStringLiteral("3 different variants were written to \"%1\".")
-                                        .arg(QDir::toNativeSeparators(folder)));
+        QCOMPARE(desk->last().text, u"3 different variants were written to \"%1\"."_s.arg(
+                                        QDir::toNativeSeparators(folder)));
         const QStringList names = QDir(folder).entryList(QDir::Files);
         QCOMPARE(names, (QStringList{"article-01.txt", "article-02.txt", "article-03.txt"}));
         const QRegularExpression variant("^a (nice|fine) and big dog, a (nice|fine) cat $");
@@ -249,7 +235,7 @@ private slots:
         desk->answers << true; // the typed article may go
         QVERIFY(window->close());
         open();
-        QCOMPARE(find<QLineEdit>("txtProtected")->text(), QStringLiteral("cat, Big"));
+        QCOMPARE(find<QLineEdit>("txtProtected")->text(), u"cat, Big"_s);
     }
 
     // Fits 1366 x 768; a larger window grows all three boxes; nothing overlaps;

@@ -113,30 +113,22 @@ private slots:
         seedRandomNumbers(7);
         click("vbtnConvert");
         QCOMPARE(desk->last().text, u"1 Replacements on 3 words."_s);
-        const QString spinText = u"the {nice|fine} dog "_s;
         const QSet<QString> both{"the nice dog ", "the fine dog "};
         const QString first = box("txtPreview")->toPlainText();
         click("vbtnPreview");
         const QString second = box("txtPreview")->toPlainText();
         QVERIFY2(both.contains(first) && both.contains(second) && second != first,
                  qPrintable(first + u'|' + second));
-        QCOMPARE(box("txtRewritten")->toPlainText(), spinText);
+        const QString spinText = box("txtRewritten")->toPlainText();
+        QCOMPARE(spinText, u"the {nice|fine} dog "_s);
         QVERIFY(!find("lblPleaseWait")->isVisible());
         click("vbtnCopy");
         QCOMPARE(desk->clipboard, spinText);
         click("cmdCopyPreview");
         QCOMPARE(desk->clipboard, second);
         QCOMPARE(desk->last().text, u"Done! Content copied to clipboard"_s);
-    }
 
-    void noticeWhileLoadingAndWithoutSynonyms() {
-        open();
-        auto* notice = find<QLabel>("lblPleaseWait");
-        window->Timer1_Timer();
-        QVERIFY(notice->isVisible());
-        QTRY_VERIFY_WITH_TIMEOUT((window->Timer1_Timer(), window->synonymsLoaded()), 10000);
-        QVERIFY(!notice->isVisible() && !find<QTimer>("Timer1")->isActive());
-
+        // Without a synonym file: nothing replaced, and the notice says which file.
         QFile::remove(app->filePath("rwdb.txt"));
         open();
         box("txtArticle")->setPlainText("the good dog ");
@@ -146,29 +138,35 @@ private slots:
         QVERIFY(find("lblPleaseWait")->toolTip().contains("rwdb.txt"));
     }
 
+    void noticeWhileLoading() {
+        open();
+        auto* notice = find<QLabel>("lblPleaseWait");
+        window->Timer1_Timer();
+        QVERIFY(notice->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT((window->Timer1_Timer(), window->synonymsLoaded()), 10000);
+        QVERIFY(!notice->isVisible() && !find<QTimer>("Timer1")->isActive());
+    }
+
     // Saved over the article after a question that names it and defaults to No,
     // as the file came (Windows-1252, CR LF); without an article, Save As.
     void save_data() {
         QTest::addColumn<QString>("result");
-        QTest::addColumn<bool>("yes");
         QTest::addColumn<QString>("titles"); // of the messages shown
         QTest::addColumn<QByteArray>("saved");
         const QString result = u"Caf\u00e9 {good|nice}\nend"_s;
         QTest::newRow("yes overwrites")
-            << result << true << "Warning,File Saved" << QByteArray("Caf\xe9 {good|nice}\r\nend");
+            << result << "Warning,File Saved" << QByteArray("Caf\xe9 {good|nice}\r\nend");
         QTest::newRow("no leaves the file")
-            << result << false << "Warning" << QByteArray("Caf\xe9 \x80\r\nx");
-        QTest::newRow("a failed write says so")
-            << result << true << "Warning,Error" << QByteArray();
+            << result << "Warning" << QByteArray("Caf\xe9 \x80\r\nx");
+        QTest::newRow("a failed write says so") << result << "Warning,Error" << QByteArray();
         QTest::newRow("Windows-1252 cannot hold an arrow")
-            << u"Caf\u00e9 \u2192\nend"_s << true << "Warning,File Saved"
+            << u"Caf\u00e9 \u2192\nend"_s << "Warning,File Saved"
             << QByteArray("Caf\xc3\xa9 \xe2\x86\x92\r\nend");
         QTest::newRow("no article chosen: Save As")
-            << result << true << "File Saved" << QByteArray("Caf\xc3\xa9 {good|nice}\nend");
+            << result << "File Saved" << QByteArray("Caf\xc3\xa9 {good|nice}\nend");
     }
     void save() {
         QFETCH(QString, result);
-        QFETCH(bool, yes);
         QFETCH(QString, titles);
         QFETCH(QByteArray, saved);
         const QByteArray row = QTest::currentDataTag();
@@ -183,7 +181,7 @@ private slots:
         } else {
             window->optArticles_Click(0);
             QVERIFY(box("txtArticle")->toPlainText().startsWith(u"Caf\u00e9 \u20ac"_s));
-            desk->answers << yes;
+            desk->answers << (row != "no leaves the file");
         }
         if (row == "a failed write says so") { // a folder where the article was
             QFile::remove(article);

@@ -3,9 +3,10 @@
 // Real servers on 127.0.0.1 for the publish tests: OpenSSH's sshd for SFTP
 // and pure-ftpd for FTP and FTPS, each with its own folder, keys and port.
 
+#include "publish.h"
 #include "testfiles.h"
 
-#include <QDir>
+#include <QDirIterator>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -17,12 +18,6 @@
 #include <unistd.h>
 
 namespace tandrel::test {
-
-inline int freePort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
 
 inline bool run(const QString& program, const QStringList& arguments,
                 const QByteArray& input = QByteArray(), QByteArray* output = nullptr) {
@@ -37,37 +32,30 @@ inline bool run(const QString& program, const QStringList& arguments,
     return ran;
 }
 
-inline bool waitForPort(int port) {
-    for (int i = 0; i < 100; ++i) {
-        QTcpSocket socket;
-        socket.connectToHost(QHostAddress::LocalHost, quint16(port));
-        if (socket.waitForConnected(100))
-            return true;
-        QTest::qWait(50);
+// Every file below a folder with its bytes; the publish record left out.
+inline QMap<QString, QByteArray> filesIn(const QString& folder) {
+    QMap<QString, QByteArray> files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString name = QDir(folder).relativeFilePath(it.next());
+        if (name != QLatin1String(kPublishRecordName))
+            files.insert(name, fileBytes(it.filePath()));
     }
-    return false;
-}
-
-inline QString readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).trimmed() : QString();
+    return files;
 }
 
 // A plain web server for a folder: each GET of /NAME answers the file's bytes.
 struct WebServer : QTcpServer {
-    QString folder;
-    explicit WebServer(QString served) : folder(std::move(served)) {
-        connect(this, &QTcpServer::newConnection, this, [this] {
+    explicit WebServer(const QString& folder) {
+        connect(this, &QTcpServer::newConnection, this, [this, folder] {
             QTcpSocket* socket = nextPendingConnection();
-            connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-                const QByteArray request = socket->readAll();
-                const QString name = QString::fromUtf8(request.split(' ').value(1)).mid(1);
-                QFile file(folder + u'/' + (name.isEmpty() ? QStringLiteral("index.html") : name));
-                const bool found =
-                    !name.contains(QLatin1String("..")) && file.open(QIODevice::ReadOnly);
-                const QByteArray body = found ? file.readAll() : QByteArray();
-                socket->write((found ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 404 Not Found\r\n") +
-                              QByteArray("Content-Length: ") + QByteArray::number(body.size()) +
+            connect(socket, &QTcpSocket::readyRead, socket, [folder, socket] {
+                const QString name = QString::fromUtf8(socket->readAll().split(' ').value(1));
+                QFile file(folder + (name == u'/' ? QStringLiteral("/index.html") : name));
+                const bool found = !name.contains(u"..") && file.open(QIODevice::ReadOnly);
+                const QByteArray body = file.readAll();
+                socket->write((found ? "HTTP/1.1 200 OK" : "HTTP/1.1 404 Not Found") +
+                              QByteArray("\r\nContent-Length: ") + QByteArray::number(body.size()) +
                               "\r\nConnection: close\r\n\r\n" + body);
                 socket->disconnectFromHost();
             });
@@ -91,10 +79,24 @@ struct Server {
             process.waitForFinished(5000);
         }
     }
-    void launch(const QString& program, const QStringList& arguments) {
+    // A restart keeps the port.
+    bool launch(const QString& program, const QStringList& arguments) {
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.setChildProcessModifier([] { ::setpgid(0, 0); });
         process.start(program, arguments);
+        for (int i = 0; i < 100 && process.waitForStarted(); ++i) {
+            QTcpSocket socket;
+            socket.connectToHost(QHostAddress::LocalHost, quint16(port));
+            if (socket.waitForConnected(100))
+                return true;
+            QTest::qWait(50);
+        }
+        return false;
+    }
+    void choosePort() {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        port = probe.serverPort();
     }
     ~Server() { stop(); }
 };
@@ -102,33 +104,24 @@ struct Server {
 struct SftpServer : Server {
     QString user = QString::fromLocal8Bit(getpwuid(getuid())->pw_name);
     QString clientKey() const { return dir.filePath(QStringLiteral("client")); }
-    // The line ssh would keep for this server in known_hosts.
+    // What ssh would keep for this server in known_hosts.
     QString knownHostsLine() const {
-        const QStringList key = readAll(dir.filePath(QStringLiteral("host.pub"))).split(u' ');
-        return QStringLiteral("[127.0.0.1]:%1 %2 %3").arg(port).arg(key.value(0), key.value(1));
+        const QStringList key = QString::fromUtf8(fileBytes(dir.filePath("host.pub"))).split(u' ');
+        return QStringLiteral("[127.0.0.1]:%1 %2 %3\n").arg(port).arg(key.value(0), key.value(1));
     }
-    QString url(const QString& folder = QStringLiteral("www")) const {
-        return QStringLiteral("sftp://%1@127.0.0.1:%2%3")
-            .arg(user)
-            .arg(port)
-            .arg(dir.filePath(folder));
+    QString url() const {
+        return QStringLiteral("sftp://%1@127.0.0.1:%2%3").arg(user).arg(port).arg(root());
     }
     bool start() {
         QDir().mkpath(root());
         if (getuid() == 0)
             QDir().mkpath(QStringLiteral("/run/sshd")); // sshd's privilege separation
-        if (!QFile::exists(clientKey()) &&
-            (!run(QStringLiteral("ssh-keygen"),
-                  {"-q", "-t", "ed25519", "-N", "", "-f", dir.filePath("host")}) ||
-             !run(QStringLiteral("ssh-keygen"),
-                  {"-q", "-t", "ed25519", "-N", "", "-f", clientKey()})))
-            return false;
-        port = freePort();
-        const QString config = dir.filePath(QStringLiteral("sshd_config"));
-        QFile f(config);
-        if (!f.open(QIODevice::WriteOnly))
-            return false;
-        f.write(
+        for (const QString& key : {dir.filePath("host"), clientKey()})
+            if (!run(QStringLiteral("ssh-keygen"), {"-q", "-t", "ed25519", "-N", "", "-f", key}))
+                return false;
+        choosePort();
+        const QString config = writeFile(
+            dir.filePath(QStringLiteral("sshd_config")),
             QStringLiteral("ListenAddress 127.0.0.1\nPort %1\nHostKey %2\nAuthorizedKeysFile %3\n"
                            "PasswordAuthentication no\nKbdInteractiveAuthentication no\n"
                            "UsePAM no\nStrictModes no\nPermitRootLogin prohibit-password\n"
@@ -136,29 +129,29 @@ struct SftpServer : Server {
                 .arg(port)
                 .arg(dir.filePath(QStringLiteral("host")), clientKey() + ".pub")
                 .toUtf8());
-        f.close();
-        launch(QStringLiteral("/usr/sbin/sshd"), {"-D", "-e", "-f", config});
-        return process.waitForStarted() && waitForPort(port);
+        return launch(QStringLiteral("/usr/sbin/sshd"), {"-D", "-e", "-f", config});
     }
 };
 
 struct FtpServer : Server {
-    enum class Tls { Required, Refused };
     QString password = QStringLiteral("s3cret-Pa55");
     QString certificate() const { return dir.filePath(QStringLiteral("cert.pem")); }
-    QString url(const QString& scheme, const QString& folder = QStringLiteral("site")) const {
-        return QStringLiteral("%1://tester@127.0.0.1:%2/%3").arg(scheme).arg(port).arg(folder);
+    QString site() const { return root() + QStringLiteral("/site"); }
+    QString url(const QString& scheme) const {
+        return QStringLiteral("%1://tester@127.0.0.1:%2/site").arg(scheme).arg(port);
     }
-    bool start(Tls tls = Tls::Required) {
-        QDir().mkpath(root());
-        // pure-ftpd maps its virtual user to an unprivileged system user.
-        if (::chown(QFile::encodeName(root()).constData(), 65534, 65534) != 0 && getuid() == 0)
-            return false;
+    // tls: pure-ftpd's -Y, 2 demands it and 0 refuses it. A restart keeps the port.
+    bool start(const char* tls = "2") {
         const QString users = dir.filePath(QStringLiteral("users"));
-        // pure-pw's own hash costs seconds of CPU per login, which on a busy
-        // machine outlasts the client's wait for an answer; a SHA-512 crypt
-        // line is checked at once.
-        if (!QFile::exists(users + ".pdb")) {
+        const QString both = dir.filePath(QStringLiteral("server.pem"));
+        if (!port) {
+            QDir().mkpath(root());
+            // pure-ftpd maps its virtual user to an unprivileged system user.
+            if (::chown(QFile::encodeName(root()).constData(), 65534, 65534) != 0 && getuid() == 0)
+                return false;
+            // pure-pw's own hash costs seconds of CPU per login, which on a busy
+            // machine outlasts the client's wait for an answer; a SHA-512 crypt
+            // line is checked at once.
             QByteArray hash;
             if (!run(QStringLiteral("openssl"), {"passwd", "-6", "-stdin"}, password.toUtf8(),
                      &hash))
@@ -168,25 +161,17 @@ struct FtpServer : Server {
             if (!run(QStringLiteral("pure-pw"), {"mkdb", users + ".pdb", "-f", users}) ||
                 !run(QStringLiteral("openssl"),
                      {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
-                      "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout",
-                      dir.filePath("key.pem"), "-out", certificate()}))
+                      "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", both,
+                      "-out", certificate()}))
                 return false;
+            // pure-ftpd takes the key and the certificate in one file.
+            writeFile(both, fileBytes(both) + fileBytes(certificate()));
+            choosePort();
         }
-        // pure-ftpd takes the key and the certificate in one file.
-        QFile both(dir.filePath(QStringLiteral("server.pem")));
-        if (!both.exists() &&
-            (!both.open(QIODevice::WriteOnly) ||
-             !both.write((readAll(dir.filePath("key.pem")) + '\n' + readAll(certificate()) + '\n')
-                             .toUtf8())))
-            return false;
-        both.close();
-        if (!port)
-            port = freePort(); // a restart keeps the address
-        launch(QStringLiteral("pure-ftpd"),
-               {"-l", "puredb:" + users + ".pdb", "-S", QStringLiteral("127.0.0.1,%1").arg(port),
-                "-Y", tls == Tls::Required ? "2" : "0", "-2", dir.filePath("server.pem"), "-E",
-                "-A", "-j", "-H", "-f", "none"});
-        return process.waitForStarted() && waitForPort(port);
+        return launch(QStringLiteral("pure-ftpd"),
+                      {"-l", "puredb:" + users + ".pdb", "-S",
+                       QStringLiteral("127.0.0.1,%1").arg(port), "-Y", tls, "-2", both, "-E", "-A",
+                       "-j", "-H", "-f", "none"});
     }
 };
 

@@ -60,7 +60,7 @@ class PublishTest : public QObject {
 private slots:
     void initTestCase() {
         qputenv("HOME", QFile::encodeName(home.path())); // for the known hosts
-        QVERIFY(sftp.start() && ftp.start() && plain.start("0"));
+        QVERIFY(sftp.start() && ftp.start() && plain.start(FtpServer::Tls::Refused));
     }
     void init() {
         app = std::make_unique<FixtureApp>();

@@ -140,8 +140,9 @@ struct FtpServer : Server {
     QString url(const QString& scheme) const {
         return QStringLiteral("%1://tester@127.0.0.1:%2/site").arg(scheme).arg(port);
     }
-    // tls: pure-ftpd's -Y, 2 demands it and 0 refuses it. A restart keeps the port.
-    bool start(const char* tls = "2") {
+    enum class Tls { Required, Refused };
+    // A restart keeps the port.
+    bool start(Tls tls = Tls::Required) {
         const QString users = dir.filePath(QStringLiteral("users"));
         const QString both = dir.filePath(QStringLiteral("server.pem"));
         if (!port) {
@@ -168,10 +169,10 @@ struct FtpServer : Server {
             writeFile(both, fileBytes(both) + fileBytes(certificate()));
             choosePort();
         }
-        return launch(QStringLiteral("pure-ftpd"),
-                      {"-l", "puredb:" + users + ".pdb", "-S",
-                       QStringLiteral("127.0.0.1,%1").arg(port), "-Y", tls, "-2", both, "-E", "-A",
-                       "-j", "-H", "-f", "none"});
+        return launch(QStringLiteral("pure-ftpd"), {"-l", "puredb:" + users + ".pdb", "-S",
+                                                    QStringLiteral("127.0.0.1,%1").arg(port), "-Y",
+                                                    tls == Tls::Required ? "2" : "0", "-2", both,
+                                                    "-E", "-A", "-j", "-H", "-f", "none"});
     }
 };
 

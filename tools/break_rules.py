@@ -1,0 +1,91 @@
+#!/usr/bin/env python3
+"""Break the engine's rules one at a time and see which tests catch each.
+
+Usage: break_rules.py [--build DIR] [N ...]
+Defaults: build/ of this checkout, every fault below.
+
+Each fault is a one-place change to src/ that a careless edit could make. The
+script applies it, rebuilds, runs the test binaries that could notice, prints
+the failing tests (or NOT CAUGHT) and puts the file back, also when stopped.
+It exits 1 if any fault went uncaught. Run it after cutting or merging tests.
+"""
+import argparse
+import os
+import pathlib
+import subprocess
+import sys
+
+ROOT = pathlib.Path(__file__).resolve().parent.parent
+
+# (what breaks, file, text as it is, text broken, test binaries to run)
+FAULTS = [
+ ("lead page replace order", "src/funnel/pages.cpp",
+  '    page.replace(QStringLiteral("[HEAD]"), s.headCode);\n    page.replace(QStringLiteral("[LINE1]"), s.txtFunnel_LeadLine1);\n',
+  '    page.replace(QStringLiteral("[LINE1]"), s.txtFunnel_LeadLine1);\n    page.replace(QStringLiteral("[HEAD]"), s.headCode);\n', ["funnel", "cli", "mainwindow"]),
+ ("accent step after the cover", "src/funnel/pages.cpp",
+  '    page.escapeAccents();\n    page.replace(QStringLiteral("[COVER]"), trimBlanks(s.lblSelectedFile[CoverImage].tag));\n    return page.text();\n}\n\n} // namespace tandrel',
+  '    page.replace(QStringLiteral("[COVER]"), trimBlanks(s.lblSelectedFile[CoverImage].tag));\n    page.escapeAccents();\n    return page.text();\n}\n\n} // namespace tandrel', ["funnel", "cli", "mainwindow"]),
+ ("download-link condition", "src/funnel/pages.cpp",
+  '!s.txtFileDownloadUrl.isEmpty() && !s.txtDownloadText.isEmpty() &&',
+  '!s.txtFileDownloadUrl.isEmpty() &&', ["funnel", "cli", "mainwindow"]),
+ ('"http://" check', "src/funnel/funnelsettings.cpp",
+  'return txtFunnelUrl.isEmpty() || txtFunnelUrl == QLatin1String("http://");',
+  'return txtFunnelUrl.isEmpty();', ["funnel", "cli", "mainwindow"]),
+ ("reduced rule", "src/spinner/synonymdb.cpp",
+  "    reduced = StrReplace(reduced, u'|' + t + u'|', QStringLiteral(\"|\"), 1);\n", "", ["spinner", "cli"]),
+ ("boundary characters", "src/spinner/synonymindex.h",
+  "{u' ', u',', u'.', u':'}", "{u' ', u',', u'.', u';'}", ["spinner", "cli"]),
+ ("count_words table", "src/spinner/wordcount.cpp",
+  "    word['\\''] = true;\n", "", ["spinner", "cli"]),
+ ("space marker", "src/spinner/rewrite.cpp",
+  'return StrReplace(u\' \' + rule + kEnds[end], QStringLiteral(" "), QStringLiteral("%%"), 1);',
+  "return u' ' + rule + kEnds[end];", ["spinner", "cli"]),
+ ("colour dialog cancel", "src/cover/frmcovercreator.cpp",
+  "    if (!chosen)\n        return;\n    modColorPicker::SplitColor(*chosen);",
+  "    modColorPicker::SplitColor(chosen.value_or(0));", ["cover"]),
+ ("failed save reported as success", "src/platform/textfiles.cpp",
+  "        file.cancelWriting();\n        return fail(reason);\n    }\n    return Status::success();",
+  "        file.cancelWriting();\n        return Status::success();\n    }\n    return Status::success();", ["platform", "funnel", "cover", "spinner", "mainwindow"]),
+]
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build", default=str(ROOT / "build"))
+    parser.add_argument("faults", nargs="*", type=int)
+    args = parser.parse_args()
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+    missed = 0
+    for n in args.faults or range(1, len(FAULTS) + 1):
+        name, rel, old, new, suites = FAULTS[n - 1]
+        path = ROOT / rel
+        text = path.read_text()
+        if text.count(old) != 1:
+            sys.exit(f"{n}. {name}: {rel} no longer holds the text this fault changes")
+        path.write_text(text.replace(old, new))
+        try:
+            built = subprocess.run(["cmake", "--build", args.build], capture_output=True, text=True)
+            if built.returncode:
+                print(f"{n}. {name}: the broken code did not build\n{built.stdout[-2000:]}")
+                missed += 1
+                continue
+            caught = set()
+            for suite in suites:
+                run = subprocess.run([f"{args.build}/tests/test_{suite}"], capture_output=True,
+                                     text=True, env=env, timeout=900)
+                failed = [l[len("FAIL!  : "):].split("(")[0].strip()
+                          for l in run.stdout.splitlines() if l.startswith("FAIL!  : ")]
+                caught.update(failed)
+                if run.returncode and not failed:
+                    caught.add(f"test_{suite} exited with {run.returncode}")
+            print(f"{n}. {name}: " + (", ".join(sorted(caught)) if caught else "NOT CAUGHT"),
+                  flush=True)
+            missed += not caught
+        finally:
+            path.write_text(text)
+    subprocess.run(["cmake", "--build", args.build], capture_output=True)
+    return 1 if missed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -17,29 +17,33 @@ import sys
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 
+# The test binaries that could notice a fault in each engine.
+FUNNEL = ["funnel", "cli", "mainwindow"]
+SPINNER = ["spinner", "cli"]
+
 # (what breaks, file, text as it is, text broken, test binaries to run)
 FAULTS = [
  ("lead page replace order", "src/funnel/pages.cpp",
   '    page.replace(QStringLiteral("[HEAD]"), s.headCode);\n    page.replace(QStringLiteral("[LINE1]"), s.txtFunnel_LeadLine1);\n',
-  '    page.replace(QStringLiteral("[LINE1]"), s.txtFunnel_LeadLine1);\n    page.replace(QStringLiteral("[HEAD]"), s.headCode);\n', ["funnel", "cli", "mainwindow"]),
+  '    page.replace(QStringLiteral("[LINE1]"), s.txtFunnel_LeadLine1);\n    page.replace(QStringLiteral("[HEAD]"), s.headCode);\n', FUNNEL),
  ("accent step after the cover", "src/funnel/pages.cpp",
   '    page.escapeAccents();\n    page.replace(QStringLiteral("[COVER]"), trimBlanks(s.lblSelectedFile[CoverImage].tag));\n    return page.text();\n}\n\n} // namespace tandrel',
-  '    page.replace(QStringLiteral("[COVER]"), trimBlanks(s.lblSelectedFile[CoverImage].tag));\n    page.escapeAccents();\n    return page.text();\n}\n\n} // namespace tandrel', ["funnel", "cli", "mainwindow"]),
+  '    page.replace(QStringLiteral("[COVER]"), trimBlanks(s.lblSelectedFile[CoverImage].tag));\n    page.escapeAccents();\n    return page.text();\n}\n\n} // namespace tandrel', FUNNEL),
  ("download-link condition", "src/funnel/pages.cpp",
   '!s.txtFileDownloadUrl.isEmpty() && !s.txtDownloadText.isEmpty() &&',
-  '!s.txtFileDownloadUrl.isEmpty() &&', ["funnel", "cli", "mainwindow"]),
+  '!s.txtFileDownloadUrl.isEmpty() &&', FUNNEL),
  ('"http://" check', "src/funnel/funnelsettings.cpp",
   'return txtFunnelUrl.isEmpty() || txtFunnelUrl == QLatin1String("http://");',
-  'return txtFunnelUrl.isEmpty();', ["funnel", "cli", "mainwindow"]),
+  'return txtFunnelUrl.isEmpty();', FUNNEL),
  ("reduced rule", "src/spinner/synonymdb.cpp",
-  "    reduced = StrReplace(reduced, u'|' + t + u'|', QStringLiteral(\"|\"), 1);\n", "", ["spinner", "cli"]),
+  "    reduced = StrReplace(reduced, u'|' + t + u'|', QStringLiteral(\"|\"), 1);\n", "", SPINNER),
  ("boundary characters", "src/spinner/synonymindex.h",
-  "{u' ', u',', u'.', u':'}", "{u' ', u',', u'.', u';'}", ["spinner", "cli"]),
+  "{u' ', u',', u'.', u':'}", "{u' ', u',', u'.', u';'}", SPINNER),
  ("count_words table", "src/spinner/wordcount.cpp",
-  "    word['\\''] = true;\n", "", ["spinner", "cli"]),
+  "    word['\\''] = true;\n", "", SPINNER),
  ("space marker", "src/spinner/rewrite.cpp",
   'return StrReplace(u\' \' + rule + kEnds[end], QStringLiteral(" "), QStringLiteral("%%"), 1);',
-  "return u' ' + rule + kEnds[end];", ["spinner", "cli"]),
+  "return u' ' + rule + kEnds[end];", SPINNER),
  ("colour dialog cancel", "src/cover/frmcovercreator.cpp",
   "    if (!chosen)\n        return;\n    modColorPicker::SplitColor(*chosen);",
   "    modColorPicker::SplitColor(chosen.value_or(0));", ["cover"]),

@@ -10,15 +10,17 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStringDecoder>
+
+#include <filesystem>
 
 namespace tandrel {
 
 namespace {
 
 struct LocalFile {
-    QString path; // relative, with "/"
-    QString absolute;
-    qint64 size = 0;
+    QString path;     // relative, with "/"
+    QByteArray bytes; // read once, so a build made meanwhile changes nothing sent
     QString sha256;
 };
 
@@ -33,23 +35,45 @@ QString plural(int n, const char* one, const char* many) {
     return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
 }
 
+// A name that is no text, or holds a line break, could not be named to a
+// server (FTP) or would be garbled on the way: refused before anything goes.
+bool sendableName(const std::string& name) {
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8.decode(QByteArrayView(name.data(), qsizetype(name.size())));
+    return !utf8.hasError() && std::none_of(text.begin(), text.end(), [](QChar c) {
+        return c.category() == QChar::Other_Control;
+    });
+}
+
 Result<QList<LocalFile>> localFiles(const QString& folder) {
+    using R = Result<QList<LocalFile>>;
+    namespace fs = std::filesystem;
     QList<LocalFile> files;
-    const QDir root(QFileInfo(folder).absoluteFilePath());
-    QDirIterator it(root.path(), QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString absolute = it.next();
-        const QString path = root.relativeFilePath(absolute);
-        if (QFileInfo(path).fileName().startsWith(QLatin1String(".tandrel")))
+    const fs::path root(QFile::encodeName(QFileInfo(folder).absoluteFilePath()).toStdString());
+    std::error_code error;
+    for (fs::recursive_directory_iterator it(root, error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string relative = it->path().lexically_relative(root).string();
+        const QString path = QFile::decodeName(QByteArray::fromStdString(relative));
+        if (!sendableName(relative))
+            return R::failure(QStringLiteral("The file \"%1\" in the output folder has a name that "
+                                             "cannot be sent (it is not text, or holds a line "
+                                             "break); rename or remove it, then publish again.")
+                                  .arg(path.simplified()));
+        if (!it->is_regular_file() ||
+            QFileInfo(path).fileName().startsWith(QLatin1String(".tandrel")))
             continue;
-        auto bytes = readFileBytes(absolute, kPictureFileLimit);
+        auto bytes = readFileBytes(
+            QFile::decodeName(QByteArray::fromStdString(it->path().string())), kPictureFileLimit);
         if (!bytes)
-            return Result<QList<LocalFile>>::failure(bytes.error());
-        files.append({path, absolute, bytes->size(),
+            return R::failure(bytes.error());
+        files.append({path, *bytes,
                       QString::fromLatin1(
                           QCryptographicHash::hash(*bytes, QCryptographicHash::Sha256).toHex())});
     }
+    if (error)
+        return R::failure(QStringLiteral("The output folder \"%1\" could not be read: %2.")
+                              .arg(displayPath(folder), QString::fromStdString(error.message())));
     std::sort(files.begin(), files.end(),
               [](const LocalFile& a, const LocalFile& b) { return a.path < b.path; });
     return files;
@@ -60,8 +84,11 @@ Record parseRecord(const QByteArray& json) {
     const QJsonObject files = QJsonDocument::fromJson(json).object().value("files").toObject();
     for (auto it = files.begin(); it != files.end(); ++it) {
         const QJsonObject o = it.value().toObject();
-        record.insert(it.key(), {o.value("sha256").toString(), qint64(o.value("size").toDouble(-1)),
-                                 o.value("stamp").toString()});
+        // Any number may stand in a file on the server; out of range is unknown.
+        const double size = o.value("size").toDouble(-1);
+        record.insert(it.key(),
+                      {o.value("sha256").toString(), size >= 0 && size <= 1e15 ? qint64(size) : -1,
+                       o.value("stamp").toString()});
     }
     return record;
 }
@@ -114,6 +141,39 @@ bool isOldPageName(const QString& path) {
     return page.match(path).hasMatch();
 }
 
+// Leftovers of an interrupted publish go first, an old page set aside put back.
+Status clearLeftovers(RemoteFolder& remote, const RemoteListing& listing) {
+    QMap<QString, RemoteListing> folders;
+    for (auto it = listing.begin(); it != listing.end(); ++it)
+        folders[it.key().section(u'/', 0, -2)].insert(it.key().section(u'/', -1), it.value());
+    for (auto it = folders.begin(); it != folders.end(); ++it)
+        if (Status cleared = remote.clearLeftovers(it.value(), it.key()); !cleared)
+            return cleared;
+    return Status::success();
+}
+
+// The file's exact time on the server, asked for when the listing has none.
+QString stampOf(RemoteFolder& remote, const RemoteListing& listing, const QString& path) {
+    const QString listed = listing.value(path).stamp;
+    return listed.isEmpty() ? remote.exactStamp(path) : listed;
+}
+
+// Whether the server's copy is what the record says this publish sent.
+bool unchanged(RemoteFolder& remote, const RemoteListing& listing, const Record& previous,
+               const LocalFile& f) {
+    const auto there = listing.constFind(f.path);
+    const auto known = previous.constFind(f.path);
+    if (there == listing.constEnd() || there->folder || there->size != f.bytes.size() ||
+        known == previous.constEnd() || known->sha256 != f.sha256 || known->size != there->size)
+        return false;
+    const QString stamp = stampOf(remote, listing, f.path);
+    if (!stamp.isEmpty() && stamp == known->stamp)
+        return true;
+    // Touched, or a server that cannot tell: only the bytes can.
+    const auto online = remote.read(f.path);
+    return online && online->has_value() && **online == f.bytes;
+}
+
 } // namespace
 
 PublishReport publishFunnel(RemoteFolder& remote, const PublishRequest& request) {
@@ -132,6 +192,8 @@ PublishReport publishFunnel(RemoteFolder& remote, const PublishRequest& request)
     auto listing = listTree(remote, *files);
     if (!listing)
         return fail(listing.error());
+    if (Status cleared = clearLeftovers(remote, *listing); !cleared)
+        return fail(cleared.error());
     auto recordBytes = remote.read(QLatin1String(kPublishRecordName));
     if (!recordBytes)
         return fail(recordBytes.error());
@@ -142,12 +204,7 @@ PublishReport publishFunnel(RemoteFolder& remote, const PublishRequest& request)
     QList<LocalFile> toSend;
     QList<LocalFile> pagesToSend;
     for (const LocalFile& f : *files) {
-        const auto there = listing->constFind(f.path);
-        const auto known = previous.constFind(f.path);
-        const bool same = there != listing->constEnd() && !there->folder && there->size == f.size &&
-                          known != previous.constEnd() && known->sha256 == f.sha256 &&
-                          known->size == there->size && known->stamp == there->stamp;
-        if (same) {
+        if (unchanged(remote, *listing, previous, f)) {
             ++report.unchanged;
             continue;
         }
@@ -161,24 +218,35 @@ PublishReport publishFunnel(RemoteFolder& remote, const PublishRequest& request)
     }
 
     const int total = int(toSend.size());
-    const QString leftAlone =
-        QStringLiteral(" The live funnel was left as it was: %1 of %2 files sent, the "
-                       "lead magnet page not yet replaced.");
+    const QString leadPage = request.pages.value(0, QStringLiteral("index.html"));
+    const auto leftAlone = [&](int sent) {
+        const bool atLeadPage = sent < total && toSend[sent].path == leadPage;
+        const QString live =
+            !atLeadPage ? QStringLiteral("the lead magnet page not yet replaced")
+            : remote.leftByLastPut() == RemoteFolder::Left::Nothing
+                ? QStringLiteral("but the lead magnet page %1 could not be put back and is "
+                                 "missing until you publish again")
+                      .arg(leadPage)
+            : remote.leftByLastPut() == RemoteFolder::Left::Unknown
+                ? QStringLiteral("the lead magnet page is whole, but whether it is the old or "
+                                 "the new one could not be checked")
+                : QStringLiteral("the lead magnet page not yet replaced");
+        return QStringLiteral(" The live funnel was left as it was: %1 of %2 files sent, %3.")
+            .arg(sent)
+            .arg(total)
+            .arg(live);
+    };
     for (int i = 0; i < total; ++i) {
         const LocalFile& f = toSend[i];
         if (request.cancelled && request.cancelled()) {
             report.outcome = PublishReport::Outcome::Cancelled;
-            report.message =
-                QStringLiteral("Publishing was cancelled.") + leftAlone.arg(i).arg(total);
+            report.message = QStringLiteral("Publishing was cancelled.") + leftAlone(i);
             return report;
         }
         if (request.progress)
             request.progress({i, total, f.path});
-        auto bytes = readFileBytes(f.absolute, kPictureFileLimit);
-        if (!bytes)
-            return fail(bytes.error() + leftAlone.arg(i).arg(total));
-        if (Status sent = remote.put(*bytes, f.path); !sent)
-            return fail(sent.error() + leftAlone.arg(i).arg(total));
+        if (Status sent = remote.put(f.bytes, f.path); !sent)
+            return fail(sent.error() + leftAlone(i));
         (request.pages.contains(f.path) ? report.pagesSent : report.otherSent)++;
     }
     if (request.progress)
@@ -212,14 +280,14 @@ PublishReport publishFunnel(RemoteFolder& remote, const PublishRequest& request)
             wrong << QStringLiteral("%1 is missing").arg(f.path);
             continue;
         }
-        if (there->size != f.size) {
+        if (there->size != f.bytes.size()) {
             wrong << QStringLiteral("%1 has %2 bytes instead of %3")
                          .arg(f.path)
                          .arg(there->size)
-                         .arg(f.size);
+                         .arg(f.bytes.size());
             continue;
         }
-        next.insert(f.path, {f.sha256, there->size, there->stamp});
+        next.insert(f.path, {f.sha256, there->size, stampOf(remote, *after, f.path)});
     }
     if (Status saved = remote.put(recordJson(next), QLatin1String(kPublishRecordName)); !saved)
         return fail(saved.error());
@@ -248,9 +316,10 @@ PublishReport publishFunnel(RemoteFolder& remote, const PublishRequest& request)
                                 .arg(url, why);
             continue;
         }
-        const auto local = readFileBytes(AppPaths::join(request.outputFolder, request.pages[i]),
-                                         kPictureFileLimit);
-        if (local && *local == *online)
+        const auto local = std::find_if(files->begin(), files->end(), [&](const LocalFile& f) {
+            return f.path == request.pages[i];
+        });
+        if (local != files->end() && local->bytes == *online)
             ++matching;
         else
             report.notes << QStringLiteral("%1 differs from the page published; the host may "

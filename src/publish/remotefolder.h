@@ -18,7 +18,7 @@ namespace tandrel {
 struct RemoteEntry {
     bool folder = false;
     qint64 size = 0;
-    QString stamp; // the listing's date and time, as the server wrote them
+    QString stamp; // exact modification time (seconds since 1970); empty when not listed exactly
 };
 using RemoteListing = QMap<QString, RemoteEntry>;
 
@@ -38,12 +38,17 @@ struct ConnectionOptions {
     std::function<bool(const HostKeyQuestion&)> trustNewHostKey;
     // Set from another thread, stops the transfer under way and every retry.
     const std::atomic<bool>* abort = nullptr;
-    int attempts = 4; // per operation, for dropped connections
+    int attempts = 4; // per step, each after a dropped connection on a fresh one
     std::chrono::milliseconds firstRetryWait{500};
+    std::chrono::milliseconds silence{20000}; // a server quiet this long has dropped
 };
 
-// One folder on a server, reached over one reused connection. Every failure
-// is one sentence naming the file and the server's answer, never a password.
+class Transport;
+struct Answer;
+
+// One folder on a server. Every step is retried on a fresh connection when
+// the connection drops; every failure is one sentence naming the file and
+// the server's answer, never a password.
 class RemoteFolder {
 public:
     RemoteFolder(PublishTarget target, ConnectionOptions options);
@@ -58,26 +63,37 @@ public:
     Result<RemoteListing> list(const QString& relativeFolder = QString());
     // Nothing when the file is absent.
     Result<std::optional<QByteArray>> read(const QString& relativePath);
-    // Written under a temporary name, then renamed over relativePath, so a
-    // reader gets the old file or the new one, never a part.
+    // The exact modification time of a file the listing gave none for; empty: unknown.
+    QString exactStamp(const QString& relativePath);
+    // Written under a temporary name, then put in place so that a reader gets
+    // the old file or the new one, never a part and, where the server can
+    // replace in one step, never none.
     Status put(const QByteArray& bytes, const QString& relativePath);
     Status remove(const QString& relativePath);
 
-    // Set when the last failure was a dropped connection that retries did not mend.
-    bool lastFailureWasConnection() const { return m_connectionFailure; }
+    // What a failed put() left under the file's name.
+    enum class Left { OldFile, Unknown, Nothing };
+    Left leftByLastPut() const { return m_left; }
 
-    struct Curl;
+    // A ".NAME.tandrel-part" or ".NAME.tandrel-old" file of an interrupted put.
+    static bool isLeftover(const QString& name);
+    // Puts back an old file set aside by an interrupted put, removes leftovers.
+    Status clearLeftovers(const RemoteListing& folder, const QString& relativeFolder);
 
 private:
-    // One libcurl transfer (setup gets the CURL handle); returns its CURLcode.
-    int perform(const QString& url, const std::function<void(void*)>& setup);
-    // "Sending index.html failed: the server answered ..." for code.
-    QString failure(int code, const QString& what) const;
+    // Tries act again on a fresh connection while the connection drops;
+    // before each retry, done() may tell that the dropped try did its work.
+    Answer attempt(const std::function<Answer()>& act, const std::function<bool()>& done = {},
+                   int attempts = 0);
+    Status failure(const QString& what, const Answer& answer) const;
+    Answer replace(const QString& part, const QString& relativePath, qint64 size);
+    // Whether the file is there (with that size, unless -1); nothing when unknown.
+    std::optional<bool> has(const QString& relativePath, qint64 size = -1);
 
     PublishTarget m_target;
     ConnectionOptions m_options;
-    std::unique_ptr<Curl> m_curl;
-    bool m_connectionFailure = false;
+    std::unique_ptr<Transport> m_transport;
+    Left m_left = Left::OldFile;
 };
 
 // Parses an FTP or SFTP directory listing (Unix "ls -l" or DOS style).

@@ -51,7 +51,15 @@ struct WebServer : QTcpServer {
             QTcpSocket* socket = nextPendingConnection();
             connect(socket, &QTcpSocket::readyRead, socket, [folder, socket] {
                 const QString name = QString::fromUtf8(socket->readAll().split(' ').value(1));
-                QFile file(folder + (name == u'/' ? QStringLiteral("/index.html") : name));
+                // A folder's address without its slash is sent on, as web servers do.
+                if (!name.endsWith(u'/') && !name.section(u'/', -1).contains(u'.')) {
+                    socket->write("HTTP/1.1 301 Moved Permanently\r\nLocation: " + name.toUtf8() +
+                                  "/\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+                    socket->disconnectFromHost();
+                    return;
+                }
+                QFile file(folder +
+                           (name.endsWith(u'/') ? name + QStringLiteral("index.html") : name));
                 const bool found = !name.contains(u"..") && file.open(QIODevice::ReadOnly);
                 const QByteArray body = file.readAll();
                 socket->write((found ? "HTTP/1.1 200 OK" : "HTTP/1.1 404 Not Found") +
@@ -101,33 +109,53 @@ struct Server {
     ~Server() { stop(); }
 };
 
+// The SFTP server runs behind tandrel-sftpcut, which can drop the connection
+// at a chosen request; its home folder is dir, so "/~/www" is root().
 struct SftpServer : Server {
     QString user = QString::fromLocal8Bit(getpwuid(getuid())->pw_name);
     QString clientKey() const { return dir.filePath(QStringLiteral("client")); }
-    // What ssh would keep for this server in known_hosts.
-    QString knownHostsLine() const {
-        const QStringList key = QString::fromUtf8(fileBytes(dir.filePath("host.pub"))).split(u' ');
-        return QStringLiteral("[127.0.0.1]:%1 %2 %3\n").arg(port).arg(key.value(0), key.value(1));
+    // What ssh would keep for this server in known_hosts, for one of its keys.
+    QString knownHostsLine(const QString& key = QStringLiteral("host")) const {
+        const QStringList fields =
+            QString::fromUtf8(fileBytes(dir.filePath(key + ".pub"))).split(u' ');
+        return QStringLiteral("[127.0.0.1]:%1 %2 %3\n")
+            .arg(port)
+            .arg(fields.value(0), fields.value(1));
     }
-    QString url() const {
-        return QStringLiteral("sftp://%1@127.0.0.1:%2%3").arg(user).arg(port).arg(root());
+    QString url(const QString& folder = QString()) const {
+        return QStringLiteral("sftp://%1@127.0.0.1:%2%3")
+            .arg(user)
+            .arg(port)
+            .arg(folder.isEmpty() ? root() : folder);
+    }
+    // Drops the connection at the nth renaming or removing request from now
+    // on, "before" or "after" the server acts; "hide" takes away one-step replace.
+    void cut(int n, const QString& how) {
+        writeFile(dir.filePath(QStringLiteral("cut")),
+                  QStringLiteral("%1 %2").arg(n).arg(how).toUtf8());
+        writeFile(dir.filePath(QStringLiteral("count")), "0");
     }
     bool start() {
         QDir().mkpath(root());
+        cut(0, QStringLiteral("never"));
         if (getuid() == 0)
             QDir().mkpath(QStringLiteral("/run/sshd")); // sshd's privilege separation
-        for (const QString& key : {dir.filePath("host"), clientKey()})
-            if (!run(QStringLiteral("ssh-keygen"), {"-q", "-t", "ed25519", "-N", "", "-f", key}))
+        for (const auto& [key, type] :
+             {std::pair{"host", "ed25519"}, {"host-rsa", "rsa"}, {"client", "ed25519"}})
+            if (!run(QStringLiteral("ssh-keygen"),
+                     {"-q", "-t", type, "-N", "", "-f", dir.filePath(key)}))
                 return false;
         choosePort();
         const QString config = writeFile(
             dir.filePath(QStringLiteral("sshd_config")),
-            QStringLiteral("ListenAddress 127.0.0.1\nPort %1\nHostKey %2\nAuthorizedKeysFile %3\n"
-                           "PasswordAuthentication no\nKbdInteractiveAuthentication no\n"
-                           "UsePAM no\nStrictModes no\nPermitRootLogin prohibit-password\n"
-                           "PidFile none\nSubsystem sftp internal-sftp\n")
+            QStringLiteral("ListenAddress 127.0.0.1\nPort %1\nHostKey %2\nHostKey %2-rsa\n"
+                           "AuthorizedKeysFile %3\nPasswordAuthentication no\n"
+                           "KbdInteractiveAuthentication no\nUsePAM no\nStrictModes no\n"
+                           "PermitRootLogin prohibit-password\nPidFile none\n"
+                           "Subsystem sftp %4 %5/cut %5/count /usr/lib/openssh/sftp-server -d %5\n")
                 .arg(port)
-                .arg(dir.filePath(QStringLiteral("host")), clientKey() + ".pub")
+                .arg(dir.filePath(QStringLiteral("host")), clientKey() + ".pub",
+                     QStringLiteral(TANDREL_SFTPCUT), dir.path())
                 .toUtf8());
         return launch(QStringLiteral("/usr/sbin/sshd"), {"-D", "-e", "-f", config});
     }

@@ -1,0 +1,280 @@
+#include "transport.h"
+
+#include <QFile>
+
+#include <curl/curl.h>
+
+#include <cstring>
+#include <mutex>
+
+namespace tandrel {
+
+namespace {
+
+size_t appendTo(char* data, size_t size, size_t count, void* buffer) {
+    static_cast<QByteArray*>(buffer)->append(data, qsizetype(size * count));
+    return size * count;
+}
+
+struct Reader {
+    const QByteArray* bytes;
+    qsizetype at = 0;
+};
+
+size_t readFrom(char* out, size_t size, size_t count, void* data) {
+    auto* reader = static_cast<Reader*>(data);
+    const qsizetype n =
+        std::min<qsizetype>(qsizetype(size * count), reader->bytes->size() - reader->at);
+    memcpy(out, reader->bytes->constData() + reader->at, size_t(n));
+    reader->at += n;
+    return size_t(n);
+}
+
+int abortWhenAsked(void* flag, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0;
+}
+
+struct Commands {
+    QList<QByteArray> lines;
+    curl_slist* list = nullptr;
+    ~Commands() { curl_slist_free_all(list); }
+    void add(const QString& line) {
+        lines << line.toUtf8();
+        list = curl_slist_append(list, lines.last().constData());
+    }
+};
+
+QString folderOf(const QString& path) {
+    const qsizetype slash = path.lastIndexOf(u'/');
+    return slash < 0 ? QString() : path.left(slash + 1);
+}
+
+QString nameOf(const QString& path) {
+    return path.mid(path.lastIndexOf(u'/') + 1);
+}
+
+class FtpTransport final : public Transport {
+public:
+    FtpTransport(const PublishTarget& target, const ConnectionOptions& options)
+        : m_target(target), m_options(options), m_user(target.user.toUtf8()),
+          m_password(options.password.toUtf8()), m_caFile(QFile::encodeName(options.caFile)) {
+        initCurlOnce();
+    }
+    ~FtpTransport() override {
+        if (m_handle)
+            curl_easy_cleanup(m_handle);
+    }
+
+    Answer list(const QString& folder, RemoteListing& entries) override {
+        QString url = folder;
+        if (!url.isEmpty() && !url.endsWith(u'/'))
+            url += u'/';
+        QByteArray body;
+        const auto listWith = [&](const char* command) {
+            body.clear();
+            return perform(url, [&](CURL* h) {
+                curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &appendTo);
+                curl_easy_setopt(h, CURLOPT_WRITEDATA, &body);
+                if (command)
+                    curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, command);
+            });
+        };
+        // Hidden files (.htaccess) are listed only when asked for.
+        Answer answer = listWith("LIST -a");
+        if (answer.kind == Answer::Kind::Refused && !m_loginFailed)
+            answer = listWith(nullptr);
+        // An FTP server denies changing into a folder that is not there yet.
+        if (answer.kind == Answer::Kind::Missing || (m_denied && !m_loginFailed))
+            return Answer::missing(answer.why);
+        if (answer.done())
+            entries = parseListing(body);
+        return answer;
+    }
+
+    Answer read(const QString& path, QByteArray& bytes) override {
+        Answer answer = perform(path, [&](CURL* h) {
+            curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &appendTo);
+            curl_easy_setopt(h, CURLOPT_WRITEDATA, &bytes);
+        });
+        return m_denied && !m_loginFailed ? Answer::missing(answer.why) : answer;
+    }
+
+    Answer write(const QString& path, const QByteArray& bytes) override {
+        Reader reader{&bytes};
+        return perform(path, [&](CURL* h) {
+            reader.at = 0;
+            curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
+            curl_easy_setopt(h, CURLOPT_READFUNCTION, &readFrom);
+            curl_easy_setopt(h, CURLOPT_READDATA, &reader);
+            curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, curl_off_t(bytes.size()));
+            curl_easy_setopt(h, CURLOPT_FTP_CREATE_MISSING_DIRS, long(CURLFTP_CREATE_DIR_RETRY));
+        });
+    }
+
+    // RNTO replaces an existing file in one step on the servers in use.
+    Answer rename(const QString& from, const QString& to) override {
+        Commands commands;
+        commands.add(QStringLiteral("RNFR ") + nameOf(from));
+        commands.add(QStringLiteral("RNTO ") + nameOf(to));
+        return command(folderOf(to), commands);
+    }
+
+    Answer remove(const QString& path) override {
+        Commands commands;
+        commands.add(QStringLiteral("DELE ") + nameOf(path));
+        return command(folderOf(path), commands);
+    }
+
+    // MDTM, which nearly every server answers to the second.
+    QString exactStamp(const QString& path) override {
+        curl_off_t time = -1;
+        const Answer answer = perform(path, [&](CURL* h) {
+            curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+            curl_easy_setopt(h, CURLOPT_FILETIME, 1L);
+        });
+        if (answer.done())
+            curl_easy_getinfo(m_handle, CURLINFO_FILETIME_T, &time);
+        return time < 0 ? QString() : QString::number(time);
+    }
+
+    bool replacesAtomically() override { return true; }
+
+    void drop() override {
+        if (m_handle)
+            curl_easy_cleanup(m_handle);
+        m_handle = nullptr;
+    }
+
+private:
+    Answer command(const QString& folder, const Commands& commands) {
+        return perform(folder, [&](CURL* h) {
+            curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+            curl_easy_setopt(h, CURLOPT_QUOTE, commands.list);
+        });
+    }
+
+    // One transfer on the kept connection.
+    template <typename Setup> Answer perform(const QString& path, Setup setup) {
+        if (!m_handle)
+            m_handle = curl_easy_init();
+        CURL* h = m_handle;
+        curl_easy_reset(h);
+        m_error[0] = 0;
+        const QByteArray url = m_target.curlUrl(path).toLatin1();
+        const long silence = long(std::max<qint64>(
+            1, std::chrono::duration_cast<std::chrono::seconds>(m_options.silence).count()));
+        curl_easy_setopt(h, CURLOPT_ERRORBUFFER, m_error);
+        curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(h, CURLOPT_URL, url.constData());
+        curl_easy_setopt(h, CURLOPT_USERNAME, m_user.constData());
+        if (!m_password.isEmpty())
+            curl_easy_setopt(h, CURLOPT_PASSWORD, m_password.constData());
+        curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, silence);
+        curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, silence);
+        curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, silence);
+        if (m_target.protocol == PublishTarget::Protocol::Ftps) {
+            // Encryption or nothing: never a silent fall back to plain FTP.
+            curl_easy_setopt(h, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
+            if (m_tls12)
+                curl_easy_setopt(h, CURLOPT_SSLVERSION,
+                                 long(CURL_SSLVERSION_TLSv1_2 | CURL_SSLVERSION_MAX_TLSv1_2));
+            if (!m_caFile.isEmpty())
+                curl_easy_setopt(h, CURLOPT_CAINFO, m_caFile.constData());
+        } else {
+            curl_easy_setopt(h, CURLOPT_USE_SSL, long(CURLUSESSL_NONE));
+        }
+        if (m_options.abort) {
+            curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+            curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &abortWhenAsked);
+            curl_easy_setopt(h, CURLOPT_XFERINFODATA, m_options.abort);
+        }
+        setup(h);
+        const CURLcode code = curl_easy_perform(h);
+        long status = 0;
+        curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+        // Servers that demand the control connection's TLS session on every data
+        // connection (vsftpd) refuse the second one under TLS 1.3, whose tickets
+        // serve once; TLS 1.2 sessions serve them all.
+        if (status == 522 && m_target.protocol == PublishTarget::Protocol::Ftps)
+            m_tls12 = true;
+        m_denied = code == CURLE_REMOTE_ACCESS_DENIED;
+        m_loginFailed = code == CURLE_LOGIN_DENIED;
+        return answer(code, status);
+    }
+
+    Answer answer(CURLcode code, long status) const {
+        const QString detail = QString::fromUtf8(m_error).trimmed();
+        const QString said =
+            detail.isEmpty() ? QString::fromUtf8(curl_easy_strerror(code)) : detail;
+        const QString server =
+            QStringLiteral("%1:%2").arg(m_target.host).arg(m_target.effectivePort());
+        switch (code) {
+        case CURLE_OK:
+            return Answer();
+        case CURLE_LOGIN_DENIED:
+            return Answer::refused(QStringLiteral("the server refused the user name or password"));
+        case CURLE_REMOTE_FILE_NOT_FOUND:
+            return Answer::missing(QStringLiteral("the server answered \"%1\"").arg(said));
+        case CURLE_UPLOAD_FAILED:
+            return Answer::refused(
+                QStringLiteral("the server refused to write the file (no permission, or a name "
+                               "it does not take; it answered %1)")
+                    .arg(status));
+        case CURLE_REMOTE_ACCESS_DENIED:
+            return Answer::refused(
+                QStringLiteral("the server refused access (no permission; it answered \"%1\")")
+                    .arg(said));
+        case CURLE_REMOTE_DISK_FULL:
+            return Answer::refused(QStringLiteral("the server's disk is full"));
+        case CURLE_USE_SSL_FAILED:
+            return Answer::refused(
+                QStringLiteral("the server does not offer encryption (FTPS), and the password is "
+                               "not sent without it"));
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_CERTPROBLEM:
+            return Answer::refused(
+                QStringLiteral("the server's certificate could not be verified (%1)").arg(said));
+        case CURLE_COULDNT_RESOLVE_HOST:
+            return Answer::refused(
+                QStringLiteral("the server name %1 is unknown").arg(m_target.host));
+        case CURLE_COULDNT_CONNECT:
+            return Answer::dropped(QStringLiteral("no connection to %1").arg(server));
+        case CURLE_ABORTED_BY_CALLBACK:
+            return Answer::refused(QStringLiteral("stopped"));
+        case CURLE_QUOTE_ERROR:
+            // Also what a connection that dropped under a command looks like;
+            // a fresh connection tells.
+            return Answer::dropped(QStringLiteral("the server answered \"%1\"").arg(said));
+        default:
+            return Answer::dropped(
+                QStringLiteral("the connection to %1 dropped (%2)").arg(server, said));
+        }
+    }
+
+    PublishTarget m_target;
+    const ConnectionOptions& m_options;
+    QByteArray m_user;
+    QByteArray m_password;
+    QByteArray m_caFile;
+    CURL* m_handle = nullptr;
+    char m_error[CURL_ERROR_SIZE] = {};
+    bool m_denied = false;
+    bool m_loginFailed = false;
+    bool m_tls12 = false;
+};
+
+} // namespace
+
+void initCurlOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+std::unique_ptr<Transport> makeFtpTransport(const PublishTarget& target,
+                                            const ConnectionOptions& options) {
+    return std::make_unique<FtpTransport>(target, options);
+}
+
+} // namespace tandrel

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "remotefolder.h"
+
+#include <memory>
+
+namespace tandrel {
+
+// What the server made of one request.
+struct Answer {
+    enum class Kind { Done, Refused, Missing, Dropped };
+    Kind kind = Kind::Done;
+    QString why; // the server's answer in words, for the message
+
+    bool done() const { return kind == Kind::Done; }
+    static Answer refused(QString why) { return {Kind::Refused, std::move(why)}; }
+    static Answer missing(QString why) { return {Kind::Missing, std::move(why)}; }
+    static Answer dropped(QString why) { return {Kind::Dropped, std::move(why)}; }
+};
+
+// One protocol's way into the target folder; paths are relative to it. The
+// first call logs in; after drop() the next one opens a fresh connection.
+class Transport {
+public:
+    virtual ~Transport() = default;
+    virtual Answer list(const QString& folder, RemoteListing& entries) = 0;
+    virtual Answer read(const QString& path, QByteArray& bytes) = 0;
+    // Makes missing folders on the way.
+    virtual Answer write(const QString& path, const QByteArray& bytes) = 0;
+    // Onto an existing name too when replacesAtomically() says so.
+    virtual Answer rename(const QString& from, const QString& to) = 0;
+    virtual Answer remove(const QString& path) = 0;
+    // The exact modification time of a file whose listing gave none; empty: unknown.
+    virtual QString exactStamp(const QString& path) = 0;
+    virtual bool replacesAtomically() = 0;
+    virtual void drop() = 0;
+};
+
+void initCurlOnce();
+
+std::unique_ptr<Transport> makeSftpTransport(const PublishTarget& target,
+                                             const ConnectionOptions& options);
+std::unique_ptr<Transport> makeFtpTransport(const PublishTarget& target,
+                                            const ConnectionOptions& options);
+
+} // namespace tandrel

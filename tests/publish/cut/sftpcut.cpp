@@ -1,0 +1,134 @@
+// Stands between sshd and sftp-server for the publish tests: drops the SSH
+// connection at the Nth request that changes the folder (a rename or a
+// removal), before the server acts or after it acted but before the client
+// hears, and can hide the server's extensions (a server without one-step
+// replace). Usage: tandrel-sftpcut CONTROL COUNTER sftp-server [args...],
+// CONTROL holding "N before|after [hide]" (N 0: never), COUNTER the count so far.
+
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <poll.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+bool readExactly(int fd, std::string& out, size_t n) {
+    out.resize(n);
+    for (size_t at = 0; at < n;) {
+        const ssize_t got = ::read(fd, out.data() + at, n - at);
+        if (got <= 0)
+            return false;
+        at += size_t(got);
+    }
+    return true;
+}
+
+bool readPacket(int fd, std::string& packet) {
+    std::string length;
+    if (!readExactly(fd, length, 4))
+        return false;
+    const auto* b = reinterpret_cast<const unsigned char*>(length.data());
+    const uint32_t n = uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
+    std::string body;
+    if (n == 0 || n > (1u << 20) || !readExactly(fd, body, n))
+        return false;
+    packet = length + body;
+    return true;
+}
+
+void writeAll(int fd, const std::string& bytes) {
+    for (size_t at = 0; at < bytes.size();) {
+        const ssize_t put = ::write(fd, bytes.data() + at, bytes.size() - at);
+        if (put <= 0)
+            _exit(0);
+        at += size_t(put);
+    }
+}
+
+bool changes(const std::string& packet) {
+    const unsigned char type = packet[4];
+    if (type == 13 || type == 18) // remove, rename
+        return true;
+    return type == 200 && packet.find("rename@openssh.com") != std::string::npos;
+}
+
+// The SSH connection goes down with its sshd processes, the listener aside.
+void dropConnection() {
+    pid_t pid = getppid();
+    for (int depth = 0; depth < 8 && pid > 1; ++depth) {
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string line;
+        std::getline(stat, line);
+        const size_t close = line.rfind(')');
+        const std::string name = line.substr(line.find('(') + 1, close - line.find('(') - 1);
+        const pid_t parent = pid_t(std::atoi(line.c_str() + close + 4));
+        std::ifstream parentStat("/proc/" + std::to_string(parent) + "/stat");
+        std::string parentLine;
+        std::getline(parentStat, parentLine);
+        if (parentLine.find("(sshd)") == std::string::npos)
+            break; // pid is the listener
+        if (name == "sshd")
+            ::kill(pid, SIGKILL);
+        pid = parent;
+    }
+    _exit(0);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 4)
+        return 2;
+    int cutAt = 0;
+    std::string when, hide;
+    std::ifstream(argv[1]) >> cutAt >> when >> hide;
+    int toServer[2], fromServer[2];
+    if (pipe(toServer) != 0 || pipe(fromServer) != 0)
+        return 2;
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(toServer[0], 0);
+        dup2(fromServer[1], 1);
+        close(toServer[1]);
+        close(fromServer[0]);
+        execv(argv[3], argv + 3);
+        _exit(127);
+    }
+    close(toServer[0]);
+    close(fromServer[1]);
+    bool cutAfterReply = false;
+    pollfd fds[2] = {{0, POLLIN, 0}, {fromServer[0], POLLIN, 0}};
+    std::string packet;
+    while (poll(fds, 2, -1) > 0) {
+        if (fds[0].revents) {
+            if (!readPacket(0, packet))
+                break;
+            if (changes(packet)) {
+                int count = 0;
+                std::ifstream(argv[2]) >> count;
+                std::ofstream(argv[2]) << ++count;
+                if (count == cutAt && when == "before")
+                    dropConnection();
+                cutAfterReply = count == cutAt;
+            }
+            writeAll(toServer[1], packet);
+        }
+        if (fds[1].revents) {
+            if (!readPacket(fromServer[0], packet))
+                break;
+            if (cutAfterReply)
+                dropConnection();
+            if (packet[4] == 2 && hide == "hide") // version: no extensions
+                packet = std::string("\0\0\0\5\2", 5) + packet.substr(5, 4);
+            writeAll(1, packet);
+        }
+    }
+    close(toServer[1]);
+    waitpid(child, nullptr, 0);
+    return 0;
+}

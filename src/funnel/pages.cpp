@@ -4,6 +4,7 @@
 #include "tools.h"
 
 #include <QFile>
+#include <QLocale>
 
 namespace tandrel {
 
@@ -12,18 +13,57 @@ namespace {
 const QString kAcute = QString(QChar(0x00B4));
 const QString kAcuteEntity = QStringLiteral("&acute;");
 
+// A page larger than this is a mistake, never a funnel: placeholders typed
+// into fields that later steps fill can multiply a page to gigabytes.
+constexpr qint64 kPageLimit = 20LL * 1024 * 1024;
+
+qint64 utf8Size(QStringView text) {
+    qint64 bytes = 0;
+    for (const QChar c : text)
+        bytes += c.unicode() < 0x80 ? 1 : c.unicode() < 0x800 || c.isSurrogate() ? 2 : 3;
+    return bytes;
+}
+
 // The working text of one page; every step sees what the earlier ones inserted.
+// Each step's size is worked out before it is done, so the first step that
+// would pass the limit stops the page with its error.
 class Page {
 public:
-    explicit Page(QString text) : m_text(std::move(text)) {}
-    void replace(const QString& placeholder, const QString& value) {
+    Page(const char* name, QString text)
+        : m_name(name), m_text(std::move(text)), m_bytes(utf8Size(m_text)) {}
+    // field names the value for the user.
+    void replace(const QString& placeholder, const QString& value, const char* field) {
+        if (!m_error.isEmpty())
+            return;
+        const qsizetype count = m_text.count(placeholder);
+        if (count == 0)
+            return;
+        const qint64 grown = m_bytes + count * (utf8Size(value) - utf8Size(placeholder));
+        if (grown > kPageLimit) {
+            m_error =
+                QStringLiteral("The %1 would grow to %2, more than the %3 a page may have: "
+                               "the text of %4 is put in %5 times, once for each \"%6\" "
+                               "on the page, most of them typed into other fields. Remove "
+                               "the placeholders in brackets from your texts.")
+                    .arg(QLatin1String(m_name), describeSize(grown), describeSize(kPageLimit),
+                         QLatin1String(field), QLocale::system().toString(count), placeholder);
+            return;
+        }
         m_text = StrReplace(m_text, placeholder, value, 0);
+        m_bytes = grown;
     }
-    void escapeAccents() { replace(kAcute, kAcuteEntity); }
-    QString text() const { return m_text; }
+    void escapeAccents() { replace(kAcute, kAcuteEntity, "the acute accents"); }
+    Result<QString> text() const {
+        if (!m_error.isEmpty())
+            return Result<QString>::failure(m_error);
+        return m_text;
+    }
 
 private:
+    const char* m_name;
     QString m_text;
+    qint64 m_bytes;
+    QString m_error;
 };
 
 // Blanks only, as typed names may legitimately hold other whitespace.
@@ -78,71 +118,78 @@ Result<PageTemplates> loadTemplates(const AppPaths& paths, const FunnelSettings&
 
 Result<QString> generateLeadMagnetPage(const FunnelSettings& s, const PageTemplates& templates,
                                        const AppPaths& paths) {
-    Page page(templates.txtIndexTemplate);
-    page.replace(QStringLiteral("[BODY]"), pageBodyTag(s));
-    page.replace(QStringLiteral("[HEAD]"), s.headCode);
-    page.replace(QStringLiteral("[LINE1]"), s.txtFunnel_LeadLine1);
-    page.replace(QStringLiteral("[INSTRUCTIONS]"), s.txtFunnel_Instructions);
-    page.replace(QStringLiteral("[OPTINFORM]"), s.txtoptinForm);
-    page.replace(QStringLiteral("[PRIVACY]"), s.txtFunnel_Privacy);
+    Page page("opt-in page", templates.txtIndexTemplate);
+    page.replace(QStringLiteral("[BODY]"), pageBodyTag(s), "the page background");
+    page.replace(QStringLiteral("[HEAD]"), s.headCode, "the HEAD code");
+    page.replace(QStringLiteral("[LINE1]"), s.txtFunnel_LeadLine1, "the Headline");
+    page.replace(QStringLiteral("[INSTRUCTIONS]"), s.txtFunnel_Instructions, "the Instructions");
+    page.replace(QStringLiteral("[OPTINFORM]"), s.txtoptinForm, "the opt-in form");
+    page.replace(QStringLiteral("[PRIVACY]"), s.txtFunnel_Privacy, "the Privacy Policy");
     page.replace(QStringLiteral("[PROGRESSBAR]"),
-                 s.chkProgressBar == 1 ? templates.txtProgressBar : QString());
-    page.replace(QStringLiteral("[FOOTER]"), s.txtFooterNew);
-    page.replace(QStringLiteral("[FOOTER_COLOR]"), s.lblColorPicker[1]);
-    page.replace(QStringLiteral("[LINE1_COLOR]"), s.lblColorPicker[2]);
-    page.replace(QStringLiteral("[INSTRUCTIONS_COLOR]"), s.lblColorPicker[4]);
-    page.replace(QStringLiteral("[PRIVACY_COLOR]"), s.lblColorPicker[5]);
-    page.replace(QStringLiteral("[BORDER_COLOR]"), s.lblColorPicker[3]);
+                 s.chkProgressBar == 1 ? templates.txtProgressBar : QString(), "the progress bar");
+    page.replace(QStringLiteral("[FOOTER]"), s.txtFooterNew, "the Website Footer Text");
+    page.replace(QStringLiteral("[FOOTER_COLOR]"), s.lblColorPicker[1], "the footer colour");
+    page.replace(QStringLiteral("[LINE1_COLOR]"), s.lblColorPicker[2], "the headline colour");
+    page.replace(QStringLiteral("[INSTRUCTIONS_COLOR]"), s.lblColorPicker[4],
+                 "the instructions colour");
+    page.replace(QStringLiteral("[PRIVACY_COLOR]"), s.lblColorPicker[5], "the privacy colour");
+    page.replace(QStringLiteral("[BORDER_COLOR]"), s.lblColorPicker[3], "the border colour");
     if (s.backControl) {
         auto snippet = loadSnippet(paths, QStringLiteral("back.txt"));
         if (!snippet)
             return snippet;
         page.replace(QStringLiteral("[BACK]"),
-                     StrReplace(snippet.value(), QStringLiteral("[BACKURL]"), s.backUrl, 0));
+                     StrReplace(snippet.value(), QStringLiteral("[BACKURL]"), s.backUrl, 0),
+                     "the back control");
     } else {
-        page.replace(QStringLiteral("[BACK]"), QString());
+        page.replace(QStringLiteral("[BACK]"), QString(), "the back control");
     }
-    page.replace(QStringLiteral("[RETARGETING]"), s.retargetingCode);
-    page.replace(QStringLiteral("[COVER]"), trimBlanks(s.lblSelectedFile[CoverImage].tag));
+    page.replace(QStringLiteral("[RETARGETING]"), s.retargetingCode, "the retargeting code");
+    page.replace(QStringLiteral("[COVER]"), trimBlanks(s.lblSelectedFile[CoverImage].tag),
+                 "the cover image name");
     page.escapeAccents();
     return page.text();
 }
 
 Result<QString> generateThankYouPage(const FunnelSettings& s, const PageTemplates& templates) {
-    Page page(templates.txtThanksPageTemplate);
-    page.replace(QStringLiteral("[BODY]"), pageBodyTag(s));
-    page.replace(QStringLiteral("[SOFT1]"), s.txtBeforeRedirectMsg1);
-    page.replace(QStringLiteral("[SOFT2]"), s.txtBeforeRedirectMsg2);
+    Page page("thank-you page", templates.txtThanksPageTemplate);
+    page.replace(QStringLiteral("[BODY]"), pageBodyTag(s), "the page background");
+    page.replace(QStringLiteral("[SOFT1]"), s.txtBeforeRedirectMsg1,
+                 "the first Soft Redirect message");
+    page.replace(QStringLiteral("[SOFT2]"), s.txtBeforeRedirectMsg2,
+                 "the second Soft Redirect message");
     page.replace(QStringLiteral("[REDIRECTURL]"),
-                 s.optAction == 0 ? s.txtDownloadUrl : s.txtRedirectUrl);
-    page.replace(QStringLiteral("[FOOTER]"), s.txtFooterNew);
+                 s.optAction == 0 ? s.txtDownloadUrl : s.txtRedirectUrl, "the redirect address");
+    page.replace(QStringLiteral("[FOOTER]"), s.txtFooterNew, "the Website Footer Text");
     return page.text();
 }
 
 Result<QString> generateDownloadPage(const FunnelSettings& s, const PageTemplates& templates,
                                      const AppPaths& paths) {
-    Page page(templates.txtDownloadPageTemplate);
-    page.replace(QStringLiteral("[BODY]"), pageBodyTag(s));
-    page.replace(QStringLiteral("[THANKS]"), s.txtThanks);
-    page.replace(QStringLiteral("[DOWNLOAD_TITLE]"), s.txtDownloadText);
+    Page page("download page", templates.txtDownloadPageTemplate);
+    page.replace(QStringLiteral("[BODY]"), pageBodyTag(s), "the page background");
+    page.replace(QStringLiteral("[THANKS]"), s.txtThanks, "the Thank You Headline");
+    page.replace(QStringLiteral("[DOWNLOAD_TITLE]"), s.txtDownloadText, "the Link Title");
     page.replace(QStringLiteral("[TUBE_ID]"),
                  s.txtFunnel_YouTubeID +
-                     (s.chkAutoplay == 1 ? QStringLiteral("?autoplay=1") : QString()));
+                     (s.chkAutoplay == 1 ? QStringLiteral("?autoplay=1") : QString()),
+                 "the video id");
     const bool showLink = !s.txtFileDownloadUrl.isEmpty() && !s.txtDownloadText.isEmpty() &&
                           s.txtFileDownloadUrl != QLatin1String("http://");
     if (showLink) {
         auto snippet = loadSnippet(paths, QStringLiteral("dld_link.txt"));
         if (!snippet)
             return snippet;
-        page.replace(QStringLiteral("[DOWNLOAD_LINK]"), snippet.value());
-        page.replace(QStringLiteral("[DOWNLOAD_TITLE]"), s.txtDownloadText);
-        page.replace(QStringLiteral("[DOWNLOAD_LOCATION]"), s.txtFileDownloadUrl);
+        page.replace(QStringLiteral("[DOWNLOAD_LINK]"), snippet.value(), "the download link");
+        page.replace(QStringLiteral("[DOWNLOAD_TITLE]"), s.txtDownloadText, "the Link Title");
+        page.replace(QStringLiteral("[DOWNLOAD_LOCATION]"), s.txtFileDownloadUrl, "the Link Url");
     } else {
-        page.replace(QStringLiteral("[DOWNLOAD_LINK]"), QString());
+        page.replace(QStringLiteral("[DOWNLOAD_LINK]"), QString(), "the download link");
     }
-    page.replace(QStringLiteral("[FOOTER]"), s.txtFooterNew);
+    page.replace(QStringLiteral("[FOOTER]"), s.txtFooterNew, "the Website Footer Text");
     page.escapeAccents();
-    page.replace(QStringLiteral("[COVER]"), trimBlanks(s.lblSelectedFile[CoverImage].tag));
+    page.replace(QStringLiteral("[COVER]"), trimBlanks(s.lblSelectedFile[CoverImage].tag),
+                 "the cover image name");
     return page.text();
 }
 

@@ -60,7 +60,7 @@ Record parseRecord(const QByteArray& json) {
     const QJsonObject files = QJsonDocument::fromJson(json).object().value("files").toObject();
     for (auto it = files.begin(); it != files.end(); ++it) {
         const QJsonObject o = it.value().toObject();
-        record.insert(it.key(), {o.value("sha256").toString(), qint64(o.value("size").toDouble(-1)),
+        record.insert(it.key(), {o.value("sha256").toString(), o.value("size").toInteger(-1),
                                  o.value("stamp").toString()});
     }
     return record;

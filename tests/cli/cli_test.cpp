@@ -1,3 +1,4 @@
+#include "buildrecord.h"
 #include "cli.h"
 #include "funnelfixtures.h"
 
@@ -196,6 +197,34 @@ private slots:
         QVERIFY(process.waitForFinished(20000));
         QCOMPARE(process.exitCode(), 0);
         QVERIFY(process.readAllStandardOutput().contains("thanks5.html"));
+    }
+
+    // Two programs building into one folder at once take turns, and the record
+    // always describes the pages beside it; a build that cannot wait says so.
+    void buildsInTwoProcessesTakeTurns() {
+        const QString program = QStringLiteral(TANDREL_BINARY_DIR "/tandrel-cli");
+        const QStringList funnels = {write("a.funnel.json", funnel("http://a.example/f")),
+                                     write("b.funnel.json", funnel("http://b.example/f"))};
+        QProcess builds[2];
+        for (int i = 0; i < 2; ++i)
+            builds[i].start(program, {"build", funnels[i], "--app-dir", app.path()});
+        for (QProcess& build : builds) {
+            QVERIFY(build.waitForFinished(30000));
+            QVERIFY2(build.exitCode() == 0, build.readAllStandardError());
+        }
+        const AppPaths paths(app.path());
+        const QString download = readBuildRecord(paths).value().pageUrls.at(2);
+        QVERIFY2(fileBytes(app.output("thanks5.html")).contains(download.toUtf8()),
+                 qPrintable(download));
+
+        const auto publishing = lockOutput(paths, FileLock::Mode::Shared);
+        QVERIFY(publishing);
+        QProcess third;
+        third.start(program, {"build", funnels[0], "--app-dir", app.path()});
+        QVERIFY(third.waitForFinished(30000));
+        QCOMPARE(third.exitCode(), 1);
+        QVERIFY(third.readAllStandardError().contains("is in use by another build or a publish"));
+        QCOMPARE(readBuildRecord(paths).value().pageUrls.at(2), download);
     }
 };
 

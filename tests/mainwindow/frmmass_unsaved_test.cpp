@@ -79,6 +79,31 @@ private slots:
         QCOMPARE(QFileInfo::exists(window->recoveryFile()), choice == SaveChoice::Cancel);
     }
 
+    // Another window saved the same file meanwhile: replacing it is asked first,
+    // and a No keeps the other window's save.
+    void fileChangedOnDiskIsAskedAbout() {
+        const QString path = app->path("mine.funnel.json");
+        QVERIFY(saveFunnelFile(path, completeSettings()));
+        desk->files << path;
+        window->cmdOpenFunnel_Click();
+        type("txtFooterNew", "Mine");
+        desk->files << path;
+        window->cmdSaveFunnel_Click(); // its own earlier save is no change
+        QVERIFY(!window->isWindowModified());
+        QCOMPARE(desk->shown.size(), 0);
+        QVERIFY(saveFunnelFile(path, everyValueChanged()));
+        type("txtFooterNew", "Mine again");
+        desk->files << path << path;
+        desk->answers << false << true;
+        window->cmdSaveFunnel_Click();
+        QVERIFY(window->isWindowModified());
+        QCOMPARE(loadFunnelFile(path).value().txtFooterNew, everyValueChanged().txtFooterNew);
+        window->cmdSaveFunnel_Click();
+        QCOMPARE(loadFunnelFile(path).value().txtFooterNew, QStringLiteral("Mine again"));
+        QCOMPARE(desk->shown.size(), 2);
+        QVERIFY(desk->shown.first().text.startsWith("mine.funnel.json was changed on disk"));
+    }
+
     // Windows that end without warning leave their edits for the next start, which never
     // offers the file of a window still running. The first window is a separate process.
     void recoveredAfterKill() {

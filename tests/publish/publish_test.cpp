@@ -5,6 +5,7 @@
 #include "funnelfixtures.h"
 #include "servers.h"
 
+#include <QRegularExpression>
 #include <QThread>
 
 using namespace tandrel;
@@ -171,6 +172,17 @@ private slots:
         QVERIFY(ftp.start());
         PUBLISHED(publish(url));
         QCOMPARE(filesIn(ftp.site()), filesIn(app->output()));
+    }
+
+    // A size no file can have, in the server's record, counts as unknown: the files go again.
+    void anImpossibleSizeInTheRecord() {
+        PUBLISHED(publish(sftp.url()));
+        const QString record = sftp.root() + u'/' + QLatin1String(kPublishRecordName);
+        QString json = QString::fromUtf8(fileBytes(record));
+        json.replace(QRegularExpression(u"\"size\": \\d+"_s), u"\"size\": 1e300"_s);
+        writeFile(record, json.toUtf8());
+        PUBLISHED(publish(sftp.url()));
+        QCOMPARE(sent.size(), filesIn(app->output()).size());
     }
 
     void thePagesAreFetchedBackWhenTheyCanBe() {

@@ -178,11 +178,12 @@ private slots:
     void anImpossibleSizeInTheRecord() {
         PUBLISHED(publish(sftp.url()));
         const QString record = sftp.root() + u'/' + QLatin1String(kPublishRecordName);
-        QString json = QString::fromUtf8(fileBytes(record));
-        json.replace(QRegularExpression(u"\"size\": \\d+"_s), u"\"size\": 1e300"_s);
-        writeFile(record, json.toUtf8());
-        PUBLISHED(publish(sftp.url()));
-        QCOMPARE(sent.size(), filesIn(app->output()).size());
+        writeFile(record,
+                  QString::fromUtf8(fileBytes(record))
+                      .replace(QRegularExpression(u"\"size\": \\d+"_s), u"\"size\": 1e300"_s)
+                      .toUtf8());
+        const auto report = publish(sftp.url());
+        QVERIFY(report.published() && sent.size() == filesIn(app->output()).size());
     }
 
     void thePagesAreFetchedBackWhenTheyCanBe() {

@@ -253,8 +253,11 @@ BuildOutcome buildFunnel(const FunnelSettings& s, const AppPaths& paths) {
             facts.coverSize = picture.shownSize;
     }
     const PageKind kinds[] = {PageKind::Optin, PageKind::ThankYou, PageKind::Download};
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 3; ++i) {
         pageTexts[i] = finishPage(kinds[i], pageTexts[i].value(), s, facts);
+        if (!pageTexts[i])
+            return failed(pageTexts[i].error());
+    }
 
     const QString root = paths.outputRoot();
     const QString output = paths.outputTemplatesDir();

@@ -219,6 +219,11 @@ private slots:
                    s.txtoptinForm = QStringLiteral("[PRIVACY]").repeated(1000);
                })
             << "the text of the opt-in form is put in 1,001,001 times";
+        QTest::newRow("the pages' own placeholders typed in a field")
+            << Break([](FixtureApp&, FunnelSettings& s) {
+                   s.txtFunnel_LeadLine1 = QStringLiteral("[SOCIAL_META]").repeated(100000);
+               })
+            << "the text of the page's own words is put in";
         QTest::newRow("page addresses never derived")
             << Break([](FixtureApp&, FunnelSettings& s) { s.thankYouPageFile.clear(); })
             << "http://example.com/f";

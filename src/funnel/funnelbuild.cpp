@@ -324,19 +324,17 @@ BuildOutcome buildFunnel(const FunnelSettings& s, const AppPaths& paths) {
         return failed(moved.error());
     if (buildFaults::betweenRenames)
         buildFaults::betweenRenames();
+    cleanUp.dismiss();
     if (Status placed = renamed(swap.staged, output); !placed) {
-        cleanUp.dismiss();
+        QFile::remove(swap.newRecord); // so the previous funnel goes back
         const Status settled = settleSwap(swap);
         return failed(settled ? placed.error() : placed.error() + u' ' + settled.error());
     }
-    cleanUp.dismiss();
-    if (!QFile::rename(swap.newRecord, swap.record)) {
-        settleSwap(swap);
+    settleSwap(swap); // moves the new record in
+    if (!QFileInfo::exists(swap.record))
         return failed(QStringLiteral("The file \"%1\" could not be written. The funnel was built, "
                                      "but it cannot be published until it is built again.")
                           .arg(displayPath(swap.record)));
-    }
-    settleSwap(swap);
 
     BuildOutcome outcome;
     outcome.kind = BuildOutcome::Kind::Built;

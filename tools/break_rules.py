@@ -24,11 +24,11 @@ SPINNER = ["spinner", "cli"]
 # (what breaks, file, text as it is, text broken, test binaries to run)
 FAULTS = [
  ("lead page replace order", "src/funnel/pages.cpp",
-  '    page.replace(QStringLiteral("[HEAD]"), s.headCode);\n    page.replace(QStringLiteral("[LINE1]"), s.txtFunnel_LeadLine1);\n',
-  '    page.replace(QStringLiteral("[LINE1]"), s.txtFunnel_LeadLine1);\n    page.replace(QStringLiteral("[HEAD]"), s.headCode);\n', FUNNEL),
+  '    page.replace(QStringLiteral("[HEAD]"), s.headCode, "the HEAD code");\n    page.replace(QStringLiteral("[LINE1]"), s.txtFunnel_LeadLine1, "the Headline");\n',
+  '    page.replace(QStringLiteral("[LINE1]"), s.txtFunnel_LeadLine1, "the Headline");\n    page.replace(QStringLiteral("[HEAD]"), s.headCode, "the HEAD code");\n', FUNNEL),
  ("accent step after the cover", "src/funnel/pages.cpp",
-  '    page.escapeAccents();\n    page.replace(QStringLiteral("[COVER]"), trimBlanks(s.lblSelectedFile[CoverImage].tag));\n    return page.text();\n}\n\n} // namespace tandrel',
-  '    page.replace(QStringLiteral("[COVER]"), trimBlanks(s.lblSelectedFile[CoverImage].tag));\n    page.escapeAccents();\n    return page.text();\n}\n\n} // namespace tandrel', FUNNEL),
+  '    page.escapeAccents();\n    page.replace(QStringLiteral("[COVER]"), trimBlanks(s.lblSelectedFile[CoverImage].tag),\n                 "the cover image name");\n    return page.text();\n}\n\n} // namespace tandrel',
+  '    page.replace(QStringLiteral("[COVER]"), trimBlanks(s.lblSelectedFile[CoverImage].tag),\n                 "the cover image name");\n    page.escapeAccents();\n    return page.text();\n}\n\n} // namespace tandrel', FUNNEL),
  ("download-link condition", "src/funnel/pages.cpp",
   '!s.txtFileDownloadUrl.isEmpty() && !s.txtDownloadText.isEmpty() &&',
   '!s.txtFileDownloadUrl.isEmpty() &&', FUNNEL),

@@ -1,5 +1,6 @@
 #include "desktop.h"
 #include "frmmass.h"
+#include "funnelbuild.h"
 
 #include <QApplication>
 #include <QStyleFactory>
@@ -17,6 +18,10 @@ int main(int argc, char* argv[]) {
     // The window still opens; a build then names what is missing.
     if (const tandrel::Status ready = paths.prepare(); !ready)
         tandrel::desktop().message(nullptr, ready.error(), QStringLiteral("Tandrel"),
+                                   tandrel::MessageIcon::Warning);
+    // A build killed mid-swap may have left the funnel in its working folder.
+    if (const tandrel::Status recovered = tandrel::recoverInterruptedBuild(paths); !recovered)
+        tandrel::desktop().message(nullptr, recovered.error(), QStringLiteral("Tandrel"),
                                    tandrel::MessageIcon::Warning);
     frmMass window(paths);
     window.show();

@@ -288,6 +288,12 @@ int publish(const Options& options, const AppPaths& paths, QTextStream& out, QTe
         err << settings.error() << '\n';
         return 1;
     }
+    // No build may replace the output between this check and the last file sent.
+    const auto lock = lockOutput(paths, FileLock::Mode::Shared);
+    if (!lock) {
+        err << lock.error() << '\n';
+        return 1;
+    }
     const auto record = readBuildRecord(paths);
     if (!record) {
         err << record.error() << " Build it first: tandrel-cli build " << funnelPath << '\n';

@@ -23,7 +23,22 @@ QString buildRecordPath(const AppPaths& paths) {
     return paths.join(QStringLiteral("output/build-record.json"));
 }
 
-Status writeBuildRecord(const AppPaths& paths, const FunnelSettings& settings,
+QString outputLockPath(const AppPaths& paths) {
+    return paths.join(QStringLiteral("output.lock"));
+}
+
+Result<std::shared_ptr<FileLock>> lockOutput(const AppPaths& paths, FileLock::Mode mode) {
+    bool busy = false;
+    auto lock = FileLock::acquire(outputLockPath(paths), mode, 5000, &busy);
+    if (!lock && busy)
+        return Result<std::shared_ptr<FileLock>>::failure(
+            QStringLiteral("The output folder \"%1\" is in use by another build or a publish; "
+                           "try again when it has finished.")
+                .arg(displayPath(paths.outputRoot())));
+    return lock;
+}
+
+Status writeBuildRecord(const QString& path, const FunnelSettings& settings,
                         const QStringList& pages) {
     const QJsonObject record{
         {"settings", settingsFingerprint(settings)},
@@ -33,7 +48,7 @@ Status writeBuildRecord(const AppPaths& paths, const FunnelSettings& settings,
         {"pageUrls", QJsonArray::fromStringList({settings.txtFunnelUrl, settings.txtCapture_Url,
                                                  settings.txtDownloadUrl})},
     };
-    return writeFileAtomically(buildRecordPath(paths), QJsonDocument(record).toJson());
+    return writeFileAtomically(path, QJsonDocument(record).toJson());
 }
 
 Result<BuildRecord> readBuildRecord(const AppPaths& paths) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "apppaths.h"
+#include "filelock.h"
 #include "funnelsettings.h"
 #include "result.h"
 
@@ -23,8 +24,14 @@ struct BuildRecord {
 QString settingsFingerprint(const FunnelSettings& settings);
 
 QString buildRecordPath(const AppPaths& paths);
-Status writeBuildRecord(const AppPaths& paths, const FunnelSettings& settings,
+Status writeBuildRecord(const QString& path, const FunnelSettings& settings,
                         const QStringList& pages);
+
+// Beside output/: a build holds it exclusively, a publish shared from reading
+// the record until the last file is sent. Waits a few seconds for the other
+// to end, then fails naming the folder.
+QString outputLockPath(const AppPaths& paths);
+Result<std::shared_ptr<FileLock>> lockOutput(const AppPaths& paths, FileLock::Mode mode);
 // A failure when there is no readable record: nothing was built yet.
 Result<BuildRecord> readBuildRecord(const AppPaths& paths);
 

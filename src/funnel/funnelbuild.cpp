@@ -99,6 +99,53 @@ Status renamed(const QString& from, const QString& to) {
                                .arg(displayPath(from), displayPath(to)));
 }
 
+const char kWorkPrefix[] = ".tandrel-build-";
+
+// The places of one build's swap: its working folder holds the new funnel
+// and its record until they move in, then the previous funnel and record.
+struct Swap {
+    Swap(const QString& work, const AppPaths& paths)
+        : work(work), staged(AppPaths::join(work, QStringLiteral("templates"))),
+          previous(AppPaths::join(work, QStringLiteral("previous"))),
+          newRecord(AppPaths::join(work, QStringLiteral("build-record.json"))),
+          oldRecord(AppPaths::join(work, QStringLiteral("previous-record.json"))),
+          output(paths.outputTemplatesDir()), record(buildRecordPath(paths)) {}
+    QString work, staged, previous, newRecord, oldRecord, output, record;
+};
+
+// From wherever a swap stopped (a failure, or a process killed at any step),
+// leaves a whole funnel in the output with its own record or none, then
+// removes the working folder.
+Status settleSwap(const Swap& swap) {
+    const auto exists = [](const QString& path) { return QFileInfo::exists(path); };
+    if (!exists(swap.output) && exists(swap.previous)) {
+        // Stopped between the renames: finish when the new funnel is complete, else go back.
+        const bool finished = exists(swap.newRecord) && QDir().rename(swap.staged, swap.output);
+        if (!finished && !QDir().rename(swap.previous, swap.output))
+            return Status::failure(
+                QStringLiteral("The previous funnel is kept in \"%1\"; move it back to \"%2\".")
+                    .arg(displayPath(swap.previous), displayPath(swap.output)));
+    }
+    // The previous funnel is there only once the new one is in place.
+    const QString& ownRecord = exists(swap.previous) ? swap.newRecord : swap.oldRecord;
+    if (exists(swap.output) && exists(ownRecord) && !exists(swap.record))
+        QFile::rename(ownRecord, swap.record);
+    return modCopy::removeTree(swap.work);
+}
+
+Status settleWorkFolders(const AppPaths& paths) {
+    if (modCopy::isLink(paths.outputRoot()))
+        return Status::success(); // the build refuses it and names it
+    const QDir root(paths.outputRoot());
+    const QStringList names = root.entryList({QLatin1String(kWorkPrefix) + u'*'},
+                                             QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QString& name : names) {
+        if (Status settled = settleSwap(Swap(root.filePath(name), paths)); !settled)
+            return settled;
+    }
+    return Status::success();
+}
+
 } // namespace
 
 QList<MissingInfo> funnelRequirements(const FunnelSettings& s) {
@@ -133,6 +180,14 @@ QList<MissingInfo> missingRequirements(const FunnelSettings& s) {
     return missing;
 }
 
+Status recoverInterruptedBuild(const AppPaths& paths) {
+    bool busy = false;
+    const auto lock = FileLock::acquire(outputLockPath(paths), FileLock::Mode::Exclusive, 0, &busy);
+    if (!lock)
+        return busy ? Status::success() : Status::failure(lock.error());
+    return settleWorkFolders(paths);
+}
+
 std::optional<MissingInfo> checkFunnelSettings(const FunnelSettings& s) {
     const QList<MissingInfo> missing = missingRequirements(s);
     if (missing.isEmpty())
@@ -154,6 +209,13 @@ BuildOutcome buildFunnel(const FunnelSettings& s, const AppPaths& paths) {
             QStringLiteral(
                 "The page addresses have not been derived from the funnel address \"%1\".")
                 .arg(s.txtFunnelUrl));
+
+    // One build at a time, and none while a publish reads the output.
+    const auto lock = lockOutput(paths, FileLock::Mode::Exclusive);
+    if (!lock)
+        return failed(lock.error());
+    if (Status recovered = settleWorkFolders(paths); !recovered)
+        return failed(recovered.error());
 
     // Everything the build needs is read and checked before the output is touched.
     auto templates = loadTemplates(paths, s);
@@ -191,8 +253,11 @@ BuildOutcome buildFunnel(const FunnelSettings& s, const AppPaths& paths) {
             facts.coverSize = picture.shownSize;
     }
     const PageKind kinds[] = {PageKind::Optin, PageKind::ThankYou, PageKind::Download};
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 3; ++i) {
         pageTexts[i] = finishPage(kinds[i], pageTexts[i].value(), s, facts);
+        if (!pageTexts[i])
+            return failed(pageTexts[i].error());
+    }
 
     const QString root = paths.outputRoot();
     const QString output = paths.outputTemplatesDir();
@@ -211,61 +276,65 @@ BuildOutcome buildFunnel(const FunnelSettings& s, const AppPaths& paths) {
                           .arg(displayPath(output)));
 
     // The new funnel is assembled beside the old one and takes its place in two renames.
-    QTemporaryDir work(AppPaths::join(root, QStringLiteral(".tandrel-build-XXXXXX")));
+    QTemporaryDir work(AppPaths::join(root, QLatin1String(kWorkPrefix) + QStringLiteral("XXXXXX")));
     if (!work.isValid())
         return failed(QStringLiteral("A working folder could not be created in \"%1\": %2.")
                           .arg(displayPath(root), work.errorString()));
     work.setAutoRemove(false);
-    auto cleanUp = qScopeGuard([&] { modCopy::removeTree(work.path()); });
-    const QString staged = AppPaths::join(work.path(), QStringLiteral("templates"));
+    const Swap swap(work.path(), paths);
+    // Whatever step fails, the output ends whole and the record describes it.
+    auto cleanUp = qScopeGuard([&] { settleSwap(swap); });
 
     // The previous funnel's plain files go; its sub-folders and hidden files stay.
     const auto keep = [](const QString& name, bool isFolder) {
         return isFolder || name.startsWith(u'.');
     };
-    if (Status s1 = modCopy::mirrorFolder(output, staged, keep); !s1)
+    if (Status s1 = modCopy::mirrorFolder(output, swap.staged, keep); !s1)
         return failed(s1.error());
-    if (Status s2 = modCopy::CopyFolder(paths.templatesDir(), staged); !s2)
+    if (Status s2 = modCopy::CopyFolder(paths.templatesDir(), swap.staged); !s2)
         return failed(s2.error());
     for (const char* name : kTemplateFiles) {
-        const QString path = AppPaths::join(staged, QLatin1String(name));
+        const QString path = AppPaths::join(swap.staged, QLatin1String(name));
         if (QFileInfo(path).isFile() && !QFile::remove(path))
             return failed(
                 QStringLiteral("The file \"%1\" could not be removed from the new funnel.")
                     .arg(displayPath(path)));
     }
     for (int i = 0; i < 3; ++i) {
-        if (Status written = writeFileAtomically(AppPaths::join(staged, pageNames[i]),
+        if (Status written = writeFileAtomically(AppPaths::join(swap.staged, pageNames[i]),
                                                  pageTexts[i].value().toUtf8());
             !written)
             return failed(written.error());
     }
     for (const Picture& picture : pictures) {
         if (Status written =
-                writeFileAtomically(AppPaths::join(staged, picture.name), picture.bytes);
+                writeFileAtomically(AppPaths::join(swap.staged, picture.name), picture.bytes);
             !written)
             return failed(written.error());
     }
+    // Its presence marks the new funnel as complete, so a killed swap may be finished.
+    if (Status recorded = writeBuildRecord(swap.newRecord, s, pageNames); !recorded)
+        return failed(recorded.error());
 
-    // Until the new record is written, no record may vouch for the output.
-    if (QFile::exists(buildRecordPath(paths)) && !QFile::remove(buildRecordPath(paths)))
-        return failed(QStringLiteral("The file \"%1\" could not be replaced.")
-                          .arg(displayPath(buildRecordPath(paths))));
-    const QString previous = AppPaths::join(work.path(), QStringLiteral("previous"));
-    if (Status moved = renamed(output, previous); !moved)
+    // Until the new record is in place, no record may vouch for the output.
+    if (QFile::exists(swap.record) && !QFile::rename(swap.record, swap.oldRecord))
+        return failed(
+            QStringLiteral("The file \"%1\" could not be replaced.").arg(displayPath(swap.record)));
+    if (Status moved = renamed(output, swap.previous); !moved)
         return failed(moved.error());
-    if (Status placed = renamed(staged, output); !placed) {
-        if (!renamed(previous, output)) {
-            cleanUp.dismiss();
-            return failed(QStringLiteral("%1 The previous funnel is kept in \"%2\".")
-                              .arg(placed.error(), displayPath(previous)));
-        }
-        return failed(placed.error());
+    if (buildFaults::betweenRenames)
+        buildFaults::betweenRenames();
+    cleanUp.dismiss();
+    if (Status placed = renamed(swap.staged, output); !placed) {
+        QFile::remove(swap.newRecord); // so the previous funnel goes back
+        const Status settled = settleSwap(swap);
+        return failed(settled ? placed.error() : placed.error() + u' ' + settled.error());
     }
-
-    if (Status recorded = writeBuildRecord(paths, s, pageNames); !recorded)
-        return failed(recorded.error() + QStringLiteral(" The funnel was built, but it cannot be "
-                                                        "published until it is built again."));
+    settleSwap(swap); // moves the new record in
+    if (!QFileInfo::exists(swap.record))
+        return failed(QStringLiteral("The file \"%1\" could not be written. The funnel was built, "
+                                     "but it cannot be published until it is built again.")
+                          .arg(displayPath(swap.record)));
 
     BuildOutcome outcome;
     outcome.kind = BuildOutcome::Kind::Built;

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 namespace tandrel {
@@ -43,5 +44,15 @@ struct BuildOutcome {
 // three pages and copies the pictures. Stops at the first failure; never
 // touches the output before the settings and templates are known good.
 BuildOutcome buildFunnel(const FunnelSettings& settings, const AppPaths& paths);
+
+// Puts back or completes a swap of the output that a killed build left half
+// done, and removes the working folders builds left behind. Nothing happens
+// while another build or a publish holds the output.
+Status recoverInterruptedBuild(const AppPaths& paths);
+
+namespace buildFaults {
+// Fault injection for tests: runs between the two renames that swap the output.
+inline std::function<void()> betweenRenames;
+} // namespace buildFaults
 
 } // namespace tandrel

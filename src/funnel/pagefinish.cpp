@@ -1,6 +1,7 @@
 #include "pagefinish.h"
 
 #include "htmltext.h"
+#include "pagetext.h"
 #include "pagewords.h"
 #include "tools.h"
 
@@ -159,8 +160,8 @@ QString footerPlate(const FunnelSettings& s) {
     return contrastRatio(text, background) >= kTextContrast ? QString() : plate;
 }
 
-QString finishPage(PageKind kind, const QString& generated, const FunnelSettings& s,
-                   const PageFacts& facts) {
+Result<QString> finishPage(PageKind kind, const QString& generated, const FunnelSettings& s,
+                           const PageFacts& facts) {
     QString page = generated;
     const PageWords& w = pageWords(s.language);
 
@@ -228,9 +229,11 @@ QString finishPage(PageKind kind, const QString& generated, const FunnelSettings
         {"[PAGE_TITLE]", escapeHtml(title)},
         {"[SOCIAL_META]", kind == PageKind::Optin ? socialMeta(s, title, facts) : QString()},
     };
+    static const char* const names[] = {"opt-in page", "thank-you page", "download page"};
+    PageText text(names[int(kind)], page);
     for (const auto& [placeholder, value] : values)
-        page = StrReplace(page, QLatin1String(placeholder), value, 0);
-    return page;
+        text.replace(QLatin1String(placeholder), value, "the page's own words");
+    return text.text();
 }
 
 } // namespace tandrel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "funnelsettings.h"
+#include "result.h"
 #include "rgbtext.h"
 
 #include <QSize>
@@ -17,9 +18,10 @@ struct PageFacts {
 // The program's own placeholders, replaced after the page's generator has
 // replaced its own, so a template without them comes out as generated:
 // attribute-safe texts, the page language, colours chosen for readability,
-// the cover's size, and blocks left out when their text is empty.
-QString finishPage(PageKind kind, const QString& page, const FunnelSettings& settings,
-                   const PageFacts& facts);
+// the cover's size, and blocks left out when their text is empty. Fails when
+// placeholders typed into the texts would make the page too large.
+Result<QString> finishPage(PageKind kind, const QString& page, const FunnelSettings& settings,
+                           const PageFacts& facts);
 
 // WCAG 2 contrast ratio, 1 to 21.
 double contrastRatio(Rgb a, Rgb b);

@@ -1,5 +1,7 @@
 #include "pages.h"
 
+#include "pagetext.h"
+
 #include "textfiles.h"
 #include "tools.h"
 
@@ -8,23 +10,6 @@
 namespace tandrel {
 
 namespace {
-
-const QString kAcute = QString(QChar(0x00B4));
-const QString kAcuteEntity = QStringLiteral("&acute;");
-
-// The working text of one page; every step sees what the earlier ones inserted.
-class Page {
-public:
-    explicit Page(QString text) : m_text(std::move(text)) {}
-    void replace(const QString& placeholder, const QString& value) {
-        m_text = StrReplace(m_text, placeholder, value, 0);
-    }
-    void escapeAccents() { replace(kAcute, kAcuteEntity); }
-    QString text() const { return m_text; }
-
-private:
-    QString m_text;
-};
 
 // Blanks only, as typed names may legitimately hold other whitespace.
 QString trimBlanks(const QString& text) {
@@ -78,71 +63,78 @@ Result<PageTemplates> loadTemplates(const AppPaths& paths, const FunnelSettings&
 
 Result<QString> generateLeadMagnetPage(const FunnelSettings& s, const PageTemplates& templates,
                                        const AppPaths& paths) {
-    Page page(templates.txtIndexTemplate);
-    page.replace(QStringLiteral("[BODY]"), pageBodyTag(s));
-    page.replace(QStringLiteral("[HEAD]"), s.headCode);
-    page.replace(QStringLiteral("[LINE1]"), s.txtFunnel_LeadLine1);
-    page.replace(QStringLiteral("[INSTRUCTIONS]"), s.txtFunnel_Instructions);
-    page.replace(QStringLiteral("[OPTINFORM]"), s.txtoptinForm);
-    page.replace(QStringLiteral("[PRIVACY]"), s.txtFunnel_Privacy);
+    PageText page("opt-in page", templates.txtIndexTemplate);
+    page.replace(QStringLiteral("[BODY]"), pageBodyTag(s), "the page background");
+    page.replace(QStringLiteral("[HEAD]"), s.headCode, "the HEAD code");
+    page.replace(QStringLiteral("[LINE1]"), s.txtFunnel_LeadLine1, "the Headline");
+    page.replace(QStringLiteral("[INSTRUCTIONS]"), s.txtFunnel_Instructions, "the Instructions");
+    page.replace(QStringLiteral("[OPTINFORM]"), s.txtoptinForm, "the opt-in form");
+    page.replace(QStringLiteral("[PRIVACY]"), s.txtFunnel_Privacy, "the Privacy Policy");
     page.replace(QStringLiteral("[PROGRESSBAR]"),
-                 s.chkProgressBar == 1 ? templates.txtProgressBar : QString());
-    page.replace(QStringLiteral("[FOOTER]"), s.txtFooterNew);
-    page.replace(QStringLiteral("[FOOTER_COLOR]"), s.lblColorPicker[1]);
-    page.replace(QStringLiteral("[LINE1_COLOR]"), s.lblColorPicker[2]);
-    page.replace(QStringLiteral("[INSTRUCTIONS_COLOR]"), s.lblColorPicker[4]);
-    page.replace(QStringLiteral("[PRIVACY_COLOR]"), s.lblColorPicker[5]);
-    page.replace(QStringLiteral("[BORDER_COLOR]"), s.lblColorPicker[3]);
+                 s.chkProgressBar == 1 ? templates.txtProgressBar : QString(), "the progress bar");
+    page.replace(QStringLiteral("[FOOTER]"), s.txtFooterNew, "the Website Footer Text");
+    page.replace(QStringLiteral("[FOOTER_COLOR]"), s.lblColorPicker[1], "the footer colour");
+    page.replace(QStringLiteral("[LINE1_COLOR]"), s.lblColorPicker[2], "the headline colour");
+    page.replace(QStringLiteral("[INSTRUCTIONS_COLOR]"), s.lblColorPicker[4],
+                 "the instructions colour");
+    page.replace(QStringLiteral("[PRIVACY_COLOR]"), s.lblColorPicker[5], "the privacy colour");
+    page.replace(QStringLiteral("[BORDER_COLOR]"), s.lblColorPicker[3], "the border colour");
     if (s.backControl) {
         auto snippet = loadSnippet(paths, QStringLiteral("back.txt"));
         if (!snippet)
             return snippet;
         page.replace(QStringLiteral("[BACK]"),
-                     StrReplace(snippet.value(), QStringLiteral("[BACKURL]"), s.backUrl, 0));
+                     StrReplace(snippet.value(), QStringLiteral("[BACKURL]"), s.backUrl, 0),
+                     "the back control");
     } else {
-        page.replace(QStringLiteral("[BACK]"), QString());
+        page.replace(QStringLiteral("[BACK]"), QString(), "the back control");
     }
-    page.replace(QStringLiteral("[RETARGETING]"), s.retargetingCode);
-    page.replace(QStringLiteral("[COVER]"), trimBlanks(s.lblSelectedFile[CoverImage].tag));
+    page.replace(QStringLiteral("[RETARGETING]"), s.retargetingCode, "the retargeting code");
+    page.replace(QStringLiteral("[COVER]"), trimBlanks(s.lblSelectedFile[CoverImage].tag),
+                 "the cover image name");
     page.escapeAccents();
     return page.text();
 }
 
 Result<QString> generateThankYouPage(const FunnelSettings& s, const PageTemplates& templates) {
-    Page page(templates.txtThanksPageTemplate);
-    page.replace(QStringLiteral("[BODY]"), pageBodyTag(s));
-    page.replace(QStringLiteral("[SOFT1]"), s.txtBeforeRedirectMsg1);
-    page.replace(QStringLiteral("[SOFT2]"), s.txtBeforeRedirectMsg2);
+    PageText page("thank-you page", templates.txtThanksPageTemplate);
+    page.replace(QStringLiteral("[BODY]"), pageBodyTag(s), "the page background");
+    page.replace(QStringLiteral("[SOFT1]"), s.txtBeforeRedirectMsg1,
+                 "the first Soft Redirect message");
+    page.replace(QStringLiteral("[SOFT2]"), s.txtBeforeRedirectMsg2,
+                 "the second Soft Redirect message");
     page.replace(QStringLiteral("[REDIRECTURL]"),
-                 s.optAction == 0 ? s.txtDownloadUrl : s.txtRedirectUrl);
-    page.replace(QStringLiteral("[FOOTER]"), s.txtFooterNew);
+                 s.optAction == 0 ? s.txtDownloadUrl : s.txtRedirectUrl, "the redirect address");
+    page.replace(QStringLiteral("[FOOTER]"), s.txtFooterNew, "the Website Footer Text");
     return page.text();
 }
 
 Result<QString> generateDownloadPage(const FunnelSettings& s, const PageTemplates& templates,
                                      const AppPaths& paths) {
-    Page page(templates.txtDownloadPageTemplate);
-    page.replace(QStringLiteral("[BODY]"), pageBodyTag(s));
-    page.replace(QStringLiteral("[THANKS]"), s.txtThanks);
-    page.replace(QStringLiteral("[DOWNLOAD_TITLE]"), s.txtDownloadText);
+    PageText page("download page", templates.txtDownloadPageTemplate);
+    page.replace(QStringLiteral("[BODY]"), pageBodyTag(s), "the page background");
+    page.replace(QStringLiteral("[THANKS]"), s.txtThanks, "the Thank You Headline");
+    page.replace(QStringLiteral("[DOWNLOAD_TITLE]"), s.txtDownloadText, "the Link Title");
     page.replace(QStringLiteral("[TUBE_ID]"),
                  s.txtFunnel_YouTubeID +
-                     (s.chkAutoplay == 1 ? QStringLiteral("?autoplay=1") : QString()));
+                     (s.chkAutoplay == 1 ? QStringLiteral("?autoplay=1") : QString()),
+                 "the video id");
     const bool showLink = !s.txtFileDownloadUrl.isEmpty() && !s.txtDownloadText.isEmpty() &&
                           s.txtFileDownloadUrl != QLatin1String("http://");
     if (showLink) {
         auto snippet = loadSnippet(paths, QStringLiteral("dld_link.txt"));
         if (!snippet)
             return snippet;
-        page.replace(QStringLiteral("[DOWNLOAD_LINK]"), snippet.value());
-        page.replace(QStringLiteral("[DOWNLOAD_TITLE]"), s.txtDownloadText);
-        page.replace(QStringLiteral("[DOWNLOAD_LOCATION]"), s.txtFileDownloadUrl);
+        page.replace(QStringLiteral("[DOWNLOAD_LINK]"), snippet.value(), "the download link");
+        page.replace(QStringLiteral("[DOWNLOAD_TITLE]"), s.txtDownloadText, "the Link Title");
+        page.replace(QStringLiteral("[DOWNLOAD_LOCATION]"), s.txtFileDownloadUrl, "the Link Url");
     } else {
-        page.replace(QStringLiteral("[DOWNLOAD_LINK]"), QString());
+        page.replace(QStringLiteral("[DOWNLOAD_LINK]"), QString(), "the download link");
     }
-    page.replace(QStringLiteral("[FOOTER]"), s.txtFooterNew);
+    page.replace(QStringLiteral("[FOOTER]"), s.txtFooterNew, "the Website Footer Text");
     page.escapeAccents();
-    page.replace(QStringLiteral("[COVER]"), trimBlanks(s.lblSelectedFile[CoverImage].tag));
+    page.replace(QStringLiteral("[COVER]"), trimBlanks(s.lblSelectedFile[CoverImage].tag),
+                 "the cover image name");
     return page.text();
 }
 

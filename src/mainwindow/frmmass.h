@@ -164,6 +164,7 @@ private:
     tandrel::FunnelSettings m_hidden;
     QString m_outputFolder;
     QString m_lastFunnelFile;
+    QByteArray m_funnelFileStamp; // its content's hash when this window last read or wrote it
     std::vector<Binding> m_bindings;
     // What was last saved or opened; the unsaved mark compares against it.
     tandrel::FunnelSettings m_baseline;

@@ -177,7 +177,15 @@ void PublishPanel::start(Job job) {
         return;
     }
     PublishRequest request;
+    // Held by the worker until the last file is sent, so no build replaces the output meanwhile.
+    std::shared_ptr<FileLock> outputLock;
     if (job == Job::Publish) {
+        auto lock = lockOutput(m_paths, FileLock::Mode::Shared);
+        if (!lock) {
+            showResult(lock.error(), false);
+            return;
+        }
+        outputLock = lock.value();
         const auto record = readBuildRecord(m_paths);
         if (!record) {
             showResult(record.error() + QStringLiteral(" Click \"Build Funnel\" first."), false);
@@ -220,7 +228,7 @@ void PublishPanel::start(Job job) {
     };
     // Cancel finishes the current file; closing the window stops at once.
     request.cancelled = [this] { return m_cancel.load(); };
-    m_worker = QThread::create([this, job, target = *target, options, request] {
+    m_worker = QThread::create([this, job, target = *target, options, request, outputLock] {
         RemoteFolder remote(target, options);
         bool ok = false;
         QString text;

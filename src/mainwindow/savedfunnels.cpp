@@ -5,6 +5,7 @@
 #include "textfiles.h"
 
 #include <QCloseEvent>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -40,6 +41,13 @@ std::unique_ptr<QLockFile> lockRecovery(const QString& path) {
     if (!lock->tryLock(0))
         return nullptr;
     return lock;
+}
+
+// Another window or program may save the same file; its content tells.
+QByteArray fileStamp(const QString& path) {
+    const auto bytes = readFileBytes(path, kFunnelFileLimit);
+    return bytes ? QCryptographicHash::hash(bytes.value(), QCryptographicHash::Sha256)
+                 : QByteArray();
 }
 
 } // namespace
@@ -100,9 +108,14 @@ void frmMass::writeRecovery() {
         }
     }
     if (m_recoveryPath.isEmpty()) {
-        showStatus(QStringLiteral("Unsaved changes could not be kept for a crash: no recovery "
-                                  "file could be made and locked in %1.")
-                       .arg(displayPath(m_paths.appDir())));
+        // A full disk refuses the lock file too; that is the reason to give then.
+        const QString reason = writeFailureReason(m_paths.join(recoveryName(1)), 0, QString(), 0);
+        showStatus(reason.isEmpty()
+                       ? QStringLiteral("Unsaved changes could not be kept for a crash: no "
+                                        "recovery file could be made and locked in %1.")
+                             .arg(displayPath(m_paths.appDir()))
+                       : QStringLiteral("Unsaved changes could not be kept for a crash in %1: %2.")
+                             .arg(displayPath(m_paths.appDir()), reason));
         return;
     }
     QJsonObject record;
@@ -167,6 +180,7 @@ bool frmMass::offerRecoveryFile(const QString& path, std::unique_ptr<QLockFile> 
     const auto saved =
         file.isEmpty() ? Result<FunnelSettings>::failure(QString()) : loadFunnelFile(file);
     m_lastFunnelFile = saved ? file : QString();
+    m_funnelFileStamp = fileStamp(m_lastFunnelFile);
     setSettings(saved ? saved.value() : FunnelSettings{});
     markClean(true);
     setSettings(recovered.value());
@@ -212,11 +226,21 @@ bool frmMass::saveFunnel() {
         return false;
     if (!path.endsWith(QLatin1String(".json"), Qt::CaseInsensitive))
         path += QStringLiteral(".funnel.json");
+    if (path == m_lastFunnelFile && QFileInfo::exists(path) &&
+        fileStamp(path) != m_funnelFileStamp &&
+        !desktop().question(this,
+                            QStringLiteral("%1 was changed on disk since it was opened or saved "
+                                           "here, perhaps in another window. Replace it with "
+                                           "the funnel of this window?")
+                                .arg(QFileInfo(path).fileName()),
+                            QStringLiteral("File Changed"), MessageIcon::Warning))
+        return false;
     if (const Status saved = saveFunnelFile(path, settings()); !saved) {
         desktop().message(this, saved.error(), QStringLiteral("Error"), MessageIcon::Critical);
         return false;
     }
     m_lastFunnelFile = path;
+    m_funnelFileStamp = fileStamp(path);
     markClean();
     showStatus(QStringLiteral("Saved %1").arg(QFileInfo(path).fileName()));
     return true;
@@ -236,12 +260,14 @@ void frmMass::cmdOpenFunnel_Click() {
         {QStringLiteral("Funnel Files (*.funnel.json)"), QStringLiteral("All Files (*)")});
     if (path.isEmpty())
         return;
+    const QByteArray stamp = fileStamp(path);
     const auto loaded = loadFunnelFile(path);
     if (!loaded) {
         desktop().message(this, loaded.error(), QStringLiteral("Error"), MessageIcon::Critical);
         return;
     }
     m_lastFunnelFile = path;
+    m_funnelFileStamp = stamp;
     setSettings(loaded.value());
     markClean();
     showStatus(QStringLiteral("Opened %1").arg(QFileInfo(path).fileName()));

@@ -65,7 +65,8 @@ QString ioFailure(const QString& what, const QString& path, const QString& reaso
     return QStringLiteral("%1 \"%2\" could not be read: %3.").arg(what, displayPath(path), reason);
 }
 
-// errno right after the failed call, or a disk with no room for what was asked.
+} // namespace
+
 QString writeFailureReason(const QString& path, qint64 size, const QString& qtReason, int error) {
     if (error == ENOSPC || error == EDQUOT)
         return QStringLiteral("there is no space left on the disk");
@@ -76,8 +77,6 @@ QString writeFailureReason(const QString& path, qint64 size, const QString& qtRe
         return QStringLiteral("the disk is read-only");
     return qtReason;
 }
-
-} // namespace
 
 QString describeSize(qint64 bytes) {
     if (bytes >= 1024 * 1024)

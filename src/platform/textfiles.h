@@ -55,6 +55,10 @@ Status SaveTextFile(const QString& path, const QString& text);
 // The one safe-write helper: every byte checked, then committed in one step.
 Status writeFileAtomically(const QString& path, const QByteArray& bytes);
 
+// Why a write failed, from errno right after the failed call: a full disk is
+// named as such, also when the call itself does not say so.
+QString writeFailureReason(const QString& path, qint64 size, const QString& qtReason, int error);
+
 // "12 MB" for a limit in messages.
 QString describeSize(qint64 bytes);
 

@@ -84,11 +84,8 @@ Record parseRecord(const QByteArray& json) {
     const QJsonObject files = QJsonDocument::fromJson(json).object().value("files").toObject();
     for (auto it = files.begin(); it != files.end(); ++it) {
         const QJsonObject o = it.value().toObject();
-        // Any number may stand in a file on the server; out of range is unknown.
-        const double size = o.value("size").toDouble(-1);
-        record.insert(it.key(),
-                      {o.value("sha256").toString(), size >= 0 && size <= 1e15 ? qint64(size) : -1,
-                       o.value("stamp").toString()});
+        record.insert(it.key(), {o.value("sha256").toString(), o.value("size").toInteger(-1),
+                                 o.value("stamp").toString()});
     }
     return record;
 }

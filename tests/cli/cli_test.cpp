@@ -1,3 +1,4 @@
+#include "buildrecord.h"
 #include "cli.h"
 #include "funnelfixtures.h"
 
@@ -186,16 +187,29 @@ private slots:
                  QStringLiteral("The text has only 2 different variants of the 10 asked for.\n"));
     }
 
-    // The real program, with its standard input closed as a script or CI runs it.
-    void programNeverWaitsForInput() {
-        QProcess process;
-        process.start(QStringLiteral(TANDREL_BINARY_DIR "/tandrel-cli"),
-                      {QStringLiteral("build"), write("my.funnel.json", funnel()),
-                       QStringLiteral("--app-dir"), app.path()});
-        process.closeWriteChannel();
-        QVERIFY(process.waitForFinished(20000));
-        QCOMPARE(process.exitCode(), 0);
-        QVERIFY(process.readAllStandardOutput().contains("thanks5.html"));
+    // Two real programs building into one folder at once take turns, so the record
+    // describes the pages beside it; a build that cannot get its turn says so.
+    // Their standard input stays open: a program that waited for it would hang.
+    void buildsInTwoProcessesTakeTurns() {
+        QProcess builds[3];
+        const auto start = [&](int i, const QByteArray& url) {
+            builds[i].start(QStringLiteral(TANDREL_BINARY_DIR "/tandrel-cli"),
+                            {"build", write(url.mid(7, 1) + ".funnel.json", funnel(url)),
+                             "--app-dir", app.path()});
+        };
+        start(0, "http://a.example/f");
+        start(1, "http://b.example/f");
+        QVERIFY(builds[0].waitForFinished(30000) && builds[1].waitForFinished(30000));
+        QCOMPARE(builds[0].exitCode() + builds[1].exitCode(), 0);
+        const AppPaths paths(app.path());
+        const QString download = readBuildRecord(paths).value().pageUrls.at(2);
+        QVERIFY(fileBytes(app.output("thanks5.html")).contains(download.toUtf8()));
+
+        const auto publishing = lockOutput(paths, FileLock::Mode::Shared);
+        start(2, "http://c.example/f");
+        QVERIFY(builds[2].waitForFinished(30000) && builds[2].exitCode() == 1);
+        QVERIFY(builds[2].readAllStandardError().contains("is in use by another build"));
+        QCOMPARE(readBuildRecord(paths).value().pageUrls.at(2), download);
     }
 };
 

@@ -1,3 +1,4 @@
+#include "buildrecord.h"
 #include "funnelbuild.h"
 #include "funnelfixtures.h"
 #include "testfiles.h"
@@ -8,6 +9,8 @@
 #include <QTest>
 
 #include <functional>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace tandrel;
 using namespace tandrel::test;
@@ -121,10 +124,6 @@ private slots:
         // What the pages hold is the page generator's; here only that they are the built ones.
         QVERIFY(fileBytes(app.output(QStringLiteral("thanks57.html")))
                     .contains("go:http://example.com/f/download12.html"));
-        // Nothing of the assembly is left beside the output, only the build's record.
-        QCOMPARE(QDir(app.path(QStringLiteral("output")))
-                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-                 (QStringList{"build-record.json", "templates"}));
     }
 
     void secondBuildReplacesTheFirst() {
@@ -212,6 +211,19 @@ private slots:
         QTest::newRow("page cannot be written") << Break([](FixtureApp& app, FunnelSettings&) {
             QDir().mkpath(app.path(QStringLiteral("templates/thanks57.html")));
         }) << "thanks57.html\" could not be written";
+        // A thousand placeholders three levels deep would ask for some 60 GB.
+        QTest::newRow("placeholders typed into fields multiply the page")
+            << Break([](FixtureApp&, FunnelSettings& s) {
+                   s.txtFunnel_LeadLine1 = QStringLiteral("[INSTRUCTIONS]").repeated(1000);
+                   s.txtFunnel_Instructions = QStringLiteral("[OPTINFORM]").repeated(1000);
+                   s.txtoptinForm = QStringLiteral("[PRIVACY]").repeated(1000);
+               })
+            << "the text of the opt-in form is put in 1,001,001 times";
+        QTest::newRow("the pages' own placeholders typed in a field")
+            << Break([](FixtureApp&, FunnelSettings& s) {
+                   s.txtFunnel_LeadLine1 = QStringLiteral("[SOCIAL_META]").repeated(100000);
+               })
+            << "the text of the page's own words is put in";
         QTest::newRow("page addresses never derived")
             << Break([](FixtureApp&, FunnelSettings& s) { s.thankYouPageFile.clear(); })
             << "http://example.com/f";
@@ -233,6 +245,34 @@ private slots:
         QVERIFY2(outcome.message.contains(message), qPrintable(outcome.message));
         QCOMPARE(snapshot(app.path(QStringLiteral("output"))), before);
         QCOMPARE(snapshot(app.path(QStringLiteral("elsewhere"))), elsewhere);
+    }
+
+    // The process dies between the two renames that swap the output: the next build
+    // settles that swap first, keeping the user's files, and leaves nothing of either.
+    void killedSwapIsSettledByTheNextBuild() {
+        FixtureApp app;
+        FunnelSettings s = completeSettings(app.makePicture(QStringLiteral("cover.jpg")));
+        QVERIFY(build(app, s).built());
+        writeFile(app.output(QStringLiteral(".htpasswd")), "ann:secret");
+        writeFile(app.output(QStringLiteral("img/mine.png")), "mine");
+        const pid_t child = fork();
+        if (child == 0) {
+            buildFaults::betweenRenames = [] { _exit(7); };
+            build(app, s);
+            _exit(0);
+        }
+        int status = 0;
+        QCOMPARE(waitpid(child, &status, 0), child);
+        QVERIFY(WEXITSTATUS(status) == 7 && !QFileInfo::exists(app.output()));
+        writeFile(app.path(QStringLiteral("output/.tandrel-build-old/templates/x")), "stale");
+        const BuildOutcome outcome = build(app, s);
+        QVERIFY2(outcome.built(), qPrintable(outcome.message));
+        QCOMPARE(fileBytes(app.output(QStringLiteral(".htpasswd"))), "ann:secret");
+        QCOMPARE(fileBytes(app.output(QStringLiteral("img/mine.png"))), "mine");
+        QCOMPARE(QDir(app.path(QStringLiteral("output")))
+                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 (QStringList{"build-record.json", "templates"}));
+        QVERIFY(recordMatches(readBuildRecord(AppPaths(app.path())).value(), s));
     }
 
     void missingOutputFolderIsReported() {

@@ -79,6 +79,27 @@ private slots:
         QCOMPARE(QFileInfo::exists(window->recoveryFile()), choice == SaveChoice::Cancel);
     }
 
+    // Another window saved the same file meanwhile: replacing it is asked first,
+    // and a No keeps the other window's save. The window's own open or save is no change.
+    void fileChangedOnDiskIsAskedAbout() {
+        const QString path = app->path("mine.funnel.json");
+        QVERIFY(saveFunnelFile(path, completeSettings()));
+        desk->files << path << path;
+        window->cmdOpenFunnel_Click();
+        type("txtFooterNew", "Mine");
+        window->cmdSaveFunnel_Click();
+        QVERIFY(saveFunnelFile(path, everyValueChanged()));
+        desk->files << path << path << path;
+        desk->answers << false << true;
+        window->cmdSaveFunnel_Click();
+        QCOMPARE(loadFunnelFile(path).value().txtFooterNew, everyValueChanged().txtFooterNew);
+        window->cmdSaveFunnel_Click();
+        window->cmdSaveFunnel_Click();
+        QCOMPARE(loadFunnelFile(path).value().txtFooterNew, QStringLiteral("Mine"));
+        QCOMPARE(desk->shown.size(), 2);
+        QVERIFY(desk->shown[0].text.startsWith("mine.funnel.json was changed on disk"));
+    }
+
     // Windows that end without warning leave their edits for the next start, which never
     // offers the file of a window still running. The first window is a separate process.
     void recoveredAfterKill() {

@@ -5,6 +5,7 @@
 #include "funnelfixtures.h"
 #include "servers.h"
 
+#include <QRegularExpression>
 #include <QThread>
 
 #include <fcntl.h>
@@ -261,6 +262,18 @@ private slots:
         });
         PUBLISHED(report);
         QCOMPARE(filesIn(sftp.root()), before);
+    }
+
+    // A size no file can have, in the server's record, counts as unknown: the files go again.
+    void anImpossibleSizeInTheRecord() {
+        PUBLISHED(publish(sftp.url()));
+        const QString record = sftp.root() + u'/' + QLatin1String(kPublishRecordName);
+        writeFile(record,
+                  QString::fromUtf8(fileBytes(record))
+                      .replace(QRegularExpression(u"\"size\": \\d+"_s), u"\"size\": 1e300"_s)
+                      .toUtf8());
+        const auto report = publish(sftp.url());
+        QVERIFY(report.published() && sent.size() == filesIn(app->output()).size());
     }
 
     void thePagesAreFetchedBackWhenTheyCanBe() {

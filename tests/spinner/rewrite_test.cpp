@@ -6,9 +6,11 @@
 #include "testregistry.h"
 #include "textfiles.h"
 #include "tools.h"
+#include "variants.h"
 #include "wordcount.h"
 
 #include <QRandomGenerator>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -47,6 +49,45 @@ QString referenceSpin(const QString& text, QRandomGenerator& generator) {
         open.pop_back();
         group.done.append(std::move(group.current));
         sink() += u'{' + group.done.join(u'|');
+    }
+    return out;
+}
+
+// Every variant, by taking every alternative of every group the direct way.
+QSet<QString> allVariants(const QString& text) {
+    const auto joined = [](const QSet<QString>& heads, const QSet<QString>& tails) {
+        QSet<QString> both;
+        for (const QString& head : heads)
+            for (const QString& tail : tails)
+                both.insert(head + tail);
+        return both;
+    };
+    std::vector<std::vector<QSet<QString>>> open; // per open group, its alternatives so far
+    QSet<QString> out{QString()};
+    const auto sink = [&]() -> QSet<QString>& { return open.empty() ? out : open.back().back(); };
+    for (const QChar c : text) {
+        if (c == u'{') {
+            open.push_back({{QString()}});
+        } else if (c == u'|' && !open.empty()) {
+            open.back().push_back({QString()});
+        } else if (c == u'}' && !open.empty()) {
+            QSet<QString> any;
+            for (const QSet<QString>& alternative : open.back())
+                any.unite(alternative);
+            open.pop_back();
+            sink() = joined(sink(), any);
+        } else {
+            sink() = joined(sink(), {QString(c)});
+        }
+    }
+    while (!open.empty()) {
+        std::vector<QSet<QString>> group = std::move(open.back());
+        open.pop_back();
+        QSet<QString> literal{QStringLiteral("{")};
+        for (std::size_t k = 0; k < group.size(); ++k)
+            literal = joined(joined(literal, group[k]),
+                             {k + 1 < group.size() ? QStringLiteral("|") : QString()});
+        sink() = joined(sink(), literal);
     }
     return out;
 }
@@ -224,6 +265,30 @@ private slots:
             QCOMPARE(Spin(text, b), referenceSpin(text, a));
             QCOMPARE(b.generate(), a.generate());
         }
+    }
+
+    // Counted without expanding, numbered without repeats: as many as there are.
+    void variantSpaceEqualsEveryChoice() {
+        QRandomGenerator texts(3);
+        const QString alphabet = QStringLiteral("{{}|||aab ");
+        for (int round = 0; round < 3000; ++round) {
+            QString text;
+            const int length = int(texts.bounded(16));
+            for (int i = 0; i < length; ++i)
+                text += alphabet[texts.bounded(int(alphabet.size()))];
+            const QSet<QString> expected = allVariants(text);
+            const VariantSpace space(text);
+            QSet<QString> numbered;
+            for (qint64 rank = 0; rank < space.count(); ++rank)
+                numbered.insert(space.variant(rank));
+            QVERIFY2(space.count() == expected.size() && numbered == expected, qPrintable(text));
+        }
+        // Nested a hundred thousand deep, or a million and more: at once.
+        const int depth = 100000;
+        QCOMPARE(VariantSpace(QStringLiteral("{a|x").repeated(depth) + u'b' + QString(depth, u'}'))
+                     .count(),
+                 depth + 1);
+        QVERIFY(VariantSpace(QStringLiteral("{a|b} ").repeated(20)).moreThanAMillion());
     }
 
     // Each would take minutes if text were copied once per open or nested level.

@@ -430,6 +430,8 @@ void frmQuickSpinner::vbtnPreview_Click() {
     txtPreview->setPlainText(preview);
     if (preview == previous && !spinText.isEmpty() && VariantSpace(spinText).count() == 1)
         lblVariants->setText(kOneVariant);
+    else if (lblVariants->text() == kOneVariant)
+        lblVariants->clear(); // the text was edited since
 }
 
 void frmQuickSpinner::vbtnCopy_Click() {

@@ -205,18 +205,21 @@ private slots:
         QCOMPARE(fileBytes(result), QByteArray("caf\xe9 {nice|fine} dog\r\nend"));
     }
 
-    // Variants go to disk one at a time: a 4 MB text gives 100 of them in
+    // Variants go to disk one at a time: a 2 MB text gives 100 of them in
     // far less memory than they take together.
     void exportOfLargeTextStaysInMemoryLimit() {
+#ifdef __SANITIZE_ADDRESS__
+        QSKIP("AddressSanitizer reserves more address space than any limit leaves");
+#endif
         QString text;
         QRandomGenerator random(3);
         const QStringList words{"the", "dog", "runs", "home", "{good|nice|fine}", "{big|large}"};
-        while (text.size() < 4000000)
+        while (text.size() < 2000000)
             text += words[random.bounded(int(words.size()))] + u' ';
         const QString file = write("large.txt", text.toUtf8());
         QProcess process;
         process.setChildProcessModifier([] {
-            const rlimit limit{800ull << 20, 800ull << 20};
+            const rlimit limit{400ull << 20, 400ull << 20};
             setrlimit(RLIMIT_AS, &limit);
         });
         process.start(QStringLiteral(TANDREL_BINARY_DIR "/tandrel-cli"),

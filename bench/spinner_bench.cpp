@@ -4,7 +4,7 @@
 //
 //   tandrel-bench-spinner [--synonyms FILE] [--runs N] [--reference-lines N] [--save-synthetic
 //   FILE]
-//                         [--engine-only]
+//                         [--engine-only] [--hostile-mb 1,2,4]
 //
 // The reference walks every line with the whole article for every term, which
 // takes many minutes on 100,000 lines; on that file it is timed on the first
@@ -146,30 +146,46 @@ double msSince(const QElapsedTimer& timer) {
 }
 
 // Texts that once made the engine quadratic; each must stay well under a second.
-void hostileTexts(const QString& synonymPath, const QStringList& synonymTerms) {
+// Letters whose case changes length ("İ" lowers to two units) or that lie
+// outside the BMP ("𐐀") are timed against the same text with "I", at each size.
+void hostileTexts(const QString& synonymPath, const QStringList& synonymTerms,
+                  const std::vector<double>& sizesMb) {
     std::printf("\nHostile texts (each once):\n");
     const auto db = loadSynonymDb(synonymPath);
-    QString article;
-    while (article.size() < 1000000)
-        article += makeArticle(synonymTerms, 5000) + QStringLiteral("\n\n");
-    const auto time = [](const char* what, const auto& work) {
+    const auto time = [](const auto& work) {
         QElapsedTimer timer;
         timer.start();
         work();
-        std::printf("  %-58s %8.1f ms\n", what, msSince(timer));
+        return msSince(timer);
     };
-    time("rewrite, 1 MB article", [&] { (void)rewriteSpunText(article, db.value()); });
-    const QString turkish = QString::fromUtf8("İstanbul ") + article;
-    time("rewrite, 1 MB article holding one \"İ\" (lower case is longer)",
-         [&] { (void)rewriteSpunText(turkish, db.value()); });
+    QString article;
+    const double largest = *std::max_element(sizesMb.begin(), sizesMb.end());
+    while (double(article.size()) < largest * 1e6)
+        article += makeArticle(synonymTerms, 5000) + QStringLiteral("\n\n");
+    std::printf("  %-8s %12s %24s %24s\n", "size", "with \"I\"", "\"I\" as \"İ\" (ratio)",
+                "one \"𐐀\" added (ratio)");
+    for (const double mb : sizesMb) {
+        QString plain = article.left(qsizetype(mb * 1e6));
+        plain.replace(QStringLiteral(". "), QStringLiteral(". I "));
+        QString dotted = plain;
+        dotted.replace(QStringLiteral(". I "), QStringLiteral(". \u0130 "));
+        const QString astral = QString::fromUtf8("\xf0\x90\x90\x80 ") + plain;
+        const double p = time([&] { (void)rewriteSpunText(plain, db.value()); });
+        const double d = time([&] { (void)rewriteSpunText(dotted, db.value()); });
+        const double a = time([&] { (void)rewriteSpunText(astral, db.value()); });
+        std::printf("  %5.1f MB %9.1f ms %12.1f ms (%4.2fx) %12.1f ms (%4.2fx)\n", mb, p, d, d / p,
+                    a, a / p);
+    }
     QRandomGenerator random(3);
-    time("spin, 1 M unclosed \"{\"", [&] { (void)Spin(QString(1000000, u'{'), random); });
+    std::printf("  %-58s %8.1f ms\n", "spin, 1 M unclosed \"{\"",
+                time([&] { (void)Spin(QString(1000000, u'{'), random); }));
     QString stray;
     while (stray.size() < 10000000)
         stray += article;
     for (int i = 0; i < 10000; ++i)
         stray[qsizetype(random.bounded(int(stray.size())))] = u'{';
-    time("spin, 10 MB article with 10,000 stray \"{\"", [&] { (void)Spin(stray, random); });
+    std::printf("  %-58s %8.1f ms\n", "spin, 10 MB article with 10,000 stray \"{\"",
+                time([&] { (void)Spin(stray, random); }));
 }
 
 struct EngineRun {
@@ -263,6 +279,7 @@ int main(int argc, char* argv[]) {
     int runs = 15;
     qsizetype referenceLines = 5000;
     QString saveSynthetic;
+    std::vector<double> hostileSizes{1, 2, 4};
     QStringList args = app.arguments().mid(1);
     const bool engineOnly = args.removeAll(QStringLiteral("--engine-only")) > 0;
     for (qsizetype i = 0; i + 1 < args.size(); i += 2) {
@@ -274,6 +291,11 @@ int main(int argc, char* argv[]) {
             referenceLines = args[i + 1].toLongLong();
         else if (args[i] == QLatin1String("--save-synthetic"))
             saveSynthetic = args[i + 1];
+        else if (args[i] == QLatin1String("--hostile-mb")) {
+            hostileSizes.clear();
+            for (const QString& size : args[i + 1].split(u','))
+                hostileSizes.push_back(std::max(0.01, size.toDouble()));
+        }
     }
 
     const auto shippedLines = LoadListFile(shipped);
@@ -300,7 +322,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
-    hostileTexts(shipped, synonymTerms);
+    hostileTexts(shipped, synonymTerms, hostileSizes);
     const bool ok =
         runCase("Shipped synonym file", shipped, article, runs, 0, engineOnly) &&
         runCase("Synthetic synonym file", synthetic, article, runs, referenceLines, engineOnly);

@@ -26,7 +26,8 @@ namespace {
 const char kUsage[] =
     "Usage:\n"
     "  tandrel-cli build FUNNEL.funnel.json [--app-dir DIR]\n"
-    "  tandrel-cli rewrite [--synonyms FILE] [--app-dir DIR] [--seed N] [ARTICLE|-]\n"
+    "  tandrel-cli rewrite [--synonyms FILE] [--app-dir DIR] [--seed N] [--keep-original]\n"
+    "                      [--out FILE] [ARTICLE|-]\n"
     "  tandrel-cli spin [--seed N] [--count N --out DIR] [FILE|-]\n"
     "  tandrel-cli publish FUNNEL.funnel.json [--app-dir DIR] [--to URL] [--key FILE]\n"
     "                      [--password-env VAR] [--accept-new-host-key]\n"
@@ -41,8 +42,11 @@ const char kUsage[] =
     "rewrite Rewrites an article into spin syntax, exactly as the spinner's\n"
     "        \"Rewrite\" button does: groups already in it are spun, then every\n"
     "        word that a line of the synonym file knows becomes a group of its\n"
-    "        synonyms. Prints the result (no line end added) and the report\n"
-    "        \"N Replacements on W words.\" as the last line on standard error.\n"
+    "        synonyms. Prints the result (no line end added), or writes it to\n"
+    "        FILE in the article's encoding and line ends with --out, then on\n"
+    "        standard error the report \"N Replacements on W words.\" and a\n"
+    "        line on how many different variants the result has and how much\n"
+    "        they differ from each other and from the article.\n"
     "spin    Prints one variant of a text in spin syntax: each {a|b|...} group\n"
     "        becomes one of its alternatives. With --count N (default 10\n"
     "        with --out) it writes N different variants into DIR as\n"
@@ -69,8 +73,10 @@ const char kUsage[] =
     "                  (default TANDREL_PASSWORD; unset: no password)\n"
     "  --accept-new-host-key  trust an SFTP server not yet in ~/.ssh/known_hosts\n"
     "                  and record it there (a changed key is always refused)\n"
+    "  --keep-original rewrite: every group also offers the word it replaces\n"
     "  --count N       spin: how many different variants (1 to 1000)\n"
-    "  --out DIR       spin: the folder the variants go into (made if missing)\n"
+    "  --out DIR       spin: the folder the variants go into (made if missing);\n"
+    "                  rewrite: the file the result goes into\n"
     "  -h, --help      show this help\n"
     "  --version       show the version\n"
     "\n"
@@ -104,6 +110,7 @@ struct Options {
     QString keyFile;
     QString passwordEnv = QStringLiteral("TANDREL_PASSWORD");
     bool acceptNewHostKey = false;
+    bool keepOriginal = false;
     int count = 0;
     QString outDir;
     bool help = false;
@@ -156,7 +163,8 @@ Options parse(const QStringList& arguments) {
     const QCommandLineOption to(QStringLiteral("to"), QString(), QStringLiteral("URL"));
     const QCommandLineOption count(QStringLiteral("count"), QString(), QStringLiteral("N"));
     const QCommandLineOption acceptNewHostKey(QStringLiteral("accept-new-host-key"));
-    parser.addOptions({help, version, seed, to, count, acceptNewHostKey});
+    const QCommandLineOption keepOriginal(QStringLiteral("keep-original"));
+    parser.addOptions({help, version, seed, to, count, acceptNewHostKey, keepOriginal});
     for (const TextOption& option : kTextOptions)
         parser.addOption(
             QCommandLineOption(QLatin1String(option.name), QString(), QStringLiteral("VALUE")));
@@ -211,6 +219,13 @@ Options parse(const QStringList& arguments) {
     if (parser.isSet(to))
         options.to = parser.value(to);
     options.acceptNewHostKey = parser.isSet(acceptNewHostKey);
+    options.keepOriginal = parser.isSet(keepOriginal);
+    options.positional = parser.positionalArguments();
+    if (!options.positional.isEmpty())
+        options.command = options.positional.takeFirst();
+    // For rewrite, --out names the file of the result.
+    if (options.command == QLatin1String("rewrite"))
+        return options;
     if (parser.isSet(count)) {
         bool ok = false;
         options.count = parser.value(count).toInt(&ok);
@@ -226,9 +241,6 @@ Options parse(const QStringList& arguments) {
     } else if (!options.outDir.isEmpty()) {
         options.count = kDefaultVariants;
     }
-    options.positional = parser.positionalArguments();
-    if (!options.positional.isEmpty())
-        options.command = options.positional.takeFirst();
     return options;
 }
 
@@ -395,7 +407,8 @@ int run(const QStringList& arguments, const AppPaths& defaults, QIODevice& in, Q
             options.synonyms.isEmpty() ? paths.synonymFile() : options.synonyms;
         if (options.seed)
             seedRandomNumbers(*options.seed);
-        const SpinOptions spin{options.positional, synonyms, options.count, options.outDir};
+        const SpinOptions spin{options.positional, synonyms, options.count, options.outDir,
+                               options.keepOriginal};
         if (options.command == QLatin1String("build"))
             return build(options, paths, out, err);
         if (options.command == QLatin1String("publish"))

@@ -8,6 +8,7 @@
 #include "synonymdb.h"
 #include "textfiles.h"
 #include "tools.h"
+#include "variants.h"
 
 #include <QDir>
 
@@ -40,21 +41,24 @@ int exportCommand(const SpinOptions& options, const QByteArray& bytes, QTextStre
             << '\n';
         return 1;
     }
-    const QStringList variants = distinctVariants(text.text, options.count, randomGenerator());
+    const VariantSpace space(text.text);
     const QString file = options.positional.value(0);
     const QString stem = variantStem(file == QLatin1String("-") ? QString() : file);
     bool fellBack = false;
-    if (const Status written =
-            exportVariants(variants, options.outDir, stem, text.format, false, &fellBack);
-        !written) {
+    const auto written = exportVariants(space, options.count, options.outDir, stem, text.format,
+                                        false, randomGenerator(), &fellBack);
+    if (!written) {
         err << written.error() << '\n';
         return 1;
     }
-    for (const QString& path : variantFilePaths(options.outDir, stem, int(variants.size())))
+    for (const QString& path : variantFilePaths(options.outDir, stem, written.value()))
         out << displayPath(path) << '\n';
-    if (variants.size() < options.count)
-        err << QStringLiteral("The text has only %1 different variants of the %2 asked for.")
-                   .arg(variants.size())
+    if (written.value() < options.count)
+        err << (written.value() == 1
+                    ? QStringLiteral("The text has only %1 variant of the %2 asked for.")
+                    : QStringLiteral("The text has only %1 different variants of the %2 asked "
+                                     "for."))
+                   .arg(written.value())
                    .arg(options.count)
             << '\n';
     if (fellBack)
@@ -76,9 +80,24 @@ int rewriteCommand(const SpinOptions& options, QIODevice& in, QTextStream& out, 
         err << synonyms.error() << '\n';
         return 1;
     }
-    const RewriteResult result = Reescribir(decodeText(bytes.value()), synonyms.value());
-    out << result.spinText;
+    const LoadedArticle article = decodeArticle(bytes.value());
+    const RewriteResult result = Reescribir(article.text, synonyms.value(), options.keepOriginal);
+    if (options.outDir.isEmpty()) {
+        out << result.spinText;
+    } else {
+        bool fellBack = false;
+        const QByteArray encoded = encodeArticle(result.spinText, article.format, &fellBack);
+        if (const Status saved = writeFileAtomically(options.outDir, encoded); !saved) {
+            err << saved.error() << '\n';
+            return 1;
+        }
+        if (fellBack)
+            err << "The article was stored as Windows-1252, which cannot hold every character "
+                   "of the result: it was written as UTF-8.\n";
+    }
     err << result.report << '\n';
+    err << variantSummaryText(summarizeVariants(result.spinText, article.text, randomGenerator()))
+        << '\n';
     return 0;
 }
 

@@ -11,11 +11,13 @@ struct SpinOptions {
     QStringList positional; // the article: one file, "-" or nothing for standard input
     QString synonyms;       // the synonym file
     int count = 0;          // spin: this many different variants into outDir; 0 prints one
-    QString outDir;
+    QString outDir;         // rewrite: the file of the result; empty: standard output
+    bool keepOriginal = false;
 };
 
-// Prints the article in spin syntax on out (no line end added) and the
-// report line on err.
+// Prints the article in spin syntax on out (no line end added), or writes it
+// to outDir in the article's encoding and line ends, then the report line and
+// how different its variants are on err.
 int rewriteCommand(const SpinOptions& options, QIODevice& in, QTextStream& out, QTextStream& err);
 // Prints one variant of a text in spin syntax, or writes count different
 // variants into files of outDir (never replacing one) and prints their paths.

@@ -5,10 +5,13 @@
 #include <QBuffer>
 #include <QFileInfo>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QLocale>
 #include <QPainter>
+#include <QPainterPath>
+#include <QRawFont>
 #include <QTextLayout>
 
 #include <algorithm>
@@ -23,6 +26,9 @@ namespace {
 constexpr int DotsPerMeter = 3780;
 // The largest size a font can be given in points; beyond that a size is a typo.
 constexpr int LargestFontSize = 2160;
+// A capital of this size (400 pixels) still fits the 450-pixel cover; a larger
+// one shows only a part of a letter, and its outline would cost for nothing.
+constexpr int LargestShownSize = 300;
 constexpr int SmallestShrunkSize = 8;
 constexpr int JpegQuality = 92;
 // Where the contrast with black equals the contrast with white.
@@ -99,27 +105,27 @@ void blur(QImage& mask, const QRect& area, int radius) {
     }
 }
 
-// Grows the text's shape by radius pixels in every direction.
-void dilate(QImage& mask, const QRect& area, int radius) {
-    const QImage source = mask.copy();
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        uchar* out = mask.scanLine(y);
-        for (int x = area.left(); x <= area.right(); ++x) {
-            int best = 0;
-            for (int dy = -radius; dy <= radius && best < 255; ++dy) {
-                const int sy = y + dy;
-                if (sy < 0 || sy >= source.height())
-                    continue;
-                const uchar* in = source.constScanLine(sy);
-                for (int dx = -radius; dx <= radius; ++dx) {
-                    const int sx = x + dx;
-                    if (sx >= 0 && sx < source.width() && dx * dx + dy * dy <= radius * radius + 1)
-                        best = std::max<int>(best, in[sx]);
-                }
-            }
-            out[x] = static_cast<uchar>(best);
-        }
+// The outlines of the laid-out glyphs, placed as layout.draw(painter, at) draws them.
+QPainterPath textPath(const QTextLayout& layout, QPointF at) {
+    QPainterPath path;
+    for (const QGlyphRun& run : layout.glyphRuns()) {
+        const QRawFont font = run.rawFont();
+        const QList<quint32> glyphs = run.glyphIndexes();
+        const QList<QPointF> positions = run.positions();
+        for (qsizetype i = 0; i < glyphs.size(); ++i)
+            path.addPath(font.pathForGlyph(glyphs[i]).translated(at + positions[i]));
     }
+    return path;
+}
+
+// The text's shape grown by radius pixels in every direction: the shape and a
+// round stroke of its edge, so the cost follows the area, not the radius.
+void drawGrown(QImage& mask, const QPainterPath& shape, int radius) {
+    QPainter painter(&mask);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Qt::black, 2.0 * radius, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setBrush(Qt::black);
+    painter.drawPath(shape);
 }
 
 // Lays the colour over the image wherever the mask is set, the mask moved by offset.
@@ -150,7 +156,7 @@ std::optional<int> coverFontSize(const QString& text) {
     const double whole = std::trunc(*value);
     if (whole < 1 || whole > LargestFontSize)
         return std::nullopt;
-    return static_cast<int>(whole);
+    return std::min(static_cast<int>(whole), LargestShownSize);
 }
 
 std::optional<double> twipsTextToPixels(const QString& text) {
@@ -310,19 +316,14 @@ void CoverCanvas::print(const CoverLine& line, Placed& placed) {
             m_image.rect();
         QImage mask = prepared(QImage(m_image.size(), QImage::Format_Alpha8));
         mask.fill(0);
-        {
-            QPainter painter(&mask);
-            painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
-            painter.setPen(Qt::black);
-            layout.draw(&painter, QPointF(left, top));
-        }
+        const QPainterPath shape = textPath(layout, QPointF(left, top));
         const QColor ink =
             relativeLuminance(m_color) > MiddleLuminance ? QColor(0, 0, 0) : QColor(255, 255, 255);
         if (line.effect == CoverEffect::Outline) {
-            dilate(mask, area, spread);
+            drawGrown(mask, shape, spread);
             tint(m_image, mask, area, QPoint(0, 0), ink, 1.0);
         } else {
-            dilate(mask, area, std::max(1, spread / 3));
+            drawGrown(mask, shape, std::max(1, spread / 3));
             blur(mask, area, spread);
             const int drop = std::max(1, spread / 2);
             tint(m_image, mask, area, QPoint(drop, drop), ink, 1.0);

@@ -43,7 +43,8 @@ struct CoverLine {
     bool operator==(const CoverLine&) const = default;
 };
 
-// Whole points from a typed size ("16.9" is 16); nothing when it is no usable size.
+// Whole points from a typed size ("16.9" is 16), at most 300 (a capital as
+// tall as the cover); nothing when it is no usable size.
 std::optional<int> coverFontSize(const QString& text);
 // Pixels from a typed twips value; nothing when it is not a number.
 std::optional<double> twipsTextToPixels(const QString& text);

@@ -3,10 +3,20 @@
 #include "spin.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSet>
 
-#include <limits>
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <optional>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace tandrel {
 
@@ -41,49 +51,8 @@ QByteArray encodeArticle(const QString& text, const ArticleFormat& format, bool*
     return lossless ? bytes : encodeText(stored, TextEncoding::Utf8);
 }
 
-namespace {
-
-// How many choices the groups of a text without nested groups offer (an upper
-// bound on its different variants), or the largest int when unknown.
-int choiceBound(const QString& text) {
-    constexpr int kUnknown = std::numeric_limits<int>::max();
-    qint64 product = 1;
-    int alternatives = 0; // in the open group; 0 when none is open
-    for (const QChar c : text) {
-        if (c == u'{') {
-            if (alternatives > 0)
-                return kUnknown;
-            alternatives = 1;
-        } else if (c == u'|' && alternatives > 0) {
-            ++alternatives;
-        } else if (c == u'}' && alternatives > 0) {
-            product = qMin<qint64>(product * alternatives, kUnknown);
-            alternatives = 0;
-        }
-    }
-    return alternatives > 0 ? kUnknown : int(product);
-}
-
-} // namespace
-
-QStringList distinctVariants(const QString& spinText, int count, QRandomGenerator& generator) {
-    QStringList variants;
-    QSet<QString> seen;
-    const int bound = choiceBound(spinText);
-    // A text with fewer variants than asked ends once many draws in a row
-    // bring nothing new; by then every variant has almost surely been drawn.
-    const int patience = 50 + 20 * count;
-    for (int misses = 0; variants.size() < qMin(count, bound) && misses < patience;) {
-        QString variant = Spin(spinText, generator);
-        if (seen.contains(variant)) {
-            ++misses;
-            continue;
-        }
-        seen.insert(variant);
-        variants.append(std::move(variant));
-        misses = 0;
-    }
-    return variants;
+int variantsToExport(const VariantSpace& space, int count) {
+    return int(std::min<qint64>(count, space.count()));
 }
 
 QStringList variantFilePaths(const QString& folder, const QString& stem, int count) {
@@ -100,40 +69,175 @@ QString variantStem(const QString& articlePath) {
     return stem.isEmpty() ? QStringLiteral("article") : stem;
 }
 
-Status exportVariants(const QStringList& variants, const QString& folder, const QString& stem,
-                      const ArticleFormat& format, bool overwrite, bool* fellBack) {
+QStringList staleVariantFiles(const QString& folder, const QString& stem, int count) {
+    const QStringList wanted = variantFilePaths(folder, stem, count);
+    const QRegularExpression name(
+        QStringLiteral("^%1-\\d{2,}\\.txt$").arg(QRegularExpression::escape(stem)));
+    QStringList stale;
+    const QDir dir(folder);
+    for (const QString& file :
+         dir.entryList({stem + QStringLiteral("-*.txt")}, QDir::Files, QDir::Name)) {
+        if (name.match(file).hasMatch() && !wanted.contains(dir.filePath(file)))
+            stale << dir.filePath(file);
+    }
+    return stale;
+}
+
+namespace {
+
+// Hidden beside its final name until every file is on the disk.
+QString partPath(const QString& path) {
+    const QFileInfo info(path);
+    return info.dir().filePath(u'.' + info.fileName() + QStringLiteral(".part"));
+}
+
+// The variants to write, in the order they are drawn: ranks of the counted
+// space when it is small enough to number, otherwise Spin's draws.
+class VariantDraws {
+public:
+    VariantDraws(const VariantSpace& space, int files, QRandomGenerator& generator)
+        : m_space(space), m_generator(generator) {
+        if (space.moreThanAMillion())
+            return;
+        const qint64 total = space.count();
+        if (total <= 4 * qint64(files)) {
+            for (qint64 r = 0; r < total; ++r)
+                m_ranks.push_back(r);
+            std::shuffle(m_ranks.begin(), m_ranks.end(), generator);
+            m_ranks.resize(std::size_t(files));
+            return;
+        }
+        QSet<qint64> chosen;
+        while (qsizetype(m_ranks.size()) < files) {
+            const qint64 r = qint64(generator.bounded(quint64(total)));
+            if (!chosen.contains(r)) {
+                chosen.insert(r);
+                m_ranks.push_back(r);
+            }
+        }
+    }
+
+    // The next variant not drawn before; empty after too many repeats.
+    std::optional<QString> next() {
+        if (!m_space.moreThanAMillion()) {
+            if (m_next >= m_ranks.size())
+                return std::nullopt;
+            return m_space.variant(m_ranks[m_next++]);
+        }
+        // More than a million: a repeat is rare, so its hash is all that is kept.
+        for (int misses = 0; misses < 1000; ++misses) {
+            QString variant = Spin(m_space.text(), m_generator);
+            const auto key = std::make_pair(qHash(variant, 1), qHash(variant, 0x9E3779B9u));
+            if (!m_seen.contains(key)) {
+                m_seen.insert(key);
+                return variant;
+            }
+        }
+        return std::nullopt;
+    }
+
+private:
+    const VariantSpace& m_space;
+    QRandomGenerator& m_generator;
+    std::vector<qint64> m_ranks;
+    std::size_t m_next = 0;
+    QSet<std::pair<size_t, size_t>> m_seen;
+};
+
+// One sync for all the files, where a file system can be synced at once.
+Status syncToDisk(const QString& folder, const QStringList& files) {
+    int error = 0;
+#if defined(Q_OS_LINUX)
+    Q_UNUSED(files);
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0 || ::syncfs(fd) != 0)
+        error = errno;
+    if (fd >= 0)
+        ::close(fd);
+#elif defined(Q_OS_UNIX)
+    for (const QString& path : files) {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+        if (fd < 0 || ::fsync(fd) != 0)
+            error = errno;
+        if (fd >= 0)
+            ::close(fd);
+    }
+#else
+    Q_UNUSED(files);
+#endif
+    if (error != 0)
+        return Status::failure(QStringLiteral("The variants could not be written to \"%1\": %2.")
+                                   .arg(displayPath(folder), qt_error_string(error)));
+    return Status::success();
+}
+
+} // namespace
+
+Result<int> exportVariants(const VariantSpace& space, int files, const QString& folder,
+                           const QString& stem, const ArticleFormat& format, bool overwrite,
+                           QRandomGenerator& generator, bool* fellBack) {
     if (fellBack)
         *fellBack = false;
     if (!QFileInfo(folder).isDir())
-        return Status::failure(
+        return Result<int>::failure(
             QStringLiteral("The folder \"%1\" does not exist; no variant was written.")
                 .arg(displayPath(folder)));
-    const QStringList paths = variantFilePaths(folder, stem, int(variants.size()));
+    files = std::min(files, variantsToExport(space, files));
+    const QStringList paths = variantFilePaths(folder, stem, files);
     if (!overwrite) {
         for (const QString& path : paths) {
             if (QFileInfo::exists(path))
-                return Status::failure(
+                return Result<int>::failure(
                     QStringLiteral("The file \"%1\" already exists; no variant was written.")
                         .arg(displayPath(path)));
         }
     }
-    for (qsizetype i = 0; i < variants.size(); ++i) {
+    QStringList parts;
+    const auto failed = [&](const QString& why) {
+        for (const QString& part : parts)
+            QFile::remove(part);
+        return Result<int>::failure(why + QStringLiteral(" No variant was written."));
+    };
+    VariantDraws draws(space, files, generator);
+    for (const QString& path : paths) {
+        const std::optional<QString> variant = draws.next();
+        if (!variant)
+            break;
         bool utf8 = false;
-        const Status written =
-            writeFileAtomically(paths[i], encodeArticle(variants[i], format, &utf8));
-        if (!written) {
-            if (i == 0)
-                return written;
-            return Status::failure(written.error() +
-                                   (i == 1 ? QStringLiteral(" Only the first variant was written.")
-                                           : QStringLiteral(" Only the first %1 variants were "
-                                                            "written.")
-                                                 .arg(i)));
+        const QByteArray bytes = encodeArticle(*variant, format, &utf8);
+        QFile part(partPath(path));
+        parts << part.fileName();
+        errno = 0;
+        if (!part.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            part.write(bytes) != bytes.size() || !part.flush()) {
+            const QString reason = errno == ENOSPC
+                                       ? QStringLiteral("there is no space left on the disk")
+                                       : part.errorString();
+            part.close();
+            return failed(QStringLiteral("The file \"%1\" could not be written: %2.")
+                              .arg(displayPath(path), reason));
         }
+        part.close();
         if (fellBack && utf8)
             *fellBack = true;
     }
-    return Status::success();
+    if (const Status synced = syncToDisk(folder, parts); !synced)
+        return failed(synced.error());
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        if (std::rename(QFile::encodeName(parts[i]).constData(),
+                        QFile::encodeName(paths[i]).constData()) != 0) {
+            const int error = errno;
+            for (qsizetype k = i; k < parts.size(); ++k)
+                QFile::remove(parts[k]);
+            return Result<int>::failure(
+                QStringLiteral("The file \"%1\" could not be written: %2.%3")
+                    .arg(displayPath(paths[i]), qt_error_string(error),
+                         i == 0
+                             ? QString()
+                             : QStringLiteral(" Only the first %1 variants were written.").arg(i)));
+        }
+    }
+    return int(parts.size());
 }
 
 } // namespace tandrel

@@ -2,6 +2,7 @@
 
 #include "result.h"
 #include "textfiles.h"
+#include "variants.h"
 
 #include <QRandomGenerator>
 #include <QStringList>
@@ -27,19 +28,24 @@ LoadedArticle decodeArticle(const QByteArray& bytes);
 QByteArray encodeArticle(const QString& text, const ArticleFormat& format,
                          bool* fellBack = nullptr);
 
-// Up to count different variants of a text in spin syntax, in the order they
-// were drawn; fewer when the text has fewer (a text without groups has one).
-QStringList distinctVariants(const QString& spinText, int count, QRandomGenerator& generator);
+// How many files an export of count variants writes: fewer when the text has fewer.
+int variantsToExport(const VariantSpace& space, int count);
 
 // The files an export of count variants writes: stem-01.txt, stem-02.txt...
 QStringList variantFilePaths(const QString& folder, const QString& stem, int count);
 // The stem of an article's variant files ("article" for one without a file).
 QString variantStem(const QString& articlePath);
+// Variant files of an earlier export in folder that an export of count does not write.
+QStringList staleVariantFiles(const QString& folder, const QString& stem, int count);
 
-// Writes each variant to its file of variantFilePaths. Refuses, writing
-// nothing, when the folder is missing or (unless overwrite) one of the files
-// is there already. fellBack: some variant was written as UTF-8 instead.
-Status exportVariants(const QStringList& variants, const QString& folder, const QString& stem,
-                      const ArticleFormat& format, bool overwrite, bool* fellBack = nullptr);
+// Draws files different variants (at most variantsToExport) and writes each
+// as it is drawn, so only one is held at a time; every file reaches the disk
+// in one sync at the end and only then takes its name, so a failure or a
+// crash leaves none of them. Refuses, writing nothing, when the folder is
+// missing or (unless overwrite) one of the files is there already.
+// The number of files written; fellBack: some variant was written as UTF-8 instead.
+Result<int> exportVariants(const VariantSpace& space, int files, const QString& folder,
+                           const QString& stem, const ArticleFormat& format, bool overwrite,
+                           QRandomGenerator& generator, bool* fellBack = nullptr);
 
 } // namespace tandrel

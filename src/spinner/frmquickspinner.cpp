@@ -7,11 +7,14 @@
 #include "spin.h"
 #include "textfiles.h"
 #include "tools.h"
+#include "variants.h"
 
 #include <QApplication>
 #include <QBoxLayout>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
@@ -31,6 +34,10 @@ namespace {
 const QString kTitle = QStringLiteral("Swiftword");
 const QString kSynonymsLoading = QStringLiteral("Please Wait (Loading Synonyms)...");
 const QString kProtectedKey = QStringLiteral("spinner/protectedWords");
+const QString kKeepOriginalKey = QStringLiteral("spinner/keepOriginal");
+const QString kOneVariant = QStringLiteral(
+    "The rewritten article has only one variant, so every Spin shows the same text: it holds "
+    "no group with two or more different choices.");
 constexpr int kDefaultVariants = 10;
 constexpr int kMostVariants = 1000;
 // Spin draws again while it repeats the preview, so it shows something new when it can.
@@ -90,6 +97,7 @@ frmQuickSpinner::frmQuickSpinner(const AppPaths& paths, const std::array<QString
     connect(vbtnSaveAs, &QPushButton::clicked, this, &frmQuickSpinner::vbtnSaveAs_Click);
     connect(vbtnExport, &QPushButton::clicked, this, &frmQuickSpinner::vbtnExport_Click);
     connect(txtProtected, &QLineEdit::editingFinished, this, &frmQuickSpinner::txtProtected_Change);
+    connect(chkKeepOriginal, &QCheckBox::clicked, this, &frmQuickSpinner::chkKeepOriginal_Click);
     connect(Command1, &QPushButton::clicked, this, &frmQuickSpinner::Command1_Click);
     connect(Timer1, &QTimer::timeout, this, &frmQuickSpinner::Timer1_Timer);
     connect(tmrPleaseWait, &QTimer::timeout, this, &frmQuickSpinner::tmrPleaseWait_Timer);
@@ -158,8 +166,15 @@ void frmQuickSpinner::buildControls() {
     txtProtected->setPlaceholderText(
         QStringLiteral("words and phrases never replaced, separated by commas"));
     lblProtected->setBuddy(txtProtected);
+    chkKeepOriginal = named(new QCheckBox(QStringLiteral("&Keep the original wording among the "
+                                                         "choices"),
+                                          this),
+                            QStringLiteral("chkKeepOriginal"));
+    chkKeepOriginal->setToolTip(QStringLiteral("Each group also offers the word it replaces, so "
+                                               "even a pair of synonyms varies"));
     protectedRow->addWidget(lblProtected);
     protectedRow->addWidget(txtProtected, 1);
+    protectedRow->addWidget(chkKeepOriginal);
     root->addLayout(protectedRow);
 
     auto* resultRow = new QHBoxLayout;
@@ -179,6 +194,9 @@ void frmQuickSpinner::buildControls() {
     root->addLayout(resultRow);
     txtRewritten = textBox(QStringLiteral("txtRewritten"), this);
     root->addWidget(txtRewritten, 2);
+    lblVariants = named(new QLabel(this), QStringLiteral("lblVariants"));
+    lblVariants->setWordWrap(true);
+    root->addWidget(lblVariants);
 
     auto* previewRow = new QHBoxLayout;
     Label7 = heading(QStringLiteral("Preview"), QStringLiteral("Label7"), this);
@@ -216,8 +234,9 @@ void frmQuickSpinner::Form_Load() {
         option->setEnabled(!path.isEmpty());
         option->setToolTip(path);
     }
-    txtProtected->setText(
-        QSettings(settingsFile(), QSettings::IniFormat).value(kProtectedKey).toString());
+    const QSettings settings(settingsFile(), QSettings::IniFormat);
+    txtProtected->setText(settings.value(kProtectedKey).toString());
+    chkKeepOriginal->setChecked(settings.value(kKeepOriginalKey, false).toBool());
     vbtnConvert->setEnabled(false);
     Timer1->start();
 }
@@ -296,18 +315,27 @@ void frmQuickSpinner::txtArticle_Change() {
     vbtnConvert->setEnabled(!txtArticle->toPlainText().isEmpty());
 }
 
-void frmQuickSpinner::txtProtected_Change() {
+void frmQuickSpinner::keepSetting(const QString& key, const QVariant& value, const QString& what) {
     QSettings settings(settingsFile(), QSettings::IniFormat);
-    if (settings.value(kProtectedKey).toString() == txtProtected->text())
+    if (settings.value(key) == value)
         return;
-    settings.setValue(kProtectedKey, txtProtected->text());
+    settings.setValue(key, value);
     settings.sync();
     if (settings.status() != QSettings::NoError)
         desktop().message(this,
-                          QStringLiteral("The protected words could not be kept for the next "
-                                         "start: \"%1\" could not be written.")
-                              .arg(displayPath(settingsFile())),
+                          QStringLiteral("%1 could not be kept for the next start: \"%2\" could "
+                                         "not be written.")
+                              .arg(what, displayPath(settingsFile())),
                           QStringLiteral("Error"), MessageIcon::Critical);
+}
+
+void frmQuickSpinner::txtProtected_Change() {
+    keepSetting(kProtectedKey, txtProtected->text(), QStringLiteral("The protected words"));
+}
+
+void frmQuickSpinner::chkKeepOriginal_Click() {
+    keepSetting(kKeepOriginalKey, chkKeepOriginal->isChecked(),
+                QStringLiteral("The choice to keep the original wording"));
 }
 
 // ---- Synonyms ----
@@ -372,7 +400,10 @@ void frmQuickSpinner::vbtnConvert_Click() {
     vbtnConvert->setEnabled(false);
     const SynonymDb rules =
         withoutProtectedTerms(synonyms(), parseProtectedWords(txtProtected->text()));
-    const RewriteResult result = Reescribir(txtArticle->toPlainText(), rules);
+    const QString article = txtArticle->toPlainText();
+    const RewriteResult result = Reescribir(article, rules, chkKeepOriginal->isChecked());
+    lblVariants->setText(
+        variantSummaryText(summarizeVariants(result.spinText, article, randomGenerator())));
     desktop().message(this, result.report, QStringLiteral("Done"), MessageIcon::Information);
     // The box keeps the spin text, so every Spin and export draws from all its groups.
     m_lastResult = result.spinText;
@@ -382,6 +413,8 @@ void frmQuickSpinner::vbtnConvert_Click() {
     if (m_loadError.isEmpty())
         lblPleaseWait->hide();
     vbtnPreview_Click();
+    // The next key goes to the result, never to Load, which would throw it away.
+    txtRewritten->setFocus(Qt::OtherFocusReason);
 }
 
 void frmQuickSpinner::tmrPleaseWait_Timer() {
@@ -395,6 +428,10 @@ void frmQuickSpinner::vbtnPreview_Click() {
     for (int i = 1; i < kPreviewDraws && preview == previous; ++i)
         preview = Spin(spinText);
     txtPreview->setPlainText(preview);
+    if (preview == previous && !spinText.isEmpty() && VariantSpace(spinText).count() == 1)
+        lblVariants->setText(kOneVariant);
+    else if (lblVariants->text() == kOneVariant)
+        lblVariants->clear(); // the text was edited since
 }
 
 void frmQuickSpinner::vbtnCopy_Click() {
@@ -487,10 +524,10 @@ void frmQuickSpinner::vbtnExport_Click() {
         article.isEmpty() ? QDir::homePath() : QFileInfo(article).absolutePath());
     if (folder.isEmpty())
         return;
-    const QStringList variants =
-        distinctVariants(txtRewritten->toPlainText(), *count, randomGenerator());
+    const VariantSpace space(txtRewritten->toPlainText());
+    const int files = variantsToExport(space, *count);
     const QString stem = variantStem(article);
-    const QStringList paths = variantFilePaths(folder, stem, int(variants.size()));
+    const QStringList paths = variantFilePaths(folder, stem, files);
     const bool taken = std::any_of(paths.begin(), paths.end(),
                                    [](const QString& p) { return QFileInfo::exists(p); });
     if (taken && !desktop().questionDefaultNo(
@@ -500,25 +537,59 @@ void frmQuickSpinner::vbtnExport_Click() {
                          .arg(QFileInfo(paths.first()).fileName(), displayPath(folder)),
                      QStringLiteral("Warning"), MessageIcon::Warning))
         return;
+    // Files of a bigger earlier export would pass for variants of this one.
+    QStringList stale = staleVariantFiles(folder, stem, files);
+    QStringList names;
+    for (const QString& path : stale)
+        names << QFileInfo(path).fileName();
+    const QString staleNames = names.size() <= 4
+                                   ? names.join(QStringLiteral(", "))
+                                   : names.first() + QStringLiteral(" to ") + names.last();
+    const bool removeStale =
+        !stale.isEmpty() &&
+        desktop().questionDefaultNo(
+            this,
+            QStringLiteral("\"%1\" also holds %2 %3 of an earlier export (%4) that this export "
+                           "does not replace. Remove them?")
+                .arg(displayPath(folder))
+                .arg(stale.size())
+                .arg(stale.size() == 1 ? QStringLiteral("file") : QStringLiteral("files"),
+                     staleNames),
+            QStringLiteral("Export Variants"), MessageIcon::Warning);
     bool fellBack = false;
-    if (const Status written = exportVariants(variants, folder, stem, m_format, true, &fellBack);
-        !written) {
+    const auto written =
+        exportVariants(space, files, folder, stem, m_format, true, randomGenerator(), &fellBack);
+    if (!written) {
         desktop().message(this, written.error(), QStringLiteral("Error"), MessageIcon::Critical);
         return;
     }
+    QStringList notRemoved;
+    if (removeStale) {
+        for (const QString& path : stale) {
+            if (!QFile::remove(path))
+                notRemoved << QFileInfo(path).fileName();
+        }
+    }
+    const int writtenCount = written.value();
     QString done;
-    if (variants.size() == *count)
+    if (writtenCount == *count)
         done = QStringLiteral("%1 different variants were written to \"%2\".");
-    else if (variants.size() == 1)
+    else if (writtenCount == 1)
         done =
             QStringLiteral("The rewritten article has only %1 variant; it was written to \"%2\".");
     else
         done = QStringLiteral("The rewritten article has only %1 different variants; they were "
                               "written to \"%2\".");
-    done = done.arg(variants.size()).arg(displayPath(folder));
+    done = done.arg(writtenCount).arg(displayPath(folder));
     if (fellBack)
         done += QStringLiteral(" Some hold characters that Windows-1252 cannot and were written "
                                "as UTF-8.");
+    if (!stale.isEmpty() && !removeStale)
+        done +=
+            QStringLiteral(" The files of an earlier export are still there: %1.").arg(staleNames);
+    if (!notRemoved.isEmpty())
+        done += QStringLiteral(" These files of an earlier export could not be removed: %1.")
+                    .arg(notRemoved.join(QStringLiteral(", ")));
     desktop().message(this, done, QStringLiteral("Export Variants"), MessageIcon::Information);
 }
 

@@ -10,6 +10,7 @@
 #include <future>
 #include <optional>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -59,6 +60,7 @@ public slots:
     void vbtnSaveAs_Click();
     void vbtnExport_Click();
     void txtProtected_Change();
+    void chkKeepOriginal_Click();
     void Command1_Click();
     void Timer1_Timer();
     void tmrPleaseWait_Timer();
@@ -75,6 +77,7 @@ private:
     // A result belongs to the article it was made from: both go together.
     void showArticle(const QString& path, const tandrel::LoadedArticle& article);
     bool resultIsEmpty(const QString& nothingDone);
+    void keepSetting(const QString& key, const QVariant& value, const QString& what);
     // Asks question (when given; the encoding note is added), then writes the result.
     void writeResult(const QString& path, const QString& question);
 
@@ -100,6 +103,8 @@ private:
     QLabel* lblPleaseWait = nullptr;
     QLabel* lblProtected = nullptr;
     QLineEdit* txtProtected = nullptr;
+    QCheckBox* chkKeepOriginal = nullptr;
+    QLabel* lblVariants = nullptr;
     QLabel* Label2 = nullptr;
     QPlainTextEdit* txtRewritten = nullptr;
     QPushButton* vbtnSave = nullptr;

@@ -6,6 +6,7 @@
 #include "wordcount.h"
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 namespace tandrel {
@@ -35,6 +36,76 @@ QString ReplaceText(const QString& text, const QString& find, const QString& rep
         from += at + find.size();
         ++replacementCount;
     }
+}
+
+namespace {
+
+template <typename Visit> void forEachCodePoint(QStringView text, Visit visit) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t u = text[i].unicode();
+        if (QChar::isHighSurrogate(u) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            visit(QChar::surrogateToUcs4(u, text[++i].unicode()));
+        else
+            visit(char32_t(u));
+    }
+}
+
+// The rule with the character after each "{" and "|" (or, unbraced, its
+// first character) in upper case.
+QString capitalised(const QString& rule) {
+    const bool braced = isBracedRule(rule);
+    QString out;
+    out.reserve(rule.size());
+    bool next = !braced;
+    forEachCodePoint(rule, [&](char32_t c) {
+        const char32_t put = next ? QChar::toUpper(c) : c;
+        if (QChar::requiresSurrogates(put))
+            out += QChar(QChar::highSurrogate(put)), out += QChar(QChar::lowSurrogate(put));
+        else
+            out += QChar(char16_t(put));
+        next = braced && (c == u'{' || c == u'|');
+    });
+    return out;
+}
+
+} // namespace
+
+Capitals capitalsOf(QStringView occurrence) {
+    int letters = 0;
+    bool allUpper = true;
+    bool firstUpper = false;
+    bool first = true;
+    forEachCodePoint(occurrence, [&](char32_t c) {
+        if (first)
+            firstUpper = QChar::isUpper(c);
+        first = false;
+        if (QChar::isLetter(c)) {
+            ++letters;
+            allUpper = allUpper && QChar::isUpper(c);
+        }
+    });
+    if (letters >= 2 && allUpper)
+        return Capitals::All;
+    return firstUpper ? Capitals::First : Capitals::AsWritten;
+}
+
+QString groupFor(const QString& reducedRule, QStringView occurrence, bool keepOriginal) {
+    const Capitals capitals = capitalsOf(occurrence);
+    const QString cased = capitals == Capitals::All     ? reducedRule.toUpper()
+                          : capitals == Capitals::First ? capitalised(reducedRule)
+                                                        : reducedRule;
+    if (!keepOriginal)
+        return cased;
+    QString group = QStringLiteral("{");
+    group += occurrence;
+    if (!isBracedRule(cased))
+        return group + u'|' + cased + u'}';
+    const QStringView inner = QStringView(cased).mid(1, cased.size() - 2);
+    if (inner.compare(occurrence, Qt::CaseInsensitive) != 0) {
+        group += u'|';
+        group += inner;
+    }
+    return group + u'}';
 }
 
 namespace detail {
@@ -218,14 +289,37 @@ std::vector<Try> firstTries(const SynonymIndex& index, const Candidates& candida
 }
 
 std::vector<char16_t> foldedUnits(QStringView text) {
-    std::vector<char16_t> folded(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i)
-        folded[i] = foldUnit(text[i].unicode());
+    std::vector<char16_t> folded(std::size_t(text.size()));
+    foldUnits(text.utf16(), text.size(), folded.data());
     return folded;
 }
 
-QString markedInsert(const QString& rule, int end) {
-    return StrReplace(u' ' + rule + kEnds[end], QStringLiteral(" "), QStringLiteral("%%"), 1);
+// Per BMP unit its lower case when that is one unit (0 when it is not, or
+// for a surrogate), so the exact rewrite lowers most text without a QString
+// per character.
+const std::vector<char16_t>& bmpSingleLower() {
+    static const std::vector<char16_t> table = [] {
+        std::vector<char16_t> lower(0x10000, 0);
+        for (char32_t u = 0; u < 0x10000; ++u) {
+            if (QChar::isSurrogate(u))
+                continue;
+            const QString l = QString(QChar(char16_t(u))).toLower();
+            if (l.size() == 1)
+                lower[u] = l[0].unicode();
+        }
+        return lower;
+    }();
+    return table;
+}
+
+// A reduced rule as it goes in after the space in front of a term, before the end character.
+struct Insert {
+    QString rule;
+    int end;
+};
+
+QString marked(const QString& group, int end) {
+    return StrReplace(u' ' + group + kEnds[end], QStringLiteral(" "), QStringLiteral("%%"), 1);
 }
 
 RewriteResult finished(QString text, qint64 replacements, qint64 words) {
@@ -245,15 +339,26 @@ struct Replacement {
 };
 
 RewriteResult applied(const QString& text, std::vector<Replacement> replacements,
-                      const QStringList& inserts, qint64 words) {
+                      const std::vector<Insert>& inserts, qint64 words, bool keepOriginal) {
     std::sort(replacements.begin(), replacements.end(),
               [](const Replacement& a, const Replacement& b) { return a.position < b.position; });
+    // Without the original wording an insert depends only on the capitals it replaces.
+    std::vector<std::array<QString, 3>> cased(keepOriginal ? 0 : inserts.size());
     QString work;
     work.reserve(text.size() + qsizetype(replacements.size()) * 16);
     qsizetype at = 0;
     for (const Replacement& r : replacements) {
         work += QStringView(text).mid(at, r.position - at);
-        work += inserts[r.insert];
+        const Insert& insert = inserts[std::size_t(r.insert)];
+        const QStringView occurrence = QStringView(text).mid(r.position + 1, r.length - 2);
+        if (keepOriginal) {
+            work += marked(groupFor(insert.rule, occurrence, true), insert.end);
+        } else {
+            QString& made = cased[std::size_t(r.insert)][int(capitalsOf(occurrence))];
+            if (made.isEmpty())
+                made = marked(groupFor(insert.rule, occurrence, false), insert.end);
+            work += made;
+        }
         at = r.position + r.length;
     }
     work += QStringView(text).mid(at);
@@ -310,7 +415,7 @@ bool indexedRewriteApplies(QStringView text) {
 // text also matches ignoring case; the reverse need not hold ("ſ" against
 // "s", "ς" against "σ"), so a try counts as found only when the lower-cased
 // text holds the term exactly, and then replaces every case-insensitive match.
-RewriteResult rewriteIndexed(const QString& text, const SynonymDb& synonyms) {
+RewriteResult rewriteIndexed(const QString& text, const SynonymDb& synonyms, bool keepOriginal) {
     const SynonymIndex& index = synonyms.index();
     const qint64 words = count_words(text);
     const qsizetype n = text.size();
@@ -325,7 +430,7 @@ RewriteResult rewriteIndexed(const QString& text, const SynonymDb& synonyms) {
                          1) == consumed.begin() + o.position + o.length;
     };
     std::vector<Replacement> replacements;
-    QStringList inserts;
+    std::vector<Insert> inserts;
 
     for (const Try& attempt : firstTries(index, candidates)) {
         const QStringView term = index.termText(attempt.term);
@@ -339,116 +444,65 @@ RewriteResult rewriteIndexed(const QString& text, const SynonymDb& synonyms) {
             });
             if (!found)
                 continue;
-            inserts.append(markedInsert(
-                RuleWithoutTerm(index.line(attempt.line).toString(), term.toString()), end));
+            inserts.push_back(
+                {RuleWithoutTerm(index.line(attempt.line).toString(), term.toString()), end});
             for (auto o = first; o != last; ++o) {
                 if (!untouched(*o))
                     continue;
                 std::fill(consumed.begin() + o->position,
                           consumed.begin() + o->position + o->length, 1);
-                replacements.push_back({o->position, o->length, inserts.size() - 1});
+                replacements.push_back({o->position, o->length, qsizetype(inserts.size()) - 1});
             }
         }
     }
 
-    return applied(text, std::move(replacements), inserts, words);
+    return applied(text, std::move(replacements), inserts, words, keepOriginal);
 }
 
-namespace {
-
-// Every line of the file over the whole text: exact for any text, but each
-// try scans the whole text again. Kept for texts the lowering map below
-// cannot describe.
-RewriteResult rewriteLineByLine(const QString& text, const SynonymDb& synonyms) {
-    const SynonymIndex& index = synonyms.index();
-    const qint64 words = count_words(text);
-
-    // A replacement never makes a search text appear (see rewriteIndexed), so
-    // a term can only be found if the article as it starts holds it.
-    const QString lowered = text.toLower();
-    const std::vector<char16_t> folded = foldedUnits(lowered);
-    Candidates candidates(folded);
-    const std::vector<Occurrence> occurrences = findOccurrences(index, folded, candidates);
-    std::vector<quint32> tryOfTerm;
-    const std::vector<Try> tries = firstTries(index, candidates, &tryOfTerm);
-    std::vector<char> tryFinds(tries.size(), 0);
-    for (std::size_t k = 0; k < tries.size(); ++k) {
-        const QStringView term = index.termText(tries[k].term);
-        auto o = std::lower_bound(occurrences.begin(), occurrences.end(),
-                                  Occurrence{0, 0, tries[k].candidate, 0});
-        for (; o != occurrences.end() && o->candidate == tries[k].candidate && !tryFinds[k]; ++o)
-            tryFinds[k] = QStringView(lowered).mid(o->position + 1, term.size()) == term;
-    }
-    const auto present = [&](quint32 item) {
-        return tryOfTerm[item] != kNone && tryFinds[tryOfTerm[item]];
-    };
-
-    QString work = text;
-    qint64 replacements = 0;
-    quint32 itemsBegin = 0;
-    quint32 itemsEnd = 0;
-    for (qsizetype line = 0; line < index.lineCount(); ++line) {
-        if (index.braced(line)) {
-            itemsBegin = index.itemsBegin(line);
-            itemsEnd = index.itemsEnd(line);
-        }
-        for (quint32 item = itemsBegin; item != itemsEnd; ++item) {
-            if (!present(item))
-                continue;
-            const QString term = index.termText(item).toString();
-            for (int end = 0; end < 4; ++end) {
-                const QString find = u' ' + term + kEnds[end];
-                if (!work.toLower().contains(find))
-                    continue;
-                const QString rule = RuleWithoutTerm(index.line(line).toString(), term);
-                work = ReplaceText(work, find, u' ' + rule + kEnds[end], 1, replacements);
-            }
-        }
-    }
-    return finished(std::move(work), replacements, words);
-}
-
-} // namespace
-
-// The line walk of rewriteLineByLine without its rescans. Both of its
-// searches are answered from places found once: whether the lower-cased text
-// holds " term" + end (on the lower-cased text, whose units are mapped back
-// to the characters they came from) and where a case-insensitive search
-// replaces (unit for unit on the text). As in rewriteIndexed, a replacement
-// only removes the places it overlaps, so a place still counts while none of
-// its characters has been replaced.
-RewriteResult rewriteExact(const QString& text, const SynonymDb& synonyms) {
+// The walk over every line and term, with both of its searches answered
+// from places found once: whether the lower-cased text holds " term" + end
+// (on the lower-cased text, whose units are mapped back to the characters
+// they came from, so a lowering that changes length costs nothing more) and
+// where a case-insensitive search replaces (unit for unit on the text). As in
+// rewriteIndexed, a replacement only removes the places it overlaps, so a
+// place still counts while none of its characters has been replaced.
+RewriteResult rewriteExact(const QString& text, const SynonymDb& synonyms, bool keepOriginal) {
     const SynonymIndex& index = synonyms.index();
     const qsizetype n = text.size();
 
-    // The lower-cased text, one character at a time, and where each unit came from.
-    QString lowered;
-    lowered.reserve(n + 16);
+    // The lower-cased text, one character at a time (as QString::toLower
+    // lowers, without context), and where each unit came from.
+    std::u16string loweredUnits;
     std::vector<qsizetype> fromBegin;
     std::vector<qsizetype> fromEnd;
-    fromBegin.reserve(n + 16);
-    fromEnd.reserve(n + 16);
+    loweredUnits.reserve(std::size_t(n) + 16);
+    fromBegin.reserve(std::size_t(n) + 16);
+    fromEnd.reserve(std::size_t(n) + 16);
+    const std::vector<char16_t>& single = bmpSingleLower();
     for (qsizetype i = 0; i < n;) {
         const char16_t u = text[i].unicode();
         qsizetype next = i + 1;
+        if (single[u] != 0 || u == 0) {
+            loweredUnits += single[u];
+            fromBegin.push_back(i);
+            fromEnd.push_back(next);
+            i = next;
+            continue;
+        }
         QString lower;
         if (QChar::isHighSurrogate(u) && next < n && text[next].isLowSurrogate()) {
-            const char32_t c = QChar::surrogateToUcs4(u, text[next].unicode());
-            // Qt folds such a pair as one character; the file's terms are folded per unit.
-            if (QChar::toCaseFolded(c) != c)
-                return rewriteLineByLine(text, synonyms);
             ++next;
             lower = QStringView(text).mid(i, 2).toString().toLower();
         } else {
             lower = QString(QChar(u)).toLower();
         }
-        lowered += lower;
-        fromBegin.insert(fromBegin.end(), lower.size(), i);
-        fromEnd.insert(fromEnd.end(), lower.size(), next);
+        loweredUnits.append(reinterpret_cast<const char16_t*>(lower.utf16()),
+                            std::size_t(lower.size()));
+        fromBegin.insert(fromBegin.end(), std::size_t(lower.size()), i);
+        fromEnd.insert(fromEnd.end(), std::size_t(lower.size()), next);
         i = next;
     }
-    if (lowered != text.toLower())
-        return rewriteLineByLine(text, synonyms);
+    const QStringView lowered(loweredUnits.data(), qsizetype(loweredUnits.size()));
 
     const std::vector<char16_t> loweredFolded = foldedUnits(lowered);
     Candidates loweredCandidates(loweredFolded);
@@ -474,7 +528,7 @@ RewriteResult rewriteExact(const QString& text, const SynonymDb& synonyms) {
     };
 
     std::vector<Replacement> replacements;
-    QStringList inserts;
+    std::vector<Insert> inserts;
     const auto& terms = index.terms();
     quint32 itemsBegin = 0;
     quint32 itemsEnd = 0;
@@ -500,13 +554,12 @@ RewriteResult rewriteExact(const QString& text, const SynonymDb& synonyms) {
                             ++loweredSkip[l.base];
                         continue;
                     }
-                    present = QStringView(lowered).mid(loweredPlaces[k].position + 1,
-                                                       term.size()) == term;
+                    present = lowered.mid(loweredPlaces[k].position + 1, term.size()) == term;
                 }
                 if (!present)
                     continue;
-                inserts.append(markedInsert(
-                    RuleWithoutTerm(index.line(line).toString(), term.toString()), end));
+                inserts.push_back(
+                    {RuleWithoutTerm(index.line(line).toString(), term.toString()), end});
                 if (candidate == kNone)
                     continue;
                 const Span r = placesOf(places, candidate, end);
@@ -516,7 +569,8 @@ RewriteResult rewriteExact(const QString& text, const SynonymDb& synonyms) {
                     if (untouched(o.position, o.position + o.length)) {
                         std::fill(consumed.begin() + o.position,
                                   consumed.begin() + o.position + o.length, 1);
-                        replacements.push_back({o.position, o.length, inserts.size() - 1});
+                        replacements.push_back(
+                            {o.position, o.length, qsizetype(inserts.size()) - 1});
                     }
                     if (k == r.base + skip[r.base])
                         ++skip[r.base];
@@ -525,18 +579,19 @@ RewriteResult rewriteExact(const QString& text, const SynonymDb& synonyms) {
         }
     }
 
-    return applied(text, std::move(replacements), inserts, count_words(text));
+    return applied(text, std::move(replacements), inserts, count_words(text), keepOriginal);
 }
 
 } // namespace detail
 
-RewriteResult rewriteSpunText(const QString& text, const SynonymDb& synonyms) {
-    return detail::indexedRewriteApplies(text) ? detail::rewriteIndexed(text, synonyms)
-                                               : detail::rewriteExact(text, synonyms);
+RewriteResult rewriteSpunText(const QString& text, const SynonymDb& synonyms, bool keepOriginal) {
+    return detail::indexedRewriteApplies(text)
+               ? detail::rewriteIndexed(text, synonyms, keepOriginal)
+               : detail::rewriteExact(text, synonyms, keepOriginal);
 }
 
-RewriteResult Reescribir(const QString& article, const SynonymDb& synonyms) {
-    return rewriteSpunText(Spin(article), synonyms);
+RewriteResult Reescribir(const QString& article, const SynonymDb& synonyms, bool keepOriginal) {
+    return rewriteSpunText(Spin(article), synonyms, keepOriginal);
 }
 
 } // namespace tandrel

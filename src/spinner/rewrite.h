@@ -21,13 +21,25 @@ QString replacementReport(qint64 replacements, qint64 words);
 QString ReplaceText(const QString& text, const QString& find, const QString& replacement, int mode,
                     qint64& replacementCount);
 
+// What the capitals of a replaced occurrence ask of the group put in its
+// place: its first character upper case, or all of its letters (two or more).
+enum class Capitals { AsWritten, First, All };
+Capitals capitalsOf(QStringView occurrence);
+
+// The group that replaces occurrence: the reduced rule with each alternative's
+// first character in upper case (First) or all in upper case (All); with
+// keepOriginal the occurrence, as written, is its first alternative.
+QString groupFor(const QString& reducedRule, QStringView occurrence, bool keepOriginal);
+
 // The rewrite: spins the article once, counts its words, then turns every
 // known word standing between a space and " ", ",", "." or ":" into a group
 // of its synonyms, rule line by rule line, and reports the numbers.
-RewriteResult Reescribir(const QString& article, const SynonymDb& synonyms);
+RewriteResult Reescribir(const QString& article, const SynonymDb& synonyms,
+                         bool keepOriginal = false);
 
 // The same without the first spin, for an article that has no groups left.
-RewriteResult rewriteSpunText(const QString& text, const SynonymDb& synonyms);
+RewriteResult rewriteSpunText(const QString& text, const SynonymDb& synonyms,
+                              bool keepOriginal = false);
 
 namespace detail {
 // The indexed rewrite is exact for any text in which every character lowers
@@ -35,11 +47,11 @@ namespace detail {
 // surrogate and no cased character outside the BMP: all but a few texts.
 bool indexedRewriteApplies(QStringView text);
 // Cost: the text, plus one hash look-up per term of the file, never their product.
-RewriteResult rewriteIndexed(const QString& text, const SynonymDb& synonyms);
+RewriteResult rewriteIndexed(const QString& text, const SynonymDb& synonyms, bool keepOriginal);
 // Walks every line and term as the window's controls would, searching the
 // lower-cased text each time, but only for terms the article holds at all;
 // for the rare texts the indexed rewrite cannot take.
-RewriteResult rewriteExact(const QString& text, const SynonymDb& synonyms);
+RewriteResult rewriteExact(const QString& text, const SynonymDb& synonyms, bool keepOriginal);
 } // namespace detail
 
 } // namespace tandrel

@@ -76,9 +76,9 @@ void SynonymIndex::addTerm(quint32 offset, quint32 length) {
     if (m_scratch.size() < length)
         m_scratch.resize(length);
     const char16_t* exact = m_text.data() + offset;
+    foldUnits(exact, length, m_scratch.data());
     for (quint32 i = 0; i < length; ++i) {
-        const char16_t folded = foldUnit(exact[i]);
-        m_scratch[i] = folded;
+        const char16_t folded = m_scratch[i];
         foldsToItself = foldsToItself && folded == exact[i];
         holdsEnd = holdsEnd || endIndex(folded) >= 0;
         hash = hashStep(hash, folded);

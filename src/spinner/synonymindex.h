@@ -13,14 +13,26 @@
 namespace tandrel::detail {
 
 // Case folding one UTF-16 unit at a time, as Qt's case-insensitive search
-// compares them; surrogates stay as they are (only caseless pairs reach the
-// fast rewrite).
+// compares them; surrogates stay as they are (see foldUnits for pairs).
 inline char16_t foldUnit(char16_t u) {
     if (u < 0x80)
         return (u >= u'A' && u <= u'Z') ? char16_t(u + 32) : u;
     if (QChar::isSurrogate(u))
         return u;
     return QChar::toCaseFolded(u);
+}
+
+// A text folded as Qt's case-insensitive search compares it: a low surrogate
+// after a high one stands for the low unit of the folded pair (cased pairs
+// fold within their high surrogate), every other unit is folded alone.
+inline void foldUnits(const char16_t* in, qsizetype n, char16_t* out) {
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t u = in[i];
+        if (QChar::isLowSurrogate(u) && i > 0 && QChar::isHighSurrogate(in[i - 1]))
+            out[i] = QChar::lowSurrogate(QChar::toCaseFolded(QChar::surrogateToUcs4(in[i - 1], u)));
+        else
+            out[i] = foldUnit(u);
+    }
 }
 
 // The four characters a term may be followed by: 0 " ", 1 ",", 2 ".", 3 ":"; -1 otherwise.

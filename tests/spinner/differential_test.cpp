@@ -15,12 +15,14 @@ namespace {
 // A small vocabulary, so that words repeat, terms meet in several lines and
 // neighbours are often both known. It holds prefixes and suffixes of each
 // other, multi-word terms, end characters and "%" inside terms, and
-// characters whose lower case and case folding disagree.
+// characters whose lower case and case folding disagree, is longer than
+// themselves or lies outside the BMP.
 const QStringList kWords =
     QStringLiteral("good/nice/fine/big/large/dog/hound/very/very nice/good dog/go/gone/goo/ood/"
                    "day/glad/e.g./x.y/a:b/50%/a,b/caf\u00e9/\u03bb\u03cc\u03b3\u03bf\u03c2/"
                    "\u03bb\u03cc\u03b3\u03bf\u03c3/yes/ye\u017f/stra\u00dfe/"
-                   "\u043f\u0440\u0438\u0432\u0435\u0442/\u4f60\u597d/\u212aelvin/kelvin/i\u0307x")
+                   "\u043f\u0440\u0438\u0432\u0435\u0442/\u4f60\u597d/\u212aelvin/kelvin/i\u0307x/"
+                   "\U00010428x/\u0130l/\u01c6a/'tis")
         .split(u'/');
 
 // Characters that send a text down the exact path.
@@ -98,15 +100,16 @@ struct Tally {
 };
 
 // Compares engine, exact path and reference on one input; false on the first difference.
-bool agree(const QString& article, const QStringList& rules, quint64 seed, Tally& tally) {
+bool agree(const QString& article, const QStringList& rules, quint64 seed, Tally& tally,
+           bool keepOriginal = false) {
     const SynonymDb db = synonymDbFromLines(rules);
     seedRandomNumbers(seed);
-    const RewriteResult engine = Reescribir(article, db);
+    const RewriteResult engine = Reescribir(article, db, keepOriginal);
     seedRandomNumbers(seed);
-    const test::ReferenceResult reference = test::referenceReescribir(article, rules);
+    const test::ReferenceResult reference = test::referenceReescribir(article, rules, keepOriginal);
     seedRandomNumbers(seed);
     const QString spun = Spin(article);
-    const RewriteResult exact = detail::rewriteExact(spun, db);
+    const RewriteResult exact = detail::rewriteExact(spun, db, keepOriginal);
 
     const bool same = engine.spinText == reference.spinText &&
                       engine.replacementCount == reference.replacementCount &&
@@ -138,11 +141,11 @@ private slots:
         for (int i = 0; i < 4000; ++i) {
             const QStringList rules = randomRules(random);
             const QString article = randomArticle(random, i % 5 == 0);
-            if (!agree(article, rules, quint64(i), tally))
+            if (!agree(article, rules, quint64(i), tally, i % 3 == 0))
                 QFAIL(qPrintable(QStringLiteral("engine and reference differ on case %1").arg(i)));
         }
         // Guard against a generator that stopped producing anything to compare.
-        QVERIFY2(tally.indexed > 3000 && tally.exact > 400 && tally.withReplacements > 2000 &&
+        QVERIFY2(tally.indexed > 1000 && tally.exact > 2000 && tally.withReplacements > 2000 &&
                      tally.replacements > 6000,
                  qPrintable(QString::asprintf("%d indexed, %d exact, %d with replacements, %lld",
                                               tally.indexed, tally.exact, tally.withReplacements,

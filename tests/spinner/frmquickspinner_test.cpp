@@ -7,6 +7,7 @@
 #include "tools.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -113,6 +114,9 @@ private slots:
         seedRandomNumbers(7);
         click("vbtnConvert");
         QCOMPARE(desk->last().text, u"1 Replacements on 3 words."_s);
+        // A second Space must not reach Load, which would empty the result.
+        QCOMPARE(QApplication::focusWidget(), find("txtRewritten"));
+        QVERIFY(find<QLabel>("lblVariants")->text().startsWith("2 different variants; "));
         const QSet<QString> both{"the nice dog ", "the fine dog "};
         const QString first = box("txtPreview")->toPlainText();
         click("vbtnPreview");
@@ -134,6 +138,8 @@ private slots:
         box("txtArticle")->setPlainText("the good dog ");
         window->vbtnConvert_Click();
         QCOMPARE(desk->last().text, u"0 Replacements on 3 words."_s);
+        click("vbtnPreview");
+        QVERIFY(find<QLabel>("lblVariants")->text().contains("only one variant, so every Spin"));
         QVERIFY(find("lblPleaseWait")->isVisible());
         QVERIFY(find("lblPleaseWait")->toolTip().contains("rwdb.txt"));
     }
@@ -229,11 +235,26 @@ private slots:
         }
         QCOMPARE(variants.size(), 3);
 
-        // The protected words are there again at the next start.
+        // Fewer variants over a bigger export: its extra files are named, or removed on Yes.
+        for (const bool remove : {false, true}) {
+            desk->numbers << 2;
+            desk->folders << folder;
+            desk->answers << true << remove; // replace 01 and 02; remove the rest
+            window->vbtnExport_Click();
+            QVERIFY2(desk->last().text.contains("earlier export are still there: article-03.txt") ==
+                         !remove,
+                     qPrintable(desk->last().text));
+        }
+        QCOMPARE(QDir(folder).entryList(QDir::Files),
+                 (QStringList{"article-01.txt", "article-02.txt"}));
+
+        // The protected words and the keep-original choice are there again at the next start.
+        click("chkKeepOriginal");
         desk->answers << true; // the typed article may go
         QVERIFY(window->close());
         open();
         QCOMPARE(find<QLineEdit>("txtProtected")->text(), u"cat, Big"_s);
+        QVERIFY(find<QCheckBox>("chkKeepOriginal")->isChecked());
     }
 
     // Fits 1366 x 768; a larger window grows all three boxes; nothing overlaps;

@@ -35,7 +35,40 @@ void RuleWithoutTerm(Controls& c, const QString& term) {
     c.lblReglaSinTerminoOriginal = l;
 }
 
-QString ReplaceText(Controls& c, QString text, const QString& find, QString replacement) {
+// The group for one replaced occurrence: its capitals carried over, and with
+// keepOriginal the occurrence itself offered first.
+QString caseKept(const QString& rule, const QString& occurrence, bool keepOriginal) {
+    const QList<uint> points = occurrence.toUcs4();
+    int letters = 0;
+    int upper = 0;
+    for (const uint c : points) {
+        letters += QChar::isLetter(c) ? 1 : 0;
+        upper += QChar::isLetter(c) && QChar::isUpper(c) ? 1 : 0;
+    }
+    QString group = rule;
+    if (letters >= 2 && upper == letters) {
+        group = rule.toUpper();
+    } else if (!points.isEmpty() && QChar::isUpper(points.first())) {
+        QList<uint> out = rule.toUcs4();
+        const bool braced = rule.startsWith(u'{') && rule.endsWith(u'}');
+        for (qsizetype i = out.size() - 1; i >= 0; --i) {
+            if (braced ? i > 0 && (out[i - 1] == '{' || out[i - 1] == '|') : i == 0)
+                out[i] = QChar::toUpper(out[i]);
+        }
+        group = QString::fromUcs4(reinterpret_cast<const char32_t*>(out.constData()), out.size());
+    }
+    if (!keepOriginal)
+        return group;
+    if (!(group.startsWith(u'{') && group.endsWith(u'}')))
+        return QStringLiteral("{") + occurrence + QStringLiteral("|") + group + QStringLiteral("}");
+    const QString inner = group.mid(1, group.size() - 2);
+    if (inner.compare(occurrence, Qt::CaseInsensitive) == 0)
+        return QStringLiteral("{") + occurrence + QStringLiteral("}");
+    return QStringLiteral("{") + occurrence + QStringLiteral("|") + inner + QStringLiteral("}");
+}
+
+QString ReplaceText(Controls& c, QString text, const QString& find, const QString& end,
+                    bool keepOriginal) {
     QString result;
     QString rest = text;
     const qsizetype l = find.size();
@@ -43,6 +76,10 @@ QString ReplaceText(Controls& c, QString text, const QString& find, QString repl
         const qsizetype p = rest.indexOf(find, 0, Qt::CaseInsensitive) + 1;
         if (p == 0)
             return result + rest;
+        const QString occurrence = rest.mid(p, l - 2);
+        QString replacement = QStringLiteral(" ") +
+                              caseKept(c.lblReglaSinTerminoOriginal, occurrence, keepOriginal) +
+                              end;
         replacement = StrReplace(replacement, QStringLiteral(" "), QStringLiteral("%%"), 1);
         result = result + rest.left(p - 1) + replacement;
         rest = rest.mid(p + l - 1);
@@ -52,7 +89,8 @@ QString ReplaceText(Controls& c, QString text, const QString& find, QString repl
 
 } // namespace
 
-ReferenceResult referenceReescribir(const QString& article, const QStringList& ruleLines) {
+ReferenceResult referenceReescribir(const QString& article, const QStringList& ruleLines,
+                                    bool keepOriginal) {
     Controls c;
     c.lstReglas = ruleLines;
     c.spinnerText = Spin(article);
@@ -70,9 +108,7 @@ ReferenceResult referenceReescribir(const QString& article, const QStringList& r
                 const QString search = QStringLiteral(" ") + term + end;
                 if (c.spinnerText.toLower().contains(search, Qt::CaseSensitive)) {
                     RuleWithoutTerm(c, term);
-                    c.spinnerText =
-                        ReplaceText(c, c.spinnerText, search,
-                                    QStringLiteral(" ") + c.lblReglaSinTerminoOriginal + end);
+                    c.spinnerText = ReplaceText(c, c.spinnerText, search, end, keepOriginal);
                 }
             }
         }

@@ -5,7 +5,8 @@
 
 // The rewrite walked the slow, literal way: for every rule line, every term
 // and every end character the whole working text is lower-cased and searched.
-// The engine must give the same text and count on every input.
+// Each replaced occurrence passes on its capitals to the group put in its
+// place. The engine must give the same text and count on every input.
 namespace tandrel::test {
 
 struct ReferenceResult {
@@ -15,6 +16,7 @@ struct ReferenceResult {
     QString report;
 };
 
-ReferenceResult referenceReescribir(const QString& article, const QStringList& ruleLines);
+ReferenceResult referenceReescribir(const QString& article, const QStringList& ruleLines,
+                                    bool keepOriginal = false);
 
 } // namespace tandrel::test

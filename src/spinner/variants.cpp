@@ -1,0 +1,291 @@
+#include "variants.h"
+
+#include "spin.h"
+
+#include <QHash>
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace tandrel {
+
+namespace {
+
+enum Kind : char { Plain, Open, Exit };
+
+constexpr qint64 kCap = VariantSpace::kMillion + 1;
+
+// The text read as Spin reads it: which braces and bars are structure, and
+// where the end of an alternative continues.
+struct Structure {
+    std::vector<char> kind;
+    std::vector<std::int32_t> target;      // Exit: where it continues; Open: its group
+    std::vector<std::int32_t> settle;      // past any Exit, where a position really is
+    std::vector<std::int32_t> startsBegin; // per group, into starts
+    std::vector<std::int32_t> starts;      // the first position of each alternative
+
+    explicit Structure(const QString& text) {
+        const auto n = std::int32_t(text.size());
+        kind.assign(std::size_t(n) + 1, Plain);
+        target.assign(std::size_t(n) + 1, 0);
+        struct OpenGroup {
+            std::int32_t brace;
+            std::vector<std::int32_t> bars;
+        };
+        std::vector<OpenGroup> open;
+        startsBegin.push_back(0);
+        for (std::int32_t i = 0; i < n; ++i) {
+            const QChar c = text[i];
+            if (c == u'{') {
+                open.push_back({i, {}});
+            } else if (c == u'|' && !open.empty()) {
+                open.back().bars.push_back(i);
+            } else if (c == u'}' && !open.empty()) {
+                const OpenGroup group = std::move(open.back());
+                open.pop_back();
+                kind[group.brace] = Open;
+                target[group.brace] = std::int32_t(startsBegin.size() - 1);
+                starts.push_back(group.brace + 1);
+                for (const std::int32_t bar : group.bars) {
+                    kind[bar] = Exit;
+                    target[bar] = i + 1;
+                    starts.push_back(bar + 1);
+                }
+                kind[i] = Exit;
+                target[i] = i + 1;
+                startsBegin.push_back(std::int32_t(starts.size()));
+            }
+        }
+        settle.assign(std::size_t(n) + 1, n);
+        for (std::int32_t i = n - 1; i >= 0; --i)
+            settle[i] = kind[i] == Exit ? settle[target[i]] : i;
+    }
+};
+
+} // namespace
+
+VariantSpace::VariantSpace(const QString& spinText) : m_text(spinText) {
+    const Structure s(m_text);
+    const auto n = std::int32_t(m_text.size());
+
+    // Where the text can be after reaching position p: every alternative of
+    // a group opening there, followed into nested groups, each place once.
+    std::vector<std::int32_t> seen(std::size_t(n) + 1, -1);
+    std::int32_t stamp = 0;
+    std::vector<std::int32_t> stack;
+    const auto closeOver = [&](const std::vector<std::int32_t>& from,
+                               std::vector<std::int32_t>& out) {
+        ++stamp;
+        out.clear();
+        for (const std::int32_t p : from)
+            stack.push_back(s.settle[p]);
+        while (!stack.empty()) {
+            const std::int32_t q = stack.back();
+            stack.pop_back();
+            if (seen[q] == stamp)
+                continue;
+            seen[q] = stamp;
+            if (q < n && s.kind[q] == Open) {
+                const std::int32_t g = s.target[q];
+                for (std::int32_t k = s.startsBegin[g]; k < s.startsBegin[g + 1]; ++k)
+                    stack.push_back(s.settle[s.starts[k]]);
+            } else {
+                out.push_back(q);
+            }
+        }
+        std::sort(out.begin(), out.end());
+    };
+
+    // The deterministic states: sets of positions, kept end to end in pool.
+    std::vector<std::int32_t> pool;
+    std::vector<std::int64_t> offset{0};
+    std::unordered_map<quint64, std::int32_t> head;
+    std::vector<std::int32_t> sameHash;
+    const auto stateOf = [&](const std::vector<std::int32_t>& set) {
+        quint64 h = 0xcbf29ce484222325ULL;
+        for (const std::int32_t p : set)
+            h = (h ^ quint64(p)) * 0x100000001b3ULL;
+        const auto [it, inserted] = head.try_emplace(h, -1);
+        for (std::int32_t id = it->second; id >= 0; id = sameHash[id]) {
+            if (offset[id + 1] - offset[id] == std::int64_t(set.size()) &&
+                std::equal(set.begin(), set.end(), pool.begin() + offset[id]))
+                return id;
+        }
+        const auto id = std::int32_t(offset.size() - 1);
+        pool.insert(pool.end(), set.begin(), set.end());
+        offset.push_back(std::int64_t(pool.size()));
+        sameHash.push_back(it->second);
+        it->second = id;
+        return id;
+    };
+
+    std::vector<std::int32_t> set;
+    std::vector<std::int32_t> from;
+    closeOver({0}, set);
+    stateOf(set);
+    std::vector<std::pair<char16_t, std::int32_t>> reads;
+    for (std::int32_t id = 0; id < std::int32_t(offset.size() - 1); ++id) {
+        m_firstEdge.push_back(std::int32_t(m_edges.size()));
+        const std::vector<std::int32_t> positions(pool.begin() + offset[id],
+                                                  pool.begin() + offset[id + 1]);
+        m_accepts.push_back(!positions.empty() && positions.back() == n ? 1 : 0);
+        if (positions.size() == 1 && positions[0] < n) {
+            // One way on: read the plain run at once.
+            std::int32_t r = positions[0] + 1;
+            while (r < n && s.kind[r] == Plain)
+                ++r;
+            closeOver({r}, set);
+            m_edges.push_back({stateOf(set), positions[0], r});
+            continue;
+        }
+        reads.clear();
+        for (const std::int32_t p : positions) {
+            if (p < n)
+                reads.emplace_back(m_text[p].unicode(), p);
+        }
+        std::stable_sort(reads.begin(), reads.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (std::size_t i = 0; i < reads.size();) {
+            std::size_t j = i;
+            from.clear();
+            while (j < reads.size() && reads[j].first == reads[i].first)
+                from.push_back(reads[j++].second + 1);
+            closeOver(from, set);
+            m_edges.push_back({stateOf(set), reads[i].second, reads[i].second + 1});
+            i = j;
+        }
+    }
+    const auto states = std::int32_t(offset.size() - 1);
+    m_firstEdge.push_back(std::int32_t(m_edges.size()));
+
+    // Every edge leads to a state whose first position is further on.
+    std::vector<std::int32_t> order(std::size_t(states), 0);
+    for (std::int32_t id = 0; id < states; ++id)
+        order[id] = id;
+    std::sort(order.begin(), order.end(),
+              [&](std::int32_t a, std::int32_t b) { return pool[offset[a]] > pool[offset[b]]; });
+    m_counts.assign(std::size_t(states), 0);
+    for (const std::int32_t id : order) {
+        qint64 total = m_accepts[id];
+        for (std::int32_t e = m_firstEdge[id]; e < m_firstEdge[id + 1]; ++e)
+            total = std::min(kCap, total + m_counts[m_edges[e].target]);
+        m_counts[id] = total;
+    }
+    m_count = m_counts[0];
+}
+
+QString VariantSpace::variant(qint64 rank) const {
+    QString out;
+    std::int32_t state = 0;
+    for (;;) {
+        if (m_accepts[state]) {
+            if (rank == 0)
+                return out;
+            --rank;
+        }
+        std::int32_t e = m_firstEdge[state];
+        for (; e < m_firstEdge[state + 1]; ++e) {
+            const qint64 below = m_counts[m_edges[e].target];
+            if (rank < below)
+                break;
+            rank -= below;
+        }
+        if (e == m_firstEdge[state + 1])
+            return out; // a rank past the count
+        out += QStringView(m_text).mid(m_edges[e].from, m_edges[e].to - m_edges[e].from);
+        state = m_edges[e].target;
+    }
+}
+
+namespace {
+
+std::vector<QStringView> wordsOf(const QString& text) {
+    std::vector<QStringView> words;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n;) {
+        while (i < n && text[i].isSpace())
+            ++i;
+        qsizetype j = i;
+        while (j < n && !text[j].isSpace())
+            ++j;
+        if (j > i)
+            words.push_back(QStringView(text).mid(i, j - i));
+        i = j;
+    }
+    return words;
+}
+
+} // namespace
+
+double wordDifference(const QString& a, const QString& b) {
+    const std::vector<QStringView> x = wordsOf(a);
+    const std::vector<QStringView> y = wordsOf(b);
+    if (x.empty() && y.empty())
+        return 0;
+    // A group puts in a few words for a few: look that far for the next pair
+    // of equal words, and take the nearest.
+    constexpr std::size_t kWindow = 8;
+    std::size_t i = 0;
+    std::size_t j = 0;
+    std::size_t unmatched = 0;
+    const auto same = [&](std::size_t p, std::size_t q) {
+        return p < x.size() && q < y.size() && x[p] == y[q];
+    };
+    while (i < x.size() && j < y.size()) {
+        if (x[i] == y[j]) {
+            ++i, ++j;
+            continue;
+        }
+        bool found = false;
+        for (std::size_t d = 1; d <= 2 * kWindow && !found; ++d) {
+            for (std::size_t di = d > kWindow ? d - kWindow : 0; di <= std::min(d, kWindow); ++di) {
+                const std::size_t dj = d - di;
+                const bool last = i + di + 1 >= x.size() || j + dj + 1 >= y.size();
+                if (same(i + di, j + dj) && (last || same(i + di + 1, j + dj + 1))) {
+                    unmatched += d;
+                    i += di, j += dj;
+                    found = true;
+                    break;
+                }
+            }
+        }
+        if (!found)
+            unmatched += 2, ++i, ++j;
+    }
+    unmatched += (x.size() - std::min(i, x.size())) + (y.size() - std::min(j, y.size()));
+    return double(unmatched) / double(x.size() + y.size());
+}
+
+VariantSummary summarizeVariants(const QString& spinText, const QString& original,
+                                 QRandomGenerator& generator) {
+    VariantSummary summary;
+    const VariantSpace space(spinText);
+    summary.count = space.count();
+    summary.moreThanAMillion = space.moreThanAMillion();
+    // Enough pairs for a steady figure on an article, fewer on a book.
+    const int pairs =
+        int(std::clamp<qsizetype>(4000000 / std::max<qsizetype>(1, spinText.size()), 2, 12));
+    double between = 0;
+    double fromOriginal = 0;
+    for (int i = 0; i < pairs; ++i) {
+        const QString first = Spin(spinText, generator);
+        between += wordDifference(first, Spin(spinText, generator));
+        fromOriginal += wordDifference(first, original);
+    }
+    summary.betweenVariants = between / pairs;
+    summary.fromOriginal = fromOriginal / pairs;
+    return summary;
+}
+
+QString variantSummaryText(const VariantSummary& summary) {
+    const QString count =
+        summary.moreThanAMillion ? QStringLiteral("More than a million different variants")
+        : summary.count == 1     ? QStringLiteral("Only 1 variant")
+                                 : QStringLiteral("%L1 different variants").arg(summary.count);
+    const auto percent = [](double share) { return QString::number(share * 100, 'f', 1); };
+    return QStringLiteral("%1; two variants differ in %2% of their words, a variant and the "
+                          "original in %3%.")
+        .arg(count, percent(summary.betweenVariants), percent(summary.fromOriginal));
+}
+
+} // namespace tandrel

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QRandomGenerator>
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+namespace tandrel {
+
+// The different texts Spin can give for a text in spin syntax, counted
+// without expanding them: the choices are read as an automaton over the
+// text's characters, made deterministic, so two choices that spell the same
+// text are one path. Builds in time about linear in the text for texts made by
+// the rewrite; nesting, open braces and repeated alternatives cost nothing more.
+class VariantSpace {
+public:
+    // Counts above this say only "more than a million".
+    static constexpr qint64 kMillion = 1000000;
+
+    explicit VariantSpace(const QString& spinText);
+
+    // The number of different variants, exact up to a million; above that
+    // kMillion + 1.
+    qint64 count() const { return m_count; }
+    bool moreThanAMillion() const { return m_count > kMillion; }
+    // Variant number rank (0 to count() - 1) in a fixed order; each once.
+    // Only for a space of at most a million.
+    QString variant(qint64 rank) const;
+    const QString& text() const { return m_text; }
+
+private:
+    struct Edge {
+        std::int32_t target;
+        std::int32_t from; // the text it reads: spin text [from, to)
+        std::int32_t to;
+    };
+    const QString m_text;
+    std::vector<std::int32_t> m_firstEdge; // per state; edges of state s: [first[s], first[s+1])
+    std::vector<Edge> m_edges;
+    std::vector<char> m_accepts;
+    std::vector<qint64> m_counts;
+    qint64 m_count = 0;
+};
+
+// How different the variants of a spin text are, measured on drawn variants:
+// the share of words (0 to 1) one variant has that the other lacks at that place.
+struct VariantSummary {
+    qint64 count = 0;
+    bool moreThanAMillion = false;
+    double betweenVariants = 0;
+    double fromOriginal = 0;
+};
+VariantSummary summarizeVariants(const QString& spinText, const QString& original,
+                                 QRandomGenerator& generator);
+// One sentence for the window and the command line.
+QString variantSummaryText(const VariantSummary& summary);
+
+// The share of words of two texts that are not matched in the other, pairing
+// words in order and resynchronising after a few differing words.
+double wordDifference(const QString& a, const QString& b);
+
+} // namespace tandrel

@@ -818,10 +818,8 @@ def hand_lines(wn, mythes, hand, never, names):
                     problems.append("%r comes after the line of %r" % (t, part))
         if section == "groups":
             classes = {article_class(t) for t in terms}
-            # only a noun or adjective in its bare form follows "a", and
-            # not when earlier lines took every "a"/"an" + term already
-            if len(classes) > 1 and not all(
-                    article_class(t) + " " + t in seen for t in terms) and any(
+            # only a noun or adjective in its bare form follows "a"
+            if len(classes) > 1 and any(
                     t.replace(" ", "_") in wn.index[p]
                     for t in terms for p in "na") \
                     and not set(terms) & NOT_AFTER_A:

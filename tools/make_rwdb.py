@@ -11,8 +11,10 @@ Sources, all Debian packages (install them to rebuild):
 The file is written in two parts: the lines of rwdb_groups.txt in
 their order (phrases that stay themselves and hand-read groups), then
 groups taken from WordNet alone with common members only (SCOWL size 50
-or less). Words listed in rwdb_exclude.txt are left out of the last part;
-its [never] words out of every part.
+or less) and three or more terms, since a pair offers one choice and
+every variant would make the same swap. Words listed in rwdb_exclude.txt
+are left out of the last part; its [never] words out of every group and
+its [names] words (months, days, names) out of every line.
 
 The spinner swaps any member of a line for any other member, blind to
 part of speech and word sense, so every filter below errs on the side
@@ -47,6 +49,9 @@ MIN_SENSE_SHARE = {"a": 0.4, "r": 0.4, "v": 0.4, "n": 0.4}
 MAX_OTHER_POS = {"a": 0.15, "r": 0.15, "v": 0.1, "n": 0.1}
 # A middle word of a longer term could itself be spun by a later line.
 MAX_WORDS = 2
+# The matched term is never offered, so a WordNet pair would give every
+# variant the same swap.
+MIN_AUTO_TERMS = 3
 VERB_PREFIXES = {"over", "under", "out", "re", "mis", "un", "fore", "with",
                  "up", "be", "off", "in"}
 HARD_CH = ("monarch", "patriarch", "matriarch", "oligarch", "hierarch",
@@ -700,7 +705,8 @@ MAX_SCOWL_SIZE = 50
 CONSONANT_SOUND = ("one", "once", "use", "usu", "uni", "eu", "ewe", "uti",
                    "ura", "ure", "uro")
 # Terms never written after "a"/"an", whatever their first sound.
-NOT_AFTER_A = {"advice", "guidance", "several", "wound up", "meanwhile", "despite"}
+NOT_AFTER_A = {"advice", "guidance", "several", "wound up", "meanwhile", "despite",
+               "individuals", "beforehand", "a person"}
 VOWEL_SOUND = ("hour", "honest", "honor", "honour", "heir")
 
 
@@ -779,7 +785,7 @@ def attested(wn, mythes, a, b):
     return False
 
 
-def hand_lines(wn, mythes, hand, never):
+def hand_lines(wn, mythes, hand, never, names):
     """The lines of rwdb_groups.txt, checked; problems are fatal except
     pairs no thesaurus lists, which are reported."""
     lines, problems, unlisted = [], [], []
@@ -801,6 +807,8 @@ def hand_lines(wn, mythes, hand, never):
             words = t.split(" ")
             if section != "protect" and any(w in never for w in words):
                 problems.append("%r holds a word of [never]" % t)
+            if any(w in names for w in words):
+                problems.append("%r holds a word of [names]" % t)
             # a line that holds a word or a shorter phrase of this one
             # would split it
             for i, j in ((i, j) for i in range(len(words))
@@ -832,7 +840,7 @@ def common_enough(scowl, term):
 def wordnet_lines(wn, lists, scowl, taken):
     """The automatic part: only common members, none taken by the hand
     part, and one article class per line."""
-    never = lists["never"]
+    never = lists["never"] | lists["names"]
     lines = []
     for terms in build_lines(wn, lists):
         terms = [t for t in terms if t not in taken and common_enough(scowl, t)
@@ -843,7 +851,7 @@ def wordnet_lines(wn, lists, scowl, taken):
         # a word the hand part groups must not break up a phrase here
         terms = [t for t in terms if " " not in t
                  or not any(w in taken for w in t.split(" "))]
-        if len(terms) >= 2:
+        if len(terms) >= MIN_AUTO_TERMS:
             lines.append(terms)
     return lines
 
@@ -885,7 +893,7 @@ def main(argv):
     wn = WordNet(wndir)
     hand, unlisted = hand_lines(wn, load_mythes(MYTHES_DAT),
                                 load_hand(os.path.join(here, "rwdb_groups.txt")),
-                                lists["never"])
+                                lists["never"], lists["names"])
     taken = {t for terms in hand for t in terms}
     taken |= {w for terms in hand for t in terms for w in t.split(" ")
               if len(terms) > 1}

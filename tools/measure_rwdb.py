@@ -14,12 +14,23 @@ rewrite made and the word it replaced, and reports
   capital    = groups at a capital letter (the engine writes them lower-case)
   wrong      = groups listed in tools/samples/wrong-swaps.txt as offering a
                word of the wrong sense there, / groups that offer another
-               wording.
+               wording; "grammar" the same for the list's [grammar] part
+               (a swap that breaks a/an, a capital or the word form), / the
+               alternatives those groups offer ("a/an" finds its own: an
+               alternative whose first sound disagrees with "a"/"an" before
+               it)
+  differ     = share of words in which two variants of the rewrite differ
+               ("tandrel-cli spin --seed N", seeds 1 and 2, 3 and 4... 19 and
+               20, averaged; words compared in order, so a swap of three
+               words for two counts three)
+and how many groups of the file, and of the groups met, have 2, 3 or 4+
+terms (the matched term included).
 --groups prints every group in its context for a hand read, --file every
 line of the synonym file numbered.
 """
 
 import argparse
+import difflib
 import glob
 import os
 import re
@@ -28,6 +39,10 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, os.pardir))
+sys.path.insert(0, HERE)
+from make_rwdb import article_class  # noqa: E402
+
+SEEDS = tuple((n, n + 1) for n in range(1, 21, 2))
 GROUP_RE = re.compile(r"\{([^{}]*)\}")
 
 
@@ -51,19 +66,23 @@ def load_rules(path):
 
 
 def load_wrong(path):
-    """[(sample, original, alternative, context or "")] from the list of
-    wrong swaps; lines after "[fixed]" are history, not counted."""
+    """[(kind, sample, original, alternative, context or "")] from the list
+    of wrong swaps: kind "sense", or "grammar" after a "[grammar]" line;
+    lines after "[fixed]" are history, not counted."""
     wrong = []
     if not os.path.exists(path):
         return wrong
+    kind = "sense"
     with open(path, encoding="utf-8") as f:
         for line in f:
             line = line.split("#", 1)[0].strip()
             if line == "[fixed]":
                 break
+            if line == "[grammar]":
+                kind = "grammar"
             m = re.match(r"^(\S+):\s*(.+?)\s*->\s*(.+?)(?:\s*@\s*(.+))?$", line)
             if m:
-                wrong.append((m.group(1), m.group(2), m.group(3),
+                wrong.append((kind, m.group(1), m.group(2), m.group(3),
                               m.group(4) or ""))
     return wrong
 
@@ -77,6 +96,38 @@ def rewrite(cli, synonyms, sample):
     if not m:
         sys.exit("no report from %s: %s" % (cli, run.stderr.strip()))
     return run.stdout, int(m.group(1)), int(m.group(2))
+
+
+def spin(cli, text, seed):
+    run = subprocess.run([cli, "spin", "--seed", str(seed), "-"], input=text,
+                         capture_output=True, text=True, encoding="utf-8")
+    if run.returncode != 0:
+        sys.exit("%s spin failed: %s" % (cli, run.stderr.strip()))
+    return run.stdout
+
+
+def differ(a, b):
+    """share of the words of two texts that differ, in order"""
+    a, b = a.split(), b.split()
+    same = sum(m.size for m in difflib.SequenceMatcher(
+        None, a, b, autojunk=False).get_matching_blocks())
+    return 1 - 2.0 * same / (len(a) + len(b)) if a or b else 0
+
+
+def article_breaks(original, start, alts):
+    """alternatives whose first sound disagrees with the "a"/"an" before
+    the group"""
+    before = re.search(r"(\S+)\s+$", original[max(0, start - 8):start])
+    art = before.group(1).lower() if before else ""
+    if art not in ("a", "an"):
+        return 0
+    return sum(1 for alt in alts if article_class(alt) != art)
+
+
+def sizes(counts):
+    return "2 terms %d, 3 terms %d, 4+ terms %d" % (
+        counts.get(2, 0), counts.get(3, 0),
+        sum(v for k, v in counts.items() if k >= 4))
 
 
 def align(original, spun, reduced):
@@ -112,11 +163,19 @@ def context(text, start, end, width=38):
     return left, right
 
 
-def report(name, words, varied, protected, capital, bad, covered):
-    print("%-30s words %4d  coverage %5.1f%%  groups %4d  protected %3d  "
-          "capital %3d  wrong %3d (%.1f%%)" % (
-              name[:30], words, 100.0 * covered / words if words else 0, varied,
-              protected, capital, bad, 100.0 * bad / varied if varied else 0))
+FIELDS = ("words", "varied", "protected", "capital", "wrong", "covered",
+          "swaps", "grammar", "differ")
+
+
+def report(name, t):
+    pct = (lambda a, b: 100.0 * a / b if b else 0)
+    print("%-28s words %4d  coverage %5.1f%%  groups %4d  protected %3d  "
+          "capital %3d  wrong %3d (%.1f%%)  grammar %2d of %4d (%.1f%%)  "
+          "differ %4.1f%%" % (
+              name[:28], t["words"], pct(t["covered"], t["words"]), t["varied"],
+              t["protected"], t["capital"], t["wrong"], pct(t["wrong"], t["varied"]),
+              t["grammar"], t["swaps"], pct(t["grammar"], t["swaps"]),
+              pct(t["differ"], t["words"])))
 
 
 def main():
@@ -139,7 +198,8 @@ def main():
                 print("%5d %s" % (n, line.rstrip("\n")))
         return
 
-    totals = [0, 0, 0, 0, 0, 0]  # words, varied, protected, capital, wrong, covered
+    totals = dict.fromkeys(FIELDS, 0)
+    met = {}
     for sample in samples:
         name = os.path.basename(sample)
         with open(sample, encoding="utf-8") as f:
@@ -148,36 +208,49 @@ def main():
         groups = align(original, spun, reduced)
         if len(groups) != count:
             sys.exit("%s: %d groups found, the engine reports %d" % (name, len(groups), count))
-        varied = protected = capital = bad = covered = 0
+        t = dict.fromkeys(FIELDS, 0)
+        t["words"] = words
         for start, end, word, alts in groups:
             if alts == [word.lower()]:
-                protected += 1
+                t["protected"] += 1
                 mark = "="
             else:
-                varied += 1
-                covered += len(word.split())
+                t["varied"] += 1
+                t["covered"] += len(word.split())
+                t["swaps"] += len(alts)
+                met[len(alts) + 1] = met.get(len(alts) + 1, 0) + 1
                 mark = " "
-                if word[0].isupper():
-                    capital += 1
+                if word[0].isupper() and not all(a[:1].isupper() for a in alts):
+                    t["capital"] += 1
                     mark = "C"
+                t["grammar"] += article_breaks(original, start, alts)
                 left, right = context(original, start, end, 60)
                 near = left + word + right
-                for w_name, w_word, w_alt, w_ctx in wrong:
+                for kind, w_name, w_word, w_alt, w_ctx in wrong:
                     if w_name == name and w_word == word.lower() and w_alt in alts \
                             and w_ctx in near:
-                        bad += 1
-                        mark = "X"
+                        t["wrong" if kind == "sense" else "grammar"] += 1
+                        mark = "X" if kind == "sense" else "G"
                         break
             if args.groups:
                 left, right = context(original, start, end)
                 print("%s %s %38s[%s -> %s]%s" % (name[:12], mark, left, word,
                                                   "|".join(alts), right))
-        report(name, words, varied, protected, capital, bad, covered)
-        for i, v in enumerate((words, varied, protected, capital, bad, covered)):
-            totals[i] += v
-    report("all samples", *totals)
-    lines = sum(1 for _ in open(args.synonyms, encoding="utf-8"))
-    print("synonym file: %d lines, %d bytes" % (lines, os.path.getsize(args.synonyms)))
+        t["differ"] = words * sum(differ(spin(args.cli, spun, a), spin(args.cli, spun, b))
+                                  for a, b in SEEDS) / len(SEEDS)
+        report(name, t)
+        for k in FIELDS:
+            totals[k] += t[k]
+    report("all samples", totals)
+    with open(args.synonyms, encoding="utf-8") as f:
+        lines = [line.rstrip("\n") for line in f]
+    in_file = {}
+    for line in lines:
+        n = line.count("|") + 1
+        in_file[n] = in_file.get(n, 0) + 1
+    print("synonym file: %d lines, %d bytes, %d kept as themselves; groups: %s" % (
+        len(lines), os.path.getsize(args.synonyms), in_file.get(1, 0), sizes(in_file)))
+    print("groups met: %s" % sizes(met))
 
 
 if __name__ == "__main__":

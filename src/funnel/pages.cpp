@@ -1,5 +1,6 @@
 #include "pages.h"
 
+#include "optinform.h"
 #include "textfiles.h"
 #include "tools.h"
 
@@ -83,7 +84,7 @@ Result<QString> generateLeadMagnetPage(const FunnelSettings& s, const PageTempla
     page.replace(QStringLiteral("[HEAD]"), s.headCode);
     page.replace(QStringLiteral("[LINE1]"), s.txtFunnel_LeadLine1);
     page.replace(QStringLiteral("[INSTRUCTIONS]"), s.txtFunnel_Instructions);
-    page.replace(QStringLiteral("[OPTINFORM]"), s.txtoptinForm);
+    page.replace(QStringLiteral("[OPTINFORM]"), optinFormForPage(s).html);
     page.replace(QStringLiteral("[PRIVACY]"), s.txtFunnel_Privacy);
     page.replace(QStringLiteral("[PROGRESSBAR]"),
                  s.chkProgressBar == 1 ? templates.txtProgressBar : QString());

@@ -373,7 +373,10 @@ private:
     }
 
     void noteField(const QString& label, const GumboNode* node, const char* kind = nullptr) {
+        // Our own mark for required fields stands in for the form's.
         QString text = shortenAtWord(plainTextOfHtml(label), 32);
+        while (text.endsWith(u'*') || text.endsWith(u' '))
+            text.chop(1);
         if (hasAttribute(node, "required"))
             text += u'*';
         if (kind)

@@ -183,7 +183,7 @@ QString finishPage(PageKind kind, const QString& generated, const FunnelSettings
     keepBlockIf(page, QStringLiteral("FOOTER"), showsSomething(s.txtFooterNew));
 
     const QString plate = footerPlate(s);
-    const PageForm form = kind == PageKind::Optin ? optinFormForPage(s) : PageForm();
+    const PageForm form = optinFormForPage(s);
     QString title;
     switch (kind) {
     case PageKind::Optin:

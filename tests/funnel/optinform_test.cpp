@@ -66,7 +66,7 @@ private slots:
         QTest::addColumn<QString>("summary");
         QTest::newRow("grid, min-width, GDPR boxes, select, honeypot")
             << pastedInFixture("grid-form") << ""
-            << "First name, Email address **, Country (list), The newsletter* (check box), "
+            << "First name, Email address*, Country (list), The newsletter* (check box), "
                "Offers (check box), Events near me (check box), 2 hidden values, a trap field "
                "for robots, button \u201cSend\u201d";
         QTest::newRow("inline row") << pastedInFixture("inline-form") << ""
@@ -87,7 +87,8 @@ private slots:
                "href='/p'>terms</a><textarea name=note>hi</textarea>"
                "<input type=submit></form>"
             << ""
-            << "Your email, Country? no";
+            << "Your email, C (list), Weekly (choice), Monthly (choice), I agree to the terms "
+               "(check box), Note, button \u201cSubmit\u201d";
         QTest::newRow("iframe") << "<iframe src='https://x.example/f' width=600 height=400>"
                                    "</iframe>"
                                 << "frame"

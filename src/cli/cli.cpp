@@ -245,9 +245,6 @@ int build(const Options& options, const AppPaths& paths, QTextStream& out, QText
     if (lacksScheme(settings->txtFunnelUrl))
         err << "Warning: the funnel address \"" << settings->txtFunnelUrl
             << "\" has no https:// in front, so the pages link relative to themselves.\n";
-    if (const QStringList samples = sampleTextsLeft(settings.value()); !samples.isEmpty())
-        err << "Warning: these texts are still the samples the window starts with: "
-            << samples.join(QStringLiteral(", ")) << ".\n";
     if (const Status ready = paths.prepare(); !ready) {
         err << ready.error() << '\n';
         return 1;
@@ -266,6 +263,9 @@ int build(const Options& options, const AppPaths& paths, QTextStream& out, QText
     out << "Thank you page: " << settings->txtCapture_Url << '\n'
         << "Download page:  " << settings->txtDownloadUrl << '\n'
         << "Output folder:  " << displayPath(outcome.outputFolder) << '\n';
+    if (const QStringList samples = sampleTextsLeft(settings.value()); !samples.isEmpty())
+        err << "Warning: these texts are still the samples the window starts with: "
+            << samples.join(QStringLiteral(", ")) << ".\n";
     return 0;
 }
 

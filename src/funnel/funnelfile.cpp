@@ -66,6 +66,7 @@ const Key kKeys[] = {
     {"coverImage",          Kind::Path,     +[](S& s) -> ChosenFile& { return s.lblSelectedFile[CoverImage]; }},
     {"showProgressBar",     Kind::Selected, +[](S& s) -> int& { return s.chkProgressBar; }},
     {"optinForm",           Kind::Text,     +[](S& s) -> QString& { return s.txtoptinForm; }},
+    {"tidyOptinForm",       Kind::Flag,     +[](S& s) -> bool& { return s.tidyOptinForm; }},
     {"headCode",            Kind::Text,     +[](S& s) -> QString& { return s.headCode; }},
     {"retargetingCode",     Kind::Text,     +[](S& s) -> QString& { return s.retargetingCode; }},
     {"backControl",         Kind::Flag,     +[](S& s) -> bool& { return s.backControl; }},
@@ -237,6 +238,8 @@ Result<FunnelSettings> funnelFromJson(const QByteArray& json, const QString& bas
     S settings;
     settings.thankYouPageNumber = 0;
     settings.downloadPageNumber = 0;
+    // Funnels saved before the tidy form existed keep their form as they built it.
+    settings.tidyOptinForm = false;
     const QJsonObject object = document.object();
     for (auto it = object.begin(); it != object.end(); ++it) {
         const Key* key = findKey(it.key());

@@ -50,6 +50,8 @@ struct FunnelSettings {
     int cboCols = 1; // 0 "1 Column", 1 "2 Columns"
     int chkProgressBar = 1;
     QString txtoptinForm;
+    // Rebuild the pasted form as our own (new funnels), or keep it exactly as pasted.
+    bool tidyOptinForm = true;
 
     // After Subscription Action
     int optAction = 0; // 0 own download page, 1 redirect to txtRedirectUrl

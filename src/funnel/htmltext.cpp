@@ -154,4 +154,25 @@ bool showsSomething(const QString& html) {
     return !plainTextOfHtml(html).isEmpty() || embedded.match(html).hasMatch();
 }
 
+QString textDirection(const QString& html) {
+    qsizetype leftToRight = 0;
+    qsizetype rightToLeft = 0;
+    for (const QChar c : plainTextOfHtml(html)) {
+        switch (c.direction()) {
+        case QChar::DirL:
+            ++leftToRight;
+            break;
+        case QChar::DirR:
+        case QChar::DirAL:
+            ++rightToLeft;
+            break;
+        default:
+            break;
+        }
+    }
+    if (leftToRight == rightToLeft)
+        return QStringLiteral("auto");
+    return rightToLeft > leftToRight ? QStringLiteral("rtl") : QStringLiteral("ltr");
+}
+
 } // namespace tandrel

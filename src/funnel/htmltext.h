@@ -14,6 +14,10 @@ QString shortenAtWord(const QString& text, int maxChars);
 // Safe inside element text and inside a quoted attribute value.
 QString escapeHtml(const QString& text);
 
+// "rtl" or "ltr" by the majority of the strong letters a visitor reads,
+// "auto" when there are none or as many of each.
+QString textDirection(const QString& html);
+
 // Whether the HTML shows anything: text, or a picture or other embedded content.
 bool showsSomething(const QString& html);
 

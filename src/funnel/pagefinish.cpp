@@ -1,6 +1,7 @@
 #include "pagefinish.h"
 
 #include "htmltext.h"
+#include "optinform.h"
 #include "pagetext.h"
 #include "pagewords.h"
 #include "tools.h"
@@ -20,6 +21,7 @@ const Rgb kDarkCard{30, 27, 36};     // the dark card of funnel.css
 const Rgb kCssBackground{64, 0, 64}; // funnel.css's body fallback
 const double kTextContrast = 4.5;
 const double kLargeTextContrast = 3.0;
+const int kExtremeShape = 3; // one side this many times the other
 
 double luminance(Rgb c) {
     const auto channel = [](int v) {
@@ -120,6 +122,17 @@ QString countdownAttributes(const char* one, const char* two, const char* many) 
         .arg(escapeHtml(words(one)), escapeHtml(words(two)), escapeHtml(words(many)));
 }
 
+// Shapes the stylesheet treats apart: strips are cropped, banners get the width.
+QString coverShape(QSize size) {
+    if (size.isEmpty())
+        return QString();
+    if (size.height() >= kExtremeShape * size.width())
+        return QStringLiteral("tf-cover--strip");
+    if (size.width() >= kExtremeShape * size.height())
+        return QStringLiteral("tf-cover--banner");
+    return QString();
+}
+
 } // namespace
 
 double contrastRatio(Rgb a, Rgb b) {
@@ -171,8 +184,7 @@ Result<QString> finishPage(PageKind kind, const QString& generated, const Funnel
     keepBlockIf(page, QStringLiteral("FOOTER"), showsSomething(s.txtFooterNew));
 
     const QString plate = footerPlate(s);
-    static const QRegularExpression ownStyles(QStringLiteral("<style\\b|<link\\b[^>]*stylesheet"),
-                                              QRegularExpression::CaseInsensitiveOption);
+    const PageForm form = optinFormForPage(s);
     QString title;
     switch (kind) {
     case PageKind::Optin:
@@ -187,6 +199,10 @@ Result<QString> finishPage(PageKind kind, const QString& generated, const Funnel
         break;
     }
 
+    // A block's direction follows most of its letters; the first one may be a Latin brand name.
+    const auto dirOf = [&w](const QString& text, const char* fallback = "") {
+        return textDirection(showsSomething(text) ? text : words(fallback));
+    };
     const std::pair<const char*, QString> values[] = {
         {"[LANG]", QLatin1String(w.code)},
         {"[DIR]", w.rightToLeft ? QStringLiteral("rtl") : QStringLiteral("ltr")},
@@ -197,17 +213,26 @@ Result<QString> finishPage(PageKind kind, const QString& generated, const Funnel
                                  : escapeHtml(words(w.thankYouHeading))},
         {"[THANKS_FALLBACK]",
          showsSomething(s.txtThanks) ? QString() : escapeHtml(words(w.downloadHeading))},
+        {"[DIR_LINE1]", dirOf(s.txtFunnel_LeadLine1, w.optinHeading)},
+        {"[DIR_INSTRUCTIONS]", dirOf(s.txtFunnel_Instructions)},
+        {"[DIR_PRIVACY]", dirOf(s.txtFunnel_Privacy)},
+        {"[DIR_FOOTER]", dirOf(s.txtFooterNew)},
+        {"[DIR_SOFT1]", dirOf(s.txtBeforeRedirectMsg1, w.thankYouHeading)},
+        {"[DIR_SOFT2]", dirOf(s.txtBeforeRedirectMsg2)},
+        {"[DIR_THANKS]", dirOf(s.txtThanks, w.downloadHeading)},
         {"[COVER_WIDTH]",
          QString::number(facts.coverSize.isEmpty() ? 400 : facts.coverSize.width())},
         {"[COVER_HEIGHT]",
          QString::number(facts.coverSize.isEmpty() ? 450 : facts.coverSize.height())},
+        {"[COVER_SHAPE]", coverShape(facts.coverSize)},
         {"[CARD_THEME]", kind == PageKind::Optin ? optinCardTheme(s) : QStringLiteral("auto")},
         {"[FOOTER_RGB]",
          parseRgb(s.lblColorPicker[1]) ? s.lblColorPicker[1] : QStringLiteral("255,255,255")},
         {"[FOOTER_PLATE]",
          plate.isEmpty() ? QString() : QStringLiteral("tf-footer--plate-") + plate},
-        {"[FORM_STYLE]", ownStyles.match(s.txtoptinForm).hasMatch() ? QStringLiteral("own")
-                                                                    : QStringLiteral("plain")},
+        {"[FORM_STYLE]", form.style},
+        {"[FORM_CSS]",
+         form.css.isEmpty() ? QString() : QStringLiteral("\n<style>\n%1</style>").arg(form.css)},
         {"[VIDEO_ID]",
          QString::fromLatin1(QUrl::toPercentEncoding(s.txtFunnel_YouTubeID.trimmed()))},
         {"[TXT_COVER_ALT]", escapeHtml(words(w.coverAlt))},

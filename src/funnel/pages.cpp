@@ -1,5 +1,6 @@
 #include "pages.h"
 
+#include "optinform.h"
 #include "pagetext.h"
 
 #include "textfiles.h"
@@ -68,7 +69,7 @@ Result<QString> generateLeadMagnetPage(const FunnelSettings& s, const PageTempla
     page.replace(QStringLiteral("[HEAD]"), s.headCode, "the HEAD code");
     page.replace(QStringLiteral("[LINE1]"), s.txtFunnel_LeadLine1, "the Headline");
     page.replace(QStringLiteral("[INSTRUCTIONS]"), s.txtFunnel_Instructions, "the Instructions");
-    page.replace(QStringLiteral("[OPTINFORM]"), s.txtoptinForm, "the opt-in form");
+    page.replace(QStringLiteral("[OPTINFORM]"), optinFormForPage(s).html, "the opt-in form");
     page.replace(QStringLiteral("[PRIVACY]"), s.txtFunnel_Privacy, "the Privacy Policy");
     page.replace(QStringLiteral("[PROGRESSBAR]"),
                  s.chkProgressBar == 1 ? templates.txtProgressBar : QString(), "the progress bar");

@@ -269,4 +269,43 @@ QString withScheme(const QString& address) {
     return lacksScheme(address) ? QStringLiteral("https://") + address.trimmed() : address;
 }
 
+QString coverSizeNote(QSize size) {
+    if (size.isEmpty())
+        return QString();
+    if (size.height() >= 3 * size.width())
+        return QStringLiteral("This picture is %1 times as tall as it is wide: the page shows "
+                              "only its top part, cut to a width that can be seen.")
+            .arg(size.height() / size.width());
+    if (size.width() >= 3 * size.height())
+        return QStringLiteral("This picture is %1 times as wide as it is tall: on phones it "
+                              "spans the whole card and still looks small.")
+            .arg(size.width() / size.height());
+    if (size.width() < 300)
+        return QStringLiteral("This picture is only %1 px wide: the page shows it at most twice "
+                              "that size, small beside the form. Pictures 300 px wide or more "
+                              "look best.")
+            .arg(size.width());
+    return QString();
+}
+
+QStringList sampleTextsLeft(const FunnelSettings& s) {
+    static const FunnelSettings samples;
+    const std::pair<const char*, QString FunnelSettings::*> texts[] = {
+        {"Headline", &FunnelSettings::txtFunnel_LeadLine1},
+        {"Instructions", &FunnelSettings::txtFunnel_Instructions},
+        {"Privacy Policy", &FunnelSettings::txtFunnel_Privacy},
+        {"Website Footer Text", &FunnelSettings::txtFooterNew},
+        {"Soft Redirect (first message)", &FunnelSettings::txtBeforeRedirectMsg1},
+        {"Soft Redirect (second message)", &FunnelSettings::txtBeforeRedirectMsg2},
+        {"Thank You Headline", &FunnelSettings::txtThanks},
+        {"Link Title", &FunnelSettings::txtDownloadText},
+    };
+    QStringList left;
+    for (const auto& [name, member] : texts) {
+        if ((s.*member).trimmed() == (samples.*member).trimmed())
+            left << QLatin1String(name);
+    }
+    return left;
+}
+
 } // namespace tandrel

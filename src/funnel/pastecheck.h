@@ -1,5 +1,8 @@
 #pragma once
 
+#include "funnelsettings.h"
+
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -19,6 +22,13 @@ QStringList optinFormNotes(const QString& code);
 // What the video box makes of a pasted value: the bare id of a video page
 // address (watch?v=, the short link, embed/, shorts/, extra parameters
 // allowed), the value itself when it already reads as an id, nothing otherwise.
+// The window's names of the texts still holding the sample the window starts with.
+QStringList sampleTextsLeft(const FunnelSettings& settings);
+
+// A warning for a cover the page cannot show well (its size as shown, rotation applied),
+// or an empty text.
+QString coverSizeNote(QSize size);
+
 std::optional<QString> videoIdFromPaste(const QString& text);
 
 // A funnel address typed without a scheme ("example.com/guide"): the pages

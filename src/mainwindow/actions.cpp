@@ -5,6 +5,7 @@
 #include "dialogs.h"
 #include "funnelbuild.h"
 #include "modcopy.h"
+#include "pastecheck.h"
 #include "textfiles.h"
 #include "tools.h"
 
@@ -187,6 +188,9 @@ void frmMass::cmdBuildFunnel_Click() {
     m_knownThankYou = m_hidden.thankYouPageNumber;
     m_knownDownload = m_hidden.downloadPageNumber;
     showPageAddresses();
+    if (const QStringList samples = sampleTextsLeft(settings()); !samples.isEmpty())
+        showStatus(QStringLiteral("Built with sample texts still in: %1.")
+                       .arg(samples.join(QStringLiteral(", "))));
     if (desktop().question(
             this, QStringLiteral("Process complete. Do you want to open the output folder?"),
             QStringLiteral("Done"), MessageIcon::Information))

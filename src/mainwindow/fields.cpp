@@ -100,6 +100,10 @@ void frmMass::bindFields() {
         [this](const auto& s) { txtoptinForm->setPlainText(s.txtoptinForm); },
         [this](auto& s) { s.txtoptinForm = txtoptinForm->toPlainText(); });
     bind(
+        optFormLayout[1], &QRadioButton::toggled,
+        [this](const auto& s) { optFormLayout[s.tidyOptinForm ? 0 : 1]->setChecked(true); },
+        [this](auto& s) { s.tidyOptinForm = optFormLayout[0]->isChecked(); });
+    bind(
         optAction[1], &QRadioButton::toggled,
         [this](const auto& s) {
             optAction[s.optAction == 0 ? 0 : 1]->setChecked(true);
@@ -251,13 +255,22 @@ void frmMass::setChosenFile(int index, const QString& path) {
     lblSelectedFile[index]->setTag(path.isEmpty() ? QString() : GetFileName(path));
     if (index < int(lblThumbnail.size())) {
         QImage small;
+        QString coverNote;
         if (!path.isEmpty()) {
             QImageReader reader(path);
             reader.setAutoTransform(true);
-            if (const QSize size = reader.size(); size.isValid())
-                reader.setScaledSize(size.scaled(lblThumbnail[index]->size(), Qt::KeepAspectRatio));
+            QSize shown = reader.size();
+            if (shown.isValid())
+                reader.setScaledSize(
+                    shown.scaled(lblThumbnail[index]->size(), Qt::KeepAspectRatio));
+            if (reader.transformation() & QImageIOHandler::TransformationRotate90)
+                shown.transpose();
             small = reader.read();
+            if (index == CoverImage)
+                coverNote = coverSizeNote(shown);
         }
+        if (index == CoverImage)
+            showNote(lblCoverWarning, coverNote);
         lblThumbnail[index]->setPixmap(QPixmap::fromImage(small));
         lblThumbnail[index]->setVisible(!small.isNull());
     }

@@ -209,6 +209,9 @@ private:
     QComboBox* cboCols = nullptr;
     QCheckBox* chkProgressBar = nullptr;
     QPlainTextEdit* txtoptinForm = nullptr;
+    QLabel* lblCoverWarning = nullptr;
+    std::array<QRadioButton*, 2> optFormLayout{}; // 0 tidy, 1 exactly as pasted
+    QLabel* lblFormLayout = nullptr;
     QLineEdit* txtCapture_Url = nullptr;
     QLabel* lblAddressNotice = nullptr;
     QPushButton* cmdRestoreAddresses = nullptr;

@@ -4,6 +4,7 @@
 #include "twips.h"
 
 #include "controls.h"
+#include "optinform.h"
 #include "pagewords.h"
 #include "pastecheck.h"
 
@@ -206,6 +207,8 @@ QGroupBox* frmMass::buildLeadMagnet() {
     coverRow->addWidget(lblSelectedFile[1], 1);
     leadLayout->addWidget(new QLabel(QStringLiteral("Image Cover:"), lead), r, 0);
     leadLayout->addLayout(coverRow, r++, 1, 1, 3);
+    lblCoverWarning = warning(QStringLiteral("lblCoverWarning"), QString(), lead);
+    leadLayout->addWidget(lblCoverWarning, r++, 1, 1, 3);
     chkProgressBar = named(new QCheckBox(QStringLiteral("Show Progress Bar Image"), lead),
                            QStringLiteral("chkProgressBar"));
     leadLayout->addWidget(chkProgressBar, r++, 1, 1, 3);
@@ -247,6 +250,23 @@ QGroupBox* frmMass::buildLeadMagnet() {
     connect(txtoptinForm, &QPlainTextEdit::textChanged, this, [this, formNote] {
         showNote(formNote, optinFormNotes(txtoptinForm->toPlainText()).join(u'\n'));
     });
+    optFormLayout[0] = named(new QRadioButton(QStringLiteral("Tidy layout (recommended)"), optin),
+                             indexed("optFormLayout", 0));
+    optFormLayout[0]->setToolTip(
+        QStringLiteral("Rebuild the form with the same address and fields in the page's own "
+                       "layout, which works on every screen"));
+    optFormLayout[1] = named(new QRadioButton(QStringLiteral("Exactly as pasted"), optin),
+                             indexed("optFormLayout", 1));
+    optinLayout->addLayout(row({optFormLayout[0], optFormLayout[1]}));
+    lblFormLayout = named(text(QString(), optin, "hint"), QStringLiteral("lblFormLayout"));
+    lblFormLayout->hide();
+    optinLayout->addWidget(lblFormLayout);
+    const auto describeLayout = [this] {
+        showNote(lblFormLayout,
+                 formLayoutSummary(txtoptinForm->toPlainText(), optFormLayout[0]->isChecked()));
+    };
+    connect(txtoptinForm, &QPlainTextEdit::textChanged, this, describeLayout);
+    connect(optFormLayout[0], &QRadioButton::toggled, this, describeLayout);
     optinLayout->addLayout(noteRow(
         QStringLiteral("Important:"),
         QStringLiteral(

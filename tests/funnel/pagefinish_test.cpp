@@ -100,6 +100,17 @@ private slots:
                    s.txtFunnel_LeadLine1 = QStringLiteral("[DIR] [COVER_WIDTH]");
                })
             << "[DIR] [COVER_WIDTH]";
+        QTest::newRow("direction of most letters, not the first; none without letters")
+            << PageKind::Optin << "[DIR_LINE1] [DIR_INSTRUCTIONS] [DIR_PRIVACY]"
+            << Adjust([](FunnelSettings& s) {
+                   s.txtFunnel_LeadLine1 = QStringLiteral(
+                       "Tandrel Pro: \u05d4\u05de\u05d3\u05e8\u05d9\u05da \u05d4\u05de\u05dc\u05d0 "
+                       "\u05dc\u05d1\u05e0\u05d9\u05d9\u05ea");
+                   s.txtFunnel_Instructions =
+                       QStringLiteral("<b dir=rtl>Get it:</b> \u05e9\u05dc\u05d5\u05dd");
+                   s.txtFunnel_Privacy = QStringLiteral("<i>1-2</i> 3");
+               })
+            << "rtl ltr auto";
         QTest::newRow("cover size, video id for an address, own-styled form")
             << PageKind::Download << "[COVER_WIDTH]x[COVER_HEIGHT] v=[VIDEO_ID] [FORM_STYLE]"
             << Adjust([](FunnelSettings& s) {

@@ -75,6 +75,7 @@ inline FunnelSettings everyValueChanged() {
     s.cboCols = 0;
     s.chkProgressBar = 0;
     s.txtoptinForm = QStringLiteral("<form action=\"x\"></form>");
+    s.tidyOptinForm = false;
     s.headCode = QStringLiteral("<meta>");
     s.retargetingCode = QStringLiteral("<script></script>");
     s.backControl = true;

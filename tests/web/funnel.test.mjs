@@ -369,6 +369,76 @@ async function checkLayout(funnel, kind, page, width) {
   }
 }
 
+// Two sign-up forms shaped as services hand them out, each rebuilt (tidy) and kept as pasted.
+describe('pasted forms in both modes: the e-mail field and the button usable from 320 px, and every field sent', inParallel, () => {
+  const shapes = ['grid-form', 'inline-form'];
+  const modes = { tidy: true, 'as-pasted': false };
+  const urls = new Map();
+  before(async () => {
+    for (const shape of shapes)
+      for (const [mode, tidyOptinForm] of Object.entries(modes)) {
+        const as = `${shape}-${mode}`;
+        const built = await buildFixture(shape, server.origin, { as, changes: { tidyOptinForm, funnelUrl: `https://example.com/${as}` } });
+        server.mount(as, built.outputDir);
+        urls.set(as, `${server.origin}/${as}/`);
+      }
+  });
+
+  for (const shape of shapes)
+    for (const mode of Object.keys(modes)) {
+      check(`${shape}, ${mode}: from ${widths[0]} to ${widths.at(-1)} px the e-mail field is 120 px or wider and in view, the button inside the panel`, () =>
+        visit(urls.get(`${shape}-${mode}`), {}, async (page) => {
+          assert.equal(await page.locator('.tf-form--tidy').count(), mode === 'tidy' ? 1 : 0, `the form is not ${mode}`);
+          for (const width of widths) {
+            await page.setViewportSize({ width, height: 800 });
+            const [email, button] = await page.evaluate((selectors) => {
+              const panel = document.querySelector('.tf-form').getBoundingClientRect();
+              return selectors.map((selector) => {
+                const el = document.querySelector(selector);
+                el.scrollIntoView({ block: 'center' });
+                const r = el.getBoundingClientRect();
+                const inPanel = r.left >= panel.left - 0.5 && r.right <= panel.right + 0.5;
+                return { width: Math.round(r.width), inPanel, seen: el.contains(document.elementFromPoint(r.left + r.width / 2, r.top + r.height / 2)) };
+              });
+            }, [emailSelector, submitSelector]);
+            assert.ok(email.width >= 120 && email.inPanel && email.seen, `at ${width} px the e-mail field: ${JSON.stringify(email)}`);
+            assert.ok(button.inPanel && button.seen, `at ${width} px the button: ${JSON.stringify(button)}`);
+            if (process.env.TANDREL_WEB_DOCS && shape === 'grid-form' && screenshotWidths[width])
+              await page.locator('.tf-form').screenshot({ path: path.join(repoDir, 'docs', `form-${mode}-${screenshotWidths[width]}.png`), animations: 'disabled', caret: 'hide' });
+          }
+        }));
+
+      check(`${shape}, ${mode}: the server gets every field and hidden value the pasted form sends`, () =>
+        visit(urls.get(`${shape}-${mode}`), {}, async (page) => {
+          const address = `${shape}.${mode}@example.org`;
+          const fields = page.locator('.tf-form :is(input:not([type="hidden"], [type="submit"], [tabindex="-1"]), select, textarea)');
+          for (const field of await fields.all()) {
+            const type = await field.getAttribute('type');
+            if (await field.evaluate((el) => el.tagName === 'SELECT')) await field.selectOption({ index: 2 });
+            else if (type === 'checkbox') await field.check();
+            else await field.fill(type === 'email' ? address : 'Ann Lee');
+          }
+          // The pasted code itself, given the same answers, tells what the service expects to receive.
+          const expected = await page.evaluate((source) => {
+            const copy = document.implementation.createHTMLDocument('');
+            copy.body.innerHTML = source;
+            const pasted = copy.querySelector('form');
+            const shown = document.querySelector('.tf-form form');
+            for (const el of pasted.elements) {
+              const twin = [...shown.elements].find((o) => o.name === el.name && o.type === el.type && (el.type !== 'checkbox' || o.value === el.value));
+              if (twin && el.type === 'checkbox') el.checked = twin.checked;
+              else if (twin && el.type !== 'hidden' && el.type !== 'submit' && el.tabIndex !== -1 && el.tagName !== 'BUTTON') el.value = twin.value;
+            }
+            return [...new FormData(pasted, pasted.querySelector('[type="submit"], button:not([type])'))];
+          }, funnels.get(shape).funnel.optinForm);
+          await Promise.all([page.waitForURL(`${server.origin}/subscribe`, { waitUntil: 'commit' }), page.locator(submitSelector).click()]);
+          const sent = server.sentFields.find((entries) => entries.some(([, value]) => value === address));
+          const sorted = (entries) => entries.map((pair) => JSON.stringify(pair)).sort();
+          assert.deepEqual(sorted(sent ?? []), sorted(expected), 'the fields sent differ from the pasted form\'s');
+        }));
+    }
+});
+
 describe("the visitor's path", inParallel, () => {
   const target = (funnel) => (funnel.funnel.redirectToUrl ? funnel.funnel.redirectUrl : funnel.downloadUrl);
   const linkShown = (f) => !!f.downloadLinkUrl && f.downloadLinkUrl !== 'http://' && f.downloadLinkTitle !== '';

@@ -35,9 +35,11 @@ async function cli(args, what, env) {
 // Returns the funnel as the pages should show it and the addresses the build printed.
 // The fixtures write their web addresses under https://example.com; each build gets
 // them under the local server's origin instead, so every link stays on it.
-export async function buildFixture(name, origin) {
+// A variant (as) of a fixture changes some of its values (changes) and gets its own folder.
+export async function buildFixture(fixture, origin, { as = fixture, changes = {} } = {}) {
+  const name = as;
   const local = (v) => (typeof v === 'string' ? v.split('https://example.com').join(origin) : v);
-  const funnel = Object.fromEntries(Object.entries(readFixture(name)).map(([k, v]) => [k, local(v)]));
+  const funnel = Object.fromEntries(Object.entries({ ...readFixture(fixture), ...changes }).map(([k, v]) => [k, local(v)]));
   const dir = path.join(artifactsDir, 'funnels', name);
   await rm(dir, { recursive: true, force: true });
   await mkdir(dir, { recursive: true });

@@ -12,6 +12,8 @@ const extraPages = { '/start': 'Where the visitor came from', '/offer': 'The off
 export async function startServer() {
   const mounts = new Map();
   const subscriptions = [];
+  // Every field as sent, repeated names and their order included.
+  const sentFields = [];
 
   const server = http.createServer(async (req, res) => {
     const url = new URL(req.url, 'http://127.0.0.1');
@@ -19,6 +21,7 @@ export async function startServer() {
       let body = '';
       for await (const chunk of req) body += chunk;
       subscriptions.push(Object.fromEntries(new URLSearchParams(body)));
+      sentFields.push([...new URLSearchParams(body)]);
     }
     const title = extraPages[url.pathname];
     if (title) {
@@ -50,6 +53,7 @@ export async function startServer() {
     origin,
     host: new URL(origin).host,
     subscriptions,
+    sentFields,
     mount: (name, folder) => mounts.set(name, folder),
     mounted: (name) => mounts.has(name),
     close() {

@@ -1,0 +1,772 @@
+#include "optinform.h"
+
+#include "htmltext.h"
+
+#include <QRegularExpression>
+
+#include <gumbo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+
+namespace tandrel {
+
+namespace {
+
+// One parse of the pasted code; offsets of the source positions are into bytes.
+class Parsed {
+public:
+    explicit Parsed(const QString& html)
+        : m_bytes(html.toUtf8()),
+          m_output(gumbo_parse_with_options(&kGumboDefaultOptions, m_bytes.constData(),
+                                            size_t(m_bytes.size()))) {}
+    ~Parsed() { gumbo_destroy_output(&kGumboDefaultOptions, m_output); }
+    Parsed(const Parsed&) = delete;
+    Parsed& operator=(const Parsed&) = delete;
+
+    const GumboNode* root() const { return m_output->document; }
+    const QByteArray& bytes() const { return m_bytes; }
+    // Where a piece of the source starts, or -1 for text the parser made up.
+    qsizetype offsetOf(const GumboStringPiece& piece) const {
+        const char* begin = m_bytes.constData();
+        if (piece.data == nullptr || piece.data < begin || piece.data > begin + m_bytes.size())
+            return -1;
+        return piece.data - begin;
+    }
+
+private:
+    QByteArray m_bytes;
+    GumboOutput* m_output;
+};
+
+bool isElement(const GumboNode* node) {
+    return node->type == GUMBO_NODE_ELEMENT || node->type == GUMBO_NODE_TEMPLATE;
+}
+
+const GumboVector& childrenOf(const GumboNode* node) {
+    return node->type == GUMBO_NODE_DOCUMENT ? node->v.document.children : node->v.element.children;
+}
+
+void forEachElement(const GumboNode* node, const std::function<void(const GumboNode*)>& visit) {
+    if (node->type != GUMBO_NODE_DOCUMENT && !isElement(node))
+        return;
+    if (isElement(node))
+        visit(node);
+    const GumboVector& children = childrenOf(node);
+    for (unsigned i = 0; i < children.length; ++i)
+        forEachElement(static_cast<const GumboNode*>(children.data[i]), visit);
+}
+
+QList<const GumboNode*> elementsWithTag(const GumboNode* root, GumboTag tag) {
+    QList<const GumboNode*> found;
+    forEachElement(root, [&](const GumboNode* node) {
+        if (node->v.element.tag == tag)
+            found.append(node);
+    });
+    return found;
+}
+
+bool hasAttribute(const GumboNode* node, const char* name) {
+    return gumbo_get_attribute(&node->v.element.attributes, name) != nullptr;
+}
+
+QString attribute(const GumboNode* node, const char* name) {
+    const GumboAttribute* a = gumbo_get_attribute(&node->v.element.attributes, name);
+    return a ? QString::fromUtf8(a->value) : QString();
+}
+
+GumboTag tagOf(const GumboNode* node) {
+    return node->v.element.tag;
+}
+
+// The text a visitor reads in an element, controls and scripts left out.
+QString readText(const GumboNode* node) {
+    if (node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_WHITESPACE ||
+        node->type == GUMBO_NODE_CDATA)
+        return QString::fromUtf8(node->v.text.text);
+    if (!isElement(node))
+        return QString();
+    switch (tagOf(node)) {
+    case GUMBO_TAG_SCRIPT:
+    case GUMBO_TAG_STYLE:
+    case GUMBO_TAG_SELECT:
+    case GUMBO_TAG_TEXTAREA:
+    case GUMBO_TAG_TEMPLATE:
+        return QString();
+    default:
+        break;
+    }
+    QString text;
+    const GumboVector& children = node->v.element.children;
+    for (unsigned i = 0; i < children.length; ++i)
+        text += readText(static_cast<const GumboNode*>(children.data[i]));
+    return text;
+}
+
+QString plain(const GumboNode* node) {
+    return readText(node).simplified();
+}
+
+// A label's content as our markup: its text, links and emphasis, nothing else.
+QString labelMarkup(const GumboNode* node) {
+    if (node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_WHITESPACE)
+        return escapeHtml(QString::fromUtf8(node->v.text.text));
+    if (!isElement(node))
+        return QString();
+    QString inner;
+    const GumboVector& children = node->v.element.children;
+    for (unsigned i = 0; i < children.length; ++i)
+        inner += labelMarkup(static_cast<const GumboNode*>(children.data[i]));
+    switch (tagOf(node)) {
+    case GUMBO_TAG_INPUT:
+    case GUMBO_TAG_SELECT:
+    case GUMBO_TAG_TEXTAREA:
+    case GUMBO_TAG_BUTTON:
+    case GUMBO_TAG_SCRIPT:
+    case GUMBO_TAG_STYLE:
+        return QString();
+    case GUMBO_TAG_BR:
+        return QStringLiteral("<br>");
+    case GUMBO_TAG_A: {
+        QString tag = QStringLiteral("<a");
+        for (const char* name : {"href", "target", "rel"}) {
+            if (hasAttribute(node, name))
+                tag += QStringLiteral(" %1=\"%2\"")
+                           .arg(QLatin1String(name), escapeHtml(attribute(node, name)));
+        }
+        return tag + u'>' + inner + QStringLiteral("</a>");
+    }
+    case GUMBO_TAG_STRONG:
+    case GUMBO_TAG_B:
+    case GUMBO_TAG_EM:
+    case GUMBO_TAG_I:
+    case GUMBO_TAG_SMALL: {
+        const QString name = QString::fromUtf8(gumbo_normalized_tagname(tagOf(node)));
+        return QStringLiteral("<%1>%2</%1>").arg(name, inner);
+    }
+    default:
+        return inner;
+    }
+}
+
+QString trimmedMarkup(const QString& markup) {
+    static const QRegularExpression ends(QStringLiteral("^(\\s|<br>)+|(\\s|<br>)+$"));
+    return QString(markup).remove(ends);
+}
+
+const GumboNode* ancestorWithTag(const GumboNode* node, GumboTag tag, const GumboNode* stop) {
+    for (const GumboNode* up = node->parent; up && up != stop; up = up->parent) {
+        if (isElement(up) && tagOf(up) == tag)
+            return up;
+    }
+    return nullptr;
+}
+
+QString lower(const QString& text) {
+    return text.toLower().remove(u' ');
+}
+
+// Honeypots: fields kept from people's eyes (and tab key) so only robots fill them in.
+bool isTrapField(const GumboNode* field, const GumboNode* form) {
+    if (attribute(field, "tabindex").trimmed() == QLatin1String("-1"))
+        return true;
+    for (const GumboNode* node = field; node && node != form; node = node->parent) {
+        if (!isElement(node))
+            continue;
+        const QString style = lower(attribute(node, "style"));
+        if (hasAttribute(node, "hidden") ||
+            attribute(node, "aria-hidden").trimmed() == QLatin1String("true") ||
+            style.contains(QLatin1String("display:none")) ||
+            style.contains(QLatin1String("visibility:hidden")) ||
+            style.contains(QLatin1String("left:-")) || style.contains(QLatin1String("top:-")))
+            return true;
+    }
+    return false;
+}
+
+QString tagWithAttributes(const QString& name, const GumboNode* node,
+                          const std::function<bool(const QString&)>& keep,
+                          const QString& ours = QString()) {
+    QString tag = u'<' + name + ours;
+    const GumboVector& attributes = node->v.element.attributes;
+    for (unsigned i = 0; i < attributes.length; ++i) {
+        const auto* a = static_cast<const GumboAttribute*>(attributes.data[i]);
+        const QString attributeName = QString::fromUtf8(a->name);
+        if (!keep(attributeName))
+            continue;
+        tag += u' ' + attributeName + QStringLiteral("=\"") +
+               escapeHtml(QString::fromUtf8(a->value)) + u'"';
+    }
+    return tag + u'>';
+}
+
+// What a visible field keeps of its own: everything that decides what it sends or accepts.
+bool isFieldAttribute(const QString& name) {
+    static const QStringList kept = {
+        QStringLiteral("name"),        QStringLiteral("type"),
+        QStringLiteral("value"),       QStringLiteral("required"),
+        QStringLiteral("placeholder"), QStringLiteral("autocomplete"),
+        QStringLiteral("pattern"),     QStringLiteral("minlength"),
+        QStringLiteral("maxlength"),   QStringLiteral("min"),
+        QStringLiteral("max"),         QStringLiteral("step"),
+        QStringLiteral("inputmode"),   QStringLiteral("multiple"),
+        QStringLiteral("checked"),     QStringLiteral("disabled"),
+        QStringLiteral("readonly"),    QStringLiteral("title"),
+        QStringLiteral("size"),        QStringLiteral("autocapitalize"),
+        QStringLiteral("spellcheck"),  QStringLiteral("rows"),
+        QStringLiteral("selected"),    QStringLiteral("label"),
+    };
+    return kept.contains(name);
+}
+
+// Hidden values and honeypots go out exactly as they came, bar their looks.
+bool isNotLooks(const QString& name) {
+    return name != QLatin1String("style") && name != QLatin1String("class") &&
+           name != QLatin1String("id");
+}
+
+QString prettyName(const QString& name) {
+    static const QRegularExpression inner(QStringLiteral("\\[([^\\]]+)\\]$"));
+    QString text = name;
+    if (const auto m = inner.match(text); m.hasMatch())
+        text = m.captured(1);
+    text.replace(u'_', u' ').replace(u'-', u' ');
+    text = text.simplified();
+    if (!text.isEmpty())
+        text[0] = text[0].toUpper();
+    return text;
+}
+
+class Rebuild {
+public:
+    Rebuild(const Parsed& parsed, const GumboNode* form) : m_form(form) {
+        forEachElement(parsed.root(), [this](const GumboNode* node) {
+            if (tagOf(node) == GUMBO_TAG_LABEL && hasAttribute(node, "for"))
+                m_labelsFor.insert(attribute(node, "for"), node);
+        });
+    }
+
+    // Empty when the form cannot be rebuilt faithfully; m_reason says why.
+    QString run() {
+        forEachElement(m_form, [this](const GumboNode* node) { visit(node); });
+        if (!m_reason.isEmpty())
+            return QString();
+        if (m_submit.isEmpty()) {
+            m_reason = QStringLiteral("it has no button that sends it without its script");
+            return QString();
+        }
+        if (m_visibleFields == 0) {
+            m_reason = QStringLiteral("it has no field to fill in");
+            return QString();
+        }
+        closeGroup();
+        QString form = tagWithAttributes(QStringLiteral("form"), m_form, [](const QString& name) {
+            static const QStringList sending = {
+                QStringLiteral("action"),  QStringLiteral("method"),
+                QStringLiteral("enctype"), QStringLiteral("accept-charset"),
+                QStringLiteral("target"),  QStringLiteral("novalidate"),
+                QStringLiteral("name"),    QStringLiteral("autocomplete")};
+            return sending.contains(name);
+        });
+        form.insert(5, QStringLiteral(" class=\"tf-tidy\""));
+        form += u'\n' + m_body;
+        if (!m_hidden.isEmpty())
+            form += m_hidden;
+        form += m_submit + QStringLiteral("</form>");
+        if (m_hiddenCount > 0)
+            m_summary << (m_hiddenCount == 1
+                              ? QStringLiteral("1 hidden value")
+                              : QStringLiteral("%1 hidden values").arg(m_hiddenCount));
+        if (m_trapCount > 0)
+            m_summary << QStringLiteral("a trap field for robots");
+        m_summary << QStringLiteral("button \u201c%1\u201d").arg(m_submitText);
+        return form;
+    }
+
+    QString reason() const { return m_reason; }
+    QStringList summary() const { return m_summary; }
+
+private:
+    void visit(const GumboNode* node) {
+        if (!m_reason.isEmpty())
+            return;
+        switch (tagOf(node)) {
+        case GUMBO_TAG_INPUT:
+            input(node);
+            break;
+        case GUMBO_TAG_SELECT:
+        case GUMBO_TAG_TEXTAREA:
+            visibleField(node);
+            break;
+        case GUMBO_TAG_BUTTON: {
+            const QString type = attribute(node, "type").trimmed().toLower();
+            if (type.isEmpty() || type == QLatin1String("submit"))
+                submit(node, plain(node));
+            break;
+        }
+        default:
+            break;
+        }
+    }
+
+    void input(const GumboNode* node) {
+        const QString type = attribute(node, "type").trimmed().toLower();
+        if (type == QLatin1String("hidden")) {
+            m_hidden += tagWithAttributes(QStringLiteral("input"), node, isNotLooks) + u'\n';
+            ++m_hiddenCount;
+        } else if (type == QLatin1String("submit")) {
+            submit(node, attribute(node, "value"));
+        } else if (type == QLatin1String("image")) {
+            m_reason = QStringLiteral("its button is a picture, which sends where it was clicked");
+        } else if (type == QLatin1String("button") || type == QLatin1String("reset")) {
+            // Does nothing without a script; the form is judged by its submit button.
+        } else if (type == QLatin1String("checkbox") || type == QLatin1String("radio")) {
+            choice(node);
+        } else if (isTrapField(node, m_form)) {
+            m_hidden += QStringLiteral("<div class=\"tf-tidy__trap\" aria-hidden=\"true\">") +
+                        tagWithAttributes(QStringLiteral("input"), node, isNotLooks) +
+                        QStringLiteral("</div>\n");
+            ++m_trapCount;
+        } else {
+            visibleField(node);
+        }
+    }
+
+    void submit(const GumboNode* node, const QString& text) {
+        if (!m_submit.isEmpty())
+            return;
+        m_submitText = text.simplified().isEmpty() ? QStringLiteral("Submit") : text.simplified();
+        QString tag = QStringLiteral("<button type=\"submit\" class=\"tf-tidy__send\"");
+        // A named button sends its value too.
+        if (hasAttribute(node, "name"))
+            tag +=
+                QStringLiteral(" name=\"%1\" value=\"%2\"")
+                    .arg(escapeHtml(attribute(node, "name")), escapeHtml(attribute(node, "value")));
+        m_submit = tag + u'>' + escapeHtml(m_submitText) + QStringLiteral("</button>\n");
+    }
+
+    // The label a visitor sees for a field: its own label, a wrapping one, or what it says.
+    QString labelOf(const GumboNode* node, bool* fromName) {
+        *fromName = false;
+        const QString id = attribute(node, "id");
+        if (!id.isEmpty() && m_labelsFor.contains(id)) {
+            const QString markup = trimmedMarkup(labelMarkup(m_labelsFor.value(id)));
+            if (!markup.isEmpty())
+                return markup;
+        }
+        if (const GumboNode* wrapping = ancestorWithTag(node, GUMBO_TAG_LABEL, nullptr)) {
+            const QString markup = trimmedMarkup(labelMarkup(wrapping));
+            if (!markup.isEmpty())
+                return markup;
+        }
+        for (const char* name : {"aria-label", "placeholder", "title"}) {
+            const QString text = attribute(node, name).simplified();
+            if (!text.isEmpty())
+                return escapeHtml(text);
+        }
+        *fromName = true;
+        const QString type = attribute(node, "type").trimmed().toLower();
+        if (type == QLatin1String("email"))
+            return QStringLiteral("Email");
+        return escapeHtml(prettyName(attribute(node, "name")));
+    }
+
+    void noteField(const QString& label, const GumboNode* node, const char* kind = nullptr) {
+        // Our own mark for required fields stands in for the form's.
+        QString text = shortenAtWord(plainTextOfHtml(label), 32);
+        while (text.endsWith(u'*') || text.endsWith(u' '))
+            text.chop(1);
+        if (hasAttribute(node, "required"))
+            text += u'*';
+        if (kind)
+            text += QStringLiteral(" (%1)").arg(QLatin1String(kind));
+        m_summary << text;
+    }
+
+    // Fields under one legend of the pasted form stay under it.
+    void enterGroup(const GumboNode* node) {
+        const GumboNode* fieldset = ancestorWithTag(node, GUMBO_TAG_FIELDSET, m_form);
+        if (fieldset == m_group)
+            return;
+        closeGroup();
+        m_group = fieldset;
+        if (!fieldset)
+            return;
+        QString legend;
+        const GumboVector& children = fieldset->v.element.children;
+        for (unsigned i = 0; i < children.length; ++i) {
+            const auto* child = static_cast<const GumboNode*>(children.data[i]);
+            if (isElement(child) && tagOf(child) == GUMBO_TAG_LEGEND)
+                legend = trimmedMarkup(labelMarkup(child));
+        }
+        m_body += QStringLiteral("<fieldset class=\"tf-tidy__group\">");
+        if (!legend.isEmpty())
+            m_body += QStringLiteral("<legend>%1</legend>").arg(legend);
+        m_body += u'\n';
+    }
+
+    void closeGroup() {
+        if (m_group)
+            m_body += QStringLiteral("</fieldset>\n");
+        m_group = nullptr;
+    }
+
+    void choice(const GumboNode* node) {
+        enterGroup(node);
+        ++m_visibleFields;
+        bool fromName = false;
+        QString label = labelOf(node, &fromName);
+        if (fromName) {
+            // Check boxes often carry their text right after them, outside any label.
+            const GumboNode* parent = node->parent;
+            const GumboVector& siblings = parent->v.element.children;
+            QString after;
+            for (unsigned i = unsigned(node->index_within_parent) + 1; i < siblings.length; ++i) {
+                const auto* sibling = static_cast<const GumboNode*>(siblings.data[i]);
+                if (isElement(sibling) &&
+                    (tagOf(sibling) == GUMBO_TAG_INPUT || tagOf(sibling) == GUMBO_TAG_BR ||
+                     tagOf(sibling) == GUMBO_TAG_LABEL))
+                    break;
+                after += labelMarkup(sibling);
+            }
+            if (!trimmedMarkup(after).isEmpty())
+                label = trimmedMarkup(after);
+        }
+        m_body += QStringLiteral("<label class=\"tf-tidy__check\">") +
+                  tagWithAttributes(QStringLiteral("input"), node, isFieldAttribute) +
+                  QStringLiteral(" <span>%1</span></label>\n").arg(label);
+        noteField(label, node,
+                  attribute(node, "type").trimmed().toLower() == QLatin1String("radio")
+                      ? "choice"
+                      : "check box");
+    }
+
+    void visibleField(const GumboNode* node) {
+        enterGroup(node);
+        ++m_visibleFields;
+        const QString id = QStringLiteral("tf-field-%1").arg(m_visibleFields);
+        bool fromName = false;
+        const QString label = labelOf(node, &fromName);
+        const QString ours = QStringLiteral(" id=\"%1\"").arg(id);
+        QString field;
+        const char* kind = nullptr;
+        if (tagOf(node) == GUMBO_TAG_SELECT) {
+            field = tagWithAttributes(QStringLiteral("select"), node, isFieldAttribute, ours) +
+                    u'\n' + options(node) + QStringLiteral("</select>");
+            kind = "list";
+        } else if (tagOf(node) == GUMBO_TAG_TEXTAREA) {
+            field = tagWithAttributes(QStringLiteral("textarea"), node, isFieldAttribute, ours) +
+                    escapeHtml(readTextarea(node)) + QStringLiteral("</textarea>");
+        } else {
+            field = tagWithAttributes(QStringLiteral("input"), node, isFieldAttribute, ours);
+        }
+        m_body +=
+            QStringLiteral("<div class=\"tf-tidy__field\"><label for=\"%1\">%2</label>%3</div>\n")
+                .arg(id, label, field);
+        noteField(label, node, kind);
+    }
+
+    static QString readTextarea(const GumboNode* node) {
+        QString text;
+        const GumboVector& children = node->v.element.children;
+        for (unsigned i = 0; i < children.length; ++i) {
+            const auto* child = static_cast<const GumboNode*>(children.data[i]);
+            if (!isElement(child))
+                text += QString::fromUtf8(child->v.text.text);
+        }
+        return text;
+    }
+
+    static QString options(const GumboNode* node) {
+        QString out;
+        const GumboVector& children = node->v.element.children;
+        for (unsigned i = 0; i < children.length; ++i) {
+            const auto* child = static_cast<const GumboNode*>(children.data[i]);
+            if (!isElement(child))
+                continue;
+            if (tagOf(child) == GUMBO_TAG_OPTGROUP)
+                out += tagWithAttributes(QStringLiteral("optgroup"), child, isFieldAttribute) +
+                       u'\n' + options(child) + QStringLiteral("</optgroup>\n");
+            else if (tagOf(child) == GUMBO_TAG_OPTION)
+                out += tagWithAttributes(QStringLiteral("option"), child, isFieldAttribute) +
+                       escapeHtml(plain(child)) + QStringLiteral("</option>\n");
+        }
+        return out;
+    }
+
+    const GumboNode* m_form;
+    QMultiHash<QString, const GumboNode*> m_labelsFor;
+    const GumboNode* m_group = nullptr;
+    QString m_body;
+    QString m_hidden;
+    QString m_submit;
+    QString m_submitText;
+    QString m_reason;
+    QStringList m_summary;
+    int m_visibleFields = 0;
+    int m_hiddenCount = 0;
+    int m_trapCount = 0;
+};
+
+// Forms that cannot work without their own script, or that are not ours to rebuild.
+QString whyNotRebuilt(const Parsed& parsed, const QList<const GumboNode*>& forms) {
+    const GumboNode* root = parsed.root();
+    if (!elementsWithTag(root, GUMBO_TAG_IFRAME).isEmpty())
+        return QStringLiteral("it is a frame embedded from the service's site");
+    const bool scripted = !elementsWithTag(root, GUMBO_TAG_SCRIPT).isEmpty();
+    if (forms.isEmpty())
+        return scripted ? QStringLiteral("its form is drawn by a script")
+                        : QStringLiteral("it holds no <form>");
+    if (forms.size() > 1)
+        return QStringLiteral("it holds %1 forms").arg(forms.size());
+    // A script may fill in hidden values or check the fields; without it the form
+    // would send something else.
+    if (scripted)
+        return QStringLiteral("it comes with a script the form may need");
+    const GumboNode* form = forms.first();
+    const QString action = attribute(form, "action").trimmed();
+    if (action.isEmpty() || action.startsWith(u'#') ||
+        action.startsWith(QLatin1String("javascript:"), Qt::CaseInsensitive))
+        return QStringLiteral("it has no address to send to; its script sends it");
+    if (hasAttribute(form, "onsubmit"))
+        return QStringLiteral("it needs its own script to send");
+    bool captcha = false;
+    forEachElement(form, [&captcha](const GumboNode* node) {
+        const QString classes = attribute(node, "class");
+        captcha = captcha || hasAttribute(node, "data-sitekey") ||
+                  classes.contains(QLatin1String("captcha"), Qt::CaseInsensitive);
+    });
+    if (captcha)
+        return QStringLiteral("it needs its own script for a captcha");
+    return QString();
+}
+
+// ---- Pasted forms kept as they are ----
+
+struct Edit {
+    qsizetype from;
+    qsizetype to;
+    QByteArray text;
+};
+
+bool isCssKeyword(const QByteArray& value) {
+    const QByteArray v = value.trimmed().toLower();
+    return v == "0" || v == "0px" || v.isEmpty() ||
+           (v[0] >= 'a' && v[0] <= 'z' && !v.contains('('));
+}
+
+// "screen and (max-width: 600px)" becomes "(max-width: 600px)"; null when the query
+// asks for more than widths, which a container cannot answer.
+QByteArray widthQuery(const QByteArray& prelude) {
+    QByteArray query = prelude.simplified().toLower();
+    if (query.contains(',') || query.contains("device"))
+        return QByteArray();
+    for (const char* lead : {"only screen and ", "screen and ", "all and "}) {
+        if (query.startsWith(lead))
+            query = query.mid(qsizetype(qstrlen(lead)));
+    }
+    static const QRegularExpression widths(
+        QStringLiteral("^\\(\\s*(min-|max-)?width\\s*[:<>=][^()]*\\)(\\s+and\\s+\\(\\s*(min-|max-)?"
+                       "width\\s*[:<>=][^()]*\\))*$"));
+    return widths.match(QString::fromLatin1(query)).hasMatch() ? query : QByteArray();
+}
+
+// Rewrites declarations and at-rules of a style sheet (or of a style attribute).
+QByteArray guardCss(const QByteArray& css, bool sheet) {
+    QByteArray out;
+    qsizetype i = 0;
+    bool declarationStart = !sheet;
+    while (i < css.size()) {
+        const char c = css[i];
+        if (c == '/' && i + 1 < css.size() && css[i + 1] == '*') {
+            const qsizetype end = css.indexOf("*/", i + 2);
+            const qsizetype stop = end < 0 ? css.size() : end + 2;
+            out += css.mid(i, stop - i);
+            i = stop;
+            continue;
+        }
+        if (c == '"' || c == '\'') {
+            qsizetype j = i + 1;
+            while (j < css.size() && css[j] != c)
+                j += css[j] == '\\' ? 2 : 1;
+            out += css.mid(i, j + 1 - i);
+            i = j + 1;
+            continue;
+        }
+        if (sheet && c == '@' && css.mid(i + 1, 5).toLower() == "media") {
+            const qsizetype brace = css.indexOf('{', i);
+            if (brace > 0) {
+                const QByteArray query = widthQuery(css.mid(i + 6, brace - i - 6));
+                if (!query.isEmpty()) {
+                    out += "@container tf-form " + query + ' ';
+                    i = brace;
+                    continue;
+                }
+            }
+        }
+        if (c == '{' || c == ';' || c == '}') {
+            out += c;
+            ++i;
+            declarationStart = c != '}' || !sheet;
+            continue;
+        }
+        if (declarationStart && !QChar::isSpace(uchar(c))) {
+            declarationStart = false;
+            static const QByteArray property = "min-width";
+            if (css.mid(i, property.size()).toLower() == property) {
+                qsizetype j = i + property.size();
+                while (j < css.size() && QChar::isSpace(uchar(css[j])))
+                    ++j;
+                if (j < css.size() && css[j] == ':') {
+                    qsizetype end = j + 1;
+                    while (end < css.size() && css[end] != ';' && css[end] != '}')
+                        ++end;
+                    QByteArray value = css.mid(j + 1, end - j - 1);
+                    QByteArray important;
+                    if (const qsizetype bang = value.indexOf('!'); bang >= 0) {
+                        important = value.mid(bang);
+                        value.truncate(bang);
+                    }
+                    if (!isCssKeyword(value)) {
+                        out += "min-width: min(" + value.trimmed() + ", 100%)";
+                        if (!important.isEmpty())
+                            out += ' ' + important.trimmed();
+                        i = end;
+                        continue;
+                    }
+                }
+            }
+        }
+        out += c;
+        ++i;
+    }
+    return out;
+}
+
+int pixels(const QString& length) {
+    static const QRegularExpression px(QStringLiteral("^\\s*(\\d+(?:\\.\\d+)?)\\s*(px)?\\s*$"));
+    const auto m = px.match(length);
+    return m.hasMatch() ? int(std::lround(m.captured(1).toDouble())) : 0;
+}
+
+struct Guarded {
+    QString html;
+    QString css;
+};
+
+// An iframe keeps its own height, and grows where the panel is narrower than the
+// width it was made for, as its text then wraps onto more lines.
+QString frameRules(int number, int width, int height) {
+    const QString selector = QStringLiteral(".tf-form iframe[data-tf-frame=\"%1\"]").arg(number);
+    QString css = QStringLiteral("%1{width:min(100%,%2px);height:%3px}\n")
+                      .arg(selector)
+                      .arg(width)
+                      .arg(height);
+    for (int tenth = 9; tenth >= 4; --tenth) {
+        css += QStringLiteral("@container tf-form (max-width:%1px){%2{height:%3px}}\n")
+                   .arg(width * tenth / 10)
+                   .arg(selector)
+                   .arg(int(std::ceil(height * 10.0 / (tenth - 1))));
+    }
+    return css;
+}
+
+Guarded guardPastedForm(const QString& pasted) {
+    const Parsed parsed(pasted);
+    QList<Edit> edits;
+    QString css;
+    int frames = 0;
+    forEachElement(parsed.root(), [&](const GumboNode* node) {
+        const GumboElement& element = node->v.element;
+        if (element.tag == GUMBO_TAG_STYLE) {
+            for (unsigned i = 0; i < element.children.length; ++i) {
+                const auto* text = static_cast<const GumboNode*>(element.children.data[i]);
+                if (isElement(text))
+                    continue;
+                const qsizetype at = parsed.offsetOf(text->v.text.original_text);
+                if (at < 0)
+                    continue;
+                const QByteArray original(text->v.text.original_text.data,
+                                          qsizetype(text->v.text.original_text.length));
+                edits.append({at, at + original.size(), guardCss(original, true)});
+            }
+        }
+        if (const GumboAttribute* style = gumbo_get_attribute(&element.attributes, "style")) {
+            qsizetype at = parsed.offsetOf(style->original_value);
+            QByteArray raw(style->original_value.data, qsizetype(style->original_value.length));
+            if (at >= 0 && !raw.isEmpty()) {
+                if (raw.front() == '"' || raw.front() == '\'') {
+                    raw = raw.mid(1, raw.size() - 2);
+                    ++at;
+                }
+                edits.append({at, at + raw.size(), guardCss(raw, false)});
+            }
+        }
+        if (element.tag == GUMBO_TAG_IFRAME) {
+            const qsizetype at = parsed.offsetOf(element.original_tag);
+            if (at < 0)
+                return;
+            ++frames;
+            edits.append(
+                {at + 7, at + 7, QStringLiteral(" data-tf-frame=\"%1\"").arg(frames).toUtf8()});
+            const int width = pixels(attribute(node, "width"));
+            const int height = pixels(attribute(node, "height"));
+            if (width > 0 && height > 0)
+                css += frameRules(frames, width, height);
+            else if (height > 0)
+                css += QStringLiteral(".tf-form iframe[data-tf-frame=\"%1\"]{height:%2px}\n")
+                           .arg(frames)
+                           .arg(height);
+        }
+    });
+    std::sort(edits.begin(), edits.end(),
+              [](const Edit& a, const Edit& b) { return a.from > b.from; });
+    QByteArray bytes = parsed.bytes();
+    for (const Edit& edit : edits)
+        bytes.replace(edit.from, edit.to - edit.from, edit.text);
+    return {QString::fromUtf8(bytes), css};
+}
+
+} // namespace
+
+TidyForm tidyOptinForm(const QString& pasted) {
+    const Parsed parsed(pasted);
+    const QList<const GumboNode*> forms = elementsWithTag(parsed.root(), GUMBO_TAG_FORM);
+    TidyForm tidy;
+    tidy.reason = whyNotRebuilt(parsed, forms);
+    if (!tidy.reason.isEmpty())
+        return tidy;
+    Rebuild rebuild(parsed, forms.first());
+    tidy.html = rebuild.run();
+    tidy.reason = rebuild.reason();
+    if (!tidy.html.isEmpty())
+        tidy.fields = rebuild.summary();
+    return tidy;
+}
+
+QString formLayoutSummary(const QString& pasted, bool tidy) {
+    if (!tidy || pasted.trimmed().isEmpty())
+        return QString();
+    const TidyForm form = tidyOptinForm(pasted);
+    if (form.html.isEmpty())
+        return QStringLiteral("Kept exactly as pasted: %1.").arg(form.reason);
+    return QStringLiteral("Tidy layout with %1.").arg(form.fields.join(QStringLiteral(", ")));
+}
+
+PageForm optinFormForPage(const FunnelSettings& s) {
+    if (s.tidyOptinForm) {
+        TidyForm tidy = tidyOptinForm(s.txtoptinForm);
+        if (!tidy.html.isEmpty())
+            return {tidy.html, QStringLiteral("tidy"), QString()};
+    }
+    static const QRegularExpression ownStyles(QStringLiteral("<style\\b|<link\\b[^>]*stylesheet"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    Guarded guarded = guardPastedForm(s.txtoptinForm);
+    return {guarded.html,
+            ownStyles.match(s.txtoptinForm).hasMatch() ? QStringLiteral("own")
+                                                       : QStringLiteral("plain"),
+            guarded.css};
+}
+
+} // namespace tandrel

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "funnelsettings.h"
+
+#include <QStringList>
+
+namespace tandrel {
+
+// A pasted sign-up form rebuilt as our own markup from what it declares: the same
+// address, method and fields, none of the vendor's styles or scripts.
+struct TidyForm {
+    QString html;       // empty when the form cannot be rebuilt faithfully
+    QString reason;     // then why not, in one line
+    QStringList fields; // what the rebuilt form holds, in words for the window
+};
+
+TidyForm tidyOptinForm(const QString& pasted);
+
+// One line for the window under the pasted form: the rebuilt form's fields, or why
+// the form stays as pasted; empty when there is nothing to say.
+QString formLayoutSummary(const QString& pasted, bool tidy);
+
+// What the opt-in page shows in the form panel. A form kept as pasted has what breaks
+// pages defused: min-width capped as max-width is, media queries written for the
+// window turned into queries for the panel, iframes given the height their text needs.
+struct PageForm {
+    QString html;
+    QString style; // the panel's look: "tidy", "own" (the form brings styles) or "plain"
+    QString css;   // rules for the page's head, may be empty
+};
+PageForm optinFormForPage(const FunnelSettings& settings);
+
+} // namespace tandrel

@@ -1,5 +1,7 @@
 #include "pagefinish.h"
 
+#include "pastecheck.h"
+
 #include "htmltext.h"
 #include "pagewords.h"
 #include "tools.h"
@@ -208,7 +210,7 @@ QString finishPage(PageKind kind, const QString& generated, const FunnelSettings
         {"[FORM_STYLE]", ownStyles.match(s.txtoptinForm).hasMatch() ? QStringLiteral("own")
                                                                     : QStringLiteral("plain")},
         {"[VIDEO_ID]",
-         QString::fromLatin1(QUrl::toPercentEncoding(s.txtFunnel_YouTubeID.trimmed()))},
+         QString::fromLatin1(QUrl::toPercentEncoding(videoIdOf(s.txtFunnel_YouTubeID)))},
         {"[TXT_COVER_ALT]", escapeHtml(words(w.coverAlt))},
         {"[TXT_COVER_ALT_DOWNLOAD]", escapeHtml(words(w.coverAltDownload))},
         {"[TXT_PROGRESS_ALMOST]", escapeHtml(words(w.progressAlmost))},

@@ -1,5 +1,7 @@
 #include "pages.h"
 
+#include "pastecheck.h"
+
 #include "textfiles.h"
 #include "tools.h"
 
@@ -125,9 +127,12 @@ Result<QString> generateDownloadPage(const FunnelSettings& s, const PageTemplate
     page.replace(QStringLiteral("[BODY]"), pageBodyTag(s));
     page.replace(QStringLiteral("[THANKS]"), s.txtThanks);
     page.replace(QStringLiteral("[DOWNLOAD_TITLE]"), s.txtDownloadText);
+    const QString start = videoStartOf(s.txtFunnel_YouTubeID);
     page.replace(QStringLiteral("[TUBE_ID]"),
-                 s.txtFunnel_YouTubeID +
-                     (s.chkAutoplay == 1 ? QStringLiteral("?autoplay=1") : QString()));
+                 s.txtFunnel_YouTubeID.trimmed() +
+                     (s.chkAutoplay == 1 ? (start.isEmpty() ? QStringLiteral("?autoplay=1")
+                                                            : QStringLiteral("&amp;autoplay=1"))
+                                         : QString()));
     const bool showLink = !s.txtFileDownloadUrl.isEmpty() && !s.txtDownloadText.isEmpty() &&
                           s.txtFileDownloadUrl != QLatin1String("http://");
     if (showLink) {

@@ -18,6 +18,7 @@
 #endif
 
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -120,6 +121,7 @@ void frmMass::cmdSpinner_Click() {
     for (int i = 0; i < 5; ++i)
         articles[i] = lblSelected[i]->tag();
     auto* spinner = new frmQuickSpinner(m_paths, articles, this);
+    spinner->setProperty("helpTopic", QStringLiteral("spinner"));
     // The five paths stay here for the run.
     connect(spinner, &frmQuickSpinner::articleChosen, this, [this](int i, const QString& path) {
         lblSelected[i]->setTag(path);
@@ -149,6 +151,27 @@ void frmMass::closeTools() {
     for (auto* spinner : findChildren<frmQuickSpinner*>())
         spinner->closeDiscarding();
 #endif
+}
+
+void frmMass::showManual(const QString& topic) {
+    const QString page = AppPaths::join(m_paths.dataDir(), QStringLiteral("manual/index.html"));
+    if (!QFileInfo::exists(page)) {
+        desktop().message(this,
+                          QStringLiteral("The user manual \"%1\" is missing; installing Tandrel "
+                                         "again puts it back.")
+                              .arg(displayPath(page)),
+                          QStringLiteral("Help"), MessageIcon::Warning);
+        return;
+    }
+    QUrl address = QUrl::fromLocalFile(page);
+    if (!topic.isEmpty())
+        address.setFragment(topic);
+    if (!desktop().openUrl(address))
+        desktop().message(this,
+                          QStringLiteral("The user manual \"%1\" could not be opened in the "
+                                         "browser.")
+                              .arg(displayPath(page)),
+                          QStringLiteral("Help"), MessageIcon::Warning);
 }
 
 void frmMass::lblBy_Click() {
@@ -187,8 +210,11 @@ void frmMass::cmdBuildFunnel_Click() {
     m_knownThankYou = m_hidden.thankYouPageNumber;
     m_knownDownload = m_hidden.downloadPageNumber;
     showPageAddresses();
+    // The folder is named, so it can be found without the file browser too.
     if (desktop().question(
-            this, QStringLiteral("Process complete. Do you want to open the output folder?"),
+            this,
+            QStringLiteral("Process complete. Do you want to open the output folder?\n\n%1")
+                .arg(displayPath(outcome.outputFolder)),
             QStringLiteral("Done"), MessageIcon::Information))
         cmdOpenOutput_Click();
 }

@@ -102,7 +102,8 @@ void frmMass::writeRecovery() {
     if (m_recoveryPath.isEmpty()) {
         showStatus(QStringLiteral("Unsaved changes could not be kept for a crash: no recovery "
                                   "file could be made and locked in %1.")
-                       .arg(displayPath(m_paths.appDir())));
+                       .arg(displayPath(m_paths.appDir())),
+                   true);
         return;
     }
     QJsonObject record;
@@ -112,7 +113,8 @@ void frmMass::writeRecovery() {
     if (const Status written = writeFileAtomically(recoveryFile(), QJsonDocument(record).toJson());
         !written)
         showStatus(QStringLiteral("Unsaved changes could not be kept for a crash: %1")
-                       .arg(written.error()));
+                       .arg(written.error()),
+                   true);
 }
 
 void frmMass::removeRecovery() {
@@ -212,7 +214,15 @@ bool frmMass::saveFunnel() {
         return false;
     if (!path.endsWith(QLatin1String(".json"), Qt::CaseInsensitive))
         path += QStringLiteral(".funnel.json");
-    if (const Status saved = saveFunnelFile(path, settings()); !saved) {
+    // Pictures beside or below the funnel file are kept relative, so the two can move together.
+    FunnelSettings kept = settings();
+    const QDir folder = QFileInfo(path).absoluteDir();
+    for (ChosenFile& file : kept.lblSelectedFile) {
+        const QString relative = folder.relativeFilePath(file.caption);
+        if (QDir::isAbsolutePath(file.caption) && !relative.startsWith(QLatin1String("..")))
+            file.caption = relative;
+    }
+    if (const Status saved = saveFunnelFile(path, kept); !saved) {
         desktop().message(this, saved.error(), QStringLiteral("Error"), MessageIcon::Critical);
         return false;
     }

@@ -181,7 +181,7 @@ QWidget* frmCoverCreator::buildLinePanel(int index) {
     txtAdPositionY[index] = new QLineEdit;
     txtAdPositionY[index]->setObjectName(indexed("txtAdPositionY", index));
     for (QLineEdit* box : {txtAdPositionX[index], txtAdPositionY[index]}) {
-        box->setFixedWidth(64);
+        box->setFixedWidth(54);
         box->setToolTip(QStringLiteral("Pixels from the cover's top-left corner (400 x 450)"));
     }
     lblClickHere[index] = link(QStringLiteral("Click Here"), indexed("lblClickHere", index));
@@ -222,9 +222,9 @@ QWidget* frmCoverCreator::buildLinePanel(int index) {
     position->addStretch();
 
     auto* grid = new QGridLayout(qFrame[index]->body());
-    grid->setContentsMargins(12, 10, 12, 12);
+    grid->setContentsMargins(12, 8, 12, 10);
     grid->setHorizontalSpacing(10);
-    grid->setVerticalSpacing(8);
+    grid->setVerticalSpacing(6);
     const auto label = [&](int row, const QString& text) {
         grid->addWidget(new QLabel(text), row, 0);
     };
@@ -289,9 +289,9 @@ void frmCoverCreator::buildWindow() {
     FileCovers->setWrapping(true);
     FileCovers->setResizeMode(QListView::Adjust);
     FileCovers->setMovement(QListView::Static);
-    FileCovers->setGridSize(ThumbnailSize + QSize(8, 8));
+    FileCovers->setGridSize(ThumbnailSize + QSize(8, 6));
     FileCovers->setItemDelegate(new ThumbnailOnly(FileCovers));
-    FileCovers->setFixedHeight(3 * (ThumbnailSize.height() + 8) + 8);
+    FileCovers->setFixedHeight(3 * (ThumbnailSize.height() + 6) + 8);
     lblRefreshImages = link(QStringLiteral("Refresh"), QStringLiteral("lblRefreshImages"));
     Command2 = new QPushButton(QStringLiteral("Open Folder"));
     Command2->setObjectName(QStringLiteral("Command2"));
@@ -381,8 +381,8 @@ void frmCoverCreator::buildWindow() {
     columns->addLayout(right);
 
     auto* root = new QVBoxLayout(this);
-    root->setContentsMargins(20, 16, 20, 16);
-    root->setSpacing(14);
+    root->setContentsMargins(20, 12, 20, 12);
+    root->setSpacing(10);
     root->setSizeConstraint(QLayout::SetFixedSize);
     root->addLayout(columns);
     root->addLayout(buttons);

@@ -17,6 +17,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -53,20 +54,20 @@ frmMass::frmMass(const AppPaths& paths, QWidget* parent) : QWidget(parent), m_pa
     frTab = {buildGeneralInfo(), buildLeadMagnet(), buildAfterSubscription(), buildThankYou(),
              buildBuildSection()};
     for (int i = 0; i < 5; ++i) {
-        // On the frame's top edge, across from its title.
-        auto* help = named(new ClickLabel(QStringLiteral("Help on this step"), frTab[i]),
-                           indexed("lblHelp", i));
-        help->setProperty("role", QStringLiteral("link"));
-        help->setToolTip(QStringLiteral("This step in the user manual (F1)"));
-        help->adjustSize();
-        help->move(frTab[i]->width() - help->width() - 18, 2);
-        help->setAutoFillBackground(true);
-        const QString topic = QLatin1String(kSectionTopics[i]);
-        connect(help, &ClickLabel::clicked, this, [this, topic] { showManual(topic); });
         frTab[i]->setObjectName(indexed("frTab", i));
         frTab[i]->setProperty("role", QStringLiteral("section"));
         frTab[i]->resize(width() - 2 * twipsToWholePixels(450),
                          twipsToWholePixels(8760) - twipsToWholePixels(1710) - 14);
+        // On the frame's top edge, across from its title.
+        auto* help = named(new ClickLabel(QStringLiteral("Help on this step"), frTab[i]),
+                           indexed("lblHelp", i));
+        help->setProperty("role", QStringLiteral("help"));
+        help->setToolTip(QStringLiteral("This step in the user manual (F1)"));
+        help->ensurePolished();
+        help->adjustSize();
+        help->move(frTab[i]->width() - help->width() - 18, 3);
+        const QString topic = QLatin1String(kSectionTopics[i]);
+        connect(help, &ClickLabel::clicked, this, [this, topic] { showManual(topic); });
     }
 
     txtLastPath = named(new QLineEdit(this), QStringLiteral("txtLastPath"));
@@ -205,8 +206,8 @@ void frmMass::buildMenu() {
         entry->setCursor(Qt::PointingHandCursor);
         entry->setToolTip(QStringLiteral("Alt+%1").arg(i + 1));
         auto* layout = new QHBoxLayout(entry);
-        layout->setContentsMargins(10, 4, 10, 4);
-        layout->setSpacing(8);
+        layout->setContentsMargins(8, 2, 4, 2);
+        layout->setSpacing(6);
         auto* icon = named(new ClickLabel(QString(), entry), indexed("imgMenu", i));
         icon->setFixedSize(22, 22);
         icon->setFocusPolicy(Qt::NoFocus);
@@ -339,8 +340,15 @@ void frmMass::Label50_Click(int index) {
 void frmMass::placeLeadPanels() {
     if (!qLeadMagnet[1])
         return;
-    for (auto* panel : qLeadMagnet)
+    // Now, not on the next event: the placing below reads the new heights.
+    const auto fit = [](CollapsiblePanel* panel) {
+        if (QLayout* inner = panel->body()->layout())
+            inner->activate();
+        panel->layout()->activate();
         panel->adjustSize();
+    };
+    for (auto* panel : qLeadMagnet)
+        fit(panel);
     // The panels start right under the warning, or where it would be.
     const QRect warning = lblWarningOptinForm->geometry();
     qLeadMagnet[0]->move(qLeadMagnet[0]->x(), lblWarningOptinForm->isVisibleTo(frTab[1])
@@ -352,7 +360,7 @@ void frmMass::placeLeadPanels() {
     if (qLeadMagnet[1]->isExpanded()) {
         const int spare = frTab[1]->height() - 16 - qLeadMagnet[1]->geometry().bottom();
         txtoptinForm->setFixedHeight(std::max(96, txtoptinForm->maximumHeight() + spare));
-        qLeadMagnet[1]->adjustSize();
+        fit(qLeadMagnet[1]);
     }
 }
 

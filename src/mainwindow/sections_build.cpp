@@ -46,6 +46,8 @@ QGroupBox* frmMass::buildAfterSubscription() {
     connect(optAction[1], &QRadioButton::toggled, txtRedirectUrl, &QWidget::setEnabled);
     layout->addWidget(optAction[0]);
     auto* redirect = new QHBoxLayout;
+    txtRedirectUrl->ensurePolished();
+    optAction[1]->setMinimumHeight(txtRedirectUrl->sizeHint().height());
     redirect->addWidget(optAction[1], 0, Qt::AlignTop);
     redirect->addWidget(addressField(txtRedirectUrl), 1);
     layout->addLayout(redirect);
@@ -213,11 +215,16 @@ void frmMass::refreshChecklist() {
     }
     if (!s.isFunnelUrlMissing()) {
         // Each address whole on a line of its own: broken in the middle it reads as two.
-        lines << QStringLiteral("<span style=\"color:%1\">Thank you page:<br><span "
-                                "style=\"white-space:pre\">%2</span><br>Download page:<br><span "
-                                "style=\"white-space:pre\">%3</span></span>")
-                     .arg(theme::color("muted").name(), s.txtCapture_Url.toHtmlEscaped(),
-                          s.txtDownloadUrl.toHtmlEscaped());
+        // Word joiners keep the line from breaking after a slash or at a hyphen.
+        const auto unbroken = [](const QString& address) {
+            return address.toHtmlEscaped()
+                .replace(QLatin1Char('/'), QStringLiteral("/\u2060"))
+                .replace(QLatin1Char('-'), QStringLiteral("\u2060-\u2060"));
+        };
+        lines << QStringLiteral("<span style=\"color:%1\">Thank you page:<br>%2<br>Download "
+                                "page:<br>%3</span>")
+                     .arg(theme::color("muted").name(), unbroken(s.txtCapture_Url),
+                          unbroken(s.txtDownloadUrl));
     }
     lblChecklist->setText(lines.join(QStringLiteral("<br>")));
     frTab[BuildSection]->layout()->activate();

@@ -56,6 +56,7 @@ QGroupBox* frmMass::buildGeneralInfo() {
         named(new ClickLabel(QStringLiteral("Need Free Hosting For Your Funnels?"), welcome),
               QStringLiteral("Label63"));
     hosting->setProperty("role", QStringLiteral("link"));
+    hosting->setWordWrap(true);
     connect(hosting, &ClickLabel::clicked, this, &frmMass::Label63_Click);
     welcomeLayout->addWidget(hosting);
     columns->addWidget(welcome);
@@ -69,7 +70,11 @@ QGroupBox* frmMass::buildGeneralInfo() {
                  QStringLiteral("Missing: the address where the funnel will be uploaded"), box);
     connect(txtFunnelUrl, &QLineEdit::textChanged, this, &frmMass::txtFunnelUrl_Change);
     auto* urlRow = new QHBoxLayout;
-    urlRow->addWidget(new QLabel(QStringLiteral("Url:"), box), 0, Qt::AlignTop);
+    auto* urlCaption = new QLabel(QStringLiteral("Url:"), box);
+    // As tall as the box, so both read on one line when a note opens below the box.
+    txtFunnelUrl->ensurePolished();
+    urlCaption->setMinimumHeight(txtFunnelUrl->sizeHint().height());
+    urlRow->addWidget(urlCaption, 0, Qt::AlignTop);
     urlRow->addWidget(addressField(txtFunnelUrl), 1);
     urlRow->addWidget(shreminder[0], 0, Qt::AlignTop);
     form->addLayout(urlRow);

@@ -53,7 +53,7 @@ void ClickLabel::keyPressEvent(QKeyEvent* event) {
 ColorSwatch::ColorSwatch(QWidget* parent) : ClickLabel(QString(), parent) {
     setToolTip(QStringLiteral("Click to Change"));
     setAccessibleName(QStringLiteral("Colour"));
-    setFixedSize(44, 26);
+    setFixedSize(54, 26);
 }
 
 void ColorSwatch::setColorValue(const QString& value) {
@@ -62,8 +62,8 @@ void ColorSwatch::setColorValue(const QString& value) {
     update();
 }
 
-// A chip of the colour inside a ring, so that a white one never reads as an empty box;
-// the ring takes the focus colour when the swatch has the focus.
+// A chip of the colour and an arrow inside a button's ring, so that a white one
+// never reads as an empty box; the ring takes the focus colour with the focus.
 void ColorSwatch::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
@@ -72,10 +72,13 @@ void ColorSwatch::paintEvent(QPaintEvent*) {
                   hasFocus() ? 2.0 : 1.0));
     p.setBrush(theme::color("surface"));
     p.drawRoundedRect(outer, 6, 6);
-    const QRectF chip = outer.adjusted(3, 3, -3, -3);
-    p.setPen(QPen(QColor(0, 0, 0, 60), 1.0));
+    const QRectF chip = outer.adjusted(4, 4, -18, -4);
+    p.setPen(QPen(theme::color("inputBorder"), 1.0));
     p.setBrush(color());
     p.drawRoundedRect(chip, 3, 3);
+    const QPointF tip(outer.right() - 9, outer.center().y() + 2);
+    p.setPen(QPen(theme::color("muted"), 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawPolyline(QPolygonF{tip + QPointF(-4, -4), tip, tip + QPointF(4, -4)});
 }
 
 QColor ColorSwatch::color() const {

@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -36,6 +37,25 @@ namespace {
 // The parts of the manual that explain the five sections.
 constexpr const char* kSectionTopics[] = {"general-info", "lead-magnet", "after-subscription",
                                           "thank-you", "build"};
+
+// Hands F1, wherever it is pressed, to the manual.
+class HelpKey : public QObject {
+public:
+    HelpKey(std::function<void(const QWidget*)> open, QObject* parent)
+        : QObject(parent), m_open(std::move(open)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress || !watched->isWidgetType() ||
+            static_cast<QKeyEvent*>(event)->key() != Qt::Key_F1)
+            return false;
+        m_open(static_cast<QWidget*>(watched)->window());
+        return true;
+    }
+
+private:
+    std::function<void(const QWidget*)> m_open;
+};
 
 } // namespace
 
@@ -87,17 +107,17 @@ frmMass::frmMass(const AppPaths& paths, QWidget* parent) : QWidget(parent), m_pa
 
     auto* save = new QShortcut(QKeySequence::Save, this);
     connect(save, &QShortcut::activated, this, &frmMass::cmdSaveFunnel_Click);
-    // F1 in any of the program's windows: the manual, at what that window is for.
-    auto* manual = new QShortcut(QKeySequence::HelpContents, this);
-    manual->setContext(Qt::ApplicationShortcut);
-    connect(manual, &QShortcut::activated, this, [this] {
-        const QWidget* active = QApplication::activeWindow();
-        const QString topic = active ? active->property("helpTopic").toString() : QString();
-        const int shown = shownSection();
-        showManual(!topic.isEmpty() ? topic
-                   : shown >= 0     ? QString::fromLatin1(kSectionTopics[shown])
-                                    : QString());
-    });
+    // F1 in any of the program's windows, modal ones too: the manual, at what that window
+    // is for (a window-wide shortcut would be blocked by a modal dialog).
+    qApp->installEventFilter(new HelpKey(
+        [this](const QWidget* window) {
+            const QString topic = window->property("helpTopic").toString();
+            const int shown = shownSection();
+            showManual(!topic.isEmpty() ? topic
+                       : shown >= 0     ? QString::fromLatin1(kSectionTopics[shown])
+                                        : QString());
+        },
+        this));
     auto* open = new QShortcut(QKeySequence::Open, this);
     connect(open, &QShortcut::activated, this, &frmMass::cmdOpenFunnel_Click);
     // Alt+1 to Alt+5 reach the sections, as the menu shows them.

@@ -2,6 +2,7 @@
 #include "dialogs.h"
 #include "funnelbuild.h"
 #include "funnelfile.h"
+#include "modcopy.h"
 #include "textfiles.h"
 #include "tools.h"
 #include "windowfixture.h"
@@ -388,6 +389,27 @@ private slots:
         play("", "Command1");
         QCOMPARE(opened, QStringLiteral("<old>"));
         QCOMPARE(window->headCode(), QString());
+    }
+
+    // F1 lands in the manual, at a part that exists, for the section or window in use.
+    void helpKeyOpensTheManual() {
+        window->showManual();
+        QVERIFY(desk->last().text.contains("manual/index.html")); // none in the fixture
+        QVERIFY(modCopy::CopyFolder(shippedDataDir() + "/manual", app->path("manual")));
+        const auto landed = [this](const char* part) {
+            const QUrl page = desk->openedUrls.last();
+            QCOMPARE(page.fragment(), QString(part));
+            QVERIFY(fileBytes(page.toLocalFile()).contains(QByteArray("id=\"") + part + '"'));
+        };
+        window->ShowSection(ThankYouPage);
+        QTest::keyClick(window.get(), Qt::Key_F1);
+        landed("thank-you");
+        whenDialogOpens([](QDialog* d) {
+            QTest::keyClick(d, Qt::Key_F1);
+            d->reject();
+        });
+        window->Command4_Click();
+        landed("cover-creator");
     }
 
     void freeHostingListAndCreditLink() {

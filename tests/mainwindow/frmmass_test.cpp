@@ -379,6 +379,11 @@ private slots:
                 auto* box = d->findChild<QPlainTextEdit*>("txtHEADCode");
                 opened = box->toPlainText();
                 box->setPlainText(typed);
+                QTest::keyClick(box, Qt::Key_Tab); // moves on; Ctrl+Tab types a tab
+                QTest::keyClick(box, Qt::Key_End, Qt::ControlModifier);
+                QTest::keyClick(box, Qt::Key_Tab, Qt::ControlModifier);
+                QCOMPARE(box->toPlainText(), typed + '\t');
+                box->setPlainText(typed);
                 QTest::mouseClick(d->findChild<QPushButton*>(button), Qt::LeftButton);
             });
             window->lblHead_Click();

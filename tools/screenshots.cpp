@@ -83,6 +83,9 @@ int main(int argc, char* argv[]) {
         // Layouts settle over a few rounds of posted events.
         for (int round = 0; round < 3; ++round)
             QApplication::processEvents();
+        // No focus ring in the pictures: nothing was clicked yet.
+        if (QWidget* focused = QApplication::focusWidget())
+            focused->clearFocus();
         const QString file =
             QDir(args[1]).filePath(QStringLiteral("window-%1.png").arg(QLatin1String(names[i])));
         if (!window.grab().save(file)) {

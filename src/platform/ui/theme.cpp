@@ -5,7 +5,9 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -65,6 +67,24 @@ constexpr Role kRoles[] = {
 
 std::optional<bool> g_dark;
 
+// GNOME keeps its dark preference where Qt 6.4 does not look: in GTK_THEME or its settings.
+bool gnomePrefersDark() {
+    if (qEnvironmentVariable("GTK_THEME").endsWith(QLatin1String(":dark")))
+        return true;
+    const QString gsettings = QStandardPaths::findExecutable(QStringLiteral("gsettings"));
+    if (gsettings.isEmpty())
+        return false;
+    QProcess ask;
+    ask.start(gsettings, {QStringLiteral("get"), QStringLiteral("org.gnome.desktop.interface"),
+                          QStringLiteral("color-scheme")});
+    if (!ask.waitForFinished(1000)) {
+        ask.kill();
+        ask.waitForFinished(100);
+        return false;
+    }
+    return ask.readAllStandardOutput().contains("prefer-dark");
+}
+
 } // namespace
 
 bool isDark() {
@@ -75,7 +95,8 @@ bool isDark() {
         } else {
             const QPalette desktop = QGuiApplication::palette();
             g_dark = desktop.color(QPalette::Window).lightness() <
-                     desktop.color(QPalette::WindowText).lightness();
+                         desktop.color(QPalette::WindowText).lightness() ||
+                     gnomePrefersDark();
         }
     }
     return *g_dark;

@@ -7,8 +7,9 @@
 // a dark shade; the style sheets write "@role" and get the shade of the desktop.
 namespace tandrel::theme {
 
-// Dark when the desktop's palette is (its window colour darker than its text),
-// unless TANDREL_THEME says "light" or "dark". Decided once, at the first call.
+// Dark when the desktop's palette is (its window colour darker than its text) or
+// GNOME prefers dark, unless TANDREL_THEME says "light" or "dark". Decided once,
+// at the first call.
 bool isDark();
 // The colour of ROLE in the shade in use; black for a name no role has.
 QColor color(const char* role);

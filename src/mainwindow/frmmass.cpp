@@ -454,6 +454,10 @@ void frmMass::showStatus(const QString& message, bool warning) {
         w->style()->unpolish(w);
         w->style()->polish(w);
     }
+    // Selectable text takes its colour from the palette, not the style sheet.
+    QPalette colours = lblStatus->palette();
+    colours.setColor(QPalette::Text, theme::color(warning ? "warningText" : "noticeText"));
+    lblStatus->setPalette(colours);
     cmdDismissStatus->setVisible(!message.isEmpty());
     if (!warning && !message.isEmpty())
         QTimer::singleShot(12000, lblStatus, [this, message] {

@@ -155,6 +155,8 @@ int main(int argc, char* argv[]) {
         }
         for (int round = 0; round < 3; ++round)
             QApplication::processEvents();
+        if (QWidget* focused = QApplication::focusWidget())
+            focused->clearFocus();
         spinner->grab().save(QDir(args[1]).filePath(QStringLiteral("spinner.png")));
         if (dark) {
             // As the real desktop shows a question over the spinner.
@@ -191,6 +193,8 @@ int main(int argc, char* argv[]) {
             list->setCurrentRow(std::max(0, list->count() - 1));
             for (int round = 0; round < 3; ++round)
                 QApplication::processEvents();
+            if (QWidget* focused = QApplication::focusWidget())
+                focused->clearFocus();
             creator->grab().save(QDir(args[1]).filePath(QStringLiteral("cover-creator.png")));
             QMetaObject::invokeMethod(creator, "Command1_Click");
         });

@@ -83,6 +83,9 @@ int main(int argc, char* argv[]) {
         // Layouts settle over a few rounds of posted events.
         for (int round = 0; round < 3; ++round)
             QApplication::processEvents();
+        // No focus ring in the pictures: nothing was clicked yet.
+        if (QWidget* focused = QApplication::focusWidget())
+            focused->clearFocus();
         const QString file =
             QDir(args[1]).filePath(QStringLiteral("window-%1.png").arg(QLatin1String(names[i])));
         if (!window.grab().save(file)) {
@@ -152,6 +155,8 @@ int main(int argc, char* argv[]) {
         }
         for (int round = 0; round < 3; ++round)
             QApplication::processEvents();
+        if (QWidget* focused = QApplication::focusWidget())
+            focused->clearFocus();
         spinner->grab().save(QDir(args[1]).filePath(QStringLiteral("spinner.png")));
         if (dark) {
             // As the real desktop shows a question over the spinner.
@@ -188,6 +193,8 @@ int main(int argc, char* argv[]) {
             list->setCurrentRow(std::max(0, list->count() - 1));
             for (int round = 0; round < 3; ++round)
                 QApplication::processEvents();
+            if (QWidget* focused = QApplication::focusWidget())
+                focused->clearFocus();
             creator->grab().save(QDir(args[1]).filePath(QStringLiteral("cover-creator.png")));
             QMetaObject::invokeMethod(creator, "Command1_Click");
         });

@@ -254,9 +254,8 @@ int build(const Options& options, const AppPaths& paths, QTextStream& out, QText
         err << settings.error() << '\n';
         return 1;
     }
-    if (lacksScheme(settings->txtFunnelUrl))
-        err << "Warning: the funnel address \"" << settings->txtFunnelUrl
-            << "\" has no https:// in front, so the pages link relative to themselves.\n";
+    for (const QString& warning : addressWarnings(settings.value()))
+        err << warning << '\n';
     if (const Status ready = paths.prepare(); !ready) {
         err << ready.error() << '\n';
         return 1;

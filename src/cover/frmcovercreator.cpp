@@ -22,6 +22,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSignalBlocker>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 using namespace tandrel;
@@ -48,6 +49,33 @@ QImage thumbnailOf(const QString& path) {
         reader.setScaledSize(full.scaled(ThumbnailSize, Qt::KeepAspectRatioByExpanding));
     return fillCover(reader.read(), ThumbnailSize);
 }
+
+// The boxes show pixels of the cover; the design keeps twips.
+QString pixelsOfTwips(const QString& twips) {
+    const auto pixels = twipsTextToPixels(twips);
+    return pixels ? twipsText(*pixels) : twips;
+}
+
+QString twipsOfPixels(const QString& pixels) {
+    bool ok = false;
+    const double value = pixels.trimmed().toDouble(&ok);
+    return ok ? twipsText(pixelsToTwips(value)) : pixels;
+}
+
+// The thumbnails alone, in a grid; the name is the tooltip and what a screen reader says.
+class ThumbnailOnly : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->text.clear();
+        option->features &= ~QStyleOptionViewItem::HasDisplay;
+        option->decorationPosition = QStyleOptionViewItem::Top;
+        option->decorationAlignment = Qt::AlignCenter;
+    }
+};
 
 ClickLabel* link(const QString& text, const QString& name) {
     auto* label = new ClickLabel(text);
@@ -115,6 +143,7 @@ frmCoverCreator::frmCoverCreator(const AppPaths& paths, QWidget* parent)
 frmCoverCreator::frmCoverCreator(const AppPaths& paths, const QJsonObject& design, QWidget* parent)
     : QDialog(parent), m_paths(paths), m_library(paths.imageLibraryDir()) {
     setObjectName(QStringLiteral("frmCoverCreator"));
+    setProperty("helpTopic", QStringLiteral("cover-creator"));
     setWindowTitle(Caption);
     loadCoverFonts(AppPaths::join(paths.dataDir(), QStringLiteral("fonts")));
     buildWindow();
@@ -152,8 +181,8 @@ QWidget* frmCoverCreator::buildLinePanel(int index) {
     txtAdPositionY[index] = new QLineEdit;
     txtAdPositionY[index]->setObjectName(indexed("txtAdPositionY", index));
     for (QLineEdit* box : {txtAdPositionX[index], txtAdPositionY[index]}) {
-        box->setFixedWidth(64);
-        box->setToolTip(QStringLiteral("In twips: 15 to a pixel"));
+        box->setFixedWidth(54);
+        box->setToolTip(QStringLiteral("Pixels from the cover's top-left corner (400 x 450)"));
     }
     lblClickHere[index] = link(QStringLiteral("Click Here"), indexed("lblClickHere", index));
     chkBold[index] = named(new QCheckBox(QStringLiteral("Bold")), indexed("chkBold", index));
@@ -171,6 +200,10 @@ QWidget* frmCoverCreator::buildLinePanel(int index) {
     lblContrast[index]->setProperty("note", true);
     lblContrast[index]->setToolTip(
         QStringLiteral("Pick another colour, add a shadow or outline, or move the line"));
+    // Its room is kept, so the window does not jump while the line is typed.
+    QSizePolicy keep = lblContrast[index]->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    lblContrast[index]->setSizePolicy(keep);
     lblContrast[index]->hide();
 
     auto* position = new QHBoxLayout;
@@ -189,9 +222,9 @@ QWidget* frmCoverCreator::buildLinePanel(int index) {
     position->addStretch();
 
     auto* grid = new QGridLayout(qFrame[index]->body());
-    grid->setContentsMargins(12, 10, 12, 12);
+    grid->setContentsMargins(12, 8, 12, 10);
     grid->setHorizontalSpacing(10);
-    grid->setVerticalSpacing(8);
+    grid->setVerticalSpacing(6);
     const auto label = [&](int row, const QString& text) {
         grid->addWidget(new QLabel(text), row, 0);
     };
@@ -250,7 +283,15 @@ void frmCoverCreator::buildWindow() {
     FileCovers->setObjectName(QStringLiteral("FileCovers"));
     FileCovers->setIconSize(ThumbnailSize);
     FileCovers->setSelectionMode(QAbstractItemView::SingleSelection);
-    FileCovers->setFixedHeight(150);
+    // Seven to a row: the whole library of 14 to 21 pictures at a glance.
+    FileCovers->setViewMode(QListView::IconMode);
+    FileCovers->setFlow(QListView::LeftToRight);
+    FileCovers->setWrapping(true);
+    FileCovers->setResizeMode(QListView::Adjust);
+    FileCovers->setMovement(QListView::Static);
+    FileCovers->setGridSize(ThumbnailSize + QSize(8, 6));
+    FileCovers->setItemDelegate(new ThumbnailOnly(FileCovers));
+    FileCovers->setFixedHeight(3 * (ThumbnailSize.height() + 6) + 8);
     lblRefreshImages = link(QStringLiteral("Refresh"), QStringLiteral("lblRefreshImages"));
     Command2 = new QPushButton(QStringLiteral("Open Folder"));
     Command2->setObjectName(QStringLiteral("Command2"));
@@ -340,8 +381,8 @@ void frmCoverCreator::buildWindow() {
     columns->addLayout(right);
 
     auto* root = new QVBoxLayout(this);
-    root->setContentsMargins(20, 16, 20, 16);
-    root->setSpacing(14);
+    root->setContentsMargins(20, 12, 20, 12);
+    root->setSpacing(10);
     root->setSizeConstraint(QLayout::SetFixedSize);
     root->addLayout(columns);
     root->addLayout(buttons);
@@ -417,8 +458,8 @@ void frmCoverCreator::showLine(int index, const CoverLine& line) {
                                              .arg(line.color.red())
                                              .arg(line.color.green())
                                              .arg(line.color.blue()));
-    txtAdPositionX[index]->setText(line.x);
-    txtAdPositionY[index]->setText(line.y);
+    txtAdPositionX[index]->setText(pixelsOfTwips(line.x));
+    txtAdPositionY[index]->setText(pixelsOfTwips(line.y));
     chkBold[index]->setChecked(line.bold);
     cboAlign[index]->setCurrentIndex(int(line.align));
     cboEffect[index]->setCurrentIndex(int(line.effect));
@@ -441,6 +482,8 @@ void frmCoverCreator::applyDesign(const QJsonObject& json) {
     for (int i = 0; i < 2; ++i)
         showLine(i, design->lines[i]);
     m_quiet = false;
+    // A saved design keeps the colours it was saved with.
+    m_autoColour[0] = m_autoColour[1] = false;
     const auto found = FileCovers->findItems(design->picture, Qt::MatchExactly);
     if (!found.isEmpty() && found.first() != FileCovers->currentItem()) {
         FileCovers->setCurrentItem(found.first());
@@ -467,11 +510,13 @@ CoverDesign frmCoverCreator::design() const {
 }
 
 void frmCoverCreator::reject() {
+    // No is the default: Esc then Enter must not throw the design away.
     if (design() != m_savedDesign &&
-        !desktop().question(this,
-                            QStringLiteral("Close the cover creator and lose the changes to "
-                                           "this cover?"),
-                            QStringLiteral("Confirm"), MessageIcon::None))
+        !desktop().questionDefaultNo(
+            this,
+            QStringLiteral("Close the cover creator and lose the changes to "
+                           "this cover?"),
+            QStringLiteral("Confirm"), MessageIcon::None))
         return;
     QDialog::reject();
 }
@@ -481,6 +526,7 @@ void frmCoverCreator::fillImageList() {
     for (const QString& name : m_library.pictures()) {
         const QImage thumbnail = thumbnailOf(m_library.pathOf(name));
         auto* item = new QListWidgetItem(name, FileCovers);
+        item->setToolTip(name);
         if (!thumbnail.isNull())
             item->setIcon(QIcon(QPixmap::fromImage(thumbnail)));
     }
@@ -514,8 +560,8 @@ CoverLine frmCoverCreator::line(int index) const {
     line.fontName = cboFontName[index]->currentText();
     line.fontSize = cboFontSize[index]->currentText();
     line.color = lblColorPicker[index]->color();
-    line.x = txtAdPositionX[index]->text();
-    line.y = txtAdPositionY[index]->text();
+    line.x = twipsOfPixels(txtAdPositionX[index]->text());
+    line.y = twipsOfPixels(txtAdPositionY[index]->text());
     line.bold = chkBold[index]->isChecked();
     line.align = CoverAlign(std::max(0, cboAlign[index]->currentIndex()));
     line.effect = CoverEffect(std::max(0, cboEffect[index]->currentIndex()));
@@ -561,7 +607,45 @@ void frmCoverCreator::ArrangePanels(int index) {
 // The lines are drawn on the new picture at once, so the saved cover shows what the boxes hold.
 void frmCoverCreator::FileCovers_Click() {
     PaintBackground(selectedImagePath());
+    pickLineColours();
     Render();
+}
+
+// Until the user picks a colour, each line is white or near black, whichever
+// stands out more from the picture where the line lies.
+void frmCoverCreator::pickLineColours() {
+    if (!m_autoColour[0] && !m_autoColour[1])
+        return;
+    QImageReader reader(selectedImagePath());
+    reader.setAutoTransform(true);
+    const QImage picture = fillCover(reader.read(), QSize(CoverWidth, CoverHeight));
+    if (picture.isNull())
+        return;
+    const QColor light(255, 255, 255), dark(24, 22, 28);
+    for (int i = 0; i < 2; ++i) {
+        if (!m_autoColour[i])
+            continue;
+        const CoverLine l = line(i);
+        const double top = twipsTextToPixels(l.y).value_or(0);
+        const int size = coverFontSize(l.fontSize).value_or(24);
+        // Two lines of text at its size, across the picture inside the margin.
+        const QRect under =
+            QRect(CoverMargin, int(top), CoverWidth - 2 * CoverMargin, int(size * 2.7)) &
+            picture.rect();
+        double sum = 0;
+        int count = 0;
+        for (int y = under.top(); y <= under.bottom(); y += 3)
+            for (int x = under.left(); x <= under.right(); x += 3, ++count)
+                sum += relativeLuminance(picture.pixelColor(x, y));
+        if (count == 0)
+            continue;
+        const double beneath = sum / count;
+        const bool lightWins = contrastRatio(relativeLuminance(light), beneath) >=
+                               contrastRatio(relativeLuminance(dark), beneath);
+        const QColor chosen = lightWins ? light : dark;
+        lblColorPicker[i]->setColorValue(
+            QStringLiteral("%1,%2,%3").arg(chosen.red()).arg(chosen.green()).arg(chosen.blue()));
+    }
 }
 
 void frmCoverCreator::lblRefreshImages_Click() {
@@ -632,21 +716,22 @@ void frmCoverCreator::lblColorPicker_Click(int index) {
         return;
     modColorPicker::SplitColor(*chosen);
     lblColorPicker[index]->setColorValue(modColorPicker::colorValue());
+    m_autoColour[index] = false;
     Render();
 }
 
 void frmCoverCreator::picTest_MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, double x, double y) {
     const int target = optTextLine[1]->isChecked() ? 0 : 1;
-    txtAdPositionX[target]->setText(twipsText(x));
-    txtAdPositionY[target]->setText(twipsText(y));
+    txtAdPositionX[target]->setText(twipsText(twipsToPixels(x)));
+    txtAdPositionY[target]->setText(twipsText(twipsToPixels(y)));
     Render();
 }
 
 void frmCoverCreator::picTest_LineDragged(int index, double x, double y) {
     if (!optTextLine[index + 1]->isChecked())
         ArrangePanels(index);
-    txtAdPositionX[index]->setText(twipsText(x));
-    txtAdPositionY[index]->setText(twipsText(y));
+    txtAdPositionX[index]->setText(twipsText(twipsToPixels(x)));
+    txtAdPositionY[index]->setText(twipsText(twipsToPixels(y)));
     Render();
 }
 

@@ -98,6 +98,7 @@ private:
     void fillFontLists();
     void showLine(int index, const tandrel::CoverLine& line);
     void applyDesign(const QJsonObject& json);
+    void pickLineColours();
     void showLibraryNote(const QString& text);
     QString selectedImagePath() const;
     tandrel::CoverLine line(int index) const;
@@ -105,8 +106,9 @@ private:
     tandrel::AppPaths m_paths;
     tandrel::ImageLibrary m_library;
     tandrel::CoverCanvas m_canvas;
-    tandrel::CoverDesign m_savedDesign; // what closing without a question keeps
-    bool m_quiet = false;               // many controls change at once: one render after
+    tandrel::CoverDesign m_savedDesign;  // what closing without a question keeps
+    bool m_quiet = false;                // many controls change at once: one render after
+    bool m_autoColour[2] = {true, true}; // the line's colour follows the picture
 
     QListWidget* FileCovers = nullptr;
     tandrel::ClickLabel* lblRefreshImages = nullptr;

@@ -1,5 +1,7 @@
 #include "pagefinish.h"
 
+#include "pastecheck.h"
+
 #include "htmltext.h"
 #include "optinform.h"
 #include "pagetext.h"
@@ -234,7 +236,7 @@ Result<QString> finishPage(PageKind kind, const QString& generated, const Funnel
         {"[FORM_CSS]",
          form.css.isEmpty() ? QString() : QStringLiteral("\n<style>\n%1</style>").arg(form.css)},
         {"[VIDEO_ID]",
-         QString::fromLatin1(QUrl::toPercentEncoding(s.txtFunnel_YouTubeID.trimmed()))},
+         QString::fromLatin1(QUrl::toPercentEncoding(videoIdOf(s.txtFunnel_YouTubeID)))},
         {"[TXT_COVER_ALT]", escapeHtml(words(w.coverAlt))},
         {"[TXT_COVER_ALT_DOWNLOAD]", escapeHtml(words(w.coverAltDownload))},
         {"[TXT_PROGRESS_ALMOST]", escapeHtml(words(w.progressAlmost))},

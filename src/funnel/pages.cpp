@@ -2,6 +2,7 @@
 
 #include "optinform.h"
 #include "pagetext.h"
+#include "pastecheck.h"
 
 #include "textfiles.h"
 #include "tools.h"
@@ -116,9 +117,12 @@ Result<QString> generateDownloadPage(const FunnelSettings& s, const PageTemplate
     page.replace(QStringLiteral("[BODY]"), pageBodyTag(s), "the page background");
     page.replace(QStringLiteral("[THANKS]"), s.txtThanks, "the Thank You Headline");
     page.replace(QStringLiteral("[DOWNLOAD_TITLE]"), s.txtDownloadText, "the Link Title");
+    const QString start = videoStartOf(s.txtFunnel_YouTubeID);
     page.replace(QStringLiteral("[TUBE_ID]"),
-                 s.txtFunnel_YouTubeID +
-                     (s.chkAutoplay == 1 ? QStringLiteral("?autoplay=1") : QString()),
+                 s.txtFunnel_YouTubeID.trimmed() +
+                     (s.chkAutoplay == 1 ? (start.isEmpty() ? QStringLiteral("?autoplay=1")
+                                                            : QStringLiteral("&amp;autoplay=1"))
+                                         : QString()),
                  "the video id");
     const bool showLink = !s.txtFileDownloadUrl.isEmpty() && !s.txtDownloadText.isEmpty() &&
                           s.txtFileDownloadUrl != QLatin1String("http://");

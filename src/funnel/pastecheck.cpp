@@ -224,11 +224,32 @@ bool looksLikeVideoId(const QString& text) {
     return id.match(text).hasMatch();
 }
 
+// Seconds of a start time as the video site writes it: "90", "90s", "1m30s", "1h2m3s".
+int startSeconds(const QString& text) {
+    static const QRegularExpression parts(
+        QStringLiteral("^(?:(\\d+)h)?(?:(\\d+)m)?(?:(\\d+)s?)?$"));
+    const auto m = parts.match(text);
+    if (!m.hasMatch())
+        return 0;
+    return m.captured(1).toInt() * 3600 + m.captured(2).toInt() * 60 + m.captured(3).toInt();
+}
+
 } // namespace
 
 std::optional<QString> videoIdFromPaste(const QString& text) {
-    const QString value = text.trimmed();
-    if (looksLikeVideoId(value))
+    QString value = text.trimmed();
+    // A pasted embed code: its player address holds the id.
+    for (const Tag& tag : tagsOf(value)) {
+        if (tag.name == QLatin1String("iframe") && !tag.closing) {
+            value = attribute(tag, "src");
+            if (value.startsWith(QLatin1String("//")))
+                value.prepend(QStringLiteral("https:"));
+            break;
+        }
+    }
+    static const QRegularExpression withStart(
+        QStringLiteral("^([A-Za-z0-9_-]{6,20})\\?start=\\d+$"));
+    if (looksLikeVideoId(value) || withStart.match(value).hasMatch())
         return value;
     QString address = value;
     if (!address.contains(QLatin1String("://")))
@@ -254,15 +275,29 @@ std::optional<QString> videoIdFromPaste(const QString& text) {
                   path.first() == QLatin1String("live")))
             found = path.at(1);
     }
-    if (found && looksLikeVideoId(*found))
-        return found;
-    return std::nullopt;
+    if (!found || !looksLikeVideoId(*found))
+        return std::nullopt;
+    const QUrlQuery query(url);
+    const int start = startSeconds(query.hasQueryItem(QStringLiteral("start"))
+                                       ? query.queryItemValue(QStringLiteral("start"))
+                                       : query.queryItemValue(QStringLiteral("t")));
+    return start > 0 ? QStringLiteral("%1?start=%2").arg(*found).arg(start) : *found;
 }
 
 bool lacksScheme(const QString& address) {
     static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*://"));
     const QString value = address.trimmed();
     return !value.isEmpty() && !scheme.match(value).hasMatch();
+}
+
+QString videoIdOf(const QString& box) {
+    return box.trimmed().section(QLatin1Char('?'), 0, 0);
+}
+
+QString videoStartOf(const QString& box) {
+    const QString value = box.trimmed();
+    const qsizetype mark = value.indexOf(QLatin1Char('?'));
+    return mark < 0 ? QString() : value.mid(mark);
 }
 
 QString withScheme(const QString& address) {
@@ -306,6 +341,53 @@ QStringList sampleTextsLeft(const FunnelSettings& s) {
             left << QLatin1String(name);
     }
     return left;
+}
+
+QString webAddressNote(const QString& address) {
+    const QString value = address.trimmed();
+    if (value.isEmpty() || value == QLatin1String("http://") || value == QLatin1String("https://"))
+        return {};
+    static const QRegularExpression blank(QStringLiteral("\\s"));
+    if (value.contains(blank))
+        return QStringLiteral("A web address holds no spaces: the link would end at the first "
+                              "one. Remove them, or write %20 for each.");
+    const QUrl url(withScheme(value), QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
+        return QStringLiteral("%1 is not a web address: a browser follows only addresses that "
+                              "start with https:// or http://.")
+            .arg(quoted(value.left(value.indexOf(QLatin1String("://")) + 3)));
+    if (!url.isValid() || url.host().isEmpty() || !url.host().contains(QLatin1Char('.')))
+        return QStringLiteral("This is not a web address a browser can open: it needs a host "
+                              "name such as example.com after the //.");
+    return {};
+}
+
+QStringList addressWarnings(const FunnelSettings& s) {
+    struct Field {
+        const char* name;
+        const QString& value;
+        bool used;
+    };
+    const Field fields[] = {
+        {"the funnel address", s.txtFunnelUrl, true},
+        {"the Back address", s.backUrl, s.backControl},
+        {"the redirect address", s.txtRedirectUrl, s.optAction != 0},
+        {"the download link", s.txtFileDownloadUrl, !s.txtDownloadText.isEmpty()},
+    };
+    QStringList warnings;
+    for (const Field& field : fields) {
+        if (!field.used)
+            continue;
+        const QString name = QLatin1String(field.name);
+        if (lacksScheme(field.value))
+            warnings << QStringLiteral("Warning: %1 \"%2\" has no https:// in front, so the "
+                                       "pages link relative to themselves.")
+                            .arg(name, field.value);
+        else if (const QString note = webAddressNote(field.value); !note.isEmpty())
+            warnings << QStringLiteral("Warning: %1 \"%2\": %3").arg(name, field.value, note);
+    }
+    return warnings;
 }
 
 } // namespace tandrel

@@ -19,9 +19,6 @@ QString htmlReadingNote(const QString& text);
 // without labels. One short sentence each; the build still uses the code.
 QStringList optinFormNotes(const QString& code);
 
-// What the video box makes of a pasted value: the bare id of a video page
-// address (watch?v=, the short link, embed/, shorts/, extra parameters
-// allowed), the value itself when it already reads as an id, nothing otherwise.
 // The window's names of the texts still holding the sample the window starts with.
 QStringList sampleTextsLeft(const FunnelSettings& settings);
 
@@ -29,12 +26,30 @@ QStringList sampleTextsLeft(const FunnelSettings& settings);
 // or an empty text.
 QString coverSizeNote(QSize size);
 
+// What the video box makes of a pasted value: the bare id of a video page
+// address (watch?v=, the short link, embed/, shorts/, extra parameters
+// allowed) or of a pasted embed code, with "?start=N" after it when the
+// address starts the video later (t= or start=); the value itself when it
+// already reads so; nothing otherwise.
 std::optional<QString> videoIdFromPaste(const QString& text);
 
 // A funnel address typed without a scheme ("example.com/guide"): the pages
 // would link relative to themselves.
 bool lacksScheme(const QString& address);
+// The video id alone and what the player's address adds after it ("?start=90" or
+// empty), from what the video box holds.
+QString videoIdOf(const QString& box);
+QString videoStartOf(const QString& box);
 // The address with "https://" put before it when it lacks a scheme.
 QString withScheme(const QString& address);
+
+// Why a browser could not follow a typed web address (a blank in it, a scheme
+// other than http or https, no host name); empty when it can. A missing scheme
+// is not named: the window puts "https://" in front.
+QString webAddressNote(const QString& address);
+
+// The addresses of a saved funnel that the pages would use as they are but a
+// visitor's browser could not follow, one sentence each naming the field.
+QStringList addressWarnings(const FunnelSettings& s);
 
 } // namespace tandrel

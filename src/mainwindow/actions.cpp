@@ -19,6 +19,7 @@
 #endif
 
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -121,6 +122,7 @@ void frmMass::cmdSpinner_Click() {
     for (int i = 0; i < 5; ++i)
         articles[i] = lblSelected[i]->tag();
     auto* spinner = new frmQuickSpinner(m_paths, articles, this);
+    spinner->setProperty("helpTopic", QStringLiteral("spinner"));
     // The five paths stay here for the run.
     connect(spinner, &frmQuickSpinner::articleChosen, this, [this](int i, const QString& path) {
         lblSelected[i]->setTag(path);
@@ -150,6 +152,27 @@ void frmMass::closeTools() {
     for (auto* spinner : findChildren<frmQuickSpinner*>())
         spinner->closeDiscarding();
 #endif
+}
+
+void frmMass::showManual(const QString& topic) {
+    const QString page = AppPaths::join(m_paths.dataDir(), QStringLiteral("manual/index.html"));
+    if (!QFileInfo::exists(page)) {
+        desktop().message(this,
+                          QStringLiteral("The user manual \"%1\" is missing; installing Tandrel "
+                                         "again puts it back.")
+                              .arg(displayPath(page)),
+                          QStringLiteral("Help"), MessageIcon::Warning);
+        return;
+    }
+    QUrl address = QUrl::fromLocalFile(page);
+    if (!topic.isEmpty())
+        address.setFragment(topic);
+    if (!desktop().openUrl(address))
+        desktop().message(this,
+                          QStringLiteral("The user manual \"%1\" could not be opened in the "
+                                         "browser.")
+                              .arg(displayPath(page)),
+                          QStringLiteral("Help"), MessageIcon::Warning);
 }
 
 void frmMass::lblBy_Click() {
@@ -191,8 +214,11 @@ void frmMass::cmdBuildFunnel_Click() {
     if (const QStringList samples = sampleTextsLeft(settings()); !samples.isEmpty())
         showStatus(QStringLiteral("Built with sample texts still in: %1.")
                        .arg(samples.join(QStringLiteral(", "))));
+    // The folder is named, so it can be found without the file browser too.
     if (desktop().question(
-            this, QStringLiteral("Process complete. Do you want to open the output folder?"),
+            this,
+            QStringLiteral("Process complete. Do you want to open the output folder?\n\n%1")
+                .arg(displayPath(outcome.outputFolder)),
             QStringLiteral("Done"), MessageIcon::Information))
         cmdOpenOutput_Click();
 }

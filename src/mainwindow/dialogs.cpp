@@ -1,9 +1,11 @@
 #include "dialogs.h"
 
 #include "desktop.h"
+#include "pastecheck.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -39,6 +41,32 @@ QHBoxLayout* acceptCancelRow(QDialog* dialog, QPushButton*& accept) {
     return row;
 }
 
+// Tab moves on from a code box, as everywhere else; Ctrl+Tab types a tab.
+class CodeTabKeys : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Tab && key->modifiers() == Qt::ControlModifier) {
+                static_cast<QPlainTextEdit*>(watched)->insertPlainText(QStringLiteral("\t"));
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+QPlainTextEdit* codeBox(const QString& name, const QString& code, QWidget* parent) {
+    auto* box = new QPlainTextEdit(code, parent);
+    box->setObjectName(name);
+    box->setFont(QFont(QStringLiteral("Monospace")));
+    box->setTabChangesFocus(true);
+    box->installEventFilter(new CodeTabKeys(box));
+    box->setToolTip(QStringLiteral("Ctrl+Tab types a tab"));
+    return box;
+}
+
 } // namespace
 
 frmHead::frmHead(const QString& headCode, QWidget* parent) : QDialog(parent) {
@@ -50,10 +78,8 @@ frmHead::frmHead(const QString& headCode, QWidget* parent) : QDialog(parent) {
                        "(because your autoresponder requires it etc), you can do it from here."),
         this));
     layout->addWidget(new QLabel(QStringLiteral("HTML Code:"), this));
-    txtHEADCode = new QPlainTextEdit(headCode, this);
-    txtHEADCode->setObjectName(QStringLiteral("txtHEADCode"));
+    txtHEADCode = codeBox(QStringLiteral("txtHEADCode"), headCode, this);
     txtHEADCode->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    txtHEADCode->setFont(QFont(QStringLiteral("Monospace")));
     layout->addWidget(txtHEADCode, 1);
     QPushButton* accept = nullptr;
     layout->addLayout(acceptCancelRow(this, accept));
@@ -142,9 +168,7 @@ frmPro::frmPro(const QString& retargetingCode, bool backControl, const QString& 
         QStringLiteral("Retargeting code (your ad platform's tracking pixel or script). "
                        "It is placed at the end of the opt-in page:"),
         this));
-    txtRetargeting = new QPlainTextEdit(retargetingCode, this);
-    txtRetargeting->setObjectName(QStringLiteral("txtRetargeting"));
-    txtRetargeting->setFont(QFont(QStringLiteral("Monospace")));
+    txtRetargeting = codeBox(QStringLiteral("txtRetargeting"), retargetingCode, this);
     layout->addWidget(txtRetargeting, 1);
     chkBackControl = new QCheckBox(
         QStringLiteral(
@@ -158,6 +182,25 @@ frmPro::frmPro(const QString& retargetingCode, bool backControl, const QString& 
     txtBackUrl->setPlaceholderText(QStringLiteral("https://"));
     txtBackUrl->setEnabled(backControl);
     layout->addWidget(txtBackUrl);
+    auto* note = wrappedLabel(QString(), this);
+    note->setObjectName(QStringLiteral("lblNote_txtBackUrl"));
+    note->setProperty("role", QStringLiteral("note"));
+    note->hide();
+    layout->addWidget(note);
+    const auto showNote = [this, note] {
+        note->setText(tandrel::webAddressNote(txtBackUrl->text()));
+        note->setVisible(!note->text().isEmpty());
+    };
+    // The note comes when the box is left and goes as soon as the address is mended.
+    connect(txtBackUrl, &QLineEdit::textChanged, note, [note, showNote] {
+        if (note->isVisibleTo(note->parentWidget()))
+            showNote();
+    });
+    connect(txtBackUrl, &QLineEdit::editingFinished, this, [this, showNote] {
+        if (tandrel::lacksScheme(txtBackUrl->text()))
+            txtBackUrl->setText(tandrel::withScheme(txtBackUrl->text()));
+        showNote();
+    });
     connect(chkBackControl, &QCheckBox::toggled, txtBackUrl, &QLineEdit::setEnabled);
     QPushButton* accept = nullptr;
     layout->addLayout(acceptCancelRow(this, accept));
@@ -172,7 +215,8 @@ bool frmPro::backControl() const {
     return chkBackControl->isChecked();
 }
 QString frmPro::backUrl() const {
-    return txtBackUrl->text();
+    // Without a scheme the page would send Back to an address below its own.
+    return tandrel::withScheme(txtBackUrl->text());
 }
 
 void frmPro::Command1_Click() {

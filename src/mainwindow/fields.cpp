@@ -157,12 +157,6 @@ void frmMass::txtFunnelUrl_Change() {
     showPageAddresses();
 }
 
-void frmMass::completeFunnelUrl() {
-    const QString typed = txtFunnelUrl->text();
-    if (lacksScheme(typed))
-        txtFunnelUrl->setText(withScheme(typed));
-}
-
 void frmMass::showPageAddresses() {
     const bool missing = isFunnelUrlMissing();
     const QString placeholder =
@@ -299,6 +293,9 @@ void frmMass::cmdFileSelect_Click(int index) {
         return;
     setChosenFile(index, path);
     txtLastPath->setText(StrReplace(path, GetFileName(path), QString(), 0));
+    // A picture chosen for the background is meant to be used; the colour stays one click away.
+    if (index == BackgroundImage)
+        optBackground[1]->setChecked(true);
 }
 
 void frmMass::useCover(const QString& path) {

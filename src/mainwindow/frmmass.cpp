@@ -8,13 +8,17 @@
 #include "desktop.h"
 #include "menuicons.h"
 #include "pastecheck.h"
+#include "theme.h"
 #include "tools.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -28,23 +32,62 @@
 using namespace tandrel;
 using namespace tandrel::parts;
 
+namespace {
+
+// The parts of the manual that explain the five sections.
+constexpr const char* kSectionTopics[] = {"general-info", "lead-magnet", "after-subscription",
+                                          "thank-you", "build"};
+
+// Hands F1, wherever it is pressed, to the manual.
+class HelpKey : public QObject {
+public:
+    HelpKey(std::function<void(const QWidget*)> open, QObject* parent)
+        : QObject(parent), m_open(std::move(open)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress || !watched->isWidgetType() ||
+            static_cast<QKeyEvent*>(event)->key() != Qt::Key_F1)
+            return false;
+        m_open(static_cast<QWidget*>(watched)->window());
+        return true;
+    }
+
+private:
+    std::function<void(const QWidget*)> m_open;
+};
+
+} // namespace
+
 frmMass::frmMass(const AppPaths& paths, QWidget* parent) : QWidget(parent), m_paths(paths) {
     setObjectName(QStringLiteral("frmMass"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(twipsToWholePixels(15285), twipsToWholePixels(8760));
+    // The sections keep their size; the status line lies below them.
+    setFixedSize(twipsToWholePixels(15285), twipsToWholePixels(8760) + kStatusLineHeight);
     setAttribute(Qt::WA_StyledBackground);
     setStyleSheet(windowStyleSheet(QStringLiteral("mainwindow")));
 
     buildHeader();
     buildMenu();
+    buildStatusLine();
     frTab = {buildGeneralInfo(), buildLeadMagnet(), buildAfterSubscription(), buildThankYou(),
              buildBuildSection()};
     for (int i = 0; i < 5; ++i) {
         frTab[i]->setObjectName(indexed("frTab", i));
         frTab[i]->setProperty("role", QStringLiteral("section"));
         frTab[i]->resize(width() - 2 * twipsToWholePixels(450),
-                         height() - twipsToWholePixels(1710) - 14);
+                         twipsToWholePixels(8760) - twipsToWholePixels(1710) - 14);
+        // On the frame's top edge, across from its title.
+        auto* help = named(new ClickLabel(QStringLiteral("Help on this step"), frTab[i]),
+                           indexed("lblHelp", i));
+        help->setProperty("role", QStringLiteral("help"));
+        help->setToolTip(QStringLiteral("This step in the user manual (F1)"));
+        help->ensurePolished();
+        help->adjustSize();
+        help->move(frTab[i]->width() - help->width() - 18, 3);
+        const QString topic = QLatin1String(kSectionTopics[i]);
+        connect(help, &ClickLabel::clicked, this, [this, topic] { showManual(topic); });
     }
 
     txtLastPath = named(new QLineEdit(this), QStringLiteral("txtLastPath"));
@@ -64,6 +107,17 @@ frmMass::frmMass(const AppPaths& paths, QWidget* parent) : QWidget(parent), m_pa
 
     auto* save = new QShortcut(QKeySequence::Save, this);
     connect(save, &QShortcut::activated, this, &frmMass::cmdSaveFunnel_Click);
+    // F1 in any of the program's windows, modal ones too: the manual, at what that window
+    // is for (a window-wide shortcut would be blocked by a modal dialog).
+    qApp->installEventFilter(new HelpKey(
+        [this](const QWidget* window) {
+            const QString topic = window->property("helpTopic").toString();
+            const int shown = shownSection();
+            showManual(!topic.isEmpty() ? topic
+                       : shown >= 0     ? QString::fromLatin1(kSectionTopics[shown])
+                                        : QString());
+        },
+        this));
     auto* open = new QShortcut(QKeySequence::Open, this);
     connect(open, &QShortcut::activated, this, &frmMass::cmdOpenFunnel_Click);
     // Alt+1 to Alt+5 reach the sections, as the menu shows them.
@@ -116,9 +170,6 @@ void frmMass::buildHeader() {
                            QStringLiteral("lblTagline")));
     layout->addLayout(names);
     layout->addStretch();
-    lblStatus = named(new QLabel(header), QStringLiteral("lblStatus"));
-    layout->addWidget(lblStatus);
-    layout->addSpacing(12);
     auto* openFunnel = named(new QPushButton(QStringLiteral("Open Funnel..."), header),
                              QStringLiteral("cmdOpenFunnel"));
     openFunnel->setToolTip(QStringLiteral("Open a saved funnel (Ctrl+O)"));
@@ -127,8 +178,11 @@ void frmMass::buildHeader() {
     saveFunnel->setToolTip(QStringLiteral("Save this funnel to a file (Ctrl+S)"));
     auto* spinner = named(new QPushButton(QStringLiteral("Article Spinner"), header),
                           QStringLiteral("cmdSpinner"));
-    for (QPushButton* b : {openFunnel, saveFunnel, spinner})
+    auto* help = named(new QPushButton(QStringLiteral("Help"), header), QStringLiteral("cmdHelp"));
+    help->setToolTip(QStringLiteral("The user manual (F1)"));
+    for (QPushButton* b : {openFunnel, saveFunnel, spinner, help})
         layout->addWidget(b);
+    connect(help, &QPushButton::clicked, this, [this] { showManual(); });
     connect(openFunnel, &QPushButton::clicked, this, &frmMass::cmdOpenFunnel_Click);
     connect(saveFunnel, &QPushButton::clicked, this, &frmMass::cmdSaveFunnel_Click);
     connect(spinner, &QPushButton::clicked, this, &frmMass::cmdSpinner_Click);
@@ -139,6 +193,23 @@ void frmMass::buildHeader() {
     lblBy->setToolTip(QStringLiteral("Visit the Tandrel web site"));
     lblBy->raise();
     connect(lblBy, &ClickLabel::clicked, this, &frmMass::lblBy_Click);
+}
+
+void frmMass::buildStatusLine() {
+    auto* line = named(new QFrame(this), QStringLiteral("statusLine"));
+    const int left = twipsToWholePixels(450);
+    line->setGeometry(left, twipsToWholePixels(8760) - 6, width() - 2 * left, kStatusLineHeight);
+    auto* layout = new QHBoxLayout(line);
+    layout->setContentsMargins(10, 2, 4, 2);
+    lblStatus = named(text(QString(), line), QStringLiteral("lblStatus"));
+    lblStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(lblStatus, 1);
+    cmdDismissStatus =
+        named(new QPushButton(QStringLiteral("Dismiss"), line), QStringLiteral("cmdDismissStatus"));
+    cmdDismissStatus->setAutoDefault(false);
+    layout->addWidget(cmdDismissStatus, 0, Qt::AlignVCenter);
+    connect(cmdDismissStatus, &QPushButton::clicked, this, [this] { showStatus(QString()); });
+    showStatus(QString());
 }
 
 void frmMass::buildMenu() {
@@ -155,8 +226,8 @@ void frmMass::buildMenu() {
         entry->setCursor(Qt::PointingHandCursor);
         entry->setToolTip(QStringLiteral("Alt+%1").arg(i + 1));
         auto* layout = new QHBoxLayout(entry);
-        layout->setContentsMargins(10, 4, 10, 4);
-        layout->setSpacing(8);
+        layout->setContentsMargins(8, 2, 4, 2);
+        layout->setSpacing(6);
         auto* icon = named(new ClickLabel(QString(), entry), indexed("imgMenu", i));
         icon->setFixedSize(22, 22);
         icon->setFocusPolicy(Qt::NoFocus);
@@ -201,7 +272,7 @@ void frmMass::ShowSection(int index) {
         }
         auto* icon = qMenu[i]->findChild<ClickLabel*>(indexed("imgMenu", i));
         icon->setPixmap(
-            menuIcon(i, i == index ? QColor(Qt::white) : QColor(0x6d, 0x2e, 0x8c)).pixmap(22, 22));
+            menuIcon(i, theme::color(i == index ? "onAccent" : "heading")).pixmap(22, 22));
     }
     for (int i = 0; i < 5; ++i)
         frTab[i]->setVisible(i == index);
@@ -239,8 +310,11 @@ QWidget* frmMass::orderTabs() {
         QRect rect;
     };
     QList<Place> places;
+    QWidget* help = nullptr; // on the frame's edge, but last: the fields come first
     for (QWidget* w : section->findChildren<QWidget*>()) {
-        if ((w->focusPolicy() & Qt::TabFocus) && !w->focusProxy() && w->isVisibleTo(section))
+        if (w->objectName().startsWith(QLatin1String("lblHelp")))
+            help = w;
+        else if ((w->focusPolicy() & Qt::TabFocus) && !w->focusProxy() && w->isVisibleTo(section))
             places.append({w, QRect(w->mapTo(section, QPoint(0, 0)), w->size())});
     }
     std::stable_sort(places.begin(), places.end(), [](const Place& a, const Place& b) {
@@ -261,6 +335,8 @@ QWidget* frmMass::orderTabs() {
         QWidget::setTabOrder(previous, place.widget);
         previous = place.widget;
     }
+    if (help)
+        QWidget::setTabOrder(previous, help);
     return places.isEmpty() ? nullptr : places.first().widget;
 }
 
@@ -284,8 +360,15 @@ void frmMass::Label50_Click(int index) {
 void frmMass::placeLeadPanels() {
     if (!qLeadMagnet[1])
         return;
-    for (auto* panel : qLeadMagnet)
+    // Now, not on the next event: the placing below reads the new heights.
+    const auto fit = [](CollapsiblePanel* panel) {
+        if (QLayout* inner = panel->body()->layout())
+            inner->activate();
+        panel->layout()->activate();
         panel->adjustSize();
+    };
+    for (auto* panel : qLeadMagnet)
+        fit(panel);
     // The panels start right under the warning, or where it would be.
     const QRect warning = lblWarningOptinForm->geometry();
     qLeadMagnet[0]->move(qLeadMagnet[0]->x(), lblWarningOptinForm->isVisibleTo(frTab[1])
@@ -293,9 +376,15 @@ void frmMass::placeLeadPanels() {
                                                   : warning.top());
     qLeadMagnet[1]->move(qLeadMagnet[1]->x(),
                          qLeadMagnet[0]->y() + qLeadMagnet[0]->height() + twipsToWholePixels(20));
+    // The form box takes the room the section has left, so a long form shows whole.
+    if (qLeadMagnet[1]->isExpanded()) {
+        const int spare = frTab[1]->height() - 16 - qLeadMagnet[1]->geometry().bottom();
+        txtoptinForm->setFixedHeight(std::max(96, txtoptinForm->maximumHeight() + spare));
+        fit(qLeadMagnet[1]);
+    }
 }
 
-QWidget* frmMass::withNote(QLineEdit* field) {
+QWidget* frmMass::withNote(QLineEdit* field, QString (*reading)(const QString&), bool whenLeft) {
     auto* holder = new QWidget(field->parentWidget());
     auto* layout = new QVBoxLayout(holder);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -306,9 +395,25 @@ QWidget* frmMass::withNote(QLineEdit* field) {
         named(text(QString(), holder, "note"), QStringLiteral("lblNote_") + field->objectName());
     note->hide();
     layout->addWidget(note);
-    connect(field, &QLineEdit::textChanged, this,
-            [this, field, note] { showNote(note, htmlReadingNote(field->text())); });
+    if (!reading)
+        reading = htmlReadingNote;
+    connect(field, &QLineEdit::textChanged, this, [this, field, note, reading, whenLeft] {
+        if (!whenLeft || !note->text().isEmpty())
+            showNote(note, reading(field->text()));
+    });
+    if (whenLeft)
+        connect(field, &QLineEdit::editingFinished, this,
+                [this, field, note, reading] { showNote(note, reading(field->text())); });
     return holder;
+}
+
+QWidget* frmMass::addressField(QLineEdit* field) {
+    // Before the note looks at it.
+    connect(field, &QLineEdit::editingFinished, field, [field] {
+        if (lacksScheme(field->text()))
+            field->setText(withScheme(field->text()));
+    });
+    return withNote(field, webAddressNote, true);
 }
 
 void frmMass::showNote(QLabel* note, const QString& text) {
@@ -320,21 +425,44 @@ void frmMass::showNote(QLabel* note, const QString& text) {
 }
 
 void frmMass::tmrReminder_Timer() {
-    if (isFunnelUrlMissing())
-        shreminder[0]->setVisible(!shreminder[0]->isVisibleTo(frTab[0]));
-    else
-        shreminder[0]->hide();
     const bool optinShown = qMenu[1]->property("selected").toBool();
-    if (optinShown && txtoptinForm->toPlainText().isEmpty())
-        shreminder[1]->setVisible(!shreminder[1]->isVisibleTo(frTab[1]));
-    else
-        shreminder[1]->hide();
+    const bool missing[2] = {isFunnelUrlMissing(),
+                             optinShown && txtoptinForm->toPlainText().isEmpty()};
+    for (int i = 0; i < 2; ++i) {
+        if (!missing[i]) {
+            shreminder[i]->hide();
+            m_blinks[i] = 0;
+            continue;
+        }
+        // A while of blinking catches the eye; after that it stays, so it does not nag.
+        const bool blinking = ++m_blinks[i] <= kReminderBlinks;
+        shreminder[i]->setVisible(!blinking || !shreminder[i]->isVisibleTo(frTab[i]));
+    }
 }
 
-void frmMass::showStatus(const QString& message) {
+void frmMass::showStatus(const QString& message, bool warning) {
+    auto* line = lblStatus->parentWidget();
+    // A warning is not pushed away by news of less weight; only Dismiss ends it.
+    if (!message.isEmpty() && !warning && line->property("warning").toBool() &&
+        !lblStatus->text().isEmpty())
+        return;
     lblStatus->setText(message);
-    QTimer::singleShot(6000, lblStatus, [label = lblStatus, message] {
-        if (label->text() == message)
-            label->clear();
-    });
+    lblStatus->setToolTip(message);
+    line->setProperty("warning", warning);
+    line->setProperty("empty", message.isEmpty());
+    for (QWidget* w : {line, static_cast<QWidget*>(lblStatus)}) {
+        w->style()->unpolish(w);
+        w->style()->polish(w);
+    }
+    // Selectable text takes its colour from the palette, not the style sheet.
+    QPalette colours = lblStatus->palette();
+    colours.setColor(QPalette::Text, theme::color(warning ? "warningText" : "noticeText"));
+    lblStatus->setPalette(colours);
+    cmdDismissStatus->setVisible(!message.isEmpty());
+    if (!warning && !message.isEmpty())
+        QTimer::singleShot(12000, lblStatus, [this, message] {
+            if (lblStatus->text() == message &&
+                !lblStatus->parentWidget()->property("warning").toBool())
+                showStatus(QString());
+        });
 }

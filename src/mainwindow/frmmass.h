@@ -93,6 +93,8 @@ public slots:
     void cmdOpenFunnel_Click();
 
     void cmdSpinner_Click();
+    // The user manual in the browser, at the part named (an anchor of its page).
+    void showManual(const QString& topic = QString());
 
 public:
     // The open-file dialog of the file buttons: the full path, or empty text when cancelled.
@@ -137,10 +139,10 @@ private:
     // the first control of the section, if any.
     QWidget* orderTabs();
     void checkVideoField();
-    void completeFunnelUrl();
 
     void buildHeader();
     void buildMenu();
+    void buildStatusLine();
     QGroupBox* buildGeneralInfo();
     QGroupBox* buildLeadMagnet();
     QGroupBox* buildAfterSubscription();
@@ -149,10 +151,16 @@ private:
     void setChosenFile(int index, const QString& path);
     void setSwatch(int index, const QString& value);
     bool isFunnelUrlMissing() const;
-    void showStatus(const QString& text);
+    // Shown whole below the sections; a warning stays until it is dismissed.
+    void showStatus(const QString& text, bool warning = false);
     void refreshChecklist();
     // The field with a note below it on how the page will read what was typed.
-    QWidget* withNote(QLineEdit* field);
+    // whenLeft: the note comes when the field is left, and goes as soon as it is mended.
+    QWidget* withNote(QLineEdit* field, QString (*reading)(const QString&) = nullptr,
+                      bool whenLeft = false);
+    // A web address field: "https://" goes in front when it is left without a scheme,
+    // and its note says what a browser could not follow.
+    QWidget* addressField(QLineEdit* field);
     void showNote(QLabel* note, const QString& text);
     void placeLeadPanels();
     QHBoxLayout* addressRow(const QString& caption, QLineEdit* address, const QString& linkName,
@@ -183,6 +191,8 @@ private:
     QLabel* lblAppName = nullptr;
     tandrel::ClickLabel* lblBy = nullptr;
     QLabel* lblStatus = nullptr;
+    QPushButton* cmdDismissStatus = nullptr;
+    static constexpr int kStatusLineHeight = 40;
     std::array<QFrame*, 5> qMenu{};
     std::array<tandrel::ClickLabel*, 5> lblMenu{};
     std::array<QGroupBox*, 5> frTab{};
@@ -239,4 +249,7 @@ private:
 
     QLineEdit* txtLastPath = nullptr;
     QTimer* tmrReminder = nullptr;
+    // Ticks each reminder has blinked while its value is missing.
+    int m_blinks[2] = {0, 0};
+    static constexpr int kReminderBlinks = 24;
 };

@@ -3,6 +3,7 @@
 #include "buildrecord.h"
 #include "desktop.h"
 #include "publish.h"
+#include "theme.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -165,6 +166,12 @@ void PublishPanel::showResult(const QString& text, bool ok) {
     lblPublishResult->setProperty("role", ok ? QStringLiteral("hint") : QStringLiteral("warning"));
     lblPublishResult->style()->unpolish(lblPublishResult);
     lblPublishResult->style()->polish(lblPublishResult);
+    // Selectable text is laid out without the style sheet's padding: inset it inside the frame.
+    lblPublishResult->setContentsMargins(ok ? QMargins() : QMargins(8, 2, 8, 2));
+    // and in the palette's text colour, which the style sheet does not set for it.
+    QPalette colours = lblPublishResult->palette();
+    colours.setColor(QPalette::Text, theme::color(ok ? "muted" : "warningText"));
+    lblPublishResult->setPalette(colours);
     lblPublishResult->show();
 }
 

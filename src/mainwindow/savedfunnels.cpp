@@ -115,7 +115,8 @@ void frmMass::writeRecovery() {
                                         "recovery file could be made and locked in %1.")
                              .arg(displayPath(m_paths.appDir()))
                        : QStringLiteral("Unsaved changes could not be kept for a crash in %1: %2.")
-                             .arg(displayPath(m_paths.appDir()), reason));
+                             .arg(displayPath(m_paths.appDir()), reason),
+                   true);
         return;
     }
     QJsonObject record;
@@ -125,7 +126,8 @@ void frmMass::writeRecovery() {
     if (const Status written = writeFileAtomically(recoveryFile(), QJsonDocument(record).toJson());
         !written)
         showStatus(QStringLiteral("Unsaved changes could not be kept for a crash: %1")
-                       .arg(written.error()));
+                       .arg(written.error()),
+                   true);
 }
 
 void frmMass::removeRecovery() {
@@ -235,7 +237,15 @@ bool frmMass::saveFunnel() {
                                 .arg(QFileInfo(path).fileName()),
                             QStringLiteral("File Changed"), MessageIcon::Warning))
         return false;
-    if (const Status saved = saveFunnelFile(path, settings()); !saved) {
+    // Pictures beside or below the funnel file are kept relative, so the two can move together.
+    FunnelSettings kept = settings();
+    const QDir folder = QFileInfo(path).absoluteDir();
+    for (ChosenFile& file : kept.lblSelectedFile) {
+        const QString relative = folder.relativeFilePath(file.caption);
+        if (QDir::isAbsolutePath(file.caption) && !relative.startsWith(QLatin1String("..")))
+            file.caption = relative;
+    }
+    if (const Status saved = saveFunnelFile(path, kept); !saved) {
         desktop().message(this, saved.error(), QStringLiteral("Error"), MessageIcon::Critical);
         return false;
     }

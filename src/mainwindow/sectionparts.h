@@ -31,8 +31,10 @@ inline QLabel* warning(const QString& name, const QString& caption, QWidget* par
 
 // The blinking square beside a value the funnel still needs; it keeps its
 // space while hidden so the row does not shift at every blink.
-inline QFrame* reminder(const QString& name, QWidget* parent) {
+inline QFrame* reminder(const QString& name, const QString& missing, QWidget* parent) {
     auto* square = named(new QFrame(parent), name);
+    square->setToolTip(missing);
+    square->setAccessibleName(missing);
     square->setFixedSize(12, 12);
     square->setProperty("role", QStringLiteral("reminder"));
     QSizePolicy policy = square->sizePolicy();

@@ -5,6 +5,7 @@
 
 #include "controls.h"
 #include "funnelbuild.h"
+#include "theme.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -45,8 +46,10 @@ QGroupBox* frmMass::buildAfterSubscription() {
     connect(optAction[1], &QRadioButton::toggled, txtRedirectUrl, &QWidget::setEnabled);
     layout->addWidget(optAction[0]);
     auto* redirect = new QHBoxLayout;
-    redirect->addWidget(optAction[1]);
-    redirect->addWidget(txtRedirectUrl, 1);
+    txtRedirectUrl->ensurePolished();
+    optAction[1]->setMinimumHeight(txtRedirectUrl->sizeHint().height());
+    redirect->addWidget(optAction[1], 0, Qt::AlignTop);
+    redirect->addWidget(addressField(txtRedirectUrl), 1);
     layout->addLayout(redirect);
     layout->addLayout(noteRow(QStringLiteral("Information:"),
                               QStringLiteral("You can redirect your visitors to any url of your "
@@ -111,8 +114,9 @@ QGroupBox* frmMass::buildThankYou() {
                                                "of a YouTube url that you see in Blue:"),
                                 video, "hint"));
     auto* example =
-        new QLabel(QStringLiteral("https://www.youtube.com/watch?v=<span style=\"color:#1d4ed8; "
-                                  "font-weight:700\">dQw4w9WgXcQ</span>"),
+        new QLabel(QStringLiteral("https://www.youtube.com/watch?v=<span style=\"color:%1; "
+                                  "font-weight:700\">dQw4w9WgXcQ</span>")
+                       .arg(theme::color("link").name()),
                    video);
     example->setTextFormat(Qt::RichText);
     videoLayout->addWidget(example);
@@ -124,7 +128,7 @@ QGroupBox* frmMass::buildThankYou() {
     txtDownloadText = named(new QLineEdit(link), QStringLiteral("txtDownloadText"));
     txtFileDownloadUrl = named(new QLineEdit(link), QStringLiteral("txtFileDownloadUrl"));
     linkLayout->addRow(QStringLiteral("Link Title:"), withNote(txtDownloadText));
-    linkLayout->addRow(QStringLiteral("Link Url:"), txtFileDownloadUrl);
+    linkLayout->addRow(QStringLiteral("Link Url:"), addressField(txtFileDownloadUrl));
     layout->addWidget(link);
 
     // The delivery file is kept for saved funnels but never offered.
@@ -205,14 +209,22 @@ void frmMass::refreshChecklist() {
     QStringList lines;
     for (const MissingInfo& item : funnelRequirements(s)) {
         lines << QStringLiteral("<span style=\"color:%1; font-weight:700\">%2</span>&nbsp;&nbsp;%3")
-                     .arg(item.missing ? QStringLiteral("#b91c1c") : QStringLiteral("#15803d"),
+                     .arg(theme::color(item.missing ? "missing" : "present").name(),
                           item.missing ? QStringLiteral("&#10007;") : QStringLiteral("&#10003;"),
                           caption(item.need).toHtmlEscaped());
     }
     if (!s.isFunnelUrlMissing()) {
-        lines << QStringLiteral(
-                     "<span style=\"color:#5b6477\">Thank you page: %1<br>Download page: %2</span>")
-                     .arg(s.txtCapture_Url.toHtmlEscaped(), s.txtDownloadUrl.toHtmlEscaped());
+        // Each address whole on a line of its own: broken in the middle it reads as two.
+        // Word joiners keep the line from breaking after a slash or at a hyphen.
+        const auto unbroken = [](const QString& address) {
+            return address.toHtmlEscaped()
+                .replace(QLatin1Char('/'), QStringLiteral("/\u2060"))
+                .replace(QLatin1Char('-'), QStringLiteral("\u2060-\u2060"));
+        };
+        lines << QStringLiteral("<span style=\"color:%1\">Thank you page:<br>%2<br>Download "
+                                "page:<br>%3</span>")
+                     .arg(theme::color("muted").name(), unbroken(s.txtCapture_Url),
+                          unbroken(s.txtDownloadUrl));
     }
     lblChecklist->setText(lines.join(QStringLiteral("<br>")));
     frTab[BuildSection]->layout()->activate();

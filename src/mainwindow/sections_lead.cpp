@@ -47,11 +47,17 @@ QGroupBox* frmMass::buildGeneralInfo() {
                  "Although the software is very easy to use, we recommend you to read the user "
                  "manual for detailed info."),
              welcome, "hint"));
+    auto* manual = named(new ClickLabel(QStringLiteral("Open the user manual (F1)"), welcome),
+                         QStringLiteral("lblManual"));
+    manual->setProperty("role", QStringLiteral("link"));
+    connect(manual, &ClickLabel::clicked, this, [this] { showManual(); });
+    welcomeLayout->addWidget(manual, 0, Qt::AlignLeft);
     welcomeLayout->addStretch();
     auto* hosting =
         named(new ClickLabel(QStringLiteral("Need Free Hosting For Your Funnels?"), welcome),
               QStringLiteral("Label63"));
     hosting->setProperty("role", QStringLiteral("link"));
+    hosting->setWordWrap(true);
     connect(hosting, &ClickLabel::clicked, this, &frmMass::Label63_Click);
     welcomeLayout->addWidget(hosting);
     columns->addWidget(welcome);
@@ -60,13 +66,18 @@ QGroupBox* frmMass::buildGeneralInfo() {
     form->setSpacing(8);
     form->addWidget(text(QStringLiteral("Where Will You Upload this Funnel?"), box, "heading"));
     txtFunnelUrl = named(new QLineEdit(box), QStringLiteral("txtFunnelUrl"));
-    shreminder[0] = reminder(indexed("shreminder", 0), box);
+    shreminder[0] =
+        reminder(indexed("shreminder", 0),
+                 QStringLiteral("Missing: the address where the funnel will be uploaded"), box);
     connect(txtFunnelUrl, &QLineEdit::textChanged, this, &frmMass::txtFunnelUrl_Change);
-    connect(txtFunnelUrl, &QLineEdit::editingFinished, this, &frmMass::completeFunnelUrl);
     auto* urlRow = new QHBoxLayout;
-    urlRow->addWidget(new QLabel(QStringLiteral("Url:"), box));
-    urlRow->addWidget(txtFunnelUrl, 1);
-    urlRow->addWidget(shreminder[0]);
+    auto* urlCaption = new QLabel(QStringLiteral("Url:"), box);
+    // As tall as the box, so both read on one line when a note opens below the box.
+    txtFunnelUrl->ensurePolished();
+    urlCaption->setMinimumHeight(txtFunnelUrl->sizeHint().height());
+    urlRow->addWidget(urlCaption, 0, Qt::AlignTop);
+    urlRow->addWidget(addressField(txtFunnelUrl), 1);
+    urlRow->addWidget(shreminder[0], 0, Qt::AlignTop);
     form->addLayout(urlRow);
     // Shown once the autoresponder may know the page addresses and they change.
     lblAddressNotice = named(text(QString(), box, "notice"), QStringLiteral("lblAddressNotice"));
@@ -109,6 +120,7 @@ QGroupBox* frmMass::buildGeneralInfo() {
     for (int i = 0; i < 3; ++i) {
         lblSelectedFile[i] = named(new TagLabel(QString(), box), indexed("lblSelectedFile", i));
         lblSelectedFile[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        lblSelectedFile[i]->setElideMode(Qt::ElideMiddle);
         lblSelectedFile[i]->setProperty("role", QStringLiteral("hint"));
         cmdFileSelect[i] =
             named(new QPushButton(
@@ -130,8 +142,9 @@ QGroupBox* frmMass::buildGeneralInfo() {
     grid->addRow(QStringLiteral("Website Background:"), background);
     txtFooterNew = named(new QLineEdit(box), QStringLiteral("txtFooterNew"));
     auto* footerRow = new QHBoxLayout;
+    footerRow->setSpacing(10);
     footerRow->addWidget(withNote(txtFooterNew), 1);
-    footerRow->addWidget(lblColorPicker[1]);
+    footerRow->addWidget(lblColorPicker[1], 0, Qt::AlignTop);
     grid->addRow(QStringLiteral("Website Footer Text:"), footerRow);
     grid->addRow(QStringLiteral("Border Color:"), row({lblColorPicker[3]}));
     cboLanguage = named(new QComboBox(box), QStringLiteral("cboLanguage"));
@@ -240,7 +253,8 @@ QGroupBox* frmMass::buildLeadMagnet() {
     txtoptinForm->setTabChangesFocus(true);
     txtoptinForm->setPlaceholderText(QStringLiteral("<form action=\"...\"> ... </form>"));
     txtoptinForm->setFixedHeight(96);
-    shreminder[1] = reminder(indexed("shreminder", 1), optin);
+    shreminder[1] =
+        reminder(indexed("shreminder", 1), QStringLiteral("Missing: your opt-in form code"), optin);
     optinLayout->addLayout(row(
         {new QLabel(QStringLiteral("Your Opt-In Form (Paste it Below):"), optin), shreminder[1]}));
     optinLayout->addWidget(txtoptinForm);

@@ -86,14 +86,19 @@ private slots:
         };
         row("bare id", " dQw4w9WgXcQ ", "dQw4w9WgXcQ");
         row("watch page, parameters", "https://www.youtube.com/watch?x=1&v=dQw4w9WgXcQ&t=4",
-            "dQw4w9WgXcQ");
+            "dQw4w9WgXcQ?start=4");
         row("embed, no scheme", "www.youtube-nocookie.com/embed/dQw4w9WgXcQ", "dQw4w9WgXcQ");
         row("shorts", "https://m.youtube.com/shorts/abcDEF12345", "abcDEF12345");
-        row("short link", "https://youtu.be/abcDEF12345?t=3", "abcDEF12345");
+        row("short link", "https://youtu.be/abcDEF12345?si=3", "abcDEF12345");
         row("another site", "https://vimeo.com/76979871", "");
         row("look-alike host", "https://notyoutube.com/watch?v=dQw4w9WgXcQ", "");
         row("watch page without id", "https://www.youtube.com/watch?list=x", "");
         row("words", "my video", "");
+        row("embed code, start time",
+            "<iframe width=\"560\" src=\"https://www.youtube.com/embed/dQw4w9WgXcQ?start=90\" "
+            "allowfullscreen></iframe>",
+            "dQw4w9WgXcQ?start=90");
+        row("short link, t in minutes", "youtu.be/abcDEF12345?t=1m5s", "abcDEF12345?start=65");
     }
 
     void videoIds() {

@@ -15,6 +15,7 @@ deb=$(ls "$work"/cpack/tandrel_*.deb)
 dpkg-deb -c "$deb" | awk '{print $6}' >"$work/files"
 for f in usr/bin/tandrel usr/bin/tandrel-cli usr/share/tandrel/templates/index.html \
     usr/share/tandrel/snippets/back.txt usr/share/tandrel/imgspro/marble.jpg usr/share/tandrel/rwdb.txt \
+    usr/share/tandrel/manual/index.html usr/share/tandrel/manual/window-build.png \
     usr/share/icons/hicolor/scalable/apps/tandrel.svg usr/share/icons/hicolor/48x48/apps/tandrel.png \
     usr/share/man/man1/tandrel-cli.1.gz usr/share/doc/tandrel/copyright; do
     grep -qx "\./$f" "$work/files" || fail "$f is not in the package"

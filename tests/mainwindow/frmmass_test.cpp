@@ -2,6 +2,7 @@
 #include "dialogs.h"
 #include "funnelbuild.h"
 #include "funnelfile.h"
+#include "modcopy.h"
 #include "textfiles.h"
 #include "tools.h"
 #include "windowfixture.h"
@@ -13,6 +14,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 
@@ -112,7 +114,7 @@ private slots:
         desk->answers << false; // built: not now, the output folder
         QTest::mouseClick(find("cmdBuildFunnel"), Qt::LeftButton);
         QCOMPARE(desk->shown.size(), 1);
-        QCOMPARE(desk->last().text, message);
+        QCOMPARE(desk->last().text.section('\n', 0, 0), message);
         QCOMPARE(FileExists(app->output(), true), none);
         QCOMPARE(window->shownSection(), section);
         QCOMPARE(find<CollapsiblePanel>("qLeadMagnet[1]")->isExpanded(), control == "txtoptinForm");
@@ -125,9 +127,10 @@ private slots:
         // Rows top to bottom, each left to right, as General Info shows them; of the two
         // background options only the chosen one takes Tab (the arrows choose).
         const QStringList general = tabWalk(GeneralInfo);
-        const QStringList expected{"txtFunnelUrl",      "optBackground[0]", "lblColorPicker[0]",
-                                   "cmdFileSelect[0]",  "txtFooterNew",     "lblColorPicker[1]",
-                                   "lblColorPicker[3]", "cboLanguage",      "Label63"};
+        const QStringList expected{"txtFunnelUrl",      "lblManual",         "optBackground[0]",
+                                   "lblColorPicker[0]", "cmdFileSelect[0]",  "txtFooterNew",
+                                   "lblColorPicker[1]", "lblColorPicker[3]", "cboLanguage",
+                                   "Label63",           "lblHelp[0]"};
         QCOMPARE(general.join(" "), expected.join(" "));
     }
 
@@ -191,6 +194,9 @@ private slots:
         const FunnelSettings saved = loadFunnelFile(app->path("mine.funnel.json")).value();
         QCOMPARE(saved.txtFunnelUrl, QStringLiteral("https://example.com/guide"));
         QCOMPARE(saved.txtFunnel_YouTubeID, QStringLiteral("dQw4w9WgXcQ"));
+        // The cover beside the funnel file is kept relative to it, and read back whole.
+        QVERIFY(fileBytes(app->path("mine.funnel.json")).contains("\"pictures/cover.jpg\""));
+        QCOMPARE(saved.lblSelectedFile[CoverImage].caption, app->path("pictures/cover.jpg"));
         QCOMPARE(desk->shown.size(), 1);
     }
 
@@ -282,9 +288,75 @@ private slots:
         window->cmdFileSelect_Click(0); // cancelled
         QCOMPARE(desk->fileDialogFolders.last(), QStringLiteral("/pics/x.jpg/"));
         QCOMPARE(chosen(0)->tag(), QString());
+        QVERIFY(!window->settings().optBackground);
         window->cmdFileSelect_Click(0);
+        QVERIFY(window->settings().optBackground); // a chosen background picture is used
         // The name is removed wherever it occurs in the path.
         QCOMPARE(edit("txtLastPath")->text(), QStringLiteral("/pics/"));
+    }
+
+    // Web addresses as typed and left: what is kept, and the note beside the field.
+    void addressFields_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("note"); // how it starts; empty: none
+        const QString offer = "example.com/special-offer", full = "https://" + offer;
+        QTest::newRow("Back, no scheme") << "txtBackUrl" << offer << full << "";
+        QTest::newRow("redirect, no scheme") << "txtRedirectUrl" << offer << full << "";
+        QTest::newRow("download link, no scheme") << "txtFileDownloadUrl" << offer << full << "";
+        QTest::newRow("Back, ftp") << "txtBackUrl"
+                                   << "ftp://e.com/x"
+                                   << "ftp://e.com/x"
+                                   << "\u201cftp://\u201d is not a web address";
+        QTest::newRow("funnel, ftp") << "txtFunnelUrl"
+                                     << "ftp://e.com/g"
+                                     << "ftp://e.com/g"
+                                     << "\u201cftp://\u201d is not a web address";
+        QTest::newRow("funnel, a space") << "txtFunnelUrl"
+                                         << "e.com/free guide"
+                                         << "https://e.com/free guide"
+                                         << "A web address holds no";
+        QTest::newRow("redirect, no host") << "txtRedirectUrl"
+                                           << "https://offer"
+                                           << "https://offer"
+                                           << "This is not a web address";
+        QTest::newRow("redirect, fine") << "txtRedirectUrl" << full << full << "";
+    }
+
+    void addressFields() {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(QString, stored);
+        QFETCH(QString, note);
+        const QMap<QString, QString FunnelSettings::*> members{
+            {"txtBackUrl", &FunnelSettings::backUrl},
+            {"txtRedirectUrl", &FunnelSettings::txtRedirectUrl},
+            {"txtFileDownloadUrl", &FunnelSettings::txtFileDownloadUrl},
+            {"txtFunnelUrl", &FunnelSettings::txtFunnelUrl}};
+        QString noted;
+        const auto noteOf = [&noted, field](QWidget* in) {
+            auto* label = in->findChild<QLabel*>("lblNote_" + field);
+            noted = label->isVisibleTo(in) ? label->text() : QString();
+        };
+        if (field == "txtBackUrl") {
+            whenDialogOpens([&](QDialog* d) {
+                d->findChild<QCheckBox*>("chkBackControl")->setChecked(true);
+                auto* box = d->findChild<QLineEdit*>(field);
+                QTest::keyClicks(box, typed);
+                QTest::keyClick(box, Qt::Key_Return); // leaves the box, then Accept
+                noteOf(d);
+            });
+            window->cmdPro_Click();
+        } else {
+            window->ShowSection(field == "txtFunnelUrl" ? 0 : field == "txtRedirectUrl" ? 2 : 3);
+            find<QRadioButton>("optAction[1]")->setChecked(true);
+            type(field, typed);
+            noteOf(window.get());
+        }
+        QCOMPARE(window->settings().*members[field], stored);
+        QCOMPARE(noted.left(note.size()), note);
+        QCOMPARE(noted.isEmpty(), note.isEmpty());
     }
 
     void copyLinks() {
@@ -307,6 +379,11 @@ private slots:
                 auto* box = d->findChild<QPlainTextEdit*>("txtHEADCode");
                 opened = box->toPlainText();
                 box->setPlainText(typed);
+                QTest::keyClick(box, Qt::Key_Tab); // moves on; Ctrl+Tab types a tab
+                QTest::keyClick(box, Qt::Key_End, Qt::ControlModifier);
+                QTest::keyClick(box, Qt::Key_Tab, Qt::ControlModifier);
+                QCOMPARE(box->toPlainText(), typed + '\t');
+                box->setPlainText(typed);
                 QTest::mouseClick(d->findChild<QPushButton*>(button), Qt::LeftButton);
             });
             window->lblHead_Click();
@@ -317,6 +394,27 @@ private slots:
         play("", "Command1");
         QCOMPARE(opened, QStringLiteral("<old>"));
         QCOMPARE(window->headCode(), QString());
+    }
+
+    // F1 lands in the manual, at a part that exists, for the section or window in use.
+    void helpKeyOpensTheManual() {
+        window->showManual();
+        QVERIFY(desk->last().text.contains("manual/index.html")); // none in the fixture
+        QVERIFY(modCopy::CopyFolder(shippedDataDir() + "/manual", app->path("manual")));
+        const auto landed = [this](const char* part) {
+            const QUrl page = desk->openedUrls.last();
+            QCOMPARE(page.fragment(), QString(part));
+            QVERIFY(fileBytes(page.toLocalFile()).contains(QByteArray("id=\"") + part + '"'));
+        };
+        window->ShowSection(ThankYouPage);
+        QTest::keyClick(window.get(), Qt::Key_F1);
+        landed("thank-you");
+        whenDialogOpens([](QDialog* d) {
+            QTest::keyClick(d, Qt::Key_F1);
+            d->reject();
+        });
+        window->Command4_Click();
+        landed("cover-creator");
     }
 
     void freeHostingListAndCreditLink() {
@@ -348,7 +446,7 @@ private slots:
         desk->answers << true << false;
         window->cmdBuildFunnel_Click();
         QCOMPARE(desk->last().text,
-                 QStringLiteral("Process complete. Do you want to open the output folder?"));
+                 "Process complete. Do you want to open the output folder?\n\n" + app->output());
         QCOMPARE(desk->openedFolders, QList<QString>{app->output() + "/"});
         const QByteArray index = fileBytes(app->output("index.html"));
         QVERIFY(index.contains("retargeting:<img src=\"px.gif\">"));

@@ -2,6 +2,7 @@
 #include "windowfixture.h"
 
 #include <QJsonDocument>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QProcess>
@@ -25,6 +26,24 @@ private slots:
         QVERIFY(window->hasUnsavedChanges() && window->isWindowModified());
         window->setSettings(FunnelSettings{});
         QVERIFY(!window->hasUnsavedChanges()); // back to what it started from
+    }
+
+    // A failure to keep the edits is read whole and stays until dismissed.
+    void recoveryWarningStaysUntilDismissed() {
+        find<QTimer>("tmrRecovery")->setInterval(0);
+        type("txtFooterNew", "a");
+        QTRY_VERIFY(QFileInfo::exists(window->recoveryFile()));
+        QVERIFY(QFile::remove(window->recoveryFile()) && QDir().mkpath(window->recoveryFile()));
+        type("txtFooterNew", "b");
+        auto* status = find<QLabel>("lblStatus");
+        QTRY_VERIFY(status->text().startsWith("Unsaved changes could not be kept for a crash"));
+        QVERIFY(status->text().contains("recovery.funnel.json"));
+        QVERIFY(status->heightForWidth(status->width()) <= status->height());
+        desk->files << app->path("mine.funnel.json");
+        window->cmdSaveFunnel_Click(); // its news does not push the warning away
+        QVERIFY(status->text().startsWith("Unsaved changes"));
+        QTest::mouseClick(find("cmdDismissStatus"), Qt::LeftButton);
+        QVERIFY(status->text().isEmpty() && !shown("cmdDismissStatus"));
     }
 
     void unsavedQuestion_data() {

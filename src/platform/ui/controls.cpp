@@ -1,10 +1,12 @@
 #include "controls.h"
 
 #include "rgbtext.h"
+#include "theme.h"
 
 #include <QFile>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -14,6 +16,18 @@ static void loadWindowResources() {
 }
 
 namespace tandrel {
+
+void TagLabel::paintEvent(QPaintEvent* event) {
+    if (m_elide == Qt::ElideNone || wordWrap() || textFormat() == Qt::RichText) {
+        QLabel::paintEvent(event);
+        return;
+    }
+    QPainter p(this);
+    const QRect area = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
+    const QString shown = fontMetrics().elidedText(text(), m_elide, area.width());
+    style()->drawItemText(&p, area, int(alignment()), palette(), isEnabled(), shown,
+                          foregroundRole());
+}
 
 ClickLabel::ClickLabel(const QString& text, QWidget* parent) : TagLabel(text, parent) {
     setCursor(Qt::PointingHandCursor);
@@ -38,19 +52,33 @@ void ClickLabel::keyPressEvent(QKeyEvent* event) {
 
 ColorSwatch::ColorSwatch(QWidget* parent) : ClickLabel(QString(), parent) {
     setToolTip(QStringLiteral("Click to Change"));
-    setFixedSize(44, 24);
-    setAutoFillBackground(true);
-    setFrameShape(QFrame::Box);
+    setAccessibleName(QStringLiteral("Colour"));
+    setFixedSize(54, 26);
 }
 
 void ColorSwatch::setColorValue(const QString& value) {
     setTag(value);
-    QPalette p = palette();
-    p.setColor(QPalette::Window, color());
-    setPalette(p);
-    setStyleSheet(
-        QStringLiteral("background-color: rgb(%1); border: 1px solid #9aa3ad; border-radius: 4px;")
-            .arg(value));
+    setAccessibleDescription(QStringLiteral("Red, green, blue: %1").arg(value));
+    update();
+}
+
+// A chip of the colour and an arrow inside a button's ring, so that a white one
+// never reads as an empty box; the ring takes the focus colour with the focus.
+void ColorSwatch::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF outer = QRectF(rect()).adjusted(1, 1, -1, -1);
+    p.setPen(QPen(hasFocus() ? theme::color("focus") : theme::color("inputBorder"),
+                  hasFocus() ? 2.0 : 1.0));
+    p.setBrush(theme::color("surface"));
+    p.drawRoundedRect(outer, 6, 6);
+    const QRectF chip = outer.adjusted(4, 4, -18, -4);
+    p.setPen(QPen(theme::color("inputBorder"), 1.0));
+    p.setBrush(color());
+    p.drawRoundedRect(chip, 3, 3);
+    const QPointF tip(outer.right() - 9, outer.center().y() + 2);
+    p.setPen(QPen(theme::color("muted"), 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawPolyline(QPolygonF{tip + QPointF(-4, -4), tip, tip + QPointF(4, -4)});
 }
 
 QColor ColorSwatch::color() const {
@@ -93,10 +121,15 @@ void CollapsiblePanel::setInactive(bool inactive) {
 
 QString windowStyleSheet(const QString& name) {
     loadWindowResources();
+    static const bool themed = [] {
+        theme::applyToApplication();
+        return true;
+    }();
+    Q_UNUSED(themed);
     QFile style(QStringLiteral(":/tandrel/%1.qss").arg(name));
     if (!style.open(QIODevice::ReadOnly))
         return QString();
-    return QString::fromUtf8(style.readAll());
+    return theme::resolve(QString::fromUtf8(style.readAll()));
 }
 
 } // namespace tandrel

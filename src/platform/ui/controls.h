@@ -26,9 +26,15 @@ public:
         : QLabel(text, parent) {}
     QString tag() const { return m_tag; }
     void setTag(const QString& tag) { m_tag = tag; }
+    // Text too long for the label is shown shortened with an ellipsis; text() stays whole.
+    void setElideMode(Qt::TextElideMode mode) { m_elide = mode; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     QString m_tag;
+    Qt::TextElideMode m_elide = Qt::ElideNone;
 };
 
 // A label that reports clicks: links, swatches, menu captions.
@@ -52,6 +58,9 @@ public:
     explicit ColorSwatch(QWidget* parent = nullptr);
     void setColorValue(const QString& value);
     QColor color() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 };
 
 // A panel with a title bar that opens and closes its body.
@@ -80,7 +89,9 @@ private:
     bool m_inactive = false;
 };
 
-// The windows' style sheet NAME.qss from the program's resource; empty when it is missing.
+// The windows' style sheet NAME.qss from the program's resource, in the colours of
+// the desktop's shade (the first call gives the application that palette); empty
+// when it is missing.
 QString windowStyleSheet(const QString& name);
 
 } // namespace tandrel

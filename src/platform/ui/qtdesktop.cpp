@@ -8,6 +8,8 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QProcess>
+#include <QStandardPaths>
 
 #include <qt6keychain/keychain.h>
 
@@ -124,6 +126,23 @@ void QtDesktop::setClipboardText(const QString& text) {
 }
 
 bool QtDesktop::openFolder(const QString& path) {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    // Qt only reports that xdg-open started; its exit code says whether a file
+    // browser took the folder. One that keeps running is taken as opened.
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (!opener.isEmpty()) {
+        auto* process = new QProcess;
+        QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
+        process->start(opener, {path});
+        if (!process->waitForStarted()) {
+            delete process;
+            return false;
+        }
+        if (!process->waitForFinished(5000))
+            return true;
+        return process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0;
+    }
+#endif
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 

@@ -149,7 +149,9 @@ private:
     Answer command(const QString& folder, const Commands& commands) {
         return perform(folder, [&](CURL* h) {
             curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
-            curl_easy_setopt(h, CURLOPT_QUOTE, commands.list);
+            // After the change into the folder: commands before it would run
+            // in the login folder on a fresh connection.
+            curl_easy_setopt(h, CURLOPT_POSTQUOTE, commands.list);
         });
     }
 

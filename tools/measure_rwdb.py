@@ -11,7 +11,7 @@ rewrite made and the word it replaced, and reports
                wording (a phrase counts all its words) / words of the
                article; "groups" is how many such groups there are
   protected  = phrases kept as themselves (one-term lines)
-  capital    = groups at a capital letter (the engine writes them lower-case)
+  capital    = groups at a capital letter whose alternatives lose it
   wrong      = groups listed in tools/samples/wrong-swaps.txt as offering a
                word of the wrong sense there, / groups that offer another
                wording; "grammar" the same for the list's [grammar] part
@@ -142,7 +142,8 @@ def align(original, spun, reduced):
         at_o += len(literal)
         alts = m.group(1).split("|")
         word = None
-        for cand in reduced.get(m.group(0), ()):
+        # The engine keeps the replaced word's capitals; the rule lines have none.
+        for cand in reduced.get(m.group(0), ()) or reduced.get(m.group(0).lower(), ()):
             if original[at_o:at_o + len(cand)].lower() == cand:
                 word = original[at_o:at_o + len(cand)]
                 break
@@ -211,7 +212,7 @@ def main():
         t = dict.fromkeys(FIELDS, 0)
         t["words"] = words
         for start, end, word, alts in groups:
-            if alts == [word.lower()]:
+            if [a.lower() for a in alts] == [word.lower()]:
                 t["protected"] += 1
                 mark = "="
             else:

@@ -115,8 +115,9 @@ Status RemoteFolder::put(const QByteArray& bytes, const QString& relativePath) {
         answer = replace(part, relativePath, bytes.size());
     if (answer.done())
         return Status::success();
-    // Best effort: a leftover is also cleared by the next publish.
-    if (answer.kind != Answer::Kind::Dropped)
+    // Best effort: a leftover is also cleared by the next publish. A part
+    // whose old file could not be put back is all the name has left.
+    if (answer.kind != Answer::Kind::Dropped && m_left != Left::Nothing)
         m_transport->remove(part);
     return failure(what, answer);
 }

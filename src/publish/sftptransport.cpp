@@ -36,6 +36,7 @@ public:
     void arm(int fd) {
         std::lock_guard lock(m_mutex);
         m_fd = fd;
+        m_fired = false;
         m_last = std::chrono::steady_clock::now();
     }
     void kick() {

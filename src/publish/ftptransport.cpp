@@ -1,6 +1,7 @@
 #include "transport.h"
 
 #include <QFile>
+#include <QUrl>
 
 #include <curl/curl.h>
 
@@ -43,15 +44,6 @@ struct Commands {
         list = curl_slist_append(list, lines.last().constData());
     }
 };
-
-QString folderOf(const QString& path) {
-    const qsizetype slash = path.lastIndexOf(u'/');
-    return slash < 0 ? QString() : path.left(slash + 1);
-}
-
-QString nameOf(const QString& path) {
-    return path.mid(path.lastIndexOf(u'/') + 1);
-}
 
 class FtpTransport final : public Transport {
 public:
@@ -277,6 +269,51 @@ void initCurlOnce() {
 std::unique_ptr<Transport> makeFtpTransport(const PublishTarget& target,
                                             const ConnectionOptions& options) {
     return std::make_unique<FtpTransport>(target, options);
+}
+
+// Redirects are followed only within the page's own host: a trailing slash
+// added, http sent on to https.
+std::optional<QByteArray> fetchPage(const QString& url, QString* why) {
+    initCurlOnce();
+    QString address = url;
+    const QString host = QUrl(url).host();
+    for (int hop = 0; hop < 5; ++hop) {
+        CURL* h = curl_easy_init();
+        char error[CURL_ERROR_SIZE] = {};
+        QByteArray body;
+        const QByteArray encoded = address.toUtf8();
+        curl_easy_setopt(h, CURLOPT_URL, encoded.constData());
+        curl_easy_setopt(h, CURLOPT_ERRORBUFFER, error);
+        curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+        curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, 10L);
+        curl_easy_setopt(h, CURLOPT_TIMEOUT, 30L);
+        curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &appendTo);
+        curl_easy_setopt(h, CURLOPT_WRITEDATA, &body);
+        const CURLcode code = curl_easy_perform(h);
+        long status = 0;
+        char* next = nullptr;
+        curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+        curl_easy_getinfo(h, CURLINFO_REDIRECT_URL, &next);
+        const QString target = next ? QString::fromUtf8(next) : QString();
+        curl_easy_cleanup(h);
+        if (code == CURLE_OK && status == 200)
+            return body;
+        if (code == CURLE_OK && status / 100 == 3 && !target.isEmpty() &&
+            QUrl(target).host() == host) {
+            address = target;
+            continue;
+        }
+        if (why)
+            *why = code != CURLE_OK ? QString::fromUtf8(error[0] ? error : curl_easy_strerror(code))
+                   : status / 100 == 3 && !target.isEmpty()
+                       ? QStringLiteral("the server sends it on to %1").arg(target)
+                       : QStringLiteral("the server answered %1").arg(status);
+        return std::nullopt;
+    }
+    if (why)
+        *why = QStringLiteral("the server redirects it again and again");
+    return std::nullopt;
 }
 
 } // namespace tandrel

@@ -3,29 +3,11 @@
 #include "transport.h"
 
 #include <QRegularExpression>
-#include <QUrl>
-
-#include <curl/curl.h>
-
 #include <thread>
 
 namespace tandrel {
 
 namespace {
-
-QString folderOf(const QString& relativePath) {
-    const qsizetype slash = relativePath.lastIndexOf(QLatin1Char('/'));
-    return slash < 0 ? QString() : relativePath.left(slash + 1);
-}
-
-QString nameOf(const QString& relativePath) {
-    return relativePath.mid(relativePath.lastIndexOf(QLatin1Char('/')) + 1);
-}
-
-size_t appendTo(char* data, size_t size, size_t count, void* buffer) {
-    static_cast<QByteArray*>(buffer)->append(data, qsizetype(size * count));
-    return size * count;
-}
 
 const QString kPart = QStringLiteral(".tandrel-part");
 const QString kOld = QStringLiteral(".tandrel-old");
@@ -210,51 +192,6 @@ RemoteListing parseListing(const QByteArray& listing) {
         }
     }
     return entries;
-}
-
-// Redirects are followed only within the page's own host: a trailing slash
-// added, http sent on to https.
-std::optional<QByteArray> fetchPage(const QString& url, QString* why) {
-    initCurlOnce();
-    QString address = url;
-    const QString host = QUrl(url).host();
-    for (int hop = 0; hop < 5; ++hop) {
-        CURL* h = curl_easy_init();
-        char error[CURL_ERROR_SIZE] = {};
-        QByteArray body;
-        const QByteArray encoded = address.toUtf8();
-        curl_easy_setopt(h, CURLOPT_URL, encoded.constData());
-        curl_easy_setopt(h, CURLOPT_ERRORBUFFER, error);
-        curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, 10L);
-        curl_easy_setopt(h, CURLOPT_TIMEOUT, 30L);
-        curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &appendTo);
-        curl_easy_setopt(h, CURLOPT_WRITEDATA, &body);
-        const CURLcode code = curl_easy_perform(h);
-        long status = 0;
-        char* next = nullptr;
-        curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
-        curl_easy_getinfo(h, CURLINFO_REDIRECT_URL, &next);
-        const QString target = next ? QString::fromUtf8(next) : QString();
-        curl_easy_cleanup(h);
-        if (code == CURLE_OK && status == 200)
-            return body;
-        if (code == CURLE_OK && status / 100 == 3 && !target.isEmpty() &&
-            QUrl(target).host() == host) {
-            address = target;
-            continue;
-        }
-        if (why)
-            *why = code != CURLE_OK ? QString::fromUtf8(error[0] ? error : curl_easy_strerror(code))
-                   : status / 100 == 3 && !target.isEmpty()
-                       ? QStringLiteral("the server sends it on to %1").arg(target)
-                       : QStringLiteral("the server answered %1").arg(status);
-        return std::nullopt;
-    }
-    if (why)
-        *why = QStringLiteral("the server redirects it again and again");
-    return std::nullopt;
 }
 
 } // namespace tandrel

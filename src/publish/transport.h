@@ -6,6 +6,16 @@
 
 namespace tandrel {
 
+// "sub/" of "sub/page.html", "" of "page.html".
+inline QString folderOf(const QString& path) {
+    const qsizetype slash = path.lastIndexOf(u'/');
+    return slash < 0 ? QString() : path.left(slash + 1);
+}
+
+inline QString nameOf(const QString& path) {
+    return path.mid(path.lastIndexOf(u'/') + 1);
+}
+
 // What the server made of one request.
 struct Answer {
     enum class Kind { Done, Refused, Missing, Dropped };

@@ -322,6 +322,8 @@ private slots:
         QTest::newRow("ftps never falls back to plain FTP")
             << plain.url(u"ftps"_s) << "does not offer encryption";
         QTest::newRow("a folder the server will not write") << ftps << "refused to write the file";
+        QTest::newRow("a sub-folder the server will not make")
+            << sftp.url(sftp.root() + u"/new"_s) << "refused to make the folder";
         QTest::newRow("a file name that is no text") << sftp.url() << "cannot be sent";
         QTest::newRow("a file name with a line break") << sftp.url() << "cannot be sent";
     }
@@ -332,10 +334,11 @@ private slots:
         const QString file = home.filePath(u"known_hosts"_s);
         const QString folder = serverFolder(url);
         const QString knownHosts =
-            row != "changed host key"
-                ? QString()
-                : u"[127.0.0.1]:%1 ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIO"
-                  "8V8w+aYzRQu77FouGtCU3MFby6kQ/oDeMbeYvG1YT1"_s.arg(sftp.port);
+            row == "changed host key"
+                ? u"[127.0.0.1]:%1 ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIO"
+                  "8V8w+aYzRQu77FouGtCU3MFby6kQ/oDeMbeYvG1YT1"_s.arg(sftp.port)
+            : row.startsWith("a sub-folder") ? sftp.knownHostsLine()
+                                             : QString();
         writeFile(file, knownHosts.toUtf8());
         ConnectionOptions options;
         options.knownHostsFile = file;
@@ -356,14 +359,18 @@ private slots:
             QVERIFY(::chown(QFile::encodeName(folder).constData(), 65534, 65534) == 0);
             QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
         }
+        if (row.startsWith("a sub-folder"))
+            sftp.cut(0, u"never nomkdir"_s);
         const auto report = publish(url, options);
+        sftp.cut(0, u"never"_s);
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(report.outcome, PublishReport::Outcome::Failed);
         QVERIFY2(report.message.contains(message) && !report.message.contains(ftp.password),
                  qPrintable(report.message));
         // A failure while sending names the file.
-        QCOMPARE(sent.size(), int(readOnly));
-        QCOMPARE(report.message.startsWith("Sending " + sent.value(0) + " failed"), readOnly);
+        const bool sendFails = readOnly || row.startsWith("a sub-folder");
+        QCOMPARE(sent.size(), int(sendFails));
+        QCOMPARE(report.message.startsWith("Sending " + sent.value(0) + " failed"), sendFails);
         QVERIFY(filesIn(folder).isEmpty());
         QCOMPARE(fileBytes(file), knownHosts.toUtf8());
     }

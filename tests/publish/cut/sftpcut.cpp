@@ -2,8 +2,9 @@
 // connection at the Nth request that changes the folder (a rename or a
 // removal), before the server acts or after it acted but before the client
 // hears, and can hide the server's extensions (a server without one-step
-// replace). Usage: tandrel-sftpcut CONTROL COUNTER sftp-server [args...],
-// CONTROL holding "N before|after [hide]" (N 0: never), COUNTER the count so far.
+// replace) or refuse every new folder. Usage: tandrel-sftpcut CONTROL COUNTER
+// sftp-server [args...], CONTROL holding "N before|after [hide|nomkdir]" (N 0:
+// never), COUNTER the count so far.
 
 #include <csignal>
 #include <cstdint>
@@ -108,6 +109,12 @@ int main(int argc, char** argv) {
         if (fds[0].revents) {
             if (!readPacket(0, packet))
                 break;
+            if (packet[4] == 14 && hide == "nomkdir") { // mkdir: permission denied
+                std::string status("\0\0\0\x11\x65", 5);
+                status += packet.substr(5, 4) + std::string("\0\0\0\3\0\0\0\0\0\0\0\0", 12);
+                writeAll(1, status);
+                continue;
+            }
             if (changes(packet)) {
                 int count = 0;
                 std::ifstream(argv[2]) >> count;

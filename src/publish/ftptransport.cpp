@@ -1,6 +1,7 @@
 #include "transport.h"
 
 #include <QFile>
+#include <QSet>
 #include <QUrl>
 
 #include <curl/curl.h>
@@ -45,6 +46,25 @@ struct Commands {
         list = curl_slist_append(list, lines.last().constData());
     }
 };
+
+// Servers known, for this run of the program, to need TLS 1.2: the next
+// publish to them does not pay for finding out again.
+std::mutex tls12Lock;
+QSet<QString> tls12Servers;
+
+QString serverKey(const PublishTarget& target) {
+    return QStringLiteral("%1:%2").arg(target.host).arg(target.effectivePort());
+}
+
+bool needsTls12(const PublishTarget& target) {
+    const std::lock_guard lock(tls12Lock);
+    return tls12Servers.contains(serverKey(target));
+}
+
+void rememberTls12(const PublishTarget& target) {
+    const std::lock_guard lock(tls12Lock);
+    tls12Servers.insert(serverKey(target));
+}
 
 class FtpTransport final : public Transport {
 public:
@@ -151,6 +171,27 @@ private:
 
     // One transfer on the kept connection.
     template <typename Setup> Answer perform(const QString& path, Setup setup) {
+        for (;;) {
+            const CURLcode code = once(path, setup);
+            long status = 0;
+            curl_easy_getinfo(m_handle, CURLINFO_RESPONSE_CODE, &status);
+            // Servers that demand the control connection's TLS session on every
+            // data connection (vsftpd, ProFTPD) refuse the second one under TLS
+            // 1.3, whose sessions serve once; a TLS 1.2 session serves them all.
+            // Nothing was sent, so the same step goes again at once.
+            if (status == 522 && m_target.protocol == PublishTarget::Protocol::Ftps && !m_tls12) {
+                m_tls12 = true;
+                rememberTls12(m_target);
+                drop();
+                continue;
+            }
+            m_denied = code == CURLE_REMOTE_ACCESS_DENIED;
+            m_loginFailed = code == CURLE_LOGIN_DENIED;
+            return answer(code, status);
+        }
+    }
+
+    template <typename Setup> CURLcode once(const QString& path, Setup& setup) {
         if (!m_handle)
             m_handle = curl_easy_init();
         CURL* h = m_handle;
@@ -174,7 +215,7 @@ private:
             curl_easy_setopt(h, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
             if (m_tls12)
                 curl_easy_setopt(h, CURLOPT_SSLVERSION,
-                                 long(CURL_SSLVERSION_TLSv1_2 | CURL_SSLVERSION_MAX_TLSv1_2));
+                                 long(CURL_SSLVERSION_TLSv1_2) | long(CURL_SSLVERSION_MAX_TLSv1_2));
             if (!m_caFile.isEmpty())
                 curl_easy_setopt(h, CURLOPT_CAINFO, m_caFile.constData());
         } else {
@@ -186,17 +227,7 @@ private:
             curl_easy_setopt(h, CURLOPT_XFERINFODATA, m_options.abort);
         }
         setup(h);
-        const CURLcode code = run(h);
-        long status = 0;
-        curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
-        // Servers that demand the control connection's TLS session on every data
-        // connection (vsftpd) refuse the second one under TLS 1.3, whose tickets
-        // serve once; TLS 1.2 sessions serve them all.
-        if (status == 522 && m_target.protocol == PublishTarget::Protocol::Ftps)
-            m_tls12 = true;
-        m_denied = code == CURLE_REMOTE_ACCESS_DENIED;
-        m_loginFailed = code == CURLE_LOGIN_DENIED;
-        return answer(code, status);
+        return run(h);
     }
 
     // curl_easy_perform waits a whole second whenever a transfer has no socket
@@ -299,7 +330,7 @@ private:
     char m_error[CURL_ERROR_SIZE] = {};
     bool m_denied = false;
     bool m_loginFailed = false;
-    bool m_tls12 = false;
+    bool m_tls12 = needsTls12(m_target);
 };
 
 } // namespace

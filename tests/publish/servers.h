@@ -204,4 +204,40 @@ struct FtpServer : Server {
     }
 };
 
+// vsftpd demands the control connection's TLS session on every data
+// connection; anonymous, writing as daemon (a user whose home exists, which
+// vsftpd changes into before its own root) into site().
+struct VsftpServer : Server {
+    QString site() const { return root() + QStringLiteral("/site"); }
+    QString url() const { return QStringLiteral("ftps://anonymous@127.0.0.1:%1/site").arg(port); }
+    // Only the site folder is writable: vsftpd refuses a writable root.
+    void clear() {
+        QDir(site()).removeRecursively();
+        QDir().mkpath(site());
+        QDir().mkpath(dir.filePath(QStringLiteral("empty")));
+        const passwd* daemon = getpwnam("daemon");
+        if (!daemon || ::chown(QFile::encodeName(site()).constData(), daemon->pw_uid, 0) != 0)
+            qWarning("the site folder could not be handed to the user daemon");
+    }
+    bool start(const QString& keyAndCertificate) {
+        clear();
+        choosePort();
+        const QString config = writeFile(
+            dir.filePath(QStringLiteral("vsftpd.conf")),
+            QStringLiteral("listen=YES\nlisten_address=127.0.0.1\nlisten_port=%1\n"
+                           "background=NO\nanonymous_enable=YES\nlocal_enable=NO\n"
+                           "no_anon_password=YES\nftp_username=daemon\nanon_root=%2\n"
+                           "write_enable=YES\nanon_upload_enable=YES\nanon_umask=022\n"
+                           "anon_mkdir_write_enable=YES\nanon_other_write_enable=YES\n"
+                           "secure_chroot_dir=%3\nseccomp_sandbox=NO\nisolate_network=NO\n"
+                           "ssl_enable=YES\nallow_anon_ssl=YES\nforce_anon_logins_ssl=YES\n"
+                           "force_anon_data_ssl=YES\nrequire_ssl_reuse=YES\n"
+                           "rsa_cert_file=%4\nrsa_private_key_file=%4\n")
+                .arg(port)
+                .arg(root(), dir.filePath(QStringLiteral("empty")), keyAndCertificate)
+                .toUtf8());
+        return launch(QStringLiteral(TANDREL_VSFTPD), {config});
+    }
+};
+
 } // namespace tandrel::test

@@ -336,7 +336,7 @@ async function checkLayout(funnel, kind, page, width) {
     const c = await cover.evaluate((img, column = img.parentElement.parentElement, s = getComputedStyle(column)) =>
       ({ w: img.complete ? img.naturalWidth : 0, h: img.naturalHeight, column: column.clientWidth - parseFloat(s.paddingLeft) - parseFloat(s.paddingRight) }));
     // Covers of any size: never above twice their pixels, never a sliver, a banner as wide as its column on a phone; only a strip is cropped.
-    const drawn = `the ${c.w}x${c.h} cover (0: not loaded) is drawn at ${b.width}x${b.height}`;
+    const drawn = `the cover, ${c.w}x${c.h} (0x0: not loaded), is drawn at ${b.width}x${b.height}`;
     assert.ok(c.w > 0 && b.width <= 2 * c.w + 0.5 && b.height <= 2 * c.h + 0.5, `${drawn}, above twice its pixels`);
     assert.ok(b.width >= Math.min(100, 2 * c.w) && b.height >= Math.min(40, 2 * c.h), `${drawn}, too small to be seen`);
     if (c.w >= 3 * c.h && width < 760) assert.ok(b.width >= c.column - 0.5, `${drawn}, narrower than its ${c.column} px column`);

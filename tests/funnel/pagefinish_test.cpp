@@ -118,8 +118,7 @@ private slots:
                    s.txtoptinForm = QStringLiteral("<STYLE>#f{width:480px}</STYLE><form></form>");
                })
             << "40x100 v=a%22b%26c own";
-        // Languages of other scripts in the window's list, named on the pages.
-        for (const char* code : {"ja", "zh-Hans", "ko"})
+        for (const char* code : {"ja", "zh-Hans", "ko"}) // the pages' lang and direction
             QTest::newRow(code) << PageKind::Optin << "[LANG] [DIR]"
                                 << Adjust([code](FunnelSettings& s) { s.language = code; })
                                 << QString(code) + " ltr";

@@ -293,8 +293,7 @@ private slots:
         QCOMPARE(edit("txtLastPath")->text(), QStringLiteral("/pics/"));
     }
 
-    // Web addresses as typed and left, covers of a size (typed) as chosen: what is kept, and
-    // the note beside the control.
+    // Addresses typed and left, covers of a size chosen: what is kept, and the note beside them.
     void notedFields_data() {
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("typed");

@@ -211,9 +211,9 @@ void frmMass::cmdBuildFunnel_Click() {
     m_knownThankYou = m_hidden.thankYouPageNumber;
     m_knownDownload = m_hidden.downloadPageNumber;
     showPageAddresses();
-    if (const QStringList samples = sampleTextsLeft(settings()); !samples.isEmpty())
-        showStatus(QStringLiteral("Built with sample texts still in: %1.")
-                       .arg(samples.join(QStringLiteral(", "))));
+    m_builtSamples = sampleTextsLeft(settings());
+    lblSampleTexts->hide();
+    refreshSampleNotice();
     // The folder is named, so it can be found without the file browser too.
     if (desktop().question(
             this,

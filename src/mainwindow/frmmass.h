@@ -120,7 +120,7 @@ private:
     void bind(Control* control, Signal changed,
               std::function<void(const tandrel::FunnelSettings&)> show,
               std::function<void(tandrel::FunnelSettings&)> take);
-    // Every edit passes here: title, recovery file and the address notice follow.
+    // Every edit passes here: title, recovery file and the notices follow.
     void edited();
     // What the window shows now counts as saved; a start keeps a crash's recovery file.
     void markClean(bool keepRecovery = false);
@@ -154,6 +154,7 @@ private:
     // Shown whole below the sections; a warning stays until it is dismissed.
     void showStatus(const QString& text, bool warning = false);
     void refreshChecklist();
+    void refreshSampleNotice();
     // The field with a note below it on how the page will read what was typed.
     // whenLeft: the note comes when the field is left, and goes as soon as it is mended.
     QWidget* withNote(QLineEdit* field, QString (*reading)(const QString&) = nullptr,
@@ -246,6 +247,9 @@ private:
     QLabel* lblWarningFinal = nullptr;
     PublishPanel* m_publish = nullptr;
     QLabel* lblChecklist = nullptr;
+    // Texts the last build still took from the samples, until each is changed.
+    QLabel* lblSampleTexts = nullptr;
+    QStringList m_builtSamples;
 
     QLineEdit* txtLastPath = nullptr;
     QTimer* tmrReminder = nullptr;

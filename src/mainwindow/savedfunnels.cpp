@@ -66,6 +66,7 @@ void frmMass::edited() {
         m_dirty = dirty;
         updateTitle();
     }
+    refreshSampleNotice();
     // At most the timer's interval after the first change of a burst, not after the last.
     if (!tmrRecovery->isActive())
         tmrRecovery->start();

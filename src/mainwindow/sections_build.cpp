@@ -5,6 +5,7 @@
 
 #include "controls.h"
 #include "funnelbuild.h"
+#include "pastecheck.h"
 #include "theme.h"
 
 #include <QCheckBox>
@@ -166,6 +167,8 @@ QGroupBox* frmMass::buildBuildSection() {
     connect(open, &QPushButton::clicked, this, &frmMass::cmdOpenOutput_Click);
     connect(preview, &QPushButton::clicked, this, &frmMass::cmdPreview_Click);
     layout->addLayout(row({build, preview, open}));
+    lblSampleTexts = warning(QStringLiteral("lblSampleTexts"), QString(), box);
+    layout->addWidget(lblSampleTexts);
     m_publish = new PublishPanel(
         m_paths, [this] { return settings(); }, box);
     layout->addWidget(m_publish);
@@ -184,6 +187,18 @@ QGroupBox* frmMass::buildBuildSection() {
     below->addWidget(checklist, 2);
     layout->addLayout(below, 1);
     return box;
+}
+
+void frmMass::refreshSampleNotice() {
+    if (m_builtSamples.isEmpty())
+        return;
+    const QStringList left = sampleTextsLeft(settings());
+    m_builtSamples.removeIf([&left](const QString& name) { return !left.contains(name); });
+    lblSampleTexts->setText(
+        QStringLiteral("Built with sample texts still in it: %1. Put your own text there and "
+                       "build again.")
+            .arg(m_builtSamples.join(QStringLiteral(", "))));
+    lblSampleTexts->setVisible(!m_builtSamples.isEmpty());
 }
 
 void frmMass::refreshChecklist() {

@@ -64,53 +64,43 @@ private slots:
         QTest::addColumn<QString>("pasted");
         QTest::addColumn<QString>("reason");
         QTest::addColumn<QString>("summary");
-        QTest::newRow("grid, min-width, GDPR boxes, select, honeypot")
-            << pastedInFixture("grid-form") << ""
-            << "First name, Email address*, Country (list), The newsletter* (check box), "
-               "Offers (check box), Events near me (check box), 2 hidden values, a trap field "
-               "for robots, button \u201cSend\u201d";
-        QTest::newRow("inline row") << pastedInFixture("inline-form") << ""
-                                    << "\u05e9\u05dd, \u05d0\u05d9\u05de\u05d9\u05d9\u05dc*, 2 "
-                                       "hidden values, a trap field for robots, button "
-                                       "\u201c\u05e9\u05dc\u05d7\u05d5 \u05dc\u05d9\u201d";
-        QTest::newRow("consent box and honeypot") << pastedInFixture("consent-form") << ""
-                                                  << "";
-        QTest::newRow("table with labels") << pastedInFixture("table-form") << ""
-                                           << "";
-        QTest::newRow("countries, radio, text after a box, image-less GET")
-            << "<form action='https://x.example/s' method=GET enctype='multipart/form-data'>"
-               "<input name=email type=email placeholder='Your email'>"
-               "<select name=c><optgroup label=Europe><option value=FR selected>France</option>"
-               "</optgroup><option>Peru</option></select>"
-               "<input type=radio name=f value=w checked> Weekly <input type=radio name=f value=m> "
-               "Monthly<br><input type=checkbox name=ok value=1>I agree to the <a "
-               "href='/p'>terms</a><textarea name=note>hi</textarea>"
-               "<input type=submit></form>"
-            << ""
-            << "Your email, C (list), Weekly (choice), Monthly (choice), I agree to the terms "
-               "(check box), Note, button \u201cSubmit\u201d";
-        QTest::newRow("iframe") << "<iframe src='https://x.example/f' width=600 height=400>"
-                                   "</iframe>"
-                                << "frame"
-                                << "";
-        QTest::newRow("script form") << pastedInFixture("script-form") << "script"
-                                     << "";
-        QTest::newRow("drawn by a script")
-            << "<div id=f></div><script src='https://x.example/f.js'></script>"
-            << "drawn"
-            << "";
-        QTest::newRow("no form") << "<input type=email name=e><button>Go</button>"
-                                 << "no <form>"
-                                 << "";
-        QTest::newRow("two forms") << "<form action=/a><input name=a type=email><button>A</button>"
-                                      "</form><form action=/b><input name=b></form>"
-                                   << "2 forms"
-                                   << "";
-        QTest::newRow("sent by its script")
-            << "<form onsubmit='return send()' action='https://x.example/s'><input "
-               "name=e type=email><button>Go</button></form>"
-            << "script"
-            << "";
+        const auto row = [](const char* name, const QString& pasted, const char* reason,
+                            const QString& summary = QString()) {
+            QTest::newRow(name) << pasted << QString(reason) << summary;
+        };
+        row("grid, min-width, GDPR boxes, select, honeypot", pastedInFixture("grid-form"), "",
+            "First name, Email address*, Country (list), The newsletter* (check box), Offers "
+            "(check box), Events near me (check box), 2 hidden values, a trap field for robots, "
+            "button \u201cSend\u201d");
+        row("inline row", pastedInFixture("inline-form"), "",
+            "\u05e9\u05dd, \u05d0\u05d9\u05de\u05d9\u05d9\u05dc*, 2 hidden values, a trap "
+            "field for robots, button \u201c\u05e9\u05dc\u05d7\u05d5 \u05dc\u05d9\u201d");
+        row("consent box and honeypot", pastedInFixture("consent-form"), "");
+        row("table with labels", pastedInFixture("table-form"), "");
+        row("countries, radio, text after a box, image-less GET",
+            "<form action='https://x.example/s' method=GET enctype='multipart/form-data'>"
+            "<input name=email type=email placeholder='Your email'>"
+            "<select name=c><optgroup label=Europe><option value=FR selected>France</option>"
+            "</optgroup><option>Peru</option></select>"
+            "<input type=radio name=f value=w checked> Weekly <input type=radio name=f value=m> "
+            "Monthly<br><input type=checkbox name=ok value=1>I agree to the <a "
+            "href='/p'>terms</a><textarea name=note>hi</textarea><input type=submit></form>",
+            "",
+            "Your email, C (list), Weekly (choice), Monthly (choice), I agree to the terms "
+            "(check box), Note, button \u201cSubmit\u201d");
+        row("iframe", "<iframe src='https://x.example/f' width=600 height=400></iframe>", "frame");
+        row("script form", pastedInFixture("script-form"), "script");
+        row("drawn by a script", "<div id=f></div><script src='https://x.example/f.js'></script>",
+            "drawn");
+        row("no form", "<input type=email name=e><button>Go</button>", "no <form>");
+        row("two forms",
+            "<form action=/a><input name=a type=email><button>A</button></form><form "
+            "action=/b><input name=b></form>",
+            "2 forms");
+        row("sent by its script",
+            "<form onsubmit='return send()' action='https://x.example/s'><input name=e "
+            "type=email><button>Go</button></form>",
+            "script");
     }
 
     void tidyRebuild() {

@@ -118,6 +118,10 @@ private slots:
                    s.txtoptinForm = QStringLiteral("<STYLE>#f{width:480px}</STYLE><form></form>");
                })
             << "40x100 v=a%22b%26c own";
+        for (const char* code : {"ja", "zh-Hans", "ko"}) // the pages' lang and direction
+            QTest::newRow(code) << PageKind::Optin << "[LANG] [DIR]"
+                                << Adjust([code](FunnelSettings& s) { s.language = code; })
+                                << QString(code) + " ltr";
     }
 
     void finishedPage() {

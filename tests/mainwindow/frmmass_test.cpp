@@ -63,24 +63,22 @@ private slots:
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("section");
-        QTest::newRow("nothing") << ""
-                                 << ""
-                                 << "Process complete. Do you want to open the output folder?" << 1;
-        QTest::newRow("address") << "txtFunnelUrl"
-                                 << "Where the funnel will be uploaded (General Info)"
-                                 << "Please enter the url where you'll upload this funnel." << 0;
-        QTest::newRow("form") << "txtoptinForm"
-                              << "Your opt-in form code (Lead Magnet Page)"
-                              << "Please enter your opt-in form code for this funnel." << 1;
-        QTest::newRow("video") << "txtFunnel_YouTubeID"
-                               << "The video id (Thank You Page)"
-                               << "Please enter a video to use for this funnel." << 3;
-        QTest::newRow("background") << "lblSelectedFile[0]"
-                                    << "A background image (General Info)"
-                                    << "Please select a background image." << 0;
-        QTest::newRow("cover") << "lblSelectedFile[1]"
-                               << "A cover image (Lead Magnet Page)"
-                               << "Please select a cover image for your lead magnet." << 1;
+        const auto row = [](const char* name, const char* control, const char* caption,
+                            const char* message, int section) {
+            QTest::newRow(name) << QString(control) << QString(caption) << QString(message)
+                                << section;
+        };
+        row("nothing", "", "", "Process complete. Do you want to open the output folder?", 1);
+        row("address", "txtFunnelUrl", "Where the funnel will be uploaded (General Info)",
+            "Please enter the url where you'll upload this funnel.", 0);
+        row("form", "txtoptinForm", "Your opt-in form code (Lead Magnet Page)",
+            "Please enter your opt-in form code for this funnel.", 1);
+        row("video", "txtFunnel_YouTubeID", "The video id (Thank You Page)",
+            "Please enter a video to use for this funnel.", 3);
+        row("background", "lblSelectedFile[0]", "A background image (General Info)",
+            "Please select a background image.", 0);
+        row("cover", "lblSelectedFile[1]", "A cover image (Lead Magnet Page)",
+            "Please select a cover image for your lead magnet.", 1);
     }
 
     void requirementMissing() {
@@ -295,36 +293,36 @@ private slots:
         QCOMPARE(edit("txtLastPath")->text(), QStringLiteral("/pics/"));
     }
 
-    // Web addresses as typed and left: what is kept, and the note beside the field.
-    void addressFields_data() {
+    // Addresses typed and left, covers of a size chosen: what is kept, and the note beside them.
+    void notedFields_data() {
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("note"); // how it starts; empty: none
+        const auto row = [](const char* name, const char* field, const QString& typed,
+                            const QString& stored, const char* note) {
+            QTest::newRow(name) << QString(field) << typed << stored << QString(note);
+        };
         const QString offer = "example.com/special-offer", full = "https://" + offer;
-        QTest::newRow("Back, no scheme") << "txtBackUrl" << offer << full << "";
-        QTest::newRow("redirect, no scheme") << "txtRedirectUrl" << offer << full << "";
-        QTest::newRow("download link, no scheme") << "txtFileDownloadUrl" << offer << full << "";
-        QTest::newRow("Back, ftp") << "txtBackUrl"
-                                   << "ftp://e.com/x"
-                                   << "ftp://e.com/x"
-                                   << "\u201cftp://\u201d is not a web address";
-        QTest::newRow("funnel, ftp") << "txtFunnelUrl"
-                                     << "ftp://e.com/g"
-                                     << "ftp://e.com/g"
-                                     << "\u201cftp://\u201d is not a web address";
-        QTest::newRow("funnel, a space") << "txtFunnelUrl"
-                                         << "e.com/free guide"
-                                         << "https://e.com/free guide"
-                                         << "A web address holds no";
-        QTest::newRow("redirect, no host") << "txtRedirectUrl"
-                                           << "https://offer"
-                                           << "https://offer"
-                                           << "This is not a web address";
-        QTest::newRow("redirect, fine") << "txtRedirectUrl" << full << full << "";
+        const char* ftp = "\u201cftp://\u201d is not a web address";
+        row("Back, no scheme", "txtBackUrl", offer, full, "");
+        row("redirect, no scheme", "txtRedirectUrl", offer, full, "");
+        row("download link, no scheme", "txtFileDownloadUrl", offer, full, "");
+        row("Back, ftp", "txtBackUrl", "ftp://e.com/x", "ftp://e.com/x", ftp);
+        row("funnel, ftp", "txtFunnelUrl", "ftp://e.com/g", "ftp://e.com/g", ftp);
+        row("funnel, a space", "txtFunnelUrl", "e.com/free guide", "https://e.com/free guide",
+            "A web address holds no");
+        row("redirect, no host", "txtRedirectUrl", "https://offer", "https://offer",
+            "This is not a web address");
+        row("redirect, fine", "txtRedirectUrl", full, full, "");
+        // A cover of the size typed, chosen with its button.
+        row("cover, small", "cmdFileSelect[1]", "40x40", "c.png", "This picture is only 40 px");
+        row("cover, a strip", "cmdFileSelect[1]", "400x4000", "c.png", "This picture is 10 times");
+        row("cover, a banner", "cmdFileSelect[1]", "3000x600", "c.png", "This picture is 5 times");
+        row("cover, fine", "cmdFileSelect[1]", "300x800", "c.png", "");
     }
 
-    void addressFields() {
+    void notedFields() {
         QFETCH(QString, field);
         QFETCH(QString, typed);
         QFETCH(QString, stored);
@@ -348,13 +346,20 @@ private slots:
                 noteOf(d);
             });
             window->cmdPro_Click();
+        } else if (field == "cmdFileSelect[1]") {
+            const QStringList size = typed.split('x');
+            desk->files << app->makePicture(stored, "pictures", {size[0].toInt(), size[1].toInt()});
+            window->ShowSection(1);
+            QTest::mouseClick(find(field), Qt::LeftButton);
+            noted = shown("lblCoverWarning") ? find<QLabel>("lblCoverWarning")->text() : QString();
         } else {
             window->ShowSection(field == "txtFunnelUrl" ? 0 : field == "txtRedirectUrl" ? 2 : 3);
             find<QRadioButton>("optAction[1]")->setChecked(true);
             type(field, typed);
             noteOf(window.get());
         }
-        QCOMPARE(window->settings().*members[field], stored);
+        QCOMPARE(members.contains(field) ? window->settings().*members[field] : chosen(1)->tag(),
+                 stored);
         QCOMPARE(noted.left(note.size()), note);
         QCOMPARE(noted.isEmpty(), note.isEmpty());
     }
@@ -451,6 +456,11 @@ private slots:
         const QByteArray index = fileBytes(app->output("index.html"));
         QVERIFY(index.contains("retargeting:<img src=\"px.gif\">"));
         QVERIFY(index.contains("back:<script>back('http://back.example/')</script>"));
+        // The texts still holding the window's samples are named until each is changed.
+        auto* samples = find<QLabel>("lblSampleTexts");
+        QVERIFY(!samples->isHidden() && samples->text().contains(": Headline, Instructions,"));
+        edit("txtFunnel_LeadLine1")->setText("Mine");
+        QVERIFY(samples->text().contains(": Instructions, Privacy Policy, Website Footer"));
         window->cmdBuildFunnel_Click(); // answered No: the folder is not opened again
         QCOMPARE(desk->openedFolders.size(), 1);
 
@@ -464,6 +474,8 @@ private slots:
         });
         window->cmdPro_Click();
         QCOMPARE(window->settings().backUrl, QStringLiteral("http://back.example/"));
+        window->setSettings(everyValueChanged());
+        QVERIFY(samples->isHidden());
     }
 
     void buildIntoANonAsciiFolder() {

@@ -31,15 +31,15 @@ struct FixtureApp {
                     (name.isEmpty() ? QString() : QLatin1Char('/') + name));
     }
     // A real picture, its colour drawn from its name, so copies can be told apart.
-    QString makePicture(const QString& name,
-                        const QString& folder = QStringLiteral("pictures")) const {
+    QString makePicture(const QString& name, const QString& folder = QStringLiteral("pictures"),
+                        QSize size = QSize(8, 6)) const {
         const QString file = path(folder + QLatin1Char('/') + name);
-        writePicture(file);
+        writePicture(file, size);
         return file;
     }
-    static void writePicture(const QString& file) {
+    static void writePicture(const QString& file, QSize size = QSize(8, 6)) {
         QDir().mkpath(QFileInfo(file).absolutePath());
-        QImage image(8, 6, QImage::Format_RGB32);
+        QImage image(size, QImage::Format_RGB32);
         image.fill(QColor::fromRgb(qHash(QFileInfo(file).fileName()) & 0xFFFFFF));
         if (!image.save(file, "PNG"))
             qFatal("cannot write picture %s", qPrintable(file));

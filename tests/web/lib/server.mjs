@@ -11,7 +11,6 @@ const extraPages = { '/start': 'Where the visitor came from', '/offer': 'The off
 
 export async function startServer() {
   const mounts = new Map();
-  const subscriptions = [];
   // Every field as sent, repeated names and their order included.
   const sentFields = [];
 
@@ -20,7 +19,6 @@ export async function startServer() {
     if (url.pathname === '/subscribe' && req.method === 'POST') {
       let body = '';
       for await (const chunk of req) body += chunk;
-      subscriptions.push(Object.fromEntries(new URLSearchParams(body)));
       sentFields.push([...new URLSearchParams(body)]);
     }
     const title = extraPages[url.pathname];
@@ -52,7 +50,6 @@ export async function startServer() {
   return {
     origin,
     host: new URL(origin).host,
-    subscriptions,
     sentFields,
     mount: (name, folder) => mounts.set(name, folder),
     mounted: (name) => mounts.has(name),

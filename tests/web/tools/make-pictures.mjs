@@ -25,7 +25,7 @@ const background = `<!DOCTYPE html><html><body style="margin:0">
   <div style="position:absolute;left:0;right:0;bottom:0;height:260px;background:linear-gradient(0deg,rgba(0,0,0,.45),transparent)"></div>
 </div></body></html>`;
 
-// Covers of the shapes users bring: a tall bookmark-like one and a wide banner.
+// Covers of the shapes users bring: a wide one and the extremes.
 const shaped = (width, height, title) => `<!DOCTYPE html><html><body style="margin:0">
 <div style="width:${width}px;height:${height}px;box-sizing:border-box;padding:40px;font-family:'DejaVu Sans',sans-serif;color:#1d2b1f;
   background:linear-gradient(180deg,#f4e9c8 0%,#e9c27a 100%);display:flex;flex-direction:column;justify-content:center;align-items:center;text-align:center">
@@ -39,9 +39,12 @@ try {
   for (const [name, html, width, height] of [
     ['cover.jpg', cover, 480, 600],
     ['background.jpg', background, 1600, 1000],
-    ['tall-cover.jpg', shaped(400, 1000, '7&nbsp;Day<br>List<br>Plan'), 400, 1000],
     ['wide-cover.jpg', shaped(1600, 600, 'The Wide Banner Guide'), 1600, 600],
+    ['tiny-cover.jpg', shaped(40, 40, 'G'), 40, 40],
+    ['strip-cover.jpg', shaped(400, 4000, 'Seven<br>Day<br>List<br>Plan'), 400, 4000],
+    ['banner-cover.jpg', shaped(3000, 600, 'The Very Wide Banner Guide'), 3000, 600],
   ]) {
+    await page.setViewportSize({ width, height });
     await page.setContent(html);
     const jpeg = await page.screenshot({ type: 'jpeg', quality: 78, clip: { x: 0, y: 0, width, height } });
     await writeFile(fixtures + name, jpeg);

@@ -151,7 +151,7 @@ struct FunnelField {
     }
 };
 
-namespace field {
+namespace fieldtable {
 using S = FunnelSettings;
 constexpr auto C = SetBy::Control;
 constexpr auto E = SetBy::Elsewhere;
@@ -197,10 +197,10 @@ inline constexpr FunnelField kAll[] = {
     {"coverDesign",         FieldKind::Design,   E, D, +[](S& s) -> QJsonObject& { return s.coverDesign; }},
 };
 // clang-format on
-} // namespace field
+} // namespace fieldtable
 
 inline std::span<const FunnelField> funnelFields() {
-    return field::kAll;
+    return fieldtable::kAll;
 }
 const FunnelField* findFunnelField(const QString& key);
 // The values the window's controls do not set, from one settings into another; the page

@@ -64,6 +64,7 @@ private slots:
         if (everyValue) {
             s = everyValueChanged();
             s.chkProgressBar = 1;
+            s.txtBeforeRedirectMsg2 = QStringLiteral("two"); // its block is left out when empty
             FixtureApp::writePicture(app.filePath("bg.png"));
             s.lblSelectedFile[BackgroundImage] = {app.filePath("bg.png"), QStringLiteral("bg.png")};
             s.lblSelectedFile[CoverImage] = {app.filePath("cover.jpg"),

@@ -78,7 +78,7 @@ int main(int argc, char* argv[]) {
     window.show();
     const char* names[] = {"general-info", "lead-magnet", "after-subscription", "thank-you",
                            "build"};
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < int(std::size(names)); ++i) {
         window.ShowSection(i);
         // Layouts settle over a few rounds of posted events.
         for (int round = 0; round < 3; ++round)

@@ -30,9 +30,9 @@ const char* const kChosenFileNames[] = {"background image", "cover image", "deli
 
 // The page templates that come with the template copy and are not part of a funnel.
 const char* const kTemplateFiles[] = {
-    "index.html",           "thanks.html",          "thanks_flat.html",      "download.html",
-    "index-1colimage.html", "index-1colvideo.html", "index-2colsvideo.html", "progressbar.htm",
-    "index_cover.html"};
+    kOptinTemplates[0],     kOptinTemplates[1],      kThanksTemplates[0],
+    kThanksTemplates[1],    kDownloadTemplate,       kProgressBarTemplate,
+    "index-1colvideo.html", "index-2colsvideo.html", "index_cover.html"};
 
 struct Picture {
     QString source;

@@ -36,10 +36,40 @@ void FunnelSettings::drawFunnelLinks() {
     deriveFunnelLinks(n1, n2);
 }
 
+const FunnelField* findFunnelField(const QString& key) {
+    for (const FunnelField& f : funnelFields()) {
+        if (key == QLatin1String(f.key))
+            return &f;
+    }
+    return nullptr;
+}
+
+void copyFieldsSetElsewhere(const FunnelSettings& from, FunnelSettings& to) {
+    for (const FunnelField& f : funnelFields()) {
+        if (f.setBy == SetBy::Elsewhere)
+            std::visit([&](auto get) { get(to) = get(const_cast<FunnelSettings&>(from)); }, f.ref);
+    }
+    if (to.thankYouPageNumber > 0 && to.downloadPageNumber > 0)
+        to.deriveFunnelLinks(to.thankYouPageNumber, to.downloadPageNumber);
+}
+
+QString firstDifferentField(const FunnelSettings& a, const FunnelSettings& b) {
+    for (const FunnelField& f : funnelFields()) {
+        const bool same = std::visit(
+            [&](auto get) {
+                return get(const_cast<FunnelSettings&>(a)) == get(const_cast<FunnelSettings&>(b));
+            },
+            f.ref);
+        if (!same)
+            return QLatin1String(f.key);
+    }
+    return {};
+}
+
 QString pageBodyTag(const FunnelSettings& settings) {
     if (settings.optBackground == 0)
         return QStringLiteral("<body style=\"background-color:rgb(%1);\">")
-            .arg(settings.lblColorPicker[0]);
+            .arg(settings.lblColorPicker[BackgroundColor]);
     return QStringLiteral("<body style=\"background-image:url('%1')\">")
         .arg(settings.lblSelectedFile[BackgroundImage].tag);
 }

@@ -4,6 +4,8 @@
 #include <QString>
 
 #include <array>
+#include <span>
+#include <variant>
 
 namespace tandrel {
 
@@ -26,16 +28,26 @@ enum Section {
 
 enum ChosenFileIndex { BackgroundImage = 0, CoverImage = 1, DeliveryFile = 2 };
 
+// The swatches of lblColorPicker, by what they paint.
+enum ColorIndex {
+    BackgroundColor = 0,
+    FooterColor = 1,
+    HeadlineColor = 2,
+    BorderColor = 3,
+    InstructionsColor = 4,
+    PrivacyColor = 5
+};
+
 // Everything the build reads from the main window, one field per control,
 // with the window's defaults.
 struct FunnelSettings {
     // General Info
     QString txtFunnelUrl = QStringLiteral("http://");
     int optBackground = 0; // 0 colour, 1 image
-    std::array<QString, 6> lblColorPicker = {
+    std::array<QString, PrivacyColor + 1> lblColorPicker = {
         QStringLiteral("64,0,64"),   QStringLiteral("255,255,255"), QStringLiteral("64,0,64"),
         QStringLiteral("128,0,128"), QStringLiteral("0,0,0"),       QStringLiteral("0,0,0")};
-    std::array<ChosenFile, 3> lblSelectedFile;
+    std::array<ChosenFile, DeliveryFile + 1> lblSelectedFile;
     QString txtFooterNew = QStringLiteral("YourWebsite.com - All Rights Reserved");
     QString language =
         QStringLiteral("en"); // of the pages' own words, a code of pageLanguageCodes()
@@ -96,6 +108,106 @@ struct FunnelSettings {
     // The same with numbers drawn at random, 1 to 100 each.
     void drawFunnelLinks();
 };
+
+// How a value is written in saved funnels.
+enum class FieldKind {
+    Text,       // string as typed
+    Colour,     // "r,g,b"
+    Path,       // chosen file
+    Selected,   // int option or check box value 1/0, stored as a bool
+    Flag,       // bool
+    Columns,    // 1 or 2, stored as list index 0 or 1
+    PageNumber, // 1 to 100
+    Language,   // a code of pageLanguageCodes()
+    Design,     // the cover creator's design, left out while empty
+};
+
+// Who sets a value: a control of the main window, or something else (a dialog, the cover
+// creator, the page-number draw) whose value the window only keeps.
+enum class SetBy { Control, Elsewhere };
+
+// What a saved funnel without the key means: the default above, off (funnels saved before
+// the value existed keep the pages they built), or a page number drawn at random.
+enum class Absent { Default, Off, Drawn };
+
+using FieldRef = std::variant<QString& (*)(FunnelSettings&), ChosenFile& (*)(FunnelSettings&),
+                              int& (*)(FunnelSettings&), bool& (*)(FunnelSettings&),
+                              QJsonObject& (*)(FunnelSettings&)>;
+
+// One saved value of FunnelSettings: its key in saved funnels, its kind, who sets it, and
+// the member. The saved-funnel file and the window's binding table both follow this table.
+struct FunnelField {
+    const char* key;
+    FieldKind kind;
+    SetBy setBy;
+    Absent absent;
+    FieldRef ref;
+
+    template <typename T> T& of(FunnelSettings& s) const {
+        return std::get<T& (*)(FunnelSettings&)>(ref)(s);
+    }
+    template <typename T> const T& of(const FunnelSettings& s) const {
+        return of<T>(const_cast<FunnelSettings&>(s));
+    }
+};
+
+namespace fieldtable {
+using S = FunnelSettings;
+constexpr auto C = SetBy::Control;
+constexpr auto E = SetBy::Elsewhere;
+constexpr auto D = Absent::Default;
+// clang-format off
+inline constexpr FunnelField kAll[] = {
+    {"funnelUrl",           FieldKind::Text,     C, D, +[](S& s) -> QString& { return s.txtFunnelUrl; }},
+    {"backgroundImageUsed", FieldKind::Selected, C, D, +[](S& s) -> int& { return s.optBackground; }},
+    {"backgroundColor",     FieldKind::Colour,   C, D, +[](S& s) -> QString& { return s.lblColorPicker[BackgroundColor]; }},
+    {"backgroundImage",     FieldKind::Path,     C, D, +[](S& s) -> ChosenFile& { return s.lblSelectedFile[BackgroundImage]; }},
+    {"footerText",          FieldKind::Text,     C, D, +[](S& s) -> QString& { return s.txtFooterNew; }},
+    {"language",            FieldKind::Language, C, D, +[](S& s) -> QString& { return s.language; }},
+    {"footerColor",         FieldKind::Colour,   C, D, +[](S& s) -> QString& { return s.lblColorPicker[FooterColor]; }},
+    {"borderColor",         FieldKind::Colour,   C, D, +[](S& s) -> QString& { return s.lblColorPicker[BorderColor]; }},
+    {"headline",            FieldKind::Text,     C, D, +[](S& s) -> QString& { return s.txtFunnel_LeadLine1; }},
+    {"headlineColor",       FieldKind::Colour,   C, D, +[](S& s) -> QString& { return s.lblColorPicker[HeadlineColor]; }},
+    {"instructions",        FieldKind::Text,     C, D, +[](S& s) -> QString& { return s.txtFunnel_Instructions; }},
+    {"instructionsColor",   FieldKind::Colour,   C, D, +[](S& s) -> QString& { return s.lblColorPicker[InstructionsColor]; }},
+    {"privacy",             FieldKind::Text,     C, D, +[](S& s) -> QString& { return s.txtFunnel_Privacy; }},
+    {"privacyColor",        FieldKind::Colour,   C, D, +[](S& s) -> QString& { return s.lblColorPicker[PrivacyColor]; }},
+    {"layoutColumns",       FieldKind::Columns,  C, D, +[](S& s) -> int& { return s.cboCols; }},
+    {"coverImage",          FieldKind::Path,     C, D, +[](S& s) -> ChosenFile& { return s.lblSelectedFile[CoverImage]; }},
+    {"showProgressBar",     FieldKind::Selected, C, D, +[](S& s) -> int& { return s.chkProgressBar; }},
+    {"optinForm",           FieldKind::Text,     C, D, +[](S& s) -> QString& { return s.txtoptinForm; }},
+    {"tidyOptinForm",       FieldKind::Flag,     C, Absent::Off, +[](S& s) -> bool& { return s.tidyOptinForm; }},
+    {"headCode",            FieldKind::Text,     E, D, +[](S& s) -> QString& { return s.headCode; }},
+    {"retargetingCode",     FieldKind::Text,     E, D, +[](S& s) -> QString& { return s.retargetingCode; }},
+    {"backControl",         FieldKind::Flag,     E, D, +[](S& s) -> bool& { return s.backControl; }},
+    {"backUrl",             FieldKind::Text,     E, D, +[](S& s) -> QString& { return s.backUrl; }},
+    {"publishTo",           FieldKind::Text,     C, D, +[](S& s) -> QString& { return s.publishTo; }},
+    {"redirectToUrl",       FieldKind::Selected, C, D, +[](S& s) -> int& { return s.optAction; }},
+    {"redirectUrl",         FieldKind::Text,     C, D, +[](S& s) -> QString& { return s.txtRedirectUrl; }},
+    {"softRedirect1",       FieldKind::Text,     C, D, +[](S& s) -> QString& { return s.txtBeforeRedirectMsg1; }},
+    {"softRedirect2",       FieldKind::Text,     C, D, +[](S& s) -> QString& { return s.txtBeforeRedirectMsg2; }},
+    {"thankYouHeadline",    FieldKind::Text,     C, D, +[](S& s) -> QString& { return s.txtThanks; }},
+    {"videoId",             FieldKind::Text,     C, D, +[](S& s) -> QString& { return s.txtFunnel_YouTubeID; }},
+    {"autoplay",            FieldKind::Selected, C, D, +[](S& s) -> int& { return s.chkAutoplay; }},
+    {"downloadLinkTitle",   FieldKind::Text,     C, D, +[](S& s) -> QString& { return s.txtDownloadText; }},
+    {"downloadLinkUrl",     FieldKind::Text,     C, D, +[](S& s) -> QString& { return s.txtFileDownloadUrl; }},
+    {"deliveryFile",        FieldKind::Path,     C, D, +[](S& s) -> ChosenFile& { return s.lblSelectedFile[DeliveryFile]; }},
+    {"thankYouPageNumber",  FieldKind::PageNumber, E, Absent::Drawn, +[](S& s) -> int& { return s.thankYouPageNumber; }},
+    {"downloadPageNumber",  FieldKind::PageNumber, E, Absent::Drawn, +[](S& s) -> int& { return s.downloadPageNumber; }},
+    {"coverDesign",         FieldKind::Design,   E, D, +[](S& s) -> QJsonObject& { return s.coverDesign; }},
+};
+// clang-format on
+} // namespace fieldtable
+
+inline std::span<const FunnelField> funnelFields() {
+    return fieldtable::kAll;
+}
+const FunnelField* findFunnelField(const QString& key);
+// The values the window's controls do not set, from one settings into another; the page
+// addresses follow the page numbers.
+void copyFieldsSetElsewhere(const FunnelSettings& from, FunnelSettings& to);
+// The key of the first saved value that differs, empty when all are equal.
+QString firstDifferentField(const FunnelSettings& a, const FunnelSettings& b);
 
 // The opening body tag of every page, carrying the chosen background.
 QString pageBodyTag(const FunnelSettings& settings);

@@ -149,7 +149,9 @@ QString optinCardTheme(const FunnelSettings& s) {
         int index;
         double needed;
     };
-    const Text texts[] = {{2, kLargeTextContrast}, {4, kTextContrast}, {5, kTextContrast}};
+    const Text texts[] = {{HeadlineColor, kLargeTextContrast},
+                          {InstructionsColor, kTextContrast},
+                          {PrivacyColor, kTextContrast}};
     double light = 21;
     double dark = 21;
     for (const Text& text : texts) {
@@ -165,13 +167,13 @@ QString optinCardTheme(const FunnelSettings& s) {
 }
 
 QString footerPlate(const FunnelSettings& s) {
-    const Rgb text = parseRgb(s.lblColorPicker[1]).value_or(kWhite);
+    const Rgb text = parseRgb(s.lblColorPicker[FooterColor]).value_or(kWhite);
     const bool lightText = contrastRatio(text, Rgb{0, 0, 0}) >= contrastRatio(text, kWhite);
     const QString plate = lightText ? QStringLiteral("dark") : QStringLiteral("light");
     // Nobody knows what part of a photo ends up behind the footer.
     if (s.optBackground != 0)
         return plate;
-    const Rgb background = parseRgb(s.lblColorPicker[0]).value_or(kCssBackground);
+    const Rgb background = parseRgb(s.lblColorPicker[BackgroundColor]).value_or(kCssBackground);
     return contrastRatio(text, background) >= kTextContrast ? QString() : plate;
 }
 
@@ -228,8 +230,8 @@ Result<QString> finishPage(PageKind kind, const QString& generated, const Funnel
          QString::number(facts.coverSize.isEmpty() ? 450 : facts.coverSize.height())},
         {"[COVER_SHAPE]", coverShape(facts.coverSize)},
         {"[CARD_THEME]", kind == PageKind::Optin ? optinCardTheme(s) : QStringLiteral("auto")},
-        {"[FOOTER_RGB]",
-         parseRgb(s.lblColorPicker[1]) ? s.lblColorPicker[1] : QStringLiteral("255,255,255")},
+        {"[FOOTER_RGB]", parseRgb(s.lblColorPicker[FooterColor]) ? s.lblColorPicker[FooterColor]
+                                                                 : QStringLiteral("255,255,255")},
         {"[FOOTER_PLATE]",
          plate.isEmpty() ? QString() : QStringLiteral("tf-footer--plate-") + plate},
         {"[FORM_STYLE]", form.style},

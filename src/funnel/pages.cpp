@@ -40,22 +40,142 @@ Result<QString> loadSnippet(const AppPaths& paths, const QString& name) {
     return loadNamed(QStringLiteral("snippet file"), AppPaths::join(paths.snippetsDir(), name));
 }
 
+// What a page's steps read besides the settings; a snippet only when the page shows it.
+struct PageInput {
+    const FunnelSettings& s;
+    const PageTemplates& templates;
+    QString snippet;
+};
+
+bool showsLink(const FunnelSettings& s) {
+    return !s.txtFileDownloadUrl.isEmpty() && !s.txtDownloadText.isEmpty() &&
+           s.txtFileDownloadUrl != QLatin1String("http://");
+}
+
+// One replacement: the placeholder, what the user calls its value, the value, and when it
+// runs (always when null). Each step sees what the steps before it inserted.
+struct Step {
+    const char* placeholder;
+    const char* field;
+    QString (*value)(const PageInput&);
+    bool (*when)(const FunnelSettings&) = nullptr;
+};
+
+const char* const kBackUrl = "[BACKURL]";
+
+QString bodyTag(const PageInput& in) {
+    return pageBodyTag(in.s);
+}
+QString footer(const PageInput& in) {
+    return in.s.txtFooterNew;
+}
+QString coverName(const PageInput& in) {
+    return trimBlanks(in.s.lblSelectedFile[CoverImage].tag);
+}
+QString acute(const PageInput&) {
+    return QStringLiteral("&acute;");
+}
+const char* const kAcute = "\xC2\xB4";
+
+using I = const PageInput&;
+// clang-format off
+const Step kOptinSteps[] = {
+    {"[BODY]", "the page background", bodyTag},
+    {"[HEAD]", "the HEAD code", [](I in) { return in.s.headCode; }},
+    {"[LINE1]", "the Headline", [](I in) { return in.s.txtFunnel_LeadLine1; }},
+    {"[INSTRUCTIONS]", "the Instructions", [](I in) { return in.s.txtFunnel_Instructions; }},
+    {"[OPTINFORM]", "the opt-in form", [](I in) { return optinFormForPage(in.s).html; }},
+    {"[PRIVACY]", "the Privacy Policy", [](I in) { return in.s.txtFunnel_Privacy; }},
+    {"[PROGRESSBAR]", "the progress bar",
+     [](I in) { return in.s.chkProgressBar == 1 ? in.templates.txtProgressBar : QString(); }},
+    {"[FOOTER]", "the Website Footer Text", footer},
+    {"[FOOTER_COLOR]", "the footer colour", [](I in) { return in.s.lblColorPicker[FooterColor]; }},
+    {"[LINE1_COLOR]", "the headline colour", [](I in) { return in.s.lblColorPicker[HeadlineColor]; }},
+    {"[INSTRUCTIONS_COLOR]", "the instructions colour", [](I in) { return in.s.lblColorPicker[InstructionsColor]; }},
+    {"[PRIVACY_COLOR]", "the privacy colour", [](I in) { return in.s.lblColorPicker[PrivacyColor]; }},
+    {"[BORDER_COLOR]", "the border colour", [](I in) { return in.s.lblColorPicker[BorderColor]; }},
+    {"[BACK]", "the back control", [](I in) {
+         return in.s.backControl ? StrReplace(in.snippet, QLatin1String(kBackUrl), in.s.backUrl, 0) : QString(); }},
+    {"[RETARGETING]", "the retargeting code", [](I in) { return in.s.retargetingCode; }},
+    {"[COVER]", "the cover image name", coverName},
+    {kAcute, "the acute accents", acute},
+};
+
+const Step kThanksSteps[] = {
+    {"[BODY]", "the page background", bodyTag},
+    {"[SOFT1]", "the first Soft Redirect message", [](I in) { return in.s.txtBeforeRedirectMsg1; }},
+    {"[SOFT2]", "the second Soft Redirect message", [](I in) { return in.s.txtBeforeRedirectMsg2; }},
+    {"[REDIRECTURL]", "the redirect address",
+     [](I in) { return in.s.optAction == 0 ? in.s.txtDownloadUrl : in.s.txtRedirectUrl; }},
+    {"[FOOTER]", "the Website Footer Text", footer},
+};
+
+const Step kDownloadSteps[] = {
+    {"[BODY]", "the page background", bodyTag},
+    {"[THANKS]", "the Thank You Headline", [](I in) { return in.s.txtThanks; }},
+    {"[DOWNLOAD_TITLE]", "the Link Title", [](I in) { return in.s.txtDownloadText; }},
+    {"[TUBE_ID]", "the video id", [](I in) {
+         const QString start = videoStartOf(in.s.txtFunnel_YouTubeID);
+         return in.s.txtFunnel_YouTubeID.trimmed() +
+                (in.s.chkAutoplay == 1 ? (start.isEmpty() ? QStringLiteral("?autoplay=1")
+                                                          : QStringLiteral("&amp;autoplay=1"))
+                                       : QString()); }},
+    {"[DOWNLOAD_LINK]", "the download link",
+     [](I in) { return showsLink(in.s) ? in.snippet : QString(); }},
+    {"[DOWNLOAD_TITLE]", "the Link Title", [](I in) { return in.s.txtDownloadText; }, showsLink},
+    {"[DOWNLOAD_LOCATION]", "the Link Url", [](I in) { return in.s.txtFileDownloadUrl; }, showsLink},
+    {"[FOOTER]", "the Website Footer Text", footer},
+    {kAcute, "the acute accents", acute},
+    {"[COVER]", "the cover image name", coverName},
+};
+// clang-format on
+
+template <std::size_t N>
+Result<QString> runSteps(const char* name, const QString& text, const Step (&steps)[N],
+                         const PageInput& in) {
+    PageText page(name, text);
+    for (const Step& step : steps) {
+        if (!step.when || step.when(in.s))
+            page.replace(QString::fromUtf8(step.placeholder), step.value(in), step.field);
+    }
+    return page.text();
+}
+
+template <std::size_t N> QStringList placeholdersOf(const Step (&steps)[N]) {
+    QStringList names;
+    for (const Step& step : steps) {
+        if (step.placeholder[0] == '[' && !names.contains(QLatin1String(step.placeholder)))
+            names << QLatin1String(step.placeholder);
+    }
+    return names;
+}
+
 } // namespace
+
+QStringList pagePlaceholders(PageKind kind) {
+    switch (kind) {
+    case PageKind::Optin:
+        return placeholdersOf(kOptinSteps) << QLatin1String(kBackUrl);
+    case PageKind::ThankYou:
+        return placeholdersOf(kThanksSteps);
+    case PageKind::Download:
+        return placeholdersOf(kDownloadSteps);
+    }
+    return {};
+}
 
 Result<PageTemplates> loadTemplates(const AppPaths& paths, const FunnelSettings& settings) {
     const QString folder = paths.templatesDir();
     PageTemplates templates;
-    const std::pair<QString*, QString> loads[] = {
-        {&templates.txtProgressBar, QStringLiteral("progressbar.htm")},
-        {&templates.txtIndexTemplate, settings.cboCols == 0 ? QStringLiteral("index-1colimage.html")
-                                                            : QStringLiteral("index.html")},
-        {&templates.txtThanksPageTemplate, settings.optAction == 0
-                                               ? QStringLiteral("thanks_flat.html")
-                                               : QStringLiteral("thanks.html")},
-        {&templates.txtDownloadPageTemplate, QStringLiteral("download.html")},
+    const std::pair<QString*, const char*> loads[] = {
+        {&templates.txtProgressBar, kProgressBarTemplate},
+        {&templates.txtIndexTemplate, kOptinTemplates[settings.cboCols == 0 ? 0 : 1]},
+        {&templates.txtThanksPageTemplate, kThanksTemplates[settings.optAction == 0 ? 0 : 1]},
+        {&templates.txtDownloadPageTemplate, kDownloadTemplate},
     };
     for (const auto& [buffer, name] : loads) {
-        auto text = loadNamed(QStringLiteral("template file"), AppPaths::join(folder, name));
+        auto text =
+            loadNamed(QStringLiteral("template file"), AppPaths::join(folder, QLatin1String(name)));
         if (!text)
             return Result<PageTemplates>::failure(text.error());
         *buffer = text.value();
@@ -65,82 +185,31 @@ Result<PageTemplates> loadTemplates(const AppPaths& paths, const FunnelSettings&
 
 Result<QString> generateLeadMagnetPage(const FunnelSettings& s, const PageTemplates& templates,
                                        const AppPaths& paths) {
-    PageText page("opt-in page", templates.txtIndexTemplate);
-    page.replace(QStringLiteral("[BODY]"), pageBodyTag(s), "the page background");
-    page.replace(QStringLiteral("[HEAD]"), s.headCode, "the HEAD code");
-    page.replace(QStringLiteral("[LINE1]"), s.txtFunnel_LeadLine1, "the Headline");
-    page.replace(QStringLiteral("[INSTRUCTIONS]"), s.txtFunnel_Instructions, "the Instructions");
-    page.replace(QStringLiteral("[OPTINFORM]"), optinFormForPage(s).html, "the opt-in form");
-    page.replace(QStringLiteral("[PRIVACY]"), s.txtFunnel_Privacy, "the Privacy Policy");
-    page.replace(QStringLiteral("[PROGRESSBAR]"),
-                 s.chkProgressBar == 1 ? templates.txtProgressBar : QString(), "the progress bar");
-    page.replace(QStringLiteral("[FOOTER]"), s.txtFooterNew, "the Website Footer Text");
-    page.replace(QStringLiteral("[FOOTER_COLOR]"), s.lblColorPicker[1], "the footer colour");
-    page.replace(QStringLiteral("[LINE1_COLOR]"), s.lblColorPicker[2], "the headline colour");
-    page.replace(QStringLiteral("[INSTRUCTIONS_COLOR]"), s.lblColorPicker[4],
-                 "the instructions colour");
-    page.replace(QStringLiteral("[PRIVACY_COLOR]"), s.lblColorPicker[5], "the privacy colour");
-    page.replace(QStringLiteral("[BORDER_COLOR]"), s.lblColorPicker[3], "the border colour");
+    PageInput in{s, templates, {}};
     if (s.backControl) {
-        auto snippet = loadSnippet(paths, QStringLiteral("back.txt"));
+        auto snippet = loadSnippet(paths, QLatin1String(kBackSnippet));
         if (!snippet)
             return snippet;
-        page.replace(QStringLiteral("[BACK]"),
-                     StrReplace(snippet.value(), QStringLiteral("[BACKURL]"), s.backUrl, 0),
-                     "the back control");
-    } else {
-        page.replace(QStringLiteral("[BACK]"), QString(), "the back control");
+        in.snippet = snippet.value();
     }
-    page.replace(QStringLiteral("[RETARGETING]"), s.retargetingCode, "the retargeting code");
-    page.replace(QStringLiteral("[COVER]"), trimBlanks(s.lblSelectedFile[CoverImage].tag),
-                 "the cover image name");
-    page.escapeAccents();
-    return page.text();
+    return runSteps("opt-in page", templates.txtIndexTemplate, kOptinSteps, in);
 }
 
 Result<QString> generateThankYouPage(const FunnelSettings& s, const PageTemplates& templates) {
-    PageText page("thank-you page", templates.txtThanksPageTemplate);
-    page.replace(QStringLiteral("[BODY]"), pageBodyTag(s), "the page background");
-    page.replace(QStringLiteral("[SOFT1]"), s.txtBeforeRedirectMsg1,
-                 "the first Soft Redirect message");
-    page.replace(QStringLiteral("[SOFT2]"), s.txtBeforeRedirectMsg2,
-                 "the second Soft Redirect message");
-    page.replace(QStringLiteral("[REDIRECTURL]"),
-                 s.optAction == 0 ? s.txtDownloadUrl : s.txtRedirectUrl, "the redirect address");
-    page.replace(QStringLiteral("[FOOTER]"), s.txtFooterNew, "the Website Footer Text");
-    return page.text();
+    return runSteps("thank-you page", templates.txtThanksPageTemplate, kThanksSteps,
+                    PageInput{s, templates, {}});
 }
 
 Result<QString> generateDownloadPage(const FunnelSettings& s, const PageTemplates& templates,
                                      const AppPaths& paths) {
-    PageText page("download page", templates.txtDownloadPageTemplate);
-    page.replace(QStringLiteral("[BODY]"), pageBodyTag(s), "the page background");
-    page.replace(QStringLiteral("[THANKS]"), s.txtThanks, "the Thank You Headline");
-    page.replace(QStringLiteral("[DOWNLOAD_TITLE]"), s.txtDownloadText, "the Link Title");
-    const QString start = videoStartOf(s.txtFunnel_YouTubeID);
-    page.replace(QStringLiteral("[TUBE_ID]"),
-                 s.txtFunnel_YouTubeID.trimmed() +
-                     (s.chkAutoplay == 1 ? (start.isEmpty() ? QStringLiteral("?autoplay=1")
-                                                            : QStringLiteral("&amp;autoplay=1"))
-                                         : QString()),
-                 "the video id");
-    const bool showLink = !s.txtFileDownloadUrl.isEmpty() && !s.txtDownloadText.isEmpty() &&
-                          s.txtFileDownloadUrl != QLatin1String("http://");
-    if (showLink) {
-        auto snippet = loadSnippet(paths, QStringLiteral("dld_link.txt"));
+    PageInput in{s, templates, {}};
+    if (showsLink(s)) {
+        auto snippet = loadSnippet(paths, QLatin1String(kLinkSnippet));
         if (!snippet)
             return snippet;
-        page.replace(QStringLiteral("[DOWNLOAD_LINK]"), snippet.value(), "the download link");
-        page.replace(QStringLiteral("[DOWNLOAD_TITLE]"), s.txtDownloadText, "the Link Title");
-        page.replace(QStringLiteral("[DOWNLOAD_LOCATION]"), s.txtFileDownloadUrl, "the Link Url");
-    } else {
-        page.replace(QStringLiteral("[DOWNLOAD_LINK]"), QString(), "the download link");
+        in.snippet = snippet.value();
     }
-    page.replace(QStringLiteral("[FOOTER]"), s.txtFooterNew, "the Website Footer Text");
-    page.escapeAccents();
-    page.replace(QStringLiteral("[COVER]"), trimBlanks(s.lblSelectedFile[CoverImage].tag),
-                 "the cover image name");
-    return page.text();
+    return runSteps("download page", templates.txtDownloadPageTemplate, kDownloadSteps, in);
 }
 
 } // namespace tandrel

@@ -2,9 +2,22 @@
 
 #include "apppaths.h"
 #include "funnelsettings.h"
+#include "pagefinish.h"
 #include "result.h"
 
 namespace tandrel {
+
+// The files a build reads, by layout (cboCols) and after-subscription action (optAction).
+inline constexpr const char* kOptinTemplates[] = {"index-1colimage.html", "index.html"};
+inline constexpr const char* kThanksTemplates[] = {"thanks_flat.html", "thanks.html"};
+inline constexpr const char* kDownloadTemplate = "download.html";
+inline constexpr const char* kProgressBarTemplate = "progressbar.htm";
+inline constexpr const char* kBackSnippet = "back.txt";
+inline constexpr const char* kLinkSnippet = "dld_link.txt";
+
+// The placeholders a page's generator fills, in their order, with those of the snippets it
+// may insert; the page's template and snippets carry them between them.
+QStringList pagePlaceholders(PageKind kind);
 
 // The templates of one build, read afresh from the template folder each time.
 struct PageTemplates {

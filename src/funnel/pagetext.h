@@ -41,9 +41,6 @@ public:
         m_text = StrReplace(m_text, placeholder, value, 0);
         m_bytes = grown;
     }
-    void escapeAccents() {
-        replace(QString(QChar(0x00B4)), QStringLiteral("&acute;"), "the acute accents");
-    }
     Result<QString> text() const {
         if (!m_error.isEmpty())
             return Result<QString>::failure(m_error);

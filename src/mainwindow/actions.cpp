@@ -77,10 +77,10 @@ Status linkPreviewPages(const QString& folder, const FunnelSettings& s) {
 // ---- Dialogs ----
 
 void frmMass::lblHead_Click() {
-    frmHead dialog(m_hidden.headCode, this);
+    frmHead dialog(m_kept.headCode, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    m_hidden.headCode = dialog.headCode();
+    m_kept.headCode = dialog.headCode();
     edited();
 }
 
@@ -92,9 +92,9 @@ void frmMass::Label63_Click() {
 void frmMass::Command4_Click() {
 #ifdef TANDREL_HAS_COVER_CREATOR
     // The design lives with the funnel, so the cover can be changed later.
-    frmCoverCreator creator(m_paths, m_hidden.coverDesign, this);
+    frmCoverCreator creator(m_paths, m_kept.coverDesign, this);
     connect(&creator, &frmCoverCreator::coverSaved, this, [this, &creator](const QString& path) {
-        m_hidden.coverDesign = creator.designJson();
+        m_kept.coverDesign = creator.designJson();
         useCover(path);
         edited();
     });
@@ -107,19 +107,19 @@ void frmMass::Command4_Click() {
 }
 
 void frmMass::cmdPro_Click() {
-    frmPro dialog(m_hidden.retargetingCode, m_hidden.backControl, m_hidden.backUrl, this);
+    frmPro dialog(m_kept.retargetingCode, m_kept.backControl, m_kept.backUrl, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    m_hidden.retargetingCode = dialog.retargetingCode();
-    m_hidden.backControl = dialog.backControl();
-    m_hidden.backUrl = dialog.backUrl();
+    m_kept.retargetingCode = dialog.retargetingCode();
+    m_kept.backControl = dialog.backControl();
+    m_kept.backUrl = dialog.backUrl();
     edited();
 }
 
 void frmMass::cmdSpinner_Click() {
 #ifdef TANDREL_HAS_SPINNER
     std::array<QString, 5> articles;
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < int(articles.size()); ++i)
         articles[i] = lblSelected[i]->tag();
     auto* spinner = new frmQuickSpinner(m_paths, articles, this);
     spinner->setProperty("helpTopic", QStringLiteral("spinner"));
@@ -208,8 +208,8 @@ void frmMass::cmdBuildFunnel_Click() {
     if (!reportUnbuilt(outcome))
         return;
     // Built pages carry these numbers now: the autoresponder may be told them.
-    m_knownThankYou = m_hidden.thankYouPageNumber;
-    m_knownDownload = m_hidden.downloadPageNumber;
+    m_knownThankYou = m_kept.thankYouPageNumber;
+    m_knownDownload = m_kept.downloadPageNumber;
     showPageAddresses();
     m_builtSamples = sampleTextsLeft(settings());
     lblSampleTexts->hide();

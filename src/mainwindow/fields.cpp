@@ -32,103 +32,123 @@ const QString kNoSelectedFile = QStringLiteral("No Selected File");
 
 } // namespace
 
-template <typename Control, typename Signal>
-void frmMass::bind(Control* control, Signal changed,
-                   std::function<void(const FunnelSettings&)> show,
-                   std::function<void(FunnelSettings&)> take) {
+template <typename T>
+void frmMass::bindValue(const char* key, std::function<void(const T&)> show,
+                        std::function<T()> take) {
+    const FunnelField* field = findFunnelField(QString::fromLatin1(key));
+    if (!field || field->setBy != SetBy::Control)
+        qFatal("\"%s\" is no saved value a control sets", key);
+    m_bindings.push_back({[field, show](const FunnelSettings& s) { show(field->of<T>(s)); },
+                          [field, take](FunnelSettings& s) { field->of<T>(s) = take(); }});
+}
+
+template <typename T, typename Control, typename Signal>
+void frmMass::bind(const char* key, Control* control, Signal changed,
+                   std::function<void(const T&)> show, std::function<T()> take) {
     connect(control, changed, this, &frmMass::edited);
-    m_bindings.push_back({std::move(show), std::move(take)});
+    bindValue<T>(key, std::move(show), std::move(take));
 }
 
 void frmMass::bindFields() {
-    const auto line = [this](QLineEdit* edit, QString FunnelSettings::*member) {
-        bind(
-            edit, &QLineEdit::textChanged,
-            [edit, member](const auto& s) { edit->setText(s.*member); },
-            [edit, member](auto& s) { s.*member = edit->text(); });
+    const auto line = [this](const char* key, QLineEdit* edit) {
+        bind<QString>(
+            key, edit, &QLineEdit::textChanged, [edit](const QString& v) { edit->setText(v); },
+            [edit] { return edit->text(); });
     };
-    const auto check = [this](QCheckBox* box, int FunnelSettings::*member) {
-        bind(
-            box, &QCheckBox::toggled,
-            [box, member](const auto& s) { box->setChecked(s.*member == 1); },
-            [box, member](auto& s) { s.*member = box->isChecked() ? 1 : 0; });
+    const auto check = [this](const char* key, QCheckBox* box) {
+        bind<int>(
+            key, box, &QCheckBox::toggled, [box](int v) { box->setChecked(v == 1); },
+            [box] { return box->isChecked() ? 1 : 0; });
     };
     // Option 1 checked means 1; anything else shows option 0.
-    const auto options = [this](std::array<QRadioButton*, 2> option, int FunnelSettings::*member) {
-        bind(
-            option[1], &QRadioButton::toggled,
-            [option, member](const auto& s) { option[s.*member == 1 ? 1 : 0]->setChecked(true); },
-            [option, member](auto& s) { s.*member = option[1]->isChecked() ? 1 : 0; });
+    const auto options = [this](const char* key, std::array<QRadioButton*, 2> option) {
+        bind<int>(
+            key, option[1], &QRadioButton::toggled,
+            [option](int v) { option[v == 1 ? 1 : 0]->setChecked(true); },
+            [option] { return option[1]->isChecked() ? 1 : 0; });
+    };
+    // Swatches change through setSwatch, which reports the edit itself.
+    const auto swatch = [this](const char* key, ColorIndex i) {
+        bindValue<QString>(
+            key, [this, i](const QString& v) { setSwatch(i, v); },
+            [this, i] { return lblColorPicker[i]->tag(); });
+    };
+    // So do chosen files, through setChosenFile.
+    const auto file = [this](const char* key, ChosenFileIndex i) {
+        bindValue<ChosenFile>(
+            key,
+            [this, i](const ChosenFile& v) {
+                setChosenFile(i, v.caption);
+                lblSelectedFile[i]->setTag(v.tag);
+            },
+            [this, i] {
+                const QString tag = lblSelectedFile[i]->tag();
+                return ChosenFile{tag.isEmpty() ? QString() : lblSelectedFile[i]->text(), tag};
+            });
     };
 
-    line(txtFunnelUrl, &FunnelSettings::txtFunnelUrl);
-    options(optBackground, &FunnelSettings::optBackground);
-    for (int i = 0; i < 6; ++i) {
-        // Swatches change through setSwatch, which reports the edit itself.
-        m_bindings.push_back(
-            {[this, i](const auto& s) { setSwatch(i, s.lblColorPicker[i]); },
-             [this, i](auto& s) { s.lblColorPicker[i] = lblColorPicker[i]->tag(); }});
-    }
-    for (int i = 0; i < 3; ++i) {
-        m_bindings.push_back({[this, i](const auto& s) {
-                                  setChosenFile(i, s.lblSelectedFile[i].caption);
-                                  lblSelectedFile[i]->setTag(s.lblSelectedFile[i].tag);
-                              },
-                              [this, i](auto& s) {
-                                  const QString tag = lblSelectedFile[i]->tag();
-                                  s.lblSelectedFile[i] = {
-                                      tag.isEmpty() ? QString() : lblSelectedFile[i]->text(), tag};
-                              }});
-    }
-    line(txtFooterNew, &FunnelSettings::txtFooterNew);
-    bind(
-        cboLanguage, &QComboBox::currentIndexChanged,
-        [this](const auto& s) {
-            cboLanguage->setCurrentIndex(std::max(0, cboLanguage->findData(s.language)));
+    line("funnelUrl", txtFunnelUrl);
+    options("backgroundImageUsed", optBackground);
+    swatch("backgroundColor", BackgroundColor);
+    swatch("footerColor", FooterColor);
+    swatch("headlineColor", HeadlineColor);
+    swatch("borderColor", BorderColor);
+    swatch("instructionsColor", InstructionsColor);
+    swatch("privacyColor", PrivacyColor);
+    file("backgroundImage", BackgroundImage);
+    file("coverImage", CoverImage);
+    file("deliveryFile", DeliveryFile);
+    line("footerText", txtFooterNew);
+    bind<QString>(
+        "language", cboLanguage, &QComboBox::currentIndexChanged,
+        [this](const QString& v) {
+            cboLanguage->setCurrentIndex(std::max(0, cboLanguage->findData(v)));
         },
-        [this](auto& s) { s.language = cboLanguage->currentData().toString(); });
-    line(txtFunnel_LeadLine1, &FunnelSettings::txtFunnel_LeadLine1);
-    line(txtFunnel_Instructions, &FunnelSettings::txtFunnel_Instructions);
-    line(txtFunnel_Privacy, &FunnelSettings::txtFunnel_Privacy);
-    bind(
-        cboCols, &QComboBox::currentIndexChanged,
-        [this](const auto& s) { cboCols->setCurrentIndex(s.cboCols == 0 ? 0 : 1); },
-        [this](auto& s) { s.cboCols = cboCols->currentIndex() == 0 ? 0 : 1; });
-    check(chkProgressBar, &FunnelSettings::chkProgressBar);
-    bind(
-        txtoptinForm, &QPlainTextEdit::textChanged,
-        [this](const auto& s) { txtoptinForm->setPlainText(s.txtoptinForm); },
-        [this](auto& s) { s.txtoptinForm = txtoptinForm->toPlainText(); });
-    bind(
-        optFormLayout[1], &QRadioButton::toggled,
-        [this](const auto& s) { optFormLayout[s.tidyOptinForm ? 0 : 1]->setChecked(true); },
-        [this](auto& s) { s.tidyOptinForm = optFormLayout[0]->isChecked(); });
-    bind(
-        optAction[1], &QRadioButton::toggled,
-        [this](const auto& s) {
-            optAction[s.optAction == 0 ? 0 : 1]->setChecked(true);
-            txtRedirectUrl->setEnabled(s.optAction != 0);
+        [this] { return cboLanguage->currentData().toString(); });
+    line("headline", txtFunnel_LeadLine1);
+    line("instructions", txtFunnel_Instructions);
+    line("privacy", txtFunnel_Privacy);
+    bind<int>(
+        "layoutColumns", cboCols, &QComboBox::currentIndexChanged,
+        [this](int v) { cboCols->setCurrentIndex(v == 0 ? 0 : 1); },
+        [this] { return cboCols->currentIndex() == 0 ? 0 : 1; });
+    check("showProgressBar", chkProgressBar);
+    bind<QString>(
+        "optinForm", txtoptinForm, &QPlainTextEdit::textChanged,
+        [this](const QString& v) { txtoptinForm->setPlainText(v); },
+        [this] { return txtoptinForm->toPlainText(); });
+    bind<bool>(
+        "tidyOptinForm", optFormLayout[1], &QRadioButton::toggled,
+        [this](bool v) { optFormLayout[v ? 0 : 1]->setChecked(true); },
+        [this] { return optFormLayout[0]->isChecked(); });
+    bind<int>(
+        "redirectToUrl", optAction[1], &QRadioButton::toggled,
+        [this](int v) {
+            optAction[v == 0 ? 0 : 1]->setChecked(true);
+            txtRedirectUrl->setEnabled(v != 0);
         },
-        [this](auto& s) { s.optAction = optAction[0]->isChecked() ? 0 : 1; });
-    line(txtRedirectUrl, &FunnelSettings::txtRedirectUrl);
-    line(txtBeforeRedirectMsg1, &FunnelSettings::txtBeforeRedirectMsg1);
-    line(txtBeforeRedirectMsg2, &FunnelSettings::txtBeforeRedirectMsg2);
-    line(txtThanks, &FunnelSettings::txtThanks);
-    line(txtFunnel_YouTubeID, &FunnelSettings::txtFunnel_YouTubeID);
-    check(chkAutoplay, &FunnelSettings::chkAutoplay);
-    line(txtDownloadText, &FunnelSettings::txtDownloadText);
-    line(txtFileDownloadUrl, &FunnelSettings::txtFileDownloadUrl);
-    bind(
-        m_publish->findChild<QLineEdit*>(QStringLiteral("txtPublishTo")), &QLineEdit::textChanged,
-        [this](const auto& s) { m_publish->setAddress(s.publishTo); },
-        [this](auto& s) { s.publishTo = m_publish->address(); });
+        [this] { return optAction[0]->isChecked() ? 0 : 1; });
+    line("redirectUrl", txtRedirectUrl);
+    line("softRedirect1", txtBeforeRedirectMsg1);
+    line("softRedirect2", txtBeforeRedirectMsg2);
+    line("thankYouHeadline", txtThanks);
+    line("videoId", txtFunnel_YouTubeID);
+    check("autoplay", chkAutoplay);
+    line("downloadLinkTitle", txtDownloadText);
+    line("downloadLinkUrl", txtFileDownloadUrl);
+    bind<QString>(
+        "publishTo", m_publish->findChild<QLineEdit*>(QStringLiteral("txtPublishTo")),
+        &QLineEdit::textChanged, [this](const QString& v) { m_publish->setAddress(v); },
+        [this] { return m_publish->address(); });
 }
 
 FunnelSettings frmMass::settings() const {
-    // The page addresses and the dialogs' values live in m_hidden.
-    FunnelSettings s = m_hidden;
+    // Only what the controls hold and the values set elsewhere: a control left out of the
+    // table keeps its default here.
+    FunnelSettings s;
     for (const Binding& binding : m_bindings)
         binding.take(s);
+    copyFieldsSetElsewhere(m_kept, s);
     return s;
 }
 
@@ -136,7 +156,8 @@ void frmMass::setSettings(const FunnelSettings& s) {
     {
         // The saved page numbers stand: no new draw while the values are set.
         const QScopedValueRollback loading(m_loading, true);
-        m_hidden = s;
+        m_kept = FunnelSettings{};
+        copyFieldsSetElsewhere(s, m_kept);
         for (const Binding& binding : m_bindings)
             binding.show(s);
         lblVideoWarning->hide();
@@ -152,8 +173,7 @@ void frmMass::setSettings(const FunnelSettings& s) {
 void frmMass::txtFunnelUrl_Change() {
     if (m_loading)
         return;
-    m_hidden.txtFunnelUrl = txtFunnelUrl->text();
-    m_hidden.drawFunnelLinks();
+    m_kept.drawFunnelLinks();
     showPageAddresses();
 }
 
@@ -165,12 +185,13 @@ void frmMass::showPageAddresses() {
         box->setPlaceholderText(placeholder);
         box->setToolTip(missing ? placeholder : QString());
     }
-    txtCapture_Url->setText(missing ? QString() : m_hidden.txtCapture_Url);
-    txtDownloadUrl->setText(missing ? QString() : m_hidden.txtDownloadUrl);
+    const FunnelSettings s = settings();
+    txtCapture_Url->setText(missing ? QString() : s.txtCapture_Url);
+    txtDownloadUrl->setText(missing ? QString() : s.txtDownloadUrl);
 
     const bool known = m_knownThankYou > 0 && m_knownDownload > 0;
-    const bool changed = known && (m_hidden.thankYouPageNumber != m_knownThankYou ||
-                                   m_hidden.downloadPageNumber != m_knownDownload);
+    const bool changed = known && (s.thankYouPageNumber != m_knownThankYou ||
+                                   s.downloadPageNumber != m_knownDownload);
     lblAddressNotice->setVisible(changed && !missing);
     cmdRestoreAddresses->setVisible(changed && !missing);
     lblAddressNotice->parentWidget()
@@ -180,7 +201,7 @@ void frmMass::showPageAddresses() {
         lblAddressNotice->setText(
             QStringLiteral("The page addresses changed to %1 and %2: give your autoresponder the "
                            "new thank-you page address, or keep the previous ones.")
-                .arg(m_hidden.thankYouPageFile, m_hidden.downloadPageFile));
+                .arg(s.thankYouPageFile, s.downloadPageFile));
 }
 
 void frmMass::checkVideoField() {
@@ -203,7 +224,7 @@ void frmMass::setSwatch(int index, const QString& value) {
 }
 
 void frmMass::lblColorPicker_Click(int index) {
-    if (index < 0 || index > 5)
+    if (index < 0 || index >= int(lblColorPicker.size()))
         return;
     const auto colour = modColorPicker::ShowColorDialog(this, lblColorPicker[index]->color());
     // Cancel keeps the swatch as it was.
@@ -226,13 +247,13 @@ void frmMass::lblApply_Click(int index) {
     Targets targets{};
     switch (index) {
     case 0:
-        targets = {2, 4, 5};
+        targets = {HeadlineColor, InstructionsColor, PrivacyColor};
         break;
     case 2:
-        targets = {4, 2, 5};
+        targets = {InstructionsColor, HeadlineColor, PrivacyColor};
         break;
     case 3:
-        targets = {5, 2, 4};
+        targets = {PrivacyColor, HeadlineColor, InstructionsColor};
         break;
     default:
         return;
@@ -286,9 +307,9 @@ QString frmMass::ShowOpenFileDialog(bool imagesOnly) {
 }
 
 void frmMass::cmdFileSelect_Click(int index) {
-    if (index < 0 || index > 2)
+    if (index < 0 || index >= int(lblSelectedFile.size()))
         return;
-    const QString path = ShowOpenFileDialog(index != 2);
+    const QString path = ShowOpenFileDialog(index != DeliveryFile);
     if (path.isEmpty())
         return;
     setChosenFile(index, path);

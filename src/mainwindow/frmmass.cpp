@@ -73,7 +73,7 @@ frmMass::frmMass(const AppPaths& paths, QWidget* parent) : QWidget(parent), m_pa
     buildStatusLine();
     frTab = {buildGeneralInfo(), buildLeadMagnet(), buildAfterSubscription(), buildThankYou(),
              buildBuildSection()};
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < int(frTab.size()); ++i) {
         frTab[i]->setObjectName(indexed("frTab", i));
         frTab[i]->setProperty("role", QStringLiteral("section"));
         frTab[i]->resize(width() - 2 * twipsToWholePixels(450),
@@ -92,7 +92,7 @@ frmMass::frmMass(const AppPaths& paths, QWidget* parent) : QWidget(parent), m_pa
 
     txtLastPath = named(new QLineEdit(this), QStringLiteral("txtLastPath"));
     txtLastPath->hide();
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < int(lblSelected.size()); ++i) {
         lblSelected[i] = named(new TagLabel(QString(), this), indexed("lblSelected", i));
         lblSelected[i]->hide();
     }
@@ -121,7 +121,7 @@ frmMass::frmMass(const AppPaths& paths, QWidget* parent) : QWidget(parent), m_pa
     auto* open = new QShortcut(QKeySequence::Open, this);
     connect(open, &QShortcut::activated, this, &frmMass::cmdOpenFunnel_Click);
     // Alt+1 to Alt+5 reach the sections, as the menu shows them.
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < int(frTab.size()); ++i) {
         auto* section = new QShortcut(QKeySequence(Qt::ALT | (Qt::Key_1 + i)), this);
         connect(section, &QShortcut::activated, this, [this, i] {
             ShowSection(i);
@@ -141,7 +141,7 @@ void frmMass::Form_Load() {
         QDir().mkpath(m_paths.templatesDir());
 
     frTab[0]->move(twipsToWholePixels(450), twipsToWholePixels(1710));
-    for (int i = 1; i < 5; ++i)
+    for (int i = 1; i < int(frTab.size()); ++i)
         frTab[i]->setGeometry(frTab[0]->x(), frTab[0]->y(), frTab[i]->width(), frTab[0]->height());
     ShowSection(0);
 
@@ -218,8 +218,9 @@ void frmMass::buildMenu() {
                                            "Build Funnel"};
     const int left = twipsToWholePixels(450);
     const int gap = 10;
-    const int entryWidth = (width() - 2 * left - 4 * gap) / 5;
-    for (int i = 0; i < 5; ++i) {
+    const int entries = int(qMenu.size());
+    const int entryWidth = (width() - 2 * left - (entries - 1) * gap) / entries;
+    for (int i = 0; i < entries; ++i) {
         auto* entry = named(new QFrame(this), indexed("qMenu", i));
         entry->setProperty("role", QStringLiteral("menu"));
         entry->setGeometry(left + i * (entryWidth + gap), 66, entryWidth, 40);
@@ -251,7 +252,7 @@ bool frmMass::isFunnelUrlMissing() const {
 }
 
 int frmMass::shownSection() const {
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < int(frTab.size()); ++i) {
         if (frTab[i]->isVisibleTo(this))
             return i;
     }
@@ -259,9 +260,9 @@ int frmMass::shownSection() const {
 }
 
 void frmMass::ShowSection(int index) {
-    if (index < 0 || index > 4)
+    if (index < 0 || index >= int(frTab.size()))
         return;
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < int(qMenu.size()); ++i) {
         qMenu[i]->setProperty("selected", i == index);
         qMenu[i]->setProperty("inactive", i != index);
         qMenu[i]->style()->unpolish(qMenu[i]);
@@ -274,7 +275,7 @@ void frmMass::ShowSection(int index) {
         icon->setPixmap(
             menuIcon(i, theme::color(i == index ? "onAccent" : "heading")).pixmap(22, 22));
     }
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < int(frTab.size()); ++i)
         frTab[i]->setVisible(i == index);
     // After the layouts have placed the section's controls.
     QTimer::singleShot(0, this, [this] { orderTabs(); });

@@ -62,7 +62,7 @@ public:
     bool offerRecovery();
 
     int shownSection() const;
-    QString headCode() const { return m_hidden.headCode; }
+    QString headCode() const { return m_kept.headCode; }
 
     // The spinner's five article paths live here for the run.
     std::array<tandrel::TagLabel*, 5> lblSelected{};
@@ -110,16 +110,18 @@ protected:
 private:
     // Says why a build gave no funnel, showing the section that lacks a value; false then.
     bool reportUnbuilt(const tandrel::BuildOutcome& outcome);
-    // One row of the binding table: a member of FunnelSettings and its control.
+    // One row of the binding table: a saved value (by its key in funnelFields()) and its
+    // control.
     struct Binding {
         std::function<void(const tandrel::FunnelSettings&)> show;
         std::function<void(tandrel::FunnelSettings&)> take;
     };
     void bindFields();
-    template <typename Control, typename Signal>
-    void bind(Control* control, Signal changed,
-              std::function<void(const tandrel::FunnelSettings&)> show,
-              std::function<void(tandrel::FunnelSettings&)> take);
+    template <typename T>
+    void bindValue(const char* key, std::function<void(const T&)> show, std::function<T()> take);
+    template <typename T, typename Control, typename Signal>
+    void bind(const char* key, Control* control, Signal changed, std::function<void(const T&)> show,
+              std::function<T()> take);
     // Every edit passes here: title, recovery file and the notices follow.
     void edited();
     // What the window shows now counts as saved; a start keeps a crash's recovery file.
@@ -168,9 +170,10 @@ private:
                             void (frmMass::*copy)());
 
     tandrel::AppPaths m_paths;
-    // The values no control shows: HEAD, retargeting and back-control code,
-    // and the page numbers and file names drawn with the funnel address.
-    tandrel::FunnelSettings m_hidden;
+    // The values no control sets (SetBy::Elsewhere): HEAD, retargeting and back-control
+    // code, the cover design and the page numbers drawn with the funnel address. Its other
+    // members stay at their defaults; settings() reads only these.
+    tandrel::FunnelSettings m_kept;
     QString m_outputFolder;
     QString m_lastFunnelFile;
     QByteArray m_funnelFileStamp; // its content's hash when this window last read or wrote it
@@ -201,9 +204,9 @@ private:
     // Section 0
     QLineEdit* txtFunnelUrl = nullptr;
     std::array<QRadioButton*, 2> optBackground{};
-    std::array<tandrel::ColorSwatch*, 6> lblColorPicker{};
+    std::array<tandrel::ColorSwatch*, tandrel::PrivacyColor + 1> lblColorPicker{};
     std::array<QPushButton*, 3> cmdFileSelect{};
-    std::array<tandrel::TagLabel*, 3> lblSelectedFile{};
+    std::array<tandrel::TagLabel*, tandrel::DeliveryFile + 1> lblSelectedFile{};
     std::array<QLabel*, 2> lblThumbnail{}; // background and cover
     QLineEdit* txtFooterNew = nullptr;
     QComboBox* cboLanguage = nullptr;

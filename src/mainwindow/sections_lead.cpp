@@ -84,7 +84,7 @@ QGroupBox* frmMass::buildGeneralInfo() {
     cmdRestoreAddresses = named(new QPushButton(QStringLiteral("Keep the Previous Addresses"), box),
                                 QStringLiteral("cmdRestoreAddresses"));
     connect(cmdRestoreAddresses, &QPushButton::clicked, this, [this] {
-        m_hidden.deriveFunnelLinks(m_knownThankYou, m_knownDownload);
+        m_kept.deriveFunnelLinks(m_knownThankYou, m_knownDownload);
         showPageAddresses();
         edited();
     });
@@ -112,12 +112,12 @@ QGroupBox* frmMass::buildGeneralInfo() {
     auto* grid = new QFormLayout;
     grid->setHorizontalSpacing(14);
     grid->setVerticalSpacing(10);
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < int(lblColorPicker.size()); ++i) {
         lblColorPicker[i] = named(new ColorSwatch(box), indexed("lblColorPicker", i));
         connect(lblColorPicker[i], &ClickLabel::clicked, this,
                 [this, i] { lblColorPicker_Click(i); });
     }
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < int(lblSelectedFile.size()); ++i) {
         lblSelectedFile[i] = named(new TagLabel(QString(), box), indexed("lblSelectedFile", i));
         lblSelectedFile[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         lblSelectedFile[i]->setElideMode(Qt::ElideMiddle);
@@ -134,7 +134,7 @@ QGroupBox* frmMass::buildGeneralInfo() {
     optBackground[1] = named(new QRadioButton(QStringLiteral("Use Background Image"), box),
                              indexed("optBackground", 1));
     auto* background = new QVBoxLayout;
-    background->addLayout(row({optBackground[0], lblColorPicker[0]}));
+    background->addLayout(row({optBackground[0], lblColorPicker[BackgroundColor]}));
     lblThumbnail[0] = thumbnail(indexed("lblThumbnail", 0), box);
     auto* imageRow = row({optBackground[1], cmdFileSelect[0], lblThumbnail[0]}, false);
     imageRow->addWidget(lblSelectedFile[0], 1);
@@ -144,9 +144,9 @@ QGroupBox* frmMass::buildGeneralInfo() {
     auto* footerRow = new QHBoxLayout;
     footerRow->setSpacing(10);
     footerRow->addWidget(withNote(txtFooterNew), 1);
-    footerRow->addWidget(lblColorPicker[1], 0, Qt::AlignTop);
+    footerRow->addWidget(lblColorPicker[FooterColor], 0, Qt::AlignTop);
     grid->addRow(QStringLiteral("Website Footer Text:"), footerRow);
-    grid->addRow(QStringLiteral("Border Color:"), row({lblColorPicker[3]}));
+    grid->addRow(QStringLiteral("Border Color:"), row({lblColorPicker[BorderColor]}));
     cboLanguage = named(new QComboBox(box), QStringLiteral("cboLanguage"));
     for (const QString& code : pageLanguageCodes())
         cboLanguage->addItem(
@@ -191,9 +191,9 @@ QGroupBox* frmMass::buildLeadMagnet() {
         QLineEdit* edit;
         int swatch;
         int apply;
-    } rows[] = {{"Headline:", txtFunnel_LeadLine1, 2, 0},
-                {"Instructions:", txtFunnel_Instructions, 4, 2},
-                {"Privacy Policy:", txtFunnel_Privacy, 5, 3}};
+    } rows[] = {{"Headline:", txtFunnel_LeadLine1, HeadlineColor, 0},
+                {"Instructions:", txtFunnel_Instructions, InstructionsColor, 2},
+                {"Privacy Policy:", txtFunnel_Privacy, PrivacyColor, 3}};
     int r = 0;
     for (const auto& line : rows) {
         lblColorPicker[line.swatch]->setParent(lead);

@@ -79,7 +79,7 @@ frmQuickSpinner::frmQuickSpinner(const AppPaths& paths, const std::array<QString
     setAttribute(Qt::WA_StyledBackground);
     setStyleSheet(windowStyleSheet(QStringLiteral("frmquickspinner")));
     buildControls();
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < int(optArticles.size()); ++i)
         optArticles[i]->setProperty("Tag", articles[i]);
 
     Timer1 = named(new QTimer(this), QStringLiteral("Timer1"));
@@ -119,7 +119,7 @@ void frmQuickSpinner::buildControls() {
     choice->setVerticalSpacing(0);
     Label3 = heading(QStringLiteral("Select an Article:"), QStringLiteral("Label3"), this);
     choice->addWidget(Label3, 0, 0);
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < int(optArticles.size()); ++i) {
         optArticles[i] = named(new QRadioButton(QStringLiteral("Article %1").arg(i + 1), this),
                                indexed("optArticles", i));
         connect(optArticles[i], &QRadioButton::clicked, this, [this, i] { optArticles_Click(i); });

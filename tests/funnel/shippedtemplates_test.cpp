@@ -1,5 +1,6 @@
 #include "funnelbuild.h"
 #include "funnelfixtures.h"
+#include "pages.h"
 
 #include <QImageWriter>
 #include <QRegularExpression>
@@ -14,53 +15,43 @@ class ShippedTemplatesTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Each template, with the snippets its page may insert, carries every placeholder the
+    // page's generator fills.
     void templatesCarryTheirPlaceholders_data() {
         QTest::addColumn<QString>("file");
-        QTest::addColumn<QStringList>("placeholders");
-        const QStringList lead{"[BODY]",         "[HEAD]",         "[LINE1]",
-                               "[LINE1_COLOR]",  "[INSTRUCTIONS]", "[INSTRUCTIONS_COLOR]",
-                               "[OPTINFORM]",    "[PRIVACY]",      "[PRIVACY_COLOR]",
-                               "[PROGRESSBAR]",  "[FOOTER]",       "[FOOTER_COLOR]",
-                               "[BORDER_COLOR]", "[BACK]",         "[RETARGETING]",
-                               "[COVER]"};
-        const QStringList thanks{"[BODY]", "[SOFT1]", "[SOFT2]", "[REDIRECTURL]", "[FOOTER]"};
-        QTest::newRow("two columns") << "templates/index.html" << lead;
-        QTest::newRow("one column") << "templates/index-1colimage.html" << lead;
-        QTest::newRow("thank-you, own page") << "templates/thanks_flat.html" << thanks;
-        QTest::newRow("thank-you, redirect") << "templates/thanks.html" << thanks;
-        QTest::newRow("download") << "templates/download.html"
-                                  << QStringList{"[BODY]",          "[THANKS]", "[TUBE_ID]",
-                                                 "[DOWNLOAD_LINK]", "[FOOTER]", "[COVER]"};
-        QTest::newRow("back snippet") << "snippets/back.txt" << QStringList{"[BACKURL]"};
-        QTest::newRow("link snippet")
-            << "snippets/dld_link.txt" << QStringList{"[DOWNLOAD_TITLE]", "[DOWNLOAD_LOCATION]"};
+        QTest::addColumn<QString>("snippet");
+        QTest::addColumn<int>("kind");
+        for (const char* file : kOptinTemplates)
+            QTest::newRow(file) << file << kBackSnippet << int(PageKind::Optin);
+        for (const char* file : kThanksTemplates)
+            QTest::newRow(file) << file << QString() << int(PageKind::ThankYou);
+        QTest::newRow(kDownloadTemplate)
+            << kDownloadTemplate << kLinkSnippet << int(PageKind::Download);
     }
 
     void templatesCarryTheirPlaceholders() {
         QFETCH(QString, file);
-        QFETCH(QStringList, placeholders);
-        const QString text =
-            QString::fromUtf8(fileBytes(shippedDataDir() + QLatin1Char('/') + file));
-        for (const QString& placeholder : placeholders)
+        QFETCH(QString, snippet);
+        QFETCH(int, kind);
+        QString text = QString::fromUtf8(fileBytes(shippedDataDir() + "/templates/" + file));
+        if (!snippet.isEmpty())
+            text += QString::fromUtf8(fileBytes(shippedDataDir() + "/snippets/" + snippet));
+        for (const QString& placeholder : pagePlaceholders(PageKind(kind)))
             QVERIFY2(text.contains(placeholder),
                      qPrintable(file + QStringLiteral(" lacks ") + placeholder));
         QVERIFY(!text.contains(QChar(0x00B4)));
     }
 
     void buildLeavesNoPlaceholder_data() {
-        QTest::addColumn<int>("cols");
-        QTest::addColumn<int>("action");
-        QTest::addColumn<bool>("extras");
-        QTest::newRow("defaults") << 1 << 0 << false;
-        QTest::newRow("one column, redirect, back control, link") << 0 << 1 << true;
+        QTest::addColumn<bool>("everyValue");
+        QTest::newRow("defaults: two columns, own download page") << false;
+        QTest::newRow("every value set: one column, redirect, every optional block") << true;
     }
 
     // The cover is a phone photo stored sideways with a rotation mark: the pages must give
     // the browser the size it shows.
     void buildLeavesNoPlaceholder() {
-        QFETCH(int, cols);
-        QFETCH(int, action);
-        QFETCH(bool, extras);
+        QFETCH(bool, everyValue);
         QTemporaryDir app;
         for (const char* folder : {"templates", "snippets"})
             QVERIFY(modCopy::CopyFolder(shippedDataDir() + '/' + folder, app.filePath(folder)));
@@ -70,12 +61,15 @@ private slots:
         writer.setTransformation(QImageIOHandler::TransformationRotate90);
         QVERIFY2(writer.write(stored), qPrintable(writer.errorString()));
         FunnelSettings s = completeSettings(app.filePath("cover.jpg"));
-        s.cboCols = cols;
-        s.optAction = action;
-        s.backControl = extras;
-        s.backUrl = QStringLiteral("https://back.example/");
-        if (extras)
-            s.txtFileDownloadUrl = QStringLiteral("https://files.example/guide.pdf");
+        if (everyValue) {
+            s = everyValueChanged();
+            s.chkProgressBar = 1;
+            s.txtBeforeRedirectMsg2 = QStringLiteral("two"); // its block is left out when empty
+            FixtureApp::writePicture(app.filePath("bg.png"));
+            s.lblSelectedFile[BackgroundImage] = {app.filePath("bg.png"), QStringLiteral("bg.png")};
+            s.lblSelectedFile[CoverImage] = {app.filePath("cover.jpg"),
+                                             QStringLiteral("cover.jpg")};
+        }
         const BuildOutcome outcome = buildFunnel(s, AppPaths(app.path()));
         QVERIFY2(outcome.built(), qPrintable(outcome.message));
         static const QRegularExpression placeholder(QStringLiteral("\\[[A-Z0-9_]+\\]"));

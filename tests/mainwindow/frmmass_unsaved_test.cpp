@@ -22,6 +22,7 @@ private slots:
         const FunnelSettings s = everyValueChanged();
         QVERIFY(!window->hasUnsavedChanges());
         window->setSettings(s);
+        QCOMPARE(firstDifferentField(window->settings(), s), QString());
         QVERIFY(window->settings() == s);
         QVERIFY(window->hasUnsavedChanges() && window->isWindowModified());
         window->setSettings(FunnelSettings{});

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -90,6 +91,7 @@ inline FunnelSettings everyValueChanged() {
     s.txtDownloadText = QStringLiteral("Get");
     s.txtFileDownloadUrl = QStringLiteral("http://files.example/a.zip");
     s.publishTo = QStringLiteral("sftp://ann@host/f");
+    s.coverDesign = QJsonObject{{"picture", "bauhaus.jpg"}};
     s.deriveFunnelLinks(1, 100);
     return s;
 }

@@ -195,7 +195,17 @@ std::optional<MissingInfo> checkFunnelSettings(const FunnelSettings& s) {
     return missing.first();
 }
 
-BuildOutcome buildFunnel(const FunnelSettings& s, const AppPaths& paths) {
+namespace {
+
+// The funnel's pages and pictures, read, made and checked before the output is touched.
+struct Assembled {
+    QStringList pageNames;
+    QStringList pageTexts;
+    QList<Picture> pictures;
+};
+
+// Missing values first, then page addresses never drawn.
+std::optional<BuildOutcome> refusal(const FunnelSettings& s) {
     if (auto missing = checkFunnelSettings(s)) {
         BuildOutcome outcome;
         outcome.kind = BuildOutcome::Kind::MissingInfo;
@@ -209,20 +219,29 @@ BuildOutcome buildFunnel(const FunnelSettings& s, const AppPaths& paths) {
             QStringLiteral(
                 "The page addresses have not been derived from the funnel address \"%1\".")
                 .arg(s.txtFunnelUrl));
+    return std::nullopt;
+}
 
-    // One build at a time, and none while a publish reads the output.
-    const auto lock = lockOutput(paths, FileLock::Mode::Exclusive);
-    if (!lock)
-        return failed(lock.error());
-    if (Status recovered = settleWorkFolders(paths); !recovered)
-        return failed(recovered.error());
+Result<QList<Picture>> readPictures(const FunnelSettings& s) {
+    QList<Picture> pictures;
+    for (int i = 0; i < 3; ++i) {
+        if (!s.isFileRequired(i))
+            continue;
+        auto picture = readPicture(i, s.lblSelectedFile[i].caption);
+        if (!picture)
+            return Result<QList<Picture>>::failure(picture.error());
+        pictures.append(std::move(picture.value()));
+    }
+    return pictures;
+}
 
-    // Everything the build needs is read and checked before the output is touched.
+Result<Assembled> assembleFunnel(const FunnelSettings& s, const AppPaths& paths) {
+    using R = Result<Assembled>;
     auto templates = loadTemplates(paths, s);
     if (!templates)
-        return failed(templates.error());
+        return R::failure(templates.error());
     if (Status noLinks = modCopy::refuseLinks(paths.templatesDir()); !noLinks)
-        return failed(noLinks.error());
+        return R::failure(noLinks.error());
 
     const QStringList pageNames = {QStringLiteral("index.html"), s.thankYouPageFile,
                                    s.downloadPageFile};
@@ -233,37 +252,35 @@ BuildOutcome buildFunnel(const FunnelSettings& s, const AppPaths& paths) {
     };
     for (const auto& text : pageTexts) {
         if (!text)
-            return failed(text.error());
+            return R::failure(text.error());
     }
 
-    QList<Picture> pictures;
-    for (int i = 0; i < 3; ++i) {
-        if (!s.isFileRequired(i))
-            continue;
-        auto picture = readPicture(i, s.lblSelectedFile[i].caption);
-        if (!picture)
-            return failed(picture.error());
-        pictures.append(std::move(picture.value()));
-    }
-    if (Status names = checkNames(pictures, pageNames, paths.templatesDir()); !names)
-        return failed(names.error());
+    auto pictures = readPictures(s);
+    if (!pictures)
+        return R::failure(pictures.error());
+    if (Status names = checkNames(pictures.value(), pageNames, paths.templatesDir()); !names)
+        return R::failure(names.error());
     PageFacts facts;
-    for (const Picture& picture : pictures) {
+    for (const Picture& picture : pictures.value()) {
         if (picture.source == s.lblSelectedFile[CoverImage].caption)
             facts.coverSize = picture.shownSize;
     }
     const PageKind kinds[] = {PageKind::Optin, PageKind::ThankYou, PageKind::Download};
+    Assembled funnel{pageNames, {}, std::move(pictures.value())};
     for (int i = 0; i < 3; ++i) {
-        pageTexts[i] = finishPage(kinds[i], pageTexts[i].value(), s, facts);
-        if (!pageTexts[i])
-            return failed(pageTexts[i].error());
+        const auto finished = finishPage(kinds[i], pageTexts[i].value(), s, facts);
+        if (!finished)
+            return R::failure(finished.error());
+        funnel.pageTexts.append(finished.value());
     }
+    return funnel;
+}
 
-    const QString root = paths.outputRoot();
+Status prepareOutputFolder(const AppPaths& paths) {
     const QString output = paths.outputTemplatesDir();
-    for (const QString& folder : {root, output}) {
+    for (const QString& folder : {paths.outputRoot(), output}) {
         if (modCopy::isLink(folder))
-            return failed(
+            return Status::failure(
                 QStringLiteral(
                     "The output folder \"%1\" is a link; the build writes only into a real "
                     "folder. Remove the link and build again.")
@@ -271,75 +288,118 @@ BuildOutcome buildFunnel(const FunnelSettings& s, const AppPaths& paths) {
     }
     QDir().mkpath(output);
     if (!FileExists(output, true))
-        return failed(QStringLiteral("The following folder is not present:%1 --- Please create it "
-                                     "or reinstall the software.")
-                          .arg(displayPath(output)));
+        return Status::failure(
+            QStringLiteral("The following folder is not present:%1 --- Please create it "
+                           "or reinstall the software.")
+                .arg(displayPath(output)));
+    return Status::success();
+}
 
-    // The new funnel is assembled beside the old one and takes its place in two renames.
-    QTemporaryDir work(AppPaths::join(root, QLatin1String(kWorkPrefix) + QStringLiteral("XXXXXX")));
-    if (!work.isValid())
-        return failed(QStringLiteral("A working folder could not be created in \"%1\": %2.")
-                          .arg(displayPath(root), work.errorString()));
-    work.setAutoRemove(false);
-    const Swap swap(work.path(), paths);
-    // Whatever step fails, the output ends whole and the record describes it.
-    auto cleanUp = qScopeGuard([&] { settleSwap(swap); });
-
+// The templates' other files, the pages, the pictures, and last the record whose
+// presence marks the new funnel as complete, so a killed swap may be finished.
+Status stageFunnel(const Swap& swap, const QString& templatesDir, const FunnelSettings& s,
+                   const Assembled& funnel) {
     // The previous funnel's plain files go; its sub-folders and hidden files stay.
     const auto keep = [](const QString& name, bool isFolder) {
         return isFolder || name.startsWith(u'.');
     };
-    if (Status s1 = modCopy::mirrorFolder(output, swap.staged, keep); !s1)
-        return failed(s1.error());
-    if (Status s2 = modCopy::CopyFolder(paths.templatesDir(), swap.staged); !s2)
-        return failed(s2.error());
+    if (Status s1 = modCopy::mirrorFolder(swap.output, swap.staged, keep); !s1)
+        return s1;
+    if (Status s2 = modCopy::CopyFolder(templatesDir, swap.staged); !s2)
+        return s2;
     for (const char* name : kTemplateFiles) {
         const QString path = AppPaths::join(swap.staged, QLatin1String(name));
         if (QFileInfo(path).isFile() && !QFile::remove(path))
-            return failed(
+            return Status::failure(
                 QStringLiteral("The file \"%1\" could not be removed from the new funnel.")
                     .arg(displayPath(path)));
     }
     for (int i = 0; i < 3; ++i) {
-        if (Status written = writeFileAtomically(AppPaths::join(swap.staged, pageNames[i]),
-                                                 pageTexts[i].value().toUtf8());
+        if (Status written = writeFileAtomically(AppPaths::join(swap.staged, funnel.pageNames[i]),
+                                                 funnel.pageTexts[i].toUtf8());
             !written)
-            return failed(written.error());
+            return written;
     }
-    for (const Picture& picture : pictures) {
+    for (const Picture& picture : funnel.pictures) {
         if (Status written =
                 writeFileAtomically(AppPaths::join(swap.staged, picture.name), picture.bytes);
             !written)
-            return failed(written.error());
+            return written;
     }
-    // Its presence marks the new funnel as complete, so a killed swap may be finished.
-    if (Status recorded = writeBuildRecord(swap.newRecord, s, pageNames); !recorded)
-        return failed(recorded.error());
+    return writeBuildRecord(swap.newRecord, s, funnel.pageNames);
+}
 
+// The first of the two renames: the previous funnel and its record go aside.
+Status moveOldAside(const Swap& swap) {
     // Until the new record is in place, no record may vouch for the output.
     if (QFile::exists(swap.record) && !QFile::rename(swap.record, swap.oldRecord))
-        return failed(
+        return Status::failure(
             QStringLiteral("The file \"%1\" could not be replaced.").arg(displayPath(swap.record)));
-    if (Status moved = renamed(output, swap.previous); !moved)
-        return failed(moved.error());
-    if (buildFaults::betweenRenames)
-        buildFaults::betweenRenames();
-    cleanUp.dismiss();
-    if (Status placed = renamed(swap.staged, output); !placed) {
+    return renamed(swap.output, swap.previous);
+}
+
+// The second: the new funnel and its record take their place.
+Status moveNewIn(const Swap& swap) {
+    if (Status placed = renamed(swap.staged, swap.output); !placed) {
         QFile::remove(swap.newRecord); // so the previous funnel goes back
         const Status settled = settleSwap(swap);
-        return failed(settled ? placed.error() : placed.error() + u' ' + settled.error());
+        return settled ? placed : Status::failure(placed.error() + u' ' + settled.error());
     }
     settleSwap(swap); // moves the new record in
     if (!QFileInfo::exists(swap.record))
-        return failed(QStringLiteral("The file \"%1\" could not be written. The funnel was built, "
-                                     "but it cannot be published until it is built again.")
-                          .arg(displayPath(swap.record)));
+        return Status::failure(
+            QStringLiteral("The file \"%1\" could not be written. The funnel was built, "
+                           "but it cannot be published until it is built again.")
+                .arg(displayPath(swap.record)));
+    return Status::success();
+}
+
+// The new funnel is assembled beside the old one and takes its place in two renames.
+Status placeFunnel(const AppPaths& paths, const FunnelSettings& s, const Assembled& funnel) {
+    const QString root = paths.outputRoot();
+    QTemporaryDir work(AppPaths::join(root, QLatin1String(kWorkPrefix) + QStringLiteral("XXXXXX")));
+    if (!work.isValid())
+        return Status::failure(
+            QStringLiteral("A working folder could not be created in \"%1\": %2.")
+                .arg(displayPath(root), work.errorString()));
+    work.setAutoRemove(false);
+    const Swap swap(work.path(), paths);
+    // Whatever step fails, the output ends whole and the record describes it.
+    auto cleanUp = qScopeGuard([&] { settleSwap(swap); });
+    if (Status staged = stageFunnel(swap, paths.templatesDir(), s, funnel); !staged)
+        return staged;
+    if (Status aside = moveOldAside(swap); !aside)
+        return aside;
+    if (buildFaults::betweenRenames)
+        buildFaults::betweenRenames();
+    cleanUp.dismiss();
+    return moveNewIn(swap);
+}
+
+} // namespace
+
+BuildOutcome buildFunnel(const FunnelSettings& s, const AppPaths& paths) {
+    if (auto refused = refusal(s))
+        return *refused;
+    // One build at a time, and none while a publish reads the output.
+    const auto lock = lockOutput(paths, FileLock::Mode::Exclusive);
+    if (!lock)
+        return failed(lock.error());
+    if (Status recovered = settleWorkFolders(paths); !recovered)
+        return failed(recovered.error());
+    // Everything the build needs is read and checked before the output is touched.
+    const auto funnel = assembleFunnel(s, paths);
+    if (!funnel)
+        return failed(funnel.error());
+    if (Status ready = prepareOutputFolder(paths); !ready)
+        return failed(ready.error());
+    if (Status placed = placeFunnel(paths, s, funnel.value()); !placed)
+        return failed(placed.error());
 
     BuildOutcome outcome;
     outcome.kind = BuildOutcome::Kind::Built;
-    outcome.pages = pageNames;
-    outcome.outputFolder = output;
+    outcome.pages = funnel->pageNames;
+    outcome.outputFolder = paths.outputTemplatesDir();
     return outcome;
 }
 

@@ -3,9 +3,8 @@
 #include "controls.h"
 #include "desktop.h"
 #include "dialogs.h"
-#include "funnelbuild.h"
-#include "modcopy.h"
 #include "pastecheck.h"
+#include "preview.h"
 #include "textfiles.h"
 #include "tools.h"
 
@@ -20,59 +19,12 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QUrl>
-
-#include <functional>
 
 // What the buttons and links of the sections open or start.
 
 using namespace tandrel;
-
-namespace {
-
-// Every form of the page sends to the local page instead of where it was set to send.
-QString sendFormsTo(const QString& html, const QString& page) {
-    static const QRegularExpression formTag(QStringLiteral("<form\\b[^>]*>"),
-                                            QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression sendingAttributes(
-        QStringLiteral("\\s(action|method|target|onsubmit)\\s*=\\s*(\"[^\"]*\"|'[^']*'|[^\\s>]*)"),
-        QRegularExpression::CaseInsensitiveOption);
-    const QString local = QStringLiteral("<form action=\"%1\" method=\"get\"").arg(page);
-    QString out;
-    qsizetype last = 0;
-    for (auto it = formTag.globalMatch(html); it.hasNext();) {
-        const auto m = it.next();
-        QString tag = m.captured();
-        tag.remove(sendingAttributes);
-        out += html.mid(last, m.capturedStart() - last) + local + tag.mid(5);
-        last = m.capturedEnd();
-    }
-    return out + html.mid(last);
-}
-
-// In the preview copy only: signing up leads to the local thank-you page instead of
-// the autoresponder, and that page on to the local download page.
-Status linkPreviewPages(const QString& folder, const FunnelSettings& s) {
-    const auto rewrite = [&folder](const QString& name, const std::function<QString(QString)>& f) {
-        const QString path = AppPaths::join(folder, name);
-        const auto page = readFileBytes(path, 64 * 1024 * 1024, QStringLiteral("The preview page"));
-        if (!page)
-            return Status::failure(page.error());
-        return writeFileAtomically(path, f(QString::fromUtf8(page.value())).toUtf8());
-    };
-    const Status optIn = rewrite(QStringLiteral("index.html"), [&s](const QString& html) {
-        return sendFormsTo(html, s.thankYouPageFile);
-    });
-    if (!optIn || s.optAction != 0)
-        return optIn;
-    return rewrite(s.thankYouPageFile, [&s](QString html) {
-        return html.replace(s.txtDownloadUrl, s.downloadPageFile);
-    });
-}
-
-} // namespace
 
 // ---- Dialogs ----
 
@@ -241,25 +193,11 @@ void frmMass::cmdOpenOutput_Click() {
 }
 
 void frmMass::cmdPreview_Click() {
-    // A copy of the templates in a folder of its own: the real output stays as it is.
+    // A folder of its own: the real output stays as it is.
     auto folder = std::make_unique<QTemporaryDir>();
-    const AppPaths preview(folder->path());
-    // Installed, the snippets are the install's, not the user's folder.
-    const std::pair<QString, QString> parts[] = {{m_paths.templatesDir(), preview.templatesDir()},
-                                                 {m_paths.snippetsDir(), preview.snippetsDir()}};
-    for (const auto& [from, to] : parts) {
-        if (const Status copied = modCopy::CopyFolder(from, to); !copied) {
-            desktop().message(this, copied.error(), QStringLiteral("Error"), MessageIcon::Critical);
-            return;
-        }
-    }
-    const BuildOutcome outcome = buildFunnel(settings(), preview);
+    const BuildOutcome outcome = buildPreview(settings(), m_paths, *folder);
     if (!reportUnbuilt(outcome))
         return;
-    if (const Status linked = linkPreviewPages(outcome.outputFolder, settings()); !linked) {
-        desktop().message(this, linked.error(), QStringLiteral("Error"), MessageIcon::Critical);
-        return;
-    }
     m_previewFolder = std::move(folder);
     showStatus(QStringLiteral("In the preview, signing up leads to the thank-you page; nothing "
                               "is sent to the autoresponder."));

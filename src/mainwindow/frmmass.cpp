@@ -59,7 +59,8 @@ private:
 
 } // namespace
 
-frmMass::frmMass(const AppPaths& paths, QWidget* parent) : QWidget(parent), m_paths(paths) {
+frmMass::frmMass(const AppPaths& paths, QWidget* parent)
+    : QWidget(parent), m_paths(paths), m_recovery(paths) {
     setObjectName(QStringLiteral("frmMass"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);

@@ -2,9 +2,9 @@
 
 #include "apppaths.h"
 #include "funnelsettings.h"
+#include "recoverystore.h"
 #include "tandrelversion.h"
 
-#include <QLockFile>
 #include <QTemporaryDir>
 #include <QWidget>
 
@@ -56,7 +56,7 @@ public:
     QString funnelFile() const { return m_lastFunnelFile; }
     // Where this window keeps its unsaved values for the next start after a crash;
     // empty until it first needs one. Each running window holds its own.
-    QString recoveryFile() const { return m_recoveryPath; }
+    QString recoveryFile() const { return m_recovery.path(); }
     // Offers, one by one, the recovery files of windows that did not end normally
     // (never one a running window holds); true when one was taken back.
     bool offerRecovery();
@@ -129,7 +129,7 @@ private:
     void updateTitle();
     void writeRecovery();
     void removeRecovery();
-    bool offerRecoveryFile(const QString& path, std::unique_ptr<QLockFile> lock);
+    bool offerRecoveryFile(tandrel::LeftRecovery left);
     // Asks to save changes before they would be replaced; false when the user cancels.
     bool mayReplaceValues();
     // The spinner's edits, asked about before the window closes; then it closes too.
@@ -186,8 +186,7 @@ private:
     int m_knownThankYou = 0;
     int m_knownDownload = 0;
     QTimer* tmrRecovery = nullptr;
-    QString m_recoveryPath;
-    std::unique_ptr<QLockFile> m_recoveryLock;
+    tandrel::RecoveryStore m_recovery;
     // The last preview's folder, removed with the window or the next preview.
     std::unique_ptr<QTemporaryDir> m_previewFolder;
 

@@ -9,10 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLabel>
-#include <QLockFile>
 #include <QTimer>
 
 // Saved funnels, the unsaved-changes question and the recovery file.
@@ -24,23 +21,6 @@ namespace {
 QString displayName(const QString& funnelFile) {
     return funnelFile.isEmpty() ? QStringLiteral("the new funnel")
                                 : QFileInfo(funnelFile).fileName();
-}
-
-// recovery.funnel.json for the first window, recovery-N.funnel.json for the others.
-QString recoveryName(int slot) {
-    return slot == 1 ? QStringLiteral("recovery.funnel.json")
-                     : QStringLiteral("recovery-%1.funnel.json").arg(slot);
-}
-
-// The lock a running window holds on its recovery file; none when another holds it.
-// A lock left by a process that is gone is taken over.
-std::unique_ptr<QLockFile> lockRecovery(const QString& path) {
-    auto lock = std::make_unique<QLockFile>(path + QStringLiteral(".lock"));
-    // Never stale by age: a window may run for days.
-    lock->setStaleLockTime(0);
-    if (!lock->tryLock(0))
-        return nullptr;
-    return lock;
 }
 
 // Another window or program may save the same file; its content tells.
@@ -98,73 +78,31 @@ void frmMass::writeRecovery() {
         removeRecovery();
         return;
     }
-    // Files left by crashed windows stay for the next start to offer.
-    for (int slot = 1; m_recoveryPath.isEmpty() && slot < 1000; ++slot) {
-        const QString path = m_paths.join(recoveryName(slot));
-        if (QFileInfo::exists(path))
-            continue;
-        if (auto lock = lockRecovery(path)) {
-            m_recoveryLock = std::move(lock);
-            m_recoveryPath = path;
-        }
-    }
-    if (m_recoveryPath.isEmpty()) {
-        // A full disk refuses the lock file too; that is the reason to give then.
-        const QString reason = writeFailureReason(m_paths.join(recoveryName(1)), 0, QString(), 0);
-        showStatus(reason.isEmpty()
-                       ? QStringLiteral("Unsaved changes could not be kept for a crash: no "
-                                        "recovery file could be made and locked in %1.")
-                             .arg(displayPath(m_paths.appDir()))
-                       : QStringLiteral("Unsaved changes could not be kept for a crash in %1: %2.")
-                             .arg(displayPath(m_paths.appDir()), reason),
-                   true);
-        return;
-    }
-    QJsonObject record;
-    record.insert(QStringLiteral("file"), m_lastFunnelFile);
-    record.insert(QStringLiteral("funnel"),
-                  QJsonDocument::fromJson(funnelToJson(settings())).object());
-    if (const Status written = writeFileAtomically(recoveryFile(), QJsonDocument(record).toJson());
-        !written)
-        showStatus(QStringLiteral("Unsaved changes could not be kept for a crash: %1")
-                       .arg(written.error()),
-                   true);
+    if (const Status kept = m_recovery.write(m_lastFunnelFile, settings()); !kept)
+        showStatus(kept.error(), true);
 }
 
 void frmMass::removeRecovery() {
-    if (!m_recoveryPath.isEmpty())
-        QFile::remove(m_recoveryPath);
+    m_recovery.remove();
 }
 
 bool frmMass::offerRecovery() {
-    const QStringList names =
-        QDir(m_paths.appDir())
-            .entryList({QStringLiteral("recovery*.funnel.json")}, QDir::Files, QDir::Name);
-    for (const QString& name : names) {
-        const QString path = m_paths.join(name);
-        if (path == m_recoveryPath)
-            continue;
-        if (auto lock = lockRecovery(path); lock && offerRecoveryFile(path, std::move(lock)))
+    for (const QString& path : m_recovery.leftFiles()) {
+        if (auto left = m_recovery.open(path); left && offerRecoveryFile(std::move(*left)))
             return true;
     }
     return false;
 }
 
-bool frmMass::offerRecoveryFile(const QString& path, std::unique_ptr<QLockFile> lock) {
-    const auto bytes = readFileBytes(path, kFunnelFileLimit, QStringLiteral("The recovery file"));
-    const QJsonObject record =
-        bytes ? QJsonDocument::fromJson(bytes.value()).object() : QJsonObject();
-    const QString file = record.value(QStringLiteral("file")).toString();
-    const QString base = file.isEmpty() ? m_paths.appDir() : QFileInfo(file).absolutePath();
-    const auto recovered = funnelFromJson(
-        QJsonDocument(record.value(QStringLiteral("funnel")).toObject()).toJson(), base);
-    if (!recovered) {
+bool frmMass::offerRecoveryFile(LeftRecovery left) {
+    const QString file = left.funnelFile;
+    if (!left.settings) {
         desktop().message(this,
                           QStringLiteral("The unsaved changes of the last run could not be read "
                                          "back (%1) and are lost.")
-                              .arg(recovered.error()),
+                              .arg(left.settings.error()),
                           QStringLiteral("Error"), MessageIcon::Warning);
-        QFile::remove(path);
+        QFile::remove(left.path);
         return false;
     }
     if (!desktop().question(this,
@@ -172,13 +110,12 @@ bool frmMass::offerRecoveryFile(const QString& path, std::unique_ptr<QLockFile> 
                                            "Restore them?")
                                 .arg(displayName(file)),
                             QStringLiteral("Unsaved Changes"), MessageIcon::Warning)) {
-        QFile::remove(path);
+        QFile::remove(left.path);
         return false;
     }
+    const FunnelSettings recovered = left.settings.value();
     // This window keeps the restored changes in that file from now on.
-    removeRecovery();
-    m_recoveryLock = std::move(lock);
-    m_recoveryPath = path;
+    m_recovery.adopt(std::move(left));
     // The saved file, when it still reads, is what the restored changes differ from.
     const auto saved =
         file.isEmpty() ? Result<FunnelSettings>::failure(QString()) : loadFunnelFile(file);
@@ -186,7 +123,7 @@ bool frmMass::offerRecoveryFile(const QString& path, std::unique_ptr<QLockFile> 
     m_funnelFileStamp = fileStamp(m_lastFunnelFile);
     setSettings(saved ? saved.value() : FunnelSettings{});
     markClean(true);
-    setSettings(recovered.value());
+    setSettings(recovered);
     writeRecovery();
     return true;
 }

@@ -173,105 +173,129 @@ bool unchanged(RemoteFolder& remote, const RemoteListing& listing, const Record&
 
 } // namespace
 
-PublishReport publishFunnel(RemoteFolder& remote, const PublishRequest& request) {
-    PublishReport report;
-    const auto fail = [&](const QString& message) {
-        report.outcome = PublishReport::Outcome::Failed;
-        report.message = message;
-        return report;
-    };
-    auto files = localFiles(request.outputFolder);
-    if (!files)
-        return fail(files.error());
-    if (files->isEmpty())
-        return fail(QStringLiteral("Nothing to publish: the folder \"%1\" is empty.")
-                        .arg(displayPath(request.outputFolder)));
-    auto listing = listTree(remote, *files);
+namespace {
+
+// What the server holds before anything is sent: its listing, with the leftovers of an
+// interrupted publish cleared, and the record of the last publish.
+struct RemoteState {
+    RemoteListing listing;
+    Record previous;
+};
+
+Result<RemoteState> readRemoteState(RemoteFolder& remote, const QList<LocalFile>& files) {
+    using R = Result<RemoteState>;
+    auto listing = listTree(remote, files);
     if (!listing)
-        return fail(listing.error());
+        return R::failure(listing.error());
     if (Status cleared = clearLeftovers(remote, *listing); !cleared)
-        return fail(cleared.error());
+        return R::failure(cleared.error());
     auto recordBytes = remote.read(QLatin1String(kPublishRecordName));
     if (!recordBytes)
-        return fail(recordBytes.error());
-    const Record previous = recordBytes->has_value() ? parseRecord(**recordBytes) : Record();
+        return R::failure(recordBytes.error());
+    return RemoteState{listing.value(),
+                       recordBytes->has_value() ? parseRecord(**recordBytes) : Record()};
+}
 
-    // Assets first and the lead magnet page last, so no visitor meets a page
-    // whose pictures or next page are not there yet.
+// Assets first and the lead magnet page last, so no visitor meets a page
+// whose pictures or next page are not there yet.
+QList<LocalFile> filesToSend(RemoteFolder& remote, const RemoteState& state,
+                             const QList<LocalFile>& files, const QStringList& pages,
+                             PublishReport& report) {
     QList<LocalFile> toSend;
     QList<LocalFile> pagesToSend;
-    for (const LocalFile& f : *files) {
-        if (unchanged(remote, *listing, previous, f)) {
+    for (const LocalFile& f : files) {
+        if (unchanged(remote, state.listing, state.previous, f)) {
             ++report.unchanged;
             continue;
         }
-        (request.pages.contains(f.path) ? pagesToSend : toSend).append(f);
+        (pages.contains(f.path) ? pagesToSend : toSend).append(f);
     }
-    for (auto page = request.pages.crbegin(); page != request.pages.crend(); ++page) {
+    for (auto page = pages.crbegin(); page != pages.crend(); ++page) {
         for (const LocalFile& f : pagesToSend) {
             if (f.path == *page)
                 toSend.append(f);
         }
     }
+    return toSend;
+}
 
+// What visitors see after a publish stopped before file `sent` of `toSend`.
+QString leftAlone(RemoteFolder& remote, const QList<LocalFile>& toSend, int sent,
+                  const QString& leadPage) {
+    const int total = int(toSend.size());
+    const bool atLeadPage = sent < total && toSend[sent].path == leadPage;
+    const QString live =
+        !atLeadPage ? QStringLiteral("the lead magnet page not yet replaced")
+        : remote.leftByLastPut() == RemoteFolder::Left::Nothing
+            ? QStringLiteral("but the lead magnet page %1 could not be put back and is "
+                             "missing until you publish again")
+                  .arg(leadPage)
+        : remote.leftByLastPut() == RemoteFolder::Left::Unknown
+            ? QStringLiteral("the lead magnet page is whole, but whether it is the old or "
+                             "the new one could not be checked")
+            : QStringLiteral("the lead magnet page not yet replaced");
+    return QStringLiteral(" The live funnel was left as it was: %1 of %2 files sent, %3.")
+        .arg(sent)
+        .arg(total)
+        .arg(live);
+}
+
+// False when the publish stopped; the report says why.
+bool sendFiles(RemoteFolder& remote, const PublishRequest& request, const QList<LocalFile>& toSend,
+               PublishReport& report) {
     const int total = int(toSend.size());
     const QString leadPage = request.pages.value(0, QStringLiteral("index.html"));
-    const auto leftAlone = [&](int sent) {
-        const bool atLeadPage = sent < total && toSend[sent].path == leadPage;
-        const QString live =
-            !atLeadPage ? QStringLiteral("the lead magnet page not yet replaced")
-            : remote.leftByLastPut() == RemoteFolder::Left::Nothing
-                ? QStringLiteral("but the lead magnet page %1 could not be put back and is "
-                                 "missing until you publish again")
-                      .arg(leadPage)
-            : remote.leftByLastPut() == RemoteFolder::Left::Unknown
-                ? QStringLiteral("the lead magnet page is whole, but whether it is the old or "
-                                 "the new one could not be checked")
-                : QStringLiteral("the lead magnet page not yet replaced");
-        return QStringLiteral(" The live funnel was left as it was: %1 of %2 files sent, %3.")
-            .arg(sent)
-            .arg(total)
-            .arg(live);
-    };
     for (int i = 0; i < total; ++i) {
         const LocalFile& f = toSend[i];
         if (request.cancelled && request.cancelled()) {
             report.outcome = PublishReport::Outcome::Cancelled;
-            report.message = QStringLiteral("Publishing was cancelled.") + leftAlone(i);
-            return report;
+            report.message = QStringLiteral("Publishing was cancelled.") +
+                             leftAlone(remote, toSend, i, leadPage);
+            return false;
         }
         if (request.progress)
             request.progress({i, total, f.path});
-        if (Status sent = remote.put(f.bytes, f.path); !sent)
-            return fail(sent.error() + leftAlone(i));
+        if (Status sent = remote.put(f.bytes, f.path); !sent) {
+            report.outcome = PublishReport::Outcome::Failed;
+            report.message = sent.error() + leftAlone(remote, toSend, i, leadPage);
+            return false;
+        }
         (request.pages.contains(f.path) ? report.pagesSent : report.otherSent)++;
     }
     if (request.progress)
         request.progress({total, total, QString()});
+    return true;
+}
 
-    // Only now that the new pages are live may the old ones go, and only the
-    // ones this funnel sent.
+// Only now that the new pages are live may the old ones go, and only the ones this
+// funnel sent. `next` keeps the earlier files still on the server.
+Status removeOldPages(RemoteFolder& remote, const RemoteState& state, const QList<LocalFile>& files,
+                      Record& next, PublishReport& report) {
     QSet<QString> local;
-    for (const LocalFile& f : *files)
+    for (const LocalFile& f : files)
         local.insert(f.path);
-    Record next;
-    for (auto it = previous.begin(); it != previous.end(); ++it) {
+    for (auto it = state.previous.begin(); it != state.previous.end(); ++it) {
         if (local.contains(it.key()))
             continue;
-        if (isOldPageName(it.key()) && listing->contains(it.key())) {
+        if (isOldPageName(it.key()) && state.listing.contains(it.key())) {
             if (Status removed = remote.remove(it.key()); !removed)
-                return fail(removed.error() + QStringLiteral(" The new funnel is live."));
+                return Status::failure(removed.error() +
+                                       QStringLiteral(" The new funnel is live."));
             ++report.oldPagesRemoved;
-        } else if (listing->contains(it.key())) {
+        } else if (state.listing.contains(it.key())) {
             next.insert(it.key(), it.value()); // still ours, kept
         }
     }
+    return Status::success();
+}
 
-    auto after = listTree(remote, *files);
+// Lists the server again, records what arrived and names what did not.
+Status checkAndRecord(RemoteFolder& remote, const QList<LocalFile>& files, Record next) {
+    auto after = listTree(remote, files);
     if (!after)
-        return fail(after.error());
+        return Status::failure(after.error());
     QStringList wrong;
-    for (const LocalFile& f : *files) {
+    for (const LocalFile& f : files) {
         const auto there = after->constFind(f.path);
         if (there == after->constEnd() || there->folder) {
             wrong << QStringLiteral("%1 is missing").arg(f.path);
@@ -287,19 +311,18 @@ PublishReport publishFunnel(RemoteFolder& remote, const PublishRequest& request)
         next.insert(f.path, {f.sha256, there->size, stampOf(remote, *after, f.path)});
     }
     if (Status saved = remote.put(recordJson(next), QLatin1String(kPublishRecordName)); !saved)
-        return fail(saved.error());
+        return saved;
     if (!wrong.isEmpty())
-        return fail(QStringLiteral("The server's folder does not match the funnel: %1. Publish "
-                                   "again to send them.")
-                        .arg(wrong.join(QStringLiteral(", "))));
+        return Status::failure(
+            QStringLiteral("The server's folder does not match the funnel: %1. Publish "
+                           "again to send them.")
+                .arg(wrong.join(QStringLiteral(", "))));
+    return Status::success();
+}
 
-    report.outcome = PublishReport::Outcome::Published;
-    report.message = QStringLiteral("Published: %1 and %2 sent, %3 unchanged, %4 removed")
-                         .arg(plural(report.pagesSent, "page", "pages"),
-                              plural(report.otherSent, "other file", "other files"))
-                         .arg(report.unchanged)
-                         .arg(plural(report.oldPagesRemoved, "old page", "old pages"));
-
+// The pages fetched back from their web addresses and compared with what was sent.
+QStringList fetchedBackNotes(const PublishRequest& request, const QList<LocalFile>& files) {
+    QStringList notes;
     int matching = 0;
     for (int i = 0; i < request.pageUrls.size() && i < request.pages.size(); ++i) {
         const QString& url = request.pageUrls[i];
@@ -308,25 +331,62 @@ PublishReport publishFunnel(RemoteFolder& remote, const PublishRequest& request)
         QString why;
         const auto online = fetchPage(url, &why);
         if (!online) {
-            report.notes << QStringLiteral("%1 could not be fetched (%2); open it in a browser "
-                                           "to check.")
-                                .arg(url, why);
+            notes << QStringLiteral("%1 could not be fetched (%2); open it in a browser "
+                                    "to check.")
+                         .arg(url, why);
             continue;
         }
-        const auto local = std::find_if(files->begin(), files->end(), [&](const LocalFile& f) {
+        const auto local = std::find_if(files.begin(), files.end(), [&](const LocalFile& f) {
             return f.path == request.pages[i];
         });
-        if (local != files->end() && local->bytes == *online)
+        if (local != files.end() && local->bytes == *online)
             ++matching;
         else
-            report.notes << QStringLiteral("%1 differs from the page published; the host may "
-                                           "rewrite pages or serve an old copy from a cache.")
-                                .arg(url);
+            notes << QStringLiteral("%1 differs from the page published; the host may "
+                                    "rewrite pages or serve an old copy from a cache.")
+                         .arg(url);
     }
-    if (matching && report.notes.isEmpty())
-        report.notes << QStringLiteral("The %1 online are the ones published.")
-                            .arg(matching == 1 ? QStringLiteral("page")
-                                               : QStringLiteral("%1 pages").arg(matching));
+    if (matching && notes.isEmpty())
+        notes << QStringLiteral("The %1 online are the ones published.")
+                     .arg(matching == 1 ? QStringLiteral("page")
+                                        : QStringLiteral("%1 pages").arg(matching));
+    return notes;
+}
+
+} // namespace
+
+PublishReport publishFunnel(RemoteFolder& remote, const PublishRequest& request) {
+    PublishReport report;
+    const auto fail = [&](const QString& message) {
+        report.outcome = PublishReport::Outcome::Failed;
+        report.message = message;
+        return report;
+    };
+    auto files = localFiles(request.outputFolder);
+    if (!files)
+        return fail(files.error());
+    if (files->isEmpty())
+        return fail(QStringLiteral("Nothing to publish: the folder \"%1\" is empty.")
+                        .arg(displayPath(request.outputFolder)));
+    const auto state = readRemoteState(remote, *files);
+    if (!state)
+        return fail(state.error());
+    const QList<LocalFile> toSend = filesToSend(remote, *state, *files, request.pages, report);
+    if (!sendFiles(remote, request, toSend, report))
+        return report;
+    Record next;
+    if (Status removed = removeOldPages(remote, *state, *files, next, report); !removed)
+        return fail(removed.error());
+    if (Status checked = checkAndRecord(remote, *files, next); !checked)
+        return fail(checked.error());
+
+    report.outcome = PublishReport::Outcome::Published;
+    report.message = QStringLiteral("Published: %1 and %2 sent, %3 unchanged, %4 removed")
+                         .arg(plural(report.pagesSent, "page", "pages"),
+                              plural(report.otherSent, "other file", "other files"))
+                         .arg(report.unchanged)
+                         .arg(plural(report.oldPagesRemoved, "old page", "old pages"));
+    report.notes = fetchedBackNotes(request, *files);
     return report;
 }
 

@@ -153,6 +153,30 @@ private slots:
         QVERIFY(outcome.err.contains(QStringLiteral("Usage:")) && outcome.out.isEmpty());
     }
 
+    // The README shows every command and no command or option the help lacks;
+    // the manual page is made from the help's own text.
+    void readmeFollowsTheHelp() {
+        const QString help = run({"--help"}).out;
+        QString readme = QString::fromUtf8(fileBytes(shippedDataDir() + "/../README.md"));
+        readme.replace("\\\n", " ");
+        QSet<QString> commands[2];
+        static const QRegularExpression command("^  tandrel-cli ([a-z]+)",
+                                                QRegularExpression::MultilineOption);
+        for (auto it = command.globalMatch(help); it.hasNext();)
+            commands[0].insert(it.next().captured(1));
+        static const QRegularExpression call("tandrel-cli ([^`#\\n]+)");
+        for (auto it = call.globalMatch(readme); it.hasNext();) {
+            const QStringList words = it.next().captured(1).split(u' ', Qt::SkipEmptyParts);
+            if (words.first().contains(QRegularExpression("^[a-z]+$")))
+                commands[1].insert(words.first());
+            for (const QString& word : words.filter(QRegularExpression("^--[a-z]")))
+                QVERIFY2(help.contains(QRegularExpression(
+                             QRegularExpression::escape(word.section(u'=', 0, 0)) + "(?![\\w-])")),
+                         qPrintable(word));
+        }
+        QCOMPARE(commands[1], commands[0]);
+    }
+
     // One seeding for every command.
     void seedMakesRunsRepeatable() {
         const QString file = app.path("groups.txt");

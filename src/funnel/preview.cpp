@@ -1,0 +1,82 @@
+#include "preview.h"
+
+#include "modcopy.h"
+#include "textfiles.h"
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <functional>
+
+namespace tandrel {
+
+namespace {
+
+// Every form of the page sends to the local page instead of where it was set to send.
+QString sendFormsTo(const QString& html, const QString& page) {
+    static const QRegularExpression formTag(QStringLiteral("<form\\b[^>]*>"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression sendingAttributes(
+        QStringLiteral("\\s(action|method|target|onsubmit)\\s*=\\s*(\"[^\"]*\"|'[^']*'|[^\\s>]*)"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QString local = QStringLiteral("<form action=\"%1\" method=\"get\"").arg(page);
+    QString out;
+    qsizetype last = 0;
+    for (auto it = formTag.globalMatch(html); it.hasNext();) {
+        const auto m = it.next();
+        QString tag = m.captured();
+        tag.remove(sendingAttributes);
+        out += html.mid(last, m.capturedStart() - last) + local + tag.mid(5);
+        last = m.capturedEnd();
+    }
+    return out + html.mid(last);
+}
+
+// In the preview copy only: signing up leads to the local thank-you page instead of
+// the autoresponder, and that page on to the local download page.
+Status linkPreviewPages(const QString& folder, const FunnelSettings& s) {
+    const auto rewrite = [&folder](const QString& name, const std::function<QString(QString)>& f) {
+        const QString path = AppPaths::join(folder, name);
+        const auto page = readFileBytes(path, 64 * 1024 * 1024, QStringLiteral("The preview page"));
+        if (!page)
+            return Status::failure(page.error());
+        return writeFileAtomically(path, f(QString::fromUtf8(page.value())).toUtf8());
+    };
+    const Status optIn = rewrite(QStringLiteral("index.html"), [&s](const QString& html) {
+        return sendFormsTo(html, s.thankYouPageFile);
+    });
+    if (!optIn || s.optAction != 0)
+        return optIn;
+    return rewrite(s.thankYouPageFile, [&s](QString html) {
+        return html.replace(s.txtDownloadUrl, s.downloadPageFile);
+    });
+}
+
+BuildOutcome failed(const QString& message) {
+    BuildOutcome outcome;
+    outcome.kind = BuildOutcome::Kind::Failed;
+    outcome.message = message;
+    return outcome;
+}
+
+} // namespace
+
+BuildOutcome buildPreview(const FunnelSettings& settings, const AppPaths& paths,
+                          const QTemporaryDir& folder) {
+    const AppPaths preview(folder.path());
+    // Installed, the snippets are the install's, not the user's folder.
+    const std::pair<QString, QString> parts[] = {{paths.templatesDir(), preview.templatesDir()},
+                                                 {paths.snippetsDir(), preview.snippetsDir()}};
+    for (const auto& [from, to] : parts) {
+        if (const Status copied = modCopy::CopyFolder(from, to); !copied)
+            return failed(copied.error());
+    }
+    BuildOutcome outcome = buildFunnel(settings, preview);
+    if (!outcome.built())
+        return outcome;
+    if (const Status linked = linkPreviewPages(outcome.outputFolder, settings); !linked)
+        return failed(linked.error());
+    return outcome;
+}
+
+} // namespace tandrel

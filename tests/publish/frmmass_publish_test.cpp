@@ -38,6 +38,7 @@ class frmMassPublishTest : public QObject, WindowFixture {
 private slots:
     void initTestCase() {
         qputenv("HOME", QFile::encodeName(home.path()));
+        QVERIFY2(missingServerPrograms().isEmpty(), qPrintable(missingServerPrograms()));
         QVERIFY(sftp.start() && ftp.start());
         qputenv("TANDREL_CA_FILE", QFile::encodeName(ftp.certificate()));
     }

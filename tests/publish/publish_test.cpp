@@ -64,6 +64,7 @@ class PublishTest : public QObject {
 private slots:
     void initTestCase() {
         qputenv("HOME", QFile::encodeName(home.path())); // for the known hosts
+        QVERIFY2(missingServerPrograms().isEmpty(), qPrintable(missingServerPrograms()));
         QVERIFY(sftp.start() && ftp.start() && plain.start(FtpServer::Tls::Refused));
     }
     void init() {

@@ -32,6 +32,24 @@ inline bool run(const QString& program, const QStringList& arguments,
     return ran;
 }
 
+// Empty when every program the servers run is there, else which are missing.
+inline QString missingServerPrograms() {
+    const std::pair<const char*, const char*> programs[] = {
+        {"/usr/sbin/sshd", "openssh-server"},
+        {"/usr/lib/openssh/sftp-server", "openssh-sftp-server"},
+        {"/usr/bin/ssh-keygen", "openssh-client"},
+        {"/usr/sbin/pure-ftpd", "pure-ftpd"},
+        {"/usr/bin/pure-pw", "pure-ftpd"},
+        {"/usr/bin/openssl", "openssl"}};
+    QStringList missing;
+    for (const auto& [program, package] : programs)
+        if (!QFileInfo(QString::fromLatin1(program)).isExecutable())
+            missing << QStringLiteral("%1 (package %2)").arg(program, package);
+    return missing.isEmpty() ? QString()
+                             : QStringLiteral("Not installed (./run test installs them): ") +
+                                   missing.join(QStringLiteral(", "));
+}
+
 // Every file below a folder with its bytes; the publish record left out.
 inline QMap<QString, QByteArray> filesIn(const QString& folder) {
     QMap<QString, QByteArray> files;

@@ -64,8 +64,8 @@ class PublishTest : public QObject {
 private slots:
     void initTestCase() {
         qputenv("HOME", QFile::encodeName(home.path())); // for the known hosts
-        QVERIFY2(missingServerPrograms().isEmpty(), qPrintable(missingServerPrograms()));
-        QVERIFY(sftp.start() && ftp.start() && plain.start(FtpServer::Tls::Refused));
+        QVERIFY2(sftp.start() && ftp.start() && plain.start(FtpServer::Tls::Refused),
+                 qPrintable(missingServerPrograms()));
     }
     void init() {
         app = std::make_unique<FixtureApp>();
@@ -189,7 +189,7 @@ private slots:
                      !report.message.contains(ftp.password),
                  qPrintable(report.message));
         QCOMPARE(filesIn(ftp.site()).value(u"index.html"_s), liveIndex);
-        QVERIFY(ftp.start());
+        QVERIFY2(ftp.start(), qPrintable(missingServerPrograms()));
         PUBLISHED(publish(url));
         QCOMPARE(filesIn(ftp.site()), filesIn(app->output()));
     }

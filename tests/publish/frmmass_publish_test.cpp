@@ -38,7 +38,7 @@ class frmMassPublishTest : public QObject, WindowFixture {
 private slots:
     void initTestCase() {
         qputenv("HOME", QFile::encodeName(home.path()));
-        QVERIFY(sftp.start() && ftp.start());
+        QVERIFY2(sftp.start() && ftp.start(), qPrintable(missingServerPrograms()));
         qputenv("TANDREL_CA_FILE", QFile::encodeName(ftp.certificate()));
     }
     void init() {

@@ -66,8 +66,10 @@ class PublishTest : public QObject {
 private slots:
     void initTestCase() {
         qputenv("HOME", QFile::encodeName(home.path())); // for the known hosts
-        QVERIFY(sftp.start() && ftp.start() && plain.start(FtpServer::Tls::Refused));
-        QVERIFY2(vsftp.start(ftp.dir.filePath(u"server.pem"_s)), TANDREL_VSFTPD " did not start");
+        QVERIFY2(sftp.start() && ftp.start() && plain.start(FtpServer::Tls::Refused),
+                 qPrintable(missingServerPrograms()));
+        QVERIFY2(vsftp.start(ftp.dir.filePath(u"server.pem"_s)),
+                 qPrintable(missingServerPrograms()));
     }
     void init() {
         app = std::make_unique<FixtureApp>();
@@ -195,7 +197,7 @@ private slots:
                      !report.message.contains(ftp.password),
                  qPrintable(report.message));
         QCOMPARE(filesIn(ftp.site()).value(u"index.html"_s), liveIndex);
-        QVERIFY(ftp.start());
+        QVERIFY2(ftp.start(), qPrintable(missingServerPrograms()));
         PUBLISHED(publish(url));
         QCOMPARE(filesIn(ftp.site()), filesIn(app->output()));
     }

@@ -32,6 +32,24 @@ inline bool run(const QString& program, const QStringList& arguments,
     return ran;
 }
 
+// Why a server may not have started: which of the programs they run are missing.
+inline QString missingServerPrograms() {
+    QStringList missing;
+    for (const char* program :
+         {"/usr/sbin/sshd openssh-server", "/usr/bin/openssl openssl",
+          "/usr/lib/openssh/sftp-server openssh-sftp-server", "/usr/bin/ssh-keygen openssh-client",
+          "/usr/sbin/pure-ftpd pure-ftpd", "/usr/bin/pure-pw pure-ftpd"}) {
+        const QStringList pathAndPackage = QString::fromLatin1(program).split(u' ');
+        if (!QFileInfo(pathAndPackage[0]).isExecutable())
+            missing << pathAndPackage.join(QStringLiteral(" from package "));
+    }
+    if (!QFileInfo(QStringLiteral(TANDREL_VSFTPD)).isExecutable())
+        missing << QStringLiteral(TANDREL_VSFTPD " (./run test unpacks it)");
+    return missing.isEmpty()
+               ? QStringLiteral("Every server program is installed; see their messages.")
+               : "Not installed: " + missing.join(QStringLiteral(", "));
+}
+
 // Every file below a folder with its bytes; the publish record left out.
 inline QMap<QString, QByteArray> filesIn(const QString& folder) {
     QMap<QString, QByteArray> files;

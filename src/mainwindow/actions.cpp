@@ -50,12 +50,13 @@ QString sendFormsTo(const QString& html, const QString& page) {
 Status linkPreviewPages(const QString& folder, const FunnelSettings& s) {
     const auto rewrite = [&folder](const QString& name, const std::function<QString(QString)>& f) {
         const QString path = AppPaths::join(folder, name);
-        const auto page = readFileBytes(path, 64 * 1024 * 1024, QStringLiteral("The preview page"));
+        const auto page =
+            readFileBytes(path, qint64(64) * 1024 * 1024, QStringLiteral("The preview page"));
         if (!page)
             return Status::failure(page.error());
         return writeFileAtomically(path, f(QString::fromUtf8(page.value())).toUtf8());
     };
-    const Status optIn = rewrite(QStringLiteral("index.html"), [&s](const QString& html) {
+    Status optIn = rewrite(QStringLiteral("index.html"), [&s](const QString& html) {
         return sendFormsTo(html, s.thankYouPageFile);
     });
     if (!optIn || s.optAction != 0)

@@ -13,8 +13,9 @@ namespace tandrel {
 namespace {
 
 size_t appendTo(char* data, size_t size, size_t count, void* buffer) {
-    static_cast<QByteArray*>(buffer)->append(data, qsizetype(size * count));
-    return size * count;
+    const size_t bytes = size * count;
+    static_cast<QByteArray*>(buffer)->append(data, qsizetype(bytes));
+    return bytes;
 }
 
 struct Reader {
@@ -172,7 +173,7 @@ private:
             curl_easy_setopt(h, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
             if (m_tls12)
                 curl_easy_setopt(h, CURLOPT_SSLVERSION,
-                                 long(CURL_SSLVERSION_TLSv1_2 | CURL_SSLVERSION_MAX_TLSv1_2));
+                                 long(CURL_SSLVERSION_TLSv1_2) | long(CURL_SSLVERSION_MAX_TLSv1_2));
             if (!m_caFile.isEmpty())
                 curl_easy_setopt(h, CURLOPT_CAINFO, m_caFile.constData());
         } else {

@@ -313,10 +313,10 @@ PublishReport publishFunnel(RemoteFolder& remote, const PublishRequest& request)
                                 .arg(url, why);
             continue;
         }
-        const auto local = std::find_if(files->begin(), files->end(), [&](const LocalFile& f) {
+        const auto page = std::find_if(files->begin(), files->end(), [&](const LocalFile& f) {
             return f.path == request.pages[i];
         });
-        if (local != files->end() && local->bytes == *online)
+        if (page != files->end() && page->bytes == *online)
             ++matching;
         else
             report.notes << QStringLiteral("%1 differs from the page published; the host may "

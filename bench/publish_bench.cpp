@@ -1,7 +1,7 @@
 // Sends small files to one FTP server in plain FTP and over FTPS through the
 // program's own publishing, and prints how long each took. Run by hand
 // against a server of your choice (vsftpd demands TLS session reuse):
-//   TANDREL_PASSWORD=... TANDREL_CA_FILE=cert.pem tandrel-bench-publish \
+//   TANDREL_PASSWORD=... TANDREL_CA_FILE=cert.pem tandrel-bench-publish
 //       ftp://user@127.0.0.1:2121/site ftps://user@127.0.0.1:2121/site [files]
 
 #include "remotefolder.h"

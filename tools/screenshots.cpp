@@ -32,6 +32,107 @@
 
 #include <functional>
 
+namespace {
+
+// Each dialog as the window opens it; a modal one is taken once it is up.
+void takeDialogs(frmMass& window, const QDir& out) {
+    const auto take = [&](const QString& name, const std::function<void()>& open) {
+        QTimer::singleShot(300, [&, name] {
+            QWidget* shown = QApplication::activeModalWidget();
+            if (shown) {
+                shown->grab().save(out.filePath(name + QStringLiteral(".png")));
+                shown->close();
+            }
+        });
+        open();
+    };
+    take(QStringLiteral("dark-message"), [&] {
+        tandrel::desktop().askToSave(&window, QStringLiteral("Save changes to my.funnel.json?"),
+                                     QStringLiteral("Unsaved Changes"));
+    });
+    take(QStringLiteral("dark-pro"), [&] { window.cmdPro_Click(); });
+    take(QStringLiteral("dark-free-hosting"), [&] { window.Label63_Click(); });
+    take(QStringLiteral("dark-head"), [&] { window.lblHead_Click(); });
+}
+
+void takeSpinner(frmMass& window, const QDir& out, const QString& article, bool dark) {
+    // Message boxes answer themselves so nothing waits for a click.
+    tandrel::ScriptedDesktop quiet;
+    window.findChild<tandrel::TagLabel*>(QStringLiteral("lblSelected[0]"))
+        ->setTag(QFileInfo(article).absoluteFilePath());
+    window.cmdSpinner_Click();
+    auto* spinner = window.findChild<frmQuickSpinner*>();
+    spinner->optArticles_Click(0);
+    spinner->vbtnConvert_Click();
+    spinner->vbtnPreview_Click(); // a second variant: the spin text stays
+    // Both boxes show the paragraph of the first group with a choice.
+    auto* spun = spinner->findChild<QPlainTextEdit*>(QStringLiteral("txtRewritten"));
+    auto* preview = spinner->findChild<QPlainTextEdit*>(QStringLiteral("txtPreview"));
+    const qsizetype choice =
+        spun->toPlainText().indexOf(QRegularExpression(QStringLiteral("\\{[^{}|]*\\|")));
+    if (choice >= 0) {
+        const int block = spun->document()->findBlock(int(choice)).blockNumber();
+        for (QPlainTextEdit* box : {spun, preview}) {
+            box->setTextCursor(QTextCursor(box->document()->findBlockByNumber(block)));
+            box->centerCursor();
+        }
+    }
+    for (int round = 0; round < 3; ++round)
+        QApplication::processEvents();
+    if (QWidget* focused = QApplication::focusWidget())
+        focused->clearFocus();
+    spinner->grab().save(out.filePath(QStringLiteral("spinner.png")));
+    if (dark) {
+        // As the real desktop shows a question over the spinner.
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Swiftword"),
+                        QStringLiteral("The article holds changes that are not saved. "
+                                       "Discard them?"),
+                        QMessageBox::Yes | QMessageBox::No, spinner);
+        box.show();
+        QApplication::processEvents();
+        box.grab().save(out.filePath(QStringLiteral("dark-spinner-question.png")));
+    }
+    spinner->close();
+}
+
+// Makes a cover in the cover creator and builds the funnel with it, as a user would.
+void makeCoverAndBuild(frmMass& window, const QDir& out, QTextStream& err) {
+    tandrel::ScriptedDesktop quiet;
+    quiet.answers << true; // "open the output folder?"
+    QTimer::singleShot(0, [&] {
+        auto* creator = qobject_cast<frmCoverCreator*>(QApplication::activeModalWidget());
+        auto* list = creator->findChild<QListWidget*>(QStringLiteral("FileCovers"));
+        const auto set = [creator](const char* name, const QString& value) {
+            creator->findChild<QLineEdit*>(QLatin1String(name))->setText(value);
+        };
+        // The creator's defaults: a centred, shadowed title that wraps by itself.
+        set("txtAdText[0]", QStringLiteral("The 7-Day List Building Plan"));
+        set("txtAdText[1]", QStringLiteral("Your free step-by-step guide"));
+        // TANDREL_COVER_SHEET=DIR: the same cover on every library picture, to look at.
+        if (const QString sheet = qEnvironmentVariable("TANDREL_COVER_SHEET"); !sheet.isEmpty())
+            for (int row = 0; row < list->count(); ++row) {
+                list->setCurrentRow(row);
+                creator->canvas().image().save(
+                    QDir(sheet).filePath(list->item(row)->text() + ".png"));
+            }
+        list->setCurrentRow(std::max(0, list->count() - 1));
+        for (int round = 0; round < 3; ++round)
+            QApplication::processEvents();
+        if (QWidget* focused = QApplication::focusWidget())
+            focused->clearFocus();
+        creator->grab().save(out.filePath(QStringLiteral("cover-creator.png")));
+        QMetaObject::invokeMethod(creator, "Command1_Click");
+    });
+    window.Command4_Click();
+    window.cmdBuildFunnel_Click();
+    for (const auto& shown : quiet.shown)
+        err << shown.title << ": " << shown.text << '\n';
+    for (const QString& folder : quiet.openedFolders)
+        err << "Opened folder: " << folder << '\n';
+}
+
+} // namespace
+
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tandrel"));
@@ -59,6 +160,7 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     QDir().mkpath(args[1]);
+    const QDir out(args[1]);
     const tandrel::AppPaths paths = tandrel::AppPaths::atStart();
     if (const tandrel::Status ready = paths.prepare(); !ready) {
         err << ready.error() << '\n';
@@ -87,7 +189,7 @@ int main(int argc, char* argv[]) {
         if (QWidget* focused = QApplication::focusWidget())
             focused->clearFocus();
         const QString file =
-            QDir(args[1]).filePath(QStringLiteral("window-%1.png").arg(QLatin1String(names[i])));
+            out.filePath(QStringLiteral("window-%1.png").arg(QLatin1String(names[i])));
         if (!window.grab().save(file)) {
             err << "Could not write " << file << '\n';
             return 1;
@@ -96,7 +198,7 @@ int main(int argc, char* argv[]) {
     window.ShowSection(1);
     window.Label50_Click(1);
     QApplication::processEvents();
-    window.grab().save(QDir(args[1]).filePath(QStringLiteral("window-optin-form.png")));
+    window.grab().save(out.filePath(QStringLiteral("window-optin-form.png")));
     if (args.size() > 2) {
         // A moved funnel: the notice about the autoresponder's addresses.
         window.ShowSection(0);
@@ -105,105 +207,16 @@ int main(int argc, char* argv[]) {
         address->setText(saved + QStringLiteral("-2"));
         for (int round = 0; round < 3; ++round)
             QApplication::processEvents();
-        window.grab().save(QDir(args[1]).filePath(QStringLiteral("window-address-notice.png")));
+        window.grab().save(out.filePath(QStringLiteral("window-address-notice.png")));
         address->setText(saved);
         window.findChild<QPushButton*>(QStringLiteral("cmdRestoreAddresses"))->click();
     }
 
-    if (dark) {
-        // Each dialog as the window opens it; a modal one is taken once it is up.
-        const auto take = [&](const QString& name, const std::function<void()>& open) {
-            QTimer::singleShot(300, [&, name] {
-                QWidget* shown = QApplication::activeModalWidget();
-                if (shown) {
-                    shown->grab().save(QDir(args[1]).filePath(name + QStringLiteral(".png")));
-                    shown->close();
-                }
-            });
-            open();
-        };
-        take(QStringLiteral("dark-message"), [&] {
-            tandrel::desktop().askToSave(&window, QStringLiteral("Save changes to my.funnel.json?"),
-                                         QStringLiteral("Unsaved Changes"));
-        });
-        take(QStringLiteral("dark-pro"), [&] { window.cmdPro_Click(); });
-        take(QStringLiteral("dark-free-hosting"), [&] { window.Label63_Click(); });
-        take(QStringLiteral("dark-head"), [&] { window.lblHead_Click(); });
-    }
-
-    if (args.size() > 3) {
-        // Message boxes answer themselves so nothing waits for a click.
-        tandrel::ScriptedDesktop quiet;
-        window.findChild<tandrel::TagLabel*>(QStringLiteral("lblSelected[0]"))
-            ->setTag(QFileInfo(args[3]).absoluteFilePath());
-        window.cmdSpinner_Click();
-        auto* spinner = window.findChild<frmQuickSpinner*>();
-        spinner->optArticles_Click(0);
-        spinner->vbtnConvert_Click();
-        spinner->vbtnPreview_Click(); // a second variant: the spin text stays
-        // Both boxes show the paragraph of the first group with a choice.
-        auto* spun = spinner->findChild<QPlainTextEdit*>(QStringLiteral("txtRewritten"));
-        auto* preview = spinner->findChild<QPlainTextEdit*>(QStringLiteral("txtPreview"));
-        const qsizetype choice =
-            spun->toPlainText().indexOf(QRegularExpression(QStringLiteral("\\{[^{}|]*\\|")));
-        if (choice >= 0) {
-            const int block = spun->document()->findBlock(int(choice)).blockNumber();
-            for (QPlainTextEdit* box : {spun, preview}) {
-                box->setTextCursor(QTextCursor(box->document()->findBlockByNumber(block)));
-                box->centerCursor();
-            }
-        }
-        for (int round = 0; round < 3; ++round)
-            QApplication::processEvents();
-        if (QWidget* focused = QApplication::focusWidget())
-            focused->clearFocus();
-        spinner->grab().save(QDir(args[1]).filePath(QStringLiteral("spinner.png")));
-        if (dark) {
-            // As the real desktop shows a question over the spinner.
-            QMessageBox box(QMessageBox::Warning, QStringLiteral("Swiftword"),
-                            QStringLiteral("The article holds changes that are not saved. "
-                                           "Discard them?"),
-                            QMessageBox::Yes | QMessageBox::No, spinner);
-            box.show();
-            QApplication::processEvents();
-            box.grab().save(QDir(args[1]).filePath(QStringLiteral("dark-spinner-question.png")));
-        }
-        spinner->close();
-    }
-
-    if (args.size() > 4 && args[4] == QLatin1String("--cover")) {
-        tandrel::ScriptedDesktop quiet;
-        quiet.answers << true; // "open the output folder?"
-        QTimer::singleShot(0, [&] {
-            auto* creator = qobject_cast<frmCoverCreator*>(QApplication::activeModalWidget());
-            auto* list = creator->findChild<QListWidget*>(QStringLiteral("FileCovers"));
-            const auto set = [creator](const char* name, const QString& value) {
-                creator->findChild<QLineEdit*>(QLatin1String(name))->setText(value);
-            };
-            // The creator's defaults: a centred, shadowed title that wraps by itself.
-            set("txtAdText[0]", QStringLiteral("The 7-Day List Building Plan"));
-            set("txtAdText[1]", QStringLiteral("Your free step-by-step guide"));
-            // TANDREL_COVER_SHEET=DIR: the same cover on every library picture, to look at.
-            if (const QString sheet = qEnvironmentVariable("TANDREL_COVER_SHEET"); !sheet.isEmpty())
-                for (int row = 0; row < list->count(); ++row) {
-                    list->setCurrentRow(row);
-                    creator->canvas().image().save(
-                        QDir(sheet).filePath(list->item(row)->text() + ".png"));
-                }
-            list->setCurrentRow(std::max(0, list->count() - 1));
-            for (int round = 0; round < 3; ++round)
-                QApplication::processEvents();
-            if (QWidget* focused = QApplication::focusWidget())
-                focused->clearFocus();
-            creator->grab().save(QDir(args[1]).filePath(QStringLiteral("cover-creator.png")));
-            QMetaObject::invokeMethod(creator, "Command1_Click");
-        });
-        window.Command4_Click();
-        window.cmdBuildFunnel_Click();
-        for (const auto& shown : quiet.shown)
-            err << shown.title << ": " << shown.text << '\n';
-        for (const QString& folder : quiet.openedFolders)
-            err << "Opened folder: " << folder << '\n';
-    }
+    if (dark)
+        takeDialogs(window, out);
+    if (args.size() > 3)
+        takeSpinner(window, out, args[3], dark);
+    if (args.size() > 4 && args[4] == QLatin1String("--cover"))
+        makeCoverAndBuild(window, out, err);
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "cli.h"
 
 #include "apppaths.h"
+#include "articlefiles.h"
 #include "buildrecord.h"
 #include "funnelbuild.h"
 #include "funnelfile.h"
@@ -71,8 +72,7 @@ const TextOption kTextOptions[] = {
 };
 const char kSeedNeeds[] = "a whole number of 0 or more";
 const char kCountNeeds[] = "a whole number from 1 to 1000";
-constexpr int kMostVariants = 1000;
-constexpr int kDefaultVariants = 10;
+static_assert(kMostVariants == 1000, "the help and kCountNeeds name the most");
 
 QString needs(const QString& name, const char* what) {
     return QStringLiteral("The option --%1 needs %2.").arg(name, QLatin1String(what));

@@ -104,11 +104,11 @@ const char kWorkPrefix[] = ".tandrel-build-";
 // The places of one build's swap: its working folder holds the new funnel
 // and its record until they move in, then the previous funnel and record.
 struct Swap {
-    Swap(const QString& work, const AppPaths& paths)
-        : work(work), staged(AppPaths::join(work, QStringLiteral("templates"))),
-          previous(AppPaths::join(work, QStringLiteral("previous"))),
-          newRecord(AppPaths::join(work, QStringLiteral("build-record.json"))),
-          oldRecord(AppPaths::join(work, QStringLiteral("previous-record.json"))),
+    Swap(const QString& folder, const AppPaths& paths)
+        : work(folder), staged(AppPaths::join(folder, QStringLiteral("templates"))),
+          previous(AppPaths::join(folder, QStringLiteral("previous"))),
+          newRecord(AppPaths::join(folder, QStringLiteral("build-record.json"))),
+          oldRecord(AppPaths::join(folder, QStringLiteral("previous-record.json"))),
           output(paths.outputTemplatesDir()), record(buildRecordPath(paths)) {}
     QString work, staged, previous, newRecord, oldRecord, output, record;
 };
@@ -345,7 +345,8 @@ Status moveNewIn(const Swap& swap) {
         const Status settled = settleSwap(swap);
         return settled ? placed : Status::failure(placed.error() + u' ' + settled.error());
     }
-    settleSwap(swap); // moves the new record in
+    // Moves the new record in, checked below; a folder left over is the next build's to settle.
+    static_cast<void>(settleSwap(swap));
     if (!QFileInfo::exists(swap.record))
         return Status::failure(
             QStringLiteral("The file \"%1\" could not be written. The funnel was built, "
@@ -364,8 +365,10 @@ Status placeFunnel(const AppPaths& paths, const FunnelSettings& s, const Assembl
                 .arg(displayPath(root), work.errorString()));
     work.setAutoRemove(false);
     const Swap swap(work.path(), paths);
-    // Whatever step fails, the output ends whole and the record describes it.
-    auto cleanUp = qScopeGuard([&] { settleSwap(swap); });
+    // Whatever step fails, the output ends whole and the record describes it. Its own
+    // failure is dropped: the step's is the one to report, and the next build settles
+    // what is left and reports that.
+    auto cleanUp = qScopeGuard([&] { static_cast<void>(settleSwap(swap)); });
     if (Status staged = stageFunnel(swap, paths.templatesDir(), s, funnel); !staged)
         return staged;
     if (Status aside = moveOldAside(swap); !aside)

@@ -37,7 +37,8 @@ QString sendFormsTo(const QString& html, const QString& page) {
 Status linkPreviewPages(const QString& folder, const FunnelSettings& s) {
     const auto rewrite = [&folder](const QString& name, const std::function<QString(QString)>& f) {
         const QString path = AppPaths::join(folder, name);
-        const auto page = readFileBytes(path, 64 * 1024 * 1024, QStringLiteral("The preview page"));
+        const auto page =
+            readFileBytes(path, qint64(64) * 1024 * 1024, QStringLiteral("The preview page"));
         if (!page)
             return Status::failure(page.error());
         return writeFileAtomically(path, f(QString::fromUtf8(page.value())).toUtf8());

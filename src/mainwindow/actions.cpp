@@ -3,19 +3,12 @@
 #include "controls.h"
 #include "desktop.h"
 #include "dialogs.h"
+#include "frmcovercreator.h"
+#include "frmquickspinner.h"
 #include "pastecheck.h"
 #include "preview.h"
 #include "textfiles.h"
 #include "tools.h"
-
-#if __has_include("frmcovercreator.h")
-#include "frmcovercreator.h"
-#define TANDREL_HAS_COVER_CREATOR 1
-#endif
-#if __has_include("frmquickspinner.h")
-#include "frmquickspinner.h"
-#define TANDREL_HAS_SPINNER 1
-#endif
 
 #include <QDir>
 #include <QFileInfo>
@@ -42,7 +35,6 @@ void frmMass::Label63_Click() {
 }
 
 void frmMass::Command4_Click() {
-#ifdef TANDREL_HAS_COVER_CREATOR
     // The design lives with the funnel, so the cover can be changed later.
     frmCoverCreator creator(m_paths, m_kept.coverDesign, this);
     connect(&creator, &frmCoverCreator::coverSaved, this, [this, &creator](const QString& path) {
@@ -51,11 +43,6 @@ void frmMass::Command4_Click() {
         edited();
     });
     creator.exec();
-#else
-    desktop().message(this,
-                      QStringLiteral("The cover creator is not available in this version yet."),
-                      QStringLiteral("Info"), MessageIcon::Information);
-#endif
 }
 
 void frmMass::cmdPro_Click() {
@@ -69,7 +56,6 @@ void frmMass::cmdPro_Click() {
 }
 
 void frmMass::cmdSpinner_Click() {
-#ifdef TANDREL_HAS_SPINNER
     std::array<QString, 5> articles;
     for (int i = 0; i < int(articles.size()); ++i)
         articles[i] = lblSelected[i]->tag();
@@ -82,28 +68,19 @@ void frmMass::cmdSpinner_Click() {
     });
     spinner->setAttribute(Qt::WA_DeleteOnClose);
     spinner->show();
-#else
-    desktop().message(this,
-                      QStringLiteral("The article spinner is not available in this version yet."),
-                      QStringLiteral("Info"), MessageIcon::Information);
-#endif
 }
 
 bool frmMass::mayCloseTools() {
-#ifdef TANDREL_HAS_SPINNER
     for (auto* spinner : findChildren<frmQuickSpinner*>()) {
         if (spinner->isVisible() && !spinner->mayDiscardEdits())
             return false;
     }
-#endif
     return true;
 }
 
 void frmMass::closeTools() {
-#ifdef TANDREL_HAS_SPINNER
     for (auto* spinner : findChildren<frmQuickSpinner*>())
         spinner->closeDiscarding();
-#endif
 }
 
 void frmMass::showManual(const QString& topic) {
@@ -176,19 +153,19 @@ void frmMass::cmdBuildFunnel_Click() {
 }
 
 void frmMass::cmdOpenOutput_Click() {
-    m_outputFolder = m_paths.outputTemplatesDir() + QLatin1Char('/');
-    if (!FileExists(m_outputFolder, true)) {
+    const QString folder = m_paths.outputTemplatesDir() + QLatin1Char('/');
+    if (!FileExists(folder, true)) {
         desktop().message(
             this,
             QStringLiteral("The output folder \"%1\" does not exist yet; build a funnel first.")
-                .arg(displayPath(m_outputFolder)),
+                .arg(displayPath(folder)),
             QStringLiteral("Info"), MessageIcon::Information);
         return;
     }
-    if (!desktop().openFolder(m_outputFolder))
+    if (!desktop().openFolder(folder))
         desktop().message(this,
                           QStringLiteral("The output folder \"%1\" could not be opened.")
-                              .arg(displayPath(m_outputFolder)),
+                              .arg(displayPath(folder)),
                           QStringLiteral("Error"), MessageIcon::Warning);
 }
 

@@ -1,5 +1,6 @@
 #include "dialogs.h"
 
+#include "controls.h"
 #include "desktop.h"
 #include "pastecheck.h"
 
@@ -22,19 +23,13 @@ QLabel* wrappedLabel(const QString& text, QWidget* parent) {
     return label;
 }
 
-QPushButton* button(const QString& name, const QString& caption, QWidget* parent) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    return b;
-}
-
 // Accept and Cancel on the right, as every dialog of the program has them.
 QHBoxLayout* acceptCancelRow(QDialog* dialog, QPushButton*& accept) {
     auto* row = new QHBoxLayout;
     row->addStretch();
-    accept = button(QStringLiteral("Command1"), QStringLiteral("Accept"), dialog);
+    accept = tandrel::button(QStringLiteral("Accept"), QStringLiteral("Command1"), dialog);
     accept->setDefault(true);
-    auto* cancel = button(QStringLiteral("Command2"), QStringLiteral("Cancel"), dialog);
+    auto* cancel = tandrel::button(QStringLiteral("Cancel"), QStringLiteral("Command2"), dialog);
     row->addWidget(accept);
     row->addWidget(cancel);
     QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
@@ -135,7 +130,7 @@ frmFreeWebsites::frmFreeWebsites(QWidget* parent) : QDialog(parent) {
         this));
     auto* row = new QHBoxLayout;
     row->addStretch();
-    auto* close = button(QStringLiteral("Command1"), QStringLiteral("Close"), this);
+    auto* close = tandrel::button(QStringLiteral("Close"), QStringLiteral("Command1"), this);
     row->addWidget(close);
     layout->addLayout(row);
     connect(close, &QPushButton::clicked, this, &frmFreeWebsites::Command1_Click);

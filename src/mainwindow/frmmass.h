@@ -52,8 +52,6 @@ public:
 
     // Changes since the funnel was last saved, opened or started empty.
     bool hasUnsavedChanges() const;
-    // The file the funnel was last saved to or opened from; empty for a new funnel.
-    QString funnelFile() const { return m_lastFunnelFile; }
     // Where this window keeps its unsaved values for the next start after a crash;
     // empty until it first needs one. Each running window holds its own.
     QString recoveryFile() const { return m_recovery.path(); }
@@ -174,8 +172,7 @@ private:
     // code, the cover design and the page numbers drawn with the funnel address. Its other
     // members stay at their defaults; settings() reads only these.
     tandrel::FunnelSettings m_kept;
-    QString m_outputFolder;
-    QString m_lastFunnelFile;
+    QString m_lastFunnelFile;     // saved to or opened from; empty for a new funnel
     QByteArray m_funnelFileStamp; // its content's hash when this window last read or wrote it
     std::vector<Binding> m_bindings;
     // What was last saved or opened; the unsaved mark compares against it.

@@ -38,7 +38,6 @@ public:
     QString address() const;
     // A remembered password for the address is filled in.
     void setAddress(const QString& address);
-    bool busy() const { return m_worker != nullptr; }
 
 signals:
     void finished(); // a publish or connection test ended

@@ -8,7 +8,8 @@
 namespace tandrel {
 
 // Engines return failures as values; only windows and the command line show them.
-template <typename T> class Result {
+// A dropped one is a failure nobody hears of, hence nodiscard.
+template <typename T> class [[nodiscard]] Result {
 public:
     Result(T value) : m_value(std::move(value)) {}
     static Result failure(QString message) {
@@ -32,7 +33,7 @@ private:
     QString m_error;
 };
 
-class Status {
+class [[nodiscard]] Status {
 public:
     static Status success() { return Status(); }
     static Status failure(QString message) {

@@ -15,8 +15,9 @@ namespace tandrel {
 namespace {
 
 size_t appendTo(char* data, size_t size, size_t count, void* buffer) {
-    static_cast<QByteArray*>(buffer)->append(data, qsizetype(size * count));
-    return size * count;
+    const size_t bytes = size * count;
+    static_cast<QByteArray*>(buffer)->append(data, qsizetype(bytes));
+    return bytes;
 }
 
 struct Reader {

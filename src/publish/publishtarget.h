@@ -17,7 +17,6 @@ struct PublishTarget {
     QString folder; // as typed, decoded, always ending in "/"
 
     int effectivePort() const { return port ? port : (protocol == Protocol::Sftp ? 22 : 21); }
-    bool encrypted() const { return protocol != Protocol::Ftp; }
     // The address as the user writes it, and as libcurl takes it (ftps becomes
     // ftp with TLS demanded separately, the folder percent-encoded).
     QString text() const;

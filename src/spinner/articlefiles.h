@@ -28,6 +28,10 @@ LoadedArticle decodeArticle(const QByteArray& bytes);
 QByteArray encodeArticle(const QString& text, const ArticleFormat& format,
                          bool* fellBack = nullptr);
 
+// The variants an export writes unless told otherwise, and the most it writes.
+constexpr int kDefaultVariants = 10;
+constexpr int kMostVariants = 1000;
+
 // How many files an export of count variants writes: fewer when the text has fewer.
 int variantsToExport(const VariantSpace& space, int count);
 

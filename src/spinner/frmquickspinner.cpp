@@ -38,8 +38,6 @@ const QString kKeepOriginalKey = QStringLiteral("spinner/keepOriginal");
 const QString kOneVariant = QStringLiteral(
     "The rewritten article has only one variant, so every Spin shows the same text: it holds "
     "no group with two or more different choices.");
-constexpr int kDefaultVariants = 10;
-constexpr int kMostVariants = 1000;
 // Spin draws again while it repeats the preview, so it shows something new when it can.
 constexpr int kPreviewDraws = 20;
 
@@ -59,10 +57,6 @@ QLabel* heading(const QString& text, const QString& name, QWidget* parent) {
     auto* label = named(new QLabel(text, parent), name);
     label->setProperty("role", QStringLiteral("heading"));
     return label;
-}
-
-QPushButton* button(const QString& text, const QString& name, QWidget* parent) {
-    return named(new QPushButton(text, parent), name);
 }
 
 const QString kFallbackNote = QStringLiteral(

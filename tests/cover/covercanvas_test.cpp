@@ -53,7 +53,8 @@ class CoverCanvasTest : public QObject {
         const QString path = m_dir.filePath(picture.name().mid(1) + ".png");
         if (!QFileInfo::exists(path))
             writePicture(path, QSize(400, 450), "PNG", picture);
-        c.setBackground(path);
+        if (const Status set = c.setBackground(path); !set)
+            qFatal("%s", qPrintable(set.error()));
         c.render(line, line2);
         return c.image();
     }

@@ -42,6 +42,34 @@ private slots:
         QVERIFY(!text.contains(QChar(0x00B4)));
     }
 
+    // Users edit their own copy of each template, so two for one page stay two files;
+    // they may differ only in the layout (opt-in) or in the redirect's words (thank-you).
+    void templatePairsStayInStep_data() {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<QString>("allowed");
+        QTest::newRow("opt-in") << "index.html"
+                                << "index-1colimage.html"
+                                << "<main\\b.*</main>";
+        QTest::newRow("thank-you") << "thanks.html"
+                                   << "thanks_flat.html"
+                                   << "_OFFER(?=\\])";
+    }
+
+    void templatePairsStayInStep() {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(QString, allowed);
+        const QRegularExpression difference(allowed,
+                                            QRegularExpression::DotMatchesEverythingOption);
+        const auto shared = [&](const QString& file) {
+            return QString::fromUtf8(fileBytes(shippedDataDir() + "/templates/" + file))
+                .remove(difference)
+                .split(u'\n');
+        };
+        QCOMPARE(shared(second), shared(first));
+    }
+
     void buildLeavesNoPlaceholder_data() {
         QTest::addColumn<bool>("everyValue");
         QTest::newRow("defaults: two columns, own download page") << false;

@@ -148,8 +148,8 @@ private slots:
 
     // A new user makes, previews and saves a funnel with the keyboard alone.
     void newFunnelByKeyboardAlone() {
-        const auto key = [](int key, Qt::KeyboardModifiers with = {}) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), with);
+        const auto key = [](int code, Qt::KeyboardModifiers with = {}) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key(code), with);
         };
         const auto tabTo = [&](int section, const QString& name) {
             if (window->shownSection() != section)

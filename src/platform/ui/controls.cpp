@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPushButton>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -16,6 +17,10 @@ static void loadWindowResources() {
 }
 
 namespace tandrel {
+
+QPushButton* button(const QString& text, const QString& name, QWidget* parent) {
+    return named(new QPushButton(text, parent), name);
+}
 
 void TagLabel::paintEvent(QPaintEvent* event) {
     if (m_elide == Qt::ElideNone || wordWrap() || textFormat() == Qt::RichText) {

@@ -3,6 +3,7 @@
 #include <QFrame>
 #include <QLabel>
 
+class QPushButton;
 class QVBoxLayout;
 
 namespace tandrel {
@@ -16,6 +17,9 @@ template <typename T> T* named(T* widget, const QString& name) {
     widget->setObjectName(name);
     return widget;
 }
+
+// A push button showing text, found by name.
+QPushButton* button(const QString& text, const QString& name, QWidget* parent);
 
 // A label with a tag: text kept with the control and not shown (a chosen
 // file's bare name, a swatch's "r,g,b").

@@ -135,7 +135,7 @@ QString duplicateTopLevelKey(const QByteArray& json) {
                 continue;
             const QJsonDocument key =
                 QJsonDocument::fromJson("[" + json.mid(begin, i - begin + 1) + "]");
-            const QString name = key.array().at(0).toString();
+            QString name = key.array().at(0).toString();
             if (seen.contains(name))
                 return name;
             seen.insert(name);

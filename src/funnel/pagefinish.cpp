@@ -169,7 +169,7 @@ QString optinCardTheme(const FunnelSettings& s) {
 QString footerPlate(const FunnelSettings& s) {
     const Rgb text = parseRgb(s.lblColorPicker[FooterColor]).value_or(kWhite);
     const bool lightText = contrastRatio(text, Rgb{0, 0, 0}) >= contrastRatio(text, kWhite);
-    const QString plate = lightText ? QStringLiteral("dark") : QStringLiteral("light");
+    QString plate = lightText ? QStringLiteral("dark") : QStringLiteral("light");
     // Nobody knows what part of a photo ends up behind the footer.
     if (s.optBackground != 0)
         return plate;
@@ -204,7 +204,7 @@ Result<QString> finishPage(PageKind kind, const QString& generated, const Funnel
     }
 
     // A block's direction follows most of its letters; the first one may be a Latin brand name.
-    const auto dirOf = [&w](const QString& text, const char* fallback = "") {
+    const auto dirOf = [](const QString& text, const char* fallback = "") {
         return textDirection(showsSomething(text) ? text : words(fallback));
     };
     const std::pair<const char*, QString> values[] = {

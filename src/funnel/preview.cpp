@@ -43,7 +43,7 @@ Status linkPreviewPages(const QString& folder, const FunnelSettings& s) {
             return Status::failure(page.error());
         return writeFileAtomically(path, f(QString::fromUtf8(page.value())).toUtf8());
     };
-    const Status optIn = rewrite(QStringLiteral("index.html"), [&s](const QString& html) {
+    Status optIn = rewrite(QStringLiteral("index.html"), [&s](const QString& html) {
         return sendFormsTo(html, s.thankYouPageFile);
     });
     if (!optIn || s.optAction != 0)

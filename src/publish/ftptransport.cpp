@@ -180,8 +180,8 @@ private:
             // data connection (vsftpd, ProFTPD) refuse the second one under TLS
             // 1.3, whose sessions serve once; a TLS 1.2 session serves them all.
             // Nothing was sent, so the same step goes again at once.
-            if (status == 522 && m_target.protocol == PublishTarget::Protocol::Ftps && !m_tls12) {
-                m_tls12 = true;
+            if (status == 522 && m_target.protocol == PublishTarget::Protocol::Ftps &&
+                !needsTls12(m_target)) {
                 rememberTls12(m_target);
                 drop();
                 continue;
@@ -214,7 +214,7 @@ private:
         if (m_target.protocol == PublishTarget::Protocol::Ftps) {
             // Encryption or nothing: never a silent fall back to plain FTP.
             curl_easy_setopt(h, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
-            if (m_tls12)
+            if (needsTls12(m_target))
                 curl_easy_setopt(h, CURLOPT_SSLVERSION,
                                  long(CURL_SSLVERSION_TLSv1_2) | long(CURL_SSLVERSION_MAX_TLSv1_2));
             if (!m_caFile.isEmpty())
@@ -331,7 +331,6 @@ private:
     char m_error[CURL_ERROR_SIZE] = {};
     bool m_denied = false;
     bool m_loginFailed = false;
-    bool m_tls12 = needsTls12(m_target);
 };
 
 } // namespace

@@ -19,13 +19,6 @@ namespace tandrel {
 
 namespace {
 
-BuildOutcome failed(const QString& message) {
-    BuildOutcome outcome;
-    outcome.kind = BuildOutcome::Kind::Failed;
-    outcome.message = message;
-    return outcome;
-}
-
 const char* const kChosenFileNames[] = {"background image", "cover image", "delivery file"};
 
 // The page templates that come with the template copy and are not part of a funnel.
@@ -215,7 +208,7 @@ std::optional<BuildOutcome> refusal(const FunnelSettings& s) {
         return outcome;
     }
     if (s.thankYouPageFile.isEmpty() || s.downloadPageFile.isEmpty())
-        return failed(
+        return BuildOutcome::failure(
             QStringLiteral(
                 "The page addresses have not been derived from the funnel address \"%1\".")
                 .arg(s.txtFunnelUrl));
@@ -387,17 +380,17 @@ BuildOutcome buildFunnel(const FunnelSettings& s, const AppPaths& paths) {
     // One build at a time, and none while a publish reads the output.
     const auto lock = lockOutput(paths, FileLock::Mode::Exclusive);
     if (!lock)
-        return failed(lock.error());
+        return BuildOutcome::failure(lock.error());
     if (Status recovered = settleWorkFolders(paths); !recovered)
-        return failed(recovered.error());
+        return BuildOutcome::failure(recovered.error());
     // Everything the build needs is read and checked before the output is touched.
     const auto funnel = assembleFunnel(s, paths);
     if (!funnel)
-        return failed(funnel.error());
+        return BuildOutcome::failure(funnel.error());
     if (Status ready = prepareOutputFolder(paths); !ready)
-        return failed(ready.error());
+        return BuildOutcome::failure(ready.error());
     if (Status placed = placeFunnel(paths, s, funnel.value()); !placed)
-        return failed(placed.error());
+        return BuildOutcome::failure(placed.error());
 
     BuildOutcome outcome;
     outcome.kind = BuildOutcome::Kind::Built;

@@ -38,6 +38,11 @@ struct BuildOutcome {
     QString outputFolder;        // built: where the funnel lies
 
     bool built() const { return kind == Kind::Built; }
+    static BuildOutcome failure(const QString& why) {
+        BuildOutcome outcome;
+        outcome.message = why;
+        return outcome;
+    }
 };
 
 // Checks, prepares the output folder from the template folder, writes the

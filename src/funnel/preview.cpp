@@ -53,13 +53,6 @@ Status linkPreviewPages(const QString& folder, const FunnelSettings& s) {
     });
 }
 
-BuildOutcome failed(const QString& message) {
-    BuildOutcome outcome;
-    outcome.kind = BuildOutcome::Kind::Failed;
-    outcome.message = message;
-    return outcome;
-}
-
 } // namespace
 
 BuildOutcome buildPreview(const FunnelSettings& settings, const AppPaths& paths,
@@ -70,13 +63,13 @@ BuildOutcome buildPreview(const FunnelSettings& settings, const AppPaths& paths,
                                                  {paths.snippetsDir(), preview.snippetsDir()}};
     for (const auto& [from, to] : parts) {
         if (const Status copied = modCopy::CopyFolder(from, to); !copied)
-            return failed(copied.error());
+            return BuildOutcome::failure(copied.error());
     }
     BuildOutcome outcome = buildFunnel(settings, preview);
     if (!outcome.built())
         return outcome;
     if (const Status linked = linkPreviewPages(outcome.outputFolder, settings); !linked)
-        return failed(linked.error());
+        return BuildOutcome::failure(linked.error());
     return outcome;
 }
 

@@ -23,28 +23,14 @@ QString Spin(const QString& text, QRandomGenerator& generator) {
         qsizetype after; // past the group's "}"
     };
     QHash<qsizetype, Chosen> chosen; // by the position of the group's "{"
-    struct Open {
-        qsizetype brace;
-        std::vector<qsizetype> bars;
-    };
-    std::vector<Open> open;
     const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text[i];
-        if (c == u'{') {
-            open.push_back({i, {}});
-        } else if (c == u'|' && !open.empty()) {
-            open.back().bars.push_back(i);
-        } else if (c == u'}' && !open.empty()) {
-            const Open group = std::move(open.back());
-            open.pop_back();
-            const auto alternatives = quint32(group.bars.size() + 1);
-            const auto k = qsizetype(generator.bounded(alternatives));
-            const qsizetype begin = k == 0 ? group.brace + 1 : group.bars[k - 1] + 1;
-            const qsizetype end = k == qsizetype(group.bars.size()) ? i : group.bars[k];
-            chosen.insert(group.brace, Chosen{begin, end, i + 1});
-        }
-    }
+    forEachGroup(text, [&](qsizetype brace, const std::vector<qsizetype>& bars, qsizetype close) {
+        const auto alternatives = quint32(bars.size() + 1);
+        const auto k = qsizetype(generator.bounded(alternatives));
+        const qsizetype begin = k == 0 ? brace + 1 : bars[k - 1] + 1;
+        const qsizetype end = k == qsizetype(bars.size()) ? close : bars[k];
+        chosen.insert(brace, Chosen{begin, end, close + 1});
+    });
 
     // A brace without its "}" and the bars of its group are plain text.
     QString out;

@@ -28,34 +28,22 @@ struct Structure {
         const auto n = std::int32_t(text.size());
         kind.assign(std::size_t(n) + 1, Plain);
         target.assign(std::size_t(n) + 1, 0);
-        struct OpenGroup {
-            std::int32_t brace;
-            std::vector<std::int32_t> bars;
-        };
-        std::vector<OpenGroup> open;
         startsBegin.push_back(0);
-        for (std::int32_t i = 0; i < n; ++i) {
-            const QChar c = text[i];
-            if (c == u'{') {
-                open.push_back({i, {}});
-            } else if (c == u'|' && !open.empty()) {
-                open.back().bars.push_back(i);
-            } else if (c == u'}' && !open.empty()) {
-                const OpenGroup group = std::move(open.back());
-                open.pop_back();
-                kind[group.brace] = Open;
-                target[group.brace] = std::int32_t(startsBegin.size() - 1);
-                starts.push_back(group.brace + 1);
-                for (const std::int32_t bar : group.bars) {
-                    kind[bar] = Exit;
-                    target[bar] = i + 1;
-                    starts.push_back(bar + 1);
-                }
-                kind[i] = Exit;
-                target[i] = i + 1;
-                startsBegin.push_back(std::int32_t(starts.size()));
-            }
-        }
+        forEachGroup(text,
+                     [&](qsizetype brace, const std::vector<qsizetype>& bars, qsizetype close) {
+                         const auto i = std::int32_t(close);
+                         kind[brace] = Open;
+                         target[brace] = std::int32_t(startsBegin.size() - 1);
+                         starts.push_back(std::int32_t(brace) + 1);
+                         for (const qsizetype bar : bars) {
+                             kind[bar] = Exit;
+                             target[bar] = i + 1;
+                             starts.push_back(std::int32_t(bar) + 1);
+                         }
+                         kind[i] = Exit;
+                         target[i] = i + 1;
+                         startsBegin.push_back(std::int32_t(starts.size()));
+                     });
         settle.assign(std::size_t(n) + 1, n);
         for (std::int32_t i = n - 1; i >= 0; --i)
             settle[i] = kind[i] == Exit ? settle[target[i]] : i;
@@ -166,7 +154,7 @@ VariantSpace::VariantSpace(const QString& spinText) : m_text(spinText) {
               [&](std::int32_t a, std::int32_t b) { return pool[offset[a]] > pool[offset[b]]; });
     m_counts.assign(std::size_t(states), 0);
     for (const std::int32_t id : order) {
-        qint64 total = m_accepts[id];
+        qint64 total = m_accepts[id] != 0 ? 1 : 0;
         for (std::int32_t e = m_firstEdge[id]; e < m_firstEdge[id + 1]; ++e)
             total = std::min(kCap, total + m_counts[m_edges[e].target]);
         m_counts[id] = total;

@@ -64,7 +64,6 @@ class frmCoverCreatorTest : public QObject {
     QString library(const QString& name = QString()) const {
         return QDir::cleanPath(appDir + "/imgspro/" + name);
     }
-    // In a folder not made yet, as a window's cover folder may be.
     QString coverFile() const { return appDir + QStringLiteral("/covers/my-cover.jpg"); }
     template <typename T = QWidget> T* control(const QString& name) {
         return test::controlIn<T>(dlg.get(), name);

@@ -248,7 +248,7 @@ QString coverNameFor(const QString& funnelFile) {
 }
 
 QString coverFileFor(const QString& funnelFile) {
-    return QFileInfo(funnelFile).absoluteDir().filePath(coverNameFor(funnelFile));
+    return QDir::cleanPath(QFileInfo(funnelFile).absoluteDir().filePath(coverNameFor(funnelFile)));
 }
 
 Status saveFunnelFile(const QString& path, const FunnelSettings& settings, const QString& cover) {

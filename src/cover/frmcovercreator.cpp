@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -137,11 +138,9 @@ void CoverPictureBox::mouseReleaseEvent(QMouseEvent* event) {
     emit mouseUp(event->button(), event->modifiers(), pixelsToTwips(at.x()), pixelsToTwips(at.y()));
 }
 
-frmCoverCreator::frmCoverCreator(const AppPaths& paths, QWidget* parent)
-    : frmCoverCreator(paths, QJsonObject(), parent) {}
-
-frmCoverCreator::frmCoverCreator(const AppPaths& paths, const QJsonObject& design, QWidget* parent)
-    : QDialog(parent), m_paths(paths), m_library(paths.imageLibraryDir()) {
+frmCoverCreator::frmCoverCreator(const AppPaths& paths, const QString& coverFile,
+                                 const QJsonObject& design, QWidget* parent)
+    : QDialog(parent), m_paths(paths), m_coverFile(coverFile), m_library(paths.imageLibraryDir()) {
     setObjectName(QStringLiteral("frmCoverCreator"));
     setProperty("helpTopic", QStringLiteral("cover-creator"));
     setWindowTitle(Caption);
@@ -738,7 +737,9 @@ void frmCoverCreator::picTest_LineDragged(int index, double x, double y) {
 void frmCoverCreator::Command1_Click() {
     if (FileCovers->currentRow() < 0)
         return;
-    const QString path = m_paths.coverFile();
+    const QString path = m_coverFile;
+    // The window's cover folder goes with its unsaved changes, perhaps while this is open.
+    QDir().mkpath(QFileInfo(path).absolutePath());
     const Status saved = m_canvas.save(path);
     if (!saved) {
         desktop().message(this, saved.error(), QStringLiteral("Cover Not Saved"),

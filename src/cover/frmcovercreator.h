@@ -49,16 +49,16 @@ private:
     QPointF m_anchorAtPress;
 };
 
-// Draws up to two lines of text on a library picture and saves the result as
-// the application folder's temp_cover.jpg. Opened modally with the design the
-// funnel keeps; closing with changes not saved asks first.
+// Draws up to two lines of text on a library picture and saves the result as the
+// funnel's cover. Opened modally with the design the funnel keeps; closing with changes
+// not saved asks first.
 class frmCoverCreator : public QDialog {
     Q_OBJECT
 public:
-    explicit frmCoverCreator(const tandrel::AppPaths& paths, QWidget* parent = nullptr);
-    // design: as the saved funnel keeps it; empty starts from the defaults.
-    frmCoverCreator(const tandrel::AppPaths& paths, const QJsonObject& design,
-                    QWidget* parent = nullptr);
+    // coverFile: where "Save Image and Use" writes. design: as the saved funnel keeps it;
+    // empty starts from the defaults.
+    frmCoverCreator(const tandrel::AppPaths& paths, const QString& coverFile,
+                    const QJsonObject& design = {}, QWidget* parent = nullptr);
 
     const tandrel::CoverCanvas& canvas() const { return m_canvas; }
     tandrel::CoverDesign design() const;
@@ -68,7 +68,7 @@ public:
     void reject() override;
 
 signals:
-    // temp_cover.jpg was written; path is its full path. design() is what it shows.
+    // The cover was written; path is its full path. design() is what it shows.
     void coverSaved(const QString& path);
 
 private slots:
@@ -104,6 +104,7 @@ private:
     tandrel::CoverLine line(int index) const;
 
     tandrel::AppPaths m_paths;
+    QString m_coverFile;
     tandrel::ImageLibrary m_library;
     tandrel::CoverCanvas m_canvas;
     tandrel::CoverDesign m_savedDesign;  // what closing without a question keeps

@@ -7,6 +7,7 @@
 #include "textfiles.h"
 #include "tools.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,6 +17,9 @@
 #include <QSet>
 
 #include <cmath>
+#include <cstdio>
+
+#include <unistd.h>
 
 namespace tandrel {
 
@@ -209,8 +213,80 @@ Result<FunnelSettings> loadFunnelFile(const QString& path) {
     return settings;
 }
 
-Status saveFunnelFile(const QString& path, const FunnelSettings& settings) {
-    return writeFileAtomically(path, funnelToJson(settings));
+QString coverNameFor(const QString& funnelFile) {
+    if (funnelFile.isEmpty())
+        return QStringLiteral("cover.jpg");
+    QString stem = QFileInfo(funnelFile).fileName();
+    for (const QLatin1String end : {QLatin1String(".funnel.json"), QLatin1String(".json")}) {
+        if (stem.endsWith(end, Qt::CaseInsensitive)) {
+            stem.chop(end.size());
+            break;
+        }
+    }
+    // Accents go, anything else a web address would have to escape becomes one dash.
+    QString slug;
+    for (const QChar c : stem.normalized(QString::NormalizationForm_KD)) {
+        if (c.isMark())
+            continue;
+        if (c.unicode() < 128 && (c.isLetterOrNumber() || c == u'-' || c == u'_' || c == u'.'))
+            slug += c;
+        else if (!slug.endsWith(u'-'))
+            slug += u'-';
+    }
+    while (slug.startsWith(u'.') || slug.startsWith(u'-'))
+        slug.remove(0, 1);
+    if (!slug.isEmpty() && slug == stem && slug.size() <= 200)
+        return stem + QStringLiteral("-cover.jpg");
+    // Names that had to change could meet ("A B" and "A-B"): the original's hash keeps them apart.
+    slug.truncate(80);
+    while (slug.endsWith(u'-') || slug.endsWith(u'.'))
+        slug.chop(1);
+    const QByteArray hash =
+        QCryptographicHash::hash(stem.toUtf8(), QCryptographicHash::Sha1).toHex().left(8);
+    return (slug.isEmpty() ? QStringLiteral("funnel") : slug) + u'-' + QLatin1String(hash) +
+           QStringLiteral("-cover.jpg");
+}
+
+QString coverFileFor(const QString& funnelFile) {
+    return QDir::cleanPath(QFileInfo(funnelFile).absoluteDir().filePath(coverNameFor(funnelFile)));
+}
+
+Status saveFunnelFile(const QString& path, const FunnelSettings& settings, const QString& cover) {
+    const QByteArray json = funnelToJson(settings);
+    const QString target = coverFileFor(path);
+    if (cover.isEmpty() ||
+        QFileInfo(cover).canonicalFilePath() == QFileInfo(target).canonicalFilePath())
+        return writeFileAtomically(path, json);
+    const auto bytes = readFileBytes(cover, kPictureFileLimit, QStringLiteral("The cover"),
+                                     QStringLiteral("picture"));
+    if (!bytes)
+        return Status::failure(bytes.error());
+    // The cover the file had stays at hand, without needing room, until the file is in place.
+    const QString previous =
+        QFileInfo(target).dir().filePath(QStringLiteral(".%1.previous").arg(coverNameFor(path)));
+    const QByteArray kept = QFile::encodeName(previous);
+    QFile::remove(previous);
+    const bool hadOne = QFileInfo::exists(target);
+    if (hadOne && ::link(QFile::encodeName(target).constData(), kept.constData()) != 0 &&
+        !QFile::copy(target, previous))
+        return Status::failure(
+            QStringLiteral("The cover \"%1\" could not be replaced: no copy of it "
+                           "could be kept while saving.")
+                .arg(displayPath(target)));
+    if (Status written = writeFileAtomically(target, bytes.value()); !written) {
+        QFile::remove(previous);
+        return written;
+    }
+    if (Status written = writeFileAtomically(path, json); !written) {
+        if (!hadOne)
+            QFile::remove(target);
+        else if (std::rename(kept.constData(), QFile::encodeName(target).constData()) != 0)
+            return Status::failure(QStringLiteral("%1 The cover it had is now \"%2\".")
+                                       .arg(written.error(), displayPath(previous)));
+        return written;
+    }
+    QFile::remove(previous);
+    return Status::success();
 }
 
 } // namespace tandrel

@@ -9,6 +9,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cstring>
+
 namespace tandrel {
 
 namespace {
@@ -29,9 +31,13 @@ std::unique_ptr<QLockFile> lockRecovery(const QString& path) {
     return lock;
 }
 
+QString coverDirOf(const QString& recoveryFile) {
+    return recoveryFile.chopped(qsizetype(std::strlen(".funnel.json"))) + QStringLiteral("-cover");
+}
+
 } // namespace
 
-Status RecoveryStore::write(const QString& funnelFile, const FunnelSettings& settings) {
+QString RecoveryStore::claim() {
     // Files left by crashed windows stay for the next start to offer.
     for (int slot = 1; m_path.isEmpty() && slot < 1000; ++slot) {
         const QString path = m_paths.join(recoveryName(slot));
@@ -40,19 +46,24 @@ Status RecoveryStore::write(const QString& funnelFile, const FunnelSettings& set
         if (auto lock = lockRecovery(path)) {
             m_lock = std::move(lock);
             m_path = path;
+            // Covers of a window that crashed before it wrote its file belong to nobody.
+            QDir(coverDirOf(path)).removeRecursively();
         }
     }
-    if (m_path.isEmpty()) {
-        // A full disk refuses the lock file too; that is the reason to give then.
-        const QString reason = writeFailureReason(m_paths.join(recoveryName(1)), 0, QString(), 0);
+    if (!m_path.isEmpty())
+        return {};
+    // A full disk refuses the lock file too; that is the reason to give then.
+    const QString reason = writeFailureReason(m_paths.join(recoveryName(1)), 0, QString(), 0);
+    return reason.isEmpty() ? QStringLiteral("no recovery file could be made and locked in %1")
+                                  .arg(displayPath(m_paths.appDir()))
+                            : QStringLiteral("no recovery file could be made in %1: %2")
+                                  .arg(displayPath(m_paths.appDir()), reason);
+}
+
+Status RecoveryStore::write(const QString& funnelFile, const FunnelSettings& settings) {
+    if (const QString failed = claim(); !failed.isEmpty())
         return Status::failure(
-            reason.isEmpty()
-                ? QStringLiteral("Unsaved changes could not be kept for a crash: no "
-                                 "recovery file could be made and locked in %1.")
-                      .arg(displayPath(m_paths.appDir()))
-                : QStringLiteral("Unsaved changes could not be kept for a crash in %1: %2.")
-                      .arg(displayPath(m_paths.appDir()), reason));
-    }
+            QStringLiteral("Unsaved changes could not be kept for a crash: %1.").arg(failed));
     QJsonObject record;
     record.insert(QStringLiteral("file"), funnelFile);
     record.insert(QStringLiteral("funnel"),
@@ -66,7 +77,28 @@ Status RecoveryStore::write(const QString& funnelFile, const FunnelSettings& set
 
 void RecoveryStore::remove() {
     if (!m_path.isEmpty())
-        QFile::remove(m_path);
+        discard(m_path);
+}
+
+void RecoveryStore::discard(const QString& path) {
+    QFile::remove(path);
+    QDir(coverDirOf(path)).removeRecursively();
+}
+
+QString RecoveryStore::coverDir() const {
+    return m_path.isEmpty() ? QString() : coverDirOf(m_path);
+}
+
+Result<QString> RecoveryStore::makeCoverDir() {
+    if (const QString failed = claim(); !failed.isEmpty())
+        return Result<QString>::failure(
+            QStringLiteral("No cover can be kept for this window: %1.").arg(failed));
+    if (!QDir().mkpath(coverDir()))
+        return Result<QString>::failure(
+            QStringLiteral("No cover can be kept for this window: the folder \"%1\" could not "
+                           "be made.")
+                .arg(displayPath(coverDir())));
+    return coverDir();
 }
 
 QStringList RecoveryStore::leftFiles() const {

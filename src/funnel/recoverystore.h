@@ -27,12 +27,19 @@ class RecoveryStore {
 public:
     explicit RecoveryStore(AppPaths paths) : m_paths(std::move(paths)) {}
 
-    // This store's file; empty until it first writes one.
+    // This store's file; empty until it first writes one or keeps a cover.
     QString path() const { return m_path; }
     // Claims a file on the first call; the failure is a sentence for the user.
     Status write(const QString& funnelFile, const FunnelSettings& settings);
-    // Removes this store's file; the claim stays.
+    // Removes this store's file and its cover folder; the claim stays.
     void remove();
+
+    // The folder, beside this store's file and locked with it, where the window keeps a
+    // cover made for a funnel not saved since; made (and the file claimed) on request.
+    QString coverDir() const;
+    Result<QString> makeCoverDir();
+    // Removes a left file the user did not take back, with its covers.
+    static void discard(const QString& path);
 
     // The files other windows left, in name order; never this store's own.
     QStringList leftFiles() const;
@@ -42,6 +49,9 @@ public:
     void adopt(LeftRecovery&& left);
 
 private:
+    // The reason when no file could be claimed, empty once one is.
+    QString claim();
+
     AppPaths m_paths;
     QString m_path;
     std::unique_ptr<QLockFile> m_lock;

@@ -5,6 +5,7 @@
 #include "dialogs.h"
 #include "frmcovercreator.h"
 #include "frmquickspinner.h"
+#include "funnelfile.h"
 #include "pastecheck.h"
 #include "preview.h"
 #include "textfiles.h"
@@ -35,8 +36,17 @@ void frmMass::Label63_Click() {
 }
 
 void frmMass::Command4_Click() {
+    // Until the funnel is saved its new cover stays with this window's unsaved changes, so a
+    // crash keeps it and no other window overwrites it; it already has the name it will be
+    // saved and published under.
+    const auto folder = m_recovery.makeCoverDir();
+    if (!folder) {
+        desktop().message(this, folder.error(), QStringLiteral("Error"), MessageIcon::Critical);
+        return;
+    }
     // The design lives with the funnel, so the cover can be changed later.
-    frmCoverCreator creator(m_paths, m_kept.coverDesign, this);
+    frmCoverCreator creator(m_paths, QDir(folder.value()).filePath(coverNameFor(m_lastFunnelFile)),
+                            m_kept.coverDesign, this);
     connect(&creator, &frmCoverCreator::coverSaved, this, [this, &creator](const QString& path) {
         m_kept.coverDesign = creator.designJson();
         useCover(path);

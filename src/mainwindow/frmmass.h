@@ -134,6 +134,9 @@ private:
     bool mayCloseTools();
     void closeTools();
     bool saveFunnel();
+    // A cover the cover creator made (for this window, for the funnel's file, or the one
+    // all funnels once shared), which a save copies beside the funnel under its name.
+    bool isMadeCover(const QString& path) const;
     void showPageAddresses();
     // Tab follows the shown section's rows top to bottom, each left to right;
     // the first control of the section, if any.

@@ -102,7 +102,7 @@ bool frmMass::offerRecoveryFile(LeftRecovery left) {
                                          "back (%1) and are lost.")
                               .arg(left.settings.error()),
                           QStringLiteral("Error"), MessageIcon::Warning);
-        QFile::remove(left.path);
+        RecoveryStore::discard(left.path);
         return false;
     }
     if (!desktop().question(this,
@@ -110,7 +110,7 @@ bool frmMass::offerRecoveryFile(LeftRecovery left) {
                                            "Restore them?")
                                 .arg(displayName(file)),
                             QStringLiteral("Unsaved Changes"), MessageIcon::Warning)) {
-        QFile::remove(left.path);
+        RecoveryStore::discard(left.path);
         return false;
     }
     const FunnelSettings recovered = left.settings.value();
@@ -175,23 +175,55 @@ bool frmMass::saveFunnel() {
                                 .arg(QFileInfo(path).fileName()),
                             QStringLiteral("File Changed"), MessageIcon::Warning))
         return false;
-    // Pictures beside or below the funnel file are kept relative, so the two can move together.
     FunnelSettings kept = settings();
+    // A cover made here goes along under the funnel's own name, so a funnel saved under
+    // another name keeps its own; a picture the user chose stays where it is.
+    ChosenFile& cover = kept.lblSelectedFile[CoverImage];
+    QString coverSource;
+    QString missingCover;
+    if (isMadeCover(cover.caption)) {
+        if (QFileInfo(cover.caption).isFile()) {
+            coverSource = cover.caption;
+            cover.caption = coverFileFor(path);
+        } else {
+            missingCover = cover.caption;
+        }
+    }
+    // Pictures beside or below the funnel file are kept relative, so the two can move together.
     const QDir folder = QFileInfo(path).absoluteDir();
     for (ChosenFile& file : kept.lblSelectedFile) {
         const QString relative = folder.relativeFilePath(file.caption);
         if (QDir::isAbsolutePath(file.caption) && !relative.startsWith(QLatin1String("..")))
             file.caption = relative;
     }
-    if (const Status saved = saveFunnelFile(path, kept); !saved) {
+    if (const Status saved = saveFunnelFile(path, kept, coverSource); !saved) {
         desktop().message(this, saved.error(), QStringLiteral("Error"), MessageIcon::Critical);
         return false;
     }
     m_lastFunnelFile = path;
     m_funnelFileStamp = fileStamp(path);
+    if (!coverSource.isEmpty())
+        useCover(coverFileFor(path));
     markClean();
-    showStatus(QStringLiteral("Saved %1").arg(QFileInfo(path).fileName()));
+    if (missingCover.isEmpty())
+        showStatus(QStringLiteral("Saved %1").arg(QFileInfo(path).fileName()));
+    else
+        showStatus(QStringLiteral("Saved %1, but without its cover: \"%2\" is missing. Make or "
+                                  "choose the cover again.")
+                       .arg(QFileInfo(path).fileName(), displayPath(missingCover)),
+                   true);
     return true;
+}
+
+bool frmMass::isMadeCover(const QString& path) const {
+    if (path.isEmpty())
+        return false;
+    const QFileInfo file(path);
+    const QString folder = QDir::cleanPath(file.absolutePath());
+    return file.fileName() == QLatin1String(kSharedCoverName) ||
+           (!m_recovery.coverDir().isEmpty() && folder == QDir::cleanPath(m_recovery.coverDir())) ||
+           (!m_lastFunnelFile.isEmpty() &&
+            QDir::cleanPath(file.absoluteFilePath()) == coverFileFor(m_lastFunnelFile));
 }
 
 void frmMass::cmdSaveFunnel_Click() {
@@ -218,5 +250,12 @@ void frmMass::cmdOpenFunnel_Click() {
     m_funnelFileStamp = stamp;
     setSettings(loaded.value());
     markClean();
-    showStatus(QStringLiteral("Opened %1").arg(QFileInfo(path).fileName()));
+    const ChosenFile& cover = loaded->lblSelectedFile[CoverImage];
+    if (!cover.tag.isEmpty() && !QFileInfo(cover.caption).isFile())
+        showStatus(QStringLiteral("Opened %1, but its cover \"%2\" is missing. Make or choose "
+                                  "the cover again.")
+                       .arg(QFileInfo(path).fileName(), displayPath(cover.caption)),
+                   true);
+    else
+        showStatus(QStringLiteral("Opened %1").arg(QFileInfo(path).fileName()));
 }

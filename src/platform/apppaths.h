@@ -38,7 +38,6 @@ public:
     QString outputTemplatesDir() const { return join(QStringLiteral("output/templates")); }
     QString imageLibraryDir() const { return join(QStringLiteral("imgspro")); }
     QString synonymFile() const { return join(m_dataDir, QStringLiteral("rwdb.txt")); }
-    QString coverFile() const { return join(QStringLiteral("temp_cover.jpg")); }
     // The checksums of the shipped files last copied into the user's folder.
     QString shippedRecordFile() const { return join(QStringLiteral("shipped-files.json")); }
 

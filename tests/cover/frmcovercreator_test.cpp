@@ -57,14 +57,14 @@ class frmCoverCreatorTest : public QObject {
             writePicture(library("b_black.jpg"), QSize(400, 450), "JPEG", Qt::black);
         }
         QDir().mkpath(appDir);
-        dlg = std::make_unique<frmCoverCreator>(AppPaths(appDir), design);
+        dlg = std::make_unique<frmCoverCreator>(AppPaths(appDir), coverFile(), design);
         dlg->show();
         return *dlg;
     }
     QString library(const QString& name = QString()) const {
         return QDir::cleanPath(appDir + "/imgspro/" + name);
     }
-    QString coverFile() const { return AppPaths(appDir).coverFile(); }
+    QString coverFile() const { return appDir + QStringLiteral("/covers/my-cover.jpg"); }
     template <typename T = QWidget> T* control(const QString& name) {
         return test::controlIn<T>(dlg.get(), name);
     }
@@ -321,7 +321,7 @@ private slots:
         });
         click(control("Command1"));
 
-        const QString cover = tmp->filePath(appFolder + "/temp_cover.jpg");
+        const QString cover = coverFile();
         QCOMPARE(handedOver, (QStringList{cover, "0"}));
         QCOMPARE(desk->shown.size(), 1);
         QCOMPARE(desk->last().title, QStringLiteral("Done"));

@@ -500,16 +500,68 @@ private slots:
         window.reset(); // before its folder goes
     }
 
-    void coverFromTheCreator() {
-        window->ShowSection(1);
-        whenDialogOpens([](QDialog* d) {
-            QVERIFY(
-                QMetaObject::invokeMethod(d, "coverSaved", Q_ARG(QString, "/c/temp_cover.jpg")));
-            d->reject();
-        });
-        QTest::mouseClick(find("Command4"), Qt::LeftButton);
-        QCOMPARE(chosen(1)->text(), QStringLiteral("/c/temp_cover.jpg"));
-        QCOMPARE(chosen(1)->tag(), QStringLiteral("temp_cover.jpg"));
+    // Each funnel keeps the cover made for it beside its file, under its own name; Save As
+    // takes a copy and the funnel it came from keeps its own. Reopened, each shows and builds it.
+    void everyFunnelKeepsItsCover() {
+        app->makePicture("a.jpg", "imgspro", QSize(400, 450));
+        app->makePicture("b.jpg", "imgspro", QSize(400, 450));
+        fillRequired();
+        const auto makeCover = [this](int picture) {
+            whenDialogOpens([picture](QDialog* d) {
+                d->findChild<QListWidget*>("FileCovers")->setCurrentRow(picture);
+                QVERIFY(QMetaObject::invokeMethod(d, "Command1_Click"));
+            });
+            window->Command4_Click();
+            return fileBytes(chosen(1)->text());
+        };
+        const auto saveAs = [this](const QString& path) {
+            desk->files << path;
+            window->cmdSaveFunnel_Click();
+        };
+        const QString a = app->path(QStringLiteral("Plan für Mai.funnel.json"));
+        const QString b = app->path("b.funnel.json"), c = app->path("c.funnel.json");
+        const QByteArray coverA = makeCover(0);
+        QVERIFY(chosen(1)->text().startsWith(app->path("recovery-cover/"))); // until saved
+        saveAs(a);
+        const QByteArray coverB = makeCover(1);
+        QVERIFY(coverA != coverB && QDir().mkpath(app->path("b-cover.jpg")));
+        saveAs(b); // the cover cannot be written: neither is saved
+        QVERIFY(desk->last().title == "Error" && desk->last().text.contains("b-cover.jpg"));
+        QVERIFY(!QFileInfo::exists(b) && window->isWindowModified());
+        QVERIFY(QDir(app->path("b-cover.jpg")).removeRecursively());
+        saveAs(b);
+        saveAs(c);
+        QVERIFY(!QFileInfo::exists(app->path("recovery-cover")));
+        for (const auto& [file, cover] : {std::pair{a, coverA}, {b, coverB}, {c, coverB}}) {
+            desk->files << file;
+            window->cmdOpenFunnel_Click();
+            const QString name = coverNameFor(file);
+            QCOMPARE(QUrl::toPercentEncoding(name), name.toUtf8()); // as the pages name it
+            QCOMPARE(fileBytes(chosen(1)->text()), cover);
+            QVERIFY(fileBytes(file).contains("\"coverImage\": \"" + name.toUtf8() + '"'));
+            desk->answers << false;
+            window->cmdBuildFunnel_Click();
+            QCOMPARE(fileBytes(app->output(name)), cover);
+            QVERIFY(fileBytes(app->output("index.html")).contains("cover:" + name.toUtf8()));
+        }
+        QVERIFY(QFile::remove(coverFileFor(c)));
+        desk->files << c;
+        window->cmdOpenFunnel_Click();
+        QVERIFY(find<QLabel>("lblStatus")->text().contains(coverFileFor(c) + "\" is missing"));
+    }
+
+    // Funnels saved when all covers were one temp_cover.jpg open as they did; a save copies it.
+    void sharedCoverOfOlderFunnels() {
+        const QString shared = app->path(kSharedCoverName), file = app->path("old.funnel.json");
+        FixtureApp::writePicture(shared);
+        QVERIFY(saveFunnelFile(file, completeSettings(shared)));
+        desk->files << file << file;
+        window->cmdOpenFunnel_Click();
+        QCOMPARE(chosen(1)->tag(), QString(kSharedCoverName));
+        window->cmdSaveFunnel_Click();
+        QCOMPARE(loadFunnelFile(file)->lblSelectedFile[CoverImage].caption,
+                 app->path("old-cover.jpg"));
+        QCOMPARE(fileBytes(app->path("old-cover.jpg")), fileBytes(shared));
     }
 
     void failuresAreReportedNotSuccess() {

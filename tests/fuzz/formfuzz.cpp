@@ -1,7 +1,7 @@
 // Mutated sign-up forms through the whole form path: both layouts, the window's summary
 // and the paste check. Under the sanitizers any fault ends the run with a report.
 //
-//   tandrel-formfuzz --seed N --seconds S FOLDER...   (forms: "optinForm" of *.funnel.json)
+//   tandrel-formfuzz SEED SECONDS FOLDER...   (forms: "optinForm" of *.funnel.json)
 //
 // The same seed gives the same forms in the same order; each form is written to
 // formfuzz-input.html before it runs, so the one a crash stopped at is there.
@@ -30,73 +30,20 @@ using namespace tandrel;
 
 namespace {
 
-const char* const kPieces[] = {
-    "<table>",
-    "<tr>",
-    "<td>",
-    "</td>",
-    "<div>",
-    "</div>",
-    "<p>",
-    "</p>",
-    "<b>",
-    "</b>",
-    "<b style=\"min-width:900px;color:red\">",
-    "<a href=\"https://x.example/\">",
-    "</a>",
-    "<template>",
-    "</template>",
-    "<svg>",
-    "</svg>",
-    "<math>",
-    "<foreignObject>",
-    "<path/>",
-    "<select>",
-    "</select>",
-    "<option>",
-    "<frameset>",
-    "<style>",
-    "</style>",
-    "<script>",
-    "</script>",
-    "<textarea>",
-    "<!--",
-    "-->",
-    "--!>",
-    "\"",
-    "'",
-    ">",
-    "<",
-    "/>",
-    "<br>",
-    "<iframe width=\"2147483647\" height=\"99999999999\">",
-    "<iframe width=600 height=400>",
-    "@media ",
-    "@media screen and (max-width: 600px) {",
-    "{",
-    "}",
-    ";",
-    "min-width: 20em;",
-    "<form action=\"https://list.example/s\" method=\"post\">",
-    "</form>",
-    "<label>",
-    "</label>",
-    "<label for=\"e\">",
-    "<input id=\"e\" type=\"email\" name=\"email\">",
-    "<input type=checkbox name=c>",
-    "<fieldset>",
-    "<legend>",
-    "<button>",
-    "<plaintext>",
-    "<noscript>",
-    "<li>",
-    "<ul>",
-    "<h1>",
-    "<font color=red>",
-    "&amp;",
-    "\n",
-    "\xc3\xa9",
-};
+// Pieces of markup and style that broke the form path once, or that the scan must follow.
+const QList<QByteArray> kPieces =
+    QByteArray(
+        "<table>|<tr>|<td>|</td>|<div>|</div>|<p>|</p>|<b>|</b>|<a href=\"https://x.example/\">|"
+        "</a>|<b style=\"min-width:900px;color:red\">|<template>|</template>|<svg>|</svg>|"
+        "<math>|<foreignObject>|<path/>|<select>|</select>|<option>|<frameset>|<style>|"
+        "</style>|<script>|</script>|<textarea>|<!--|-->|--!>|\"|'|>|<|/>|<br>|<ul>|<li>|"
+        "<iframe width=\"2147483647\" height=\"99999999999\">|<iframe width=600 height=40>|"
+        "@media |@media screen and (max-width: 600px) {|{|}|;|min-width: 20em;|</form>|"
+        "<form action=\"https://list.example/s\" method=\"post\">|<label>|</label>|"
+        "<label for=\"e\">|<input id=\"e\" type=\"email\" name=\"email\">|<fieldset>|"
+        "<input type=checkbox name=c>|<legend>|<button>|<plaintext>|<noscript>|<font "
+        "color=red>|&amp;|\n|\xc3\xa9")
+        .split('|');
 
 QByteArray mutate(QByteArray form, QRandomGenerator& random) {
     const int steps = 1 + random.bounded(4);
@@ -105,7 +52,7 @@ QByteArray mutate(QByteArray form, QRandomGenerator& random) {
         const qsizetype length = random.bounded(qMin<qsizetype>(form.size() - at, 64) + 1);
         switch (random.bounded(5)) {
         case 0:
-            form.insert(at, kPieces[random.bounded(int(std::size(kPieces)))]);
+            form.insert(at, kPieces.at(random.bounded(int(kPieces.size()))));
             break;
         case 1:
             form.remove(at, length);
@@ -117,11 +64,11 @@ QByteArray mutate(QByteArray form, QRandomGenerator& random) {
             form.insert(at, char(random.bounded(256)));
             break;
         default:
-            form.insert(at, QByteArray(kPieces[random.bounded(int(std::size(kPieces)))])
+            form.insert(at, QByteArray(kPieces.at(random.bounded(int(kPieces.size()))))
                                 .repeated(1 + random.bounded(600)));
         }
     }
-    return form.left(512 * 1024);
+    return form.left(128 * 1024);
 }
 
 // How deep the parser nests the form, walked without recursion.
@@ -158,46 +105,33 @@ void onDeath() {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
-    const auto option = [&args](const char* name, quint32 fallback) {
-        const qsizetype at = args.indexOf(QLatin1String(name));
-        if (at < 0 || at + 1 >= args.size())
-            return fallback;
-        const quint32 value = args.at(at + 1).toUInt();
-        args.remove(at, 2);
-        return value;
-    };
-    const quint32 seed = option("--seed", 37);
-    const quint32 seconds = option("--seconds", 60);
+    const QStringList args = app.arguments();
+    if (args.size() < 4)
+        return std::fprintf(stderr, "usage: tandrel-formfuzz SEED SECONDS FOLDER...\n"), 2;
+    const quint32 seed = args.at(1).toUInt();
+    const qint64 seconds = args.at(2).toLongLong();
     QList<QByteArray> forms;
-    for (const QString& folder : args) {
-        for (const QFileInfo& file :
-             QDir(folder).entryInfoList({QStringLiteral("*.funnel.json")}, QDir::Files)) {
+    for (const QString& folder : args.mid(3)) {
+        for (const QFileInfo& file : QDir(folder).entryInfoList({"*.funnel.json"}, QDir::Files)) {
             QFile json(file.filePath());
             if (json.open(QIODevice::ReadOnly))
-                forms << QJsonDocument::fromJson(json.readAll())
-                             .object()
-                             .value(QLatin1String("optinForm"))
-                             .toString()
-                             .toUtf8();
+                forms << QJsonDocument::fromJson(json.readAll())["optinForm"].toString().toUtf8();
         }
     }
     forms.removeAll(QByteArray());
-    if (forms.isEmpty()) {
-        std::fprintf(stderr, "formfuzz: no form in %s\n", qPrintable(args.join(u' ')));
-        return 2;
-    }
+    if (forms.isEmpty())
+        return std::fprintf(stderr, "formfuzz: no forms in %s\n", qPrintable(args.at(3))), 2;
 #if defined(__SANITIZE_ADDRESS__)
     __sanitizer_set_death_callback(onDeath);
 #endif
-    std::printf("formfuzz: seed %u, %lld forms, %u s\n", seed, qlonglong(forms.size()), seconds);
+    std::printf("formfuzz: seed %u, %lld forms, %lld s\n", seed, qlonglong(forms.size()), seconds);
     std::fflush(stdout);
     QRandomGenerator random(seed);
     QElapsedTimer timer;
     timer.start();
     QByteArray form;
     int run = 0;
-    for (; timer.elapsed() < qint64(seconds) * 1000; ++run) {
+    for (; timer.elapsed() < seconds * 1000; ++run) {
         // Now and then a fresh seed form; otherwise the mutations pile up.
         if (form.isEmpty() || random.bounded(4) == 0)
             form = forms.at(random.bounded(int(forms.size())));
@@ -207,32 +141,22 @@ int main(int argc, char** argv) {
             return std::fprintf(stderr, "formfuzz: cannot write %s\n", qPrintable(inputFile())), 2;
         file.close();
 
-        const QString pasted = QString::fromUtf8(form);
         FunnelSettings s;
-        s.txtoptinForm = pasted;
+        s.txtoptinForm = QString::fromUtf8(form);
         for (const bool tidy : {true, false}) {
             s.tidyOptinForm = tidy;
-            const auto page = optinFormForPage(s);
-            static_cast<void>(formLayoutSummary(pasted, tidy));
-            if (page.ok() == !formRefusal(pasted.toUtf8()).isEmpty()) {
-                onDeath();
-                std::fprintf(stderr, "formfuzz: seed %u, form %d: refused once, built once\n", seed,
-                             run);
-                return 1;
-            }
+            static_cast<void>(optinFormForPage(s));
+            static_cast<void>(formLayoutSummary(s.txtoptinForm, tidy));
         }
-        static_cast<void>(optinFormNotes(pasted));
+        static_cast<void>(optinFormNotes(s.txtoptinForm));
         // The scan must never count less nesting than the parser makes.
-        const QByteArray bytes = pasted.toUtf8();
-        const FormNesting scan = scanFormNesting(bytes);
-        if (scan.deepest <= kFormNestingLimit) {
-            const int parsed = parsedDepth(bytes);
-            if (parsed > 3 * scan.deepest + 8) {
-                onDeath();
-                std::fprintf(stderr, "formfuzz: seed %u, form %d: nests %d deep, scan said %d\n",
-                             seed, run, parsed, scan.deepest);
-                return 1;
-            }
+        const FormNesting scan = scanFormNesting(s.txtoptinForm.toUtf8());
+        const int parsed = scan.deepest <= kFormNestingLimit ? parsedDepth(form) : 0;
+        if (parsed > 3 * scan.deepest + 8) {
+            onDeath();
+            return std::fprintf(stderr, "formfuzz: seed %u, form %d: nests %d deep, scan said %d\n",
+                                seed, run, parsed, scan.deepest),
+                   1;
         }
     }
     QFile::remove(inputFile());

@@ -66,11 +66,15 @@ bool isSpecial(const QByteArray& n) {
                      "tfoot",    "th",      "thead",     "title",    "tr",         "xmp"});
 }
 
-// An end tag of a block looks for its element no further than these.
-bool isScopeEdge(const QByteArray& n) {
-    return oneOf(n, {"applet", "caption", "html", "table", "td", "th", "marquee", "object",
-                     "template"}) ||
-           holdsHtml(n);
+// Whether an end tag of the special element `n` looks for it past the open element `open`.
+bool looksPast(const QByteArray& n, const QByteArray& open) {
+    if (oneOf(n, {"table", "tbody", "thead", "tfoot", "tr", "td", "th"}))
+        return !oneOf(open, {"html", "table", "template"});
+    if ((n == "li" && oneOf(open, {"ol", "ul"})) || (n == "p" && open == "button"))
+        return false;
+    return !oneOf(open, {"applet", "caption", "html", "table", "td", "th", "marquee", "object",
+                         "template"}) &&
+           !holdsHtml(open);
 }
 
 // Whose contents the parser reads as text, not tags, in HTML.
@@ -394,9 +398,15 @@ private:
                 popTo(k);
             return i;
         }
+        if (name == "form") {
+            // The parser takes the form out alone, leaving open what it holds.
+            if (k == top)
+                popTo(k);
+            return i;
+        }
         for (qsizetype j = k + 1; j <= top; ++j) {
-            if (m_foreign[j] || (isSpecial(name) ? isScopeEdge(m_open[j]) : isSpecial(m_open[j])) ||
-                isFormatting(m_open[j]))
+            if (m_foreign[j] || isFormatting(m_open[j]) ||
+                (isSpecial(name) ? !looksPast(name, m_open[j]) : isSpecial(m_open[j])))
                 return i;
         }
         popTo(k);
@@ -421,15 +431,20 @@ FormNesting scanFormNesting(QByteArrayView utf8) {
     return Scan(utf8).run();
 }
 
+QString nestingRefusal(qsizetype line) {
+    const QLocale locale = QLocale::system();
+    return QStringLiteral("The opt-in form nests its tags more than %1 deep (from line %2 on): "
+                          "a sign-up form needs far fewer, and deeper ones cannot be read "
+                          "safely. Paste the form code from your autoresponder again, or "
+                          "close the tags it leaves open.")
+        .arg(locale.toString(kFormNestingLimit), locale.toString(line));
+}
+
 QString formRefusal(QByteArrayView utf8) {
     const FormNesting nesting = scanFormNesting(utf8);
     const QLocale locale = QLocale::system();
     if (nesting.deepest > kFormNestingLimit)
-        return QStringLiteral("The opt-in form nests its tags more than %1 deep (from line %2 on): "
-                              "a sign-up form needs far fewer, and deeper ones cannot be read "
-                              "safely. Paste the form code from your autoresponder again, or "
-                              "close the tags it leaves open.")
-            .arg(locale.toString(kFormNestingLimit), locale.toString(nesting.deepestLine));
+        return nestingRefusal(nesting.deepestLine);
     if (nesting.parts > kFormPartLimit)
         return QStringLiteral("The opt-in form is made of %1 tags, attributes and comments, more "
                               "than the %2 read here; a sign-up form has a few hundred. Paste the "

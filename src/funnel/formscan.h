@@ -34,5 +34,7 @@ FormNesting scanFormNesting(QByteArrayView utf8);
 
 // Why the parser must not read this form, in one sentence; empty when it may.
 QString formRefusal(QByteArrayView utf8);
+// The sentence for tags nested too deep, from `line` on.
+QString nestingRefusal(qsizetype line);
 
 } // namespace tandrel

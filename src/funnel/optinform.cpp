@@ -16,6 +16,35 @@ namespace tandrel {
 
 namespace {
 
+int depthOf(const GumboNode* node) {
+    int depth = 0;
+    for (; node->parent; node = node->parent)
+        ++depth;
+    return depth;
+}
+
+// The element deepest in the tree, found without recursion.
+const GumboNode* deepestNode(const GumboNode* document) {
+    const GumboNode* deepest = document;
+    QList<std::pair<const GumboNode*, int>> pending{{document, 0}};
+    int most = 0;
+    while (!pending.isEmpty()) {
+        const auto [node, depth] = pending.takeLast();
+        if (depth > most) {
+            most = depth;
+            deepest = node;
+        }
+        const GumboVector& children = node->type == GUMBO_NODE_DOCUMENT ? node->v.document.children
+                                                                        : node->v.element.children;
+        for (unsigned i = 0; i < children.length; ++i) {
+            const auto* child = static_cast<const GumboNode*>(children.data[i]);
+            if (child->type == GUMBO_NODE_ELEMENT || child->type == GUMBO_NODE_TEMPLATE)
+                pending.append({child, depth + 1});
+        }
+    }
+    return deepest;
+}
+
 // The parser keeps a copy of its stack of open tags with every parse error, which
 // nobody reads here and which grows with the square of the nesting.
 const GumboOptions& parserOptions() {
@@ -32,9 +61,15 @@ const GumboOptions& parserOptions() {
 class Parsed {
 public:
     explicit Parsed(const QString& html) : m_bytes(html.toUtf8()), m_refusal(formRefusal(m_bytes)) {
-        if (m_refusal.isEmpty())
-            m_output = gumbo_parse_with_options(&parserOptions(), m_bytes.constData(),
-                                                size_t(m_bytes.size()));
+        if (!m_refusal.isEmpty())
+            return;
+        m_output =
+            gumbo_parse_with_options(&parserOptions(), m_bytes.constData(), size_t(m_bytes.size()));
+        // The scan keeps the parser's nesting within a few times its own count; should
+        // the parser nest deeper still, the walks here that recurse never see that tree.
+        if (const GumboNode* deepest = deepestNode(m_output->document);
+            depthOf(deepest) > 4 * kFormNestingLimit)
+            m_refusal = nestingRefusal(qsizetype(deepest->v.element.start_pos.line));
     }
     ~Parsed() {
         if (m_output)

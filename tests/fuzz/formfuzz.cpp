@@ -42,7 +42,8 @@ const QList<QByteArray> kPieces =
         "<form action=\"https://list.example/s\" method=\"post\">|<label>|</label>|"
         "<label for=\"e\">|<input id=\"e\" type=\"email\" name=\"email\">|<fieldset>|"
         "<input type=checkbox name=c>|<legend>|<button>|<plaintext>|<noscript>|<font "
-        "color=red>|&amp;|\n|\xc3\xa9")
+        "color=red>|&amp;|\n|\xc3\xa9|</li>|</ul>|</button>|</table>|</tr>|<caption>|<h2>|</"
+        "h1>|<form>")
         .split('|');
 
 QByteArray mutate(QByteArray form, QRandomGenerator& random) {
@@ -68,7 +69,7 @@ QByteArray mutate(QByteArray form, QRandomGenerator& random) {
                                 .repeated(1 + random.bounded(600)));
         }
     }
-    return form.left(128 * 1024);
+    return form.left(64 * 1024);
 }
 
 // How deep the parser nests the form, walked without recursion.

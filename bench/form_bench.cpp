@@ -49,7 +49,7 @@ struct Case {
     std::function<QString()> make;
 };
 
-const qsizetype kMB = 1024 * 1024;
+const qsizetype kMB = qsizetype(1024) * 1024;
 
 const Case kCases[] = {
     {"nested-table-50k", [] { return times(QStringLiteral("<table><tr><td>"), 50000); }},

@@ -330,15 +330,16 @@ private:
         bool selfClosing = false;
         int attributes = 0;
         i = tagBody(i, &selfClosing, &attributes);
-        if (i < 0)
-            return m_text.size();
-        const qsizetype tagEnd = i;
+        // A tag the text ends in is dropped, but the parser has read it all the same.
         m_result.copies += m_formattingWeight;
         m_result.parts += 1 + attributes;
         if (attributes > m_result.mostAttributes) {
             m_result.mostAttributes = attributes;
             m_result.mostAttributesLine = line;
         }
+        if (i < 0)
+            return m_text.size();
+        const qsizetype tagEnd = i;
         if (name == "select" || name == "frameset")
             m_modal = true; // where the parser ignores tags that would otherwise read as text
         if (inForeign() && !breaksOut(name)) {
@@ -371,12 +372,14 @@ private:
         bool selfClosing = false;
         int attributes = 0;
         i = tagBody(i, &selfClosing, &attributes);
-        if (i < 0)
-            return m_text.size();
         m_result.copies += m_formattingWeight;
         m_result.parts += 1 + attributes;
-        if (m_open.isEmpty())
-            return i;
+        if (attributes > m_result.mostAttributes) {
+            m_result.mostAttributes = attributes;
+            m_result.mostAttributesLine = m_line;
+        }
+        if (i < 0 || m_open.isEmpty())
+            return i < 0 ? m_text.size() : i;
         if (inForeign() || m_foreign.last()) {
             for (qsizetype k = m_open.size() - 1; k >= 0 && m_foreign[k]; --k) {
                 if (m_open[k] == name) {

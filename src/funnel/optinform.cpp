@@ -451,11 +451,11 @@ private:
         *fromName = false;
         const QString id = attribute(node, "id");
         if (!id.isEmpty() && m_labelsFor.contains(id)) {
-            const QString markup = labelText(m_labelsFor.value(id));
+            QString markup = labelText(m_labelsFor.value(id));
             if (!markup.isEmpty())
                 return markup;
         }
-        if (const QString markup = labelText(ancestorWithTag(node, GUMBO_TAG_LABEL, nullptr));
+        if (QString markup = labelText(ancestorWithTag(node, GUMBO_TAG_LABEL, nullptr));
             !markup.isEmpty())
             return markup;
         for (const char* name : {"aria-label", "placeholder", "title"}) {

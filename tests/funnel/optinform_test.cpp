@@ -150,6 +150,9 @@ private slots:
             << "<style>@media print; @media screen and (max-width:600px){a{b:c}}</style>"
             << "@container tf-form (max-width:600px) {a{b:c}}"
             << "@media screen";
+        QTest::newRow("closed tags do not add up")
+            << QString("<div><p><b>x</b></div><ul><li>a<li>b</ul>").repeated(300) << "<li>b"
+            << "deep";
         QTest::newRow("tags nested too deep") << QString("<div>").repeated(201) << "more than 200"
                                               << "<div>";
     }

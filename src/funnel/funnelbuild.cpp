@@ -236,10 +236,15 @@ Result<Assembled> assembleFunnel(const FunnelSettings& s, const AppPaths& paths)
     if (Status noLinks = modCopy::refuseLinks(paths.templatesDir()); !noLinks)
         return R::failure(noLinks.error());
 
+    // Read once: the opt-in page shows it, and all three pages' heads know its look.
+    auto form = optinFormForPage(s);
+    if (!form)
+        return R::failure(form.error());
+
     const QStringList pageNames = {QStringLiteral("index.html"), s.thankYouPageFile,
                                    s.downloadPageFile};
     Result<QString> pageTexts[] = {
-        generateLeadMagnetPage(s, templates.value(), paths),
+        generateLeadMagnetPage(s, templates.value(), paths, form.value()),
         generateThankYouPage(s, templates.value()),
         generateDownloadPage(s, templates.value(), paths),
     };
@@ -254,6 +259,7 @@ Result<Assembled> assembleFunnel(const FunnelSettings& s, const AppPaths& paths)
     if (Status names = checkNames(pictures.value(), pageNames, paths.templatesDir()); !names)
         return R::failure(names.error());
     PageFacts facts;
+    facts.form = std::move(form.value());
     for (const Picture& picture : pictures.value()) {
         if (picture.source == s.lblSelectedFile[CoverImage].caption)
             facts.coverSize = picture.shownSize;

@@ -1,8 +1,10 @@
 #include "optinform.h"
 
+#include "formscan.h"
 #include "htmltext.h"
 
 #include <QRegularExpression>
+#include <QSet>
 
 #include <gumbo.h>
 
@@ -14,17 +16,69 @@ namespace tandrel {
 
 namespace {
 
-// One parse of the pasted code; offsets of the source positions are into bytes.
+int depthOf(const GumboNode* node) {
+    int depth = 0;
+    for (; node->parent; node = node->parent)
+        ++depth;
+    return depth;
+}
+
+// The element deepest in the tree, found without recursion.
+const GumboNode* deepestNode(const GumboNode* document) {
+    const GumboNode* deepest = document;
+    QList<std::pair<const GumboNode*, int>> pending{{document, 0}};
+    int most = 0;
+    while (!pending.isEmpty()) {
+        const auto [node, depth] = pending.takeLast();
+        if (depth > most) {
+            most = depth;
+            deepest = node;
+        }
+        const GumboVector& children = node->type == GUMBO_NODE_DOCUMENT ? node->v.document.children
+                                                                        : node->v.element.children;
+        for (unsigned i = 0; i < children.length; ++i) {
+            const auto* child = static_cast<const GumboNode*>(children.data[i]);
+            if (child->type == GUMBO_NODE_ELEMENT || child->type == GUMBO_NODE_TEMPLATE)
+                pending.append({child, depth + 1});
+        }
+    }
+    return deepest;
+}
+
+// The parser keeps a copy of its stack of open tags with every parse error, which
+// nobody reads here and which grows with the square of the nesting.
+const GumboOptions& parserOptions() {
+    static const GumboOptions options = [] {
+        GumboOptions o = kGumboDefaultOptions;
+        o.max_errors = 0;
+        return o;
+    }();
+    return options;
+}
+
+// One parse of the pasted code; offsets of the source positions are into bytes. A form
+// the parser cannot read safely is never given to it (refusal() says why).
 class Parsed {
 public:
-    explicit Parsed(const QString& html)
-        : m_bytes(html.toUtf8()),
-          m_output(gumbo_parse_with_options(&kGumboDefaultOptions, m_bytes.constData(),
-                                            size_t(m_bytes.size()))) {}
-    ~Parsed() { gumbo_destroy_output(&kGumboDefaultOptions, m_output); }
+    explicit Parsed(const QString& html) : m_bytes(html.toUtf8()), m_refusal(formRefusal(m_bytes)) {
+        if (!m_refusal.isEmpty())
+            return;
+        m_output =
+            gumbo_parse_with_options(&parserOptions(), m_bytes.constData(), size_t(m_bytes.size()));
+        // The scan keeps the parser's nesting within a few times its own count; should
+        // the parser nest deeper still, the walks here that recurse never see that tree.
+        if (const GumboNode* deepest = deepestNode(m_output->document);
+            depthOf(deepest) > 4 * kFormNestingLimit)
+            m_refusal = nestingRefusal(qsizetype(deepest->v.element.start_pos.line));
+    }
+    ~Parsed() {
+        if (m_output)
+            gumbo_destroy_output(&parserOptions(), m_output);
+    }
     Parsed(const Parsed&) = delete;
     Parsed& operator=(const Parsed&) = delete;
 
+    const QString& refusal() const { return m_refusal; }
     const GumboNode* root() const { return m_output->document; }
     const QByteArray& bytes() const { return m_bytes; }
     // Where a piece of the source starts, or -1 for text the parser made up.
@@ -37,7 +91,8 @@ public:
 
 private:
     QByteArray m_bytes;
-    GumboOutput* m_output;
+    QString m_refusal;
+    GumboOutput* m_output = nullptr;
 };
 
 bool isElement(const GumboNode* node) {
@@ -48,14 +103,19 @@ const GumboVector& childrenOf(const GumboNode* node) {
     return node->type == GUMBO_NODE_DOCUMENT ? node->v.document.children : node->v.element.children;
 }
 
-void forEachElement(const GumboNode* node, const std::function<void(const GumboNode*)>& visit) {
-    if (node->type != GUMBO_NODE_DOCUMENT && !isElement(node))
-        return;
-    if (isElement(node))
-        visit(node);
-    const GumboVector& children = childrenOf(node);
-    for (unsigned i = 0; i < children.length; ++i)
-        forEachElement(static_cast<const GumboNode*>(children.data[i]), visit);
+// In document order, without recursion.
+void forEachElement(const GumboNode* top, const std::function<void(const GumboNode*)>& visit) {
+    QList<const GumboNode*> pending{top};
+    while (!pending.isEmpty()) {
+        const GumboNode* node = pending.takeLast();
+        if (node->type != GUMBO_NODE_DOCUMENT && !isElement(node))
+            continue;
+        if (isElement(node))
+            visit(node);
+        const GumboVector& children = childrenOf(node);
+        for (unsigned i = children.length; i > 0; --i)
+            pending.append(static_cast<const GumboNode*>(children.data[i - 1]));
+    }
 }
 
 QList<const GumboNode*> elementsWithTag(const GumboNode* root, GumboTag tag) {
@@ -150,9 +210,28 @@ QString labelMarkup(const GumboNode* node) {
     }
 }
 
+// Without blanks and line breaks at either end.
 QString trimmedMarkup(const QString& markup) {
-    static const QRegularExpression ends(QStringLiteral("^(\\s|<br>)+|(\\s|<br>)+$"));
-    return QString(markup).remove(ends);
+    static const QLatin1String br("<br>");
+    qsizetype begin = 0;
+    qsizetype end = markup.size();
+    while (begin < end) {
+        if (markup[begin].isSpace())
+            ++begin;
+        else if (QStringView(markup).mid(begin, end - begin).startsWith(br))
+            begin += br.size();
+        else
+            break;
+    }
+    while (end > begin) {
+        if (markup[end - 1].isSpace())
+            --end;
+        else if (QStringView(markup).mid(begin, end - begin).endsWith(br))
+            end -= br.size();
+        else
+            break;
+    }
+    return markup.mid(begin, end - begin);
 }
 
 const GumboNode* ancestorWithTag(const GumboNode* node, GumboTag tag, const GumboNode* stop) {
@@ -167,22 +246,14 @@ QString lower(const QString& text) {
     return text.toLower().remove(u' ');
 }
 
-// Honeypots: fields kept from people's eyes (and tab key) so only robots fill them in.
-bool isTrapField(const GumboNode* field, const GumboNode* form) {
-    if (attribute(field, "tabindex").trimmed() == QLatin1String("-1"))
-        return true;
-    for (const GumboNode* node = field; node && node != form; node = node->parent) {
-        if (!isElement(node))
-            continue;
-        const QString style = lower(attribute(node, "style"));
-        if (hasAttribute(node, "hidden") ||
-            attribute(node, "aria-hidden").trimmed() == QLatin1String("true") ||
-            style.contains(QLatin1String("display:none")) ||
-            style.contains(QLatin1String("visibility:hidden")) ||
-            style.contains(QLatin1String("left:-")) || style.contains(QLatin1String("top:-")))
-            return true;
-    }
-    return false;
+// Whether an element keeps what it holds from people's eyes.
+bool hidesContent(const GumboNode* node) {
+    const QString style = lower(attribute(node, "style"));
+    return hasAttribute(node, "hidden") ||
+           attribute(node, "aria-hidden").trimmed() == QLatin1String("true") ||
+           style.contains(QLatin1String("display:none")) ||
+           style.contains(QLatin1String("visibility:hidden")) ||
+           style.contains(QLatin1String("left:-")) || style.contains(QLatin1String("top:-"));
 }
 
 QString tagWithAttributes(const QString& name, const GumboNode* node,
@@ -227,10 +298,14 @@ bool isNotLooks(const QString& name) {
 }
 
 QString prettyName(const QString& name) {
-    static const QRegularExpression inner(QStringLiteral("\\[([^\\]]+)\\]$"));
     QString text = name;
-    if (const auto m = inner.match(text); m.hasMatch())
-        text = m.captured(1);
+    // "fields[first_name]" is called by what is in its last brackets.
+    if (text.endsWith(u']')) {
+        const qsizetype open = text.lastIndexOf(u'[', -2);
+        const QStringView inner = QStringView(text).mid(open + 1, text.size() - open - 2);
+        if (open >= 0 && !inner.isEmpty() && !inner.contains(u']'))
+            text = inner.toString();
+    }
     text.replace(u'_', u' ').replace(u'-', u' ');
     text = text.simplified();
     if (!text.isEmpty())
@@ -323,7 +398,7 @@ private:
             // Does nothing without a script; the form is judged by its submit button.
         } else if (type == QLatin1String("checkbox") || type == QLatin1String("radio")) {
             choice(node);
-        } else if (isTrapField(node, m_form)) {
+        } else if (isTrapField(node)) {
             m_hidden += QStringLiteral("<div class=\"tf-tidy__trap\" aria-hidden=\"true\">") +
                         tagWithAttributes(QStringLiteral("input"), node, isNotLooks) +
                         QStringLiteral("</div>\n");
@@ -346,20 +421,43 @@ private:
         m_submit = tag + u'>' + escapeHtml(m_submitText) + QStringLiteral("</button>\n");
     }
 
+    // Honeypots: fields kept from people's eyes (and tab key) so only robots fill them in.
+    bool isTrapField(const GumboNode* field) {
+        if (attribute(field, "tabindex").trimmed() == QLatin1String("-1"))
+            return true;
+        for (const GumboNode* node = field; node && node != m_form; node = node->parent) {
+            if (!isElement(node))
+                continue;
+            // Asked once per element: many fields may share one large style.
+            auto known = m_hiding.constFind(node);
+            if (known == m_hiding.cend())
+                known = m_hiding.insert(node, hidesContent(node));
+            if (*known)
+                return true;
+        }
+        return false;
+    }
+
+    // A label names one field, as in the browser; so each is read once.
+    QString labelText(const GumboNode* label) {
+        if (!label || m_usedLabels.contains(label))
+            return QString();
+        m_usedLabels.insert(label);
+        return trimmedMarkup(labelMarkup(label));
+    }
+
     // The label a visitor sees for a field: its own label, a wrapping one, or what it says.
     QString labelOf(const GumboNode* node, bool* fromName) {
         *fromName = false;
         const QString id = attribute(node, "id");
         if (!id.isEmpty() && m_labelsFor.contains(id)) {
-            const QString markup = trimmedMarkup(labelMarkup(m_labelsFor.value(id)));
+            QString markup = labelText(m_labelsFor.value(id));
             if (!markup.isEmpty())
                 return markup;
         }
-        if (const GumboNode* wrapping = ancestorWithTag(node, GUMBO_TAG_LABEL, nullptr)) {
-            const QString markup = trimmedMarkup(labelMarkup(wrapping));
-            if (!markup.isEmpty())
-                return markup;
-        }
+        if (QString markup = labelText(ancestorWithTag(node, GUMBO_TAG_LABEL, nullptr));
+            !markup.isEmpty())
+            return markup;
         for (const char* name : {"aria-label", "placeholder", "title"}) {
             const QString text = attribute(node, name).simplified();
             if (!text.isEmpty())
@@ -393,13 +491,15 @@ private:
         m_group = fieldset;
         if (!fieldset)
             return;
+        // A group met again after another one keeps its legend the first time only.
         QString legend;
         const GumboVector& children = fieldset->v.element.children;
-        for (unsigned i = 0; i < children.length; ++i) {
+        for (unsigned i = 0; i < children.length && !m_groupsMet.contains(fieldset); ++i) {
             const auto* child = static_cast<const GumboNode*>(children.data[i]);
             if (isElement(child) && tagOf(child) == GUMBO_TAG_LEGEND)
                 legend = trimmedMarkup(labelMarkup(child));
         }
+        m_groupsMet.insert(fieldset);
         m_body += QStringLiteral("<fieldset class=\"tf-tidy__group\">");
         if (!legend.isEmpty())
             m_body += QStringLiteral("<legend>%1</legend>").arg(legend);
@@ -497,6 +597,9 @@ private:
 
     const GumboNode* m_form;
     QMultiHash<QString, const GumboNode*> m_labelsFor;
+    QSet<const GumboNode*> m_usedLabels;
+    QSet<const GumboNode*> m_groupsMet;
+    QHash<const GumboNode*, bool> m_hiding;
     const GumboNode* m_group = nullptr;
     QString m_body;
     QString m_hidden;
@@ -595,8 +698,12 @@ QByteArray guardCss(const QByteArray& css, bool sheet) {
             continue;
         }
         if (sheet && c == '@' && css.mid(i + 1, 5).toLower() == "media") {
-            const qsizetype brace = css.indexOf('{', i);
-            if (brace > 0) {
+            // The query ends at its block; without one it ends at the next rule, and the
+            // search never passes it, so every character is looked at a bounded number of times.
+            qsizetype brace = i + 6;
+            while (brace < css.size() && !QByteArrayView("{;}@").contains(css[brace]))
+                ++brace;
+            if (brace < css.size() && css[brace] == '{') {
                 const QByteArray query = widthQuery(css.mid(i + 6, brace - i - 6));
                 if (!query.isEmpty()) {
                     out += "@container tf-form " + query + ' ';
@@ -644,10 +751,14 @@ QByteArray guardCss(const QByteArray& css, bool sheet) {
     return out;
 }
 
+// No frame is made that large: a size beyond it says nothing the panel could follow.
+constexpr double kLargestFrame = 20000;
+
 int pixels(const QString& length) {
     static const QRegularExpression px(QStringLiteral("^\\s*(\\d+(?:\\.\\d+)?)\\s*(px)?\\s*$"));
     const auto m = px.match(length);
-    return m.hasMatch() ? int(std::lround(m.captured(1).toDouble())) : 0;
+    const double value = m.hasMatch() ? m.captured(1).toDouble() : 0;
+    return value <= kLargestFrame ? int(std::lround(value)) : 0;
 }
 
 struct Guarded {
@@ -672,11 +783,34 @@ QString frameRules(int number, int width, int height) {
     return css;
 }
 
-Guarded guardPastedForm(const QString& pasted) {
-    const Parsed parsed(pasted);
+// The edits made in one pass over the text. The parser may give one stretch of the source
+// to several elements (a <b> it reopens is a copy with the same attributes): each stretch
+// is edited once.
+QByteArray applied(const QByteArray& bytes, QList<Edit>& edits) {
+    std::sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) {
+        return a.from != b.from ? a.from < b.from : a.to < b.to;
+    });
+    QByteArray out;
+    out.reserve(bytes.size());
+    qsizetype at = 0;
+    const Edit* last = nullptr;
+    for (const Edit& edit : edits) {
+        if (edit.from < at || (last && last->from == edit.from && last->to == edit.to))
+            continue;
+        out.append(QByteArrayView(bytes).sliced(at, edit.from - at));
+        out.append(edit.text);
+        at = edit.to;
+        last = &edit;
+    }
+    out.append(QByteArrayView(bytes).sliced(at));
+    return out;
+}
+
+Guarded guardPastedForm(const Parsed& parsed) {
     QList<Edit> edits;
     QString css;
     int frames = 0;
+    QSet<qsizetype> styled; // attribute values already read, by where they start
     forEachElement(parsed.root(), [&](const GumboNode* node) {
         const GumboElement& element = node->v.element;
         if (element.tag == GUMBO_TAG_STYLE) {
@@ -695,7 +829,8 @@ Guarded guardPastedForm(const QString& pasted) {
         if (const GumboAttribute* style = gumbo_get_attribute(&element.attributes, "style")) {
             qsizetype at = parsed.offsetOf(style->original_value);
             QByteArray raw(style->original_value.data, qsizetype(style->original_value.length));
-            if (at >= 0 && !raw.isEmpty()) {
+            if (at >= 0 && !raw.isEmpty() && !styled.contains(at)) {
+                styled.insert(at);
                 if (raw.front() == '"' || raw.front() == '\'') {
                     raw = raw.mid(1, raw.size() - 2);
                     ++at;
@@ -720,20 +855,26 @@ Guarded guardPastedForm(const QString& pasted) {
                            .arg(height);
         }
     });
-    std::sort(edits.begin(), edits.end(),
-              [](const Edit& a, const Edit& b) { return a.from > b.from; });
-    QByteArray bytes = parsed.bytes();
-    for (const Edit& edit : edits)
-        bytes.replace(edit.from, edit.to - edit.from, edit.text);
-    return {QString::fromUtf8(bytes), css};
+    return {QString::fromUtf8(applied(parsed.bytes(), edits)), css};
 }
 
-} // namespace
+// Whether the pasted code brings style sheets of its own.
+bool hasOwnStyles(const Parsed& parsed) {
+    bool own = false;
+    forEachElement(parsed.root(), [&own](const GumboNode* node) {
+        own = own || tagOf(node) == GUMBO_TAG_STYLE ||
+              (tagOf(node) == GUMBO_TAG_LINK &&
+               attribute(node, "rel").contains(QLatin1String("stylesheet"), Qt::CaseInsensitive));
+    });
+    return own;
+}
 
-TidyForm tidyOptinForm(const QString& pasted) {
-    const Parsed parsed(pasted);
-    const QList<const GumboNode*> forms = elementsWithTag(parsed.root(), GUMBO_TAG_FORM);
+TidyForm tidyFrom(const Parsed& parsed) {
     TidyForm tidy;
+    tidy.refusal = parsed.refusal();
+    if (!tidy.refusal.isEmpty())
+        return tidy;
+    const QList<const GumboNode*> forms = elementsWithTag(parsed.root(), GUMBO_TAG_FORM);
     tidy.reason = whyNotRebuilt(parsed, forms);
     if (!tidy.reason.isEmpty())
         return tidy;
@@ -745,28 +886,40 @@ TidyForm tidyOptinForm(const QString& pasted) {
     return tidy;
 }
 
+} // namespace
+
+TidyForm tidyOptinForm(const QString& pasted) {
+    return tidyFrom(Parsed(pasted));
+}
+
 QString formLayoutSummary(const QString& pasted, bool tidy) {
-    if (!tidy || pasted.trimmed().isEmpty())
+    if (pasted.trimmed().isEmpty())
         return QString();
+    if (!tidy) {
+        // The build reads the form either way.
+        return formRefusal(pasted.toUtf8());
+    }
     const TidyForm form = tidyOptinForm(pasted);
+    if (!form.refusal.isEmpty())
+        return form.refusal;
     if (form.html.isEmpty())
         return QStringLiteral("Kept exactly as pasted: %1.").arg(form.reason);
     return QStringLiteral("Tidy layout with %1.").arg(form.fields.join(QStringLiteral(", ")));
 }
 
-PageForm optinFormForPage(const FunnelSettings& s) {
+Result<PageForm> optinFormForPage(const FunnelSettings& s) {
+    const Parsed parsed(s.txtoptinForm);
+    if (!parsed.refusal().isEmpty())
+        return Result<PageForm>::failure(parsed.refusal());
     if (s.tidyOptinForm) {
-        TidyForm tidy = tidyOptinForm(s.txtoptinForm);
+        TidyForm tidy = tidyFrom(parsed);
         if (!tidy.html.isEmpty())
-            return {tidy.html, QStringLiteral("tidy"), QString()};
+            return PageForm{tidy.html, QStringLiteral("tidy"), QString()};
     }
-    static const QRegularExpression ownStyles(QStringLiteral("<style\\b|<link\\b[^>]*stylesheet"),
-                                              QRegularExpression::CaseInsensitiveOption);
-    Guarded guarded = guardPastedForm(s.txtoptinForm);
-    return {guarded.html,
-            ownStyles.match(s.txtoptinForm).hasMatch() ? QStringLiteral("own")
-                                                       : QStringLiteral("plain"),
-            guarded.css};
+    Guarded guarded = guardPastedForm(parsed);
+    return PageForm{guarded.html,
+                    hasOwnStyles(parsed) ? QStringLiteral("own") : QStringLiteral("plain"),
+                    guarded.css};
 }
 
 } // namespace tandrel

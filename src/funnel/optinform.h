@@ -1,6 +1,7 @@
 #pragma once
 
 #include "funnelsettings.h"
+#include "result.h"
 
 #include <QStringList>
 
@@ -11,13 +12,14 @@ namespace tandrel {
 struct TidyForm {
     QString html;       // empty when the form cannot be rebuilt faithfully
     QString reason;     // then why not, in one line
+    QString refusal;    // a sentence when the form cannot be read at all
     QStringList fields; // what the rebuilt form holds, in words for the window
 };
 
 TidyForm tidyOptinForm(const QString& pasted);
 
-// One line for the window under the pasted form: the rebuilt form's fields, or why
-// the form stays as pasted; empty when there is nothing to say.
+// One line for the window under the pasted form: the rebuilt form's fields, why the
+// form stays as pasted, or why the build will refuse it; empty when there is nothing to say.
 QString formLayoutSummary(const QString& pasted, bool tidy);
 
 // What the opt-in page shows in the form panel. A form kept as pasted has what breaks
@@ -28,6 +30,7 @@ struct PageForm {
     QString style; // the panel's look: "tidy", "own" (the form brings styles) or "plain"
     QString css;   // rules for the page's head, may be empty
 };
-PageForm optinFormForPage(const FunnelSettings& settings);
+// Fails, saying why, for a form the parser cannot read safely (tags nested too deep).
+Result<PageForm> optinFormForPage(const FunnelSettings& settings);
 
 } // namespace tandrel

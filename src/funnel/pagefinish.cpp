@@ -188,7 +188,7 @@ Result<QString> finishPage(PageKind kind, const QString& generated, const Funnel
     keepBlockIf(page, QStringLiteral("FOOTER"), showsSomething(s.txtFooterNew));
 
     const QString plate = footerPlate(s);
-    const PageForm form = optinFormForPage(s);
+    const PageForm& form = facts.form;
     QString title;
     switch (kind) {
     case PageKind::Optin:

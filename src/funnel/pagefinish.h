@@ -1,6 +1,7 @@
 #pragma once
 
 #include "funnelsettings.h"
+#include "optinform.h"
 #include "result.h"
 #include "rgbtext.h"
 
@@ -13,6 +14,7 @@ enum class PageKind { Optin, ThankYou, Download };
 // What the build learns from the chosen files, beyond the settings.
 struct PageFacts {
     QSize coverSize; // as the browser shows it, EXIF rotation applied; empty when unknown
+    PageForm form;   // the opt-in form as the page shows it, read once for all three pages
 };
 
 // The program's own placeholders, replaced after the page's generator has

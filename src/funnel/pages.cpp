@@ -45,6 +45,7 @@ struct PageInput {
     const FunnelSettings& s;
     const PageTemplates& templates;
     QString snippet;
+    QString form;
 };
 
 bool showsLink(const FunnelSettings& s) {
@@ -84,7 +85,7 @@ const Step kOptinSteps[] = {
     {"[HEAD]", "the HEAD code", [](I in) { return in.s.headCode; }},
     {"[LINE1]", "the Headline", [](I in) { return in.s.txtFunnel_LeadLine1; }},
     {"[INSTRUCTIONS]", "the Instructions", [](I in) { return in.s.txtFunnel_Instructions; }},
-    {"[OPTINFORM]", "the opt-in form", [](I in) { return optinFormForPage(in.s).html; }},
+    {"[OPTINFORM]", "the opt-in form", [](I in) { return in.form; }},
     {"[PRIVACY]", "the Privacy Policy", [](I in) { return in.s.txtFunnel_Privacy; }},
     {"[PROGRESSBAR]", "the progress bar",
      [](I in) { return in.s.chkProgressBar == 1 ? in.templates.txtProgressBar : QString(); }},
@@ -184,8 +185,8 @@ Result<PageTemplates> loadTemplates(const AppPaths& paths, const FunnelSettings&
 }
 
 Result<QString> generateLeadMagnetPage(const FunnelSettings& s, const PageTemplates& templates,
-                                       const AppPaths& paths) {
-    PageInput in{s, templates, {}};
+                                       const AppPaths& paths, const PageForm& form) {
+    PageInput in{s, templates, {}, form.html};
     if (s.backControl) {
         auto snippet = loadSnippet(paths, QLatin1String(kBackSnippet));
         if (!snippet)
@@ -197,12 +198,12 @@ Result<QString> generateLeadMagnetPage(const FunnelSettings& s, const PageTempla
 
 Result<QString> generateThankYouPage(const FunnelSettings& s, const PageTemplates& templates) {
     return runSteps("thank-you page", templates.txtThanksPageTemplate, kThanksSteps,
-                    PageInput{s, templates, {}});
+                    PageInput{s, templates, {}, {}});
 }
 
 Result<QString> generateDownloadPage(const FunnelSettings& s, const PageTemplates& templates,
                                      const AppPaths& paths) {
-    PageInput in{s, templates, {}};
+    PageInput in{s, templates, {}, {}};
     if (showsLink(s)) {
         auto snippet = loadSnippet(paths, QLatin1String(kLinkSnippet));
         if (!snippet)

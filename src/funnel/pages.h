@@ -2,6 +2,7 @@
 
 #include "apppaths.h"
 #include "funnelsettings.h"
+#include "optinform.h"
 #include "pagefinish.h"
 #include "result.h"
 
@@ -32,7 +33,8 @@ Result<PageTemplates> loadTemplates(const AppPaths& paths, const FunnelSettings&
 
 // Each returns the finished page text; a needed snippet that cannot be read is a failure.
 Result<QString> generateLeadMagnetPage(const FunnelSettings& settings,
-                                       const PageTemplates& templates, const AppPaths& paths);
+                                       const PageTemplates& templates, const AppPaths& paths,
+                                       const PageForm& form);
 Result<QString> generateThankYouPage(const FunnelSettings& settings,
                                      const PageTemplates& templates);
 Result<QString> generateDownloadPage(const FunnelSettings& settings, const PageTemplates& templates,

@@ -1,5 +1,6 @@
 #include "pastecheck.h"
 
+#include "formscan.h"
 #include "htmltext.h"
 
 #include <QHash>
@@ -7,6 +8,8 @@
 #include <QSet>
 #include <QUrl>
 #include <QUrlQuery>
+
+#include <algorithm>
 
 namespace tandrel {
 
@@ -38,14 +41,18 @@ QString withoutOpaqueParts(const QString& code) {
 }
 
 QList<Tag> tagsOf(const QString& code) {
-    static const QRegularExpression tagPattern(
-        QStringLiteral("<(/?)([a-zA-Z][a-zA-Z0-9-]*)((?:[^>\"']|\"[^\"]*\"|'[^']*')*)>"));
+    // An unclosed quote or tag runs to the end, as in the browser; a pattern that had to
+    // fail there would be tried again from every later "<", in square time.
+    static const QRegularExpression tagPattern(QStringLiteral(
+        "<(/?)([a-zA-Z][a-zA-Z0-9-]*)((?:[^>\"']|\"[^\"]*(?:\"|$)|'[^']*(?:'|$))*)(>|$)"));
     static const QRegularExpression attributePattern(
         QStringLiteral("([^\\s\"'>/=]+)(?:\\s*=\\s*(?:\"([^\"]*)\"|'([^']*)'|([^\\s\"'=<>`]+)))?"));
     QList<Tag> tags;
     auto it = tagPattern.globalMatch(withoutOpaqueParts(code));
     while (it.hasNext()) {
         const auto match = it.next();
+        if (match.capturedLength(4) == 0)
+            break; // the browser drops a tag the text ends in
         Tag tag;
         tag.closing = !match.captured(1).isEmpty();
         tag.name = match.captured(2).toLower();
@@ -120,6 +127,8 @@ QString htmlReadingNote(const QString& text) {
 QStringList optinFormNotes(const QString& code) {
     if (code.trimmed().isEmpty())
         return {};
+    if (QString refusal = formRefusal(code.toUtf8()); !refusal.isEmpty())
+        return {refusal};
     const QList<Tag> tags = tagsOf(code);
     QStringList notes;
     QList<const Tag*> forms;
@@ -188,10 +197,12 @@ QStringList optinFormNotes(const QString& code) {
         // Honeypots are kept out of reach on purpose.
         if (unlabelledTypes.contains(type) || attribute(tag, "tabindex") == QLatin1String("-1"))
             continue;
-        const bool wrapped =
-            std::any_of(insideLabels.begin(), insideLabels.end(), [&](const auto& range) {
-                return tag.begin >= range.first && tag.end <= range.second;
-            });
+        // The stretches come in order and do not overlap: the last one starting before
+        // the tag is the only one that may hold it.
+        const auto after =
+            std::upper_bound(insideLabels.begin(), insideLabels.end(), tag.begin,
+                             [](qsizetype at, const auto& range) { return at < range.first; });
+        const bool wrapped = after != insideLabels.begin() && tag.end <= std::prev(after)->second;
         if (wrapped || labelled.contains(attribute(tag, "id")) ||
             !attribute(tag, "aria-label").isEmpty() ||
             !attribute(tag, "aria-labelledby").isEmpty() || !attribute(tag, "title").isEmpty())

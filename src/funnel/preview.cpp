@@ -14,7 +14,9 @@ namespace {
 
 // Every form of the page sends to the local page instead of where it was set to send.
 QString sendFormsTo(const QString& html, const QString& page) {
-    static const QRegularExpression formTag(QStringLiteral("<form\\b[^>]*>"),
+    // A tag left open runs to the end: a pattern that failed there would be tried again
+    // from every later "<form", in square time.
+    static const QRegularExpression formTag(QStringLiteral("<form\\b[^>]*(?:>|$)"),
                                             QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression sendingAttributes(
         QStringLiteral("\\s(action|method|target|onsubmit)\\s*=\\s*(\"[^\"]*\"|'[^']*'|[^\\s>]*)"),
@@ -24,6 +26,8 @@ QString sendFormsTo(const QString& html, const QString& page) {
     qsizetype last = 0;
     for (auto it = formTag.globalMatch(html); it.hasNext();) {
         const auto m = it.next();
+        if (!m.captured().endsWith(u'>'))
+            break;
         QString tag = m.captured();
         tag.remove(sendingAttributes);
         out += html.mid(last, m.capturedStart() - last) + local + tag.mid(5);

@@ -224,6 +224,12 @@ private slots:
                    s.txtFunnel_LeadLine1 = QStringLiteral("[SOCIAL_META]").repeated(100000);
                })
             << "the text of the page's own words is put in";
+        QTest::newRow("a form kept as pasted nests deeper than it may")
+            << Break([](FixtureApp&, FunnelSettings& s) {
+                   s.tidyOptinForm = false;
+                   s.txtoptinForm = QStringLiteral("<table><tr><td>").repeated(50000);
+               })
+            << "The opt-in form nests its tags more than 200 deep (from line 1 on)";
         QTest::newRow("page addresses never derived")
             << Break([](FixtureApp&, FunnelSettings& s) { s.thankYouPageFile.clear(); })
             << "http://example.com/f";

@@ -101,6 +101,17 @@ private slots:
             "<form onsubmit='return send()' action='https://x.example/s'><input name=e "
             "type=email><button>Go</button></form>",
             "script");
+        // Refused before the parser sees them: they crashed it, or cost seconds and gigabytes.
+        const QString form = pastedInFixture("consent-form");
+        const char* deep = "more than 200 deep";
+        row("50,000 nested table cells", QString("<table><tr><td>").repeated(50000) + form, deep);
+        row("12,000 templates", QString("<template>").repeated(12000) + form, deep);
+        row("20,000 divs left open", QString("<div>").repeated(20000) + form, deep);
+        row("a <b> left open round 30,000 paragraphs",
+            "<p><b title='" + QString(1000, 'x') + "'>x</p>" + QString("<p>x</p>").repeated(30000),
+            "formatting tags");
+        row("100,001 line breaks", form + QString("<br>").repeated(100001),
+            "tags, attributes and comments");
     }
 
     void tidyRebuild() {
@@ -110,7 +121,8 @@ private slots:
         const TidyForm tidy = tidyOptinForm(pasted);
         if (!reason.isEmpty()) {
             QVERIFY2(tidy.html.isEmpty(), qPrintable(tidy.html));
-            QVERIFY2(tidy.reason.contains(reason), qPrintable(tidy.reason));
+            QVERIFY2((tidy.reason + tidy.refusal).contains(reason),
+                     qPrintable(tidy.reason + tidy.refusal));
             return;
         }
         QVERIFY2(!tidy.html.isEmpty(), qPrintable(tidy.reason));
@@ -118,6 +130,43 @@ private slots:
         QVERIFY2(!tidy.html.contains(QLatin1String("style")), qPrintable(tidy.html));
         if (!summary.isEmpty())
             QCOMPARE(tidy.fields.join(QStringLiteral(", ")), summary);
+    }
+
+    // What the page shows of a form kept as pasted (html, then css), or the build's refusal.
+    void keptAsPasted_data() {
+        QTest::addColumn<QString>("pasted");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("notShown");
+        QTest::newRow("a <b> the parser reopens is edited once")
+            << "<p><b style=\"min-width:900px;color:red\">Join</p><p>now</p>"
+            << "style=\"min-width: min(900px, 100%);color:red\""
+            << "red%)";
+        QTest::newRow("frame sizes past any screen set no rules")
+            << "<iframe width=\"2147483647\" height=\"700000000\"></iframe><iframe width=600 "
+               "height=99999999999></iframe>"
+            << "</iframe>"
+            << "px";
+        QTest::newRow("a media rule without a block leaves the next one whole")
+            << "<style>@media print; @media screen and (max-width:600px){a{b:c}}</style>"
+            << "@container tf-form (max-width:600px) {a{b:c}}"
+            << "@media screen";
+        QTest::newRow("closed tags do not add up")
+            << QString("<div><p><b>x</b></div><ul><li>a<li>b</ul>").repeated(300) << "<li>b"
+            << "deep";
+        QTest::newRow("tags nested too deep") << QString("<div>").repeated(201) << "more than 200"
+                                              << "<div>";
+    }
+
+    void keptAsPasted() {
+        QFETCH(QString, pasted);
+        QFETCH(QString, shown);
+        QFETCH(QString, notShown);
+        FunnelSettings s;
+        s.txtoptinForm = pasted;
+        s.tidyOptinForm = false;
+        const auto form = optinFormForPage(s);
+        const QString page = form ? form->html + form->css : form.error();
+        QVERIFY2(page.contains(shown) && !page.contains(notShown), qPrintable(page));
     }
 };
 

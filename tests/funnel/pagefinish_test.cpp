@@ -131,7 +131,8 @@ private slots:
         QFETCH(QString, finished);
         FunnelSettings s = completeSettings();
         adjust(s);
-        QCOMPARE(finishPage(kind, page, s, PageFacts{QSize(40, 100)}).value(), finished);
+        const PageFacts facts{QSize(40, 100), optinFormForPage(s).value()};
+        QCOMPARE(finishPage(kind, page, s, facts).value(), finished);
     }
 
     void socialPreview_data() {
@@ -156,7 +157,7 @@ private slots:
         FunnelSettings s = completeSettings();
         adjust(s);
         const QString head = finishPage(PageKind::Optin, QStringLiteral("[SOCIAL_META]"), s,
-                                        PageFacts{QSize(40, 100)})
+                                        PageFacts{QSize(40, 100), {}})
                                  .value();
         for (const QString& text : present)
             QVERIFY2(head.contains(text), qPrintable(head));

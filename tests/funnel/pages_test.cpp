@@ -27,7 +27,8 @@ class PagesTest : public QObject {
         if (!progressBar.isEmpty())
             templates.txtProgressBar = progressBar;
         const Result<QString> text =
-            page == QLatin1String("lead")     ? generateLeadMagnetPage(s, templates, paths)
+            page == QLatin1String("lead")
+                ? generateLeadMagnetPage(s, templates, paths, optinFormForPage(s).value())
             : page == QLatin1String("thanks") ? generateThankYouPage(s, templates)
                                               : generateDownloadPage(s, templates, paths);
         return text ? text.value() : text.error();
@@ -154,12 +155,13 @@ private slots:
         FunnelSettings s = completeSettings();
         s.chkProgressBar = 0;
         const PageTemplates templates = loadTemplates(paths, s).value();
-        const QString page = generateLeadMagnetPage(s, templates, paths).value();
+        const PageForm form = optinFormForPage(s).value();
+        const QString page = generateLeadMagnetPage(s, templates, paths, form).value();
         QVERIFY2(page.contains(QStringLiteral("bar:\n")) &&
                      page.contains(QStringLiteral("back:\n")),
                  qPrintable(page));
         s.backControl = true;
-        const auto failed = generateLeadMagnetPage(s, templates, paths);
+        const auto failed = generateLeadMagnetPage(s, templates, paths, form);
         QVERIFY(!failed.ok() && failed.error().contains(QStringLiteral("back.txt")));
     }
 

@@ -158,7 +158,7 @@ void PublishPanel::cmdPublish_Click() {
 void PublishPanel::cmdCancelPublish_Click() {
     m_cancel = true;
     cmdCancelPublish->setEnabled(false);
-    lblPublishFile->setText(QStringLiteral("Cancelling after the current file..."));
+    lblPublishFile->setText(QStringLiteral("Cancelling..."));
 }
 
 void PublishPanel::showResult(const QString& text, bool ok) {
@@ -233,7 +233,7 @@ void PublishPanel::start(Job job) {
         QMetaObject::invokeMethod(
             this, [this, p] { showProgress(p); }, Qt::QueuedConnection);
     };
-    // Cancel finishes the current file; closing the window stops at once.
+    // Cancel stops the file under way and keeps what arrived; closing the window stops at once.
     request.cancelled = [this] { return m_cancel.load(); };
     m_worker = QThread::create([this, job, target = *target, options, request, outputLock] {
         RemoteFolder remote(target, options);

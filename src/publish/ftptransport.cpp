@@ -1,6 +1,7 @@
 #include "transport.h"
 
 #include <QFile>
+#include <QScopeGuard>
 #include <QSet>
 #include <QUrl>
 
@@ -34,8 +35,17 @@ size_t readFrom(char* out, size_t size, size_t count, void* data) {
     return size_t(n);
 }
 
-int abortWhenAsked(void* flag, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0;
+// Asked by libcurl on this thread, several times a second while bytes go.
+struct Stop {
+    const std::atomic<bool>* abort = nullptr;
+    const std::function<bool()>* transfer = nullptr; // the write under way
+    bool asked = false;
+};
+
+int stopWhenAsked(void* data, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto* stop = static_cast<Stop*>(data);
+    stop->asked = stop->asked || (stop->transfer && *stop->transfer && (*stop->transfer)());
+    return stop->asked || (stop->abort && stop->abort->load()) ? 1 : 0;
 }
 
 struct Commands {
@@ -110,8 +120,11 @@ public:
         return m_denied && !m_loginFailed ? Answer::missing(answer.why) : answer;
     }
 
-    Answer write(const QString& path, const QByteArray& bytes) override {
+    Answer write(const QString& path, const QByteArray& bytes,
+                 const std::function<bool()>& stop) override {
         Reader reader{&bytes};
+        m_stop.transfer = &stop;
+        const auto forget = qScopeGuard([this] { m_stop.transfer = nullptr; });
         return perform(path, [&](CURL* h) {
             reader.at = 0;
             curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
@@ -222,11 +235,11 @@ private:
         } else {
             curl_easy_setopt(h, CURLOPT_USE_SSL, long(CURLUSESSL_NONE));
         }
-        if (m_options.abort) {
-            curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-            curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &abortWhenAsked);
-            curl_easy_setopt(h, CURLOPT_XFERINFODATA, m_options.abort);
-        }
+        m_stop.abort = m_options.abort;
+        m_stop.asked = false;
+        curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &stopWhenAsked);
+        curl_easy_setopt(h, CURLOPT_XFERINFODATA, &m_stop);
         setup(h);
         return run(h);
     }
@@ -310,7 +323,7 @@ private:
         case CURLE_COULDNT_CONNECT:
             return Answer::dropped(QStringLiteral("no connection to %1").arg(server));
         case CURLE_ABORTED_BY_CALLBACK:
-            return Answer::refused(QStringLiteral("stopped"));
+            return m_stop.asked ? Answer::stopped() : Answer::refused(QStringLiteral("stopped"));
         case CURLE_QUOTE_ERROR:
             // Also what a connection that dropped under a command looks like;
             // a fresh connection tells.
@@ -329,6 +342,7 @@ private:
     CURL* m_handle = nullptr;
     CURLM* m_multi = nullptr;
     char m_error[CURL_ERROR_SIZE] = {};
+    Stop m_stop;
     bool m_denied = false;
     bool m_loginFailed = false;
 };

@@ -240,9 +240,9 @@ QString leftAlone(RemoteFolder& remote, const QList<LocalFile>& toSend, int sent
         .arg(live);
 }
 
-// False when the publish stopped; the report says why.
-bool sendFiles(RemoteFolder& remote, const PublishRequest& request, const QList<LocalFile>& toSend,
-               PublishReport& report) {
+// The files that arrived, all of them unless the publish stopped; the report says why.
+int sendFiles(RemoteFolder& remote, const PublishRequest& request, const QList<LocalFile>& toSend,
+              PublishReport& report) {
     const int total = int(toSend.size());
     const QString leadPage = request.pages.value(0, QStringLiteral("index.html"));
     for (int i = 0; i < total; ++i) {
@@ -251,20 +251,45 @@ bool sendFiles(RemoteFolder& remote, const PublishRequest& request, const QList<
             report.outcome = PublishReport::Outcome::Cancelled;
             report.message = QStringLiteral("Publishing was cancelled.") +
                              leftAlone(remote, toSend, i, leadPage);
-            return false;
+            return i;
         }
         if (request.progress)
             request.progress({i, total, f.path});
-        if (Status sent = remote.put(f.bytes, f.path); !sent) {
-            report.outcome = PublishReport::Outcome::Failed;
-            report.message = sent.error() + leftAlone(remote, toSend, i, leadPage);
-            return false;
+        if (Status sent = remote.put(f.bytes, f.path, request.cancelled); !sent) {
+            const bool cancelled = request.cancelled && request.cancelled();
+            report.outcome =
+                cancelled ? PublishReport::Outcome::Cancelled : PublishReport::Outcome::Failed;
+            report.message =
+                (cancelled ? QStringLiteral("Publishing was cancelled.") : sent.error()) +
+                leftAlone(remote, toSend, i, leadPage);
+            return i;
         }
         (request.pages.contains(f.path) ? report.pagesSent : report.otherSent)++;
     }
     if (request.progress)
         request.progress({total, total, QString()});
-    return true;
+    return total;
+}
+
+// After a cancel, the files that arrived whole join the record, so that the
+// next publish does not send them again; the rest of the record stays true,
+// as nothing else was touched. Should this fail, they simply go again.
+Status recordArrived(RemoteFolder& remote, const RemoteState& state, const QList<LocalFile>& files,
+                     const QList<LocalFile>& arrived) {
+    if (arrived.isEmpty())
+        return Status::success();
+    const auto after = listTree(remote, files);
+    if (!after)
+        return Status::failure(after.error());
+    Record next = state.previous;
+    for (const LocalFile& f : arrived) {
+        const auto there = after->constFind(f.path);
+        if (there != after->constEnd() && !there->folder && there->size == f.bytes.size())
+            next.insert(f.path, {f.sha256, there->size, stampOf(remote, *after, f.path)});
+        else
+            next.remove(f.path);
+    }
+    return remote.put(recordJson(next), QLatin1String(kPublishRecordName));
 }
 
 // Only now that the new pages are live may the old ones go, and only the ones this
@@ -370,15 +395,22 @@ PublishReport publishFunnel(RemoteFolder& remote, const PublishRequest& request)
                         .arg(displayPath(request.outputFolder)));
     const auto state = readRemoteState(remote, *files);
     if (!state)
-        return fail(state.error());
+        return fail(state.error() +
+                    QStringLiteral(" Nothing was sent: the live funnel is as it was."));
     const QList<LocalFile> toSend = filesToSend(remote, *state, *files, request.pages, report);
-    if (!sendFiles(remote, request, toSend, report))
+    if (const int arrived = sendFiles(remote, request, toSend, report); arrived < toSend.size()) {
+        if (report.outcome != PublishReport::Outcome::Cancelled)
+            return report;
+        if (Status kept = recordArrived(remote, *state, *files, toSend.mid(0, arrived)); !kept)
+            report.notes << kept.error() +
+                                QStringLiteral(" The files sent go again at the next publish.");
         return report;
+    }
     Record next;
     if (Status removed = removeOldPages(remote, *state, *files, next, report); !removed)
         return fail(removed.error());
     if (Status checked = checkAndRecord(remote, *files, next); !checked)
-        return fail(checked.error());
+        return fail(checked.error() + QStringLiteral(" The new funnel is live."));
 
     report.outcome = PublishReport::Outcome::Published;
     report.message = QStringLiteral("Published: %1 and %2 sent, %3 unchanged, %4 removed")

@@ -19,7 +19,9 @@ struct PublishRequest {
     QStringList pages;    // lead magnet, thank-you and download page, as the build named them
     QStringList pageUrls; // their web addresses, fetched back when http(s)
     std::function<void(const PublishProgress&)> progress;
-    std::function<bool()> cancelled; // asked before each file
+    // Asked before each file and while one goes: a cancel ends the transfer
+    // under way, and the files that arrived are recorded as sent.
+    std::function<bool()> cancelled;
 };
 
 struct PublishReport {

@@ -88,11 +88,13 @@ std::optional<bool> RemoteFolder::has(const QString& relativePath, qint64 size) 
     return entry != entries.constEnd() && !entry->folder && (size < 0 || entry->size == size);
 }
 
-Status RemoteFolder::put(const QByteArray& bytes, const QString& relativePath) {
+Status RemoteFolder::put(const QByteArray& bytes, const QString& relativePath,
+                         const std::function<bool()>& stop) {
     m_left = Left::OldFile;
     const QString what = QStringLiteral("Sending %1").arg(relativePath);
     const QString part = folderOf(relativePath) + u'.' + nameOf(relativePath) + kPart;
-    Answer answer = attempt([&] { return m_transport->write(part, bytes); });
+    Answer answer = attempt(
+        [&] { return stop && stop() ? Answer::stopped() : m_transport->write(part, bytes, stop); });
     if (answer.done())
         answer = replace(part, relativePath, bytes.size());
     if (answer.done())

@@ -67,8 +67,10 @@ public:
     QString exactStamp(const QString& relativePath);
     // Written under a temporary name, then put in place so that a reader gets
     // the old file or the new one, never a part and, where the server can
-    // replace in one step, never none.
-    Status put(const QByteArray& bytes, const QString& relativePath);
+    // replace in one step, never none. stop, asked while the bytes go, ends
+    // the transfer and leaves the old file.
+    Status put(const QByteArray& bytes, const QString& relativePath,
+               const std::function<bool()>& stop = {});
     Status remove(const QString& relativePath);
 
     // What a failed put() left under the file's name.

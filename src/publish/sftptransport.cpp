@@ -150,7 +150,8 @@ public:
         });
     }
 
-    Answer write(const QString& relativePath, const QByteArray& bytes) override {
+    Answer write(const QString& relativePath, const QByteArray& bytes,
+                 const std::function<bool()>& stop) override {
         return run([&] {
             const int flags = O_WRONLY | O_CREAT | O_TRUNC;
             sftp_file file = sftp_open(m_sftp, path(relativePath).constData(), flags, 0644);
@@ -162,6 +163,10 @@ public:
             if (!file)
                 return failure();
             for (qsizetype at = 0; at < bytes.size();) {
+                if (stop && stop()) {
+                    sftp_close(file);
+                    return Answer::stopped();
+                }
                 const ssize_t n = sftp_write(file, bytes.constData() + at,
                                              size_t(std::min<qsizetype>(bytes.size() - at, 32768)));
                 if (n <= 0) {
@@ -199,6 +204,7 @@ public:
 
     void drop() override {
         m_watchdog.disarm();
+        m_lost = false;
         if (m_sftp)
             sftp_free(m_sftp);
         if (m_ssh) {
@@ -216,6 +222,8 @@ private:
         m_watchdog.arm(ssh_get_fd(m_ssh));
         Answer answer = step();
         m_watchdog.disarm();
+        if (m_lost)
+            drop();
         return answer;
     }
 
@@ -447,7 +455,9 @@ private:
         return Answer();
     }
 
-    // Read right after the failed call.
+    // Read right after the failed call. A lost connection is torn down by run()
+    // only: the step may still hold a file or folder of the session, and
+    // closing one of a freed session writes into freed memory.
     Answer failure() {
         const bool lost = !ssh_is_connected(m_ssh) || ssh_get_error_code(m_ssh) == SSH_FATAL ||
                           !m_sftp || ssh_channel_is_eof(m_sftp->channel) ||
@@ -461,7 +471,7 @@ private:
                 why = QStringLiteral("no answer for %1 s")
                           .arg(std::chrono::duration_cast<std::chrono::seconds>(m_options.silence)
                                    .count());
-            drop();
+            m_lost = true;
             return Answer::dropped(
                 QStringLiteral("the connection to %1 dropped (%2)").arg(server, why));
         }
@@ -490,6 +500,7 @@ private:
     ssh_session m_ssh = nullptr;
     sftp_session m_sftp = nullptr;
     bool m_posixRename = false;
+    bool m_lost = false;
     Watchdog m_watchdog;
 };
 

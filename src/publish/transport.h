@@ -2,6 +2,7 @@
 
 #include "remotefolder.h"
 
+#include <functional>
 #include <memory>
 
 namespace tandrel {
@@ -18,7 +19,7 @@ inline QString nameOf(const QString& path) {
 
 // What the server made of one request.
 struct Answer {
-    enum class Kind { Done, Refused, Missing, Dropped };
+    enum class Kind { Done, Refused, Missing, Dropped, Stopped };
     Kind kind = Kind::Done;
     QString why; // the server's answer in words, for the message
 
@@ -26,6 +27,7 @@ struct Answer {
     static Answer refused(QString why) { return {Kind::Refused, std::move(why)}; }
     static Answer missing(QString why) { return {Kind::Missing, std::move(why)}; }
     static Answer dropped(QString why) { return {Kind::Dropped, std::move(why)}; }
+    static Answer stopped() { return {Kind::Stopped, QStringLiteral("cancelled")}; }
 };
 
 // One protocol's way into the target folder; paths are relative to it. The
@@ -35,8 +37,10 @@ public:
     virtual ~Transport() = default;
     virtual Answer list(const QString& folder, RemoteListing& entries) = 0;
     virtual Answer read(const QString& path, QByteArray& bytes) = 0;
-    // Makes missing folders on the way.
-    virtual Answer write(const QString& path, const QByteArray& bytes) = 0;
+    // Makes missing folders on the way. Ends the transfer when stop, asked
+    // while the bytes go, says so.
+    virtual Answer write(const QString& path, const QByteArray& bytes,
+                         const std::function<bool()>& stop) = 0;
     // Onto an existing name too when replacesAtomically() says so.
     virtual Answer rename(const QString& from, const QString& to) = 0;
     virtual Answer remove(const QString& path) = 0;

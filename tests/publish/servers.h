@@ -62,12 +62,15 @@ inline QMap<QString, QByteArray> filesIn(const QString& folder) {
     return files;
 }
 
-// A plain web server for a folder: each GET of /NAME answers the file's bytes.
+// A plain web server for a folder: each GET of /NAME answers the file's bytes,
+// or drops the connection unanswered.
 struct WebServer : QTcpServer {
-    explicit WebServer(const QString& folder) {
-        connect(this, &QTcpServer::newConnection, this, [this, folder] {
+    explicit WebServer(const QString& folder, bool drop = false) {
+        connect(this, &QTcpServer::newConnection, this, [this, folder, drop] {
             QTcpSocket* socket = nextPendingConnection();
-            connect(socket, &QTcpSocket::readyRead, socket, [folder, socket] {
+            connect(socket, &QTcpSocket::readyRead, socket, [folder, socket, drop] {
+                if (drop)
+                    return socket->abort();
                 const QString name = QString::fromUtf8(socket->readAll().split(' ').value(1));
                 // A folder's address without its slash is sent on, as web servers do.
                 if (!name.endsWith(u'/') && !name.section(u'/', -1).contains(u'.')) {
@@ -98,12 +101,32 @@ struct Server {
     QProcess process;
     int port = 0;
     QString root() const { return dir.filePath(QStringLiteral("www")); }
-    // The whole process group: servers fork a process per connection.
+    // Drops the connection at the nth request of a kind (tests/publish/cut) from
+    // now on: "list", "stor", "rename", "remove" or "change" (either of the last
+    // two); "hide" after when takes away SFTP's one-step replace.
+    void cut(int n, const QString& when, const QString& kind = QStringLiteral("change")) {
+        writeFile(dir.filePath(QStringLiteral("cut")),
+                  QStringLiteral("%1 %2 %3\n").arg(n).arg(kind, when).toUtf8());
+        writeFile(dir.filePath(QStringLiteral("count")), "0");
+    }
+    // With every process it started: servers fork one per connection, which
+    // may leave the process group (sshd's do).
     void stop() {
-        if (process.state() != QProcess::NotRunning) {
-            ::kill(-pid_t(process.processId()), SIGKILL);
-            process.waitForFinished(5000);
+        if (process.state() == QProcess::NotRunning)
+            return;
+        QList<pid_t> doomed{pid_t(process.processId())};
+        QMap<pid_t, pid_t> parents;
+        for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+            const QByteArray stat = fileBytes(QStringLiteral("/proc/%1/stat").arg(pid));
+            const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+            if (pid.toInt() > 0 && fields.size() > 1)
+                parents.insert(pid.toInt(), fields[1].toInt());
         }
+        for (qsizetype i = 0; i < doomed.size(); ++i)
+            doomed << parents.keys(doomed[i]);
+        for (const pid_t pid : doomed)
+            ::kill(pid, SIGKILL);
+        process.waitForFinished(5000);
     }
     // A restart keeps the port.
     bool launch(const QString& program, const QStringList& arguments) {
@@ -146,26 +169,22 @@ struct SftpServer : Server {
             .arg(port)
             .arg(folder.isEmpty() ? root() : folder);
     }
-    // Drops the connection at the nth renaming or removing request from now
-    // on, "before" or "after" the server acts; "hide" takes away one-step replace.
-    void cut(int n, const QString& how) {
-        writeFile(dir.filePath(QStringLiteral("cut")),
-                  QStringLiteral("%1 %2").arg(n).arg(how).toUtf8());
-        writeFile(dir.filePath(QStringLiteral("count")), "0");
-    }
     bool start() {
         QDir().mkpath(root());
         cut(0, QStringLiteral("never"));
         if (getuid() == 0)
             QDir().mkpath(QStringLiteral("/run/sshd")); // sshd's privilege separation
+        const QString config = dir.filePath(QStringLiteral("sshd_config"));
+        if (port)
+            return launch(QStringLiteral("/usr/sbin/sshd"), {"-D", "-e", "-f", config});
         for (const auto& [key, type] :
              {std::pair{"host", "ed25519"}, {"host-rsa", "rsa"}, {"client", "ed25519"}})
             if (!run(QStringLiteral("ssh-keygen"),
                      {"-q", "-t", type, "-N", "", "-f", dir.filePath(key)}))
                 return false;
         choosePort();
-        const QString config = writeFile(
-            dir.filePath(QStringLiteral("sshd_config")),
+        writeFile(
+            config,
             QStringLiteral("ListenAddress 127.0.0.1\nPort %1\nHostKey %2\nHostKey %2-rsa\n"
                            "AuthorizedKeysFile %3\nPasswordAuthentication no\n"
                            "KbdInteractiveAuthentication no\nUsePAM no\nStrictModes no\n"
@@ -192,6 +211,7 @@ struct FtpServer : Server {
         const QString users = dir.filePath(QStringLiteral("users"));
         const QString both = dir.filePath(QStringLiteral("server.pem"));
         if (!port) {
+            cut(0, QStringLiteral("never"));
             QDir().mkpath(root());
             // pure-ftpd maps its virtual user to an unprivileged system user.
             if (::chown(QFile::encodeName(root()).constData(), 65534, 65534) != 0 && getuid() == 0)
@@ -215,6 +235,12 @@ struct FtpServer : Server {
             writeFile(both, fileBytes(both) + fileBytes(certificate()));
             choosePort();
         }
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(TANDREL_FTPCUT));
+        environment.insert(QStringLiteral("TANDREL_FTPCUT"),
+                           dir.filePath(QStringLiteral("cut")) + u' ' +
+                               dir.filePath(QStringLiteral("count")));
+        process.setProcessEnvironment(environment);
         return launch(QStringLiteral("pure-ftpd"), {"-l", "puredb:" + users + ".pdb", "-S",
                                                     QStringLiteral("127.0.0.1,%1").arg(port), "-Y",
                                                     tls == Tls::Required ? "2" : "0", "-2", both,

@@ -1,10 +1,12 @@
 // Stands between sshd and sftp-server for the publish tests: drops the SSH
-// connection at the Nth request that changes the folder (a rename or a
-// removal), before the server acts or after it acted but before the client
-// hears, and can hide the server's extensions (a server without one-step
-// replace) or refuse every new folder. Usage: tandrel-sftpcut CONTROL COUNTER
-// sftp-server [args...], CONTROL holding "N before|after [hide|nomkdir]" (N 0:
-// never), COUNTER the count so far.
+// connection at the Nth request of a kind, before the server acts, after it
+// acted but before the client hears, once the client heard ("between"), or
+// for an upload once 64 KB of it arrived ("half"); it can also hide the
+// server's extensions (a server without one-step replace) or refuse every
+// new folder. Usage: tandrel-sftpcut CONTROL COUNTER sftp-server [args...],
+// CONTROL holding "N KIND before|after|between|half [hide|nomkdir]" (N 0:
+// never; KIND list, stor, rename, remove or change, the last two together),
+// COUNTER the count so far.
 
 #include <csignal>
 #include <cstdint>
@@ -51,11 +53,25 @@ void writeAll(int fd, const std::string& bytes) {
     }
 }
 
-bool changes(const std::string& packet) {
+uint32_t u32(const std::string& bytes, size_t at) {
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data() + at);
+    return uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
+}
+
+bool isKind(const std::string& packet, const std::string& kind) {
     const unsigned char type = packet[4];
-    if (type == 13 || type == 18) // remove, rename
-        return true;
-    return type == 200 && packet.find("rename@openssh.com") != std::string::npos;
+    const bool rename =
+        type == 18 || (type == 200 && packet.find("rename@openssh.com") != std::string::npos);
+    if (kind == "list")
+        return type == 11; // opendir
+    if (kind == "stor")    // open for writing
+        return type == 3 && packet.size() >= 13 && packet.size() >= 17 + u32(packet, 9) &&
+               (u32(packet, 13 + u32(packet, 9)) & 2) != 0;
+    if (kind == "rename")
+        return rename;
+    if (kind == "remove")
+        return type == 13;
+    return rename || type == 13; // change
 }
 
 // The SSH connection goes down with its sshd processes, the listener aside.
@@ -86,8 +102,8 @@ int main(int argc, char** argv) {
     if (argc < 4)
         return 2;
     int cutAt = 0;
-    std::string when, hide;
-    std::ifstream(argv[1]) >> cutAt >> when >> hide;
+    std::string kind, when, hide;
+    std::ifstream(argv[1]) >> cutAt >> kind >> when >> hide;
     int toServer[2], fromServer[2];
     if (pipe(toServer) != 0 || pipe(fromServer) != 0)
         return 2;
@@ -102,7 +118,9 @@ int main(int argc, char** argv) {
     }
     close(toServer[0]);
     close(fromServer[1]);
-    bool cutAfterReply = false;
+    bool cutAtReply = false;
+    bool counting = false; // the upload to cut half-way
+    size_t uploaded = 0;
     pollfd fds[2] = {{0, POLLIN, 0}, {fromServer[0], POLLIN, 0}};
     std::string packet;
     while (poll(fds, 2, -1) > 0) {
@@ -115,24 +133,32 @@ int main(int argc, char** argv) {
                 writeAll(1, status);
                 continue;
             }
-            if (changes(packet)) {
+            if (isKind(packet, kind)) {
                 int count = 0;
                 std::ifstream(argv[2]) >> count;
                 std::ofstream(argv[2]) << ++count;
                 if (count == cutAt && when == "before")
                     dropConnection();
-                cutAfterReply = count == cutAt;
+                cutAtReply = count == cutAt && (when == "after" || when == "between");
+                counting = count == cutAt && when == "half";
+            }
+            if (counting && packet[4] == 6 && packet.size() > 13) { // write
+                uploaded += packet.size() - 25 - u32(packet, 9);    // less the handle and offset
+                if (uploaded >= 65536)
+                    dropConnection();
             }
             writeAll(toServer[1], packet);
         }
         if (fds[1].revents) {
             if (!readPacket(fromServer[0], packet))
                 break;
-            if (cutAfterReply)
+            if (cutAtReply && when == "after")
                 dropConnection();
             if (packet[4] == 2 && hide == "hide") // version: no extensions
                 packet = std::string("\0\0\0\5\2", 5) + packet.substr(5, 4);
             writeAll(1, packet);
+            if (cutAtReply)
+                dropConnection();
         }
     }
     close(toServer[1]);

@@ -247,11 +247,10 @@ void PublishPanel::start(Job job) {
             const PublishReport report = publishFunnel(remote, request);
             ok = report.published();
             text = report.message;
-            if (ok) {
+            if (ok)
                 text += QStringLiteral(".\n\nCheck the pages:\n") + request.pageUrls.join(u'\n');
-                if (!report.notes.isEmpty())
-                    text += QStringLiteral("\n\n") + report.notes.join(u'\n');
-            }
+            if (!report.notes.isEmpty())
+                text += QStringLiteral("\n\n") + report.notes.join(u'\n');
         }
         QMetaObject::invokeMethod(
             this, [this, ok, text] { jobEnded(ok, text); }, Qt::QueuedConnection);

@@ -26,7 +26,7 @@ struct PublishReport;
 
 // The Publish group of the Build Funnel section: uploads the last build to
 // the user's host on a worker thread, so the window stays responsive and the
-// upload can be cancelled after the current file.
+// upload can be cancelled at any moment.
 class PublishPanel : public QGroupBox {
     Q_OBJECT
 public:

@@ -197,8 +197,9 @@ private slots:
         const QList<std::pair<const char*, QString>> servers{
             {"sftp", sftp.url()}, {"ftp", plain.url(u"ftp"_s)}, {"ftps", ftp.url(u"ftps"_s)}};
         for (const auto& [name, url] : servers)
-            for (const char* cut : {"list before", "stor half", "rename between", "rename before",
-                                    "rename after", "remove before", "fetch-back", "restart"})
+            for (const char* cut :
+                 {"list before", "stor half", "stor stall", "rename between", "rename before",
+                  "rename after", "remove before", "fetch-back", "restart"})
                 QTest::addRow("%s, %s", name, cut) << url << QString::fromLatin1(cut);
     }
     void aDroppedConnectionAtAnyPoint() {
@@ -236,7 +237,10 @@ private slots:
         attempts = 1;
         const QStringList kindAndWhen = cut.split(u' ');
         server.cut(1, kindAndWhen.value(1), kindAndWhen.value(0));
-        const PublishReport report = publish(url, {}, restartAtSecondFile);
+        ConnectionOptions options;
+        if (cut == "stor stall"_L1)
+            options.silence = std::chrono::seconds(1); // the watchdog shuts the socket
+        const PublishReport report = publish(url, options, restartAtSecondFile);
         server.cut(0, u"never"_s);
         if (cut == "restart"_L1)
             QVERIFY2(url.startsWith("sftp"_L1)

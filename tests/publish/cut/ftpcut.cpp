@@ -2,8 +2,8 @@
 // counterpart of tandrel-sftpcut: ends the session at the Nth command of a
 // kind, before the server acts, after it acted but before the client hears,
 // once the client heard ("between"), or for an upload once 64 KB of it
-// arrived ("half"). Under FTPS only the server sees the commands, so the cut
-// is made where it reads them. TANDREL_FTPCUT names the CONTROL and COUNTER
+// arrived ("half", or "stall" to fall silent there instead). Under FTPS only the server sees the
+// commands, so the cut is made where it reads them. TANDREL_FTPCUT names the CONTROL and COUNTER
 // files (as for tandrel-sftpcut: "N KIND WHEN", KIND list, stor, rename,
 // remove or change); both are opened at start, as the sessions run chrooted.
 
@@ -84,6 +84,8 @@ void received(int fd, const void* data, ssize_t n) {
         controlSocket = socket;
     if (socket != controlSocket) {
         uploaded += counting ? size_t(n) : 0;
+        while (counting && uploaded >= 65536 && when == "stall")
+            pause();
         if (counting && uploaded >= 65536)
             _exit(0);
         return;
@@ -109,7 +111,7 @@ void received(int fd, const void* data, ssize_t n) {
     if (when == "before")
         _exit(0);
     cutAtReply = when == "after" || when == "between";
-    counting = when == "half";
+    counting = when == "half" || when == "stall";
 }
 
 void replying(int fd) {

@@ -1,10 +1,11 @@
 // Stands between sshd and sftp-server for the publish tests: drops the SSH
 // connection at the Nth request of a kind, before the server acts, after it
 // acted but before the client hears, once the client heard ("between"), or
-// for an upload once 64 KB of it arrived ("half"); it can also hide the
+// for an upload once 64 KB of it arrived ("half", or "stall" to fall silent
+// there instead); it can also hide the
 // server's extensions (a server without one-step replace) or refuse every
 // new folder. Usage: tandrel-sftpcut CONTROL COUNTER sftp-server [args...],
-// CONTROL holding "N KIND before|after|between|half [hide|nomkdir]" (N 0:
+// CONTROL holding "N KIND before|after|between|half|stall [hide|nomkdir]" (N 0:
 // never; KIND list, stor, rename, remove or change, the last two together),
 // COUNTER the count so far.
 
@@ -140,10 +141,12 @@ int main(int argc, char** argv) {
                 if (count == cutAt && when == "before")
                     dropConnection();
                 cutAtReply = count == cutAt && (when == "after" || when == "between");
-                counting = count == cutAt && when == "half";
+                counting = count == cutAt && (when == "half" || when == "stall");
             }
             if (counting && packet[4] == 6 && packet.size() > 13) { // write
                 uploaded += packet.size() - 25 - u32(packet, 9);    // less the handle and offset
+                while (uploaded >= 65536 && when == "stall")
+                    pause();
                 if (uploaded >= 65536)
                     dropConnection();
             }

@@ -1,6 +1,6 @@
 // Sends small files to one FTP server in plain FTP and over FTPS through the
 // program's own publishing, and prints how long each took, then how long a
-// cancel takes to stop a 5 MB upload. Run by hand against a server of your
+// cancel takes to stop an upload of 50 MB. Run by hand against a server of your
 // choice (vsftpd demands TLS session reuse); either address may be sftp://
 // too, with TANDREL_KEY naming the key and the host already known to ssh:
 //   TANDREL_PASSWORD=... TANDREL_CA_FILE=cert.pem tandrel-bench-publish
@@ -50,21 +50,21 @@ int main(int argc, char** argv) {
         }
         std::printf("%s: %d files of 10 KB in %.2f s\n", argv[i], files,
                     double(timer.elapsed()) / 1000.0);
-        // Cancelled from another thread 300 ms into the upload, as by the
+        // Cancelled from another thread 100 ms into the upload, as by the
         // window's button: the time until the put returned.
         std::atomic<bool> cancel = false;
         std::chrono::steady_clock::time_point clicked;
         std::thread button([&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
             clicked = std::chrono::steady_clock::now();
             cancel = true;
         });
-        const Status sent = remote.put(QByteArray(5 << 20, 'x'), QStringLiteral("bench/big.bin"),
+        const Status sent = remote.put(QByteArray(50 << 20, 'x'), QStringLiteral("bench/big.bin"),
                                        [&] { return cancel.load(); });
         const auto returned = std::chrono::steady_clock::now();
         button.join();
         std::printf(
-            "%s: 5 MB upload %s, %lld ms after the cancel\n", argv[i],
+            "%s: 50 MB upload %s, %lld ms after the cancel\n", argv[i],
             sent ? "completed" : "stopped",
             static_cast<long long>(
                 std::chrono::duration_cast<std::chrono::milliseconds>(returned - clicked).count()));

@@ -12,6 +12,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <pwd.h>
 #include <signal.h>
@@ -96,37 +97,40 @@ struct WebServer : QTcpServer {
     }
 };
 
+// A WebServer answering from a thread of its own, for fetches made on the test's.
+struct WebThread {
+    QThread thread;
+    WebServer* server;
+    explicit WebThread(const QString& folder, bool drop = false)
+        : server(new WebServer(folder, drop)) {
+        server->moveToThread(&thread);
+        QObject::connect(&thread, &QThread::finished, server, &QObject::deleteLater);
+        thread.start();
+    }
+    ~WebThread() {
+        thread.quit();
+        thread.wait();
+    }
+};
+
 struct Server {
     QTemporaryDir dir;
     QProcess process;
     int port = 0;
     QString root() const { return dir.filePath(QStringLiteral("www")); }
-    // Drops the connection at the nth request of a kind (tests/publish/cut) from
-    // now on: "list", "stor", "rename", "remove" or "change" (either of the last
-    // two); "hide" after when takes away SFTP's one-step replace.
+    // Drops the connection at the nth request of a kind from now on, as
+    // tests/publish/cut says; "hide" after when takes away SFTP's one-step replace.
     void cut(int n, const QString& when, const QString& kind = QStringLiteral("change")) {
         writeFile(dir.filePath(QStringLiteral("cut")),
                   QStringLiteral("%1 %2 %3\n").arg(n).arg(kind, when).toUtf8());
         writeFile(dir.filePath(QStringLiteral("count")), "0");
     }
-    // With every process it started: servers fork one per connection, which
-    // may leave the process group (sshd's do).
+    // The whole process group: servers fork a process per connection.
     void stop() {
-        if (process.state() == QProcess::NotRunning)
-            return;
-        QList<pid_t> doomed{pid_t(process.processId())};
-        QMap<pid_t, pid_t> parents;
-        for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-            const QByteArray stat = fileBytes(QStringLiteral("/proc/%1/stat").arg(pid));
-            const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-            if (pid.toInt() > 0 && fields.size() > 1)
-                parents.insert(pid.toInt(), fields[1].toInt());
+        if (process.state() != QProcess::NotRunning) {
+            ::kill(-pid_t(process.processId()), SIGKILL);
+            process.waitForFinished(5000);
         }
-        for (qsizetype i = 0; i < doomed.size(); ++i)
-            doomed << parents.keys(doomed[i]);
-        for (const pid_t pid : doomed)
-            ::kill(pid, SIGKILL);
-        process.waitForFinished(5000);
     }
     // A restart keeps the port.
     bool launch(const QString& program, const QStringList& arguments) {

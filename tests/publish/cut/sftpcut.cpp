@@ -1,12 +1,11 @@
 // Stands between sshd and sftp-server for the publish tests: drops the SSH
-// connection at the Nth request of a kind, before the server acts, after it
-// acted but before the client hears, once the client heard ("between"), or
-// for an upload once 64 KB of it arrived ("half", or "stall" to fall silent
-// there instead); it can also hide the
-// server's extensions (a server without one-step replace) or refuse every
-// new folder. Usage: tandrel-sftpcut CONTROL COUNTER sftp-server [args...],
-// CONTROL holding "N KIND before|after|between|half|stall [hide|nomkdir]" (N 0:
-// never; KIND list, stor, rename, remove or change, the last two together),
+// connection at the Nth request of a kind, before the server acts or after it
+// acted but before the client hears, or for an upload once 64 KB of it
+// arrived ("half"), or falls silent there ("stall"); it can also hide the
+// server's extensions (a server without one-step replace) or refuse every new
+// folder. Usage: tandrel-sftpcut CONTROL COUNTER sftp-server [args...],
+// CONTROL holding "N KIND before|after|half|stall [hide|nomkdir]" (N 0: never;
+// KIND list, stor, rename, remove, or change: either of the last two),
 // COUNTER the count so far.
 
 #include <csignal>
@@ -63,16 +62,13 @@ bool isKind(const std::string& packet, const std::string& kind) {
     const unsigned char type = packet[4];
     const bool rename =
         type == 18 || (type == 200 && packet.find("rename@openssh.com") != std::string::npos);
-    if (kind == "list")
-        return type == 11; // opendir
-    if (kind == "stor")    // open for writing
-        return type == 3 && packet.size() >= 13 && packet.size() >= 17 + u32(packet, 9) &&
-               (u32(packet, 13 + u32(packet, 9)) & 2) != 0;
-    if (kind == "rename")
-        return rename;
-    if (kind == "remove")
-        return type == 13;
-    return rename || type == 13; // change
+    const size_t name = packet.size() >= 13 ? u32(packet, 9) : packet.size(); // open's
+    return kind == "list"   ? type == 11
+           : kind == "stor" ? type == 3 && packet.size() >= 17 + name &&
+                                  (u32(packet, 13 + name) & 2) != 0 // for writing
+           : kind == "rename" ? rename
+           : kind == "remove" ? type == 13
+                              : rename || type == 13;
 }
 
 // The SSH connection goes down with its sshd processes, the listener aside.
@@ -119,8 +115,8 @@ int main(int argc, char** argv) {
     }
     close(toServer[0]);
     close(fromServer[1]);
-    bool cutAtReply = false;
-    bool counting = false; // the upload to cut half-way
+    bool cutAfterReply = false;
+    bool counting = false; // the upload to cut
     size_t uploaded = 0;
     pollfd fds[2] = {{0, POLLIN, 0}, {fromServer[0], POLLIN, 0}};
     std::string packet;
@@ -140,7 +136,7 @@ int main(int argc, char** argv) {
                 std::ofstream(argv[2]) << ++count;
                 if (count == cutAt && when == "before")
                     dropConnection();
-                cutAtReply = count == cutAt && (when == "after" || when == "between");
+                cutAfterReply = count == cutAt && when == "after";
                 counting = count == cutAt && (when == "half" || when == "stall");
             }
             if (counting && packet[4] == 6 && packet.size() > 13) { // write
@@ -155,13 +151,11 @@ int main(int argc, char** argv) {
         if (fds[1].revents) {
             if (!readPacket(fromServer[0], packet))
                 break;
-            if (cutAtReply && when == "after")
+            if (cutAfterReply)
                 dropConnection();
             if (packet[4] == 2 && hide == "hide") // version: no extensions
                 packet = std::string("\0\0\0\5\2", 5) + packet.substr(5, 4);
             writeAll(1, packet);
-            if (cutAtReply)
-                dropConnection();
         }
     }
     close(toServer[1]);

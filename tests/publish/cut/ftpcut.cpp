@@ -12,6 +12,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <string>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -68,8 +69,10 @@ void received(int fd, const char* text, long n) {
         controlSocket = socket;
     if (socket != controlSocket) {
         uploaded += counting ? size_t(n) : 0;
-        while (uploaded >= 65536 && strcmp(when, "stall") == 0)
-            pause();
+        // Silent until the client gives up, so that nothing outlives the test.
+        for (char bytes[4096]; uploaded >= 65536 && strcmp(when, "stall") == 0;)
+            if (recv(fd, bytes, sizeof bytes, 0) <= 0)
+                _exit(0);
         if (uploaded >= 65536)
             _exit(0);
         return;

@@ -109,7 +109,7 @@ Status RemoteFolder::put(const QByteArray& bytes, const QString& relativePath,
 Answer RemoteFolder::replace(const QString& part, const QString& path, qint64 size) {
     const auto inPlace = [&] { return has(part) == false && has(path, size) == true; };
     if (m_transport->replacesAtomically()) {
-        const Answer answer = attempt([&] { return m_transport->rename(part, path); }, inPlace);
+        Answer answer = attempt([&] { return m_transport->rename(part, path); }, inPlace);
         if (answer.kind == Answer::Kind::Dropped)
             m_left = Left::Unknown; // the old file or the new one, both whole
         return answer;

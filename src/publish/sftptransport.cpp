@@ -79,7 +79,7 @@ QString keyFingerprint(ssh_key key) {
     if (ssh_get_publickey_hash(key, SSH_PUBLICKEY_HASH_SHA256, &hash, &length) != SSH_OK)
         return QString();
     char* text = ssh_get_fingerprint_hash(SSH_PUBLICKEY_HASH_SHA256, hash, length);
-    const QString fingerprint = QString::fromLatin1(text);
+    QString fingerprint = QString::fromLatin1(text);
     ssh_string_free_char(text);
     ssh_clean_pubkey_hash(&hash);
     return fingerprint;

@@ -197,8 +197,12 @@ public:
     }
     FolderTurn(const FolderTurn&) = delete;
     FolderTurn& operator=(const FolderTurn&) = delete;
-    bool busy() const { return m_busy; }
-    bool held() const { return m_fd >= 0; }
+    bool busy() const {
+        return m_busy;
+    }
+    bool held() const {
+        return m_fd >= 0;
+    }
 
 private:
     int m_fd = -1;
@@ -229,7 +233,8 @@ bool roomToKeepOpen(int count) {
             .size();
     // Without /proc the files could not be given their names.
     return open > 0 && ::getrlimit(RLIMIT_NOFILE, &limit) == 0 &&
-           (limit.rlim_cur == RLIM_INFINITY || rlim_t(open + count + kSpareFiles) <= limit.rlim_cur);
+           (limit.rlim_cur == RLIM_INFINITY ||
+            rlim_t(open + count + kSpareFiles) <= limit.rlim_cur);
 }
 #endif
 
@@ -257,8 +262,12 @@ public:
     PendingFiles(const PendingFiles&) = delete;
     PendingFiles& operator=(const PendingFiles&) = delete;
 
-    qsizetype size() const { return m_paths.size(); }
-    const QStringList& parts() const { return m_parts; }
+    qsizetype size() const {
+        return m_paths.size();
+    }
+    const QStringList& parts() const {
+        return m_parts;
+    }
 
     Status add(const QString& path, const QByteArray& bytes) {
         QFile file;

@@ -90,6 +90,8 @@ private slots:
             "gone.jpg");
         row("build, unknown option", {"build", "FUNNEL", "--fast"}, funnel(), 1, "", "--fast");
         row("build, no file", {"build"}, "", 1, "", "needs exactly one saved funnel file");
+        row("build, application folder missing", {"build", "FUNNEL", "--app-dir", "/nowhere/app"},
+            funnel(), 1, "", "The application folder \"/nowhere/app\" does not exist.");
         row("unknown command", {"deploy"}, "", 1, "", "\"deploy\" is unknown");
         row("version", {"--version"}, "", 0, "tandrel-cli *", "");
 

@@ -109,8 +109,18 @@ private slots:
         FunnelSettings s = completeSettings(app.makePicture(QStringLiteral("cover.jpg")));
         s.lblSelectedFile[BackgroundImage] = {app.makePicture(QStringLiteral("bg.jpg")),
                                               QStringLiteral("bg.jpg")};
+        // The build writes nothing outside output/ and takes away the lock of earlier versions.
+        const auto outside = [&] {
+            auto entries = snapshot(app.path());
+            entries.removeIf(
+                [](auto entry) { return entry.key().section(u'/', 0, 0) == "output"; });
+            return entries;
+        };
+        const auto before = outside();
+        writeFile(app.path(QStringLiteral("output.lock")), "");
         const BuildOutcome outcome = build(app, s);
         QVERIFY2(outcome.built(), qPrintable(outcome.message));
+        QCOMPARE(outside(), before);
         QCOMPARE(outcome.pages, (QStringList{"index.html", "thanks57.html", "download12.html"}));
         QCOMPARE(QDir(outcome.outputFolder).canonicalPath(), QDir(app.output()).canonicalPath());
         // Template files, the unused layouts and the cover page are gone; assets stay;
@@ -271,7 +281,7 @@ private slots:
         QCOMPARE(fileBytes(app.output(QStringLiteral("img/mine.png"))), "mine");
         QCOMPARE(QDir(app.path(QStringLiteral("output")))
                      .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-                 (QStringList{"build-record.json", "templates"}));
+                 (QStringList{"build-record.json", "build.lock", "templates"}));
         QVERIFY(recordMatches(readBuildRecord(AppPaths(app.path())).value(), s));
     }
 

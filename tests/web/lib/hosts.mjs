@@ -8,7 +8,30 @@ import os from 'node:os';
 import path from 'node:path';
 import { promisify } from 'node:util';
 
-const run = promisify(execFile);
+import { requireProgram } from './programs.mjs';
+
+// A set-up step that hangs fails instead of holding the run.
+const run = (program, args) => promisify(execFile)(program, args, { timeout: 60_000 });
+
+// Each program the hosts run, with its Debian package.
+const programs = [['ssh-keygen', 'openssh-client'], ['/usr/sbin/sshd', 'openssh-server'], ['openssl', 'openssl'], ['pure-pw', 'pure-ftpd'], ['pure-ftpd', 'pure-ftpd']];
+
+// Servers still running when the checks end or are stopped by a signal go with them.
+const live = new Set();
+const killAll = () => {
+  for (const child of live) {
+    try {
+      process.kill(-child.pid, 'SIGKILL');
+    } catch {}
+  }
+  live.clear();
+};
+process.on('exit', killAll);
+for (const signal of ['SIGINT', 'SIGTERM'])
+  process.once(signal, () => {
+    killAll();
+    process.exit(128 + os.constants.signals[signal]);
+  });
 
 const freePort = () =>
   new Promise((resolve, reject) => {
@@ -32,14 +55,40 @@ async function waitForPort(port) {
 }
 
 // Its own process group: the servers fork a process per connection, and all are killed at the end.
+// Its promise fails when the server cannot start or ends before it is stopped.
 function launch(program, args) {
   const child = spawn(program, args, { stdio: ['ignore', 'ignore', 'inherit'], detached: true });
-  child.on('error', (error) => console.error(`${program}: ${error.message}`));
+  live.add(child);
+  child.failed = new Promise((resolve, reject) => {
+    child.on('error', (error) => reject(new Error(`${program} could not be started: ${error.message}`)));
+    child.on('exit', (code, signal) => reject(new Error(`${program} ended at once (${signal || `exit status ${code}`})`)));
+  });
+  child.failed.catch(() => {});
   return child;
 }
 
 export async function startHosts() {
+  for (const [program, debianPackage] of programs) requireProgram(program, debianPackage);
   const dir = await mkdtemp(path.join(os.tmpdir(), 'tandrel-hosts-'));
+  const children = [];
+  const close = () => {
+    for (const child of children) {
+      live.delete(child);
+      try {
+        process.kill(-child.pid, 'SIGKILL');
+      } catch {}
+    }
+    return rm(dir, { recursive: true, force: true });
+  };
+  try {
+    return await setUp(dir, children, close);
+  } catch (error) {
+    await close();
+    throw error;
+  }
+}
+
+async function setUp(dir, children, close) {
   const [home, sshRoot, ftpRoot] = ['home', 'sftp', 'ftp'].map((name) => path.join(dir, name));
   for (const folder of [home, sshRoot, ftpRoot]) await mkdir(folder);
   await mkdir('/run/sshd', { recursive: true }).catch(() => {});
@@ -51,7 +100,7 @@ export async function startHosts() {
   await writeFile(sshConfig, [`ListenAddress 127.0.0.1`, `Port ${sshPort}`, `HostKey ${dir}/host`, `AuthorizedKeysFile ${dir}/client.pub`,
     'PasswordAuthentication no', 'KbdInteractiveAuthentication no', 'UsePAM no', 'StrictModes no',
     'PermitRootLogin prohibit-password', 'PidFile none', 'Subsystem sftp internal-sftp', ''].join('\n'));
-  const children = [launch('/usr/sbin/sshd', ['-D', '-e', '-f', sshConfig])];
+  children.push(launch('/usr/sbin/sshd', ['-D', '-e', '-f', sshConfig]));
 
   // FTPS with a certificate the publish is told to trust.
   await chown(ftpRoot, 65534, 65534);
@@ -59,6 +108,7 @@ export async function startHosts() {
   const users = path.join(dir, 'users');
   await new Promise((resolve, reject) => {
     const pw = spawn('pure-pw', ['useradd', 'tester', '-u', '65534', '-g', '65534', '-d', ftpRoot, '-f', users], { stdio: ['pipe', 'ignore', 'inherit'] });
+    pw.on('error', (error) => reject(new Error(`pure-pw could not be started: ${error.message}`)));
     pw.on('exit', (code) => (code === 0 ? resolve() : reject(new Error(`pure-pw exited with ${code}`))));
     pw.stdin.end(`${password}\n${password}\n`);
   });
@@ -70,19 +120,12 @@ export async function startHosts() {
   const ftpPort = await freePort();
   children.push(launch('pure-ftpd', ['-l', `puredb:${users}.pdb`, '-S', `127.0.0.1,${ftpPort}`, '-Y', '2', '-2', both, '-E', '-A', '-j', '-H', '-f', 'none']));
 
-  await Promise.all([waitForPort(sshPort), waitForPort(ftpPort)]);
+  await Promise.race([Promise.all([waitForPort(sshPort), waitForPort(ftpPort)]), ...children.map((child) => child.failed)]);
   const user = os.userInfo().username;
   return {
     sftp: { url: `sftp://${user}@127.0.0.1:${sshPort}${sshRoot}/site`, folder: path.join(sshRoot, 'site'), args: ['--key', path.join(dir, 'client'), '--accept-new-host-key'] },
     ftps: { url: `ftps://tester@127.0.0.1:${ftpPort}/site`, folder: path.join(ftpRoot, 'site'), args: [] },
     env: { ...process.env, HOME: home, TANDREL_PASSWORD: password, TANDREL_CA_FILE: cert },
-    close() {
-      for (const child of children) {
-        try {
-          process.kill(-child.pid, 'SIGKILL');
-        } catch {}
-      }
-      return rm(dir, { recursive: true, force: true });
-    },
+    close,
   };
 }

@@ -33,8 +33,7 @@ inline bool run(const QString& program, const QStringList& arguments,
     return ran;
 }
 
-// Why a server may not have started: which of the programs they run are
-// missing, looked for as they are started (by path, or by name on PATH).
+// Why a server may not have started: which of the programs they run are missing.
 inline QString missingServerPrograms() {
     QStringList missing;
     for (const char* program :

@@ -10,28 +10,17 @@ import { promisify } from 'node:util';
 
 import { requireProgram } from './programs.mjs';
 
-// A set-up step that hangs fails instead of holding the run.
-const run = (program, args) => promisify(execFile)(program, args, { timeout: 60_000 });
-
-// Each program the hosts run, with its Debian package.
+const run = promisify(execFile);
 const programs = [['ssh-keygen', 'openssh-client'], ['/usr/sbin/sshd', 'openssh-server'], ['openssl', 'openssl'], ['pure-pw', 'pure-ftpd'], ['pure-ftpd', 'pure-ftpd']];
 
-// Servers still running when the checks end or are stopped by a signal go with them.
+// Servers still running when the checks end, or are stopped, go with them.
 const live = new Set();
 const killAll = () => {
-  for (const child of live) {
-    try {
-      process.kill(-child.pid, 'SIGKILL');
-    } catch {}
-  }
+  for (const child of live) try { process.kill(-child.pid, 'SIGKILL'); } catch {}
   live.clear();
 };
 process.on('exit', killAll);
-for (const signal of ['SIGINT', 'SIGTERM'])
-  process.once(signal, () => {
-    killAll();
-    process.exit(128 + os.constants.signals[signal]);
-  });
+for (const signal of ['SIGINT', 'SIGTERM']) process.once(signal, () => process.exit(128 + os.constants.signals[signal]));
 
 const freePort = () =>
   new Promise((resolve, reject) => {
@@ -55,14 +44,11 @@ async function waitForPort(port) {
 }
 
 // Its own process group: the servers fork a process per connection, and all are killed at the end.
-// Its promise fails when the server cannot start or ends before it is stopped.
 function launch(program, args) {
   const child = spawn(program, args, { stdio: ['ignore', 'ignore', 'inherit'], detached: true });
   live.add(child);
-  child.failed = new Promise((resolve, reject) => {
-    child.on('error', (error) => reject(new Error(`${program} could not be started: ${error.message}`)));
-    child.on('exit', (code, signal) => reject(new Error(`${program} ended at once (${signal || `exit status ${code}`})`)));
-  });
+  // Fails when the server cannot start or ends before it is stopped.
+  child.failed = new Promise((_, reject) => child.on('error', reject).on('exit', (code, signal) => reject(new Error(`${program} ended at once (${signal || `exit status ${code}`})`))));
   child.failed.catch(() => {});
   return child;
 }
@@ -70,25 +56,17 @@ function launch(program, args) {
 export async function startHosts() {
   for (const [program, debianPackage] of programs) requireProgram(program, debianPackage);
   const dir = await mkdtemp(path.join(os.tmpdir(), 'tandrel-hosts-'));
-  const children = [];
   const close = () => {
-    for (const child of children) {
-      live.delete(child);
-      try {
-        process.kill(-child.pid, 'SIGKILL');
-      } catch {}
-    }
+    killAll();
     return rm(dir, { recursive: true, force: true });
   };
-  try {
-    return await setUp(dir, children, close);
-  } catch (error) {
+  return setUp(dir, close).catch(async (error) => {
     await close();
     throw error;
-  }
+  });
 }
 
-async function setUp(dir, children, close) {
+async function setUp(dir, close) {
   const [home, sshRoot, ftpRoot] = ['home', 'sftp', 'ftp'].map((name) => path.join(dir, name));
   for (const folder of [home, sshRoot, ftpRoot]) await mkdir(folder);
   await mkdir('/run/sshd', { recursive: true }).catch(() => {});
@@ -100,7 +78,7 @@ async function setUp(dir, children, close) {
   await writeFile(sshConfig, [`ListenAddress 127.0.0.1`, `Port ${sshPort}`, `HostKey ${dir}/host`, `AuthorizedKeysFile ${dir}/client.pub`,
     'PasswordAuthentication no', 'KbdInteractiveAuthentication no', 'UsePAM no', 'StrictModes no',
     'PermitRootLogin prohibit-password', 'PidFile none', 'Subsystem sftp internal-sftp', ''].join('\n'));
-  children.push(launch('/usr/sbin/sshd', ['-D', '-e', '-f', sshConfig]));
+  const children = [launch('/usr/sbin/sshd', ['-D', '-e', '-f', sshConfig])];
 
   // FTPS with a certificate the publish is told to trust.
   await chown(ftpRoot, 65534, 65534);
@@ -108,7 +86,7 @@ async function setUp(dir, children, close) {
   const users = path.join(dir, 'users');
   await new Promise((resolve, reject) => {
     const pw = spawn('pure-pw', ['useradd', 'tester', '-u', '65534', '-g', '65534', '-d', ftpRoot, '-f', users], { stdio: ['pipe', 'ignore', 'inherit'] });
-    pw.on('error', (error) => reject(new Error(`pure-pw could not be started: ${error.message}`)));
+    pw.on('error', reject);
     pw.on('exit', (code) => (code === 0 ? resolve() : reject(new Error(`pure-pw exited with ${code}`))));
     pw.stdin.end(`${password}\n${password}\n`);
   });

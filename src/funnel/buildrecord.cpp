@@ -79,11 +79,13 @@ Status writeBuildRecord(const QString& path, const FunnelSettings& settings,
 
 Result<BuildRecord> readBuildRecord(const AppPaths& paths) {
     const QString path = buildRecordPath(paths);
-    const auto nothing = Result<BuildRecord>::failure(
-        QStringLiteral("Nothing to publish: the funnel has not been built in \"%1\" yet.")
-            .arg(displayPath(paths.appDir())));
+    const auto nothing = [&] {
+        return Result<BuildRecord>::failure(
+            QStringLiteral("Nothing to publish: the funnel has not been built in \"%1\" yet.")
+                .arg(displayPath(paths.appDir())));
+    };
     if (!QFile::exists(path))
-        return nothing;
+        return nothing();
     auto bytes = readFileBytes(path, kFunnelFileLimit);
     if (!bytes)
         return Result<BuildRecord>::failure(bytes.error());
@@ -97,7 +99,7 @@ Result<BuildRecord> readBuildRecord(const AppPaths& paths) {
     for (const auto& v : o.value("pageUrls").toArray())
         record.pageUrls << v.toString();
     if (record.settings.isEmpty() || record.pages.size() != 3)
-        return nothing;
+        return nothing();
     return record;
 }
 

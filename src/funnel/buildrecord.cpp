@@ -1,9 +1,11 @@
 #include "buildrecord.h"
 
 #include "funnelfile.h"
+#include "modcopy.h"
 #include "textfiles.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -24,17 +26,41 @@ QString buildRecordPath(const AppPaths& paths) {
 }
 
 QString outputLockPath(const AppPaths& paths) {
-    return paths.join(QStringLiteral("output.lock"));
+    return paths.join(QStringLiteral("output/build.lock"));
+}
+
+Status makeOutputRoot(const AppPaths& paths) {
+    if (!QFileInfo(paths.appDir()).isDir())
+        return Status::failure(QStringLiteral("The application folder \"%1\" does not exist.")
+                                   .arg(displayPath(paths.appDir())));
+    const QString root = paths.outputRoot();
+    // Nothing, not even the lock, is written through a link.
+    if (modCopy::isLink(root))
+        return Status::failure(
+            QStringLiteral("The output folder \"%1\" is a link; the build writes only into a real "
+                           "folder. Remove the link and build again.")
+                .arg(displayPath(root)));
+    if (!QFileInfo(root).isDir() && !QDir().mkdir(root))
+        return Status::failure(QStringLiteral("The following folder is not present:%1 --- Please "
+                                              "create it or reinstall the software.")
+                                   .arg(displayPath(paths.outputTemplatesDir())));
+    return Status::success();
 }
 
 Result<std::shared_ptr<FileLock>> lockOutput(const AppPaths& paths, FileLock::Mode mode) {
+    using R = Result<std::shared_ptr<FileLock>>;
+    if (Status made = makeOutputRoot(paths); !made)
+        return R::failure(made.error());
     bool busy = false;
     auto lock = FileLock::acquire(outputLockPath(paths), mode, 5000, &busy);
     if (!lock && busy)
-        return Result<std::shared_ptr<FileLock>>::failure(
+        return R::failure(
             QStringLiteral("The output folder \"%1\" is in use by another build or a publish; "
                            "try again when it has finished.")
                 .arg(displayPath(paths.outputRoot())));
+    // Earlier versions locked a file beside the output folder.
+    if (lock && mode == FileLock::Mode::Exclusive)
+        QFile::remove(paths.join(QStringLiteral("output.lock")));
     return lock;
 }
 
@@ -53,11 +79,13 @@ Status writeBuildRecord(const QString& path, const FunnelSettings& settings,
 
 Result<BuildRecord> readBuildRecord(const AppPaths& paths) {
     const QString path = buildRecordPath(paths);
-    const auto nothing = Result<BuildRecord>::failure(
-        QStringLiteral("Nothing to publish: the funnel has not been built in \"%1\" yet.")
-            .arg(displayPath(paths.appDir())));
+    const auto nothing = [&] {
+        return Result<BuildRecord>::failure(
+            QStringLiteral("Nothing to publish: the funnel has not been built in \"%1\" yet.")
+                .arg(displayPath(paths.appDir())));
+    };
     if (!QFile::exists(path))
-        return nothing;
+        return nothing();
     auto bytes = readFileBytes(path, kFunnelFileLimit);
     if (!bytes)
         return Result<BuildRecord>::failure(bytes.error());
@@ -71,7 +99,7 @@ Result<BuildRecord> readBuildRecord(const AppPaths& paths) {
     for (const auto& v : o.value("pageUrls").toArray())
         record.pageUrls << v.toString();
     if (record.settings.isEmpty() || record.pages.size() != 3)
-        return nothing;
+        return nothing();
     return record;
 }
 

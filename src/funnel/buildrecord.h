@@ -27,9 +27,9 @@ QString buildRecordPath(const AppPaths& paths);
 Status writeBuildRecord(const QString& path, const FunnelSettings& settings,
                         const QStringList& pages);
 
-// Beside output/: a build holds it exclusively, a publish shared from reading
-// the record until the last file is sent. Waits a few seconds for the other
-// to end, then fails naming the folder.
+// In output/, which it makes: a build holds it exclusively, a publish shared
+// from reading the record until the last file is sent. Waits a few seconds
+// for the other to end, then fails naming the folder.
 QString outputLockPath(const AppPaths& paths);
 Result<std::shared_ptr<FileLock>> lockOutput(const AppPaths& paths, FileLock::Mode mode);
 // A failure when there is no readable record: nothing was built yet.

@@ -174,6 +174,8 @@ QList<MissingInfo> missingRequirements(const FunnelSettings& s) {
 }
 
 Status recoverInterruptedBuild(const AppPaths& paths) {
+    if (!QFileInfo(paths.outputRoot()).isDir() || modCopy::isLink(paths.outputRoot()))
+        return Status::success(); // nothing built; a link is refused by the build
     bool busy = false;
     const auto lock = FileLock::acquire(outputLockPath(paths), FileLock::Mode::Exclusive, 0, &busy);
     if (!lock)
@@ -276,15 +278,13 @@ Result<Assembled> assembleFunnel(const FunnelSettings& s, const AppPaths& paths)
 }
 
 Status prepareOutputFolder(const AppPaths& paths) {
+    // The output root was checked when it was locked.
     const QString output = paths.outputTemplatesDir();
-    for (const QString& folder : {paths.outputRoot(), output}) {
-        if (modCopy::isLink(folder))
-            return Status::failure(
-                QStringLiteral(
-                    "The output folder \"%1\" is a link; the build writes only into a real "
-                    "folder. Remove the link and build again.")
-                    .arg(displayPath(folder)));
-    }
+    if (modCopy::isLink(output))
+        return Status::failure(
+            QStringLiteral("The output folder \"%1\" is a link; the build writes only into a real "
+                           "folder. Remove the link and build again.")
+                .arg(displayPath(output)));
     QDir().mkpath(output);
     if (!FileExists(output, true))
         return Status::failure(

@@ -15,6 +15,8 @@
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #endif
 
@@ -171,6 +173,187 @@ Status syncToDisk(const QString& folder, const QStringList& files) {
     return Status::success();
 }
 
+// Exports into one folder take turns, so the part files found there are left
+// over from a killed export. The system drops the lock of a killed process.
+class FolderTurn {
+public:
+    explicit FolderTurn(const QString& folder) {
+#ifdef Q_OS_UNIX
+        m_fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (m_fd >= 0 && ::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+            m_busy = errno == EWOULDBLOCK;
+            ::close(m_fd);
+            m_fd = -1;
+        }
+#else
+        Q_UNUSED(folder);
+#endif
+    }
+    ~FolderTurn() {
+#ifdef Q_OS_UNIX
+        if (m_fd >= 0)
+            ::close(m_fd);
+#endif
+    }
+    FolderTurn(const FolderTurn&) = delete;
+    FolderTurn& operator=(const FolderTurn&) = delete;
+    bool busy() const {
+        return m_busy;
+    }
+    bool held() const {
+        return m_fd >= 0;
+    }
+
+private:
+    int m_fd = -1;
+    bool m_busy = false;
+};
+
+void removeStaleParts(const QString& folder) {
+    static const QRegularExpression part(QStringLiteral("^\\..+-\\d{2,}\\.txt\\.part$"));
+    const QDir dir(folder);
+    for (const QString& name :
+         dir.entryList({QStringLiteral(".*.part")}, QDir::Files | QDir::Hidden | QDir::System)) {
+        if (part.match(name).hasMatch())
+            QFile::remove(dir.filePath(name));
+    }
+}
+
+#ifdef O_TMPFILE
+// Files the rest of the program may open meanwhile (a publish, the windows).
+constexpr qsizetype kSpareFiles = 64;
+
+// Whether count more files can stay open below the soft limit, which keeps
+// every descriptor in the range that any library can handle.
+bool roomToKeepOpen(int count) {
+    rlimit limit{};
+    const qsizetype open =
+        QDir(QStringLiteral("/proc/self/fd"))
+            .entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot)
+            .size();
+    // Without /proc the files could not be given their names.
+    return open > 0 && ::getrlimit(RLIMIT_NOFILE, &limit) == 0 &&
+           (limit.rlim_cur == RLIM_INFINITY ||
+            rlim_t(open + count + kSpareFiles) <= limit.rlim_cur);
+}
+#endif
+
+// The written variants until they take their names. Where the system allows,
+// they are files without a name in the folder (O_TMPFILE), which vanish with
+// the process, so even a kill leaves nothing in the user's folder; elsewhere
+// hidden ".NAME.part" files, which the next export into the folder removes.
+class PendingFiles {
+public:
+    PendingFiles(const QString& folder, int count) : m_folder(folder) {
+#ifdef O_TMPFILE
+        m_unnamed = roomToKeepOpen(count);
+#else
+        Q_UNUSED(count);
+#endif
+    }
+    ~PendingFiles() {
+#ifdef O_TMPFILE
+        for (const int fd : m_fds)
+            ::close(fd);
+#endif
+        for (qsizetype i = m_named; i < m_parts.size(); ++i)
+            QFile::remove(m_parts[i]);
+    }
+    PendingFiles(const PendingFiles&) = delete;
+    PendingFiles& operator=(const PendingFiles&) = delete;
+
+    qsizetype size() const {
+        return m_paths.size();
+    }
+    const QStringList& parts() const {
+        return m_parts;
+    }
+
+    Status add(const QString& path, const QByteArray& bytes) {
+        QFile file;
+        errno = 0;
+        bool opened = false;
+#ifdef O_TMPFILE
+        if (m_unnamed) {
+            const int fd = ::open(QFile::encodeName(m_folder).constData(),
+                                  O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+            if (fd >= 0) {
+                m_fds.push_back(fd);
+                opened = file.open(fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle);
+            } else if (m_fds.empty() && (errno == EOPNOTSUPP || errno == EISDIR)) {
+                m_unnamed = false; // a file system without them
+            } else {
+                return writeFailed(path, qt_error_string(errno));
+            }
+        }
+#endif
+        if (!m_unnamed) {
+            file.setFileName(partPath(path));
+            m_parts << file.fileName();
+            opened = file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        }
+        m_paths << path;
+        if (!opened || file.write(bytes) != bytes.size() || !file.flush())
+            return writeFailed(path, file.errorString());
+        return Status::success();
+    }
+
+    // Each file takes its name; never over another file unless overwrite.
+    Result<int> name(bool overwrite) {
+        for (qsizetype i = 0; i < m_paths.size(); ++i) {
+            const QByteArray to = QFile::encodeName(m_paths[i]);
+            bool done = false;
+#ifdef O_TMPFILE
+            if (m_unnamed) {
+                const QByteArray from = "/proc/self/fd/" + QByteArray::number(m_fds[size_t(i)]);
+                if (overwrite) {
+                    // A link cannot replace a file; the rename that follows can.
+                    m_parts << partPath(m_paths[i]);
+                    const QByteArray part = QFile::encodeName(m_parts.last());
+                    ::unlink(part.constData());
+                    done = ::linkat(AT_FDCWD, from.constData(), AT_FDCWD, part.constData(),
+                                    AT_SYMLINK_FOLLOW) == 0 &&
+                           std::rename(part.constData(), to.constData()) == 0;
+                    m_named = m_parts.size() - (done ? 0 : 1);
+                } else {
+                    done = ::linkat(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(),
+                                    AT_SYMLINK_FOLLOW) == 0;
+                }
+            } else
+#endif
+            {
+                done = std::rename(QFile::encodeName(m_parts[i]).constData(), to.constData()) == 0;
+                m_named = i + (done ? 1 : 0);
+            }
+            if (!done) {
+                const int error = errno;
+                return Result<int>::failure(
+                    QStringLiteral("The file \"%1\" could not be written: %2.%3")
+                        .arg(displayPath(m_paths[i]), qt_error_string(error),
+                             i == 0 ? QString()
+                                    : QStringLiteral(" Only the first %1 variants were written.")
+                                          .arg(i)));
+            }
+        }
+        return int(m_paths.size());
+    }
+
+private:
+    static Status writeFailed(const QString& path, const QString& why) {
+        const QString reason =
+            errno == ENOSPC ? QStringLiteral("there is no space left on the disk") : why;
+        return Status::failure(QStringLiteral("The file \"%1\" could not be written: %2.")
+                                   .arg(displayPath(path), reason));
+    }
+
+    QString m_folder;
+    bool m_unnamed = false;
+    std::vector<int> m_fds;
+    QStringList m_paths;
+    QStringList m_parts;
+    qsizetype m_named = 0; // parts from here on are removed at the end
+};
+
 } // namespace
 
 Result<int> exportVariants(const VariantSpace& space, int files, const QString& folder,
@@ -182,6 +365,13 @@ Result<int> exportVariants(const VariantSpace& space, int files, const QString& 
         return Result<int>::failure(
             QStringLiteral("The folder \"%1\" does not exist; no variant was written.")
                 .arg(displayPath(folder)));
+    const FolderTurn turn(folder);
+    if (turn.busy())
+        return Result<int>::failure(
+            QStringLiteral("Another export is writing into \"%1\"; no variant was written.")
+                .arg(displayPath(folder)));
+    if (turn.held())
+        removeStaleParts(folder);
     files = std::min(files, variantsToExport(space, files));
     const QStringList paths = variantFilePaths(folder, stem, files);
     if (!overwrite) {
@@ -192,12 +382,7 @@ Result<int> exportVariants(const VariantSpace& space, int files, const QString& 
                         .arg(displayPath(path)));
         }
     }
-    QStringList parts;
-    const auto failed = [&](const QString& why) {
-        for (const QString& part : parts)
-            QFile::remove(part);
-        return Result<int>::failure(why + QStringLiteral(" No variant was written."));
-    };
+    PendingFiles pending(folder, files);
     VariantDraws draws(space, files, generator);
     for (const QString& path : paths) {
         const std::optional<QString> variant = draws.next();
@@ -205,39 +390,14 @@ Result<int> exportVariants(const VariantSpace& space, int files, const QString& 
             break;
         bool utf8 = false;
         const QByteArray bytes = encodeArticle(*variant, format, &utf8);
-        QFile part(partPath(path));
-        parts << part.fileName();
-        errno = 0;
-        if (!part.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            part.write(bytes) != bytes.size() || !part.flush()) {
-            const QString reason = errno == ENOSPC
-                                       ? QStringLiteral("there is no space left on the disk")
-                                       : part.errorString();
-            part.close();
-            return failed(QStringLiteral("The file \"%1\" could not be written: %2.")
-                              .arg(displayPath(path), reason));
-        }
-        part.close();
+        if (const Status added = pending.add(path, bytes); !added)
+            return Result<int>::failure(added.error() + QStringLiteral(" No variant was written."));
         if (fellBack && utf8)
             *fellBack = true;
     }
-    if (const Status synced = syncToDisk(folder, parts); !synced)
-        return failed(synced.error());
-    for (qsizetype i = 0; i < parts.size(); ++i) {
-        if (std::rename(QFile::encodeName(parts[i]).constData(),
-                        QFile::encodeName(paths[i]).constData()) != 0) {
-            const int error = errno;
-            for (qsizetype k = i; k < parts.size(); ++k)
-                QFile::remove(parts[k]);
-            return Result<int>::failure(
-                QStringLiteral("The file \"%1\" could not be written: %2.%3")
-                    .arg(displayPath(paths[i]), qt_error_string(error),
-                         i == 0
-                             ? QString()
-                             : QStringLiteral(" Only the first %1 variants were written.").arg(i)));
-        }
-    }
-    return int(parts.size());
+    if (const Status synced = syncToDisk(folder, pending.parts()); !synced)
+        return Result<int>::failure(synced.error() + QStringLiteral(" No variant was written."));
+    return pending.name(overwrite);
 }
 
 } // namespace tandrel

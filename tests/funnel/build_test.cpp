@@ -109,8 +109,14 @@ private slots:
         FunnelSettings s = completeSettings(app.makePicture(QStringLiteral("cover.jpg")));
         s.lblSelectedFile[BackgroundImage] = {app.makePicture(QStringLiteral("bg.jpg")),
                                               QStringLiteral("bg.jpg")};
+        // Nothing is written outside output/, and the lock of earlier versions goes.
+        const auto before = snapshot(app.path());
+        writeFile(app.path(QStringLiteral("output.lock")), "");
         const BuildOutcome outcome = build(app, s);
         QVERIFY2(outcome.built(), qPrintable(outcome.message));
+        auto after = snapshot(app.path());
+        after.removeIf([](auto entry) { return entry.key().section(u'/', 0, 0) == "output"; });
+        QCOMPARE(after, before);
         QCOMPARE(outcome.pages, (QStringList{"index.html", "thanks57.html", "download12.html"}));
         QCOMPARE(QDir(outcome.outputFolder).canonicalPath(), QDir(app.output()).canonicalPath());
         // Template files, the unused layouts and the cover page are gone; assets stay;
@@ -277,7 +283,7 @@ private slots:
         QCOMPARE(fileBytes(app.output(QStringLiteral("img/mine.png"))), "mine");
         QCOMPARE(QDir(app.path(QStringLiteral("output")))
                      .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-                 (QStringList{"build-record.json", "templates"}));
+                 (QStringList{"build-record.json", "build.lock", "templates"}));
         QVERIFY(recordMatches(readBuildRecord(AppPaths(app.path())).value(), s));
     }
 

@@ -8,6 +8,7 @@
 
 #include <QDirIterator>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -37,12 +38,14 @@ inline bool run(const QString& program, const QStringList& arguments,
 inline QString missingServerPrograms() {
     QStringList missing;
     for (const char* program :
-         {"/usr/sbin/sshd openssh-server", "/usr/bin/openssl openssl",
-          "/usr/lib/openssh/sftp-server openssh-sftp-server", "/usr/bin/ssh-keygen openssh-client",
-          "/usr/sbin/pure-ftpd pure-ftpd", "/usr/bin/pure-pw pure-ftpd"}) {
-        const QStringList pathAndPackage = QString::fromLatin1(program).split(u' ');
-        if (!QFileInfo(pathAndPackage[0]).isExecutable())
-            missing << pathAndPackage.join(QStringLiteral(" from package "));
+         {"/usr/sbin/sshd openssh-server", "openssl openssl",
+          "/usr/lib/openssh/sftp-server openssh-sftp-server", "ssh-keygen openssh-client",
+          "pure-ftpd pure-ftpd", "pure-pw pure-ftpd"}) {
+        const QStringList nameAndPackage = QString::fromLatin1(program).split(u' ');
+        const QString& name = nameAndPackage[0];
+        if (name.startsWith(u'/') ? !QFileInfo(name).isExecutable()
+                                  : QStandardPaths::findExecutable(name).isEmpty())
+            missing << nameAndPackage.join(QStringLiteral(" from package "));
     }
     if (!QFileInfo(QStringLiteral(TANDREL_VSFTPD)).isExecutable())
         missing << QStringLiteral(TANDREL_VSFTPD " (./run test unpacks it)");

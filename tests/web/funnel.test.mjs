@@ -64,7 +64,7 @@ before(async () => {
   }
   posterPicture = await readFile(path.join(fixturesDir, 'background.jpg'));
   browser = await launchChromium();
-});
+}, { timeout: 600_000 });
 
 after(async () => {
   await browser?.close();

@@ -2,12 +2,15 @@
 import { writeFile } from 'node:fs/promises';
 import { chromium } from 'playwright-core';
 
+import { requireProgram } from './programs.mjs';
+
 // Playwright gives every launch a fresh temporary profile, so no --user-data-dir here.
 // Hinting off and one colour profile: the same text rendering whatever the desktop's settings, so screenshots repeat.
 const args = ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking', '--disable-component-update',
   '--disable-sync', '--font-render-hinting=none', '--force-color-profile=srgb'];
 
-export const launchChromium = () => chromium.launch({ executablePath: process.env.TANDREL_CHROMIUM || '/usr/bin/chromium', headless: true, args });
+export const launchChromium = () =>
+  chromium.launch({ executablePath: requireProgram(process.env.TANDREL_CHROMIUM || '/usr/bin/chromium', 'chromium'), headless: true, args });
 
 
 // Writes the SVG as PNG pictures, [file, size, background] each, into folder.

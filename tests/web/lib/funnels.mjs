@@ -26,7 +26,7 @@ export const readFixture = (name) => JSON.parse(readFileSync(path.join(fixturesD
 
 async function cli(args, what, env) {
   try {
-    return (await run(cliPath, args, { env })).stdout;
+    return (await run(cliPath, args, { env, timeout: 300_000 })).stdout;
   } catch (error) {
     throw new Error(`tandrel-cli could not ${what}: ${error.stderr || error.message}`);
   }

@@ -8,7 +8,19 @@ import os from 'node:os';
 import path from 'node:path';
 import { promisify } from 'node:util';
 
+import { requireProgram } from './programs.mjs';
+
 const run = promisify(execFile);
+const programs = [['ssh-keygen', 'openssh-client'], ['/usr/sbin/sshd', 'openssh-server'], ['openssl', 'openssl'], ['pure-pw', 'pure-ftpd'], ['pure-ftpd', 'pure-ftpd']];
+
+// Servers still running when the checks end, or are stopped, go with them.
+const live = new Set();
+const killAll = () => {
+  for (const child of live) try { process.kill(-child.pid, 'SIGKILL'); } catch {}
+  live.clear();
+};
+process.on('exit', killAll);
+for (const signal of ['SIGINT', 'SIGTERM']) process.once(signal, () => process.exit(128 + os.constants.signals[signal]));
 
 const freePort = () =>
   new Promise((resolve, reject) => {
@@ -34,12 +46,27 @@ async function waitForPort(port) {
 // Its own process group: the servers fork a process per connection, and all are killed at the end.
 function launch(program, args) {
   const child = spawn(program, args, { stdio: ['ignore', 'ignore', 'inherit'], detached: true });
-  child.on('error', (error) => console.error(`${program}: ${error.message}`));
+  live.add(child);
+  // Fails when the server cannot start or ends before it is stopped.
+  child.failed = new Promise((_, reject) => child.on('error', reject).on('exit', (code, signal) => reject(new Error(`${program} ended at once (${signal || `exit status ${code}`})`))));
+  child.failed.catch(() => {});
   return child;
 }
 
 export async function startHosts() {
+  for (const [program, debianPackage] of programs) requireProgram(program, debianPackage);
   const dir = await mkdtemp(path.join(os.tmpdir(), 'tandrel-hosts-'));
+  const close = () => {
+    killAll();
+    return rm(dir, { recursive: true, force: true });
+  };
+  return setUp(dir, close).catch(async (error) => {
+    await close();
+    throw error;
+  });
+}
+
+async function setUp(dir, close) {
   const [home, sshRoot, ftpRoot] = ['home', 'sftp', 'ftp'].map((name) => path.join(dir, name));
   for (const folder of [home, sshRoot, ftpRoot]) await mkdir(folder);
   await mkdir('/run/sshd', { recursive: true }).catch(() => {});
@@ -59,6 +86,7 @@ export async function startHosts() {
   const users = path.join(dir, 'users');
   await new Promise((resolve, reject) => {
     const pw = spawn('pure-pw', ['useradd', 'tester', '-u', '65534', '-g', '65534', '-d', ftpRoot, '-f', users], { stdio: ['pipe', 'ignore', 'inherit'] });
+    pw.on('error', reject);
     pw.on('exit', (code) => (code === 0 ? resolve() : reject(new Error(`pure-pw exited with ${code}`))));
     pw.stdin.end(`${password}\n${password}\n`);
   });
@@ -70,19 +98,12 @@ export async function startHosts() {
   const ftpPort = await freePort();
   children.push(launch('pure-ftpd', ['-l', `puredb:${users}.pdb`, '-S', `127.0.0.1,${ftpPort}`, '-Y', '2', '-2', both, '-E', '-A', '-j', '-H', '-f', 'none']));
 
-  await Promise.all([waitForPort(sshPort), waitForPort(ftpPort)]);
+  await Promise.race([Promise.all([waitForPort(sshPort), waitForPort(ftpPort)]), ...children.map((child) => child.failed)]);
   const user = os.userInfo().username;
   return {
     sftp: { url: `sftp://${user}@127.0.0.1:${sshPort}${sshRoot}/site`, folder: path.join(sshRoot, 'site'), args: ['--key', path.join(dir, 'client'), '--accept-new-host-key'] },
     ftps: { url: `ftps://tester@127.0.0.1:${ftpPort}/site`, folder: path.join(ftpRoot, 'site'), args: [] },
     env: { ...process.env, HOME: home, TANDREL_PASSWORD: password, TANDREL_CA_FILE: cert },
-    close() {
-      for (const child of children) {
-        try {
-          process.kill(-child.pid, 'SIGKILL');
-        } catch {}
-      }
-      return rm(dir, { recursive: true, force: true });
-    },
+    close,
   };
 }

@@ -3,6 +3,8 @@ import { execFile } from 'node:child_process';
 import { createRequire } from 'node:module';
 import { pathToFileURL } from 'node:url';
 
+import { requireProgram } from './programs.mjs';
+
 const vnuJar = String(createRequire(import.meta.url)('vnu-jar'));
 // Container queries (every browser since 2023) are still unknown to the checker's CSS part.
 const checkerGap = /^CSS: (“container(-type|-name)?”: Property “container(-type|-name)?” doesn't exist|Unrecognized at-rule “@container”)/;
@@ -11,7 +13,7 @@ const checkerGap = /^CSS: (“container(-type|-name)?”: Property “container(
 export function validate(files) {
   return new Promise((resolve, reject) => {
     const args = ['-jar', vnuJar, '--format', 'json', '--also-check-css', ...files];
-    execFile(process.env.JAVA || 'java', args, { maxBuffer: 64 * 1024 * 1024 }, (error, stdout, stderr) => {
+    execFile(requireProgram(process.env.JAVA || 'java', 'default-jre-headless'), args, { maxBuffer: 64 * 1024 * 1024 }, (error, stdout, stderr) => {
       try {
         const byFile = new Map(files.map((f) => [f, []]));
         for (const message of JSON.parse(stderr).messages) {

@@ -29,17 +29,23 @@ QString outputLockPath(const AppPaths& paths) {
     return paths.join(QStringLiteral("output/build.lock"));
 }
 
+Status refuseLinkedFolder(const QString& folder) {
+    if (!modCopy::isLink(folder))
+        return Status::success();
+    return Status::failure(
+        QStringLiteral("The output folder \"%1\" is a link; the build writes only into a real "
+                       "folder. Remove the link and build again.")
+            .arg(displayPath(folder)));
+}
+
 Status makeOutputRoot(const AppPaths& paths) {
     if (!QFileInfo(paths.appDir()).isDir())
         return Status::failure(QStringLiteral("The application folder \"%1\" does not exist.")
                                    .arg(displayPath(paths.appDir())));
     const QString root = paths.outputRoot();
     // Nothing, not even the lock, is written through a link.
-    if (modCopy::isLink(root))
-        return Status::failure(
-            QStringLiteral("The output folder \"%1\" is a link; the build writes only into a real "
-                           "folder. Remove the link and build again.")
-                .arg(displayPath(root)));
+    if (Status real = refuseLinkedFolder(root); !real)
+        return real;
     if (!QFileInfo(root).isDir() && !QDir().mkdir(root))
         return Status::failure(QStringLiteral("The following folder is not present:%1 --- Please "
                                               "create it or reinstall the software.")

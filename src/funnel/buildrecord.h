@@ -31,6 +31,8 @@ Status writeBuildRecord(const QString& path, const FunnelSettings& settings,
 // from reading the record until the last file is sent. Waits a few seconds
 // for the other to end, then fails naming the folder.
 QString outputLockPath(const AppPaths& paths);
+// A failure naming the folder when it is a link, which the build never writes through.
+Status refuseLinkedFolder(const QString& folder);
 Result<std::shared_ptr<FileLock>> lockOutput(const AppPaths& paths, FileLock::Mode mode);
 // A failure when there is no readable record: nothing was built yet.
 Result<BuildRecord> readBuildRecord(const AppPaths& paths);

@@ -323,6 +323,15 @@ private:
             m_unsure = false;
     }
 
+    void countTag(int attributes, qsizetype line) {
+        m_result.copies += m_formattingWeight;
+        m_result.parts += 1 + attributes;
+        if (attributes > m_result.mostAttributes) {
+            m_result.mostAttributes = attributes;
+            m_result.mostAttributesLine = line;
+        }
+    }
+
     qsizetype startTag(qsizetype i) {
         const qsizetype line = m_line;
         const QByteArray name = nameAt(i);
@@ -331,12 +340,7 @@ private:
         int attributes = 0;
         i = tagBody(i, &selfClosing, &attributes);
         // A tag the text ends in is dropped, but the parser has read it all the same.
-        m_result.copies += m_formattingWeight;
-        m_result.parts += 1 + attributes;
-        if (attributes > m_result.mostAttributes) {
-            m_result.mostAttributes = attributes;
-            m_result.mostAttributesLine = line;
-        }
+        countTag(attributes, line);
         if (i < 0)
             return m_text.size();
         const qsizetype tagEnd = i;
@@ -372,12 +376,7 @@ private:
         bool selfClosing = false;
         int attributes = 0;
         i = tagBody(i, &selfClosing, &attributes);
-        m_result.copies += m_formattingWeight;
-        m_result.parts += 1 + attributes;
-        if (attributes > m_result.mostAttributes) {
-            m_result.mostAttributes = attributes;
-            m_result.mostAttributesLine = m_line;
-        }
+        countTag(attributes, m_line);
         if (i < 0 || m_open.isEmpty())
             return i < 0 ? m_text.size() : i;
         if (inForeign() || m_foreign.last()) {

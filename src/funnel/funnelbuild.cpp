@@ -280,11 +280,8 @@ Result<Assembled> assembleFunnel(const FunnelSettings& s, const AppPaths& paths)
 Status prepareOutputFolder(const AppPaths& paths) {
     // The output root was checked when it was locked.
     const QString output = paths.outputTemplatesDir();
-    if (modCopy::isLink(output))
-        return Status::failure(
-            QStringLiteral("The output folder \"%1\" is a link; the build writes only into a real "
-                           "folder. Remove the link and build again.")
-                .arg(displayPath(output)));
+    if (Status real = refuseLinkedFolder(output); !real)
+        return real;
     QDir().mkpath(output);
     if (!FileExists(output, true))
         return Status::failure(

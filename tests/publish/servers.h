@@ -38,17 +38,15 @@ inline bool run(const QString& program, const QStringList& arguments,
 inline QString missingServerPrograms() {
     QStringList missing;
     for (const char* program :
-         {"/usr/sbin/sshd openssh-server", "openssl openssl",
-          "/usr/lib/openssh/sftp-server openssh-sftp-server", "ssh-keygen openssh-client",
-          "pure-ftpd pure-ftpd", "pure-pw pure-ftpd"}) {
-        const QStringList nameAndPackage = QString::fromLatin1(program).split(u' ');
-        const QString& name = nameAndPackage[0];
+         {"/usr/sbin/sshd from package openssh-server", "openssl from package openssl",
+          "/usr/lib/openssh/sftp-server from package openssh-sftp-server",
+          "ssh-keygen from package openssh-client", "pure-ftpd from package pure-ftpd",
+          "pure-pw from package pure-ftpd", TANDREL_VSFTPD " (./run test unpacks it)"}) {
+        const QString name = QString::fromLatin1(program).section(u' ', 0, 0);
         if (name.startsWith(u'/') ? !QFileInfo(name).isExecutable()
                                   : QStandardPaths::findExecutable(name).isEmpty())
-            missing << nameAndPackage.join(QStringLiteral(" from package "));
+            missing << QString::fromLatin1(program);
     }
-    if (!QFileInfo(QStringLiteral(TANDREL_VSFTPD)).isExecutable())
-        missing << QStringLiteral(TANDREL_VSFTPD " (./run test unpacks it)");
     return missing.isEmpty()
                ? QStringLiteral("Every server program is installed; see their messages.")
                : "Not installed: " + missing.join(QStringLiteral(", "));
@@ -66,13 +64,16 @@ inline QMap<QString, QByteArray> filesIn(const QString& folder) {
     return files;
 }
 
-// A plain web server for a folder: each GET of /NAME answers the file's bytes,
+// A plain web server for a folder, answering from a thread of its own as the
+// fetches are made on the test's: each GET of /NAME answers the file's bytes,
 // or drops the connection unanswered.
-struct WebServer : QTcpServer {
-    explicit WebServer(const QString& folder, bool drop = false) {
-        connect(this, &QTcpServer::newConnection, this, [this, folder, drop] {
-            QTcpSocket* socket = nextPendingConnection();
-            connect(socket, &QTcpSocket::readyRead, socket, [folder, socket, drop] {
+struct WebThread {
+    QThread thread;
+    QTcpServer* server = new QTcpServer;
+    explicit WebThread(const QString& folder, bool drop = false) {
+        QObject::connect(server, &QTcpServer::newConnection, server, [this, folder, drop] {
+            QTcpSocket* socket = server->nextPendingConnection();
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [folder, socket, drop] {
                 if (drop)
                     return socket->abort();
                 const QString name = QString::fromUtf8(socket->readAll().split(' ').value(1));
@@ -93,22 +94,13 @@ struct WebServer : QTcpServer {
                 socket->disconnectFromHost();
             });
         });
-        listen(QHostAddress::LocalHost, 0);
-    }
-    QString url(const QString& name = QString()) const {
-        return QStringLiteral("http://127.0.0.1:%1/%2").arg(serverPort()).arg(name);
-    }
-};
-
-// A WebServer answering from a thread of its own, for fetches made on the test's.
-struct WebThread {
-    QThread thread;
-    WebServer* server;
-    explicit WebThread(const QString& folder, bool drop = false)
-        : server(new WebServer(folder, drop)) {
+        server->listen(QHostAddress::LocalHost, 0);
         server->moveToThread(&thread);
         QObject::connect(&thread, &QThread::finished, server, &QObject::deleteLater);
         thread.start();
+    }
+    QString url(const QString& name = QString()) const {
+        return QStringLiteral("http://127.0.0.1:%1/%2").arg(server->serverPort()).arg(name);
     }
     ~WebThread() {
         thread.quit();
@@ -120,7 +112,13 @@ struct Server {
     QTemporaryDir dir;
     QProcess process;
     int port = 0;
+    Server() {
+        QDir().mkpath(root());
+        cut(0, QStringLiteral("never"));
+    }
     QString root() const { return dir.filePath(QStringLiteral("www")); }
+    // The folder a publish to url() fills.
+    virtual QString site() const { return root() + QStringLiteral("/site"); }
     // Drops the connection at the nth request of a kind from now on, as
     // tests/publish/cut says; "hide" after when takes away SFTP's one-step replace.
     void cut(int n, const QString& when, const QString& kind = QStringLiteral("change")) {
@@ -135,7 +133,11 @@ struct Server {
             process.waitForFinished(5000);
         }
     }
-    // A restart keeps the port.
+    // On the same port, with the same settings.
+    bool restart() {
+        stop();
+        return launch(process.program(), process.arguments());
+    }
     bool launch(const QString& program, const QStringList& arguments) {
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.setChildProcessModifier([] { ::setpgid(0, 0); });
@@ -154,13 +156,14 @@ struct Server {
         probe.listen(QHostAddress::LocalHost, 0);
         port = probe.serverPort();
     }
-    ~Server() { stop(); }
+    virtual ~Server() { stop(); }
 };
 
 // The SFTP server runs behind tandrel-sftpcut, which can drop the connection
 // at a chosen request; its home folder is dir, so "/~/www" is root().
 struct SftpServer : Server {
     QString user = QString::fromLocal8Bit(getpwuid(getuid())->pw_name);
+    QString site() const override { return root(); }
     QString clientKey() const { return dir.filePath(QStringLiteral("client")); }
     // What ssh would keep for this server in known_hosts, for one of its keys.
     QString knownHostsLine(const QString& key = QStringLiteral("host")) const {
@@ -177,21 +180,16 @@ struct SftpServer : Server {
             .arg(folder.isEmpty() ? root() : folder);
     }
     bool start() {
-        QDir().mkpath(root());
-        cut(0, QStringLiteral("never"));
         if (getuid() == 0)
             QDir().mkpath(QStringLiteral("/run/sshd")); // sshd's privilege separation
-        const QString config = dir.filePath(QStringLiteral("sshd_config"));
-        if (port)
-            return launch(QStringLiteral("/usr/sbin/sshd"), {"-D", "-e", "-f", config});
         for (const auto& [key, type] :
              {std::pair{"host", "ed25519"}, {"host-rsa", "rsa"}, {"client", "ed25519"}})
             if (!run(QStringLiteral("ssh-keygen"),
                      {"-q", "-t", type, "-N", "", "-f", dir.filePath(key)}))
                 return false;
         choosePort();
-        writeFile(
-            config,
+        const QString config = writeFile(
+            dir.filePath(QStringLiteral("sshd_config")),
             QStringLiteral("ListenAddress 127.0.0.1\nPort %1\nHostKey %2\nHostKey %2-rsa\n"
                            "AuthorizedKeysFile %3\nPasswordAuthentication no\n"
                            "KbdInteractiveAuthentication no\nUsePAM no\nStrictModes no\n"
@@ -208,40 +206,33 @@ struct SftpServer : Server {
 struct FtpServer : Server {
     QString password = QStringLiteral("s3cret-Pa55");
     QString certificate() const { return dir.filePath(QStringLiteral("cert.pem")); }
-    QString site() const { return root() + QStringLiteral("/site"); }
     QString url(const QString& scheme) const {
         return QStringLiteral("%1://tester@127.0.0.1:%2/site").arg(scheme).arg(port);
     }
     enum class Tls { Required, Refused };
-    // A restart keeps the port.
     bool start(Tls tls = Tls::Required) {
         const QString users = dir.filePath(QStringLiteral("users"));
         const QString both = dir.filePath(QStringLiteral("server.pem"));
-        if (!port) {
-            cut(0, QStringLiteral("never"));
-            QDir().mkpath(root());
-            // pure-ftpd maps its virtual user to an unprivileged system user.
-            if (::chown(QFile::encodeName(root()).constData(), 65534, 65534) != 0 && getuid() == 0)
-                return false;
-            // pure-pw's own hash costs seconds of CPU per login, which on a busy
-            // machine outlasts the client's wait for an answer; a SHA-512 crypt
-            // line is checked at once.
-            QByteArray hash;
-            if (!run(QStringLiteral("openssl"), {"passwd", "-6", "-stdin"}, password.toUtf8(),
-                     &hash))
-                return false;
-            writeFile(users, "tester:" + hash + ":65534:65534::" + QFile::encodeName(root()) +
-                                 "/./::::::::::::\n");
-            if (!run(QStringLiteral("pure-pw"), {"mkdb", users + ".pdb", "-f", users}) ||
-                !run(QStringLiteral("openssl"),
-                     {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
-                      "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", both,
-                      "-out", certificate()}))
-                return false;
-            // pure-ftpd takes the key and the certificate in one file.
-            writeFile(both, fileBytes(both) + fileBytes(certificate()));
-            choosePort();
-        }
+        // pure-ftpd maps its virtual user to an unprivileged system user.
+        if (::chown(QFile::encodeName(root()).constData(), 65534, 65534) != 0 && getuid() == 0)
+            return false;
+        // pure-pw's own hash costs seconds of CPU per login, which on a busy
+        // machine outlasts the client's wait for an answer; a SHA-512 crypt
+        // line is checked at once.
+        QByteArray hash;
+        if (!run(QStringLiteral("openssl"), {"passwd", "-6", "-stdin"}, password.toUtf8(), &hash))
+            return false;
+        writeFile(users, "tester:" + hash + ":65534:65534::" + QFile::encodeName(root()) +
+                             "/./::::::::::::\n");
+        if (!run(QStringLiteral("pure-pw"), {"mkdb", users + ".pdb", "-f", users}) ||
+            !run(QStringLiteral("openssl"),
+                 {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                  "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", both,
+                  "-out", certificate()}))
+            return false;
+        // pure-ftpd takes the key and the certificate in one file.
+        writeFile(both, fileBytes(both) + fileBytes(certificate()));
+        choosePort();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(TANDREL_FTPCUT));
         environment.insert(QStringLiteral("TANDREL_FTPCUT"),
@@ -259,7 +250,6 @@ struct FtpServer : Server {
 // connection; anonymous, writing as daemon (a user whose home exists, which
 // vsftpd changes into before its own root) into site().
 struct VsftpServer : Server {
-    QString site() const { return root() + QStringLiteral("/site"); }
     QString url() const { return QStringLiteral("ftps://anonymous@127.0.0.1:%1/site").arg(port); }
     // Only the site folder is writable: vsftpd refuses a writable root.
     void clear() {

@@ -10,8 +10,6 @@
 
 #include <csignal>
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <poll.h>
 #include <string>
@@ -20,10 +18,14 @@
 
 namespace {
 
-bool readExactly(int fd, std::string& out, size_t n) {
-    out.resize(n);
-    for (size_t at = 0; at < n;) {
-        const ssize_t got = ::read(fd, out.data() + at, n - at);
+uint32_t u32(const std::string& bytes, size_t at) {
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data() + at);
+    return uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
+}
+
+bool readExactly(int fd, std::string& out, size_t from) {
+    for (size_t at = from; at < out.size();) {
+        const ssize_t got = ::read(fd, out.data() + at, out.size() - at);
         if (got <= 0)
             return false;
         at += size_t(got);
@@ -32,16 +34,11 @@ bool readExactly(int fd, std::string& out, size_t n) {
 }
 
 bool readPacket(int fd, std::string& packet) {
-    std::string length;
-    if (!readExactly(fd, length, 4))
+    packet.resize(4);
+    if (!readExactly(fd, packet, 0) || u32(packet, 0) == 0 || u32(packet, 0) > (1u << 20))
         return false;
-    const auto* b = reinterpret_cast<const unsigned char*>(length.data());
-    const uint32_t n = uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
-    std::string body;
-    if (n == 0 || n > (1u << 20) || !readExactly(fd, body, n))
-        return false;
-    packet = length + body;
-    return true;
+    packet.resize(4 + u32(packet, 0));
+    return readExactly(fd, packet, 4);
 }
 
 void writeAll(int fd, const std::string& bytes) {
@@ -51,11 +48,6 @@ void writeAll(int fd, const std::string& bytes) {
             _exit(0);
         at += size_t(put);
     }
-}
-
-uint32_t u32(const std::string& bytes, size_t at) {
-    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data() + at);
-    return uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
 }
 
 bool isKind(const std::string& packet, const std::string& kind) {
@@ -71,25 +63,10 @@ bool isKind(const std::string& packet, const std::string& kind) {
                               : rename || type == 13;
 }
 
-// The SSH connection goes down with its sshd processes, the listener aside.
+// The SSH connection goes down with its sshd processes: each connection's
+// are a process group of their own, the listener's and ours aside.
 void dropConnection() {
-    pid_t pid = getppid();
-    for (int depth = 0; depth < 8 && pid > 1; ++depth) {
-        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-        std::string line;
-        std::getline(stat, line);
-        const size_t close = line.rfind(')');
-        const std::string name = line.substr(line.find('(') + 1, close - line.find('(') - 1);
-        const pid_t parent = pid_t(std::atoi(line.c_str() + close + 4));
-        std::ifstream parentStat("/proc/" + std::to_string(parent) + "/stat");
-        std::string parentLine;
-        std::getline(parentStat, parentLine);
-        if (parentLine.find("(sshd)") == std::string::npos)
-            break; // pid is the listener
-        if (name == "sshd")
-            ::kill(pid, SIGKILL);
-        pid = parent;
-    }
+    ::kill(-getpgid(getppid()), SIGKILL);
     _exit(0);
 }
 

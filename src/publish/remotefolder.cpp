@@ -120,17 +120,25 @@ Answer RemoteFolder::replace(const QString& part, const QString& path, qint64 si
     if (there == false)
         return attempt([&] { return m_transport->rename(part, path); }, inPlace);
     const QString aside = folderOf(path) + u'.' + nameOf(path) + kOld;
+    // At least one fresh connection to put the old file back.
+    const auto putBack = [&] {
+        const Answer back = attempt([&] { return m_transport->rename(aside, path); },
+                                    [&] { return has(path) == true; }, 2);
+        // Missing: the old file was never set aside.
+        m_left = back.done() || back.kind == Answer::Kind::Missing ? Left::OldFile : Left::Nothing;
+    };
     m_transport->remove(aside);
     Answer answer = attempt([&] { return m_transport->rename(path, aside); },
                             [&] { return has(path) == false && has(aside) == true; });
-    if (!answer.done())
+    if (!answer.done()) {
+        // A drop may come after the server set the old file aside.
+        if (answer.kind == Answer::Kind::Dropped)
+            putBack();
         return answer;
+    }
     answer = attempt([&] { return m_transport->rename(part, path); }, inPlace);
     if (!answer.done()) {
-        // At least one fresh connection to put the old file back.
-        const Answer back = attempt([&] { return m_transport->rename(aside, path); },
-                                    [&] { return has(path) == true; }, 2);
-        m_left = back.done() ? Left::OldFile : Left::Nothing;
+        putBack();
         return answer;
     }
     m_transport->remove(aside);

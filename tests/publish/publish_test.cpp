@@ -237,11 +237,12 @@ private slots:
             // pure-ftpd just started may reset the first connection: the retry takes it.
             attempts = cut == "restart"_L1 ? 2 : 1;
             const PublishReport report = publish(url, options);
+            const int seen = server.counted();
             server.cut(0, u"never"_s);
             const QByteArray live = fileBytes(folder + u"/index.html"_s);
             QVERIFY2(live == oldIndex || live == fileBytes(app->output() + u"/index.html"_s),
                      qPrintable(u"cut %1: %2"_s.arg(n).arg(report.message)));
-            if (every && report.published() && n > 1)
+            if (every && n > 1 && seen < n)
                 break;           // none left to cut
             if (how.size() == 1) // nothing cut on the way
                 QVERIFY2(report.published() &&
@@ -250,10 +251,13 @@ private slots:
                                                      : "could not be fetched"),
                          qPrintable(report.message + report.notes.join(u'|')));
             else
-                QVERIFY2(!report.published() && report.message.contains(QRegularExpression(
+                // A cut at the removal of a stale copy costs the publish nothing.
+                QVERIFY2(
+                    (every && report.published()) ||
+                        (!report.published() && report.message.contains(QRegularExpression(
                                                     u"^(Listing|Sending|Removing|Reading) \\S+ "
-                                                    "failed: .*(live funnel|funnel is live)"_s)),
-                         qPrintable(u"cut %1: %2"_s.arg(n).arg(report.message)));
+                                                    "failed: .*(live funnel|funnel is live)"_s))),
+                    qPrintable(u"cut %1: %2"_s.arg(n).arg(report.message)));
             attempts = 2;
             PUBLISHED(publish(url));
             QCOMPARE(filesIn(folder), filesIn(app->output()));

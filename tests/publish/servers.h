@@ -126,6 +126,8 @@ struct Server {
                   QStringLiteral("%1 %2 %3\n").arg(n).arg(kind, when).toUtf8());
         writeFile(dir.filePath(QStringLiteral("count")), "0");
     }
+    // The requests of the cut kind seen since cut().
+    int counted() const { return fileBytes(dir.filePath(QStringLiteral("count"))).toInt(); }
     // The whole process group: servers fork a process per connection.
     void stop() {
         if (process.state() != QProcess::NotRunning) {

@@ -296,7 +296,6 @@ private slots:
         QTest::addColumn<QString>("appFolder");
         QTest::addColumn<int>("line");
         QTest::addColumn<bool>("typeFirst");
-        QTest::newRow("plain folder") << "app" << 0 << false;
         QTest::newRow("non-ASCII folder") << QStringLiteral("Übung – Café ✓") << 0 << false;
         QTest::newRow("typed, then another picture") << "app" << 0 << true;
         QTest::newRow("line 2 alone, then another picture") << "app" << 1 << true;

@@ -274,9 +274,7 @@ private slots:
     }
 
     void fileChoice() {
-        desk->files << "/pics/x.jpg/cover.jpg"
-                    << ""
-                    << "/pics/x.jpg";
+        desk->files << "/pics/x.jpg/cover.jpg" << QString() << "/pics/x.jpg";
         window->ShowSection(1);
         QTest::mouseClick(find("cmdFileSelect[1]"), Qt::LeftButton);
         QCOMPARE(chosen(1)->text(), QStringLiteral("/pics/x.jpg/cover.jpg"));
@@ -502,9 +500,10 @@ private slots:
 
     // Each funnel keeps the cover made for it beside its file, under its own name; Save As
     // takes a copy and the funnel it came from keeps its own. Reopened, each shows and builds it.
+    // Funnels saved when all covers were one temp_cover.jpg open as they did; a save copies it.
     void everyFunnelKeepsItsCover() {
-        app->makePicture("a.jpg", "imgspro", QSize(400, 450));
-        app->makePicture("b.jpg", "imgspro", QSize(400, 450));
+        for (const char* picture : {"a.jpg", "b.jpg"})
+            app->makePicture(picture, "imgspro", QSize(400, 450));
         fillRequired();
         const auto makeCover = [this](int picture) {
             whenDialogOpens([picture](QDialog* d) {
@@ -514,27 +513,27 @@ private slots:
             window->Command4_Click();
             return fileBytes(chosen(1)->text());
         };
-        const auto saveAs = [this](const QString& path) {
+        const auto use = [this](const QString& path, void (frmMass::*command)()) {
             desk->files << path;
-            window->cmdSaveFunnel_Click();
+            (window.get()->*command)();
         };
+        const auto save = &frmMass::cmdSaveFunnel_Click, open = &frmMass::cmdOpenFunnel_Click;
         const QString a = app->path(QStringLiteral("Plan für Mai.funnel.json"));
         const QString b = app->path("b.funnel.json"), c = app->path("c.funnel.json");
         const QByteArray coverA = makeCover(0);
         QVERIFY(chosen(1)->text().startsWith(app->path("recovery-cover/"))); // until saved
-        saveAs(a);
+        use(a, save);
         const QByteArray coverB = makeCover(1);
         QVERIFY(coverA != coverB && QDir().mkpath(app->path("b-cover.jpg")));
-        saveAs(b); // the cover cannot be written: neither is saved
+        use(b, save); // the cover cannot be written: neither is saved
         QVERIFY(desk->last().title == "Error" && desk->last().text.contains("b-cover.jpg"));
         QVERIFY(!QFileInfo::exists(b) && window->isWindowModified());
         QVERIFY(QDir(app->path("b-cover.jpg")).removeRecursively());
-        saveAs(b);
-        saveAs(c);
+        use(b, save);
+        use(c, save);
         QVERIFY(!QFileInfo::exists(app->path("recovery-cover")));
         for (const auto& [file, cover] : {std::pair{a, coverA}, {b, coverB}, {c, coverB}}) {
-            desk->files << file;
-            window->cmdOpenFunnel_Click();
+            use(file, open);
             const QString name = coverNameFor(file);
             QCOMPARE(QUrl::toPercentEncoding(name), name.toUtf8()); // as the pages name it
             QCOMPARE(fileBytes(chosen(1)->text()), cover);
@@ -545,21 +544,16 @@ private slots:
             QVERIFY(fileBytes(app->output("index.html")).contains("cover:" + name.toUtf8()));
         }
         QVERIFY(QFile::remove(coverFileFor(c)));
-        desk->files << c;
-        window->cmdOpenFunnel_Click();
+        use(c, open);
         QVERIFY(find<QLabel>("lblStatus")->text().contains(coverFileFor(c) + "\" is missing"));
-    }
 
-    // Funnels saved when all covers were one temp_cover.jpg open as they did; a save copies it.
-    void sharedCoverOfOlderFunnels() {
-        const QString shared = app->path(kSharedCoverName), file = app->path("old.funnel.json");
+        const QString shared = app->path(kSharedCoverName), old = app->path("old.funnel.json");
         FixtureApp::writePicture(shared);
-        QVERIFY(saveFunnelFile(file, completeSettings(shared)));
-        desk->files << file << file;
-        window->cmdOpenFunnel_Click();
+        QVERIFY(saveFunnelFile(old, completeSettings(shared)));
+        use(old, open);
         QCOMPARE(chosen(1)->tag(), QString(kSharedCoverName));
-        window->cmdSaveFunnel_Click();
-        QCOMPARE(loadFunnelFile(file)->lblSelectedFile[CoverImage].caption,
+        use(old, save);
+        QCOMPARE(loadFunnelFile(old)->lblSelectedFile[CoverImage].caption,
                  app->path("old-cover.jpg"));
         QCOMPARE(fileBytes(app->path("old-cover.jpg")), fileBytes(shared));
     }
@@ -567,16 +561,15 @@ private slots:
     void failuresAreReportedNotSuccess() {
         fillRequired();
         QFile::remove(app->path("templates/download.html"));
+        const auto failed = [this](qsizetype shown, const char* named) {
+            QCOMPARE(desk->shown.size(), shown);
+            QVERIFY(desk->last().title == "Error" && desk->last().text.contains(named));
+        };
         window->cmdBuildFunnel_Click();
-        QCOMPARE(desk->shown.size(), 1);
-        QCOMPARE(desk->last().title, QStringLiteral("Error"));
-        QVERIFY(desk->last().text.contains("download.html"));
-
+        failed(1, "download.html");
         desk->files << app->path("no/such/folder/x.funnel.json");
         window->cmdSaveFunnel_Click();
-        QCOMPARE(desk->shown.size(), 2);
-        QCOMPARE(desk->last().title, QStringLiteral("Error"));
-        QVERIFY(desk->last().text.contains("x.funnel.json"));
+        failed(2, "x.funnel.json");
         QVERIFY(!find<QLabel>("lblStatus")->text().startsWith("Saved"));
 
         const FunnelSettings before = window->settings();

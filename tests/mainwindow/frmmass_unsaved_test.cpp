@@ -50,12 +50,11 @@ private slots:
     void unsavedQuestion_data() {
         QTest::addColumn<bool>("onClose");
         QTest::addColumn<SaveChoice>("choice");
-        for (bool onClose : {false, true}) {
-            const char* action = onClose ? "close" : "open";
-            QTest::addRow("%s, save", action) << onClose << SaveChoice::Save;
-            QTest::addRow("%s, discard", action) << onClose << SaveChoice::Discard;
-            QTest::addRow("%s, cancel", action) << onClose << SaveChoice::Cancel;
-        }
+        static const char* const names[] = {"save", "discard", "cancel"};
+        for (bool onClose : {false, true})
+            for (SaveChoice choice : {SaveChoice::Save, SaveChoice::Discard, SaveChoice::Cancel})
+                QTest::addRow("%s, %s", onClose ? "close" : "open", names[int(choice)])
+                    << onClose << choice;
     }
 
     void unsavedQuestion() {
@@ -218,8 +217,7 @@ private slots:
         QVERIFY(!find("lblAddressNotice")->isVisibleTo(window.get()));
 
         window->setSettings(completeSettings()); // as a saved funnel opens
-        const QString path = app->path("f.funnel.json");
-        desk->files << path;
+        desk->files << app->path("f.funnel.json");
         window->cmdSaveFunnel_Click();
         const QString known = edit("txtCapture_Url")->text();
         type("txtFunnelUrl", "https://b.example/f");
@@ -229,8 +227,8 @@ private slots:
         QVERIFY(find("lblAddressNotice")->isVisibleTo(window.get()));
         QTest::mouseClick(find("cmdRestoreAddresses"), Qt::LeftButton);
         const FunnelSettings restored = window->settings();
-        QCOMPARE(restored.thankYouPageNumber, 57);
-        QCOMPARE(restored.downloadPageNumber, 12);
+        QCOMPARE(std::pair(restored.thankYouPageNumber, restored.downloadPageNumber),
+                 std::pair(57, 12));
         QCOMPARE(edit("txtCapture_Url")->text(),
                  QStringLiteral("https://b.example/f/thanks57.html"));
         QCOMPARE(restored.downloadPageFile, QStringLiteral("download12.html"));

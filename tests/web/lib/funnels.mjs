@@ -17,32 +17,22 @@ export const artifactsDir = path.resolve(process.env.TANDREL_WEB_ARTIFACTS || pa
 export const cliPath = path.resolve(process.env.TANDREL_CLI || path.join(repoDir, 'build', 'tandrel-cli'));
 export const appDir = path.resolve(process.env.TANDREL_APP_DIR || path.dirname(cliPath));
 
-export const fixtureNames = readdirSync(fixturesDir)
-  .filter((f) => f.endsWith('.funnel.json'))
-  .map((f) => f.slice(0, -'.funnel.json'.length))
-  .sort();
+export const fixtureNames = readdirSync(fixturesDir).filter((f) => f.endsWith('.funnel.json')).map((f) => f.slice(0, -'.funnel.json'.length)).sort();
 
 export const readFixture = (name) => JSON.parse(readFileSync(path.join(fixturesDir, `${name}.funnel.json`), 'utf8'));
 
-async function cli(args, what, env) {
-  try {
-    return (await run(cliPath, args, { env, timeout: 300_000 })).stdout;
-  } catch (error) {
-    throw new Error(`tandrel-cli could not ${what}: ${error.stderr || error.message}`);
-  }
-}
+const cli = (args, what, env) =>
+  run(cliPath, args, { env, timeout: 300_000 }).then(({ stdout }) => stdout, (error) => Promise.reject(new Error(`tandrel-cli could not ${what}: ${error.stderr || error.message}`)));
 
 // Returns the funnel as the pages should show it and the addresses the build printed.
 // The fixtures write their web addresses under https://example.com; each build gets
 // them under the local server's origin instead, so every link stays on it.
 // A variant (as) of a fixture changes some of its values (changes) and gets its own folder.
-export async function buildFixture(fixture, origin, { as = fixture, changes = {} } = {}) {
-  const name = as;
+export async function buildFixture(fixture, origin, { as: name = fixture, changes = {} } = {}) {
   const local = (v) => (typeof v === 'string' ? v.split('https://example.com').join(origin) : v);
   const funnel = Object.fromEntries(Object.entries({ ...readFixture(fixture), ...changes }).map(([k, v]) => [k, local(v)]));
   const dir = path.join(artifactsDir, 'funnels', name);
-  await rm(dir, { recursive: true, force: true });
-  await mkdir(dir, { recursive: true });
+  await rm(dir, { recursive: true, force: true }).then(() => mkdir(dir, { recursive: true }));
   for (const folder of ['templates', 'snippets']) await cp(path.join(appDir, folder), path.join(dir, folder), { recursive: true });
   for (const file of await readdir(fixturesDir)) if (!file.endsWith('.json')) await cp(path.join(fixturesDir, file), path.join(dir, file));
   const funnelFile = path.join(dir, `${name}.funnel.json`);

@@ -2,7 +2,7 @@
 // FTPS), so that some funnels reach the browser the way visitors get them:
 // published by tandrel-cli and served from the server's folder.
 import { execFile, spawn } from 'node:child_process';
-import { chown, mkdir, mkdtemp, readFile, rm, writeFile } from 'node:fs/promises';
+import { chown, mkdir, mkdtemp, rm, writeFile } from 'node:fs/promises';
 import net from 'node:net';
 import os from 'node:os';
 import path from 'node:path';
@@ -24,20 +24,13 @@ for (const signal of ['SIGINT', 'SIGTERM']) process.once(signal, () => process.e
 
 const freePort = () =>
   new Promise((resolve, reject) => {
-    const probe = net.createServer().listen(0, '127.0.0.1', () => {
-      const { port } = probe.address();
-      probe.close(() => resolve(port));
-    });
-    probe.on('error', reject);
+    const probe = net.createServer().on('error', reject).listen(0, '127.0.0.1', () => { const { port } = probe.address(); probe.close(() => resolve(port)); });
   });
 
 async function waitForPort(port) {
   for (let i = 0; i < 100; i += 1) {
-    const open = await new Promise((resolve) => {
-      const socket = net.connect(port, '127.0.0.1', () => socket.end(() => resolve(true)));
-      socket.on('error', () => resolve(false));
-    });
-    if (open) return;
+    const socket = net.connect(port, '127.0.0.1');
+    if (await new Promise((resolve) => socket.on('connect', () => socket.end(() => resolve(true))).on('error', () => resolve(false)))) return;
     await new Promise((resolve) => setTimeout(resolve, 50));
   }
   throw new Error(`no server came up on port ${port}`);
@@ -60,10 +53,7 @@ export async function startHosts() {
     killAll();
     return rm(dir, { recursive: true, force: true });
   };
-  return setUp(dir, close).catch(async (error) => {
-    await close();
-    throw error;
-  });
+  return setUp(dir, close).catch((error) => close().then(() => Promise.reject(error)));
 }
 
 async function setUp(dir, close) {
@@ -84,24 +74,19 @@ async function setUp(dir, close) {
   await chown(ftpRoot, 65534, 65534);
   const password = 'web-check-Pa55';
   const users = path.join(dir, 'users');
-  await new Promise((resolve, reject) => {
-    const pw = spawn('pure-pw', ['useradd', 'tester', '-u', '65534', '-g', '65534', '-d', ftpRoot, '-f', users], { stdio: ['pipe', 'ignore', 'inherit'] });
-    pw.on('error', reject);
-    pw.on('exit', (code) => (code === 0 ? resolve() : reject(new Error(`pure-pw exited with ${code}`))));
-    pw.stdin.end(`${password}\n${password}\n`);
-  });
+  const adding = run('pure-pw', ['useradd', 'tester', '-u', '65534', '-g', '65534', '-d', ftpRoot, '-f', users]);
+  adding.child.stdin.end(`${password}\n${password}\n`);
+  await adding;
   await run('pure-pw', ['mkdb', `${users}.pdb`, '-f', users]);
-  const [cert, key, both] = ['cert.pem', 'key.pem', 'server.pem'].map((name) => path.join(dir, name));
+  const [cert, key] = ['cert.pem', 'key.pem'].map((name) => path.join(dir, name));
   await run('openssl', ['req', '-x509', '-newkey', 'rsa:2048', '-nodes', '-days', '2', '-subj', '/CN=127.0.0.1',
     '-addext', 'subjectAltName=IP:127.0.0.1', '-keyout', key, '-out', cert]);
-  await writeFile(both, (await readFile(key, 'utf8')) + (await readFile(cert, 'utf8')), { mode: 0o600 });
   const ftpPort = await freePort();
-  children.push(launch('pure-ftpd', ['-l', `puredb:${users}.pdb`, '-S', `127.0.0.1,${ftpPort}`, '-Y', '2', '-2', both, '-E', '-A', '-j', '-H', '-f', 'none']));
+  children.push(launch('pure-ftpd', ['-l', `puredb:${users}.pdb`, '-S', `127.0.0.1,${ftpPort}`, '-Y', '2', '-2', `${cert},${key}`, '-E', '-A', '-j', '-H', '-f', 'none']));
 
   await Promise.race([Promise.all([waitForPort(sshPort), waitForPort(ftpPort)]), ...children.map((child) => child.failed)]);
-  const user = os.userInfo().username;
   return {
-    sftp: { url: `sftp://${user}@127.0.0.1:${sshPort}${sshRoot}/site`, folder: path.join(sshRoot, 'site'), args: ['--key', path.join(dir, 'client'), '--accept-new-host-key'] },
+    sftp: { url: `sftp://${os.userInfo().username}@127.0.0.1:${sshPort}${sshRoot}/site`, folder: path.join(sshRoot, 'site'), args: ['--key', path.join(dir, 'client'), '--accept-new-host-key'] },
     ftps: { url: `ftps://tester@127.0.0.1:${ftpPort}/site`, folder: path.join(ftpRoot, 'site'), args: [] },
     env: { ...process.env, HOME: home, TANDREL_PASSWORD: password, TANDREL_CA_FILE: cert },
     close,

@@ -6,8 +6,10 @@ import path from 'node:path';
 
 const types = { '.html': 'text/html', '.css': 'text/css', '.js': 'text/javascript', '.jpg': 'image/jpeg', '.png': 'image/png', '.svg': 'image/svg+xml' };
 
-// Pages outside the funnels that the fixtures point at.
-const extraPages = { '/start': 'Where the visitor came from', '/offer': 'The offer', '/came-back': 'The back address', '/subscribe': 'Subscribed' };
+// Pages outside the funnels that the fixtures point at, and the script a pasted sign-up form loads from its autoresponder.
+const page = (title) => ['text/html; charset=utf-8', `<!DOCTYPE html><html lang="en"><head><meta charset="utf-8"><title>${title}</title></head><body><main><h1>${title}</h1></main></body></html>`];
+const extras = { '/start': page('Where the visitor came from'), '/offer': page('The offer'), '/came-back': page('The back address'), '/subscribe': page('Subscribed'),
+  '/forms/embed.js': ['text/javascript', 'window.tandrelFormScript = true;\n'] };
 
 export async function startServer() {
   const mounts = new Map();
@@ -21,17 +23,8 @@ export async function startServer() {
       for await (const chunk of req) body += chunk;
       sentFields.push([...new URLSearchParams(body)]);
     }
-    const title = extraPages[url.pathname];
-    if (title) {
-      res.writeHead(200, { 'Content-Type': 'text/html; charset=utf-8' });
-      res.end(`<!DOCTYPE html><html lang="en"><head><meta charset="utf-8"><title>${title}</title></head><body><main><h1>${title}</h1></main></body></html>`);
-      return;
-    }
-    // The script a pasted sign-up form loads from its autoresponder.
-    if (url.pathname === '/forms/embed.js') {
-      res.writeHead(200, { 'Content-Type': 'text/javascript' }).end('window.tandrelFormScript = true;\n');
-      return;
-    }
+    const extra = extras[url.pathname];
+    if (extra) return void res.writeHead(200, { 'Content-Type': extra[0] }).end(extra[1]);
     const [, mount, ...rest] = url.pathname.split('/');
     const root = mounts.get(mount);
     const file = decodeURIComponent(rest.join('/')) || 'index.html';

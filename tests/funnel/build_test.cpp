@@ -137,10 +137,11 @@ private slots:
         FunnelSettings s = completeSettings(app.makePicture(QStringLiteral("cover.jpg")));
         QVERIFY(build(app, s).built());
         // What a user or an older template set may have put there.
-        writeFile(app.output(QStringLiteral("sub/mine.txt")), "user's own");
+        const QMap<QString, QByteArray> own{
+            {"sub/mine.txt", "user's own"}, {"mine/keep.txt", "kept"}, {".user", "hidden"}};
+        for (const auto& [name, bytes] : own.asKeyValueRange())
+            writeFile(app.output(name), bytes);
         writeFile(app.output(QStringLiteral("sub/asset.txt")), "edited");
-        writeFile(app.output(QStringLiteral("mine/keep.txt")), "kept");
-        writeFile(app.output(QStringLiteral(".user")), "hidden");
         writeFile(app.output(QStringLiteral("notes.txt")), "old");
         // A cover chosen from inside the output folder survives its own rebuild.
         s.lblSelectedFile[CoverImage] = {app.output(QStringLiteral("cover.jpg")),
@@ -157,10 +158,9 @@ private slots:
         QVERIFY2(outcome.built(), qPrintable(outcome.message));
         for (const char* gone : {"thanks57.html", "download12.html", "notes.txt"})
             QVERIFY2(!QFileInfo::exists(app.output(QLatin1String(gone))), gone);
-        QCOMPARE(fileBytes(app.output(QStringLiteral("sub/mine.txt"))), QByteArray("user's own"));
+        for (const auto& [name, bytes] : own.asKeyValueRange())
+            QCOMPARE(fileBytes(app.output(name)), bytes);
         QCOMPARE(fileBytes(app.output(QStringLiteral("sub/asset.txt"))), QByteArray("asset\n"));
-        QCOMPARE(fileBytes(app.output(QStringLiteral("mine/keep.txt"))), QByteArray("kept"));
-        QCOMPARE(fileBytes(app.output(QStringLiteral(".user"))), QByteArray("hidden"));
         QCOMPARE(fileBytes(app.output(QStringLiteral("cover.jpg"))), cover);
         QCOMPARE(fileBytes(app.output(QStringLiteral("bg.jpg"))),
                  fileBytes(app.path(QStringLiteral("pictures/bg.jpg"))));
@@ -186,16 +186,13 @@ private slots:
             writeFile(app.path(QStringLiteral("passwd")), "root:x:0:0:root:/root:/bin/bash\n");
             cover(s, app.path(QStringLiteral("passwd")));
         }) << "passwd\" is not a picture a browser can show";
-        QTest::newRow("picture named like a page")
-            << Break([cover](FixtureApp& app, FunnelSettings& s) {
-                   cover(s, app.makePicture(QStringLiteral("Thanks57.html")));
-               })
-            << "has the name of a file the funnel needs, \"Thanks57.html\"";
-        QTest::newRow("picture named like a template asset")
-            << Break([cover](FixtureApp& app, FunnelSettings& s) {
-                   cover(s, app.makePicture(QStringLiteral("style.css")));
-               })
-            << "has the name of a file the funnel needs, \"style.css\"";
+        // Pictures named like a page and like a template asset.
+        for (const QString name : {"Thanks57.html", "style.css"})
+            QTest::newRow(qPrintable("picture named " + name))
+                << Break([cover, name](FixtureApp& app, FunnelSettings& s) {
+                       cover(s, app.makePicture(name));
+                   })
+                << "has the name of a file the funnel needs, \"" + name + '"';
         QTest::newRow("background and cover share a name")
             << Break([](FixtureApp& app, FunnelSettings& s) {
                    s.optBackground = 1;

@@ -39,11 +39,9 @@ QStringList sent(const QString& html) {
             facts << "action " + value("action") << "method " + value("method").toLower();
         const bool control = e.tag == GUMBO_TAG_INPUT || e.tag == GUMBO_TAG_SELECT ||
                              e.tag == GUMBO_TAG_TEXTAREA || e.tag == GUMBO_TAG_BUTTON;
+        const bool fixed = value("type") == QLatin1String("hidden") || !value("tabindex").isEmpty();
         if (control && !value("name").isEmpty())
-            facts << value("name") +
-                         (value("type") == QLatin1String("hidden") || !value("tabindex").isEmpty()
-                              ? '=' + value("value")
-                              : QString());
+            facts << value("name") + (fixed ? '=' + value("value") : QString());
         for (unsigned i = 0; i < e.children.length; ++i)
             walk(static_cast<const GumboNode*>(e.children.data[i]));
     };

@@ -157,9 +157,7 @@ private slots:
         const PageTemplates templates = loadTemplates(paths, s).value();
         const PageForm form = optinFormForPage(s).value();
         const QString page = generateLeadMagnetPage(s, templates, paths, form).value();
-        QVERIFY2(page.contains(QStringLiteral("bar:\n")) &&
-                     page.contains(QStringLiteral("back:\n")),
-                 qPrintable(page));
+        QVERIFY2(page.contains("bar:\n") && page.contains("back:\n"), qPrintable(page));
         s.backControl = true;
         const auto failed = generateLeadMagnetPage(s, templates, paths, form);
         QVERIFY(!failed.ok() && failed.error().contains(QStringLiteral("back.txt")));

@@ -112,13 +112,12 @@ int main(int argc, char** argv) {
     const quint32 seed = args.at(1).toUInt();
     const qint64 seconds = args.at(2).toLongLong();
     QList<QByteArray> forms;
-    for (const QString& folder : args.mid(3)) {
+    for (const QString& folder : args.mid(3))
         for (const QFileInfo& file : QDir(folder).entryInfoList({"*.funnel.json"}, QDir::Files)) {
             QFile json(file.filePath());
             if (json.open(QIODevice::ReadOnly))
                 forms << QJsonDocument::fromJson(json.readAll())["optinForm"].toString().toUtf8();
         }
-    }
     forms.removeAll(QByteArray());
     if (forms.isEmpty())
         return std::fprintf(stderr, "formfuzz: no forms in %s\n", qPrintable(args.at(3))), 2;
@@ -137,10 +136,9 @@ int main(int argc, char** argv) {
         if (form.isEmpty() || random.bounded(4) == 0)
             form = forms.at(random.bounded(int(forms.size())));
         form = mutate(form, random);
-        QFile file(inputFile());
+        QFile file(inputFile()); // flushed, so a crash leaves it whole
         if (!file.open(QIODevice::WriteOnly) || file.write(form) != form.size() || !file.flush())
             return std::fprintf(stderr, "formfuzz: cannot write %s\n", qPrintable(inputFile())), 2;
-        file.close();
 
         FunnelSettings s;
         s.txtoptinForm = QString::fromUtf8(form);
@@ -153,12 +151,11 @@ int main(int argc, char** argv) {
         // The scan must never count less nesting than the parser makes.
         const FormNesting scan = scanFormNesting(s.txtoptinForm.toUtf8());
         const int parsed = scan.deepest <= kFormNestingLimit ? parsedDepth(form) : 0;
-        if (parsed > 3 * scan.deepest + 8) {
-            onDeath();
-            return std::fprintf(stderr, "formfuzz: seed %u, form %d: nests %d deep, scan said %d\n",
-                                seed, run, parsed, scan.deepest),
+        if (parsed > 3 * scan.deepest + 8)
+            return onDeath(),
+                   std::fprintf(stderr, "formfuzz: form %d nests %d deep, scan said %d\n", run,
+                                parsed, scan.deepest),
                    1;
-        }
     }
     QFile::remove(inputFile());
     std::printf("formfuzz: %d forms in %lld s, no fault\n", run, timer.elapsed() / 1000);

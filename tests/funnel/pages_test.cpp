@@ -55,9 +55,8 @@ private slots:
         QFETCH(QString, expected);
         FunnelSettings s = completeSettings();
         adjust(s);
-        const QByteArray want = fileBytes(testDataDir() + QStringLiteral("/funnel/expected/") +
-                                          expected + QStringLiteral(".html"));
-        QCOMPARE(generate(page, s).toUtf8(), want);
+        QCOMPARE(generate(page, s).toUtf8(),
+                 fileBytes(testDataDir() + "/funnel/expected/" + expected + ".html"));
     }
 
     // Each value carries the next step's placeholder, so the body tag collects every value
@@ -166,12 +165,9 @@ private slots:
     void funnelLinks_data() {
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("base");
-        QTest::newRow("no final slash") << "http://a.example/f"
-                                        << "http://a.example/f/";
-        QTest::newRow("final slash") << "http://a.example/f/"
-                                     << "http://a.example/f/";
-        QTest::newRow("empty address") << ""
-                                       << "/";
+        QTest::newRow("no final slash") << QString("http://a.example/f") << "http://a.example/f/";
+        QTest::newRow("final slash") << QString("http://a.example/f/") << "http://a.example/f/";
+        QTest::newRow("empty address") << QString() << "/";
     }
 
     void funnelLinks() {

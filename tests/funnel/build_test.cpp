@@ -3,7 +3,6 @@
 #include "funnelfixtures.h"
 #include "testfiles.h"
 #include "textfiles.h"
-#include "tools.h"
 
 #include <QDirIterator>
 #include <QTest>
@@ -35,12 +34,9 @@ class BuildTest : public QObject {
         while (it.hasNext()) {
             const QFileInfo info(it.next());
             const QString name = QDir(folder).relativeFilePath(info.filePath());
-            if (info.isSymLink())
-                entries.insert(name, "link to " + info.symLinkTarget().toUtf8());
-            else if (info.isFile())
-                entries.insert(name, fileBytes(info.filePath()));
-            else
-                entries.insert(name, "folder");
+            entries.insert(name, info.isSymLink() ? "link to " + info.symLinkTarget().toUtf8()
+                                 : info.isFile()  ? fileBytes(info.filePath())
+                                                  : QByteArray("folder"));
         }
         return entries;
     }
@@ -107,8 +103,7 @@ private slots:
     void buildWritesTheFunnel() {
         FixtureApp app;
         FunnelSettings s = completeSettings(app.makePicture(QStringLiteral("cover.jpg")));
-        s.lblSelectedFile[BackgroundImage] = {app.makePicture(QStringLiteral("bg.jpg")),
-                                              QStringLiteral("bg.jpg")};
+        s.lblSelectedFile[BackgroundImage] = {app.makePicture("bg.jpg"), "bg.jpg"};
         // Nothing is written outside output/, and the lock of earlier versions goes.
         const auto before = snapshot(app.path());
         writeFile(app.path(QStringLiteral("output.lock")), "");
@@ -137,30 +132,28 @@ private slots:
         FunnelSettings s = completeSettings(app.makePicture(QStringLiteral("cover.jpg")));
         QVERIFY(build(app, s).built());
         // What a user or an older template set may have put there.
-        writeFile(app.output(QStringLiteral("sub/mine.txt")), "user's own");
+        const QMap<QString, QByteArray> own{
+            {"sub/mine.txt", "user's own"}, {"mine/keep.txt", "kept"}, {".user", "hidden"}};
+        for (const auto& [name, bytes] : own.asKeyValueRange())
+            writeFile(app.output(name), bytes);
         writeFile(app.output(QStringLiteral("sub/asset.txt")), "edited");
-        writeFile(app.output(QStringLiteral("mine/keep.txt")), "kept");
-        writeFile(app.output(QStringLiteral(".user")), "hidden");
         writeFile(app.output(QStringLiteral("notes.txt")), "old");
         // A cover chosen from inside the output folder survives its own rebuild.
-        s.lblSelectedFile[CoverImage] = {app.output(QStringLiteral("cover.jpg")),
-                                         QStringLiteral("cover.jpg")};
+        s.lblSelectedFile[CoverImage] = {app.output("cover.jpg"), "cover.jpg"};
         const QByteArray cover = fileBytes(app.output(QStringLiteral("cover.jpg")));
         // A dangling link named like the next page must not lead the write outside.
         QVERIFY(QFile::link(app.path(QStringLiteral("outside.html")),
                             app.output(QStringLiteral("thanks3.html"))));
         s.optBackground = 1;
-        s.lblSelectedFile[BackgroundImage] = {app.makePicture(QStringLiteral("bg.jpg")),
-                                              QStringLiteral("bg.jpg")};
+        s.lblSelectedFile[BackgroundImage] = {app.makePicture("bg.jpg"), "bg.jpg"};
         s.deriveFunnelLinks(3, 4);
         const BuildOutcome outcome = build(app, s);
         QVERIFY2(outcome.built(), qPrintable(outcome.message));
         for (const char* gone : {"thanks57.html", "download12.html", "notes.txt"})
             QVERIFY2(!QFileInfo::exists(app.output(QLatin1String(gone))), gone);
-        QCOMPARE(fileBytes(app.output(QStringLiteral("sub/mine.txt"))), QByteArray("user's own"));
+        for (const auto& [name, bytes] : own.asKeyValueRange())
+            QCOMPARE(fileBytes(app.output(name)), bytes);
         QCOMPARE(fileBytes(app.output(QStringLiteral("sub/asset.txt"))), QByteArray("asset\n"));
-        QCOMPARE(fileBytes(app.output(QStringLiteral("mine/keep.txt"))), QByteArray("kept"));
-        QCOMPARE(fileBytes(app.output(QStringLiteral(".user"))), QByteArray("hidden"));
         QCOMPARE(fileBytes(app.output(QStringLiteral("cover.jpg"))), cover);
         QCOMPARE(fileBytes(app.output(QStringLiteral("bg.jpg"))),
                  fileBytes(app.path(QStringLiteral("pictures/bg.jpg"))));
@@ -171,9 +164,6 @@ private slots:
     void failureLeavesThePreviousFunnelAsItWas_data() {
         QTest::addColumn<Break>("breakIt");
         QTest::addColumn<QString>("message");
-        const auto cover = [](FunnelSettings& s, const QString& path) {
-            s.lblSelectedFile[CoverImage] = {path, GetFileName(path)};
-        };
         QTest::newRow("missing template") << Break([](FixtureApp& app, FunnelSettings&) {
             QFile::remove(app.path(QStringLiteral("templates/download.html")));
         }) << "download.html\" could not be read: it does not exist";
@@ -181,21 +171,17 @@ private slots:
             QFile::remove(app.path(QStringLiteral("snippets/dld_link.txt")));
             s.txtFileDownloadUrl = QStringLiteral("http://files.example/a.zip");
         }) << "dld_link.txt\" could not be read";
-        QTest::newRow("cover is not a picture") << Break([cover](FixtureApp& app,
-                                                                 FunnelSettings& s) {
+        QTest::newRow("cover is not a picture") << Break([](FixtureApp& app, FunnelSettings& s) {
             writeFile(app.path(QStringLiteral("passwd")), "root:x:0:0:root:/root:/bin/bash\n");
-            cover(s, app.path(QStringLiteral("passwd")));
+            s.lblSelectedFile[CoverImage] = {app.path(QStringLiteral("passwd")), "passwd"};
         }) << "passwd\" is not a picture a browser can show";
-        QTest::newRow("picture named like a page")
-            << Break([cover](FixtureApp& app, FunnelSettings& s) {
-                   cover(s, app.makePicture(QStringLiteral("Thanks57.html")));
-               })
-            << "has the name of a file the funnel needs, \"Thanks57.html\"";
-        QTest::newRow("picture named like a template asset")
-            << Break([cover](FixtureApp& app, FunnelSettings& s) {
-                   cover(s, app.makePicture(QStringLiteral("style.css")));
-               })
-            << "has the name of a file the funnel needs, \"style.css\"";
+        // Pictures named like a page and like a template asset.
+        for (const QString name : {"Thanks57.html", "style.css"})
+            QTest::newRow(qPrintable("picture named " + name))
+                << Break([name](FixtureApp& app, FunnelSettings& s) {
+                       s.lblSelectedFile[CoverImage] = {app.makePicture(name), name};
+                   })
+                << "has the name of a file the funnel needs, \"" + name + '"';
         QTest::newRow("background and cover share a name")
             << Break([](FixtureApp& app, FunnelSettings& s) {
                    s.optBackground = 1;

@@ -16,6 +16,10 @@ Q_DECLARE_METATYPE(PageKind)
 class PageFinishTest : public QObject {
     Q_OBJECT
 
+    static Adjust set(QString FunnelSettings::*field, const char* text) {
+        return [field, text](FunnelSettings& s) { s.*field = QString(text); };
+    }
+
 private slots:
     void plainText_data() {
         QTest::addColumn<QString>("html");
@@ -75,19 +79,14 @@ private slots:
         QTest::newRow("a block whose text shows nothing goes, with its line")
             << PageKind::Optin
             << QStringLiteral("<div>\n  <!--[IF:PRIVACY]--><p>x</p><!--[END:PRIVACY]-->\n</div>")
-            << Adjust(
-                   [](FunnelSettings& s) { s.txtFunnel_Privacy = QStringLiteral(" <br> &nbsp;"); })
-            << "<div>\n</div>";
+            << set(&FunnelSettings::txtFunnel_Privacy, " <br> &nbsp;") << "<div>\n</div>";
         QTest::newRow("a picture alone is something to show")
-            << PageKind::Optin << block << Adjust([](FunnelSettings& s) {
-                   s.txtFunnel_Privacy = QStringLiteral("<img src=\"seal.png\" alt=\"\">");
-               })
+            << PageKind::Optin << block
+            << set(&FunnelSettings::txtFunnel_Privacy, "<img src=\"seal.png\" alt=\"\">")
             << "a<p>[PRIVACY]</p>b";
         QTest::newRow("title: tags stripped, escaped for text and attributes")
             << PageKind::Optin << "<title>[PAGE_TITLE]</title>[LINE1_FALLBACK]"
-            << Adjust([](FunnelSettings& s) {
-                   s.txtFunnel_LeadLine1 = QStringLiteral("<b>\"Free\"</b> & 'easy'");
-               })
+            << set(&FunnelSettings::txtFunnel_LeadLine1, "<b>\"Free\"</b> & 'easy'")
             << "<title>&quot;Free&quot; &amp; &#39;easy&#39;</title>";
         QTest::newRow("empty headline: the instructions give the title, the heading a fallback")
             << PageKind::Optin << "[PAGE_TITLE]|[LINE1_FALLBACK]" << Adjust([](FunnelSettings& s) {
@@ -96,9 +95,8 @@ private slots:
                })
             << "Enter your email|Your free guide";
         QTest::newRow("a placeholder typed into the headline stays in the title")
-            << PageKind::Optin << "[PAGE_TITLE]" << Adjust([](FunnelSettings& s) {
-                   s.txtFunnel_LeadLine1 = QStringLiteral("[DIR] [COVER_WIDTH]");
-               })
+            << PageKind::Optin << "[PAGE_TITLE]"
+            << set(&FunnelSettings::txtFunnel_LeadLine1, "[DIR] [COVER_WIDTH]")
             << "[DIR] [COVER_WIDTH]";
         QTest::newRow("direction of most letters, not the first; none without letters")
             << PageKind::Optin << "[DIR_LINE1] [DIR_INSTRUCTIONS] [DIR_PRIVACY]"
@@ -120,8 +118,7 @@ private slots:
             << "40x100 v=a%22b%26c own";
         for (const char* code : {"ja", "zh-Hans", "ko"}) // the pages' lang and direction
             QTest::newRow(code) << PageKind::Optin << "[LANG] [DIR]"
-                                << Adjust([code](FunnelSettings& s) { s.language = code; })
-                                << QString(code) + " ltr";
+                                << set(&FunnelSettings::language, code) << QString(code) + " ltr";
     }
 
     void finishedPage() {
@@ -140,13 +137,10 @@ private slots:
         QTest::addColumn<QStringList>("present");
         QTest::addColumn<QStringList>("absent");
         QTest::newRow("address without a scheme: no addresses that would mean nothing")
-            << Adjust(
-                   [](FunnelSettings& s) { s.txtFunnelUrl = QStringLiteral("example.com/guide"); })
+            << set(&FunnelSettings::txtFunnelUrl, "example.com/guide")
             << QStringList{"<meta property=\"og:title\""} << QStringList{"og:url", "og:image"};
         QTest::newRow("the HEAD code's own description is not doubled")
-            << Adjust([](FunnelSettings& s) {
-                   s.headCode = QStringLiteral("<META content=\"x\" NAME='description'>");
-               })
+            << set(&FunnelSettings::headCode, "<META content=\"x\" NAME='description'>")
             << QStringList{"og:description"} << QStringList{"name=\"description\""};
     }
 

@@ -55,9 +55,8 @@ private slots:
         QFETCH(QString, expected);
         FunnelSettings s = completeSettings();
         adjust(s);
-        const QByteArray want = fileBytes(testDataDir() + QStringLiteral("/funnel/expected/") +
-                                          expected + QStringLiteral(".html"));
-        QCOMPARE(generate(page, s).toUtf8(), want);
+        QCOMPARE(generate(page, s).toUtf8(),
+                 fileBytes(testDataDir() + "/funnel/expected/" + expected + ".html"));
     }
 
     // Each value carries the next step's placeholder, so the body tag collects every value
@@ -157,9 +156,7 @@ private slots:
         const PageTemplates templates = loadTemplates(paths, s).value();
         const PageForm form = optinFormForPage(s).value();
         const QString page = generateLeadMagnetPage(s, templates, paths, form).value();
-        QVERIFY2(page.contains(QStringLiteral("bar:\n")) &&
-                     page.contains(QStringLiteral("back:\n")),
-                 qPrintable(page));
+        QVERIFY2(page.contains("bar:\n") && page.contains("back:\n"), qPrintable(page));
         s.backControl = true;
         const auto failed = generateLeadMagnetPage(s, templates, paths, form);
         QVERIFY(!failed.ok() && failed.error().contains(QStringLiteral("back.txt")));
@@ -168,12 +165,9 @@ private slots:
     void funnelLinks_data() {
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("base");
-        QTest::newRow("no final slash") << "http://a.example/f"
-                                        << "http://a.example/f/";
-        QTest::newRow("final slash") << "http://a.example/f/"
-                                     << "http://a.example/f/";
-        QTest::newRow("empty address") << ""
-                                       << "/";
+        QTest::newRow("no final slash") << QString("http://a.example/f") << "http://a.example/f/";
+        QTest::newRow("final slash") << QString("http://a.example/f/") << "http://a.example/f/";
+        QTest::newRow("empty address") << QString() << "/";
     }
 
     void funnelLinks() {

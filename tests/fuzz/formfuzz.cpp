@@ -1,10 +1,7 @@
-// Mutated sign-up forms through the whole form path: both layouts, the window's summary
-// and the paste check. Under the sanitizers any fault ends the run with a report.
-//
-//   tandrel-formfuzz SEED SECONDS FOLDER...   (forms: "optinForm" of *.funnel.json)
-//
-// The same seed gives the same forms in the same order; each form is written to
-// formfuzz-input.html before it runs, so the one a crash stopped at is there.
+// tandrel-formfuzz SEED SECONDS FOLDER...: mutated sign-up forms ("optinForm" of *.funnel.json)
+// through both layouts, the window's summary and the paste check; under the sanitizers any fault
+// ends the run with a report. A seed repeats its forms; each is written to formfuzz-input.html
+// before it runs, so the one a crash stopped at is there.
 
 #include "formscan.h"
 #include "optinform.h"
@@ -52,21 +49,18 @@ QByteArray mutate(QByteArray form, QRandomGenerator& random) {
         const qsizetype at = random.bounded(form.size() + 1);
         const qsizetype length = random.bounded(qMin<qsizetype>(form.size() - at, 64) + 1);
         switch (random.bounded(5)) {
-        case 0:
-            form.insert(at, kPieces.at(random.bounded(int(kPieces.size()))));
-            break;
         case 1:
             form.remove(at, length);
             break;
         case 2: // repeated, so tags nest deep and patterns recur many times
             form.insert(at, form.mid(at, length).repeated(1 + random.bounded(3000)));
             break;
-        case 3:
+        case 0:
             form.insert(at, char(random.bounded(256)));
             break;
-        default:
-            form.insert(at, QByteArray(kPieces.at(random.bounded(int(kPieces.size()))))
-                                .repeated(1 + random.bounded(600)));
+        default: // a piece, half the time many in a row
+            form.insert(at, kPieces.at(random.bounded(int(kPieces.size())))
+                                .repeated(random.bounded(2) ? 1 : 1 + random.bounded(600)));
         }
     }
     return form.left(64 * 1024);
@@ -94,12 +88,10 @@ int parsedDepth(const QByteArray& form) {
     return deepest;
 }
 
-QString inputFile() {
-    return QDir::current().absoluteFilePath(QStringLiteral("formfuzz-input.html"));
-}
+const QString kInput = QDir::current().absoluteFilePath(QStringLiteral("formfuzz-input.html"));
 
 void onDeath() {
-    std::fprintf(stderr, "formfuzz: the form that failed is in %s\n", qPrintable(inputFile()));
+    std::fprintf(stderr, "formfuzz: the form that failed is in %s\n", qPrintable(kInput));
 }
 
 } // namespace
@@ -112,13 +104,12 @@ int main(int argc, char** argv) {
     const quint32 seed = args.at(1).toUInt();
     const qint64 seconds = args.at(2).toLongLong();
     QList<QByteArray> forms;
-    for (const QString& folder : args.mid(3)) {
+    for (const QString& folder : args.mid(3))
         for (const QFileInfo& file : QDir(folder).entryInfoList({"*.funnel.json"}, QDir::Files)) {
             QFile json(file.filePath());
             if (json.open(QIODevice::ReadOnly))
                 forms << QJsonDocument::fromJson(json.readAll())["optinForm"].toString().toUtf8();
         }
-    }
     forms.removeAll(QByteArray());
     if (forms.isEmpty())
         return std::fprintf(stderr, "formfuzz: no forms in %s\n", qPrintable(args.at(3))), 2;
@@ -137,10 +128,9 @@ int main(int argc, char** argv) {
         if (form.isEmpty() || random.bounded(4) == 0)
             form = forms.at(random.bounded(int(forms.size())));
         form = mutate(form, random);
-        QFile file(inputFile());
+        QFile file(kInput); // flushed, so a crash leaves it whole
         if (!file.open(QIODevice::WriteOnly) || file.write(form) != form.size() || !file.flush())
-            return std::fprintf(stderr, "formfuzz: cannot write %s\n", qPrintable(inputFile())), 2;
-        file.close();
+            return std::fprintf(stderr, "formfuzz: cannot write %s\n", qPrintable(kInput)), 2;
 
         FunnelSettings s;
         s.txtoptinForm = QString::fromUtf8(form);
@@ -153,14 +143,13 @@ int main(int argc, char** argv) {
         // The scan must never count less nesting than the parser makes.
         const FormNesting scan = scanFormNesting(s.txtoptinForm.toUtf8());
         const int parsed = scan.deepest <= kFormNestingLimit ? parsedDepth(form) : 0;
-        if (parsed > 3 * scan.deepest + 8) {
-            onDeath();
-            return std::fprintf(stderr, "formfuzz: seed %u, form %d: nests %d deep, scan said %d\n",
-                                seed, run, parsed, scan.deepest),
+        if (parsed > 3 * scan.deepest + 8)
+            return onDeath(),
+                   std::fprintf(stderr, "formfuzz: form %d nests %d deep, scan said %d\n", run,
+                                parsed, scan.deepest),
                    1;
-        }
     }
-    QFile::remove(inputFile());
+    QFile::remove(kInput);
     std::printf("formfuzz: %d forms in %lld s, no fault\n", run, timer.elapsed() / 1000);
     return 0;
 }

@@ -211,7 +211,8 @@ int build(const Options& options, const AppPaths& paths, QTextStream& out, QText
     }
     out << "Thank you page: " << settings->txtCapture_Url << '\n'
         << "Download page:  " << settings->txtDownloadUrl << '\n'
-        << "Output folder:  " << displayPath(outcome.outputFolder) << '\n';
+        << "Output folder:  " << displayPath(outcome.outputFolder) << '\n'
+        << weightNote(outcome) << '\n';
     if (const QStringList samples = sampleTextsLeft(settings.value()); !samples.isEmpty())
         err << "Warning: these texts are still the samples the window starts with: "
             << samples.join(QStringLiteral(", ")) << ".\n";

@@ -5,12 +5,15 @@
 #include "modcopy.h"
 #include "pagefinish.h"
 #include "pages.h"
+#include "picturepages.h"
+#include "pictures.h"
 #include "textfiles.h"
 #include "tools.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QImageReader>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -28,31 +31,79 @@ const char* const kTemplateFiles[] = {
     "index-1colvideo.html", "index-2colsvideo.html", "index_cover.html"};
 
 struct Picture {
+    int index; // which of the chosen files
     QString source;
-    QString name; // the file name beside the pages
+    QString stem;
     QByteArray bytes;
-    QSize shownSize; // browsers apply the EXIF rotation
+    ReadyPicture ready;
 };
 
-// Read whole before anything is touched: the picture may lie in the output folder itself.
-Result<Picture> readPicture(int index, const QString& path) {
+// Published names keep the user's word for the picture but nothing an address must escape.
+QString safeStem(const QString& path, const char* fallback) {
+    QString stem;
+    for (const QChar c : QFileInfo(path).completeBaseName().toLower()) {
+        if ((c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9'))
+            stem += c;
+        else if (!stem.isEmpty() && !stem.endsWith(u'-'))
+            stem += u'-';
+        if (stem.size() >= 40)
+            break;
+    }
+    while (stem.endsWith(u'-'))
+        stem.chop(1);
+    return stem.isEmpty() ? QLatin1String(fallback) : stem;
+}
+
+// The header alone tells whether a browser shows it and its upright size.
+Result<QSize> pictureSize(int index, const QString& path, const QByteArray& bytes) {
     const QString what = QStringLiteral("The %1").arg(QLatin1String(kChosenFileNames[index]));
-    auto bytes = readFileBytes(path, kPictureFileLimit, what, QStringLiteral("picture"));
-    if (!bytes)
-        return Result<Picture>::failure(bytes.error());
-    QBuffer buffer(&bytes.value());
+    QBuffer buffer;
+    buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setDecideFormatFromContent(true);
     static const QList<QByteArray> webFormats = {"jpeg", "jpg", "png", "gif", "webp", "bmp"};
-    if (!reader.canRead() || !webFormats.contains(reader.format().toLower()))
-        return Result<Picture>::failure(QStringLiteral("%1 \"%2\" is not a picture a browser can "
-                                                       "show (a JPEG, PNG, GIF, WebP or BMP file).")
-                                            .arg(what, displayPath(path)));
-    QSize size = reader.size();
+    QSize size = reader.canRead() ? reader.size() : QSize();
+    if (!webFormats.contains(reader.format().toLower()) || size.isEmpty())
+        return Result<QSize>::failure(QStringLiteral("%1 \"%2\" is not a picture a browser can "
+                                                     "show (a JPEG, PNG, GIF, WebP or BMP file).")
+                                          .arg(what, displayPath(path)));
     if (reader.transformation() & QImageIOHandler::TransformationRotate90)
         size.transpose();
-    return Picture{path, GetFileName(path), std::move(bytes.value()), size};
+    return size;
+}
+
+// Read whole before anything is touched: the picture may lie in the output folder itself.
+Result<Picture> readPicture(int index, const QString& path, const FunnelSettings& s,
+                            const QString& stem, int backgroundFallback, const QString& cacheDir) {
+    const QString what = QStringLiteral("The %1").arg(QLatin1String(kChosenFileNames[index]));
+    auto bytes = readFileBytes(path, kPictureFileLimit, what, QStringLiteral("picture"));
+    if (!bytes)
+        return Result<Picture>::failure(bytes.error());
+    const auto shown = pictureSize(index, path, bytes.value());
+    if (!shown)
+        return Result<Picture>::failure(shown.error());
+    PictureRequest request{bytes.value(), path, stem, {}, 0};
+    if (index == CoverImage) {
+        request.cuts = coverCuts(shown.value(), s.cboCols);
+        request.fallbackWidth = coverFallbackWidth(shown.value(), s.cboCols);
+    } else {
+        request.cuts = backgroundCuts(shown.value());
+        request.fallbackWidth = backgroundFallback;
+    }
+    auto ready = preparePicture(request, cacheDir);
+    if (!ready)
+        return Result<Picture>::failure(ready.error());
+    return Picture{index, path, stem, std::move(bytes.value()), std::move(ready.value())};
+}
+
+QList<PictureFile> filesOf(const ReadyPicture& ready) {
+    QList<PictureFile> files = ready.variants;
+    for (const auto* one : {&ready.fallback, &ready.asIs}) {
+        if (*one)
+            files.append(**one);
+    }
+    return files;
 }
 
 // Names beside the pages are compared without case: many disks and hosts ignore it.
@@ -65,21 +116,22 @@ Status checkNames(const QList<Picture>& pictures, const QStringList& pages,
     reserved += entries;
     for (const char* name : kTemplateFiles)
         reserved.append(QLatin1String(name));
-    for (qsizetype i = 0; i < pictures.size(); ++i) {
-        const Picture& picture = pictures[i];
-        if (reserved.contains(picture.name, Qt::CaseInsensitive))
-            return Status::failure(
-                QStringLiteral("The picture \"%1\" has the name of a file the funnel needs, "
-                               "\"%2\"; rename the picture and choose it again.")
-                    .arg(displayPath(picture.source), picture.name));
-        for (qsizetype j = 0; j < i; ++j) {
-            const Picture& other = pictures[j];
-            if (other.source != picture.source &&
-                other.name.compare(picture.name, Qt::CaseInsensitive) == 0)
+    QHash<QString, QString> sourceOf; // published name, lower case -> the user's file
+    for (const Picture& picture : pictures) {
+        for (const PictureFile& file : filesOf(picture.ready)) {
+            if (reserved.contains(file.name, Qt::CaseInsensitive))
                 return Status::failure(
-                    QStringLiteral("The pictures \"%1\" and \"%2\" would both be called "
-                                   "\"%3\" beside the pages; rename one of them.")
-                        .arg(displayPath(other.source), displayPath(picture.source), picture.name));
+                    QStringLiteral("The picture \"%1\" would be published as \"%2\", the name "
+                                   "of a file the funnel needs; rename the picture and choose it "
+                                   "again.")
+                        .arg(displayPath(picture.source), file.name));
+            const QString other = sourceOf.value(file.name.toLower());
+            if (!other.isEmpty() && other != picture.source)
+                return Status::failure(
+                    QStringLiteral("The pictures \"%1\" and \"%2\" would both be published as "
+                                   "\"%3\"; rename one of them.")
+                        .arg(displayPath(other), displayPath(picture.source), file.name));
+            sourceOf.insert(file.name.toLower(), picture.source);
         }
     }
     return Status::success();
@@ -196,7 +248,9 @@ namespace {
 struct Assembled {
     QStringList pageNames;
     QStringList pageTexts;
-    QList<Picture> pictures;
+    QList<PictureFile> files;
+    qint64 phoneBytes = 0;
+    QStringList warnings;
 };
 
 // Missing values first, then page addresses never drawn.
@@ -217,12 +271,28 @@ std::optional<BuildOutcome> refusal(const FunnelSettings& s) {
     return std::nullopt;
 }
 
-Result<QList<Picture>> readPictures(const FunnelSettings& s) {
+// A template the user edited before pictures came in sizes sets the background inline.
+bool needsInlineBackground(const PageTemplates& templates) {
+    for (const QString* text : {&templates.txtIndexTemplate, &templates.txtThanksPageTemplate,
+                                &templates.txtDownloadPageTemplate}) {
+        if (text->contains(QLatin1String("[BODY]")) && !text->contains(QLatin1String(kPictureCss)))
+            return true;
+    }
+    return false;
+}
+
+Result<QList<Picture>> readPictures(const FunnelSettings& s, const PageTemplates& templates,
+                                    const QString& cacheDir) {
     QList<Picture> pictures;
+    const QString coverStem = safeStem(s.lblSelectedFile[CoverImage].caption, "cover");
     for (int i = 0; i < 3; ++i) {
         if (!s.isFileRequired(i))
             continue;
-        auto picture = readPicture(i, s.lblSelectedFile[i].caption);
+        QString stem = safeStem(s.lblSelectedFile[i].caption, "background");
+        if (i != CoverImage && stem == coverStem)
+            stem += QStringLiteral("-background");
+        const int inlineWidth = needsInlineBackground(templates) ? 1920 : 0;
+        auto picture = readPicture(i, s.lblSelectedFile[i].caption, s, stem, inlineWidth, cacheDir);
         if (!picture)
             return Result<QList<Picture>>::failure(picture.error());
         pictures.append(std::move(picture.value()));
@@ -230,18 +300,88 @@ Result<QList<Picture>> readPictures(const FunnelSettings& s) {
     return pictures;
 }
 
-Result<Assembled> assembleFunnel(const FunnelSettings& s, const AppPaths& paths) {
+const Picture* pictureOf(const QList<Picture>& pictures, int index) {
+    for (const Picture& picture : pictures) {
+        if (picture.index == index)
+            return &picture;
+    }
+    return nullptr;
+}
+
+QString publishedName(const ReadyPicture& ready) {
+    if (ready.asIs)
+        return ready.asIs->name;
+    if (ready.fallback)
+        return ready.fallback->name;
+    return ready.variants.isEmpty() ? QString() : ready.variants.last().name;
+}
+
+// The pages name the published files where the settings name the user's.
+FunnelSettings pageSettingsFor(const FunnelSettings& s, const QList<Picture>& pictures) {
+    FunnelSettings page = s;
+    for (const Picture& picture : pictures)
+        page.lblSelectedFile[picture.index].tag = publishedName(picture.ready);
+    return page;
+}
+
+Result<PictureFile> socialCardFor(const FunnelSettings& s, const QList<Picture>& pictures,
+                                  const QString& cacheDir) {
+    const Picture* cover = pictureOf(pictures, CoverImage);
+    const Picture* background = pictureOf(pictures, BackgroundImage);
+    const Rgb colour = parseRgb(s.lblColorPicker[BackgroundColor]).value_or(Rgb{64, 0, 64});
+    return makeSocialCard(cover->bytes, background ? background->bytes : QByteArray(),
+                          QColor(colour.r, colour.g, colour.b),
+                          cover->stem + QStringLiteral("-card.jpg"), cacheDir);
+}
+
+constexpr qint64 kHeavyPicture = 400 * 1024;
+
+// What the opt-in page loads on a phone: the page, its stylesheet and the pictures of the
+// phone's size; heavy pictures are named.
+qint64 phoneWeight(const QString& page, const AppPaths& paths, const QList<Picture>& pictures,
+                   int layout, QStringList* warnings) {
+    qint64 bytes =
+        page.toUtf8().size() +
+        QFileInfo(AppPaths::join(paths.templatesDir(), QStringLiteral("funnel.css"))).size();
+    for (const Picture& picture : pictures) {
+        const PictureFile* file = picture.index == CoverImage
+                                      ? coverFetched(picture.ready, PageKind::Optin, layout, kPhone)
+                                      : backgroundFetched(picture.ready, kPhone);
+        if (!file)
+            continue;
+        const qint64 size = file->bytes.size();
+        bytes += size;
+        if (picture.ready.asIs && size > kHeavyPicture)
+            warnings->append(QStringLiteral("The animation \"%1\" is published as it is, %2, and "
+                                            "a phone loads all of it; a still picture would load "
+                                            "faster.")
+                                 .arg(displayPath(picture.source), describeSize(size)));
+        else if (size > kHeavyPicture)
+            warnings->append(QStringLiteral("The picture \"%1\" still weighs %2 on a phone.")
+                                 .arg(displayPath(picture.source), describeSize(size)));
+    }
+    return bytes;
+}
+
+Result<Assembled> assembleFunnel(const FunnelSettings& settings, const AppPaths& paths) {
     using R = Result<Assembled>;
-    auto templates = loadTemplates(paths, s);
+    auto templates = loadTemplates(paths, settings);
     if (!templates)
         return R::failure(templates.error());
     if (Status noLinks = modCopy::refuseLinks(paths.templatesDir()); !noLinks)
         return R::failure(noLinks.error());
 
     // Read once: the opt-in page shows it, and all three pages' heads know its look.
-    auto form = optinFormForPage(s);
+    auto form = optinFormForPage(settings);
     if (!form)
         return R::failure(form.error());
+    auto pictures = readPictures(settings, templates.value(), paths.pictureCacheDir());
+    if (!pictures)
+        return R::failure(pictures.error());
+    auto card = socialCardFor(settings, pictures.value(), paths.pictureCacheDir());
+    if (!card)
+        return R::failure(card.error());
+    const FunnelSettings s = pageSettingsFor(settings, pictures.value());
 
     const QStringList pageNames = {QStringLiteral("index.html"), s.thankYouPageFile,
                                    s.downloadPageFile};
@@ -255,25 +395,31 @@ Result<Assembled> assembleFunnel(const FunnelSettings& s, const AppPaths& paths)
             return R::failure(text.error());
     }
 
-    auto pictures = readPictures(s);
-    if (!pictures)
-        return R::failure(pictures.error());
     if (Status names = checkNames(pictures.value(), pageNames, paths.templatesDir()); !names)
         return R::failure(names.error());
     PageFacts facts;
     facts.form = std::move(form.value());
-    for (const Picture& picture : pictures.value()) {
-        if (picture.source == s.lblSelectedFile[CoverImage].caption)
-            facts.coverSize = picture.shownSize;
+    if (const Picture* cover = pictureOf(pictures.value(), CoverImage)) {
+        facts.cover = cover->ready;
+        facts.coverSize = cover->ready.shown;
     }
+    if (const Picture* background = pictureOf(pictures.value(), BackgroundImage))
+        facts.background = background->ready;
+    facts.socialCard = card->name;
     const PageKind kinds[] = {PageKind::Optin, PageKind::ThankYou, PageKind::Download};
-    Assembled funnel{pageNames, {}, std::move(pictures.value())};
+    Assembled funnel;
+    funnel.pageNames = pageNames;
+    for (const Picture& picture : pictures.value())
+        funnel.files += filesOf(picture.ready);
+    funnel.files.append(card.value());
     for (int i = 0; i < 3; ++i) {
         const auto finished = finishPage(kinds[i], pageTexts[i].value(), s, facts);
         if (!finished)
             return R::failure(finished.error());
         funnel.pageTexts.append(finished.value());
     }
+    funnel.phoneBytes =
+        phoneWeight(funnel.pageTexts.first(), paths, pictures.value(), s.cboCols, &funnel.warnings);
     return funnel;
 }
 
@@ -316,9 +462,9 @@ Status stageFunnel(const Swap& swap, const QString& templatesDir, const FunnelSe
             !written)
             return written;
     }
-    for (const Picture& picture : funnel.pictures) {
+    for (const PictureFile& file : funnel.files) {
         if (Status written =
-                writeFileAtomically(AppPaths::join(swap.staged, picture.name), picture.bytes);
+                writeFileAtomically(AppPaths::join(swap.staged, file.name), file.bytes);
             !written)
             return written;
     }
@@ -377,6 +523,16 @@ Status placeFunnel(const AppPaths& paths, const FunnelSettings& s, const Assembl
 
 } // namespace
 
+QString weightNote(const BuildOutcome& outcome) {
+    if (!outcome.built())
+        return QString();
+    QStringList lines{QStringLiteral("On a phone %1 px wide the opt-in page loads %2.")
+                          .arg(kPhone.size.width())
+                          .arg(describeSize(outcome.phoneBytes))};
+    lines += outcome.warnings;
+    return lines.join(u'\n');
+}
+
 BuildOutcome buildFunnel(const FunnelSettings& s, const AppPaths& paths) {
     if (auto refused = refusal(s))
         return *refused;
@@ -399,6 +555,8 @@ BuildOutcome buildFunnel(const FunnelSettings& s, const AppPaths& paths) {
     outcome.kind = BuildOutcome::Kind::Built;
     outcome.pages = funnel->pageNames;
     outcome.outputFolder = paths.outputTemplatesDir();
+    outcome.phoneBytes = funnel->phoneBytes;
+    outcome.warnings = funnel->warnings;
     return outcome;
 }
 

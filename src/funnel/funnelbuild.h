@@ -36,6 +36,8 @@ struct BuildOutcome {
     bool openOptInPanel = false; // missing info: open the opt-in panel too
     QStringList pages;           // built: lead magnet, thank-you and download page names
     QString outputFolder;        // built: where the funnel lies
+    qint64 phoneBytes = 0;       // built: what the opt-in page loads on a phone
+    QStringList warnings;        // built: pictures that stay heavy
 
     bool built() const { return kind == Kind::Built; }
     static BuildOutcome failure(const QString& why) {
@@ -44,6 +46,9 @@ struct BuildOutcome {
         return outcome;
     }
 };
+
+// What a build's pages weigh on a phone, and the pictures that stay heavy; empty unless built.
+QString weightNote(const BuildOutcome& outcome);
 
 // Checks, prepares the output folder from the template folder, writes the
 // three pages and copies the pictures. Stops at the first failure; never

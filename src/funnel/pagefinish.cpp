@@ -1,6 +1,7 @@
 #include "pagefinish.h"
 
 #include "pastecheck.h"
+#include "picturepages.h"
 
 #include "htmltext.h"
 #include "optinform.h"
@@ -102,17 +103,19 @@ QString socialMeta(const FunnelSettings& s, const QString& title, const PageFact
     if (isWebAddress(base)) {
         lines << QStringLiteral("<meta property=\"og:url\" content=\"%1\">")
                      .arg(escapeHtml(base.toString()));
-        QString cover = s.lblSelectedFile[CoverImage].tag.trimmed();
-        if (!cover.isEmpty()) {
-            const QUrl image =
-                base.resolved(QUrl(QString::fromLatin1(QUrl::toPercentEncoding(cover))));
-            lines << QStringLiteral("<meta property=\"og:image\" content=\"%1\">")
-                         .arg(escapeHtml(image.toString(QUrl::FullyEncoded)));
-            if (!facts.coverSize.isEmpty())
-                lines << QStringLiteral("<meta property=\"og:image:width\" content=\"%1\">")
-                             .arg(facts.coverSize.width())
-                      << QStringLiteral("<meta property=\"og:image:height\" content=\"%1\">")
-                             .arg(facts.coverSize.height());
+        const QString card = facts.socialCard;
+        if (!card.isEmpty()) {
+            const QString image =
+                escapeHtml(base.resolved(QUrl(QString::fromLatin1(QUrl::toPercentEncoding(card))))
+                               .toString(QUrl::FullyEncoded));
+            lines << QStringLiteral("<meta property=\"og:image\" content=\"%1\">").arg(image)
+                  << QStringLiteral("<meta property=\"og:image:width\" content=\"%1\">")
+                         .arg(kSocialCardSize.width())
+                  << QStringLiteral("<meta property=\"og:image:height\" content=\"%1\">")
+                         .arg(kSocialCardSize.height())
+                  << QStringLiteral("<meta property=\"og:image:alt\" content=\"%1\">")
+                         .arg(escapeHtml(title))
+                  << QStringLiteral("<meta name=\"twitter:image\" content=\"%1\">").arg(image);
         }
     }
     lines << QStringLiteral("<meta name=\"twitter:card\" content=\"summary_large_image\">");
@@ -189,6 +192,9 @@ Result<QString> finishPage(PageKind kind, const QString& generated, const Funnel
 
     const QString plate = footerPlate(s);
     const PageForm& form = facts.form;
+    const bool pictureCss = facts.background && page.contains(QLatin1String(kPictureCss));
+    if (pictureCss) // the head's rules draw it on a layer of its own
+        page.replace(pageBodyTag(s), QStringLiteral("<body class=\"tf-photo\">"));
     QString title;
     switch (kind) {
     case PageKind::Optin:
@@ -235,6 +241,11 @@ Result<QString> finishPage(PageKind kind, const QString& generated, const Funnel
         {"[FOOTER_PLATE]",
          plate.isEmpty() ? QString() : QStringLiteral("tf-footer--plate-") + plate},
         {"[FORM_STYLE]", form.style},
+        {"[COVER_SOURCE]", facts.cover ? coverSource(*facts.cover, kind, s.cboCols) : QString()},
+        {kPictureCss,
+         pictureCss
+             ? QStringLiteral("\n<style>\n%1\n</style>").arg(backgroundCss(*facts.background))
+             : QString()},
         {"[FORM_CSS]",
          form.css.isEmpty() ? QString() : QStringLiteral("\n<style>\n%1</style>").arg(form.css)},
         {"[VIDEO_ID]",

@@ -2,6 +2,7 @@
 
 #include "funnelsettings.h"
 #include "optinform.h"
+#include "pictures.h"
 #include "result.h"
 #include "rgbtext.h"
 
@@ -15,7 +16,14 @@ enum class PageKind { Optin, ThankYou, Download };
 struct PageFacts {
     QSize coverSize; // as the browser shows it, EXIF rotation applied; empty when unknown
     PageForm form;   // the opt-in form as the page shows it, read once for all three pages
+    std::optional<ReadyPicture> cover; // the files made of the chosen pictures
+    std::optional<ReadyPicture> background;
+    QString socialCard; // the file social sites show; empty: none
 };
+
+// Where a page's head takes the background picture's rules; a template without it
+// gets the picture inline on its body.
+inline constexpr const char* kPictureCss = "[PICTURE_CSS]";
 
 // The program's own placeholders, replaced after the page's generator has
 // replaced its own, so a template without them comes out as generated:

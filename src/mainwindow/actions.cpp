@@ -156,8 +156,8 @@ void frmMass::cmdBuildFunnel_Click() {
     // The folder is named, so it can be found without the file browser too.
     if (desktop().question(
             this,
-            QStringLiteral("Process complete. Do you want to open the output folder?\n\n%1")
-                .arg(displayPath(outcome.outputFolder)),
+            QStringLiteral("Process complete. Do you want to open the output folder?\n\n%1\n\n%2")
+                .arg(displayPath(outcome.outputFolder), weightNote(outcome)),
             QStringLiteral("Done"), MessageIcon::Information))
         cmdOpenOutput_Click();
 }

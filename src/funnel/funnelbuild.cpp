@@ -251,6 +251,7 @@ struct Assembled {
     QList<PictureFile> files;
     qint64 phoneBytes = 0;
     QStringList warnings;
+    QStringList chosenInside; // chosen pictures lying in the output folder: the user's, kept
 };
 
 // Missing values first, then page addresses never drawn.
@@ -363,7 +364,8 @@ qint64 phoneWeight(const QString& page, const AppPaths& paths, const QList<Pictu
     return bytes;
 }
 
-Result<Assembled> assembleFunnel(const FunnelSettings& settings, const AppPaths& paths) {
+Result<Assembled> assembleFunnel(const FunnelSettings& settings, const AppPaths& paths,
+                                 const QString& cacheDir) {
     using R = Result<Assembled>;
     auto templates = loadTemplates(paths, settings);
     if (!templates)
@@ -375,10 +377,10 @@ Result<Assembled> assembleFunnel(const FunnelSettings& settings, const AppPaths&
     auto form = optinFormForPage(settings);
     if (!form)
         return R::failure(form.error());
-    auto pictures = readPictures(settings, templates.value(), paths.pictureCacheDir());
+    auto pictures = readPictures(settings, templates.value(), cacheDir);
     if (!pictures)
         return R::failure(pictures.error());
-    auto card = socialCardFor(settings, pictures.value(), paths.pictureCacheDir());
+    auto card = socialCardFor(settings, pictures.value(), cacheDir);
     if (!card)
         return R::failure(card.error());
     const FunnelSettings s = pageSettingsFor(settings, pictures.value());
@@ -409,8 +411,13 @@ Result<Assembled> assembleFunnel(const FunnelSettings& settings, const AppPaths&
     const PageKind kinds[] = {PageKind::Optin, PageKind::ThankYou, PageKind::Download};
     Assembled funnel;
     funnel.pageNames = pageNames;
-    for (const Picture& picture : pictures.value())
+    const QString output = QFileInfo(paths.outputTemplatesDir()).canonicalFilePath();
+    for (const Picture& picture : pictures.value()) {
         funnel.files += filesOf(picture.ready);
+        const QFileInfo source(picture.source);
+        if (!output.isEmpty() && source.canonicalPath() == output)
+            funnel.chosenInside << source.fileName();
+    }
     funnel.files.append(card.value());
     for (int i = 0; i < 3; ++i) {
         const auto finished = finishPage(kinds[i], pageTexts[i].value(), s, facts);
@@ -442,8 +449,8 @@ Status prepareOutputFolder(const AppPaths& paths) {
 Status stageFunnel(const Swap& swap, const QString& templatesDir, const FunnelSettings& s,
                    const Assembled& funnel) {
     // The previous funnel's plain files go; its sub-folders and hidden files stay.
-    const auto keep = [](const QString& name, bool isFolder) {
-        return isFolder || name.startsWith(u'.');
+    const auto keep = [&funnel](const QString& name, bool isFolder) {
+        return isFolder || name.startsWith(u'.') || funnel.chosenInside.contains(name);
     };
     if (Status s1 = modCopy::mirrorFolder(swap.output, swap.staged, keep); !s1)
         return s1;
@@ -533,7 +540,8 @@ QString weightNote(const BuildOutcome& outcome) {
     return lines.join(u'\n');
 }
 
-BuildOutcome buildFunnel(const FunnelSettings& s, const AppPaths& paths) {
+BuildOutcome buildFunnel(const FunnelSettings& s, const AppPaths& paths,
+                         const QString& pictureCache) {
     if (auto refused = refusal(s))
         return *refused;
     // One build at a time, and none while a publish reads the output.
@@ -543,7 +551,8 @@ BuildOutcome buildFunnel(const FunnelSettings& s, const AppPaths& paths) {
     if (Status recovered = settleWorkFolders(paths); !recovered)
         return BuildOutcome::failure(recovered.error());
     // Everything the build needs is read and checked before the output is touched.
-    const auto funnel = assembleFunnel(s, paths);
+    const auto funnel = assembleFunnel(
+        s, paths, pictureCache.isEmpty() ? paths.pictureCacheDir() : pictureCache);
     if (!funnel)
         return BuildOutcome::failure(funnel.error());
     if (Status ready = prepareOutputFolder(paths); !ready)

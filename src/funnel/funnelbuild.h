@@ -53,7 +53,9 @@ QString weightNote(const BuildOutcome& outcome);
 // Checks, prepares the output folder from the template folder, writes the
 // three pages and copies the pictures. Stops at the first failure; never
 // touches the output before the settings and templates are known good.
-BuildOutcome buildFunnel(const FunnelSettings& settings, const AppPaths& paths);
+// pictureCache: where pictures made before are kept; empty: the app's own.
+BuildOutcome buildFunnel(const FunnelSettings& settings, const AppPaths& paths,
+                         const QString& pictureCache = QString());
 
 // Puts back or completes a swap of the output that a killed build left half
 // done, and removes the working folders builds left behind. Nothing happens

@@ -69,7 +69,8 @@ BuildOutcome buildPreview(const FunnelSettings& settings, const AppPaths& paths,
         if (const Status copied = modCopy::CopyFolder(from, to); !copied)
             return BuildOutcome::failure(copied.error());
     }
-    BuildOutcome outcome = buildFunnel(settings, preview);
+    // The app's pictures made before serve the preview too: its entries are written whole.
+    BuildOutcome outcome = buildFunnel(settings, preview, paths.pictureCacheDir());
     if (!outcome.built())
         return outcome;
     if (const Status linked = linkPreviewPages(outcome.outputFolder, settings); !linked)

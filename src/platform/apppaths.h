@@ -35,8 +35,8 @@ public:
     QString shippedTemplatesDir() const { return join(m_dataDir, QStringLiteral("templates")); }
     QString snippetsDir() const { return join(m_dataDir, QStringLiteral("snippets")); }
     QString outputRoot() const { return join(QStringLiteral("output")); }
-    // Pictures made for earlier builds, by their source's hash: never published from here.
-    QString pictureCacheDir() const { return join(QStringLiteral("cache/pictures")); }
+    // Pictures made for earlier builds, by their source's hash; beside the funnel, not in it.
+    QString pictureCacheDir() const { return join(QStringLiteral("output/.picture-cache")); }
     QString outputTemplatesDir() const { return join(QStringLiteral("output/templates")); }
     QString imageLibraryDir() const { return join(QStringLiteral("imgspro")); }
     QString synonymFile() const { return join(m_dataDir, QStringLiteral("rwdb.txt")); }

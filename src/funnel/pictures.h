@@ -61,4 +61,9 @@ inline constexpr QSize kSocialCardSize{1200, 630};
 Result<PictureFile> makeSocialCard(const QByteArray& cover, const QByteArray& background,
                                    QColor backdrop, const QString& name, const QString& cacheDir);
 
+// Drops cache entries unused for maxAgeDays, then the least recently used beyond
+// maxBytes; keep (an entry's key) stays. Both functions above call it after a store.
+void prunePictureCache(const QString& cacheDir, const QString& keep = {},
+                       qint64 maxBytes = 200LL * 1024 * 1024, int maxAgeDays = 30);
+
 } // namespace tandrel

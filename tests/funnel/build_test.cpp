@@ -117,11 +117,9 @@ private slots:
         // Template files, the unused layouts and the cover page are gone; assets stay;
         // the background image is not needed with a background colour.
         QCOMPARE(QDir(app.output()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
-                 (QStringList{".htaccess", "cover.jpg", "download12.html", "index.html",
-                              "style.css", "thanks57.html"}));
+                 (QStringList{".htaccess", "cover-8.jpg", "cover-8.webp", "cover-card.jpg",
+                              "download12.html", "index.html", "style.css", "thanks57.html"}));
         QCOMPARE(fileBytes(app.output(QStringLiteral("sub/asset.txt"))), QByteArray("asset\n"));
-        QCOMPARE(fileBytes(app.output(QStringLiteral("cover.jpg"))),
-                 fileBytes(app.path(QStringLiteral("pictures/cover.jpg"))));
         // What the pages hold is the page generator's; here only that they are the built ones.
         QVERIFY(fileBytes(app.output(QStringLiteral("thanks57.html")))
                     .contains("go:http://example.com/f/download12.html"));
@@ -138,9 +136,10 @@ private slots:
             writeFile(app.output(name), bytes);
         writeFile(app.output(QStringLiteral("sub/asset.txt")), "edited");
         writeFile(app.output(QStringLiteral("notes.txt")), "old");
-        // A cover chosen from inside the output folder survives its own rebuild.
-        s.lblSelectedFile[CoverImage] = {app.output("cover.jpg"), "cover.jpg"};
-        const QByteArray cover = fileBytes(app.output(QStringLiteral("cover.jpg")));
+        // A picture chosen from inside the output folder survives its own rebuild.
+        writeFile(app.output(QStringLiteral("mine.png")), fileBytes(app.output("cover-8.jpg")));
+        s.lblSelectedFile[CoverImage] = {app.output("mine.png"), "mine.png"};
+        const QByteArray cover = fileBytes(app.output(QStringLiteral("mine.png")));
         // A dangling link named like the next page must not lead the write outside.
         QVERIFY(QFile::link(app.path(QStringLiteral("outside.html")),
                             app.output(QStringLiteral("thanks3.html"))));
@@ -154,9 +153,9 @@ private slots:
         for (const auto& [name, bytes] : own.asKeyValueRange())
             QCOMPARE(fileBytes(app.output(name)), bytes);
         QCOMPARE(fileBytes(app.output(QStringLiteral("sub/asset.txt"))), QByteArray("asset\n"));
-        QCOMPARE(fileBytes(app.output(QStringLiteral("cover.jpg"))), cover);
-        QCOMPARE(fileBytes(app.output(QStringLiteral("bg.jpg"))),
-                 fileBytes(app.path(QStringLiteral("pictures/bg.jpg"))));
+        QCOMPARE(fileBytes(app.output(QStringLiteral("mine.png"))), cover);
+        QFile::remove(app.output(QStringLiteral("mine.png")));
+        QVERIFY(QFileInfo::exists(app.output(QStringLiteral("bg-8.webp"))));
         QVERIFY(!QFileInfo::exists(app.path(QStringLiteral("outside.html"))));
         QVERIFY(fileBytes(app.output(QStringLiteral("thanks3.html"))).contains("download4.html"));
     }
@@ -175,21 +174,11 @@ private slots:
             writeFile(app.path(QStringLiteral("passwd")), "root:x:0:0:root:/root:/bin/bash\n");
             s.lblSelectedFile[CoverImage] = {app.path(QStringLiteral("passwd")), "passwd"};
         }) << "passwd\" is not a picture a browser can show";
-        // Pictures named like a page and like a template asset.
-        for (const QString name : {"Thanks57.html", "style.css"})
-            QTest::newRow(qPrintable("picture named " + name))
-                << Break([name](FixtureApp& app, FunnelSettings& s) {
-                       s.lblSelectedFile[CoverImage] = {app.makePicture(name), name};
-                   })
-                << "has the name of a file the funnel needs, \"" + name + '"';
-        QTest::newRow("background and cover share a name")
-            << Break([](FixtureApp& app, FunnelSettings& s) {
-                   s.optBackground = 1;
-                   s.lblSelectedFile[BackgroundImage] = {
-                       app.makePicture(QStringLiteral("cover.jpg"), QStringLiteral("bg")),
-                       QStringLiteral("cover.jpg")};
+        QTest::newRow("a template file has a published picture's name")
+            << Break([](FixtureApp& app, FunnelSettings&) {
+                   writeFile(app.path(QStringLiteral("templates/Cover-8.webp")), "mine");
                })
-            << "would both be called \"cover.jpg\"";
+            << "would be published as \"cover-8.webp\", the name of a file the funnel needs";
         QTest::newRow("template folder holds a link loop")
             << Break([](FixtureApp& app, FunnelSettings&) {
                    QVERIFY(QFile::link(app.path(QStringLiteral("templates")),
@@ -269,7 +258,7 @@ private slots:
         QCOMPARE(fileBytes(app.output(QStringLiteral("img/mine.png"))), "mine");
         QCOMPARE(QDir(app.path(QStringLiteral("output")))
                      .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-                 (QStringList{"build-record.json", "build.lock", "templates"}));
+                 (QStringList{".picture-cache", "build-record.json", "build.lock", "templates"}));
         QVERIFY(recordMatches(readBuildRecord(AppPaths(app.path())).value(), s));
     }
 

@@ -14,6 +14,30 @@ using namespace tandrel::test;
 class ShippedTemplatesTest : public QObject {
     Q_OBJECT
 
+    // The pictures the built pages ask for, each of which must be in the folder, and the
+    // pictures in the folder, which must all be asked for.
+    static void checkPicturesNamed(const QString& folder) {
+        static const QRegularExpression named(
+            QStringLiteral("(?:src|srcset|content|href)=\"([^\"]+)\"|url\\(([^)]+)\\)"));
+        QSet<QString> asked;
+        for (const QString& page : QDir(folder).entryList({"*.html"})) {
+            const QString text = QString::fromUtf8(fileBytes(AppPaths::join(folder, page)));
+            for (const auto& m : named.globalMatch(text)) {
+                for (QString one : (m.captured(1) + m.captured(2)).split(u',')) {
+                    if (one.contains(QLatin1String("://")) &&
+                        !one.contains(QLatin1String("example.com")))
+                        continue; // the video's own picture
+                    one = one.trimmed().section(u' ', 0, 0).section(u'/', -1);
+                    if (one.contains(QRegularExpression(QStringLiteral("\\.(webp|jpg|png|gif)$"))))
+                        asked.insert(one);
+                }
+            }
+        }
+        const QStringList present =
+            QDir(folder).entryList({"*.webp", "*.jpg", "*.png", "*.gif"}, QDir::Files);
+        QCOMPARE(QSet<QString>(present.begin(), present.end()), asked);
+    }
+
 private slots:
     // Each template, with the snippets its page may insert, carries every placeholder the
     // page's generator fills.
@@ -93,7 +117,7 @@ private slots:
             s = everyValueChanged();
             s.chkProgressBar = 1;
             s.txtBeforeRedirectMsg2 = QStringLiteral("two"); // its block is left out when empty
-            FixtureApp::writePicture(app.filePath("bg.png"));
+            FixtureApp::writePicture(app.filePath("bg.png"), QSize(1600, 1000));
             s.lblSelectedFile[BackgroundImage] = {app.filePath("bg.png"), QStringLiteral("bg.png")};
             s.lblSelectedFile[CoverImage] = {app.filePath("cover.jpg"),
                                              QStringLiteral("cover.jpg")};
@@ -113,6 +137,7 @@ private slots:
                          qPrintable(page));
         }
         QVERIFY(QFileInfo::exists(app.filePath("output/templates/funnel.css")));
+        checkPicturesNamed(app.filePath("output/templates"));
     }
 };
 

@@ -13,7 +13,7 @@ import { requireProgram } from './programs.mjs';
 
 const run = promisify(execFile);
 
-const generatorVersion = 4;
+const generatorVersion = 5;
 export const madeDir = path.join(os.tmpdir(), `tandrel-web-pictures-${generatorVersion}`);
 export const madePictures = ['phone-photo.jpg', 'big-background.jpg', 'mockup.png'];
 
@@ -83,10 +83,10 @@ const chunk = (type, data) => {
   return out;
 };
 
-// Photo-like pixels: soft light, a horizon, round shapes and sensor noise, from a fixed seed.
+// Photo-like pixels: a horizon, detail at every scale and sensor noise, from a fixed seed.
 // rotate draws the upright scene turned the way a phone stores it for orientation 6.
-async function drawPhoto(page, { width, height, rotate = false, alpha = false, quality = 0.92, thumbnail = 0 }) {
-  return page.evaluate(async ({ width, height, rotate, alpha, quality, thumbnail }) => {
+async function drawPhoto(page, { width, height, rotate = false, alpha = false, thumbnail = 0 }) {
+  return page.evaluate(async ({ width, height, rotate, alpha, thumbnail }) => {
     const canvas = new OffscreenCanvas(width, height);
     const ctx = canvas.getContext('2d');
     const [w, h] = rotate ? [height, width] : [width, height];
@@ -114,15 +114,7 @@ async function drawPhoto(page, { width, height, rotate = false, alpha = false, q
     sky.addColorStop(1, '#23331c');
     ctx.fillStyle = sky;
     ctx.fillRect(0, 0, w, h);
-    for (let i = 0; i < 40; i += 1) {
-      const [x, y, r] = [random() * w, random() * h, (0.03 + random() * 0.2) * Math.min(w, h)];
-      const glow = ctx.createRadialGradient(x, y, 0, x, y, r);
-      glow.addColorStop(0, `hsla(${Math.floor(random() * 360)},60%,${30 + Math.floor(random() * 50)}%,0.7)`);
-      glow.addColorStop(1, 'hsla(0,0%,50%,0)');
-      ctx.fillStyle = glow;
-      ctx.fillRect(x - r, y - r, 2 * r, 2 * r);
-    }
-    // Detail at every scale, as leaves and grass give a real photo, so a smaller copy still has some.
+    // As leaves and grass in a real photo, so that a smaller copy still has detail.
     const unit = Math.min(w, h) / 3000;
     for (let i = 0; i < (w * h) / 500; i += 1) {
       const r = unit * Math.exp(Math.log(2) + random() * Math.log(40));
@@ -142,19 +134,14 @@ async function drawPhoto(page, { width, height, rotate = false, alpha = false, q
       px[i + 2] += n + (random() - 0.5) * 8;
     }
     ctx.putImageData(image, 0, 0);
-    const read = async (blob) => btoaBytes(new Uint8Array(await blob.arrayBuffer()));
-    function btoaBytes(bytes) {
-      let text = '';
-      for (let i = 0; i < bytes.length; i += 0x8000) text += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
-      return btoa(text);
-    }
+    const read = (blob) => new Promise((resolve) => Object.assign(new FileReader(), { onload: (e) => resolve(e.target.result.split(',')[1]) }).readAsDataURL(blob));
     const type = alpha ? 'image/png' : 'image/jpeg';
-    const main = await read(await canvas.convertToBlob({ type, quality }));
+    const main = await read(await canvas.convertToBlob({ type, quality: 0.92 }));
     if (!thumbnail) return [main];
     const small = new OffscreenCanvas(thumbnail, Math.round((thumbnail * height) / width));
     small.getContext('2d').drawImage(canvas, 0, 0, small.width, small.height);
     return [main, await read(await small.convertToBlob({ type: 'image/jpeg', quality: 0.7 }))];
-  }, { width, height, rotate, alpha, quality, thumbnail }).then((parts) => parts.map((p) => Buffer.from(p, 'base64')));
+  }, { width, height, rotate, alpha, thumbnail }).then((parts) => parts.map((p) => Buffer.from(p, 'base64')));
 }
 
 // Makes the pictures once per generator version; returns their folder.
@@ -211,7 +198,7 @@ export function metadataIn(bytes) {
       const size = bytes.readUInt32LE(at + 4);
       at += 8 + size + (size & 1);
     }
-  }
+  } else found.push('neither JPEG nor PNG nor WebP');
   return found;
 }
 
@@ -288,10 +275,8 @@ export async function rightSizedWebp(page, sourceUrl, { part, css }, dpr, file) 
     const ctx = canvas.getContext('2d');
     ctx.imageSmoothingQuality = 'high';
     ctx.drawImage(img, x, y, w, h, 0, 0, canvas.width, canvas.height);
-    const bytes = new Uint8Array(await (await canvas.convertToBlob({ type: 'image/png' })).arrayBuffer());
-    let text = '';
-    for (let i = 0; i < bytes.length; i += 0x8000) text += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
-    return btoa(text);
+    const png = await canvas.convertToBlob({ type: 'image/png' });
+    return new Promise((resolve) => Object.assign(new FileReader(), { onload: (e) => resolve(e.target.result.split(',')[1]) }).readAsDataURL(png));
   }, { sourceUrl, part, css, dpr });
   await mkdir(path.dirname(file), { recursive: true });
   await writeFile(`${file}.png`, Buffer.from(png, 'base64'));

@@ -74,14 +74,8 @@ const withSegments = (jpeg, segments) => Buffer.concat([jpeg.subarray(0, 2), ...
 
 const crcTable = Array.from({ length: 256 }, (_, n) => { for (let k = 0; k < 8; k += 1) n = n & 1 ? 0xedb88320 ^ (n >>> 1) : n >>> 1; return n >>> 0; });
 const crc32 = (bytes) => (bytes.reduce((c, b) => crcTable[(c ^ b) & 0xff] ^ (c >>> 8), 0xffffffff) ^ 0xffffffff) >>> 0;
-const chunk = (type, data) => {
-  const body = Buffer.concat([Buffer.from(type, 'latin1'), data]);
-  const out = Buffer.alloc(8 + data.length + 4);
-  out.writeUInt32BE(data.length, 0);
-  body.copy(out, 4);
-  out.writeUInt32BE(crc32(body), 8 + data.length);
-  return out;
-};
+const u32 = (n) => Buffer.from([n >>> 24, (n >>> 16) & 255, (n >>> 8) & 255, n & 255]);
+const chunk = (type, data) => Buffer.concat([u32(data.length), Buffer.from(type, 'latin1'), data, u32(crc32(Buffer.concat([Buffer.from(type, 'latin1'), data])))]);
 
 // Photo-like pixels: a horizon, detail at every scale and sensor noise, from a fixed seed.
 // rotate draws the upright scene turned the way a phone stores it for orientation 6.
@@ -214,11 +208,8 @@ export const shownPictures = (page) =>
         const s = Math.min(bw / iw, bh / ih, fit === 'scale-down' ? 1 : Infinity);
         return [s, s];
       }
-      if (fit === 'fill') return [bw / iw, bh / ih];
-      const [w, h = 'auto'] = fit.split(' ');
-      const sx = w === 'auto' ? null : offset(w, bw) / iw;
-      const sy = h === 'auto' ? sx : offset(h, bh) / ih;
-      return [sx ?? sy ?? 1, sy ?? 1];
+      // Explicit sizes are not used by the pages; 'none' and 'auto' keep the picture's pixels.
+      return fit === 'fill' ? [bw / iw, bh / ih] : [1, 1];
     };
     // The part of a picture (iw x ih) placed in a box (bw x bh) and seen within clip (from the box's corner).
     const place = (url, fit, position, [bw, bh], [iw, ih], [cw, ch]) => {

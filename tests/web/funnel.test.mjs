@@ -2,13 +2,14 @@
 // checked in headless Chromium the way a visitor meets them.
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { copyFile, mkdir, readFile, rm, writeFile } from 'node:fs/promises';
+import { copyFile, mkdir, readdir, readFile, rm, writeFile } from 'node:fs/promises';
 import { createRequire } from 'node:module';
 import path from 'node:path';
 
 import { launchChromium } from './lib/browser.mjs';
 import { appDir, artifactsDir, buildFixture, cliPath, fixtureNames, fixturesDir, publishFixture, readFixture, repoDir } from './lib/funnels.mjs';
 import { startHosts } from './lib/hosts.mjs';
+import { madeDir, madePictures, makeTestPictures, metadataIn, rightSizedWebp, shownPictures, throttledLcp } from './lib/pictures.mjs';
 import { startServer } from './lib/server.mjs';
 import { validate } from './lib/validator.mjs';
 
@@ -27,6 +28,13 @@ const [weightLimit, shiftLimit] = [30 * 1000, 0.1];
 const redirectDelayMs = 6000;
 // Fixtures checked from the server folder they were published to.
 const publishedVia = { example: 'sftp', 'styled-form': 'ftps' };
+// The pictures' checks (no metadata, bytes a phone loads, paint on a slow phone, the social card);
+// TANDREL_WEB_PICTURE_CHECKS=0 only measures them, for a build that does not write pictures anew.
+const pictureChecks = process.env.TANDREL_WEB_PICTURE_CHECKS !== '0';
+// A phone as the pictures are measured: 360 px wide, 3 device pixels to the CSS pixel.
+const phone = { viewport: { width: 360, height: 740 }, deviceScaleFactor: 3, isMobile: true, hasTouch: true };
+// The opt-in pages timed on a throttled phone, few since each takes up to a minute; the first must paint under 2.5 s.
+const lcpFixtures = ['phone-photo', 'photo-background', 'example'];
 
 let server, hosts, browser, posterPicture;
 const funnels = new Map();
@@ -42,7 +50,12 @@ const check = (name, fn) => test(name, { timeout: 60_000 }, fn);
 
 before(async () => {
   await rm(artifactsDir, { recursive: true, force: true });
+  browser = await launchChromium();
+  await makeTestPictures(browser);
   server = await startServer();
+  // The pictures as the user chose them, for the right-sized reference.
+  server.mount('fixture-pictures', fixturesDir);
+  server.mount('made-pictures', madeDir);
   hosts = await startHosts();
   for (const name of fixtureNames) {
     const built = await buildFixture(name, server.origin);
@@ -63,7 +76,6 @@ before(async () => {
     funnels.set(name, built);
   }
   posterPicture = await readFile(path.join(fixturesDir, 'background.jpg'));
-  browser = await launchChromium();
 }, { timeout: 600_000 });
 
 after(async () => {
@@ -83,9 +95,9 @@ after(async () => {
 // the thank-you countdown still while a page is inspected. fn gets the page;
 // the page must have reported no error by its end.
 async function visit(url, options, fn) {
-  const { width = 1280, height = 800, javaScriptEnabled = true, freezeTimers = false, slowPictures = false, colorScheme = 'light' } = options;
-  const context = await browser.newContext({ viewport: { width, height }, javaScriptEnabled, colorScheme });
-  const seen = { foreign: [], video: [], errors: [], ownBytes: 0, reading: [] };
+  const { width = 1280, height = 800, javaScriptEnabled = true, freezeTimers = false, slowPictures = false, colorScheme = 'light', device = {} } = options;
+  const context = await browser.newContext({ viewport: { width, height }, javaScriptEnabled, colorScheme, ...device });
+  const seen = { foreign: [], video: [], errors: [], ownBytes: 0, pictureBytes: 0, reading: [] };
   await context.route('**/*', async (route) => {
     const target = new URL(route.request().url());
     if (target.host === server.host) {
@@ -106,8 +118,9 @@ async function visit(url, options, fn) {
     page.on('console', (message) => message.type() === 'error' && seen.errors.push(`console: ${message.text()}`));
     page.on('response', (response) => {
       const request = response.request();
-      if (new URL(request.url()).host !== server.host || request.resourceType() === 'image') return;
-      seen.reading.push(response.body().then((body) => (seen.ownBytes += body.length), () => {}));
+      if (new URL(request.url()).host !== server.host) return;
+      const picture = request.resourceType() === 'image';
+      seen.reading.push(response.body().then((body) => (picture ? (seen.pictureBytes += body.length) : (seen.ownBytes += body.length)), () => {}));
     });
     let paused = Promise.resolve();
     if (freezeTimers) {
@@ -371,6 +384,72 @@ async function checkLayout(funnel, kind, page, width) {
     if (process.env.TANDREL_WEB_DOCS && funnel.name === 'example') await copyFile(file, path.join(repoDir, 'docs', `funnel-${kind}-${screenshotWidths[width]}.png`));
   }
 }
+
+describe('pictures: nothing published tells about its maker, a phone loads about what it shows, a 1200x630 social card', inParallel, () => {
+  const references = new Map();
+  const reference = (page, funnel, shown, index) => {
+    const file = { cover: funnel.funnel.coverImage, background: funnel.funnel.backgroundImage }[shown.role] ?? path.basename(new URL(shown.url).pathname);
+    const source = `${server.origin}/${madePictures.includes(file) ? 'made' : 'fixture'}-pictures/${file}`;
+    const key = JSON.stringify([source, shown.part.map((v) => v.toFixed(4)), shown.css.map(Math.round)]);
+    if (!references.has(key)) references.set(key, rightSizedWebp(page, source, shown, phone.deviceScaleFactor, path.join(artifactsDir, 'right-sized', `${funnel.name}-${index}-${references.size}.webp`)));
+    return references.get(key);
+  };
+
+  for (const name of fixtureNames) {
+    check(`${name}: no published picture carries EXIF, XMP, ICC, IPTC, comments or PNG text`, async () => {
+      const funnel = funnels.get(name);
+      const found = [];
+      for (const file of await readdir(funnel.outputDir, { recursive: true }))
+        if (/\.(jpe?g|png|webp)$/i.test(file)) found.push(...metadataIn(await readFile(path.join(funnel.outputDir, file))).map((m) => `${file}: ${m}`));
+      figure(funnel, 'optin', 'pictures with metadata', new Set(found.map((f) => f.split(':')[0])).size);
+      if (pictureChecks) assert.deepEqual(found, [], 'published pictures carry metadata');
+    });
+
+    for (const kind of pageKinds)
+      check(`${name}: ${kind} page on a phone: its pictures at most twice a right-sized WebP of what it shows, plus 10 KB`, () =>
+        visit(funnels.get(name).urls[kind], { ...phone.viewport, device: phone, freezeTimers: true }, async (page, seen) => {
+          const funnel = funnels.get(name);
+          // A visitor who reads to the end gets every picture the page holds.
+          await page.evaluate(() => window.scrollTo(0, document.scrollingElement.scrollHeight));
+          await page.waitForLoadState('networkidle');
+          await Promise.all(seen.reading);
+          // Taken now: the reference below reads the sources through this page too.
+          const loaded = seen.pictureBytes;
+          const shown = await shownPictures(page);
+          const sizes = await Promise.all(shown.map((s, i) => reference(page, funnel, s, i)));
+          const rightSized = sizes.reduce((a, b) => a + b, 0);
+          figure(funnel, kind, 'pictures on a phone', loaded);
+          figure(funnel, kind, 'right-sized WebP', rightSized);
+          const drawn = shown.map((s, i) => `${s.role} ${s.url}: ${s.css.map(Math.round).join('x')} px shown, a WebP of it ${sizes[i]} bytes`).join('\n');
+          if (pictureChecks) assert.ok(loaded <= 2 * rightSized + 10_000, `${loaded} bytes of pictures for:\n${drawn}`);
+        }));
+
+    check(`${name}: og:image is a published 1200x630 picture, its width, height and alt given`, () =>
+      visit(funnels.get(name).urls.optin, { freezeTimers: true }, async (page) => {
+        const card = await page.evaluate(async () => {
+          const meta = (p) => document.querySelector(`meta[property="og:image${p}"]`)?.getAttribute('content') ?? null;
+          const img = new Image();
+          img.src = meta('');
+          const loaded = await img.decode().then(() => true, () => false);
+          return { url: meta(''), width: meta(':width'), height: meta(':height'), alt: meta(':alt'), drawn: loaded ? `${img.naturalWidth}x${img.naturalHeight}` : 'no picture' };
+        });
+        figure(funnels.get(name), 'optin', 'og:image', card.drawn);
+        if (!pictureChecks) return;
+        assert.ok(card.url?.startsWith(funnels.get(name).home), `og:image ${card.url} is not published with the funnel`);
+        assert.deepEqual([card.drawn, card.width, card.height], ['1200x630', '1200', '630'], `og:image ${card.url}`);
+        assert.ok(card.alt?.trim(), 'og:image:alt is missing');
+      }));
+  }
+});
+
+describe('the opt-in page on a throttled phone paints its largest part under 2.5 s with a phone photo as cover', () => {
+  for (const name of lcpFixtures)
+    test(`${name}: largest contentful paint at 150 ms latency, 1.6 Mbit/s, a 4x slower CPU`, { timeout: 180_000 }, async () => {
+      const lcp = await throttledLcp(browser, funnels.get(name).urls.optin, server.host, phone);
+      figure(funnels.get(name), 'optin', 'LCP on a slow phone (ms)', lcp);
+      if (pictureChecks && name === lcpFixtures[0]) assert.ok(lcp < 2500, `largest contentful paint after ${lcp} ms`);
+    });
+});
 
 // Two sign-up forms shaped as services hand them out, each rebuilt (tidy) and kept as pasted.
 describe('pasted forms in both modes: the e-mail field and the button usable from 320 px, and every field sent', inParallel, () => {

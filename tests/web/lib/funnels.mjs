@@ -6,6 +6,8 @@ import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { promisify } from 'node:util';
 
+import { madeDir, madePictures } from './pictures.mjs';
+
 const run = promisify(execFile);
 
 export const webDir = fileURLToPath(new URL('..', import.meta.url));
@@ -35,6 +37,8 @@ export async function buildFixture(fixture, origin, { as: name = fixture, change
   await rm(dir, { recursive: true, force: true }).then(() => mkdir(dir, { recursive: true }));
   for (const folder of ['templates', 'snippets']) await cp(path.join(appDir, folder), path.join(dir, folder), { recursive: true });
   for (const file of await readdir(fixturesDir)) if (!file.endsWith('.json')) await cp(path.join(fixturesDir, file), path.join(dir, file));
+  // The large pictures the tests make (makeTestPictures), only where used.
+  for (const file of madePictures) if ([funnel.coverImage, funnel.backgroundImage].includes(file)) await cp(path.join(madeDir, file), path.join(dir, file));
   const funnelFile = path.join(dir, `${name}.funnel.json`);
   await writeFile(funnelFile, JSON.stringify(funnel, null, 2));
 

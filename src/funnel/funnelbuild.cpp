@@ -54,6 +54,8 @@ QString safeStem(const QString& path, const char* fallback) {
     return stem.isEmpty() ? QLatin1String(fallback) : stem;
 }
 
+constexpr int kStripShape = 3; // as tall as this many times its width
+
 // The header alone tells whether a browser shows it and its upright size.
 Result<QSize> pictureSize(int index, const QString& path, const QByteArray& bytes) {
     const QString what = QStringLiteral("The %1").arg(QLatin1String(kChosenFileNames[index]));
@@ -85,8 +87,15 @@ Result<Picture> readPicture(int index, const QString& path, const FunnelSettings
         return Result<Picture>::failure(shown.error());
     PictureRequest request{bytes.value(), path, stem, {}, 0};
     if (index == CoverImage) {
-        request.cuts = coverCuts(shown.value(), s.cboCols);
-        request.fallbackWidth = coverFallbackWidth(shown.value(), s.cboCols);
+        QSize size = shown.value();
+        if (size.height() >= kStripShape * size.width()) {
+            // A strip shows its top, shaped like a book's cover: sent whole, a phone would
+            // load ten times what it shows.
+            request.region = QRect(0, 0, size.width(), size.width() * 4 / 3);
+            size = request.region.size();
+        }
+        request.cuts = coverCuts(size, s.cboCols);
+        request.fallbackWidth = coverFallbackWidth(size, s.cboCols);
     } else {
         request.cuts = backgroundCuts(shown.value());
         request.fallbackWidth = backgroundFallback;
@@ -551,8 +560,8 @@ BuildOutcome buildFunnel(const FunnelSettings& s, const AppPaths& paths,
     if (Status recovered = settleWorkFolders(paths); !recovered)
         return BuildOutcome::failure(recovered.error());
     // Everything the build needs is read and checked before the output is touched.
-    const auto funnel = assembleFunnel(
-        s, paths, pictureCache.isEmpty() ? paths.pictureCacheDir() : pictureCache);
+    const auto funnel =
+        assembleFunnel(s, paths, pictureCache.isEmpty() ? paths.pictureCacheDir() : pictureCache);
     if (!funnel)
         return BuildOutcome::failure(funnel.error());
     if (Status ready = prepareOutputFolder(paths); !ready)

@@ -135,8 +135,8 @@ QList<Layer> layersOf(QSize shown) {
     const double own = ratioOf(shown);
     const double wide = own >= 4.0 / 3 ? own : 1.6;
     return {{wide, kNone, {1280, 1920, 2560}, {2560, 1920, 1600, 1280}},
-            {3.0 / 4, 1.1, {768, 1152, 1536}, {1366, 1024, 800}},
-            {9.0 / 16, 0.7, {540, 720, 1080, 1440}, {800, 640, 540, 460, 400}}};
+            {3.0 / 4, 1.1, {768, 1152, 1536}, {1024, 800}},
+            {9.0 / 16, 0.7, {540, 720, 1080, 1440}, {525, 460, 400}}};
 }
 
 QList<const PictureFile*> layerFiles(const ReadyPicture& picture, const Layer& layer) {
@@ -167,13 +167,8 @@ QList<std::pair<const PictureFile*, double>> offered(const QList<const PictureFi
     return options;
 }
 
-QString imageSet(const QList<std::pair<const PictureFile*, double>>& options) {
-    QStringList parts;
-    for (const auto& [file, density] : options)
-        parts << QStringLiteral("url(%1) %2x").arg(file->name, QString::number(density, 'f', 2));
-    const QString list = parts.join(QStringLiteral(", "));
-    return QStringLiteral("background-image:-webkit-image-set(%1);background-image:image-set(%1)")
-        .arg(list);
+QString layerRule(const PictureFile& file) {
+    return QStringLiteral(".tf-photo::before{background-image:url(%1)}").arg(file.name);
 }
 
 const PictureFile* pick(const QList<std::pair<const PictureFile*, double>>& options, double dpr) {
@@ -268,8 +263,7 @@ QList<PictureCut> backgroundCuts(QSize shown) {
 QString backgroundCss(const ReadyPicture& background) {
     QStringList rules;
     if (background.asIs)
-        rules << QStringLiteral(".tf-photo::before{background-image:url(%1)}")
-                     .arg(background.asIs->name);
+        rules << layerRule(*background.asIs);
     for (const Layer& layer : layersOf(background.shown)) {
         const QList<const PictureFile*> files = layerFiles(background, layer);
         if (files.isEmpty())
@@ -278,21 +272,28 @@ QString backgroundCss(const ReadyPicture& background) {
             layer.maxWindow == kNone
                 ? QString()
                 : QStringLiteral("(max-aspect-ratio: %1/100)").arg(qRound(layer.maxWindow * 100));
+        // Smaller windows come later and win; so do denser screens within each.
         for (qsizetype i = 0; i < layer.sizes.size(); ++i) {
             const int width = layer.sizes[i];
-            QStringList conditions;
+            QStringList window;
             if (!shape.isEmpty())
-                conditions << shape;
+                window << shape;
             if (i > 0)
-                conditions << QStringLiteral("(max-width: %1px) and (max-height: %2px)")
-                                  .arg(width)
-                                  .arg(qFloor(width / layer.aspect));
-            const QString rule =
-                QStringLiteral(".tf-photo::before{%1}").arg(imageSet(offered(files, width)));
-            rules << (conditions.isEmpty()
-                          ? rule
-                          : QStringLiteral("@media %1{%2}")
-                                .arg(conditions.join(QStringLiteral(" and ")), rule));
+                window << QStringLiteral("(max-width: %1px) and (max-height: %2px)")
+                              .arg(width)
+                              .arg(qFloor(width / layer.aspect));
+            const auto options = offered(files, width);
+            for (qsizetype k = 0; k < options.size(); ++k) {
+                QStringList conditions = window;
+                if (k > 0)
+                    conditions << QStringLiteral("(min-resolution: %1dppx)")
+                                      .arg(QString::number(options[k - 1].second + 0.01, 'f', 2));
+                const QString rule = layerRule(*options[k].first);
+                rules << (conditions.isEmpty()
+                              ? rule
+                              : QStringLiteral("@media %1{%2}")
+                                    .arg(conditions.join(QStringLiteral(" and ")), rule));
+            }
         }
     }
     // The layer stays behind the page, the size of the window, while the page scrolls.

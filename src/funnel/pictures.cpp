@@ -199,7 +199,8 @@ Result<Probe> probe(const QByteArray& bytes, const QString& what) {
 
 // The picture upright, at most the given upright size (an invalid size: whole). JPEGs
 // are scaled while they are decoded, so a large photo is never held at full size.
-Result<QImage> decode(const QByteArray& bytes, const Probe& probe, QSize size, const QString& what) {
+Result<QImage> decode(const QByteArray& bytes, const Probe& probe, QSize size,
+                      const QString& what) {
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
@@ -399,7 +400,8 @@ std::optional<ReadyPicture> load(const QString& cacheDir, const QString& key) {
     // Its time of last use, for pruning.
     QFile manifestFile(manifestPath);
     if (manifestFile.open(QIODevice::ReadWrite))
-        manifestFile.setFileTime(QDateTime::currentDateTimeUtc(), QFileDevice::FileModificationTime);
+        manifestFile.setFileTime(QDateTime::currentDateTimeUtc(),
+                                 QFileDevice::FileModificationTime);
     return picture;
 }
 
@@ -416,36 +418,39 @@ struct Plan {
     QSize size;
 };
 
-std::vector<Plan> plan(const QList<PictureCut>& cuts, QSize whole, const QString& stem) {
+std::vector<Plan> plan(const QList<PictureCut>& cuts, QRect region, const QString& stem) {
+    const QSize whole = region.size();
     std::vector<Plan> plans;
     for (const PictureCut& cut : cuts) {
         Plan p;
         p.crop = QRect(QPoint(0, 0), whole);
         if (cut.height <= 0) {
             const int w = std::min(cut.width, whole.width());
-            p.size = QSize(w, std::max(1, int(std::lround(double(whole.height()) * w /
-                                                         whole.width()))));
+            p.size =
+                QSize(w, std::max(1, int(std::lround(double(whole.height()) * w / whole.width()))));
         } else {
-            const double shrink = std::min({1.0, double(whole.width()) / cut.width,
-                                            double(whole.height()) / cut.height});
-            p.size = QSize(std::max(1, int(cut.width * shrink)),
-                           std::max(1, int(cut.height * shrink)));
+            const double shrink = std::min(
+                {1.0, double(whole.width()) / cut.width, double(whole.height()) / cut.height});
+            p.size =
+                QSize(std::max(1, int(cut.width * shrink)), std::max(1, int(cut.height * shrink)));
             const double aspect = double(p.size.width()) / p.size.height();
             QSize keep = whole;
             if (double(whole.width()) / whole.height() > aspect)
-                keep.setWidth(std::clamp(int(std::lround(whole.height() * aspect)), 1,
-                                         whole.width()));
+                keep.setWidth(
+                    std::clamp(int(std::lround(whole.height() * aspect)), 1, whole.width()));
             else
-                keep.setHeight(std::clamp(int(std::lround(whole.width() / aspect)), 1,
-                                          whole.height()));
-            p.crop = QRect(QPoint((whole.width() - keep.width()) / 2,
-                                  (whole.height() - keep.height()) / 2),
-                           keep);
+                keep.setHeight(
+                    std::clamp(int(std::lround(whole.width() / aspect)), 1, whole.height()));
+            p.crop = QRect(
+                QPoint((whole.width() - keep.width()) / 2, (whole.height() - keep.height()) / 2),
+                keep);
         }
+        p.crop.translate(region.topLeft());
         const bool natural =
             p.crop.size() == whole &&
-            p.size.height() == std::max(1, int(std::lround(double(whole.height()) *
-                                                           p.size.width() / whole.width())));
+            p.size.height() ==
+                std::max(1,
+                         int(std::lround(double(whole.height()) * p.size.width() / whole.width())));
         p.name = natural ? QStringLiteral("%1-%2.webp").arg(stem).arg(p.size.width())
                          : QStringLiteral("%1-%2x%3.webp")
                                .arg(stem)
@@ -502,22 +507,29 @@ Result<ReadyPicture> prepareAnimation(const PictureRequest& request, const Probe
     ReadyPicture ready;
     ready.shown = probe.upright;
     ready.transparent = anyTransparent(first->convertToFormat(QImage::Format_ARGB32));
-    ready.asIs = PictureFile{request.stem + (gif ? QStringLiteral(".gif") : QStringLiteral(".webp")),
-                             std::move(bytes.value()), probe.upright};
+    ready.asIs =
+        PictureFile{request.stem + (gif ? QStringLiteral(".gif") : QStringLiteral(".webp")),
+                    std::move(bytes.value()), probe.upright};
     return ready;
 }
 
 Result<ReadyPicture> prepareStill(const PictureRequest& request, const Probe& probe,
                                   const QString& what) {
     const QSize whole = probe.upright;
-    std::vector<Plan> plans = plan(request.cuts, whole, request.stem);
-    const int fallbackWidth = std::min(request.fallbackWidth, whole.width());
+    const QRect region = request.region.isEmpty()
+                             ? QRect(QPoint(0, 0), whole)
+                             : request.region.intersected(QRect(QPoint(0, 0), whole));
+    if (region.isEmpty())
+        return Result<ReadyPicture>::failure(
+            QStringLiteral("%1 has no part where it was asked for.").arg(what));
+    std::vector<Plan> plans = plan(request.cuts, region, request.stem);
+    const int fallbackWidth = std::min(request.fallbackWidth, region.width());
     // The smallest decode every cut can be made from without enlarging.
     double scale = 0;
     for (const Plan& p : plans)
         scale = std::max({scale, double(p.size.width()) / p.crop.width(),
                           double(p.size.height()) / p.crop.height()});
-    scale = std::max(scale, double(fallbackWidth) / whole.width());
+    scale = std::max(scale, double(fallbackWidth) / region.width());
     scale = std::min(scale, 1.0);
     const QSize baseSize(std::max(1, int(std::ceil(whole.width() * scale - 1e-6))),
                          std::max(1, int(std::ceil(whole.height() * scale - 1e-6))));
@@ -525,7 +537,7 @@ Result<ReadyPicture> prepareStill(const PictureRequest& request, const Probe& pr
     if (!decoded)
         return Result<ReadyPicture>::failure(decoded.error());
     ReadyPicture ready;
-    ready.shown = whole;
+    ready.shown = region.size();
     const QImage base = normalised(std::move(decoded.value()), &ready.transparent);
     decoded.value() = QImage();
 
@@ -538,9 +550,9 @@ Result<ReadyPicture> prepareStill(const PictureRequest& request, const Probe& pr
             return;
         }
         const QSize size(fallbackWidth,
-                         std::max(1, int(std::lround(double(whole.height()) * fallbackWidth /
-                                                     whole.width()))));
-        const QImage pixels = cutOut(base, whole, QRect(QPoint(0, 0), whole), size);
+                         std::max(1, int(std::lround(double(region.height()) * fallbackWidth /
+                                                     region.width()))));
+        const QImage pixels = cutOut(base, whole, region, size);
         files[size_t(i)] =
             ready.transparent
                 ? PictureFile{QStringLiteral("%1-%2.png").arg(request.stem).arg(fallbackWidth),
@@ -569,8 +581,8 @@ Result<ReadyPicture> prepareStill(const PictureRequest& request, const Probe& pr
 Result<ReadyPicture> preparePicture(const PictureRequest& request, const QString& cacheDir) {
     const QString what = named(request.sourcePath);
     if (request.source.size() > kPictureFileLimit)
-        return Result<ReadyPicture>::failure(QStringLiteral("%1 is larger than %2.")
-                                                 .arg(what, describeSize(kPictureFileLimit)));
+        return Result<ReadyPicture>::failure(
+            QStringLiteral("%1 is larger than %2.").arg(what, describeSize(kPictureFileLimit)));
     for (const PictureCut& cut : request.cuts)
         if (cut.width <= 0 || cut.height < 0 || cut.width > WEBP_MAX_DIMENSION ||
             cut.height > WEBP_MAX_DIMENSION)
@@ -589,8 +601,9 @@ Result<ReadyPicture> preparePicture(const PictureRequest& request, const QString
         const qint32 box[] = {cut.width, cut.height};
         hash.addData(QByteArrayView(reinterpret_cast<const char*>(box), sizeof box));
     }
-    const qint32 fallback = request.fallbackWidth;
-    hash.addData(QByteArrayView(reinterpret_cast<const char*>(&fallback), sizeof fallback));
+    const qint32 fallback[] = {request.fallbackWidth, request.region.x(), request.region.y(),
+                               request.region.width(), request.region.height()};
+    hash.addData(QByteArrayView(reinterpret_cast<const char*>(fallback), sizeof fallback));
     const QString key = hexKey(hash);
     if (auto cached = load(cacheDir, key))
         return std::move(*cached);
@@ -650,11 +663,10 @@ Result<PictureFile> makeSocialCard(const QByteArray& cover, const QByteArray& ba
         if (!back)
             return Result<PictureFile>::failure(back.error());
         const QSize filled = back->size().scaled(card, Qt::KeepAspectRatioByExpanding);
-        const QImage scaled =
-            back->scaled(filled, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        painter.drawImage(QPoint((card.width() - filled.width()) / 2,
-                                 (card.height() - filled.height()) / 2),
-                          scaled);
+        const QImage scaled = back->scaled(filled, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        painter.drawImage(
+            QPoint((card.width() - filled.width()) / 2, (card.height() - filled.height()) / 2),
+            scaled);
         // Darker, so that the cover stands out from a busy photo.
         painter.fillRect(canvas.rect(), QColor(0, 0, 0, 56));
     }
@@ -668,10 +680,9 @@ Result<PictureFile> makeSocialCard(const QByteArray& cover, const QByteArray& ba
     if (!front)
         return Result<PictureFile>::failure(front.error());
     const QSize fitted = front->size().scaled(box, Qt::KeepAspectRatio);
-    const QImage shown =
-        fitted == front->size()
-            ? front.value()
-            : front->scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage shown = fitted == front->size() ? front.value()
+                                                 : front->scaled(fitted, Qt::IgnoreAspectRatio,
+                                                                 Qt::SmoothTransformation);
     painter.drawImage(
         QPoint((card.width() - fitted.width()) / 2, (card.height() - fitted.height()) / 2), shown);
     painter.end();

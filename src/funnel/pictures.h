@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QColor>
 #include <QList>
+#include <QRect>
 #include <QSize>
 #include <QString>
 
@@ -38,10 +39,12 @@ struct PictureRequest {
     QString stem;       // the published names' base, already safe in an address
     QList<PictureCut> cuts;
     int fallbackWidth = 0; // the JPEG/PNG for browsers without WebP; 0: none
+    // The part of the upright picture the cuts and the fallback are made of; empty: all of it.
+    QRect region;
 };
 
 struct ReadyPicture {
-    QSize shown; // the whole picture's size, upright
+    QSize shown; // the size, upright, of the whole picture or of its region
     bool transparent = false;
     // WebP, in the order of the cuts; cuts that come out the same size appear once.
     QList<PictureFile> variants;

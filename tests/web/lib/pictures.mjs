@@ -199,8 +199,17 @@ export function metadataIn(bytes) {
 // Each picture the page draws (own pictures only): where in the picture the shown part lies, as
 // fractions of it, and the shown part's size in CSS pixels; from the element's box, object-fit and
 // object-position, or for a background its size and position over its area (the whole page for body's).
-export const shownPictures = (page) =>
-  page.evaluate(async () => {
+// sources: role -> the user's picture; the part shown is reckoned on its shape, as the build
+// may publish a cut of it centred where the window shows it.
+export const shownPictures = (page, sources = {}) =>
+  page.evaluate(async (sources) => {
+    const shapes = {};
+    for (const [role, url] of Object.entries(sources)) {
+      const picture = new Image();
+      picture.src = url;
+      await picture.decode().catch(() => {});
+      if (picture.naturalWidth) shapes[role] = [picture.naturalWidth, picture.naturalHeight];
+    }
     const offset = (value, free) => (value.endsWith('%') ? (free * parseFloat(value)) / 100 : parseFloat(value));
     const scale = (fit, bw, bh, iw, ih) => {
       if (fit === 'cover') return [Math.max(bw / iw, bh / ih), Math.max(bw / iw, bh / ih)];
@@ -230,28 +239,32 @@ export const shownPictures = (page) =>
         r.height - parseFloat(s.paddingTop) - parseFloat(s.paddingBottom) - parseFloat(s.borderTopWidth) - parseFloat(s.borderBottomWidth)];
       if (!img.currentSrc || !own(img.currentSrc) || s.visibility === 'hidden' || box[0] <= 0 || box[1] <= 0) continue;
       await img.decode().catch(() => {});
-      const part = place(img.currentSrc, s.objectFit, s.objectPosition, box, [img.naturalWidth, img.naturalHeight], box);
-      if (part) shown.push({ ...part, role: img.closest('.tf-cover') ? 'cover' : 'picture' });
+      const role = img.closest('.tf-cover') ? 'cover' : 'picture';
+      const part = place(img.currentSrc, s.objectFit, s.objectPosition, box, shapes[role] ?? [img.naturalWidth, img.naturalHeight], box);
+      if (part) shown.push({ ...part, role });
     }
     const root = document.documentElement;
     const fromBody = getComputedStyle(root).backgroundImage === 'none';
-    for (const el of document.querySelectorAll('*')) {
-      const s = getComputedStyle(el);
-      const url = s.backgroundImage.match(/url\("?([^")]+)"?\)/)?.[1];
-      if (!url || !own(url)) continue;
-      const picture = new Image();
-      picture.src = url;
-      await picture.decode();
-      // Body's background paints the whole page, placed over the root element's box.
-      const r = el === document.body && fromBody ? root.getBoundingClientRect() : el.getBoundingClientRect();
-      const fixed = s.backgroundAttachment === 'fixed';
-      const box = fixed ? [innerWidth, innerHeight] : [r.width, r.height];
-      const clip = el === document.body && fromBody && !fixed ? [root.scrollWidth, root.scrollHeight] : box;
-      const part = place(url, s.backgroundSize.split(',')[0].trim(), s.backgroundPosition.split(',')[0].trim(), box, [picture.naturalWidth, picture.naturalHeight], clip);
-      if (part) shown.push({ ...part, role: el === document.body || el === root ? 'background' : 'picture' });
-    }
+    for (const el of document.querySelectorAll('*'))
+      for (const pseudo of [null, '::before', '::after']) {
+        const s = getComputedStyle(el, pseudo);
+        const url = s.backgroundImage.match(/url\("?([^")]+)"?\)/)?.[1];
+        if (!url || !own(url)) continue;
+        const picture = new Image();
+        picture.src = url;
+        await picture.decode();
+        // Body's background paints the whole page, placed over the root element's box; a
+        // fixed layer covers the window.
+        const r = el === document.body && fromBody && !pseudo ? root.getBoundingClientRect() : el.getBoundingClientRect();
+        const fixed = s.backgroundAttachment === 'fixed' || (pseudo && s.position === 'fixed');
+        const box = fixed ? [innerWidth, innerHeight] : [r.width, r.height];
+        const clip = el === document.body && fromBody && !fixed ? [root.scrollWidth, root.scrollHeight] : box;
+        const role = el === document.body || el === root ? 'background' : 'picture';
+        const part = place(url, s.backgroundSize.split(',')[0].trim(), s.backgroundPosition.split(',')[0].trim(), box, shapes[role] ?? [picture.naturalWidth, picture.naturalHeight], clip);
+        if (part) shown.push({ ...part, role });
+      }
     return shown;
-  });
+  }, sources);
 
 // The bytes of a WebP (cwebp -q 75) of a shown part of a picture: the part cut from the source
 // (upright) and brought to its size in device pixels, never above the source's own pixels.

@@ -200,7 +200,8 @@ Result<Probe> probe(const QByteArray& bytes, const QString& what) {
 
 // The picture upright, at most the given upright size (an invalid size: whole). JPEGs
 // are scaled while they are decoded, so a large photo is never held at full size.
-Result<QImage> decode(const QByteArray& bytes, const Probe& probe, QSize size, const QString& what) {
+Result<QImage> decode(const QByteArray& bytes, const Probe& probe, QSize size,
+                      const QString& what) {
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
@@ -400,7 +401,8 @@ std::optional<ReadyPicture> load(const QString& cacheDir, const QString& key) {
     // Its time of last use, for pruning.
     QFile manifestFile(manifestPath);
     if (manifestFile.open(QIODevice::ReadWrite))
-        manifestFile.setFileTime(QDateTime::currentDateTimeUtc(), QFileDevice::FileModificationTime);
+        manifestFile.setFileTime(QDateTime::currentDateTimeUtc(),
+                                 QFileDevice::FileModificationTime);
     return picture;
 }
 
@@ -424,29 +426,30 @@ std::vector<Plan> plan(const QList<PictureCut>& cuts, QSize whole, const QString
         p.crop = QRect(QPoint(0, 0), whole);
         if (cut.height <= 0) {
             const int w = std::min(cut.width, whole.width());
-            p.size = QSize(w, std::max(1, int(std::lround(double(whole.height()) * w /
-                                                         whole.width()))));
+            p.size =
+                QSize(w, std::max(1, int(std::lround(double(whole.height()) * w / whole.width()))));
         } else {
-            const double shrink = std::min({1.0, double(whole.width()) / cut.width,
-                                            double(whole.height()) / cut.height});
-            p.size = QSize(std::max(1, int(cut.width * shrink)),
-                           std::max(1, int(cut.height * shrink)));
+            const double shrink = std::min(
+                {1.0, double(whole.width()) / cut.width, double(whole.height()) / cut.height});
+            p.size =
+                QSize(std::max(1, int(cut.width * shrink)), std::max(1, int(cut.height * shrink)));
             const double aspect = double(p.size.width()) / p.size.height();
             QSize keep = whole;
             if (double(whole.width()) / whole.height() > aspect)
-                keep.setWidth(std::clamp(int(std::lround(whole.height() * aspect)), 1,
-                                         whole.width()));
+                keep.setWidth(
+                    std::clamp(int(std::lround(whole.height() * aspect)), 1, whole.width()));
             else
-                keep.setHeight(std::clamp(int(std::lround(whole.width() / aspect)), 1,
-                                          whole.height()));
-            p.crop = QRect(QPoint((whole.width() - keep.width()) / 2,
-                                  (whole.height() - keep.height()) / 2),
-                           keep);
+                keep.setHeight(
+                    std::clamp(int(std::lround(whole.width() / aspect)), 1, whole.height()));
+            p.crop = QRect(
+                QPoint((whole.width() - keep.width()) / 2, (whole.height() - keep.height()) / 2),
+                keep);
         }
         const bool natural =
             p.crop.size() == whole &&
-            p.size.height() == std::max(1, int(std::lround(double(whole.height()) *
-                                                           p.size.width() / whole.width())));
+            p.size.height() ==
+                std::max(1,
+                         int(std::lround(double(whole.height()) * p.size.width() / whole.width())));
         p.name = natural ? QStringLiteral("%1-%2.webp").arg(stem).arg(p.size.width())
                          : QStringLiteral("%1-%2x%3.webp")
                                .arg(stem)
@@ -503,8 +506,9 @@ Result<ReadyPicture> prepareAnimation(const PictureRequest& request, const Probe
     ReadyPicture ready;
     ready.shown = probe.upright;
     ready.transparent = anyTransparent(first->convertToFormat(QImage::Format_ARGB32));
-    ready.asIs = PictureFile{request.stem + (gif ? QStringLiteral(".gif") : QStringLiteral(".webp")),
-                             std::move(bytes.value()), probe.upright};
+    ready.asIs =
+        PictureFile{request.stem + (gif ? QStringLiteral(".gif") : QStringLiteral(".webp")),
+                    std::move(bytes.value()), probe.upright};
     return ready;
 }
 
@@ -547,9 +551,9 @@ Result<ReadyPicture> prepareStill(const PictureRequest& request, const Probe& pr
             files[size_t(i)] = {p.name, encodeWebp(cutOut(base, whole, p.crop, p.size)), p.size};
             return;
         }
-        const QSize size(fallbackWidth,
-                         std::max(1, int(std::lround(double(whole.height()) * fallbackWidth /
-                                                     whole.width()))));
+        const QSize size(
+            fallbackWidth,
+            std::max(1, int(std::lround(double(whole.height()) * fallbackWidth / whole.width()))));
         const QImage pixels = cutOut(base, whole, QRect(QPoint(0, 0), whole), size);
         files[size_t(i)] =
             ready.transparent
@@ -579,8 +583,8 @@ Result<ReadyPicture> prepareStill(const PictureRequest& request, const Probe& pr
 Result<ReadyPicture> preparePicture(const PictureRequest& request, const QString& cacheDir) {
     const QString what = named(request.sourcePath);
     if (request.source.size() > kPictureFileLimit)
-        return Result<ReadyPicture>::failure(QStringLiteral("%1 is larger than %2.")
-                                                 .arg(what, describeSize(kPictureFileLimit)));
+        return Result<ReadyPicture>::failure(
+            QStringLiteral("%1 is larger than %2.").arg(what, describeSize(kPictureFileLimit)));
     for (const PictureCut& cut : request.cuts)
         if (cut.width <= 0 || cut.height < 0 || cut.width > WEBP_MAX_DIMENSION ||
             cut.height > WEBP_MAX_DIMENSION)
@@ -660,11 +664,10 @@ Result<PictureFile> makeSocialCard(const QByteArray& cover, const QByteArray& ba
         if (!back)
             return Result<PictureFile>::failure(back.error());
         const QSize filled = back->size().scaled(card, Qt::KeepAspectRatioByExpanding);
-        const QImage scaled =
-            back->scaled(filled, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        painter.drawImage(QPoint((card.width() - filled.width()) / 2,
-                                 (card.height() - filled.height()) / 2),
-                          scaled);
+        const QImage scaled = back->scaled(filled, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        painter.drawImage(
+            QPoint((card.width() - filled.width()) / 2, (card.height() - filled.height()) / 2),
+            scaled);
         // Darker, so that the cover stands out from a busy photo.
         painter.fillRect(canvas.rect(), QColor(0, 0, 0, 56));
     }
@@ -678,10 +681,9 @@ Result<PictureFile> makeSocialCard(const QByteArray& cover, const QByteArray& ba
     if (!front)
         return Result<PictureFile>::failure(front.error());
     const QSize fitted = front->size().scaled(box, Qt::KeepAspectRatio);
-    const QImage shown =
-        fitted == front->size()
-            ? front.value()
-            : front->scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage shown = fitted == front->size() ? front.value()
+                                                 : front->scaled(fitted, Qt::IgnoreAspectRatio,
+                                                                 Qt::SmoothTransformation);
     painter.drawImage(
         QPoint((card.width() - fitted.width()) / 2, (card.height() - fitted.height()) / 2), shown);
     painter.end();

@@ -245,15 +245,6 @@ QImage normalised(QImage image, bool* transparent) {
     return image;
 }
 
-// Pixels alone: Qt's writers would otherwise write the source's text as comments or
-// chunks and its colour space as a profile.
-QImage pixelsOnly(const QImage& image) {
-    QImage out(image.size(), image.format());
-    for (int y = 0; y < image.height(); ++y)
-        memcpy(out.scanLine(y), image.constScanLine(y), size_t(image.width()) * 4);
-    return out;
-}
-
 // ---- Encoding ----
 
 QByteArray encodeWebp(const QImage& image) {
@@ -295,7 +286,7 @@ QByteArray encodeWithQt(const QImage& image, const char* format, int quality) {
         writer.setOptimizedWrite(true);
         writer.setProgressiveScanWrite(true);
     }
-    if (!writer.write(pixelsOnly(image)))
+    if (!writer.write(image))
         return {};
     return bytes;
 }
@@ -486,7 +477,8 @@ QImage cutOut(const QImage& base, QSize whole, const QRect& crop, QSize size) {
               QSize(std::max(1, int(std::lround(crop.width() * fx))),
                     std::max(1, int(std::lround(crop.height() * fy)))))
             .intersected(base.rect());
-    // A view into base, not a copy.
+    // A view into base, not a copy, and without its text and colour space, which Qt's
+    // writers would otherwise put in the file as comments, chunks and a profile.
     const QImage view(base.constScanLine(inBase.y()) + inBase.x() * 4, inBase.width(),
                       inBase.height(), base.bytesPerLine(), base.format());
     if (view.size() == size)

@@ -98,9 +98,8 @@ QString prepareAll(const Job& job, const QString& cache) {
     for (const auto& [source, stem, cuts, fallback] :
          {std::tuple{job.background, QStringLiteral("background"), backgroundCuts(), 1920},
           std::tuple{job.cover, QStringLiteral("cover"), coverCuts(), 600}}) {
-        const auto ready = preparePicture({source, stem + QStringLiteral(".jpg"), stem, cuts,
-                                           fallback},
-                                          cache);
+        const auto ready =
+            preparePicture({source, stem + QStringLiteral(".jpg"), stem, cuts, fallback}, cache);
         if (!ready)
             return ready.error();
         for (const PictureFile& file : ready->variants)
@@ -112,14 +111,16 @@ QString prepareAll(const Job& job, const QString& cache) {
         makeSocialCard(job.cover, job.background, Qt::black, QStringLiteral("card.jpg"), cache);
     if (!card)
         return card.error();
-    return QStringLiteral("%1 files, %2 KB").arg(files + 1).arg((bytes + card->bytes.size()) / 1024);
+    return QStringLiteral("%1 files, %2 KB")
+        .arg(files + 1)
+        .arg((bytes + card->bytes.size()) / 1024);
 }
 
 // The same cuts through Qt alone: its reader, smooth scaling, its WebP plugin.
 QString qtPluginOnly(const Job& job) {
     qint64 bytes = 0;
-    for (const auto& [source, cuts] : {std::pair{job.background, backgroundCuts()},
-                                       std::pair{job.cover, coverCuts()}}) {
+    for (const auto& [source, cuts] :
+         {std::pair{job.background, backgroundCuts()}, std::pair{job.cover, coverCuts()}}) {
         QBuffer buffer;
         buffer.setData(source);
         buffer.open(QIODevice::ReadOnly);
@@ -127,11 +128,11 @@ QString qtPluginOnly(const Job& job) {
         reader.setAutoTransform(true);
         const QImage image = reader.read();
         for (const PictureCut& cut : cuts) {
-            const QSize box = cut.height ? QSize(cut.width, cut.height)
-                                         : image.size().scaled(cut.width, 1 << 20,
-                                                               Qt::KeepAspectRatio);
-            const QImage scaled = image.scaled(box, Qt::KeepAspectRatioByExpanding,
-                                               Qt::SmoothTransformation);
+            const QSize box = cut.height
+                                  ? QSize(cut.width, cut.height)
+                                  : image.size().scaled(cut.width, 1 << 20, Qt::KeepAspectRatio);
+            const QImage scaled =
+                image.scaled(box, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
             QByteArray out;
             QBuffer sink(&out);
             sink.open(QIODevice::WriteOnly);
@@ -173,7 +174,8 @@ void measure(const char* self, const char* name, const QString& folder) {
     const qsizetype space = line.indexOf(' ');
     std::printf("%-28s %8s s %7.2f s %7.0f MB  %s\n", name, line.left(space).constData(), cpu,
                 double(usage.ru_maxrss) / 1024.0,
-                WIFSIGNALED(status) ? strsignal(WTERMSIG(status)) : line.mid(space + 1).constData());
+                WIFSIGNALED(status) ? strsignal(WTERMSIG(status))
+                                    : line.mid(space + 1).constData());
 }
 
 QByteArray readAll(const QString& path) {
@@ -194,28 +196,29 @@ int main(int argc, char** argv) {
         const QString name = args[2];
         QElapsedTimer timer;
         timer.start();
-        const QString outcome = name.startsWith(QLatin1String("Qt"))  ? qtPluginOnly(job)
+        const QString outcome = name.startsWith(QLatin1String("Qt"))       ? qtPluginOnly(job)
                                 : name.contains(QLatin1String("no cache")) ? prepareAll(job, {})
-                                                                         : prepareAll(job, cache);
+                                                                           : prepareAll(job, cache);
         std::printf("%.3f %s\n", double(timer.nsecsElapsed()) / 1e9, qPrintable(outcome));
         return 0;
     }
     QTemporaryDir folder;
     const QByteArray background = photoLikeJpeg({6000, 4000}, 1);
     const QByteArray cover = withOrientation6(photoLikeJpeg({4032, 3024}, 2));
-    for (const auto& [name, bytes] : {std::pair{"/background.jpg", background},
-                                      std::pair{"/cover.jpg", cover}}) {
+    for (const auto& [name, bytes] :
+         {std::pair{"/background.jpg", background}, std::pair{"/cover.jpg", cover}}) {
         QFile file(folder.path() + QLatin1String(name));
         if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
             return 1;
     }
-    std::printf("background 6000x4000 JPEG %lld KB, cover 4032x3024 (orientation 6) JPEG %lld KB\n\n",
-                static_cast<long long>(background.size() / 1024),
-                static_cast<long long>(cover.size() / 1024));
+    std::printf(
+        "background 6000x4000 JPEG %lld KB, cover 4032x3024 (orientation 6) JPEG %lld KB\n\n",
+        static_cast<long long>(background.size() / 1024),
+        static_cast<long long>(cover.size() / 1024));
     std::printf("%-28s %10s %9s %10s  %s\n", "run", "wall", "cpu", "peak", "outcome");
     const QByteArray self = QCoreApplication::applicationFilePath().toLocal8Bit();
-    for (const char* name : {"cold, empty cache", "from the cache", "cold, no cache",
-                             "Qt WebP plugin, same cuts"})
+    for (const char* name :
+         {"cold, empty cache", "from the cache", "cold, no cache", "Qt WebP plugin, same cuts"})
         measure(self.constData(), name, folder.path());
     return 0;
 }

@@ -85,13 +85,16 @@ Result<Picture> readPicture(int index, const QString& path, const FunnelSettings
     const auto shown = pictureSize(index, path, bytes.value());
     if (!shown)
         return Result<Picture>::failure(shown.error());
-    PictureRequest request{bytes.value(), path, stem, {}, 0};
+    PictureRequest request;
+    request.source = bytes.value();
+    request.sourcePath = path;
+    request.stem = stem;
     if (index == CoverImage) {
         QSize size = shown.value();
         if (size.height() >= kStripShape * size.width()) {
-            // A strip shows its top, shaped like a book's cover: sent whole, a phone would
-            // load ten times what it shows.
-            request.region = QRect(0, 0, size.width(), size.width() * 4 / 3);
+            // A strip shows its top, cut square: sent whole, a phone would load ten times
+            // what it shows, and narrower it would be a sliver on short screens.
+            request.region = QRect(0, 0, size.width(), size.width());
             size = request.region.size();
         }
         request.cuts = coverCuts(size, s.cboCols);

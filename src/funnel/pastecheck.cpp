@@ -320,7 +320,7 @@ QString coverSizeNote(QSize size) {
         return QString();
     if (size.height() >= 3 * size.width())
         return QStringLiteral("This picture is %1 times as tall as it is wide: the page shows "
-                              "only its top part, shaped like a book's cover.")
+                              "only its top part, cut square.")
             .arg(size.height() / size.width());
     if (size.width() >= 3 * size.height())
         return QStringLiteral("This picture is %1 times as wide as it is tall: on phones it "

@@ -10,8 +10,7 @@ namespace tandrel {
 namespace {
 
 constexpr double kNone = std::numeric_limits<double>::infinity();
-constexpr int kPhoneBelow = 760;    // funnel.css's phone layout ends here
-constexpr double kCardPadding = 40; // the card's sides on a phone, near enough
+constexpr int kPhoneBelow = 760; // funnel.css's phone layout ends here
 constexpr double kExtremeShape = 3;
 
 // One place a cover is drawn: funnel.css's --cover-max-width and --cover-max-height.
@@ -21,11 +20,10 @@ struct Place {
     double maxHeight;
 };
 
-enum class Shape { Normal, Strip, Banner };
+// Strips never get here: the build sends their top, cut square.
+enum class Shape { Normal, Banner };
 
 Shape shapeOf(QSize shown) {
-    if (shown.height() >= kExtremeShape * shown.width())
-        return Shape::Strip;
     if (shown.width() >= kExtremeShape * shown.height())
         return Shape::Banner;
     return Shape::Normal;
@@ -49,26 +47,21 @@ double fixedCap(const Place& place, QSize shown, bool phone) {
     const double r = ratioOf(shown);
     double width = place.maxWidth;
     if (shapeOf(shown) == Shape::Banner && phone)
-        width = kNone; // the card's width
+        return kNone; // the card's width
     if (shapeOf(shown) == Shape::Banner && place.maxWidth < 200)
         width = 420; // the download page's banner
-    width = std::min({width, place.maxHeight * r, 2.0 * shown.width()});
-    if (shapeOf(shown) == Shape::Strip)
-        width = std::max(width, std::min(140.0, 2.0 * shown.width()));
-    return width;
-}
-
-bool usesHeight(const Place& place, QSize shown) {
-    return place.heightShare > 0 && shapeOf(shown) != Shape::Strip;
+    return std::min({width, place.maxHeight * r, 2.0 * shown.width()});
 }
 
 // The CSS width the browser reckons the cover at, from the sizes attribute.
 double sizedWidth(PageKind kind, int layout, QSize shown, Viewport viewport) {
     const QList<Place> places = placesOf(kind, layout);
     const bool phone = viewport.size.width() < kPhoneBelow;
+    if (phone && shapeOf(shown) == Shape::Banner)
+        return viewport.size.width();
     const Place& place = places.size() > 1 && !phone ? places[1] : places[0];
-    double width = fixedCap(place, shown, phone || places.size() == 1);
-    if (usesHeight(place, shown))
+    double width = fixedCap(place, shown, phone && places.size() > 1);
+    if (place.heightShare > 0)
         width = std::min(width, place.heightShare * viewport.size.height() * ratioOf(shown));
     return std::min(width, double(viewport.size.width()));
 }
@@ -89,7 +82,7 @@ QString sizesOf(const Place& place, QSize shown, bool phone, const QString& cond
         return parts.join(QStringLiteral(" and "));
     };
     QStringList entries;
-    if (usesHeight(place, shown) && cap != kNone) {
+    if (place.heightShare > 0 && cap != kNone) {
         const double perHeight = place.heightShare * ratioOf(shown);
         entries << QStringLiteral("%1 %2vh").arg(
             when(QStringLiteral("(max-height: %1px)").arg(qFloor(cap / perHeight))),
@@ -185,16 +178,21 @@ QList<PictureCut> coverCuts(QSize shown, int layout) {
     if (shown.isEmpty())
         return {};
     QList<double> targets;
+    const auto add = [&targets](double cap, bool shortWindows) {
+        for (double density : {1.0, 2.0, 3.0})
+            targets << cap * density;
+        if (shortWindows)
+            targets << cap * 0.6;
+    };
+    if (shapeOf(shown) == Shape::Banner)
+        add(430, false); // a phone's card, the widest phones
     for (PageKind kind : {PageKind::Optin, PageKind::Download}) {
         const QList<Place> places = placesOf(kind, layout);
         for (qsizetype i = 0; i < places.size(); ++i) {
-            double cap = fixedCap(places[i], shown, i == 0);
-            if (cap == kNone)
-                cap = 430; // the widest phones
-            for (double density : {1.0, 2.0, 3.0})
-                targets << cap * density;
-            if (usesHeight(places[i], shown))
-                targets << cap * 0.6; // short windows
+            const bool phone = i == 0 && places.size() > 1;
+            const double cap = fixedCap(places[i], shown, phone);
+            if (cap != kNone)
+                add(cap, places[i].heightShare > 0);
         }
     }
     QList<PictureCut> cuts;
@@ -212,11 +210,14 @@ int coverFallbackWidth(QSize shown, int layout) {
 
 QString coverSizes(PageKind kind, int layout, QSize shown) {
     const QList<Place> places = placesOf(kind, layout);
-    if (places.size() == 1)
-        return sizesOf(places[0], shown, shapeOf(shown) == Shape::Banner, QString());
-    return sizesOf(places[0], shown, true,
-                   QStringLiteral("(max-width: %1px)").arg(kPhoneBelow - 1)) +
-           QStringLiteral(", ") + sizesOf(places[1], shown, false, QString());
+    const QString phone = QStringLiteral("(max-width: %1px)").arg(kPhoneBelow - 1);
+    QStringList parts;
+    if (shapeOf(shown) == Shape::Banner)
+        parts << phone + QStringLiteral(" 100vw");
+    else if (places.size() > 1)
+        parts << sizesOf(places[0], shown, true, phone);
+    parts << sizesOf(places.last(), shown, false, QString());
+    return parts.join(QStringLiteral(", "));
 }
 
 QString coverSource(const ReadyPicture& cover, PageKind kind, int layout) {

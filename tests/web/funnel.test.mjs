@@ -346,7 +346,14 @@ async function checkLayout(funnel, kind, page, width) {
   if (kind !== 'thanks') {
     const cover = page.locator('.tf-cover img');
     const b = await box(cover, 'cover');
-    const c = await cover.evaluate((img, column = img.parentElement.parentElement, s = getComputedStyle(column)) => ({ w: img.complete ? img.naturalWidth : 0, h: img.naturalHeight, column: column.clientWidth - parseFloat(s.paddingLeft) - parseFloat(s.paddingRight) }));
+    // A wider window may fetch a larger size: measured once it is in. The picture's own pixels
+    // are in its width and height (a size from srcset reports the density it was chosen for).
+    const c = await cover.evaluate(async (img) => {
+      await img.decode().catch(() => {});
+      const column = img.closest('.tf-cover').parentElement;
+      const s = getComputedStyle(column);
+      return { w: img.complete && img.naturalWidth ? +img.getAttribute('width') : 0, h: +img.getAttribute('height'), column: column.clientWidth - parseFloat(s.paddingLeft) - parseFloat(s.paddingRight) };
+    });
     // Covers of any size: never above twice their pixels, never a sliver, a banner as wide as its column on a phone; only a strip is cropped.
     const drawn = `the cover, ${c.w}x${c.h} (0x0: not loaded), is drawn at ${b.width}x${b.height}`;
     assert.ok(c.w > 0 && b.width <= 2 * c.w + 0.5 && b.height <= 2 * c.h + 0.5, `${drawn}, above twice its pixels`);

@@ -315,7 +315,7 @@ bool isButtonAttribute(const QString& name) {
         QStringLiteral("formtarget"), QStringLiteral("formnovalidate"),
         QStringLiteral("title"),      QStringLiteral("src"),
         QStringLiteral("alt"),        QStringLiteral("width"),
-        QStringLiteral("height"),
+        QStringLiteral("height"),     QStringLiteral("dirname"),
     };
     return kept.contains(name);
 }
@@ -663,11 +663,11 @@ private:
     }
 
     // What our markup adds to a control so it is as disabled and as directed as before.
-    static QString kept(const GumboNode* node, const Context& c, bool directed) {
+    static QString kept(const GumboNode* node, const Context& c) {
         QString extra;
         if (c.disabled && !hasAttribute(node, "disabled"))
             extra += QStringLiteral(" disabled");
-        if (directed && !c.dir.isEmpty() && !hasAttribute(node, "dir"))
+        if (!c.dir.isEmpty() && !hasAttribute(node, "dir"))
             extra += QStringLiteral(" dir=\"%1\"").arg(c.dir);
         return extra;
     }
@@ -683,9 +683,9 @@ private:
             visibleField(node, c);
         } else if (type == QLatin1String("hidden")) {
             enterGroup(c.fieldset);
-            m_body += tagWithAttributes(QStringLiteral("input"), node, isSentAttribute,
-                                        kept(node, c, false)) +
-                      u'\n';
+            m_body +=
+                tagWithAttributes(QStringLiteral("input"), node, isSentAttribute, kept(node, c)) +
+                u'\n';
             ++m_hiddenCount;
         } else if (type == QLatin1String("submit") || type == QLatin1String("image")) {
             // Without a value the visitor's browser sends its own label, as it would have.
@@ -698,10 +698,10 @@ private:
         } else if (c.hidden || attribute(node, "tabindex").trimmed() == QLatin1String("-1")) {
             // Honeypots: fields kept from people's eyes (and tab key) so only robots fill them in.
             enterGroup(c.fieldset);
-            m_body += QStringLiteral("<div class=\"tf-tidy__trap\" aria-hidden=\"true\">") +
-                      tagWithAttributes(QStringLiteral("input"), node, isSentAttribute,
-                                        kept(node, c, true)) +
-                      QStringLiteral("</div>\n");
+            m_body +=
+                QStringLiteral("<div class=\"tf-tidy__trap\" aria-hidden=\"true\">") +
+                tagWithAttributes(QStringLiteral("input"), node, isSentAttribute, kept(node, c)) +
+                QStringLiteral("</div>\n");
             ++m_trapCount;
         } else {
             visibleField(node, c);
@@ -714,7 +714,7 @@ private:
         const QString shown =
             text.simplified().isEmpty() ? QStringLiteral("Submit") : text.simplified();
         m_buttonTexts << QStringLiteral("\u201c%1\u201d").arg(shown);
-        const QString extra = kept(node, c, false);
+        const QString extra = kept(node, c);
         QString tag;
         if (tagOf(node) == GUMBO_TAG_BUTTON) {
             tag = tagWithAttributes(QStringLiteral("button"), node, isButtonAttribute,
@@ -830,10 +830,10 @@ private:
             if (!trimmedMarkup(after).isEmpty())
                 label = trimmedMarkup(after);
         }
-        m_body += QStringLiteral("<label class=\"tf-tidy__check\">") +
-                  tagWithAttributes(QStringLiteral("input"), node, isFieldAttribute,
-                                    kept(node, c, true)) +
-                  QStringLiteral(" <span>%1</span></label>\n").arg(label);
+        m_body +=
+            QStringLiteral("<label class=\"tf-tidy__check\">") +
+            tagWithAttributes(QStringLiteral("input"), node, isFieldAttribute, kept(node, c)) +
+            QStringLiteral(" <span>%1</span></label>\n").arg(label);
         noteField(label, node,
                   attribute(node, "type").trimmed().toLower() == QLatin1String("radio")
                       ? "choice"
@@ -846,7 +846,7 @@ private:
         const QString id = QStringLiteral("tf-field-%1").arg(m_visibleFields);
         bool fromName = false;
         const QString label = labelOf(node, c, &fromName);
-        const QString ours = QStringLiteral(" id=\"%1\"").arg(id) + kept(node, c, true);
+        const QString ours = QStringLiteral(" id=\"%1\"").arg(id) + kept(node, c);
         QString field;
         const char* kind = nullptr;
         if (tagOf(node) == GUMBO_TAG_SELECT) {

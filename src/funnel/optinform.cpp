@@ -496,7 +496,8 @@ public:
             return sending.contains(name);
         });
         form.insert(5, QStringLiteral(" class=\"tf-tidy\""));
-        form += u'\n' + m_body + m_lastButtons + QStringLiteral("</form>");
+        m_body.insert(m_buttonsAt, m_lastButtons);
+        form += u'\n' + m_body + QStringLiteral("</form>");
         if (m_hiddenCount > 0)
             m_summary << (m_hiddenCount == 1
                               ? QStringLiteral("1 hidden value")
@@ -584,8 +585,9 @@ private:
     void walk() {
         const GumboElement& form = m_form->v.element;
         const QByteArrayView endTag(form.original_end_tag.data, form.original_end_tag.length);
-        // The parser gives the form the fields after it until its own end tag comes; the
-        // tree shows where that was only when that tag closed it.
+        // A browser gives the form the fields after it until its own end tag comes, even
+        // once another tag has closed it; the tree shows only the fields inside. Gumbo
+        // records no end for a form its own end tag closed, and the closing tag otherwise.
         const bool closedByItsTag = (endTag.isEmpty() && form.end_pos.offset == 0) ||
                                     endTag.first(qMin<qsizetype>(endTag.size(), 6))
                                             .compare("</form", Qt::CaseInsensitive) == 0;
@@ -709,7 +711,8 @@ private:
     }
 
     // Every button the visitor may press, as only the one pressed sends its name. A named one
-    // stays where it was, as its value goes out in that place; the others go last.
+    // stays where it was, as its value goes out in that place; the others go where the last
+    // of them stood, or under the last field after it, above any text that follows.
     void button(const GumboNode* node, const Context& c, const QString& text) {
         const QString shown =
             text.simplified().isEmpty() ? QStringLiteral("Submit") : text.simplified();
@@ -733,6 +736,7 @@ private:
         }
         if (attribute(node, "name").isEmpty()) {
             m_lastButtons += tag;
+            m_buttonsAt = m_body.size();
         } else {
             enterGroup(c.fieldset);
             m_body += tag;
@@ -803,9 +807,17 @@ private:
     }
 
     void closeGroup() {
+        const bool buttonsHere = m_buttonsAt == m_body.size();
         if (m_group)
             m_body += QStringLiteral("</fieldset>\n");
         m_group = nullptr;
+        if (buttonsHere)
+            m_buttonsAt = m_body.size();
+    }
+
+    void fieldShown() {
+        if (!m_lastButtons.isEmpty())
+            m_buttonsAt = m_body.size();
     }
 
     void choice(const GumboNode* node, const Context& c) {
@@ -834,6 +846,7 @@ private:
             QStringLiteral("<label class=\"tf-tidy__check\">") +
             tagWithAttributes(QStringLiteral("input"), node, isFieldAttribute, kept(node, c)) +
             QStringLiteral(" <span>%1</span></label>\n").arg(label);
+        fieldShown();
         noteField(label, node,
                   attribute(node, "type").trimmed().toLower() == QLatin1String("radio")
                       ? "choice"
@@ -863,6 +876,7 @@ private:
         m_body +=
             QStringLiteral("<div class=\"tf-tidy__field\"><label for=\"%1\">%2</label>%3</div>\n")
                 .arg(id, label, field);
+        fieldShown();
         noteField(label, node, kind);
     }
 
@@ -913,6 +927,7 @@ private:
     QString m_text;
     QString m_body;
     QString m_lastButtons;
+    qsizetype m_buttonsAt = 0;
     QStringList m_buttonTexts;
     QString m_reason;
     QStringList m_summary;

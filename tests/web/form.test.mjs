@@ -38,7 +38,7 @@ const shapes = [
 ];
 
 let server, browser;
-const pages = new Map();
+const pages = new Map(); // "<row> alone|tidy|as pasted" -> address
 const local = (html) => html.split('https://example.com').join(server.origin);
 
 before(async () => {
@@ -59,18 +59,14 @@ before(async () => {
   browser = await launchChromium();
 }, { timeout: 600_000 });
 
-after(async () => {
-  await browser?.close();
-  await server?.close();
-});
+after(() => Promise.all([browser?.close(), server?.close()]));
 
 // The pairs the server got when the visitor sent the form on that page.
 async function send(url, shape, inspect = async () => {}) {
   const context = await browser.newContext();
   try {
     const page = await context.newPage();
-    await page.goto(url);
-    await inspect(page);
+    await page.goto(url).then(() => inspect(page));
     await page.locator('input[type="email"]').fill('ann@example.org');
     for (const box of shape.check ?? []) await page.locator(box).check();
     const before = server.sentFields.length;

@@ -681,23 +681,24 @@ private:
                 button(node, c, plain(node));
             return;
         }
-        if (tagOf(node) != GUMBO_TAG_INPUT) {
-            visibleField(node, c);
-        } else if (type == QLatin1String("hidden")) {
+        // A list or a text box is a visible field; an input is what its type says.
+        const bool input = tagOf(node) == GUMBO_TAG_INPUT;
+        if (input && type == QLatin1String("hidden")) {
             enterGroup(c.fieldset);
             m_body +=
                 tagWithAttributes(QStringLiteral("input"), node, isSentAttribute, kept(node, c)) +
                 u'\n';
             ++m_hiddenCount;
-        } else if (type == QLatin1String("submit") || type == QLatin1String("image")) {
+        } else if (input && (type == QLatin1String("submit") || type == QLatin1String("image"))) {
             // Without a value the visitor's browser sends its own label, as it would have.
             button(node, c,
                    hasAttribute(node, "value") ? attribute(node, "value") : attribute(node, "alt"));
-        } else if (type == QLatin1String("button") || type == QLatin1String("reset")) {
+        } else if (input && (type == QLatin1String("button") || type == QLatin1String("reset"))) {
             // Never sent; without a script it does nothing for the sign-up.
-        } else if (type == QLatin1String("checkbox") || type == QLatin1String("radio")) {
+        } else if (input && (type == QLatin1String("checkbox") || type == QLatin1String("radio"))) {
             choice(node, c);
-        } else if (c.hidden || attribute(node, "tabindex").trimmed() == QLatin1String("-1")) {
+        } else if (input &&
+                   (c.hidden || attribute(node, "tabindex").trimmed() == QLatin1String("-1"))) {
             // Honeypots: fields kept from people's eyes (and tab key) so only robots fill them in.
             enterGroup(c.fieldset);
             m_body +=

@@ -168,6 +168,17 @@ QString plain(const GumboNode* node) {
     return readText(node).simplified();
 }
 
+// A link that opens a page, not one that runs a script of its own.
+bool isSafeLink(const GumboNode* node) {
+    QString href = attribute(node, "href");
+    href.removeIf([](QChar c) { return c.unicode() <= 0x20; });
+    for (const char* scheme : {"javascript:", "vbscript:", "data:"}) {
+        if (href.startsWith(QLatin1String(scheme), Qt::CaseInsensitive))
+            return false;
+    }
+    return true;
+}
+
 // A label's content as our markup: its text, links and emphasis, nothing else.
 QString labelMarkup(const GumboNode* node) {
     if (node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_WHITESPACE)
@@ -191,7 +202,7 @@ QString labelMarkup(const GumboNode* node) {
     case GUMBO_TAG_A: {
         QString tag = QStringLiteral("<a");
         for (const char* name : {"href", "target", "rel"}) {
-            if (hasAttribute(node, name))
+            if (hasAttribute(node, name) && (qstrcmp(name, "href") != 0 || isSafeLink(node)))
                 tag += QStringLiteral(" %1=\"%2\"")
                            .arg(QLatin1String(name), escapeHtml(attribute(node, name)));
         }
@@ -234,16 +245,17 @@ QString trimmedMarkup(const QString& markup) {
     return markup.mid(begin, end - begin);
 }
 
-const GumboNode* ancestorWithTag(const GumboNode* node, GumboTag tag, const GumboNode* stop) {
-    for (const GumboNode* up = node->parent; up && up != stop; up = up->parent) {
-        if (isElement(up) && tagOf(up) == tag)
-            return up;
-    }
-    return nullptr;
-}
-
 QString lower(const QString& text) {
     return text.toLower().remove(u' ');
+}
+
+// As browsers compare keywords: only A to Z fold, nothing is trimmed.
+QString asciiLower(QString text) {
+    for (QChar& c : text) {
+        if (c >= u'A' && c <= u'Z')
+            c = QChar(c.unicode() + 32);
+    }
+    return text;
 }
 
 // Whether an element keeps what it holds from people's eyes.
@@ -287,19 +299,41 @@ bool isFieldAttribute(const QString& name) {
         QStringLiteral("size"),        QStringLiteral("autocapitalize"),
         QStringLiteral("spellcheck"),  QStringLiteral("rows"),
         QStringLiteral("selected"),    QStringLiteral("label"),
+        QStringLiteral("dirname"),     QStringLiteral("dir"),
+        QStringLiteral("cols"),        QStringLiteral("wrap"),
+        QStringLiteral("accept"),
     };
     return kept.contains(name);
 }
 
-// Hidden values and honeypots go out exactly as they came, bar their looks.
-bool isNotLooks(const QString& name) {
+// What a button keeps: what it sends and where.
+bool isButtonAttribute(const QString& name) {
+    static const QStringList kept = {
+        QStringLiteral("name"),       QStringLiteral("value"),
+        QStringLiteral("disabled"),   QStringLiteral("formaction"),
+        QStringLiteral("formmethod"), QStringLiteral("formenctype"),
+        QStringLiteral("formtarget"), QStringLiteral("formnovalidate"),
+        QStringLiteral("title"),      QStringLiteral("src"),
+        QStringLiteral("alt"),        QStringLiteral("width"),
+        QStringLiteral("height"),     QStringLiteral("dirname"),
+    };
+    return kept.contains(name);
+}
+
+// Hidden values and honeypots go out exactly as they came, bar their looks, scripts and a
+// form="..." that would point at nothing in our page.
+bool isSentAttribute(const QString& name) {
     return name != QLatin1String("style") && name != QLatin1String("class") &&
-           name != QLatin1String("id");
+           name != QLatin1String("id") && name != QLatin1String("form") &&
+           !name.startsWith(QLatin1String("on"), Qt::CaseInsensitive);
 }
 
 QString prettyName(const QString& name) {
     QString text = name;
-    // "fields[first_name]" is called by what is in its last brackets.
+    // "tags[]" is one of a list called "tags"; "fields[first_name]" is called by what is in its
+    // last brackets.
+    if (text.endsWith(QLatin1String("[]")))
+        text.chop(2);
     if (text.endsWith(u']')) {
         const qsizetype open = text.lastIndexOf(u'[', -2);
         const QStringView inner = QStringView(text).mid(open + 1, text.size() - open - 2);
@@ -313,21 +347,138 @@ QString prettyName(const QString& name) {
     return text;
 }
 
+bool isHtml(const GumboNode* node) {
+    return node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML;
+}
+
+bool isControl(const GumboNode* node) {
+    switch (tagOf(node)) {
+    case GUMBO_TAG_INPUT:
+    case GUMBO_TAG_SELECT:
+    case GUMBO_TAG_TEXTAREA:
+    case GUMBO_TAG_BUTTON:
+        return isHtml(node);
+    default:
+        return false;
+    }
+}
+
+// Elements inside a line of text: a paragraph goes on across them.
+bool isInline(const GumboNode* node) {
+    switch (tagOf(node)) {
+    case GUMBO_TAG_A:
+    case GUMBO_TAG_ABBR:
+    case GUMBO_TAG_B:
+    case GUMBO_TAG_BDI:
+    case GUMBO_TAG_BDO:
+    case GUMBO_TAG_BR:
+    case GUMBO_TAG_CITE:
+    case GUMBO_TAG_CODE:
+    case GUMBO_TAG_EM:
+    case GUMBO_TAG_FONT:
+    case GUMBO_TAG_I:
+    case GUMBO_TAG_KBD:
+    case GUMBO_TAG_LABEL:
+    case GUMBO_TAG_MARK:
+    case GUMBO_TAG_Q:
+    case GUMBO_TAG_S:
+    case GUMBO_TAG_SAMP:
+    case GUMBO_TAG_SMALL:
+    case GUMBO_TAG_SPAN:
+    case GUMBO_TAG_STRONG:
+    case GUMBO_TAG_SUB:
+    case GUMBO_TAG_SUP:
+    case GUMBO_TAG_TIME:
+    case GUMBO_TAG_U:
+    case GUMBO_TAG_VAR:
+        return isHtml(node);
+    default:
+        return false;
+    }
+}
+
+// Text that is read elsewhere (a button's, a legend's) or never (a script's, a picture's).
+bool isQuiet(const GumboNode* node) {
+    switch (tagOf(node)) {
+    case GUMBO_TAG_SCRIPT:
+    case GUMBO_TAG_STYLE:
+    case GUMBO_TAG_SELECT:
+    case GUMBO_TAG_TEXTAREA:
+    case GUMBO_TAG_BUTTON:
+    case GUMBO_TAG_OPTION:
+    case GUMBO_TAG_LEGEND:
+    case GUMBO_TAG_NOSCRIPT:
+    case GUMBO_TAG_TITLE:
+    case GUMBO_TAG_OBJECT:
+    case GUMBO_TAG_IFRAME:
+    case GUMBO_TAG_DATALIST:
+        return true;
+    default:
+        return !isHtml(node);
+    }
+}
+
+// What a browser sends from a form, rebuilt: the controls it owns in their order (form="..."
+// owners outside it included), each button the visitor may press, and the text among them.
 class Rebuild {
 public:
-    Rebuild(const Parsed& parsed, const GumboNode* form) : m_form(form) {
-        forEachElement(parsed.root(), [this](const GumboNode* node) {
+    Rebuild(const Parsed& parsed, const GumboNode* form) : m_root(parsed.root()), m_form(form) {
+        for (const GumboNode* up = form->parent; up; up = up->parent)
+            m_formAncestors.insert(up);
+        // Elements in tree order, template contents left out as browsers leave them out.
+        QList<const GumboNode*> order;
+        QList<const GumboNode*> pending{m_root};
+        while (!pending.isEmpty()) {
+            const GumboNode* node = pending.takeLast();
+            if (node != m_root) {
+                order.append(node);
+                if (tagOf(node) == GUMBO_TAG_TEMPLATE)
+                    continue;
+            }
+            const GumboVector& children = childrenOf(node);
+            for (unsigned i = children.length; i > 0; --i) {
+                const auto* child = static_cast<const GumboNode*>(children.data[i - 1]);
+                if (isElement(child))
+                    pending.append(child);
+            }
+        }
+        for (const GumboNode* node : std::as_const(order)) {
+            if (const QString id = attribute(node, "id"); !id.isEmpty() && !m_byId.contains(id))
+                m_byId.insert(id, node);
             if (tagOf(node) == GUMBO_TAG_LABEL && hasAttribute(node, "for"))
                 m_labelsFor.insert(attribute(node, "for"), node);
-        });
+            if (hidesContent(node))
+                m_hides.insert(node);
+        }
+        // Children before parents: whether an element is plain text and whether it holds controls.
+        for (qsizetype i = order.size(); i > 0; --i) {
+            const GumboNode* node = order[i - 1];
+            bool plain = isInline(node) && !m_hides.contains(node);
+            bool holds = isControl(node);
+            const GumboVector& children = node->v.element.children;
+            for (unsigned c = 0; c < children.length; ++c) {
+                const auto* child = static_cast<const GumboNode*>(children.data[c]);
+                if (!isElement(child))
+                    continue;
+                plain = plain && m_plain.contains(child);
+                holds = holds || m_holds.contains(child);
+                if (tagOf(node) == GUMBO_TAG_FIELDSET && tagOf(child) == GUMBO_TAG_LEGEND &&
+                    !m_firstLegends.contains(node))
+                    m_firstLegends.insert(node, child);
+            }
+            if (plain)
+                m_plain.insert(node);
+            if (holds)
+                m_holds.insert(node);
+        }
     }
 
     // Empty when the form cannot be rebuilt faithfully; m_reason says why.
     QString run() {
-        forEachElement(m_form, [this](const GumboNode* node) { visit(node); });
+        walk();
         if (!m_reason.isEmpty())
             return QString();
-        if (m_submit.isEmpty()) {
+        if (m_buttonTexts.isEmpty()) {
             m_reason = QStringLiteral("it has no button that sends it without its script");
             return QString();
         }
@@ -345,17 +496,22 @@ public:
             return sending.contains(name);
         });
         form.insert(5, QStringLiteral(" class=\"tf-tidy\""));
-        form += u'\n' + m_body;
-        if (!m_hidden.isEmpty())
-            form += m_hidden;
-        form += m_submit + QStringLiteral("</form>");
+        m_body.insert(m_buttonsAt, m_lastButtons);
+        form += u'\n' + m_body + QStringLiteral("</form>");
         if (m_hiddenCount > 0)
             m_summary << (m_hiddenCount == 1
                               ? QStringLiteral("1 hidden value")
                               : QStringLiteral("%1 hidden values").arg(m_hiddenCount));
         if (m_trapCount > 0)
             m_summary << QStringLiteral("a trap field for robots");
-        m_summary << QStringLiteral("button \u201c%1\u201d").arg(m_submitText);
+        if (m_paragraphs > 0)
+            m_summary
+                << (m_paragraphs == 1
+                        ? QStringLiteral("1 paragraph of the form's text")
+                        : QStringLiteral("%1 paragraphs of the form's text").arg(m_paragraphs));
+        m_summary << (m_buttonTexts.size() == 1 ? QStringLiteral("button ")
+                                                : QStringLiteral("buttons ")) +
+                         m_buttonTexts.join(QStringLiteral(", "));
         return form;
     }
 
@@ -363,79 +519,229 @@ public:
     QStringList summary() const { return m_summary; }
 
 private:
-    void visit(const GumboNode* node) {
-        if (!m_reason.isEmpty())
-            return;
+    // What surrounds a node, as far as sending and showing go.
+    struct Context {
+        const GumboNode* label = nullptr;    // the label it stands in
+        const GumboNode* fieldset = nullptr; // the form's fieldset it stands in
+        QString dir;                         // "ltr" or "rtl" from the nearest dir="..."
+        bool inForm = false;
+        bool hidden = false;        // kept from people's eyes
+        bool disabled = false;      // by a disabled fieldset, outside its first legend
+        bool outerDisabled = false; // what the nearest fieldset's own legend is
+        bool barred = false;        // in a datalist, never sent
+        bool quiet = false;         // its text is not ours to show
+    };
+    struct Step {
+        const GumboNode* node;
+        Context context;
+        bool leaving;
+    };
+
+    Context inside(const GumboNode* node, Context c) const {
+        if (node == m_form)
+            c.inForm = true;
         switch (tagOf(node)) {
-        case GUMBO_TAG_INPUT:
-            input(node);
+        case GUMBO_TAG_LABEL:
+            c.label = node;
+            c.quiet = c.quiet || isFieldLabel(node);
             break;
-        case GUMBO_TAG_SELECT:
-        case GUMBO_TAG_TEXTAREA:
-            visibleField(node);
+        case GUMBO_TAG_FIELDSET:
+            c.outerDisabled = c.disabled;
+            c.disabled = c.disabled || hasAttribute(node, "disabled");
+            if (c.inForm)
+                c.fieldset = node;
             break;
-        case GUMBO_TAG_BUTTON: {
-            const QString type = attribute(node, "type").trimmed().toLower();
-            if (type.isEmpty() || type == QLatin1String("submit"))
-                submit(node, plain(node));
+        case GUMBO_TAG_LEGEND:
+            if (node->parent && m_firstLegends.value(node->parent) == node)
+                c.disabled = c.outerDisabled;
             break;
-        }
+        case GUMBO_TAG_DATALIST:
+            c.barred = true;
+            break;
         default:
             break;
         }
+        c.quiet = c.quiet || isQuiet(node);
+        const QString dir = asciiLower(attribute(node, "dir"));
+        if (dir == QLatin1String("ltr") || dir == QLatin1String("rtl"))
+            c.dir = dir;
+        else if (!dir.isEmpty())
+            c.dir.clear();
+        c.hidden = c.hidden || (m_hides.contains(node) && !m_formAncestors.contains(node));
+        return c;
     }
 
-    void input(const GumboNode* node) {
-        const QString type = attribute(node, "type").trimmed().toLower();
-        if (type == QLatin1String("hidden")) {
-            m_hidden += tagWithAttributes(QStringLiteral("input"), node, isNotLooks) + u'\n';
+    // A label a field reads as its own, so its text is not repeated beside it.
+    bool isFieldLabel(const GumboNode* label) const {
+        if (m_holds.contains(label))
+            return true;
+        const GumboNode* target = m_byId.value(attribute(label, "for"));
+        return target && isControl(target) &&
+               !(tagOf(target) == GUMBO_TAG_INPUT &&
+                 asciiLower(attribute(target, "type")) == QLatin1String("hidden"));
+    }
+
+    // In tree order, as the browser lists a form's controls; without recursion.
+    void walk() {
+        const GumboElement& form = m_form->v.element;
+        const QByteArrayView endTag(form.original_end_tag.data, form.original_end_tag.length);
+        // A browser gives the form the fields after it until its own end tag comes, even
+        // once another tag has closed it; the tree shows only the fields inside. Gumbo
+        // records no end for a form its own end tag closed, and the closing tag otherwise.
+        const bool closedByItsTag = (endTag.isEmpty() && form.end_pos.offset == 0) ||
+                                    endTag.first(qMin<qsizetype>(endTag.size(), 6))
+                                            .compare("</form", Qt::CaseInsensitive) == 0;
+        QList<Step> pending{{m_root, Context{}, false}};
+        while (!pending.isEmpty() && m_reason.isEmpty()) {
+            const Step step = pending.takeLast();
+            const GumboNode* node = step.node;
+            if (step.leaving) {
+                if (!isInline(node) || node == m_form)
+                    flushText();
+                continue;
+            }
+            if (m_consumed.contains(node))
+                continue;
+            if (node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_WHITESPACE ||
+                node->type == GUMBO_NODE_CDATA) {
+                if (shows(step.context))
+                    addText(escapeHtml(QString::fromUtf8(node->v.text.text)), step.context);
+                continue;
+            }
+            if (node->type != GUMBO_NODE_DOCUMENT &&
+                (!isElement(node) || tagOf(node) == GUMBO_TAG_TEMPLATE))
+                continue;
+            const Context c = node == m_root ? step.context : inside(node, step.context);
+            if (node != m_root && isControl(node)) {
+                const bool owned = hasAttribute(node, "form")
+                                       ? m_byId.value(attribute(node, "form")) == m_form
+                                       : c.inForm;
+                if (!owned && !hasAttribute(node, "form") && !closedByItsTag &&
+                    node->v.element.start_pos.offset > form.start_pos.offset) {
+                    m_reason = QStringLiteral("its <form> is closed by another tag, so a browser "
+                                              "sends fields after it too");
+                    return;
+                }
+                if (owned && !c.barred) {
+                    flushText();
+                    control(node, c);
+                }
+                // Only a button may hold further fields; its text is its label.
+                if (tagOf(node) != GUMBO_TAG_BUTTON)
+                    continue;
+            } else if (node != m_root && shows(c) && m_plain.contains(node)) {
+                addText(labelMarkup(node), c);
+                continue;
+            } else if (node != m_root && !isInline(node)) {
+                flushText();
+            }
+            if (node != m_root)
+                pending.append({node, c, true});
+            const GumboVector& children = childrenOf(node);
+            for (unsigned i = children.length; i > 0; --i)
+                pending.append({static_cast<const GumboNode*>(children.data[i - 1]), c, false});
+        }
+    }
+
+    static bool shows(const Context& c) { return c.inForm && !c.quiet && !c.hidden; }
+
+    void addText(const QString& markup, const Context& c) {
+        if (m_text.isEmpty())
+            m_textGroup = c.fieldset;
+        m_text += markup;
+    }
+
+    // The words a visitor reads before signing up stay, one paragraph per block of them.
+    void flushText() {
+        if (m_text.isEmpty())
+            return;
+        const QString markup = trimmedMarkup(m_text);
+        m_text.clear();
+        if (plainTextOfHtml(markup).trimmed().isEmpty())
+            return;
+        enterGroup(m_textGroup);
+        m_body += QStringLiteral("<p class=\"tf-tidy__text\">%1</p>\n").arg(markup);
+        ++m_paragraphs;
+    }
+
+    // What our markup adds to a control so it is as disabled and as directed as before.
+    static QString kept(const GumboNode* node, const Context& c) {
+        QString extra;
+        if (c.disabled && !hasAttribute(node, "disabled"))
+            extra += QStringLiteral(" disabled");
+        if (!c.dir.isEmpty() && !hasAttribute(node, "dir"))
+            extra += QStringLiteral(" dir=\"%1\"").arg(c.dir);
+        return extra;
+    }
+
+    void control(const GumboNode* node, const Context& c) {
+        const QString type = asciiLower(attribute(node, "type"));
+        if (tagOf(node) == GUMBO_TAG_BUTTON) {
+            if (type != QLatin1String("button") && type != QLatin1String("reset"))
+                button(node, c, plain(node));
+            return;
+        }
+        // A list or a text box is a visible field; an input is what its type says.
+        const bool input = tagOf(node) == GUMBO_TAG_INPUT;
+        if (input && type == QLatin1String("hidden")) {
+            enterGroup(c.fieldset);
+            m_body +=
+                tagWithAttributes(QStringLiteral("input"), node, isSentAttribute, kept(node, c)) +
+                u'\n';
             ++m_hiddenCount;
-        } else if (type == QLatin1String("submit")) {
-            submit(node, attribute(node, "value"));
-        } else if (type == QLatin1String("image")) {
-            m_reason = QStringLiteral("its button is a picture, which sends where it was clicked");
-        } else if (type == QLatin1String("button") || type == QLatin1String("reset")) {
-            // Does nothing without a script; the form is judged by its submit button.
-        } else if (type == QLatin1String("checkbox") || type == QLatin1String("radio")) {
-            choice(node);
-        } else if (isTrapField(node)) {
-            m_hidden += QStringLiteral("<div class=\"tf-tidy__trap\" aria-hidden=\"true\">") +
-                        tagWithAttributes(QStringLiteral("input"), node, isNotLooks) +
-                        QStringLiteral("</div>\n");
+        } else if (input && (type == QLatin1String("submit") || type == QLatin1String("image"))) {
+            // Without a value the visitor's browser sends its own label, as it would have.
+            button(node, c,
+                   hasAttribute(node, "value") ? attribute(node, "value") : attribute(node, "alt"));
+        } else if (input && (type == QLatin1String("button") || type == QLatin1String("reset"))) {
+            // Never sent; without a script it does nothing for the sign-up.
+        } else if (input && (type == QLatin1String("checkbox") || type == QLatin1String("radio"))) {
+            choice(node, c);
+        } else if (input &&
+                   (c.hidden || attribute(node, "tabindex").trimmed() == QLatin1String("-1"))) {
+            // Honeypots: fields kept from people's eyes (and tab key) so only robots fill them in.
+            enterGroup(c.fieldset);
+            m_body +=
+                QStringLiteral("<div class=\"tf-tidy__trap\" aria-hidden=\"true\">") +
+                tagWithAttributes(QStringLiteral("input"), node, isSentAttribute, kept(node, c)) +
+                QStringLiteral("</div>\n");
             ++m_trapCount;
         } else {
-            visibleField(node);
+            visibleField(node, c);
         }
     }
 
-    void submit(const GumboNode* node, const QString& text) {
-        if (!m_submit.isEmpty())
-            return;
-        m_submitText = text.simplified().isEmpty() ? QStringLiteral("Submit") : text.simplified();
-        QString tag = QStringLiteral("<button type=\"submit\" class=\"tf-tidy__send\"");
-        // A named button sends its value too.
-        if (hasAttribute(node, "name"))
-            tag +=
-                QStringLiteral(" name=\"%1\" value=\"%2\"")
-                    .arg(escapeHtml(attribute(node, "name")), escapeHtml(attribute(node, "value")));
-        m_submit = tag + u'>' + escapeHtml(m_submitText) + QStringLiteral("</button>\n");
-    }
-
-    // Honeypots: fields kept from people's eyes (and tab key) so only robots fill them in.
-    bool isTrapField(const GumboNode* field) {
-        if (attribute(field, "tabindex").trimmed() == QLatin1String("-1"))
-            return true;
-        for (const GumboNode* node = field; node && node != m_form; node = node->parent) {
-            if (!isElement(node))
-                continue;
-            // Asked once per element: many fields may share one large style.
-            auto known = m_hiding.constFind(node);
-            if (known == m_hiding.cend())
-                known = m_hiding.insert(node, hidesContent(node));
-            if (*known)
-                return true;
+    // Every button the visitor may press, as only the one pressed sends its name. A named one
+    // stays where it was, as its value goes out in that place; the others go where the last
+    // of them stood, or under the last field after it, above any text that follows.
+    void button(const GumboNode* node, const Context& c, const QString& text) {
+        const QString shown =
+            text.simplified().isEmpty() ? QStringLiteral("Submit") : text.simplified();
+        m_buttonTexts << QStringLiteral("\u201c%1\u201d").arg(shown);
+        const QString extra = kept(node, c);
+        QString tag;
+        if (tagOf(node) == GUMBO_TAG_BUTTON) {
+            tag = tagWithAttributes(QStringLiteral("button"), node, isButtonAttribute,
+                                    QStringLiteral(" type=\"submit\" class=\"tf-tidy__send\"") +
+                                        extra) +
+                  escapeHtml(shown) + QStringLiteral("</button>\n");
+        } else if (asciiLower(attribute(node, "type")) == QLatin1String("image")) {
+            tag = tagWithAttributes(QStringLiteral("input"), node, isButtonAttribute,
+                                    QStringLiteral(" type=\"image\"") + extra) +
+                  u'\n';
+        } else {
+            tag = tagWithAttributes(QStringLiteral("input"), node, isButtonAttribute,
+                                    QStringLiteral(" type=\"submit\" class=\"tf-tidy__send\"") +
+                                        extra) +
+                  u'\n';
         }
-        return false;
+        if (attribute(node, "name").isEmpty()) {
+            m_lastButtons += tag;
+            m_buttonsAt = m_body.size();
+        } else {
+            enterGroup(c.fieldset);
+            m_body += tag;
+        }
     }
 
     // A label names one field, as in the browser; so each is read once.
@@ -447,7 +753,7 @@ private:
     }
 
     // The label a visitor sees for a field: its own label, a wrapping one, or what it says.
-    QString labelOf(const GumboNode* node, bool* fromName) {
+    QString labelOf(const GumboNode* node, const Context& c, bool* fromName) {
         *fromName = false;
         const QString id = attribute(node, "id");
         if (!id.isEmpty() && m_labelsFor.contains(id)) {
@@ -455,8 +761,7 @@ private:
             if (!markup.isEmpty())
                 return markup;
         }
-        if (QString markup = labelText(ancestorWithTag(node, GUMBO_TAG_LABEL, nullptr));
-            !markup.isEmpty())
+        if (QString markup = labelText(c.label); !markup.isEmpty())
             return markup;
         for (const char* name : {"aria-label", "placeholder", "title"}) {
             const QString text = attribute(node, name).simplified();
@@ -483,8 +788,7 @@ private:
     }
 
     // Fields under one legend of the pasted form stay under it.
-    void enterGroup(const GumboNode* node) {
-        const GumboNode* fieldset = ancestorWithTag(node, GUMBO_TAG_FIELDSET, m_form);
+    void enterGroup(const GumboNode* fieldset) {
         if (fieldset == m_group)
             return;
         closeGroup();
@@ -493,12 +797,9 @@ private:
             return;
         // A group met again after another one keeps its legend the first time only.
         QString legend;
-        const GumboVector& children = fieldset->v.element.children;
-        for (unsigned i = 0; i < children.length && !m_groupsMet.contains(fieldset); ++i) {
-            const auto* child = static_cast<const GumboNode*>(children.data[i]);
-            if (isElement(child) && tagOf(child) == GUMBO_TAG_LEGEND)
-                legend = trimmedMarkup(labelMarkup(child));
-        }
+        if (const GumboNode* first = m_firstLegends.value(fieldset);
+            first && !m_groupsMet.contains(fieldset))
+            legend = trimmedMarkup(labelMarkup(first));
         m_groupsMet.insert(fieldset);
         m_body += QStringLiteral("<fieldset class=\"tf-tidy__group\">");
         if (!legend.isEmpty())
@@ -507,16 +808,24 @@ private:
     }
 
     void closeGroup() {
+        const bool buttonsHere = m_buttonsAt == m_body.size();
         if (m_group)
             m_body += QStringLiteral("</fieldset>\n");
         m_group = nullptr;
+        if (buttonsHere)
+            m_buttonsAt = m_body.size();
     }
 
-    void choice(const GumboNode* node) {
-        enterGroup(node);
+    void fieldShown() {
+        if (!m_lastButtons.isEmpty())
+            m_buttonsAt = m_body.size();
+    }
+
+    void choice(const GumboNode* node, const Context& c) {
+        enterGroup(c.fieldset);
         ++m_visibleFields;
         bool fromName = false;
-        QString label = labelOf(node, &fromName);
+        QString label = labelOf(node, c, &fromName);
         if (fromName) {
             // Check boxes often carry their text right after them, outside any label.
             const GumboNode* parent = node->parent;
@@ -525,30 +834,33 @@ private:
             for (unsigned i = unsigned(node->index_within_parent) + 1; i < siblings.length; ++i) {
                 const auto* sibling = static_cast<const GumboNode*>(siblings.data[i]);
                 if (isElement(sibling) &&
-                    (tagOf(sibling) == GUMBO_TAG_INPUT || tagOf(sibling) == GUMBO_TAG_BR ||
-                     tagOf(sibling) == GUMBO_TAG_LABEL))
+                    (tagOf(sibling) == GUMBO_TAG_BR || tagOf(sibling) == GUMBO_TAG_LABEL ||
+                     !m_plain.contains(sibling)))
                     break;
                 after += labelMarkup(sibling);
+                m_consumed.insert(sibling);
             }
             if (!trimmedMarkup(after).isEmpty())
                 label = trimmedMarkup(after);
         }
-        m_body += QStringLiteral("<label class=\"tf-tidy__check\">") +
-                  tagWithAttributes(QStringLiteral("input"), node, isFieldAttribute) +
-                  QStringLiteral(" <span>%1</span></label>\n").arg(label);
+        m_body +=
+            QStringLiteral("<label class=\"tf-tidy__check\">") +
+            tagWithAttributes(QStringLiteral("input"), node, isFieldAttribute, kept(node, c)) +
+            QStringLiteral(" <span>%1</span></label>\n").arg(label);
+        fieldShown();
         noteField(label, node,
                   attribute(node, "type").trimmed().toLower() == QLatin1String("radio")
                       ? "choice"
                       : "check box");
     }
 
-    void visibleField(const GumboNode* node) {
-        enterGroup(node);
+    void visibleField(const GumboNode* node, const Context& c) {
+        enterGroup(c.fieldset);
         ++m_visibleFields;
         const QString id = QStringLiteral("tf-field-%1").arg(m_visibleFields);
         bool fromName = false;
-        const QString label = labelOf(node, &fromName);
-        const QString ours = QStringLiteral(" id=\"%1\"").arg(id);
+        const QString label = labelOf(node, c, &fromName);
+        const QString ours = QStringLiteral(" id=\"%1\"").arg(id) + kept(node, c);
         QString field;
         const char* kind = nullptr;
         if (tagOf(node) == GUMBO_TAG_SELECT) {
@@ -556,14 +868,16 @@ private:
                     u'\n' + options(node) + QStringLiteral("</select>");
             kind = "list";
         } else if (tagOf(node) == GUMBO_TAG_TEXTAREA) {
+            // The parser drops one line break right after the tag: ours, not the text's.
             field = tagWithAttributes(QStringLiteral("textarea"), node, isFieldAttribute, ours) +
-                    escapeHtml(readTextarea(node)) + QStringLiteral("</textarea>");
+                    u'\n' + escapeHtml(readTextarea(node)) + QStringLiteral("</textarea>");
         } else {
             field = tagWithAttributes(QStringLiteral("input"), node, isFieldAttribute, ours);
         }
         m_body +=
             QStringLiteral("<div class=\"tf-tidy__field\"><label for=\"%1\">%2</label>%3</div>\n")
                 .arg(id, label, field);
+        fieldShown();
         noteField(label, node, kind);
     }
 
@@ -578,6 +892,8 @@ private:
         return text;
     }
 
+    // An option without a value sends its text as the browser collapses it, no-break spaces
+    // kept: so the text is written as it came.
     static QString options(const GumboNode* node) {
         QString out;
         const GumboVector& children = node->v.element.children;
@@ -590,26 +906,36 @@ private:
                        u'\n' + options(child) + QStringLiteral("</optgroup>\n");
             else if (tagOf(child) == GUMBO_TAG_OPTION)
                 out += tagWithAttributes(QStringLiteral("option"), child, isFieldAttribute) +
-                       escapeHtml(plain(child)) + QStringLiteral("</option>\n");
+                       escapeHtml(readText(child)) + QStringLiteral("</option>\n");
         }
         return out;
     }
 
+    const GumboNode* m_root;
     const GumboNode* m_form;
+    QSet<const GumboNode*> m_formAncestors;
+    QHash<QString, const GumboNode*> m_byId;
     QMultiHash<QString, const GumboNode*> m_labelsFor;
+    QSet<const GumboNode*> m_hides;
+    QSet<const GumboNode*> m_plain; // inline elements of text only, shown
+    QSet<const GumboNode*> m_holds; // elements holding a control
+    QHash<const GumboNode*, const GumboNode*> m_firstLegends;
+    QSet<const GumboNode*> m_consumed; // read as a check box's label
     QSet<const GumboNode*> m_usedLabels;
     QSet<const GumboNode*> m_groupsMet;
-    QHash<const GumboNode*, bool> m_hiding;
     const GumboNode* m_group = nullptr;
+    const GumboNode* m_textGroup = nullptr;
+    QString m_text;
     QString m_body;
-    QString m_hidden;
-    QString m_submit;
-    QString m_submitText;
+    QString m_lastButtons;
+    qsizetype m_buttonsAt = 0;
+    QStringList m_buttonTexts;
     QString m_reason;
     QStringList m_summary;
     int m_visibleFields = 0;
     int m_hiddenCount = 0;
     int m_trapCount = 0;
+    int m_paragraphs = 0;
 };
 
 // Forms that cannot work without their own script, or that are not ours to rebuild.

@@ -68,8 +68,8 @@ private slots:
         };
         row("grid, min-width, GDPR boxes, select, honeypot", pastedInFixture("grid-form"), "",
             "First name, Email address*, Country (list), The newsletter* (check box), Offers "
-            "(check box), Events near me (check box), 2 hidden values, a trap field for robots, "
-            "button \u201cSend\u201d");
+            "(check box), Events near me (check box), 2 hidden values, a trap field for robots, 1 "
+            "paragraph of the form's text, button \u201cSend\u201d");
         row("inline row", pastedInFixture("inline-form"), "",
             "\u05e9\u05dd, \u05d0\u05d9\u05de\u05d9\u05d9\u05dc*, 2 hidden values, a trap "
             "field for robots, button \u201c\u05e9\u05dc\u05d7\u05d5 \u05dc\u05d9\u201d");

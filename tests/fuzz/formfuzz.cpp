@@ -40,7 +40,8 @@ const QList<QByteArray> kPieces =
         "<label for=\"e\">|<input id=\"e\" type=\"email\" name=\"email\">|<fieldset>|"
         "<input type=checkbox name=c>|<legend>|<button>|<plaintext>|<noscript>|<font "
         "color=red>|&amp;|\n|\xc3\xa9|</li>|</ul>|</button>|</table>|</tr>|<caption>|<h2>|</"
-        "h1>|<form>")
+        "h1>|<form>|<form id=f action=\"https://list.example/s\">|<input form=f name=o>|"
+        "<fieldset disabled>|<input type=image name=i>|<button name=b value=1>|<datalist>")
         .split('|');
 
 QByteArray mutate(QByteArray form, QRandomGenerator& random) {

@@ -94,7 +94,7 @@ QColor ColorSwatch::color() const {
 }
 
 CollapsiblePanel::CollapsiblePanel(ClickLabel* title, QWidget* parent)
-    : QFrame(parent), m_title(title), m_body(new QWidget(this)) {
+    : QFrame(parent), m_title(title), m_caption(title->text()), m_body(new QWidget(this)) {
     setObjectName(QString());
     setProperty("panel", true);
     auto* layout = new QVBoxLayout(this);
@@ -111,6 +111,10 @@ CollapsiblePanel::CollapsiblePanel(ClickLabel* title, QWidget* parent)
 void CollapsiblePanel::setExpanded(bool expanded) {
     m_expanded = expanded;
     m_body->setVisible(expanded);
+    // A closed panel says that it opens.
+    m_title->setText((expanded ? QStringLiteral("\u25BE  ") : QStringLiteral("\u25B8  ")) +
+                     m_caption);
+    m_title->setToolTip(expanded ? QString() : QStringLiteral("Click to open"));
     m_title->setProperty("expanded", expanded);
     m_title->style()->unpolish(m_title);
     m_title->style()->polish(m_title);

@@ -88,6 +88,7 @@ signals:
 
 private:
     ClickLabel* m_title;
+    QString m_caption; // the title without its open/closed sign
     QWidget* m_body;
     bool m_expanded = true;
     bool m_inactive = false;

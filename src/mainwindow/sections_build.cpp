@@ -152,6 +152,7 @@ QGroupBox* frmMass::buildBuildSection() {
     auto* scroll = named(new QScrollArea(box), QStringLiteral("buildScroll"));
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->viewport()->setAutoFillBackground(false);
     outer->addWidget(scroll);

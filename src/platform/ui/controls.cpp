@@ -22,6 +22,18 @@ QPushButton* button(const QString& text, const QString& name, QWidget* parent) {
     return named(new QPushButton(text, parent), name);
 }
 
+QString elidedPath(const QString& path, const QFontMetrics& metrics, int width) {
+    if (metrics.horizontalAdvance(path) <= width)
+        return path;
+    // The file's name whole when it fits, the folders shortened in their middle.
+    const qsizetype slash = path.lastIndexOf(u'/');
+    const QString name = path.mid(slash + 1);
+    const int room = width - metrics.horizontalAdvance(name);
+    if (slash < 0 || room < metrics.horizontalAdvance(QStringLiteral("/\u2026/")))
+        return metrics.elidedText(path, Qt::ElideMiddle, width);
+    return metrics.elidedText(path.left(slash + 1), Qt::ElideMiddle, room) + name;
+}
+
 void TagLabel::paintEvent(QPaintEvent* event) {
     if (m_elide == Qt::ElideNone || wordWrap() || textFormat() == Qt::RichText) {
         QLabel::paintEvent(event);
@@ -29,7 +41,9 @@ void TagLabel::paintEvent(QPaintEvent* event) {
     }
     QPainter p(this);
     const QRect area = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
-    const QString shown = fontMetrics().elidedText(text(), m_elide, area.width());
+    const QString shown = m_elide == Qt::ElideMiddle
+                              ? elidedPath(text(), fontMetrics(), area.width())
+                              : fontMetrics().elidedText(text(), m_elide, area.width());
     style()->drawItemText(&p, area, int(alignment()), palette(), isEnabled(), shown,
                           foregroundRole());
 }

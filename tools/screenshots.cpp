@@ -4,7 +4,8 @@
 // the funnel into the output folder, as a user would, and names the folder it
 // was asked to open. It chooses its folders as the program does, so a copy
 // beside an installed tandrel runs installed. TANDREL_SCREENSHOT_DARK=1 gives the
-// application a dark palette first, as a dark desktop does, and adds the dialogs.
+// application a dark palette first, as a dark desktop does, and adds the dialogs;
+// TANDREL_SCREENSHOT_SIZE=WIDTHxHEIGHT sizes the main window (else its smallest).
 #include "controls.h"
 #include "desktop.h"
 #include "dialogs.h"
@@ -178,6 +179,9 @@ int main(int argc, char* argv[]) {
         }
     }
     window.show();
+    if (const QStringList size = qEnvironmentVariable("TANDREL_SCREENSHOT_SIZE").split(u'x');
+        size.size() == 2)
+        window.resize(size[0].toInt(), size[1].toInt());
     const char* names[] = {"general-info", "lead-magnet", "after-subscription", "thank-you",
                            "build"};
     for (int i = 0; i < int(std::size(names)); ++i) {

@@ -8,12 +8,14 @@
 #include "funnelfile.h"
 #include "pastecheck.h"
 #include "preview.h"
+#include "publishpanel.h"
 #include "textfiles.h"
 #include "tools.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTime>
 #include <QUrl>
 
 // What the buttons and links of the sections open or start.
@@ -134,6 +136,7 @@ bool frmMass::reportUnbuilt(const BuildOutcome& outcome) {
             Label50_Click(1);
         return false;
     case BuildOutcome::Kind::Failed:
+        showStatus(QStringLiteral("Not built: ") + outcome.message.section(u'\n', 0, 0));
         desktop().message(this, outcome.message, QStringLiteral("Error"), MessageIcon::Critical);
         return false;
     case BuildOutcome::Kind::Built:
@@ -153,6 +156,7 @@ void frmMass::cmdBuildFunnel_Click() {
     m_builtSamples = sampleTextsLeft(settings());
     lblSampleTexts->hide();
     refreshSampleNotice();
+    showBuildResult(outcome);
     // The folder is named, so it can be found without the file browser too.
     if (desktop().question(
             this,
@@ -160,6 +164,15 @@ void frmMass::cmdBuildFunnel_Click() {
                 .arg(displayPath(outcome.outputFolder), weightNote(outcome)),
             QStringLiteral("Done"), MessageIcon::Information))
         cmdOpenOutput_Click();
+}
+
+void frmMass::showBuildResult(const BuildOutcome& outcome) {
+    // What the last publish said is about the pages built before.
+    m_publish->forgetResult();
+    showStatus(QStringLiteral("Built %1 at %2: %3.")
+                   .arg(displayPath(outcome.outputFolder),
+                        QTime::currentTime().toString(QStringLiteral("HH:mm")),
+                        outcome.pages.join(QStringLiteral(", "))));
 }
 
 void frmMass::cmdOpenOutput_Click() {

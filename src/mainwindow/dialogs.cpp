@@ -3,6 +3,7 @@
 #include "controls.h"
 #include "desktop.h"
 #include "pastecheck.h"
+#include "sectionparts.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -192,8 +193,9 @@ frmPro::frmPro(const QString& retargetingCode, bool backControl, const QString& 
             showNote();
     });
     connect(txtBackUrl, &QLineEdit::editingFinished, this, [this, showNote] {
-        if (tandrel::lacksScheme(txtBackUrl->text()))
-            txtBackUrl->setText(tandrel::withScheme(txtBackUrl->text()));
+        if (const QString mended = tandrel::parts::mendedAddress(txtBackUrl->text());
+            mended != txtBackUrl->text())
+            txtBackUrl->setText(mended);
         showNote();
     });
     connect(chkBackControl, &QCheckBox::toggled, txtBackUrl, &QLineEdit::setEnabled);

@@ -1,6 +1,7 @@
 #include "frmmass.h"
 
 #include "publishpanel.h"
+#include "sectionparts.h"
 
 #include "controls.h"
 #include "desktop.h"
@@ -87,7 +88,14 @@ void frmMass::bindFields() {
             });
     };
 
-    line("funnelUrl", txtFunnelUrl);
+    // The address boxes start empty: a bare "http://" would stay unnoticed before an address.
+    const auto address = [this](const char* key, QLineEdit* edit) {
+        bind<QString>(
+            key, edit, &QLineEdit::textChanged,
+            [edit](const QString& v) { edit->setText(parts::unlessBareScheme(v)); },
+            [edit] { return edit->text(); });
+    };
+    address("funnelUrl", txtFunnelUrl);
     options("backgroundImageUsed", optBackground);
     swatch("backgroundColor", BackgroundColor);
     swatch("footerColor", FooterColor);
@@ -128,14 +136,14 @@ void frmMass::bindFields() {
             txtRedirectUrl->setEnabled(v != 0);
         },
         [this] { return optAction[0]->isChecked() ? 0 : 1; });
-    line("redirectUrl", txtRedirectUrl);
+    address("redirectUrl", txtRedirectUrl);
     line("softRedirect1", txtBeforeRedirectMsg1);
     line("softRedirect2", txtBeforeRedirectMsg2);
     line("thankYouHeadline", txtThanks);
     line("videoId", txtFunnel_YouTubeID);
     check("autoplay", chkAutoplay);
     line("downloadLinkTitle", txtDownloadText);
-    line("downloadLinkUrl", txtFileDownloadUrl);
+    address("downloadLinkUrl", txtFileDownloadUrl);
     bind<QString>(
         "publishTo", m_publish->findChild<QLineEdit*>(QStringLiteral("txtPublishTo")),
         &QLineEdit::textChanged, [this](const QString& v) { m_publish->setAddress(v); },
@@ -301,7 +309,7 @@ QString frmMass::ShowOpenFileDialog(bool imagesOnly) {
     static const QStringList files{QStringLiteral("All Files (*.*)"),
                                    QStringLiteral("Zip Files (*.zip *.ZIP)"),
                                    QStringLiteral("PDF Files (*.pdf *.PDF)")};
-    const QString start = txtLastPath->text().isEmpty() ? QDir::homePath() : txtLastPath->text();
+    const QString start = txtLastPath->text().isEmpty() ? startFolder() : txtLastPath->text();
     return desktop().openFile(this, QStringLiteral("Select File"), start,
                               imagesOnly ? images : files);
 }

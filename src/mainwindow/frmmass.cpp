@@ -6,6 +6,7 @@
 
 #include "controls.h"
 #include "desktop.h"
+#include "funnelbuild.h"
 #include "menuicons.h"
 #include "pastecheck.h"
 #include "theme.h"
@@ -62,10 +63,10 @@ private:
 frmMass::frmMass(const AppPaths& paths, QWidget* parent)
     : QWidget(parent), m_paths(paths), m_recovery(paths) {
     setObjectName(QStringLiteral("frmMass"));
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    // The sections keep their size; the status line lies below them.
-    setFixedSize(twipsToWholePixels(15285), twipsToWholePixels(8760) + kStatusLineHeight);
+    setWindowFlags(Qt::Window);
+    // At its smallest it still fits a 1280 x 720 screen; larger, the sections take the room.
+    setMinimumSize(twipsToWholePixels(15285), twipsToWholePixels(8760) + kStatusLineHeight);
+    resize(minimumSize());
     setAttribute(Qt::WA_StyledBackground);
     setStyleSheet(windowStyleSheet(QStringLiteral("mainwindow")));
 
@@ -77,8 +78,6 @@ frmMass::frmMass(const AppPaths& paths, QWidget* parent)
     for (int i = 0; i < int(frTab.size()); ++i) {
         frTab[i]->setObjectName(indexed("frTab", i));
         frTab[i]->setProperty("role", QStringLiteral("section"));
-        frTab[i]->resize(width() - 2 * twipsToWholePixels(450),
-                         twipsToWholePixels(8760) - twipsToWholePixels(1710) - 14);
         // On the frame's top edge, across from its title.
         auto* help = named(new ClickLabel(QStringLiteral("Help on this step"), frTab[i]),
                            indexed("lblHelp", i));
@@ -86,7 +85,6 @@ frmMass::frmMass(const AppPaths& paths, QWidget* parent)
         help->setToolTip(QStringLiteral("This step in the user manual (F1)"));
         help->ensurePolished();
         help->adjustSize();
-        help->move(frTab[i]->width() - help->width() - 18, 3);
         const QString topic = QLatin1String(kSectionTopics[i]);
         connect(help, &ClickLabel::clicked, this, [this, topic] { showManual(topic); });
     }
@@ -108,6 +106,8 @@ frmMass::frmMass(const AppPaths& paths, QWidget* parent)
 
     auto* save = new QShortcut(QKeySequence::Save, this);
     connect(save, &QShortcut::activated, this, &frmMass::cmdSaveFunnel_Click);
+    auto* saveAs = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), this);
+    connect(saveAs, &QShortcut::activated, this, &frmMass::cmdSaveFunnelAs_Click);
     // F1 in any of the program's windows, modal ones too: the manual, at what that window
     // is for (a window-wide shortcut would be blocked by a modal dialog).
     qApp->installEventFilter(new HelpKey(
@@ -141,9 +141,7 @@ void frmMass::Form_Load() {
     if (!FileExists(m_paths.templatesDir(), true))
         QDir().mkpath(m_paths.templatesDir());
 
-    frTab[0]->move(twipsToWholePixels(450), twipsToWholePixels(1710));
-    for (int i = 1; i < int(frTab.size()); ++i)
-        frTab[i]->setGeometry(frTab[0]->x(), frTab[0]->y(), frTab[i]->width(), frTab[0]->height());
+    placeParts();
     ShowSection(0);
 
     const int layout = std::max(0, cboCols->currentIndex());
@@ -160,7 +158,6 @@ void frmMass::Form_Load() {
 
 void frmMass::buildHeader() {
     auto* header = named(new QFrame(this), QStringLiteral("header"));
-    header->setGeometry(0, 0, width(), 60);
     auto* layout = new QHBoxLayout(header);
     layout->setContentsMargins(30, 6, 24, 6);
     auto* names = new QVBoxLayout;
@@ -174,15 +171,20 @@ void frmMass::buildHeader() {
     auto* openFunnel = named(new QPushButton(QStringLiteral("Open Funnel..."), header),
                              QStringLiteral("cmdOpenFunnel"));
     openFunnel->setToolTip(QStringLiteral("Open a saved funnel (Ctrl+O)"));
-    auto* saveFunnel = named(new QPushButton(QStringLiteral("Save Funnel..."), header),
+    auto* saveFunnel = named(new QPushButton(QStringLiteral("Save Funnel"), header),
                              QStringLiteral("cmdSaveFunnel"));
-    saveFunnel->setToolTip(QStringLiteral("Save this funnel to a file (Ctrl+S)"));
+    saveFunnel->setToolTip(
+        QStringLiteral("Save this funnel to its file, or to a new one the first time (Ctrl+S)"));
+    auto* saveAs = named(new QPushButton(QStringLiteral("Save As..."), header),
+                         QStringLiteral("cmdSaveFunnelAs"));
+    saveAs->setToolTip(QStringLiteral("Save this funnel under another name (Ctrl+Shift+S)"));
     auto* spinner = named(new QPushButton(QStringLiteral("Article Spinner"), header),
                           QStringLiteral("cmdSpinner"));
     auto* help = named(new QPushButton(QStringLiteral("Help"), header), QStringLiteral("cmdHelp"));
     help->setToolTip(QStringLiteral("The user manual (F1)"));
-    for (QPushButton* b : {openFunnel, saveFunnel, spinner, help})
+    for (QPushButton* b : {openFunnel, saveFunnel, saveAs, spinner, help})
         layout->addWidget(b);
+    connect(saveAs, &QPushButton::clicked, this, &frmMass::cmdSaveFunnelAs_Click);
     connect(help, &QPushButton::clicked, this, [this] { showManual(); });
     connect(openFunnel, &QPushButton::clicked, this, &frmMass::cmdOpenFunnel_Click);
     connect(saveFunnel, &QPushButton::clicked, this, &frmMass::cmdSaveFunnel_Click);
@@ -191,6 +193,8 @@ void frmMass::buildHeader() {
     // A click area over the product name, without text of its own.
     lblBy = named(new ClickLabel(QString(), header), QStringLiteral("lblBy"));
     lblBy->setGeometry(0, 0, 330, 60);
+    // The Help button leads there too; Tab goes to the buttons that do the work.
+    lblBy->setFocusPolicy(Qt::NoFocus);
     lblBy->setToolTip(QStringLiteral("Visit the Tandrel web site"));
     lblBy->raise();
     connect(lblBy, &ClickLabel::clicked, this, &frmMass::lblBy_Click);
@@ -198,8 +202,6 @@ void frmMass::buildHeader() {
 
 void frmMass::buildStatusLine() {
     auto* line = named(new QFrame(this), QStringLiteral("statusLine"));
-    const int left = twipsToWholePixels(450);
-    line->setGeometry(left, twipsToWholePixels(8760) - 6, width() - 2 * left, kStatusLineHeight);
     auto* layout = new QHBoxLayout(line);
     layout->setContentsMargins(10, 2, 4, 2);
     lblStatus = named(text(QString(), line), QStringLiteral("lblStatus"));
@@ -217,14 +219,9 @@ void frmMass::buildMenu() {
     static const char* const captions[] = {"General Info", " Lead Magnet Page",
                                            " After Subscription Action", "Thank You Page",
                                            "Build Funnel"};
-    const int left = twipsToWholePixels(450);
-    const int gap = 10;
-    const int entries = int(qMenu.size());
-    const int entryWidth = (width() - 2 * left - (entries - 1) * gap) / entries;
-    for (int i = 0; i < entries; ++i) {
+    for (int i = 0; i < int(qMenu.size()); ++i) {
         auto* entry = named(new QFrame(this), indexed("qMenu", i));
         entry->setProperty("role", QStringLiteral("menu"));
-        entry->setGeometry(left + i * (entryWidth + gap), 66, entryWidth, 40);
         entry->setCursor(Qt::PointingHandCursor);
         entry->setToolTip(QStringLiteral("Alt+%1").arg(i + 1));
         auto* layout = new QHBoxLayout(entry);
@@ -242,6 +239,37 @@ void frmMass::buildMenu() {
         connect(icon, &ClickLabel::clicked, this, [this, i] { qMenu_ExpandCollapse(i); });
         qMenu[i] = entry;
     }
+}
+
+void frmMass::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    placeParts();
+}
+
+void frmMass::placeParts() {
+    if (!lblStatus || !frTab[4])
+        return;
+    const int left = twipsToWholePixels(450);
+    const int inner = width() - 2 * left;
+    findChild<QWidget*>(QStringLiteral("header"))->setGeometry(0, 0, width(), 60);
+    const int gap = 10;
+    const int entries = int(qMenu.size());
+    const int entryWidth = (inner - (entries - 1) * gap) / entries;
+    for (int i = 0; i < entries; ++i)
+        qMenu[i]->setGeometry(left + i * (entryWidth + gap), 66, entryWidth, 40);
+    const int top = twipsToWholePixels(1710);
+    const int statusTop = height() - kStatusLineHeight - 6;
+    for (int i = 0; i < int(frTab.size()); ++i) {
+        frTab[i]->setGeometry(left, top, inner, statusTop - 8 - top);
+        // On the frame's top edge, across from its title.
+        auto* help = frTab[i]->findChild<QWidget*>(indexed("lblHelp", i));
+        help->move(frTab[i]->width() - help->width() - 18, 3);
+    }
+    lblStatus->parentWidget()->setGeometry(left, statusTop, inner, kStatusLineHeight);
+    lblWarningOptinForm->setGeometry(16, 32, inner - 34, 28);
+    for (auto* panel : qLeadMagnet)
+        panel->setFixedWidth(inner - 34);
+    placeLeadPanels();
 }
 
 // ---- Sections and warnings ----
@@ -371,11 +399,9 @@ void frmMass::placeLeadPanels() {
     };
     for (auto* panel : qLeadMagnet)
         fit(panel);
-    // The panels start right under the warning, or where it would be.
-    const QRect warning = lblWarningOptinForm->geometry();
-    qLeadMagnet[0]->move(qLeadMagnet[0]->x(), lblWarningOptinForm->isVisibleTo(frTab[1])
-                                                  ? warning.bottom() + 1 + twipsToWholePixels(90)
-                                                  : warning.top());
+    // The panels start under the warning's place, whether it shows or not, so they never jump.
+    qLeadMagnet[0]->move(qLeadMagnet[0]->x(),
+                         lblWarningOptinForm->geometry().bottom() + 1 + twipsToWholePixels(90));
     qLeadMagnet[1]->move(qLeadMagnet[1]->x(),
                          qLeadMagnet[0]->y() + qLeadMagnet[0]->height() + twipsToWholePixels(20));
     // The form box takes the room the section has left, so a long form shows whole.
@@ -412,9 +438,10 @@ QWidget* frmMass::withNote(QLineEdit* field, QString (*reading)(const QString&),
 QWidget* frmMass::addressField(QLineEdit* field) {
     // Before the note looks at it.
     connect(field, &QLineEdit::editingFinished, field, [field] {
-        if (lacksScheme(field->text()))
-            field->setText(withScheme(field->text()));
+        if (const QString mended = mendedAddress(field->text()); mended != field->text())
+            field->setText(mended);
     });
+    field->setPlaceholderText(QStringLiteral("https://"));
     return withNote(field, webAddressNote, true);
 }
 
@@ -428,9 +455,16 @@ void frmMass::showNote(QLabel* note, const QString& text) {
 
 void frmMass::tmrReminder_Timer() {
     const bool optinShown = qMenu[1]->property("selected").toBool();
-    const bool missing[2] = {isFunnelUrlMissing(),
-                             optinShown && txtoptinForm->toPlainText().isEmpty()};
-    for (int i = 0; i < 2; ++i) {
+    bool missing[4] = {isFunnelUrlMissing(), optinShown && txtoptinForm->toPlainText().isEmpty(),
+                       false, false};
+    // The cover and the video as the build judges them.
+    for (const MissingInfo& item : funnelRequirements(settings())) {
+        if (item.need == MissingInfo::Need::CoverImage)
+            missing[2] = item.missing;
+        else if (item.need == MissingInfo::Need::Video)
+            missing[3] = item.missing;
+    }
+    for (int i = 0; i < int(shreminder.size()); ++i) {
         if (!missing[i]) {
             shreminder[i]->hide();
             m_blinks[i] = 0;
@@ -438,7 +472,8 @@ void frmMass::tmrReminder_Timer() {
         }
         // A while of blinking catches the eye; after that it stays, so it does not nag.
         const bool blinking = ++m_blinks[i] <= kReminderBlinks;
-        shreminder[i]->setVisible(!blinking || !shreminder[i]->isVisibleTo(frTab[i]));
+        shreminder[i]->setVisible(!blinking ||
+                                  !shreminder[i]->isVisibleTo(shreminder[i]->parentWidget()));
     }
 }
 

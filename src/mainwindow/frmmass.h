@@ -88,6 +88,7 @@ public slots:
     // Builds into a folder of its own and opens the opt-in page in the browser.
     void cmdPreview_Click();
     void cmdSaveFunnel_Click();
+    void cmdSaveFunnelAs_Click();
     void cmdOpenFunnel_Click();
 
     void cmdSpinner_Click();
@@ -104,10 +105,13 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     // Says why a build gave no funnel, showing the section that lacks a value; false then.
     bool reportUnbuilt(const tandrel::BuildOutcome& outcome);
+    // A build's outcome in the status line, in place of what no longer holds.
+    void showBuildResult(const tandrel::BuildOutcome& outcome);
     // One row of the binding table: a saved value (by its key in funnelFields()) and its
     // control.
     struct Binding {
@@ -133,7 +137,10 @@ private:
     // The spinner's edits, asked about before the window closes; then it closes too.
     bool mayCloseTools();
     void closeTools();
-    bool saveFunnel();
+    // In place when the funnel has a file and no other name is asked for.
+    bool saveFunnel(bool askName = false);
+    // Where file dialogs start: the funnel's folder, or home for a new funnel.
+    QString startFolder() const;
     // A cover the cover creator made (for this window, for the funnel's file, or the one
     // all funnels once shared), which a save copies beside the funnel under its name.
     bool isMadeCover(const QString& path) const;
@@ -143,6 +150,8 @@ private:
     QWidget* orderTabs();
     void checkVideoField();
 
+    // Header, menu, sections and status line across the window's present size.
+    void placeParts();
     void buildHeader();
     void buildMenu();
     void buildStatusLine();
@@ -209,7 +218,8 @@ private:
     std::array<QLabel*, 2> lblThumbnail{}; // background and cover
     QLineEdit* txtFooterNew = nullptr;
     QComboBox* cboLanguage = nullptr;
-    std::array<QFrame*, 2> shreminder{};
+    // Beside the funnel address, the opt-in form, the cover and the video.
+    std::array<QFrame*, 4> shreminder{};
 
     // Section 1
     std::array<tandrel::CollapsiblePanel*, 2> qLeadMagnet{};
@@ -256,6 +266,6 @@ private:
     QLineEdit* txtLastPath = nullptr;
     QTimer* tmrReminder = nullptr;
     // Ticks each reminder has blinked while its value is missing.
-    int m_blinks[2] = {0, 0};
+    int m_blinks[4] = {0, 0, 0, 0};
     static constexpr int kReminderBlinks = 24;
 };

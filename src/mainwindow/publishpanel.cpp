@@ -10,10 +10,13 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QStyle>
 #include <QThread>
+#include <QUrl>
 #include <QVBoxLayout>
 
 using namespace tandrel;
@@ -82,9 +85,26 @@ PublishPanel::PublishPanel(const AppPaths& paths, std::function<FunnelSettings()
     layout->addWidget(lblPublishFile);
     lblPublishResult = named(new QLabel(this), "lblPublishResult");
     lblPublishResult->setWordWrap(true);
-    lblPublishResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblPublishResult->setTextFormat(Qt::RichText);
+    lblPublishResult->setTextInteractionFlags(
+        Qt::TextSelectableByMouse | Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     lblPublishResult->hide();
     layout->addWidget(lblPublishResult);
+    connect(lblPublishResult, &QLabel::linkActivated, this, [this](const QString& link) {
+        if (!desktop().openUrl(QUrl(link)))
+            desktop().message(this,
+                              QStringLiteral("%1 could not be opened in the browser.").arg(link),
+                              QStringLiteral("Error"), MessageIcon::Warning);
+    });
+    // The autoresponder needs the live thank-you page address.
+    cmdCopyThanks = named(new QPushButton(QStringLiteral("Copy the Thank-You Page Address"), this),
+                          "cmdCopyThanks");
+    cmdCopyThanks->hide();
+    layout->addWidget(cmdCopyThanks, 0, Qt::AlignLeft);
+    connect(cmdCopyThanks, &QPushButton::clicked, this, [this] {
+        desktop().setClipboardText(m_thanksUrl);
+        cmdCopyThanks->setText(QStringLiteral("Copied: paste it into your autoresponder"));
+    });
     layout->addStretch();
 
     connect(txtPublishTo, &QLineEdit::textChanged, this, &PublishPanel::addressChanged);
@@ -122,12 +142,25 @@ void PublishPanel::setAddress(const QString& address) {
     txtPublishTo->setText(address);
     txtPublishPassword->clear();
     chkRememberPassword->setChecked(false);
+    txtPublishKey->clear();
     if (address.isEmpty())
         return;
+    const QSettings kept(settingsFile(), QSettings::IniFormat);
+    txtPublishKey->setText(kept.value(keyFileSetting()).toString());
     if (const auto remembered = desktop().readSecret(keyringKey())) {
         txtPublishPassword->setText(*remembered);
         chkRememberPassword->setChecked(true);
     }
+}
+
+QString PublishPanel::settingsFile() const {
+    return m_paths.join(QStringLiteral("tandrel.ini"));
+}
+
+QString PublishPanel::keyFileSetting() const {
+    // Slashes would make groups of the address.
+    return QStringLiteral("publishKeyFile/") +
+           QString::fromLatin1(keyringKey().toUtf8().toBase64(QByteArray::Base64UrlEncoding));
 }
 
 QString PublishPanel::keyringKey() const {
@@ -161,8 +194,29 @@ void PublishPanel::cmdCancelPublish_Click() {
     lblPublishFile->setText(QStringLiteral("Cancelling..."));
 }
 
-void PublishPanel::showResult(const QString& text, bool ok) {
-    lblPublishResult->setText(text);
+void PublishPanel::forgetResult() {
+    lblPublishResult->hide();
+    lblPublishResult->clear();
+    cmdCopyThanks->hide();
+}
+
+void PublishPanel::showResult(const QString& text, bool ok, const QStringList& pageUrls) {
+    static const char* const kPages[] = {"Opt-in page", "Thank-you page", "Download page"};
+    QString shown = text.toHtmlEscaped();
+    if (!pageUrls.isEmpty()) {
+        // The message's first paragraph, the live pages, then the rest of it.
+        const qsizetype cut = shown.indexOf(QStringLiteral("\n\n"));
+        QString pages = QStringLiteral("\n\nCheck the pages:");
+        for (int i = 0; i < pageUrls.size(); ++i)
+            pages += QStringLiteral("\n%1: <a href=\"%2\">%3</a>")
+                         .arg(QLatin1String(i < 3 ? kPages[i] : "Page"),
+                              pageUrls[i].toHtmlEscaped(), pageUrls[i].toHtmlEscaped());
+        shown.insert(cut < 0 ? shown.size() : cut, pages);
+    }
+    lblPublishResult->setText(shown.replace(u'\n', QStringLiteral("<br>")));
+    m_thanksUrl = pageUrls.value(1);
+    cmdCopyThanks->setText(QStringLiteral("Copy the Thank-You Page Address"));
+    cmdCopyThanks->setVisible(!m_thanksUrl.isEmpty());
     lblPublishResult->setProperty("role", ok ? QStringLiteral("hint") : QStringLiteral("warning"));
     lblPublishResult->style()->unpolish(lblPublishResult);
     lblPublishResult->style()->polish(lblPublishResult);
@@ -219,6 +273,7 @@ void PublishPanel::start(Job job) {
 
     m_cancel = false;
     lblPublishResult->hide();
+    cmdCopyThanks->hide();
     cmdTestConnection->setEnabled(false);
     cmdPublish->setEnabled(false);
     cmdCancelPublish->setEnabled(true);
@@ -229,6 +284,8 @@ void PublishPanel::start(Job job) {
                                                 : QStringLiteral("Connecting..."));
     lblPublishFile->show();
 
+    m_clock.start();
+    m_samples.clear();
     request.progress = [this](const PublishProgress& p) {
         QMetaObject::invokeMethod(
             this, [this, p] { showProgress(p); }, Qt::QueuedConnection);
@@ -239,6 +296,7 @@ void PublishPanel::start(Job job) {
         RemoteFolder remote(target, options);
         bool ok = false;
         QString text;
+        QStringList live;
         if (job == Job::Test) {
             const auto tested = testConnection(remote);
             ok = tested.ok();
@@ -246,34 +304,74 @@ void PublishPanel::start(Job job) {
         } else {
             const PublishReport report = publishFunnel(remote, request);
             ok = report.published();
-            text = report.message;
+            text = report.message + (ok ? QStringLiteral(".") : QString());
             if (ok)
-                text += QStringLiteral(".\n\nCheck the pages:\n") + request.pageUrls.join(u'\n');
+                live = request.pageUrls;
             if (!report.notes.isEmpty())
                 text += QStringLiteral("\n\n") + report.notes.join(u'\n');
         }
         QMetaObject::invokeMethod(
-            this, [this, ok, text] { jobEnded(ok, text); }, Qt::QueuedConnection);
+            this, [this, ok, text, live] { jobEnded(ok, text, live); }, Qt::QueuedConnection);
     });
     connect(m_worker, &QThread::finished, m_worker, &QObject::deleteLater);
     m_worker->start();
 }
 
 void PublishPanel::showProgress(const PublishProgress& p) {
-    prgPublish->setRange(0, std::max(1, p.total));
-    prgPublish->setValue(p.done);
-    lblPublishFile->setText(
-        p.file.isEmpty()
-            ? QStringLiteral("Checking the server's copy...")
-            : QStringLiteral("Sending %1 (%2 of %3)").arg(p.file).arg(p.done + 1).arg(p.total));
+    if (p.bytesTotal <= 0) {
+        prgPublish->setRange(0, std::max(1, p.total));
+        prgPublish->setValue(p.done);
+    } else {
+        prgPublish->setRange(0, 1000);
+        prgPublish->setValue(int(p.bytesSent * 1000 / p.bytesTotal));
+    }
+    if (p.file.isEmpty()) {
+        lblPublishFile->setText(QStringLiteral("Checking the server's copy..."));
+        return;
+    }
+    // The speed of the last few seconds: a slow start or a stall shows soon.
+    const qint64 now = m_clock.elapsed();
+    m_samples.push_back({now, p.bytesSent});
+    while (m_samples.size() > 2 && now - m_samples.front().first > 5000)
+        m_samples.pop_front();
+    const QLocale locale;
+    QString text =
+        QStringLiteral("Sending %1 (%2 of %3): %4 of %5")
+            .arg(p.file)
+            .arg(p.done + 1)
+            .arg(p.total)
+            .arg(locale.formattedDataSize(p.bytesSent), locale.formattedDataSize(p.bytesTotal));
+    const qint64 span = now - m_samples.front().first;
+    const qint64 gone = p.bytesSent - m_samples.front().second;
+    if (span >= 1000) {
+        const double perSecond = double(gone) * 1000.0 / double(span);
+        text += QStringLiteral(", %1/s").arg(locale.formattedDataSize(qint64(perSecond)));
+        if (perSecond > 0) {
+            const qint64 left = qint64(double(p.bytesTotal - p.bytesSent) / perSecond) + 1;
+            text += left < 60 ? QStringLiteral(", about %1 s left").arg(left)
+                              : QStringLiteral(", about %1 min left").arg((left + 59) / 60);
+        }
+    }
+    lblPublishFile->setText(text);
 }
 
-void PublishPanel::jobEnded(bool ok, const QString& text) {
+void PublishPanel::jobEnded(bool ok, const QString& text, const QStringList& pageUrls) {
     if (m_worker) {
         m_worker->wait();
         m_worker = nullptr;
     }
     QString shown = text;
+    // The key file that worked is offered again for this address, also after a restart.
+    if (ok && txtPublishKey->isEnabled()) {
+        QSettings kept(settingsFile(), QSettings::IniFormat);
+        if (kept.value(keyFileSetting()).toString() != txtPublishKey->text().trimmed()) {
+            kept.setValue(keyFileSetting(), txtPublishKey->text().trimmed());
+            kept.sync();
+            if (kept.status() != QSettings::NoError)
+                shown += QStringLiteral("\n\nThe key file could not be remembered in %1.")
+                             .arg(settingsFile());
+        }
+    }
     if (ok && !txtPublishPassword->text().isEmpty()) {
         if (chkRememberPassword->isChecked()) {
             if (!desktop().storeSecret(keyringKey(), txtPublishPassword->text()))
@@ -288,7 +386,7 @@ void PublishPanel::jobEnded(bool ok, const QString& text) {
     cmdCancelPublish->hide();
     prgPublish->hide();
     lblPublishFile->hide();
-    showResult(shown, ok);
+    showResult(shown, ok, pageUrls);
     emit finished();
 }
 

@@ -3,9 +3,11 @@
 #include "apppaths.h"
 #include "funnelsettings.h"
 
+#include <QElapsedTimer>
 #include <QGroupBox>
 
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <future>
 #include <mutex>
@@ -38,6 +40,8 @@ public:
     QString address() const;
     // A remembered password for the address is filled in.
     void setAddress(const QString& address);
+    // The last result no longer holds (a new build).
+    void forgetResult();
 
 signals:
     void finished(); // a publish or connection test ended
@@ -52,10 +56,13 @@ private:
     void start(Job job);
     void addressChanged();
     void showProgress(const tandrel::PublishProgress& progress);
-    void jobEnded(bool ok, const QString& text);
-    void showResult(const QString& text, bool ok);
+    void jobEnded(bool ok, const QString& text, const QStringList& pageUrls = {});
+    // The live pages, when given, as links after the message's first paragraph.
+    void showResult(const QString& text, bool ok, const QStringList& pageUrls = {});
     bool askTrust(const tandrel::HostKeyQuestion& question);
     QString keyringKey() const;
+    QString settingsFile() const;
+    QString keyFileSetting() const;
 
     tandrel::AppPaths m_paths;
     std::function<tandrel::FunnelSettings()> m_currentSettings;
@@ -71,6 +78,11 @@ private:
     QProgressBar* prgPublish;
     QLabel* lblPublishFile;
     QLabel* lblPublishResult;
+    QPushButton* cmdCopyThanks;
+    QString m_thanksUrl;
+    // When the publish started, and (time, bytes sent) of its last seconds.
+    QElapsedTimer m_clock;
+    std::deque<std::pair<qint64, qint64>> m_samples;
 
     QThread* m_worker = nullptr;
     std::atomic<bool> m_cancel{false};

@@ -156,16 +156,20 @@ void frmMass::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-bool frmMass::saveFunnel() {
-    const QString suggested = m_lastFunnelFile.isEmpty()
-                                  ? QDir::home().filePath(QStringLiteral("my.funnel.json"))
-                                  : m_lastFunnelFile;
-    QString path = desktop().saveFile(this, QStringLiteral("Save Funnel"), suggested,
-                                      {QStringLiteral("Funnel Files (*.funnel.json)")});
-    if (path.isEmpty())
-        return false;
-    if (!path.endsWith(QLatin1String(".json"), Qt::CaseInsensitive))
-        path += QStringLiteral(".funnel.json");
+bool frmMass::saveFunnel(bool askName) {
+    QString path = m_lastFunnelFile;
+    if (askName || path.isEmpty()) {
+        const QString suggested =
+            m_lastFunnelFile.isEmpty()
+                ? QDir(startFolder()).filePath(QStringLiteral("my.funnel.json"))
+                : m_lastFunnelFile;
+        path = desktop().saveFile(this, QStringLiteral("Save Funnel"), suggested,
+                                  {QStringLiteral("Funnel Files (*.funnel.json)")});
+        if (path.isEmpty())
+            return false;
+        if (!path.endsWith(QLatin1String(".json"), Qt::CaseInsensitive))
+            path += QStringLiteral(".funnel.json");
+    }
     if (path == m_lastFunnelFile && QFileInfo::exists(path) &&
         fileStamp(path) != m_funnelFileStamp &&
         !desktop().question(this,
@@ -230,13 +234,20 @@ void frmMass::cmdSaveFunnel_Click() {
     saveFunnel();
 }
 
+void frmMass::cmdSaveFunnelAs_Click() {
+    saveFunnel(true);
+}
+
+QString frmMass::startFolder() const {
+    return m_lastFunnelFile.isEmpty() ? QDir::homePath()
+                                      : QFileInfo(m_lastFunnelFile).absolutePath();
+}
+
 void frmMass::cmdOpenFunnel_Click() {
     if (!mayReplaceValues())
         return;
-    const QString start =
-        m_lastFunnelFile.isEmpty() ? QDir::homePath() : QFileInfo(m_lastFunnelFile).absolutePath();
     const QString path = desktop().openFile(
-        this, QStringLiteral("Open Funnel"), start,
+        this, QStringLiteral("Open Funnel"), startFolder(),
         {QStringLiteral("Funnel Files (*.funnel.json)"), QStringLiteral("All Files (*)")});
     if (path.isEmpty())
         return;

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "controls.h"
+#include "pastecheck.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QRegularExpression>
 
 #include <initializer_list>
 
@@ -13,6 +15,23 @@ namespace tandrel::parts {
 
 inline const QString kMissingAddress =
     QStringLiteral("Please go to the first tab and enter the url where you'll upload the funnel.");
+
+// An address pasted behind a scheme already in the box ("http://https://...") keeps its own;
+// "https://" goes in front of one typed without a scheme.
+inline QString mendedAddress(const QString& typed) {
+    static const QRegularExpression doubled(QStringLiteral("^\\s*(?:https?://)+(?=https?://)"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    QString address = typed;
+    address.remove(doubled);
+    return withScheme(address);
+}
+
+// A bare scheme in a saved funnel is an address not yet typed.
+inline QString unlessBareScheme(const QString& address) {
+    const QString value = address.trimmed().toLower();
+    return value == QLatin1String("http://") || value == QLatin1String("https://") ? QString()
+                                                                                   : address;
+}
 
 inline QLabel* text(const QString& caption, QWidget* parent, const char* role = nullptr) {
     auto* label = new QLabel(caption, parent);
@@ -29,6 +48,13 @@ inline QLabel* warning(const QString& name, const QString& caption, QWidget* par
     return label;
 }
 
+// The rows below stay where they are when it goes, so a click lands where it was aimed.
+inline void keepsPlace(QWidget* widget) {
+    QSizePolicy policy = widget->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    widget->setSizePolicy(policy);
+}
+
 // The blinking square beside a value the funnel still needs; it keeps its
 // space while hidden so the row does not shift at every blink.
 inline QFrame* reminder(const QString& name, const QString& missing, QWidget* parent) {
@@ -37,9 +63,7 @@ inline QFrame* reminder(const QString& name, const QString& missing, QWidget* pa
     square->setAccessibleName(missing);
     square->setFixedSize(12, 12);
     square->setProperty("role", QStringLiteral("reminder"));
-    QSizePolicy policy = square->sizePolicy();
-    policy.setRetainSizeWhenHidden(true);
-    square->setSizePolicy(policy);
+    keepsPlace(square);
     square->hide();
     return square;
 }

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 // The After Subscription Action, Thank You Page and Build Funnel sections.
@@ -29,6 +30,7 @@ QGroupBox* frmMass::buildAfterSubscription() {
     layout->setSpacing(8);
     lblWarningAfterSubscription =
         warning(QStringLiteral("lblWarningAfterSubscription"), kMissingAddress, box);
+    keepsPlace(lblWarningAfterSubscription);
     layout->addWidget(lblWarningAfterSubscription);
     layout->addLayout(noteRow(QStringLiteral("Important:"),
                               QStringLiteral("From here, you can define where do you want to "
@@ -107,9 +109,10 @@ QGroupBox* frmMass::buildThankYou() {
     lblVideoWarning =
         named(text(QString(), video, "fieldWarning"), QStringLiteral("lblVideoWarning"));
     lblVideoWarning->hide();
+    shreminder[3] = reminder(indexed("shreminder", 3), QStringLiteral("Missing: the video"), video);
     videoLayout->addLayout(
-        row({new QLabel(QStringLiteral("Use YouTube Video (Enter the ID):"), video),
-             txtFunnel_YouTubeID, chkAutoplay}));
+        row({new QLabel(QStringLiteral("YouTube video (an ID, address or embed code):"), video),
+             txtFunnel_YouTubeID, shreminder[3], chkAutoplay}));
     videoLayout->addWidget(lblVideoWarning);
     videoLayout->addWidget(text(QStringLiteral("In the following example, the video ID is the part "
                                                "of a YouTube url that you see in Blue:"),
@@ -143,10 +146,24 @@ QGroupBox* frmMass::buildThankYou() {
 
 QGroupBox* frmMass::buildBuildSection() {
     auto* box = new QGroupBox(QStringLiteral("  Build Funnel "), this);
-    auto* layout = new QVBoxLayout(box);
+    // A long publish result scrolls in a small window rather than squash the host fields.
+    auto* outer = new QVBoxLayout(box);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* scroll = named(new QScrollArea(box), QStringLiteral("buildScroll"));
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->viewport()->setAutoFillBackground(false);
+    outer->addWidget(scroll);
+    auto* content = new QWidget(scroll);
+    content->setObjectName(QStringLiteral("buildContent"));
+    auto* layout = new QVBoxLayout(content);
+    layout->setContentsMargins(0, 0, 4, 0);
     layout->setSpacing(14);
     lblWarningFinal = warning(QStringLiteral("lblWarningFinal"),
                               QStringLiteral("Important: ") + kMissingAddress, box);
+    keepsPlace(lblWarningFinal);
     layout->addWidget(lblWarningFinal);
     layout->addWidget(text(QStringLiteral("Instructions: Click the \"Build Funnel\" button. Once "
                                           "the process is complete, open the output "
@@ -186,6 +203,7 @@ QGroupBox* frmMass::buildBuildSection() {
     below->addWidget(m_publish, 3);
     below->addWidget(checklist, 2);
     layout->addLayout(below, 1);
+    scroll->setWidget(content);
     return box;
 }
 
@@ -242,7 +260,7 @@ void frmMass::refreshChecklist() {
                           unbroken(s.txtDownloadUrl));
     }
     lblChecklist->setText(lines.join(QStringLiteral("<br>")));
-    frTab[BuildSection]->layout()->activate();
+    m_publish->parentWidget()->layout()->activate();
 }
 
 // A derived page address with its "Copy to Clipboard" link.

@@ -165,7 +165,6 @@ QGroupBox* frmMass::buildLeadMagnet() {
     auto* box = new QGroupBox(QStringLiteral("  Lead Magnet Page  "), this);
     lblWarningOptinForm = warning(QStringLiteral("lblWarningOptinForm"),
                                   QStringLiteral("Important: ") + kMissingAddress, box);
-    lblWarningOptinForm->setGeometry(16, 32, 925, 28);
 
     Label50[0] =
         named(new ClickLabel(QStringLiteral("Your Lead Magnet Page"), box), indexed("Label50", 0));
@@ -173,7 +172,6 @@ QGroupBox* frmMass::buildLeadMagnet() {
         named(new ClickLabel(QStringLiteral("Your Opt-In Form"), box), indexed("Label50", 1));
     for (int k = 0; k < 2; ++k) {
         qLeadMagnet[k] = named(new CollapsiblePanel(Label50[k], box), indexed("qLeadMagnet", k));
-        qLeadMagnet[k]->setFixedWidth(925);
         connect(Label50[k], &ClickLabel::clicked, this, [this, k] { Label50_Click(k); });
     }
 
@@ -216,7 +214,9 @@ QGroupBox* frmMass::buildLeadMagnet() {
     cmdFileSelect[1]->setParent(lead);
     lblSelectedFile[1]->setParent(lead);
     lblThumbnail[1] = thumbnail(indexed("lblThumbnail", 1), lead);
-    auto* coverRow = row({cmdFileSelect[1], lblThumbnail[1]}, false);
+    shreminder[2] =
+        reminder(indexed("shreminder", 2), QStringLiteral("Missing: the cover image"), lead);
+    auto* coverRow = row({cmdFileSelect[1], shreminder[2], lblThumbnail[1]}, false);
     coverRow->addWidget(lblSelectedFile[1], 1);
     leadLayout->addWidget(new QLabel(QStringLiteral("Image Cover:"), lead), r, 0);
     leadLayout->addLayout(coverRow, r++, 1, 1, 3);

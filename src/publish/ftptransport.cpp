@@ -39,11 +39,14 @@ size_t readFrom(char* out, size_t size, size_t count, void* data) {
 struct Stop {
     const std::atomic<bool>* abort = nullptr;
     const std::function<bool()>* transfer = nullptr; // the write under way
+    const std::function<void(qint64)>* sent = nullptr;
     bool asked = false;
 };
 
-int stopWhenAsked(void* data, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+int stopWhenAsked(void* data, curl_off_t, curl_off_t, curl_off_t, curl_off_t uploaded) {
     auto* stop = static_cast<Stop*>(data);
+    if (stop->sent && *stop->sent)
+        (*stop->sent)(qint64(uploaded));
     stop->asked = stop->asked || (stop->transfer && *stop->transfer && (*stop->transfer)());
     return stop->asked || (stop->abort && stop->abort->load()) ? 1 : 0;
 }
@@ -120,11 +123,15 @@ public:
         return m_denied && !m_loginFailed ? Answer::missing(answer.why) : answer;
     }
 
-    Answer write(const QString& path, const QByteArray& bytes,
-                 const std::function<bool()>& stop) override {
+    Answer write(const QString& path, const QByteArray& bytes, const std::function<bool()>& stop,
+                 const std::function<void(qint64)>& sent) override {
         Reader reader{&bytes};
         m_stop.transfer = &stop;
-        const auto forget = qScopeGuard([this] { m_stop.transfer = nullptr; });
+        m_stop.sent = &sent;
+        const auto forget = qScopeGuard([this] {
+            m_stop.transfer = nullptr;
+            m_stop.sent = nullptr;
+        });
         return perform(path, [&](CURL* h) {
             reader.at = 0;
             curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);

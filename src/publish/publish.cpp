@@ -6,6 +6,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -245,6 +246,12 @@ int sendFiles(RemoteFolder& remote, const PublishRequest& request, const QList<L
               PublishReport& report) {
     const int total = int(toSend.size());
     const QString leadPage = request.pages.value(0, QStringLiteral("index.html"));
+    qint64 bytesTotal = 0;
+    for (const LocalFile& f : toSend)
+        bytesTotal += f.bytes.size();
+    qint64 bytesBefore = 0; // of the files that arrived
+    // While a file goes, a few reports a second are plenty.
+    QElapsedTimer sinceReport;
     for (int i = 0; i < total; ++i) {
         const LocalFile& f = toSend[i];
         if (request.cancelled && request.cancelled()) {
@@ -253,9 +260,17 @@ int sendFiles(RemoteFolder& remote, const PublishRequest& request, const QList<L
                              leftAlone(remote, toSend, i, leadPage);
             return i;
         }
-        if (request.progress)
-            request.progress({i, total, f.path});
-        if (Status sent = remote.put(f.bytes, f.path, request.cancelled); !sent) {
+        if (request.progress) {
+            request.progress({i, total, f.path, bytesBefore, bytesTotal});
+            sinceReport.start();
+        }
+        const auto going = [&](qint64 bytes) {
+            if (request.progress && sinceReport.elapsed() >= 250) {
+                request.progress({i, total, f.path, bytesBefore + bytes, bytesTotal});
+                sinceReport.start();
+            }
+        };
+        if (Status sent = remote.put(f.bytes, f.path, request.cancelled, going); !sent) {
             const bool cancelled = request.cancelled && request.cancelled();
             report.outcome =
                 cancelled ? PublishReport::Outcome::Cancelled : PublishReport::Outcome::Failed;
@@ -265,9 +280,10 @@ int sendFiles(RemoteFolder& remote, const PublishRequest& request, const QList<L
             return i;
         }
         (request.pages.contains(f.path) ? report.pagesSent : report.otherSent)++;
+        bytesBefore += f.bytes.size();
     }
     if (request.progress)
-        request.progress({total, total, QString()});
+        request.progress({total, total, QString(), bytesTotal, bytesTotal});
     return total;
 }
 

@@ -9,9 +9,11 @@
 namespace tandrel {
 
 struct PublishProgress {
-    int done = 0;  // files sent so far
-    int total = 0; // files to send
-    QString file;  // being sent now
+    int done = 0;          // files sent so far
+    int total = 0;         // files to send
+    QString file;          // being sent now
+    qint64 bytesSent = 0;  // of all the files to send, this file's part included
+    qint64 bytesTotal = 0; // of all the files to send
 };
 
 struct PublishRequest {

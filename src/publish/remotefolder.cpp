@@ -89,12 +89,14 @@ std::optional<bool> RemoteFolder::has(const QString& relativePath, qint64 size) 
 }
 
 Status RemoteFolder::put(const QByteArray& bytes, const QString& relativePath,
-                         const std::function<bool()>& stop) {
+                         const std::function<bool()>& stop,
+                         const std::function<void(qint64)>& sent) {
     m_left = Left::OldFile;
     const QString what = QStringLiteral("Sending %1").arg(relativePath);
     const QString part = folderOf(relativePath) + u'.' + nameOf(relativePath) + kPart;
-    Answer answer = attempt(
-        [&] { return stop && stop() ? Answer::stopped() : m_transport->write(part, bytes, stop); });
+    Answer answer = attempt([&] {
+        return stop && stop() ? Answer::stopped() : m_transport->write(part, bytes, stop, sent);
+    });
     if (answer.done())
         answer = replace(part, relativePath, bytes.size());
     if (answer.done())

@@ -68,9 +68,10 @@ public:
     // Written under a temporary name, then put in place so that a reader gets
     // the old file or the new one, never a part and, where the server can
     // replace in one step, never none. stop, asked while the bytes go, ends
-    // the transfer and leaves the old file.
+    // the transfer and leaves the old file; sent hears the bytes of this try gone so far.
     Status put(const QByteArray& bytes, const QString& relativePath,
-               const std::function<bool()>& stop = {});
+               const std::function<bool()>& stop = {},
+               const std::function<void(qint64)>& sent = {});
     Status remove(const QString& relativePath);
 
     // What a failed put() left under the file's name.

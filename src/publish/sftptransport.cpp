@@ -151,7 +151,8 @@ public:
     }
 
     Answer write(const QString& relativePath, const QByteArray& bytes,
-                 const std::function<bool()>& stop) override {
+                 const std::function<bool()>& stop,
+                 const std::function<void(qint64)>& sent) override {
         return run([&] {
             const int flags = O_WRONLY | O_CREAT | O_TRUNC;
             sftp_file file = sftp_open(m_sftp, path(relativePath).constData(), flags, 0644);
@@ -176,6 +177,8 @@ public:
                 }
                 m_watchdog.kick();
                 at += n;
+                if (sent)
+                    sent(at);
             }
             return sftp_close(file) == SSH_OK ? Answer() : failure();
         });

@@ -38,9 +38,10 @@ public:
     virtual Answer list(const QString& folder, RemoteListing& entries) = 0;
     virtual Answer read(const QString& path, QByteArray& bytes) = 0;
     // Makes missing folders on the way. Ends the transfer when stop, asked
-    // while the bytes go, says so.
+    // while the bytes go, says so; sent, when given, hears how many have gone.
     virtual Answer write(const QString& path, const QByteArray& bytes,
-                         const std::function<bool()>& stop) = 0;
+                         const std::function<bool()>& stop,
+                         const std::function<void(qint64)>& sent) = 0;
     // Onto an existing name too when replacesAtomically() says so.
     virtual Answer rename(const QString& from, const QString& to) = 0;
     virtual Answer remove(const QString& path) = 0;

@@ -3,6 +3,7 @@
 #include "funnelbuild.h"
 #include "funnelfile.h"
 #include "modcopy.h"
+#include "qtdesktop.h"
 #include "textfiles.h"
 #include "tools.h"
 #include "windowfixture.h"
@@ -10,6 +11,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -107,8 +109,6 @@ private slots:
         window->ShowSection(LeadMagnetPage);
         QCOMPARE(shown("lblWarningOptinForm"), noAddress);
         QCOMPARE(find("txtoptinForm")->isEnabled(), !noAddress);
-        // The panels sit right under the warning's place, never below a blank band.
-        QCOMPARE(find("qLeadMagnet[0]")->y() <= find("lblWarningOptinForm")->y(), !noAddress);
         desk->answers << false; // built: not now, the output folder
         QTest::mouseClick(find("cmdBuildFunnel"), Qt::LeftButton);
         QCOMPARE(desk->shown.size(), 1);
@@ -130,6 +130,35 @@ private slots:
                                    "lblColorPicker[1]", "lblColorPicker[3]", "cboLanguage",
                                    "Label63",           "lblHelp[0]"};
         QCOMPARE(general.join(" "), expected.join(" "));
+    }
+
+    // Fits a 1280 x 720 screen at its smallest with nothing cut off; larger, the sections and
+    // the opt-in box take the room. The warning's place is kept, so no row moves when it goes.
+    void resizesAndKeepsRowsStill() {
+        QVERIFY(window->minimumWidth() <= 1280 && window->minimumHeight() <= 720 - 60);
+        window->resize(window->minimumSize());
+        for (int i : {0, 2, 3, 4}) {
+            QWidget* section = find(QStringLiteral("frTab[%1]").arg(i));
+            QVERIFY2(section->layout()->minimumSize().height() <= section->height(),
+                     qPrintable(section->objectName()));
+        }
+        window->ShowSection(LeadMagnetPage);
+        window->Label50_Click(1);
+        const int box = find("txtoptinForm")->height();
+        window->resize(1600, 1000);
+        QCOMPARE(find("frTab[1]")->width(), 1600 - 60);
+        QCOMPARE(find("statusLine")->geometry().bottom(), 1000 - 7);
+        QVERIFY(find("txtoptinForm")->height() >= box + 1000 - window->minimumHeight());
+        for (const char* below : {"qLeadMagnet[0]", "optAction[0]", "cmdBuildFunnel"}) {
+            window->ShowSection(below[0] == 'q' ? 1 : below[0] == 'o' ? 2 : 4);
+            QApplication::processEvents();
+            const int y = find(below)->mapTo(window.get(), QPoint()).y();
+            edit("txtFunnelUrl")->setText("https://example.com/f");
+            window->ShowSection(window->shownSection());
+            QApplication::processEvents();
+            QCOMPARE(find(below)->mapTo(window.get(), QPoint()).y(), y);
+            edit("txtFunnelUrl")->clear();
+        }
     }
 
     void enterInALineFieldStartsNothing() {
@@ -222,9 +251,9 @@ private slots:
         QVERIFY(find<QTimer>("tmrReminder")->isActive());
         const auto tick = [this](int i) {
             window->tmrReminder_Timer();
-            return find(QStringLiteral("shreminder[%1]").arg(i))
-                ->isVisibleTo(find(QStringLiteral("frTab[%1]").arg(i)));
+            return !find(QStringLiteral("shreminder[%1]").arg(i))->isHidden();
         };
+
         QVERIFY(tick(0) != tick(0)); // blinks while the address is missing
         edit("txtFunnelUrl")->setText("http://example.com");
         QVERIFY(!tick(0) && !tick(0));
@@ -236,6 +265,10 @@ private slots:
         find<QPlainTextEdit>("txtoptinForm")->clear();
         window->ShowSection(0);
         QVERIFY(!tick(1) && !tick(1));
+        // The cover and the video blink until each is given.
+        QVERIFY(tick(2) != tick(2) && tick(3) != tick(3));
+        fillRequired();
+        QVERIFY(!tick(2) && !tick(2) && !tick(3) && !tick(3));
     }
 
     void applyToOtherFields_data() {
@@ -313,6 +346,9 @@ private slots:
         row("redirect, no host", "txtRedirectUrl", "https://offer", "https://offer",
             "This is not a web address");
         row("redirect, fine", "txtRedirectUrl", full, full, "");
+        // Pasted behind a scheme already in the box: the pasted one stays.
+        row("funnel, doubled scheme", "txtFunnelUrl", "http://" + full, full, "");
+        row("Back, doubled scheme", "txtBackUrl", "https://http://e.com/x", "http://e.com/x", "");
         // A cover of the size typed, chosen with its button.
         row("cover, small", "cmdFileSelect[1]", "40x40", "c.png", "This picture is only 40 px");
         row("cover, a strip", "cmdFileSelect[1]", "400x4000", "c.png", "This picture is 10 times");
@@ -353,6 +389,7 @@ private slots:
         } else {
             window->ShowSection(field == "txtFunnelUrl" ? 0 : field == "txtRedirectUrl" ? 2 : 3);
             find<QRadioButton>("optAction[1]")->setChecked(true);
+            QCOMPARE(edit(field)->text(), QString()); // no "http://" to type behind
             type(field, typed);
             noteOf(window.get());
         }
@@ -412,12 +449,40 @@ private slots:
         window->ShowSection(ThankYouPage);
         QTest::keyClick(window.get(), Qt::Key_F1);
         landed("thank-you");
+        QTest::mouseClick(find("lblHelp[3]"), Qt::LeftButton);
+        landed("thank-you");
+        desk->urlsOpen = false; // no browser started
+        QTest::keyClick(window.get(), Qt::Key_F1);
+        QVERIFY(desk->last().text.contains("could not be opened in the browser"));
+        desk->urlsOpen = true;
         whenDialogOpens([](QDialog* d) {
             QTest::keyClick(d, Qt::Key_F1);
             d->reject();
         });
         window->Command4_Click();
         landed("cover-creator");
+    }
+
+    // Openers hand the browser a file without its "#part": it gets a page leading on to the
+    // whole address. An opener that fails is reported as such.
+    void browserGetsTheManualAtItsPart() {
+        QTemporaryDir bin;
+        const QString log = bin.filePath("opened");
+        QFile opener(writeFile(bin.filePath("xdg-open"),
+                               "#!/bin/sh\necho \"$1\" > '" + log.toUtf8() + "'\nexit $FAIL\n"));
+        QVERIFY(opener.setPermissions(opener.permissions() | QFile::ExeOwner));
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(bin.path()) + ':' + path);
+        QUrl manual = QUrl::fromLocalFile(app->path("manual/index.html"));
+        manual.setFragment("build");
+        QtDesktop real;
+        qputenv("FAIL", "0");
+        const bool opened = real.openUrl(manual);
+        qputenv("FAIL", "3");
+        const bool failed = !real.openUrl(manual);
+        qputenv("PATH", path);
+        QVERIFY(opened && failed);
+        QVERIFY(fileBytes(fileBytes(log).trimmed()).contains("url=" + manual.toEncoded() + '"'));
     }
 
     void freeHostingListAndCreditLink() {
@@ -451,6 +516,7 @@ private slots:
         QCOMPARE(desk->last().text,
                  "Process complete. Do you want to open the output folder?\n\n" + app->output());
         QCOMPARE(desk->openedFolders, QList<QString>{app->output() + "/"});
+        QVERIFY(find<QLabel>("lblStatus")->text().startsWith("Built " + app->output()));
         const QByteArray index = fileBytes(app->output("index.html"));
         QVERIFY(index.contains("retargeting:<img src=\"px.gif\">"));
         QVERIFY(index.contains("back:<script>back('http://back.example/')</script>"));
@@ -517,7 +583,7 @@ private slots:
             desk->files << path;
             (window.get()->*command)();
         };
-        const auto save = &frmMass::cmdSaveFunnel_Click, open = &frmMass::cmdOpenFunnel_Click;
+        const auto save = &frmMass::cmdSaveFunnelAs_Click, open = &frmMass::cmdOpenFunnel_Click;
         const QString a = app->path(QStringLiteral("Plan für Mai.funnel.json"));
         const QString b = app->path("b.funnel.json"), c = app->path("c.funnel.json");
         const QByteArray coverA = makeCover(0);
@@ -567,6 +633,7 @@ private slots:
         };
         window->cmdBuildFunnel_Click();
         failed(1, "download.html");
+        QVERIFY(find<QLabel>("lblStatus")->text().startsWith("Not built: "));
         desk->files << app->path("no/such/folder/x.funnel.json");
         window->cmdSaveFunnel_Click();
         failed(2, "x.funnel.json");

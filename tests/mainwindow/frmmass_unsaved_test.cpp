@@ -62,7 +62,6 @@ private slots:
         QFETCH(SaveChoice, choice);
         const QString other = app->path("other.funnel.json");
         QVERIFY(saveFunnelFile(other, completeSettings()));
-        const QString saved = app->path("mine.funnel.json");
 
         // Nothing to lose: no question.
         desk->files << other;
@@ -75,9 +74,7 @@ private slots:
         type("txtFooterNew", "Mine");
         QVERIFY(window->isWindowModified());
         QTRY_VERIFY(QFileInfo::exists(window->recoveryFile()));
-        desk->saveChoices << choice;
-        if (choice == SaveChoice::Save)
-            desk->files << saved;
+        desk->saveChoices << choice; // Save: in place, no name asked
         if (!onClose && choice != SaveChoice::Cancel)
             desk->files << other;
         const bool closed = onClose ? window->close() : false;
@@ -86,10 +83,9 @@ private slots:
         QCOMPARE(desk->shown.first().text, QStringLiteral("Save changes to other.funnel.json?"));
         QVERIFY(desk->files.isEmpty());
         QCOMPARE(closed, onClose && choice != SaveChoice::Cancel);
-        QCOMPARE(QFileInfo::exists(saved), choice == SaveChoice::Save);
-        if (choice == SaveChoice::Save)
-            QCOMPARE(loadFunnelFile(saved).value().txtFooterNew, QStringLiteral("Mine"));
-        const bool kept = choice == SaveChoice::Cancel || onClose;
+        const bool saved = choice == SaveChoice::Save;
+        QCOMPARE(loadFunnelFile(other).value().txtFooterNew == "Mine", saved);
+        const bool kept = choice == SaveChoice::Cancel || onClose || saved;
         QCOMPARE(edit("txtFooterNew")->text(),
                  kept ? QStringLiteral("Mine") : completeSettings().txtFooterNew);
         QCOMPARE(window->isWindowModified(),
@@ -98,17 +94,17 @@ private slots:
         QCOMPARE(QFileInfo::exists(window->recoveryFile()), choice == SaveChoice::Cancel);
     }
 
-    // Another window saved the same file meanwhile: replacing it is asked first,
-    // and a No keeps the other window's save. The window's own open or save is no change.
+    // A funnel with a file saves in place, with no name asked (Save As asks). Another window
+    // saved the same file meanwhile: replacing it is asked first, and a No keeps the other
+    // window's save. The window's own open or save is no change.
     void fileChangedOnDiskIsAskedAbout() {
         const QString path = app->path("mine.funnel.json");
         QVERIFY(saveFunnelFile(path, completeSettings()));
-        desk->files << path << path;
+        desk->files << path;
         window->cmdOpenFunnel_Click();
         type("txtFooterNew", "Mine");
-        window->cmdSaveFunnel_Click();
+        QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
         QVERIFY(saveFunnelFile(path, everyValueChanged()));
-        desk->files << path << path << path;
         desk->answers << false << true;
         window->cmdSaveFunnel_Click();
         QCOMPARE(loadFunnelFile(path).value().txtFooterNew, everyValueChanged().txtFooterNew);
@@ -117,6 +113,11 @@ private slots:
         QCOMPARE(loadFunnelFile(path).value().txtFooterNew, QStringLiteral("Mine"));
         QCOMPARE(desk->shown.size(), 2);
         QVERIFY(desk->shown[0].text.startsWith("mine.funnel.json was changed on disk"));
+        QCOMPARE(desk->fileDialogFolders.size(), 1); // the open
+        desk->files << app->path("copy.funnel.json");
+        QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(desk->fileDialogFolders.last(), path);
+        QVERIFY(window->windowTitle().contains("copy.funnel.json"));
     }
 
     // Windows that end without warning leave their edits for the next start, which never

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextDocumentFragment>
 
 using namespace tandrel;
 using namespace tandrel::test;
@@ -19,7 +20,8 @@ class frmMassPublishTest : public QObject, WindowFixture {
     QTemporaryDir home;
     SftpServer sftp;
     FtpServer ftp;
-    QString result() { return find<QLabel>("lblPublishResult")->text(); }
+    QString shownResult() { return find<QLabel>("lblPublishResult")->text(); }
+    QString result() { return QTextDocumentFragment::fromHtml(shownResult()).toPlainText(); }
 
     void build() {
         desk->answers << false; // not now: the output folder
@@ -60,13 +62,22 @@ private slots:
         QVERIFY2(result().startsWith("Connected to "), qPrintable(result()));
         runJob("cmdPublish");
         QVERIFY2(result().startsWith("Published: 3 pages and "), qPrintable(result()));
-        QVERIFY(result().contains(window->settings().txtCapture_Url));
+        // The live pages as links; the thank-you address goes to the autoresponder.
+        const QString thanks = window->settings().txtCapture_Url;
+        QVERIFY(shownResult().contains("<a href=\"" + thanks + "\">"));
+        find<QPushButton>("cmdCopyThanks")->click();
+        QCOMPARE(desk->clipboard, thanks);
         // Asked once, at the connection test; the key is known afterwards, as ssh keeps it.
         QCOMPARE(desk->shown.size(), 2); // the build's question, the host key's
         QVERIFY(desk->last().text.contains(QStringLiteral("[127.0.0.1]:%1").arg(sftp.port)));
         QCOMPARE(QString::fromUtf8(fileBytes(home.filePath(".ssh/known_hosts"))),
                  sftp.knownHostsLine());
         QCOMPARE(filesIn(sftp.root()), filesIn(app->output()));
+        // The key file that worked is there again after a restart.
+        const FunnelSettings s = window->settings();
+        openWindow();
+        window->setSettings(s);
+        QCOMPARE(edit("txtPublishKey")->text(), sftp.clientKey());
     }
 
     void ftpsRemembersThePasswordInTheKeyringOnly() {
@@ -106,6 +117,8 @@ private slots:
         find<QPushButton>("cmdPublish")->click();
         QVERIFY2(result().contains(message), qPrintable(result()));
         QVERIFY(filesIn(ftp.site()).isEmpty());
+        build(); // what no longer holds goes
+        QVERIFY(!find("lblPublishResult")->isVisible());
     }
 
     void plainFtpIsFlagged() {

@@ -22,6 +22,18 @@ QPushButton* button(const QString& text, const QString& name, QWidget* parent) {
     return named(new QPushButton(text, parent), name);
 }
 
+QString elidedPath(const QString& path, const QFontMetrics& metrics, int width) {
+    if (metrics.horizontalAdvance(path) <= width)
+        return path;
+    // The file's name whole when it fits, the folders shortened in their middle.
+    const qsizetype slash = path.lastIndexOf(u'/');
+    const QString name = path.mid(slash + 1);
+    const int room = width - metrics.horizontalAdvance(name);
+    if (slash < 0 || room < metrics.horizontalAdvance(QStringLiteral("/\u2026/")))
+        return metrics.elidedText(path, Qt::ElideMiddle, width);
+    return metrics.elidedText(path.left(slash + 1), Qt::ElideMiddle, room) + name;
+}
+
 void TagLabel::paintEvent(QPaintEvent* event) {
     if (m_elide == Qt::ElideNone || wordWrap() || textFormat() == Qt::RichText) {
         QLabel::paintEvent(event);
@@ -29,7 +41,9 @@ void TagLabel::paintEvent(QPaintEvent* event) {
     }
     QPainter p(this);
     const QRect area = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
-    const QString shown = fontMetrics().elidedText(text(), m_elide, area.width());
+    const QString shown = m_elide == Qt::ElideMiddle
+                              ? elidedPath(text(), fontMetrics(), area.width())
+                              : fontMetrics().elidedText(text(), m_elide, area.width());
     style()->drawItemText(&p, area, int(alignment()), palette(), isEnabled(), shown,
                           foregroundRole());
 }
@@ -94,7 +108,7 @@ QColor ColorSwatch::color() const {
 }
 
 CollapsiblePanel::CollapsiblePanel(ClickLabel* title, QWidget* parent)
-    : QFrame(parent), m_title(title), m_body(new QWidget(this)) {
+    : QFrame(parent), m_title(title), m_caption(title->text()), m_body(new QWidget(this)) {
     setObjectName(QString());
     setProperty("panel", true);
     auto* layout = new QVBoxLayout(this);
@@ -111,6 +125,10 @@ CollapsiblePanel::CollapsiblePanel(ClickLabel* title, QWidget* parent)
 void CollapsiblePanel::setExpanded(bool expanded) {
     m_expanded = expanded;
     m_body->setVisible(expanded);
+    // A closed panel says that it opens.
+    m_title->setText((expanded ? QStringLiteral("\u25BE  ") : QStringLiteral("\u25B8  ")) +
+                     m_caption);
+    m_title->setToolTip(expanded ? QString() : QStringLiteral("Click to open"));
     m_title->setProperty("expanded", expanded);
     m_title->style()->unpolish(m_title);
     m_title->style()->polish(m_title);

@@ -18,6 +18,10 @@ template <typename T> T* named(T* widget, const QString& name) {
     return widget;
 }
 
+// A path shortened to width: the folders lose their middle first, so the start of the
+// folder and the file's name stay readable.
+QString elidedPath(const QString& path, const QFontMetrics& metrics, int width);
+
 // A push button showing text, found by name.
 QPushButton* button(const QString& text, const QString& name, QWidget* parent);
 
@@ -88,6 +92,7 @@ signals:
 
 private:
     ClickLabel* m_title;
+    QString m_caption; // the title without its open/closed sign
     QWidget* m_body;
     bool m_expanded = true;
     bool m_inactive = false;

@@ -9,7 +9,9 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QProcess>
+#include <QSaveFile>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <qt6keychain/keychain.h>
 
@@ -125,15 +127,17 @@ void QtDesktop::setClipboardText(const QString& text) {
     clipboard->setText(text);
 }
 
-bool QtDesktop::openFolder(const QString& path) {
+namespace {
+
+// Qt only reports that xdg-open started; its exit code says whether a program took the
+// target. One that keeps running is taken as opened. Nothing without xdg-open.
+std::optional<bool> openWithXdg(const QString& target) {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
-    // Qt only reports that xdg-open started; its exit code says whether a file
-    // browser took the folder. One that keeps running is taken as opened.
     const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
     if (!opener.isEmpty()) {
         auto* process = new QProcess;
         QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
-        process->start(opener, {path});
+        process->start(opener, {target});
         if (!process->waitForStarted()) {
             delete process;
             return false;
@@ -142,12 +146,51 @@ bool QtDesktop::openFolder(const QString& path) {
             return true;
         return process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0;
     }
+#else
+    Q_UNUSED(target);
 #endif
+    return std::nullopt;
+}
+
+} // namespace
+
+QString pageOpeningAt(const QUrl& url) {
+    // Kept for the program's run: the browser may read it after we return.
+    static QTemporaryDir folder;
+    if (!folder.isValid())
+        return QString();
+    static int made = 0;
+    const QString path = folder.filePath(QStringLiteral("open-%1.html").arg(++made));
+    const QString target = QString::fromUtf8(url.toEncoded()).toHtmlEscaped();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return QString();
+    file.write(QStringLiteral("<!DOCTYPE html>\n<meta charset=\"utf-8\">\n"
+                              "<meta http-equiv=\"refresh\" content=\"0; url=%1\">\n"
+                              "<a href=\"%1\">%1</a>\n")
+                   .arg(target)
+                   .toUtf8());
+    return file.commit() ? path : QString();
+}
+
+bool QtDesktop::openFolder(const QString& path) {
+    if (const auto opened = openWithXdg(path))
+        return *opened;
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 bool QtDesktop::openUrl(const QUrl& url) {
-    return QDesktopServices::openUrl(url);
+    // Openers hand a local file to the browser as a path, without its "#part": a page of
+    // ours that leads on to the whole address keeps it.
+    QString target = url.isLocalFile() ? url.toLocalFile() : QString::fromUtf8(url.toEncoded());
+    if (url.isLocalFile() && (url.hasFragment() || url.hasQuery())) {
+        target = pageOpeningAt(url);
+        if (target.isEmpty())
+            return false;
+    }
+    if (const auto opened = openWithXdg(target))
+        return *opened;
+    return QDesktopServices::openUrl(url.isLocalFile() ? QUrl::fromLocalFile(target) : url);
 }
 
 namespace {

@@ -4,6 +4,10 @@
 
 namespace tandrel {
 
+// A page that leads the browser on to a local address with its "#part" or query, which
+// openers drop from a file they hand over; empty when it could not be written.
+QString pageOpeningAt(const QUrl& url);
+
 class QtDesktop : public Desktop {
 public:
     void message(QWidget* parent, const QString& text, const QString& title,

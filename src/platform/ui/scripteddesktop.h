@@ -38,6 +38,7 @@ public:
     QList<QString> openedFolders;
     QList<QUrl> openedUrls;
     bool foldersOpen = true;        // what openFolder() answers
+    bool urlsOpen = true;           // what openUrl() answers
     QMap<QString, QString> secrets; // the keyring
     int unexpected = 0;
 
@@ -77,7 +78,7 @@ public:
     }
     bool openUrl(const QUrl& url) override {
         openedUrls.append(url);
-        return true;
+        return urlsOpen;
     }
 
     std::optional<QString> readSecret(const QString& key) override {

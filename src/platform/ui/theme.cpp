@@ -1,6 +1,7 @@
 #include "theme.h"
 
 #include <QApplication>
+#include <QHash>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
@@ -136,6 +137,48 @@ QString downArrowImage() {
     return path;
 }
 
+// Check boxes and radio buttons (checkBox, checkBoxChecked, radio, radioChecked), drawn
+// in the palette's roles: Fusion outlines them in a shade of the window colour, which a
+// dark palette turns nearly black on a dark box.
+QString indicatorImage(const QString& name) {
+    static QTemporaryDir folder;
+    static QHash<QString, QString> made;
+    if (const auto known = made.constFind(name); known != made.constEnd())
+        return *known;
+    const bool radio = name.startsWith(QLatin1String("radio"));
+    const bool checked = name.contains(QLatin1String("Checked"));
+    QImage image(32, 32, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(2);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(color(checked ? "accentBorder" : "muted"), 1.3));
+    p.setBrush(color(checked ? "accent" : "surface"));
+    const QRectF box(1.5, 1.5, 13, 13);
+    if (radio) {
+        p.drawEllipse(box);
+        if (checked) {
+            p.setPen(Qt::NoPen);
+            p.setBrush(color("onAccent"));
+            p.drawEllipse(box.center(), 3, 3);
+        }
+    } else {
+        p.drawRoundedRect(box, 2.5, 2.5);
+        if (checked) {
+            p.setPen(QPen(color("onAccent"), 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            QPainterPath tick;
+            tick.moveTo(4.6, 8.2);
+            tick.lineTo(7, 10.6);
+            tick.lineTo(11.6, 5.4);
+            p.setBrush(Qt::NoBrush);
+            p.drawPath(tick);
+        }
+    }
+    p.end();
+    const QString file = folder.filePath(name + QStringLiteral("@2x.png"));
+    return made[name] = folder.isValid() && image.save(file) ? file : QString();
+}
+
 } // namespace
 
 QString resolve(const QString& styleSheet) {
@@ -147,6 +190,7 @@ QString resolve(const QString& styleSheet) {
         out += QStringView(styleSheet).mid(last, m.capturedStart() - last);
         const QString role = m.captured(1);
         out += role == QLatin1String("downArrowImage") ? downArrowImage()
+               : role.endsWith(QLatin1String("Image")) ? indicatorImage(role.chopped(5))
                                                        : color(role.toLatin1().constData()).name();
         last = m.capturedEnd();
     }

@@ -5,6 +5,7 @@
 //
 //   tandrel-bench-picture
 
+#include "picturepages.h"
 #include "pictures.h"
 
 #include <QBuffer>
@@ -84,11 +85,13 @@ struct Job {
     QByteArray cover;
 };
 
+// The build's own cuts for these pictures: a 6000 x 4000 background, a portrait 3024 x 4032
+// cover in the two-column layout.
 QList<PictureCut> backgroundCuts() {
-    return {{1280, 720}, {1920, 1080}, {2560, 1440}, {3840, 2160}, {720, 1280}, {1080, 1920}};
+    return tandrel::backgroundCuts(QSize(6000, 4000));
 }
 QList<PictureCut> coverCuts() {
-    return {{200, 0}, {400, 0}, {600, 0}, {420, 0}, {840, 0}, {1260, 0}};
+    return tandrel::coverCuts(QSize(3024, 4032), 1);
 }
 
 // What a build asks for: both pictures in their cuts, and the social card.
@@ -96,10 +99,16 @@ QString prepareAll(const Job& job, const QString& cache) {
     qint64 bytes = 0;
     int files = 0;
     for (const auto& [source, stem, cuts, fallback] :
-         {std::tuple{job.background, QStringLiteral("background"), backgroundCuts(), 1920},
-          std::tuple{job.cover, QStringLiteral("cover"), coverCuts(), 600}}) {
-        const auto ready =
-            preparePicture({source, stem + QStringLiteral(".jpg"), stem, cuts, fallback}, cache);
+         {std::tuple{job.background, QStringLiteral("background"), backgroundCuts(), 0},
+          std::tuple{job.cover, QStringLiteral("cover"), coverCuts(),
+                     coverFallbackWidth(QSize(3024, 4032), 1)}}) {
+        PictureRequest request;
+        request.source = source;
+        request.sourcePath = stem + QStringLiteral(".jpg");
+        request.stem = stem;
+        request.cuts = cuts;
+        request.fallbackWidth = fallback;
+        const auto ready = preparePicture(request, cache);
         if (!ready)
             return ready.error();
         for (const PictureFile& file : ready->variants)

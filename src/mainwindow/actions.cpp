@@ -169,10 +169,11 @@ void frmMass::cmdBuildFunnel_Click() {
 void frmMass::showBuildResult(const BuildOutcome& outcome) {
     // What the last publish said is about the pages built before.
     m_publish->forgetResult();
-    showStatus(QStringLiteral("Built %1 at %2: %3.")
+    showStatus(QStringLiteral("Built %1 at %2: %3. %4")
                    .arg(displayPath(outcome.outputFolder),
                         QTime::currentTime().toString(QStringLiteral("HH:mm")),
-                        outcome.pages.join(QStringLiteral(", "))));
+                        outcome.pages.join(QStringLiteral(", ")),
+                        weightNote(outcome).section(u'\n', 0, 0)));
 }
 
 void frmMass::cmdOpenOutput_Click() {

@@ -128,7 +128,9 @@ private slots:
         QFETCH(QString, finished);
         FunnelSettings s = completeSettings();
         adjust(s);
-        const PageFacts facts{QSize(40, 100), optinFormForPage(s).value()};
+        PageFacts facts;
+        facts.coverSize = QSize(40, 100);
+        facts.form = optinFormForPage(s).value();
         QCOMPARE(finishPage(kind, page, s, facts).value(), finished);
     }
 
@@ -139,6 +141,13 @@ private slots:
         QTest::newRow("address without a scheme: no addresses that would mean nothing")
             << set(&FunnelSettings::txtFunnelUrl, "example.com/guide")
             << QStringList{"<meta property=\"og:title\""} << QStringList{"og:url", "og:image"};
+        QTest::newRow("a web address: the social card, its size and alt")
+            << Adjust([](FunnelSettings&) {})
+            << QStringList{"og:image\" content=\"http://example.com/f/c-card.jpg\"",
+                           "og:image:width\" content=\"1200\"", "og:image:height\" content=\"630\"",
+                           "og:image:alt",
+                           "twitter:image\" content=\"http://example.com/f/c-card.jpg\""}
+            << QStringList{};
         QTest::newRow("the HEAD code's own description is not doubled")
             << set(&FunnelSettings::headCode, "<META content=\"x\" NAME='description'>")
             << QStringList{"og:description"} << QStringList{"name=\"description\""};
@@ -150,9 +159,10 @@ private slots:
         QFETCH(QStringList, absent);
         FunnelSettings s = completeSettings();
         adjust(s);
-        const QString head = finishPage(PageKind::Optin, QStringLiteral("[SOCIAL_META]"), s,
-                                        PageFacts{QSize(40, 100), {}})
-                                 .value();
+        PageFacts facts;
+        facts.socialCard = QStringLiteral("c-card.jpg");
+        const QString head =
+            finishPage(PageKind::Optin, QStringLiteral("[SOCIAL_META]"), s, facts).value();
         for (const QString& text : present)
             QVERIFY2(head.contains(text), qPrintable(head));
         for (const QString& text : absent)

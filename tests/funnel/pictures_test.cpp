@@ -124,7 +124,7 @@ const QList<QColor> kColours{QColor(220, 40, 40), QColor(40, 200, 60), QColor(50
 
 PictureRequest request(const QByteArray& source) {
     const QString path = QStringLiteral("/home/u/Pictures/holiday.jpg");
-    return {source, path, QStringLiteral("holiday"), {{40, 0}, {1000, 0}, {40, 0}, {40, 40}}, 60};
+    return {source, path, QStringLiteral("holiday"), {{40, 0}, {1000, 0}, {40, 0}, {40, 40}}, 60, {}};
 }
 
 // A GIF of 1 x 1 frames, palette red and blue, with a comment and an XMP block; frames cuts it.

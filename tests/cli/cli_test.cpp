@@ -70,9 +70,11 @@ private slots:
                             int status, const QString& out, const QString& err) {
             QTest::newRow(name) << arguments << json << status << out << err;
         };
-        const QString built = QStringLiteral("Thank you page: %1/thanks5.html\n"
-                                             "Download page:  %1/download6.html\n"
-                                             "Output folder:  OUTPUT\n");
+        const QString built =
+            QStringLiteral("Thank you page: %1/thanks5.html\n"
+                           "Download page:  %1/download6.html\n"
+                           "Output folder:  OUTPUT\n"
+                           "On a phone 360 px wide the opt-in page loads 1 KB.\n");
         row("build, sample texts left", {"build", "FUNNEL"}, funnel(), 0,
             built.arg("http://example.com/f"),
             "these texts are still the samples the window starts with: Headline, Instructions, "

@@ -66,7 +66,7 @@ rm -r "$user/output"
 [ -f "$user/output/templates/index.html" ] || fail "the window built nothing into $user: $(cat "$work/window.log")"
 grep -q 'edited by the user' "$user/output/templates/funnel.css" || fail "the window replaced the edited template"
 grep -qF "Opened folder: $user/output/templates/" "$work/window.log" || fail "Open Output Folder showed another folder: $(cat "$work/window.log")"
-[ -f "$user/output/templates/my-cover.jpg" ] || fail "the cover made for my.funnel.json was not built"
+ls "$user/output/templates/"my-cover-*.webp >/dev/null 2>&1 || fail "the cover made for my.funnel.json was not built"
 [ ! -e "$user/temp_cover.jpg" ] || fail "the cover went to the shared temp_cover.jpg"
 
 snapshot >"$work/after"

@@ -13,45 +13,37 @@ import { requireProgram } from './programs.mjs';
 
 const run = promisify(execFile);
 
-const generatorVersion = 5;
+const generatorVersion = 6;
 export const madeDir = path.join(os.tmpdir(), `tandrel-web-pictures-${generatorVersion}`);
 export const madePictures = ['phone-photo.jpg', 'big-background.jpg', 'mockup.png'];
 
-// A TIFF structure (little-endian) from IFDs of [tag, type, values]; type 1 byte, 2 text, 3 short, 4 long, 5 rational.
-// A value given as a function gets the IFDs' offsets, the trailing data's last; next[i] is the IFD that IFD i links to.
+// A little-endian TIFF from IFDs of [tag, type, values] (type 1 byte, 2 text, 3 short, 4 long, 5 rationals as
+// number pairs), the IFDs one after another, then the trailer, then the longer values. A value given as a
+// function gets the IFDs' offsets, the trailer's last; next[i] is the IFD that IFD i links to.
 function tiff(ifds, { next = [], trailer = Buffer.alloc(0) } = {}) {
-  const sizes = { 1: 1, 2: 1, 3: 2, 4: 4, 5: 4 };
-  const encode = (entries, at, offsets) => {
-    const head = Buffer.alloc(2 + entries.length * 12 + 4);
-    const data = [];
-    let dataAt = at + head.length;
-    head.writeUInt16LE(entries.length, 0);
-    entries.forEach(([tag, type, raw], i) => {
-      const values = typeof raw === 'function' ? [raw(offsets)] : raw;
-      const bytes = type === 2 ? Buffer.from(`${values}\0`, 'latin1') : Buffer.alloc(values.length * sizes[type]);
-      if (type !== 2) values.forEach((v, k) => (type === 1 ? bytes.writeUInt8(v, k) : type === 3 ? bytes.writeUInt16LE(v, 2 * k) : bytes.writeUInt32LE(v, 4 * k)));
-      const e = 2 + i * 12;
-      head.writeUInt16LE(tag, e);
-      head.writeUInt16LE(type, e + 2);
-      head.writeUInt32LE(type === 5 ? values.length / 2 : bytes.length / sizes[type], e + 4);
-      if (bytes.length <= 4) bytes.copy(head, e + 8);
-      else {
-        head.writeUInt32LE(dataAt, e + 8);
-        data.push(bytes, Buffer.alloc(bytes.length & 1));
-        dataAt += bytes.length + (bytes.length & 1);
-      }
-    });
-    return Buffer.concat([head, ...data]);
-  };
-  // Sizes do not depend on offsets, so a first pass lays the IFDs out.
   const offsets = [8];
-  for (const entries of ifds) offsets.push(offsets.at(-1) + encode(entries, 0, offsets.map(() => 0)).length);
-  const parts = ifds.map((entries, i) => {
-    const part = encode(entries, offsets[i], offsets);
-    part.writeUInt32LE(next[i] ? offsets[next[i]] : 0, 2 + entries.length * 12);
-    return part;
+  for (const entries of ifds) offsets.push(offsets.at(-1) + 6 + 12 * entries.length);
+  const tail = Buffer.concat([trailer, Buffer.alloc(trailer.length & 1)]);
+  const parts = [Buffer.from('II*\0\x08\0\0\0', 'latin1')], data = [];
+  let dataAt = offsets.at(-1) + tail.length;
+  ifds.forEach((entries, n) => {
+    const ifd = Buffer.alloc(6 + 12 * entries.length);
+    ifd.writeUInt16LE(entries.length);
+    entries.forEach(([tag, type, raw], i) => {
+      const values = type === 2 ? [...Buffer.from(`${raw}\0`, 'latin1')] : typeof raw === 'function' ? [raw(offsets)] : raw;
+      const size = [0, 1, 1, 2, 4, 4][type];
+      const bytes = Buffer.alloc(Math.max(4, values.length * size + ((values.length * size) & 1)));
+      values.forEach((v, k) => bytes.writeUIntLE(v, k * size, size));
+      ifd.writeUInt16LE(tag, 2 + 12 * i);
+      ifd.writeUInt16LE(type, 4 + 12 * i);
+      ifd.writeUInt32LE(type === 5 ? values.length / 2 : values.length, 6 + 12 * i);
+      if (bytes.length === 4) bytes.copy(ifd, 10 + 12 * i);
+      else (ifd.writeUInt32LE(dataAt, 10 + 12 * i), data.push(bytes), (dataAt += bytes.length));
+    });
+    ifd.writeUInt32LE(next[n] ? offsets[next[n]] : 0, 2 + 12 * entries.length);
+    parts.push(ifd);
   });
-  return Buffer.concat([Buffer.from('II*\0\x08\0\0\0', 'latin1'), ...parts, trailer]);
+  return Buffer.concat([...parts, tail, ...data]);
 }
 
 const gps = [[0, 1, [2, 3, 0, 0]], [1, 2, 'N'], [2, 5, [48, 1, 8, 1, 3372, 100]], [3, 2, 'E'], [4, 5, [11, 1, 34, 1, 4410, 100]]];
@@ -102,10 +94,7 @@ async function drawPhoto(page, { width, height, rotate = false, alpha = false, t
       ctx.clip();
     }
     const sky = ctx.createLinearGradient(0, 0, 0, h);
-    sky.addColorStop(0, '#6d9fd0');
-    sky.addColorStop(0.55, '#f2c89a');
-    sky.addColorStop(0.56, '#4b6b3a');
-    sky.addColorStop(1, '#23331c');
+    for (const [at, colour] of [[0, '#6d9fd0'], [0.55, '#f2c89a'], [0.56, '#4b6b3a'], [1, '#23331c']]) sky.addColorStop(at, colour);
     ctx.fillStyle = sky;
     ctx.fillRect(0, 0, w, h);
     // As leaves and grass in a real photo, so that a smaller copy still has detail.
@@ -211,14 +200,10 @@ export const shownPictures = (page, sources = {}) =>
       if (picture.naturalWidth) shapes[role] = [picture.naturalWidth, picture.naturalHeight];
     }
     const offset = (value, free) => (value.endsWith('%') ? (free * parseFloat(value)) / 100 : parseFloat(value));
+    // Explicit sizes are not used by the pages; 'none' and 'auto' keep the picture's pixels.
     const scale = (fit, bw, bh, iw, ih) => {
-      if (fit === 'cover') return [Math.max(bw / iw, bh / ih), Math.max(bw / iw, bh / ih)];
-      if (fit === 'contain' || fit === 'scale-down') {
-        const s = Math.min(bw / iw, bh / ih, fit === 'scale-down' ? 1 : Infinity);
-        return [s, s];
-      }
-      // Explicit sizes are not used by the pages; 'none' and 'auto' keep the picture's pixels.
-      return fit === 'fill' ? [bw / iw, bh / ih] : [1, 1];
+      const s = { cover: Math.max(bw / iw, bh / ih), contain: Math.min(bw / iw, bh / ih), 'scale-down': Math.min(bw / iw, bh / ih, 1) }[fit];
+      return s ? [s, s] : fit === 'fill' ? [bw / iw, bh / ih] : [1, 1];
     };
     // The part of a picture (iw x ih) placed in a box (bw x bh) and seen within clip (from the box's corner).
     const place = (url, fit, position, [bw, bh], [iw, ih], [cw, ch]) => {

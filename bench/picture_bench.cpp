@@ -198,11 +198,11 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() == 4 && args[1] == QLatin1String("--case")) {
-        const QString folder = args[3];
+        const QString& folder = args[3];
         const Job job{readAll(folder + QStringLiteral("/background.jpg")),
                       readAll(folder + QStringLiteral("/cover.jpg"))};
         const QString cache = folder + QStringLiteral("/cache");
-        const QString name = args[2];
+        const QString& name = args[2];
         QElapsedTimer timer;
         timer.start();
         const QString outcome = name.startsWith(QLatin1String("Qt"))       ? qtPluginOnly(job)

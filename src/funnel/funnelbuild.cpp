@@ -347,7 +347,7 @@ Result<PictureFile> socialCardFor(const FunnelSettings& s, const QList<Picture>&
                           cover->stem + QStringLiteral("-card.jpg"), cacheDir);
 }
 
-constexpr qint64 kHeavyPicture = 400 * 1024;
+constexpr qint64 kHeavyPicture = 400LL * 1024;
 
 // What the opt-in page loads on a phone: the page, its stylesheet and the pictures of the
 // phone's size; heavy pictures are named.

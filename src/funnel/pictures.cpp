@@ -41,7 +41,7 @@ constexpr int kWebpQuality = 78;
 constexpr int kWebpMethod = 4;
 constexpr int kJpegQuality = 82;
 constexpr char kManifestName[] = "picture.json";
-constexpr qint64 kManifestLimit = 1024 * 1024;
+constexpr qint64 kManifestLimit = 1024LL * 1024;
 
 QString named(const QString& path) {
     return QStringLiteral("The picture \"%1\"").arg(displayPath(path));
@@ -208,7 +208,7 @@ Result<QImage> decode(const QByteArray& bytes, const Probe& probe, QSize size,
     QImageReader reader(&buffer, probe.format);
     reader.setAutoTransform(true);
     // The pixel limit above is what bounds memory; Qt's own is lower than 100 MP in RGBA.
-    reader.setAllocationLimit(int(kMaxPixels * 4 / (1024 * 1024) + 1));
+    reader.setAllocationLimit(int(kMaxPixels * 4 / (1024LL * 1024) + 1));
     if (size.isValid() && size != probe.upright)
         reader.setScaledSize(probe.stored == probe.upright ? size : size.transposed());
     QImage image = reader.read();
@@ -481,7 +481,7 @@ QImage cutOut(const QImage& base, QSize whole, const QRect& crop, QSize size) {
             .intersected(base.rect());
     // A view into base, not a copy, and without its text and colour space, which Qt's
     // writers would otherwise put in the file as comments, chunks and a profile.
-    const QImage view(base.constScanLine(inBase.y()) + inBase.x() * 4, inBase.width(),
+    const QImage view(base.constScanLine(inBase.y()) + qsizetype(inBase.x()) * 4, inBase.width(),
                       inBase.height(), base.bytesPerLine(), base.format());
     if (view.size() == size)
         return view.copy();

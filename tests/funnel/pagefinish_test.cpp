@@ -143,9 +143,10 @@ private slots:
             << QStringList{"<meta property=\"og:title\""} << QStringList{"og:url", "og:image"};
         QTest::newRow("a web address: the social card, its size and alt")
             << Adjust([](FunnelSettings&) {})
-            << QStringList{"og:image\" content=\"http://example.com/f/c-card.jpg\"",
-                           "og:image:width\" content=\"1200\"", "og:image:height\" content=\"630\"",
-                           "og:image:alt",
+            << QStringList{"og:image\" content=\"http://example.com/f/c-card.jpg\">\n<meta "
+                           "property=\"og:image:width\" content=\"1200\">\n<meta "
+                           "property=\"og:image:height\" content=\"630\">\n<meta "
+                           "property=\"og:image:alt\"",
                            "twitter:image\" content=\"http://example.com/f/c-card.jpg\""}
             << QStringList{};
         QTest::newRow("the HEAD code's own description is not doubled")

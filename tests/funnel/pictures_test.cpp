@@ -101,10 +101,8 @@ bool looksAlike(const QImage& a, const QImage& b, int tolerance = 24) {
         const QRgb p = x.pixel(i % 4, i / 4), q = y.pixel(i % 4, i / 4);
         for (const int d :
              {qRed(p) - qRed(q), qGreen(p) - qGreen(q), qBlue(p) - qBlue(q), qAlpha(p) - qAlpha(q)})
-            if (std::abs(d) > tolerance) {
-                qWarning("cell %d: %08x vs %08x", i, p, q);
-                return false;
-            }
+            if (std::abs(d) > tolerance)
+                return qWarning("cell %d: %08x vs %08x", i, p, q), false;
     }
     return true;
 }
@@ -300,8 +298,9 @@ private slots:
         QCOMPARE(seen.size(), kSocialCardSize);
         // 86% of the height, centred: its top and bottom rows show, the card's edges do not.
         const auto near = [](QColor a, QColor b) {
-            QImage x(1, 1, QImage::Format_ARGB32), y = x;
-            return x.fill(a), y.fill(b), looksAlike(x, y);
+            return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+                       std::abs(a.blue() - b.blue()) <
+                   60;
         };
         QVERIFY(near(seen.pixelColor(600, 50), Qt::red) &&
                 near(seen.pixelColor(600, 578), Qt::red));

@@ -194,10 +194,8 @@ export const shownPictures = (page, sources = {}) =>
   page.evaluate(async (sources) => {
     const shapes = {};
     for (const [role, url] of Object.entries(sources)) {
-      const picture = new Image();
-      picture.src = url;
-      await picture.decode().catch(() => {});
-      if (picture.naturalWidth) shapes[role] = [picture.naturalWidth, picture.naturalHeight];
+      const picture = Object.assign(new Image(), { src: url });
+      if (await picture.decode().then(() => true, () => false)) shapes[role] = [picture.naturalWidth, picture.naturalHeight];
     }
     const offset = (value, free) => (value.endsWith('%') ? (free * parseFloat(value)) / 100 : parseFloat(value));
     // Explicit sizes are not used by the pages; 'none' and 'auto' keep the picture's pixels.
@@ -235,8 +233,7 @@ export const shownPictures = (page, sources = {}) =>
         const s = getComputedStyle(el, pseudo);
         const url = s.backgroundImage.match(/url\("?([^")]+)"?\)/)?.[1];
         if (!url || !own(url)) continue;
-        const picture = new Image();
-        picture.src = url;
+        const picture = Object.assign(new Image(), { src: url });
         await picture.decode();
         // Body's background paints the whole page, placed over the root element's box; a
         // fixed layer covers the window.

@@ -301,7 +301,8 @@ Result<QList<Picture>> readPictures(const FunnelSettings& s, const PageTemplates
     for (int i = 0; i < 3; ++i) {
         if (!s.isFileRequired(i))
             continue;
-        QString stem = safeStem(s.lblSelectedFile[i].caption, "background");
+        QString stem =
+            safeStem(s.lblSelectedFile[i].caption, i == CoverImage ? "cover" : "background");
         if (i != CoverImage && stem == coverStem)
             stem += QStringLiteral("-background");
         const int inlineWidth = needsInlineBackground(templates) ? 1920 : 0;

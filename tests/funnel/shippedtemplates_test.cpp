@@ -100,18 +100,18 @@ private slots:
             QVERIFY(modCopy::CopyFolder(shippedDataDir() + '/' + folder, app.filePath(folder)));
         QImage stored(100, 40, QImage::Format_RGB32);
         stored.fill(Qt::darkCyan);
-        QImageWriter writer(app.filePath("cover.jpg"), "jpeg");
+        QImageWriter writer(app.filePath("обложка.jpg"), "jpeg");
         writer.setTransformation(QImageIOHandler::TransformationRotate90);
         QVERIFY2(writer.write(stored), qPrintable(writer.errorString()));
-        FunnelSettings s = completeSettings(app.filePath("cover.jpg"));
+        FunnelSettings s = completeSettings(app.filePath("обложка.jpg"));
         if (everyValue) {
             s = everyValueChanged();
             s.chkProgressBar = 1;
             s.txtBeforeRedirectMsg2 = QStringLiteral("two"); // its block is left out when empty
-            FixtureApp::writePicture(app.filePath("bg.png"), QSize(1600, 1000));
-            s.lblSelectedFile[BackgroundImage] = {app.filePath("bg.png"), QStringLiteral("bg.png")};
-            s.lblSelectedFile[CoverImage] = {app.filePath("cover.jpg"),
-                                             QStringLiteral("cover.jpg")};
+            FixtureApp::writePicture(app.filePath("фон.png"), QSize(1600, 1000));
+            s.lblSelectedFile[BackgroundImage] = {app.filePath("фон.png"), QStringLiteral("ф")};
+            s.lblSelectedFile[CoverImage] = {app.filePath("обложка.jpg"),
+                                             QStringLiteral("обложка.jpg")};
         }
         const BuildOutcome outcome = buildFunnel(s, AppPaths(app.path()));
         QVERIFY2(outcome.built(), qPrintable(outcome.message));
@@ -127,7 +127,7 @@ private slots:
                 QVERIFY2(text.contains(QStringLiteral("width=\"40\" height=\"100\"")),
                          qPrintable(page));
         }
-        QVERIFY(QFileInfo::exists(app.filePath("output/templates/funnel.css")));
+        QVERIFY(QFileInfo::exists(app.filePath("output/templates/cover-card.jpg")));
         checkPicturesNamed(app.filePath("output/templates"));
     }
 };

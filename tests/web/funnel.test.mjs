@@ -293,8 +293,8 @@ describe('weight, stability and layout: light pages that call no one but the vid
     for (const kind of pageKinds)
       check(`${name}: ${kind} page`, async (t) => {
         const funnel = funnels.get(name);
-        // First a phone, as Lighthouse measures, with pictures that arrive late; then the window is resized.
-        await visit(funnel.urls[kind], { width: 360, height: 740, freezeTimers: true, slowPictures: true }, async (page, seen) => {
+        // First a phone, as Lighthouse measures, with the page in packets and pictures that arrive late; then the window is resized.
+        await visit(`${funnel.urls[kind]}?trickle`, { width: 360, height: 740, freezeTimers: true, slowPictures: true }, async (page, seen) => {
           await page.waitForLoadState('networkidle');
           await Promise.all(seen.reading);
           // takeRecords() hands over the buffered entries at once: the page's timers are frozen.

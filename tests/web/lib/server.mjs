@@ -32,7 +32,11 @@ export async function startServer() {
       if (!root || file.split('/').includes('..')) throw new Error('not ours');
       const body = await readFile(path.join(root, file));
       // No charset in the header: like many hosts, the page's own <meta charset> has to work.
-      res.writeHead(200, { 'Content-Type': types[path.extname(file).toLowerCase()] || 'application/octet-stream' }).end(body);
+      res.writeHead(200, { 'Content-Type': types[path.extname(file).toLowerCase()] || 'application/octet-stream' });
+      // ?trickle: the page arrives a network packet at a time, as on a slow phone link, and the browser paints what it has.
+      let at = 0;
+      if (url.searchParams.has('trickle')) for (; body.length - at > 1400; at += 1400) await new Promise((resolve) => res.write(body.subarray(at, at + 1400), () => setTimeout(resolve, 150)));
+      res.end(body.subarray(at));
     } catch {
       res.writeHead(404).end();
     }

@@ -169,6 +169,19 @@ QString optinCardTheme(const FunnelSettings& s) {
     return light >= dark ? QStringLiteral("light") : QStringLiteral("dark");
 }
 
+QString headingStyle(const FunnelSettings& s) {
+    const auto colour = parseRgb(s.lblColorPicker[HeadlineColor]);
+    if (!colour)
+        return QString();
+    QString vars;
+    for (const auto& [name, card] : {std::pair{"light", kWhite}, std::pair{"dark", kDarkCard}})
+        if (contrastRatio(*colour, card) >= kLargeTextContrast)
+            vars += QStringLiteral("--tf-heading-%1:rgb(%2);")
+                        .arg(QLatin1String(name), s.lblColorPicker[HeadlineColor]);
+    vars.chop(1);
+    return vars.isEmpty() ? QString() : QStringLiteral(" style=\"%1\"").arg(vars);
+}
+
 QString footerPlate(const FunnelSettings& s) {
     const Rgb text = parseRgb(s.lblColorPicker[FooterColor]).value_or(kWhite);
     const bool lightText = contrastRatio(text, Rgb{0, 0, 0}) >= contrastRatio(text, kWhite);
@@ -236,6 +249,7 @@ Result<QString> finishPage(PageKind kind, const QString& generated, const Funnel
          QString::number(facts.coverSize.isEmpty() ? 450 : facts.coverSize.height())},
         {"[COVER_SHAPE]", coverShape(facts.coverSize)},
         {"[CARD_THEME]", kind == PageKind::Optin ? optinCardTheme(s) : QStringLiteral("auto")},
+        {"[HEADING_STYLE]", headingStyle(s)},
         {"[FOOTER_RGB]", parseRgb(s.lblColorPicker[FooterColor]) ? s.lblColorPicker[FooterColor]
                                                                  : QStringLiteral("255,255,255")},
         {"[FOOTER_PLATE]",

@@ -40,6 +40,10 @@ double contrastRatio(Rgb a, Rgb b);
 // of them, "auto" when both read well (the visitor's preference decides).
 QString optinCardTheme(const FunnelSettings& settings);
 
+// The style attribute that gives the thank-you and download headlines the
+// user's headline colour on the cards (light, dark) where it reads well.
+QString headingStyle(const FunnelSettings& settings);
+
 // The footer's text colour, and whether it needs a plate behind it to stay
 // readable on the page background: "", "dark" or "light".
 QString footerPlate(const FunnelSettings& settings);

@@ -116,6 +116,17 @@ private slots:
                    s.txtoptinForm = QStringLiteral("<STYLE>#f{width:480px}</STYLE><form></form>");
                })
             << "40x100 v=a%22b%26c own";
+        // The thank-you and download headlines take the user's colour on the cards it reads on.
+        for (const auto& [rgb, style] :
+             {std::pair{"64,0,64", " style=\"--tf-heading-light:rgb(64,0,64)\""},
+              {"255,214,102", " style=\"--tf-heading-dark:rgb(255,214,102)\""},
+              {"128,128,128", " style=\"--tf-heading-light:rgb(128,128,128);--tf-heading-dark:rgb("
+                              "128,128,128)\""}})
+            QTest::newRow(rgb) << PageKind::ThankYou << "[HEADING_STYLE]"
+                               << Adjust([rgb = rgb](FunnelSettings& s) {
+                                      s.lblColorPicker[HeadlineColor] = rgb;
+                                  })
+                               << style;
         for (const char* code : {"ja", "zh-Hans", "ko"}) // the pages' lang and direction
             QTest::newRow(code) << PageKind::Optin << "[LANG] [DIR]"
                                 << set(&FunnelSettings::language, code) << QString(code) + " ltr";

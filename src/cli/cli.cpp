@@ -49,6 +49,7 @@ struct Options {
     QString keyFile;
     QString passwordEnv = QStringLiteral("TANDREL_PASSWORD");
     bool acceptNewHostKey = false;
+    bool dryRun = false;
     bool keepOriginal = false;
     int count = 0;
     QString outDir;
@@ -102,7 +103,8 @@ Options parse(const QStringList& arguments) {
     const QCommandLineOption count(QStringLiteral("count"), QString(), QStringLiteral("N"));
     const QCommandLineOption acceptNewHostKey(QStringLiteral("accept-new-host-key"));
     const QCommandLineOption keepOriginal(QStringLiteral("keep-original"));
-    parser.addOptions({help, version, seed, to, count, acceptNewHostKey, keepOriginal});
+    const QCommandLineOption dryRun(QStringLiteral("dry-run"));
+    parser.addOptions({help, version, seed, to, count, acceptNewHostKey, keepOriginal, dryRun});
     for (const TextOption& option : kTextOptions)
         parser.addOption(
             QCommandLineOption(QLatin1String(option.name), QString(), QStringLiteral("VALUE")));
@@ -158,6 +160,7 @@ Options parse(const QStringList& arguments) {
         options.to = parser.value(to);
     options.acceptNewHostKey = parser.isSet(acceptNewHostKey);
     options.keepOriginal = parser.isSet(keepOriginal);
+    options.dryRun = parser.isSet(dryRun);
     options.positional = parser.positionalArguments();
     if (!options.positional.isEmpty())
         options.command = options.positional.takeFirst();
@@ -294,6 +297,7 @@ int publish(const Options& options, const AppPaths& paths, QTextStream& out, QTe
     request.outputFolder = paths.outputTemplatesDir();
     request.pages = record->pages;
     request.pageUrls = record->pageUrls;
+    request.dryRun = options.dryRun;
     request.progress = [&](const PublishProgress& p) {
         if (p.file.isEmpty())
             return;
@@ -301,6 +305,12 @@ int publish(const Options& options, const AppPaths& paths, QTextStream& out, QTe
         err.flush();
     };
     const PublishReport report = publishFunnel(remote, request);
+    if (report.outcome == PublishReport::Outcome::Planned) {
+        for (const QString& line : report.plan.lines())
+            out << line << '\n';
+        err << report.message << '\n';
+        return 0;
+    }
     if (!report.published()) {
         err << report.message << '\n';
         return 1;

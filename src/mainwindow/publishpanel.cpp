@@ -13,6 +13,7 @@
 #include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStyle>
 #include <QThread>
@@ -292,6 +293,7 @@ void PublishPanel::start(Job job) {
     };
     // Cancel stops the file under way and keeps what arrived; closing the window stops at once.
     request.cancelled = [this] { return m_cancel.load(); };
+    request.confirm = [this](const PublishPlan& plan) { return confirmPlan(plan); };
     m_worker = QThread::create([this, job, target = *target, options, request, outputLock] {
         RemoteFolder remote(target, options);
         bool ok = false;
@@ -391,6 +393,38 @@ void PublishPanel::jobEnded(bool ok, const QString& text, const QStringList& pag
 }
 
 bool PublishPanel::askTrust(const HostKeyQuestion& q) {
+    return askFromWorker([this, q] {
+        return desktop().question(
+            this,
+            QStringLiteral("Tandrel has not connected to %1 before. Its host key is\n\n%2\n\n"
+                           "Trust it only if your host confirms this key. Connect and "
+                           "remember it?")
+                .arg(q.host, q.fingerprint),
+            QStringLiteral("Unknown Server"), MessageIcon::Warning);
+    });
+}
+
+bool PublishPanel::confirmPlan(const PublishPlan& plan) {
+    return askFromWorker([this, plan] {
+        // A long list would outgrow the screen; the summary counts them all.
+        const int shown = 15;
+        QStringList lines = plan.lines().mid(0, shown);
+        // The columns a terminal lines up mean nothing in the dialog's font.
+        static const QRegularExpression padding(QStringLiteral("^(\\w+) +"));
+        for (QString& line : lines)
+            line.replace(padding, QStringLiteral("\\1 "));
+        if (plan.changes.size() > shown)
+            lines << QStringLiteral("... and %1 more").arg(plan.changes.size() - shown);
+        return desktop().question(
+            this,
+            QStringLiteral("Publishing will change these files on the server:\n\n%1\n\n%2. "
+                           "Publish now?")
+                .arg(lines.join(u'\n'), plan.summary()),
+            QStringLiteral("Publish These Changes?"), MessageIcon::None);
+    });
+}
+
+bool PublishPanel::askFromWorker(const std::function<bool()>& ask) {
     std::future<bool> answer;
     {
         std::lock_guard lock(m_questionMutex);
@@ -401,14 +435,8 @@ bool PublishPanel::askTrust(const HostKeyQuestion& q) {
     }
     QMetaObject::invokeMethod(
         this,
-        [this, q] {
-            const bool yes = desktop().question(
-                this,
-                QStringLiteral("Tandrel has not connected to %1 before. Its host key is\n\n%2\n\n"
-                               "Trust it only if your host confirms this key. Connect and "
-                               "remember it?")
-                    .arg(q.host, q.fingerprint),
-                QStringLiteral("Unknown Server"), MessageIcon::Warning);
+        [this, ask] {
+            const bool yes = ask();
             std::lock_guard lock(m_questionMutex);
             if (m_pendingAnswer) {
                 m_pendingAnswer->set_value(yes);

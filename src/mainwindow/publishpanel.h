@@ -22,6 +22,7 @@ class QThread;
 
 namespace tandrel {
 struct HostKeyQuestion;
+struct PublishPlan;
 struct PublishProgress;
 struct PublishReport;
 } // namespace tandrel
@@ -60,6 +61,9 @@ private:
     // The live pages, when given, as links after the message's first paragraph.
     void showResult(const QString& text, bool ok, const QStringList& pageUrls = {});
     bool askTrust(const tandrel::HostKeyQuestion& question);
+    bool confirmPlan(const tandrel::PublishPlan& plan);
+    // Asks on the window's thread and waits; false when the window closes meanwhile.
+    bool askFromWorker(const std::function<bool()>& ask);
     QString keyringKey() const;
     QString settingsFile() const;
     QString keyFileSetting() const;

@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringDecoder>
@@ -183,12 +184,13 @@ struct RemoteState {
     Record previous;
 };
 
-Result<RemoteState> readRemoteState(RemoteFolder& remote, const QList<LocalFile>& files) {
+Result<RemoteState> readRemoteState(RemoteFolder& remote, const QList<LocalFile>& files,
+                                    bool clear) {
     using R = Result<RemoteState>;
     auto listing = listTree(remote, files);
     if (!listing)
         return R::failure(listing.error());
-    if (Status cleared = clearLeftovers(remote, *listing); !cleared)
+    if (Status cleared = clear ? clearLeftovers(remote, *listing) : Status::success(); !cleared)
         return R::failure(cleared.error());
     auto recordBytes = remote.read(QLatin1String(kPublishRecordName));
     if (!recordBytes)
@@ -218,6 +220,37 @@ QList<LocalFile> filesToSend(RemoteFolder& remote, const RemoteState& state,
         }
     }
     return toSend;
+}
+
+// The old pages a publish removes once the new ones are live: only the ones this funnel sent.
+bool removable(const RemoteState& state, const QSet<QString>& local, const QString& path) {
+    return !local.contains(path) && isOldPageName(path) && state.listing.contains(path);
+}
+
+QSet<QString> pathsOf(const QList<LocalFile>& files) {
+    QSet<QString> paths;
+    for (const LocalFile& f : files)
+        paths.insert(f.path);
+    return paths;
+}
+
+PublishPlan planOf(const RemoteState& state, const QList<LocalFile>& files,
+                   const QList<LocalFile>& toSend, int unchanged) {
+    PublishPlan plan;
+    plan.unchanged = unchanged;
+    for (const LocalFile& f : toSend) {
+        const auto there = state.listing.constFind(f.path);
+        const bool replaces = there != state.listing.constEnd() && !there->folder;
+        plan.changes.append({replaces ? PlannedChange::Kind::Replace : PlannedChange::Kind::Add,
+                             f.path, f.bytes.size()});
+        plan.bytesToSend += f.bytes.size();
+    }
+    const QSet<QString> local = pathsOf(files);
+    for (auto it = state.previous.begin(); it != state.previous.end(); ++it)
+        if (removable(state, local, it.key()))
+            plan.changes.append(
+                {PlannedChange::Kind::Remove, it.key(), state.listing.value(it.key()).size});
+    return plan;
 }
 
 // What visitors see after a publish stopped before file `sent` of `toSend`.
@@ -312,13 +345,11 @@ Status recordArrived(RemoteFolder& remote, const RemoteState& state, const QList
 // funnel sent. `next` keeps the earlier files still on the server.
 Status removeOldPages(RemoteFolder& remote, const RemoteState& state, const QList<LocalFile>& files,
                       Record& next, PublishReport& report) {
-    QSet<QString> local;
-    for (const LocalFile& f : files)
-        local.insert(f.path);
+    const QSet<QString> local = pathsOf(files);
     for (auto it = state.previous.begin(); it != state.previous.end(); ++it) {
         if (local.contains(it.key()))
             continue;
-        if (isOldPageName(it.key()) && state.listing.contains(it.key())) {
+        if (removable(state, local, it.key())) {
             if (Status removed = remote.remove(it.key()); !removed)
                 return Status::failure(removed.error() +
                                        QStringLiteral(" The new funnel is live."));
@@ -409,11 +440,24 @@ PublishReport publishFunnel(RemoteFolder& remote, const PublishRequest& request)
     if (files->isEmpty())
         return fail(QStringLiteral("Nothing to publish: the folder \"%1\" is empty.")
                         .arg(displayPath(request.outputFolder)));
-    const auto state = readRemoteState(remote, *files);
+    const auto state = readRemoteState(remote, *files, !request.dryRun);
     if (!state)
         return fail(state.error() +
                     QStringLiteral(" Nothing was sent: the live funnel is as it was."));
     const QList<LocalFile> toSend = filesToSend(remote, *state, *files, request.pages, report);
+    report.plan = planOf(*state, *files, toSend, report.unchanged);
+    if (request.dryRun) {
+        report.outcome = PublishReport::Outcome::Planned;
+        report.message = QStringLiteral("Dry run: %1. Nothing was written on the server.")
+                             .arg(report.plan.summary());
+        return report;
+    }
+    if (request.confirm && !report.plan.changes.isEmpty() && !request.confirm(report.plan)) {
+        report.outcome = PublishReport::Outcome::Cancelled;
+        report.message = QStringLiteral("Publishing was cancelled: nothing was sent, the live "
+                                        "funnel is as it was.");
+        return report;
+    }
     if (const int arrived = sendFiles(remote, request, toSend, report); arrived < toSend.size()) {
         if (report.outcome != PublishReport::Outcome::Cancelled)
             return report;
@@ -436,6 +480,40 @@ PublishReport publishFunnel(RemoteFolder& remote, const PublishRequest& request)
                          .arg(plural(report.oldPagesRemoved, "old page", "old pages"));
     report.notes = fetchedBackNotes(request, *files);
     return report;
+}
+
+QString PublishPlan::summary() const {
+    int counts[3] = {0, 0, 0};
+    for (const PlannedChange& change : changes)
+        ++counts[int(change.kind)];
+    QStringList parts;
+    if (counts[0])
+        parts << plural(counts[0], "file to add", "files to add");
+    if (counts[1])
+        parts << (parts.isEmpty() ? plural(counts[1], "file to replace", "files to replace")
+                                  : QStringLiteral("%1 to replace").arg(counts[1]));
+    if (counts[2])
+        parts << plural(counts[2], "old page to remove", "old pages to remove");
+    if (parts.isEmpty())
+        parts << QStringLiteral("nothing to change");
+    if (bytesToSend > 0)
+        parts << QStringLiteral("%1 to send")
+                     .arg(QLocale::c().formattedDataSize(bytesToSend, 1,
+                                                         QLocale::DataSizeTraditionalFormat));
+    if (unchanged)
+        parts << QStringLiteral("%1 unchanged").arg(unchanged);
+    return parts.join(QStringLiteral(", "));
+}
+
+QStringList PublishPlan::lines() const {
+    static const char* const verbs[] = {"add    ", "replace", "remove "};
+    QStringList out;
+    for (const PlannedChange& change : changes)
+        out << QStringLiteral("%1 %2 (%3)")
+                   .arg(QLatin1String(verbs[int(change.kind)]), change.path,
+                        QLocale::c().formattedDataSize(change.size, 1,
+                                                       QLocale::DataSizeTraditionalFormat));
+    return out;
 }
 
 Result<QString> testConnection(RemoteFolder& remote) {

@@ -16,6 +16,24 @@ struct PublishProgress {
     qint64 bytesTotal = 0; // of all the files to send
 };
 
+// What a publish will change on the server, found before anything is written.
+struct PlannedChange {
+    enum class Kind { Add, Replace, Remove };
+    Kind kind = Kind::Add;
+    QString path;
+    qint64 size = 0; // sent, or on the server for a removal
+};
+
+struct PublishPlan {
+    QList<PlannedChange> changes; // in the order they happen
+    int unchanged = 0;
+    qint64 bytesToSend = 0;
+    // "2 files to add, 1 to replace, 1 to remove, 48 KB to send, 9 unchanged"
+    QString summary() const;
+    // One line per change: what, the file, its size.
+    QStringList lines() const;
+};
+
 struct PublishRequest {
     QString outputFolder; // the built funnel
     QStringList pages;    // lead magnet, thank-you and download page, as the build named them
@@ -24,10 +42,15 @@ struct PublishRequest {
     // Asked before each file and while one goes: a cancel ends the transfer
     // under way, and the files that arrived are recorded as sent.
     std::function<bool()> cancelled;
+    // Shown the plan once the server is compared, when something changes; false
+    // stops before anything is sent.
+    std::function<bool(const PublishPlan&)> confirm;
+    // Lists and reads only: the plan is the whole result, nothing is written.
+    bool dryRun = false;
 };
 
 struct PublishReport {
-    enum class Outcome { Published, Failed, Cancelled };
+    enum class Outcome { Published, Failed, Cancelled, Planned };
     Outcome outcome = Outcome::Failed;
     int pagesSent = 0;
     int otherSent = 0;
@@ -35,6 +58,7 @@ struct PublishReport {
     int oldPagesRemoved = 0;
     QString message;   // "Published: ..." or what failed and what the visitors see
     QStringList notes; // the pages fetched back, or why they could not be
+    PublishPlan plan;
     bool published() const { return outcome == Outcome::Published; }
 };
 

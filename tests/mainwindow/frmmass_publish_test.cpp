@@ -60,6 +60,12 @@ private slots:
         edit("txtPublishKey")->setText(sftp.clientKey());
         runJob("cmdTestConnection");
         QVERIFY2(result().startsWith("Connected to "), qPrintable(result()));
+        desk->answers << false; // the list of changes: not now
+        runJob("cmdPublish");
+        QVERIFY2(result().contains("nothing was sent") && filesIn(sftp.root()).isEmpty(),
+                 qPrintable(result()));
+        QVERIFY(desk->last().text.contains("\nadd index.html ("));
+        desk->answers << true;
         runJob("cmdPublish");
         QVERIFY2(result().startsWith("Published: 3 pages and "), qPrintable(result()));
         // The live pages as links; the thank-you address goes to the autoresponder.
@@ -68,8 +74,8 @@ private slots:
         find<QPushButton>("cmdCopyThanks")->click();
         QCOMPARE(desk->clipboard, thanks);
         // Asked once, at the connection test; the key is known afterwards, as ssh keeps it.
-        QCOMPARE(desk->shown.size(), 2); // the build's question, the host key's
-        QVERIFY(desk->last().text.contains(QStringLiteral("[127.0.0.1]:%1").arg(sftp.port)));
+        QCOMPARE(desk->shown.size(), 4); // the build's question, the host key's, the changes twice
+        QVERIFY(desk->shown[1].text.contains(QStringLiteral("[127.0.0.1]:%1").arg(sftp.port)));
         QCOMPARE(QString::fromUtf8(fileBytes(home.filePath(".ssh/known_hosts"))),
                  sftp.knownHostsLine());
         QCOMPARE(filesIn(sftp.root()), filesIn(app->output()));
@@ -85,6 +91,7 @@ private slots:
         find<QCheckBox>("chkRememberPassword")->setChecked(true);
         edit("txtPublishTo")->setText(ftp.url("ftps"));
         edit("txtPublishPassword")->setText(ftp.password);
+        desk->answers << true; // the list of changes
         runJob("cmdPublish");
         QVERIFY2(result().startsWith("Published: "), qPrintable(result()));
         QCOMPARE(desk->secrets.values(), QStringList{ftp.password});

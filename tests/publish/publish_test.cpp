@@ -39,7 +39,7 @@ class PublishTest : public QObject {
         QVERIFY2(built.built(), qPrintable(built.message));
     }
     PublishReport publish(const QString& url, ConnectionOptions options = {},
-                          std::function<bool()> cancelled = {}) {
+                          std::function<bool()> cancelled = {}, bool dryRun = false) {
         const auto target = parsePublishTarget(url);
         options.attempts = attempts;
         options.firstRetryWait = std::chrono::milliseconds(20);
@@ -59,8 +59,13 @@ class PublishTest : public QObject {
         };
         sent.clear();
         const PublishReport report =
-            publishFunnel(remote, {app->output(), readBuildRecord(AppPaths(app->path()))->pages,
-                                   pageUrls, progress, std::move(cancelled)});
+            publishFunnel(remote, {app->output(),
+                                   readBuildRecord(AppPaths(app->path()))->pages,
+                                   pageUrls,
+                                   progress,
+                                   std::move(cancelled),
+                                   {},
+                                   dryRun});
         sent.removeAll(QString()); // the check after the last file
         return report;
     }
@@ -180,7 +185,21 @@ private slots:
         auto expected = filesIn(app->output());
         for (const char* mine : {"mine.html", "thanks99.html"})
             expected.insert(mine, fileBytes(writeFile(server + u'/' + mine, "mine")));
+        // A dry run first: it names every change the publish then makes, and makes none.
+        const auto before = filesIn(server);
+        const PublishReport dry = publish(url, {}, {}, true);
+        QCOMPARE(filesIn(server), before);
+        QStringList planned;
+        QStringList toSend;
+        for (const PlannedChange& change : dry.plan.changes) {
+            planned << u"%1 %2"_s.arg(int(change.kind)).arg(change.path);
+            if (change.kind != PlannedChange::Kind::Remove)
+                toSend << change.path;
+        }
+        QCOMPARE(planned, (QStringList{"0 sub/asset.txt", "0 download13.html", "0 thanks58.html",
+                                       "1 index.html", "2 download12.html", "2 thanks57.html"}));
         report = publish(url);
+        QCOMPARE(sent, toSend);
         QVERIFY2(report.message.startsWith("Published: 3 pages and 1 other file sent"_L1) &&
                      report.oldPagesRemoved == 2,
                  qPrintable(report.message));
@@ -411,6 +430,7 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::newRow("published, new host key accepted")
             << "--accept-new-host-key" << 0 << "Published: 3 pages";
+        QTest::newRow("dry run") << "--accept-new-host-key --dry-run" << 0 << "Nothing was written";
         QTest::newRow("new host key refused") << "" << 1 << "--accept-new-host-key";
         QTest::newRow("nothing built") << "" << 2 << "has not been built";
         QTest::newRow("built from other settings") << "" << 2 << "other settings than";
@@ -445,8 +465,11 @@ private slots:
         QTextStream outStream(&out), errStream(&err);
         QCOMPARE(cli::run(arguments, app->path(), outStream, errStream), status);
         QVERIFY2(err.contains(message) && !(out + err).contains(ftp.password), qPrintable(err));
+        if (row == "dry run") // a line per file; no record, no file
+            QVERIFY2(out.contains("add     index.html ") && filesIn(sftp.site()).isEmpty(),
+                     qPrintable(out));
         // The page addresses come last, for a script to pick up.
-        if (status == 0)
+        else if (status == 0)
             QVERIFY2(out.endsWith(QStringList{settings.txtFunnelUrl, settings.txtCapture_Url,
                                               settings.txtDownloadUrl, ""}
                                       .join(u'\n')),

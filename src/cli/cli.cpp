@@ -279,6 +279,8 @@ int publish(const Options& options, const AppPaths& paths, QTextStream& out, QTe
     connection.password = qEnvironmentVariable(options.passwordEnv.toLocal8Bit().constData());
     connection.keyFile = options.keyFile;
     connection.caFile = qEnvironmentVariable("TANDREL_CA_FILE");
+    // The window's settings file: what one learns about a server, the other knows.
+    connection.memoryFile = paths.join(QStringLiteral("tandrel.ini"));
     connection.trustNewHostKey = [&](const HostKeyQuestion& question) {
         if (options.acceptNewHostKey)
             err << "Trusting the new host key " << question.fingerprint << " of " << question.host

@@ -269,6 +269,7 @@ void PublishPanel::start(Job job) {
                           ? txtPublishKey->text().trimmed()
                           : QString();
     options.caFile = qEnvironmentVariable("TANDREL_CA_FILE");
+    options.memoryFile = settingsFile();
     options.trustNewHostKey = [this](const HostKeyQuestion& q) { return askTrust(q); };
     options.abort = &m_closing;
 

@@ -1,8 +1,10 @@
 #include "transport.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QScopeGuard>
 #include <QSet>
+#include <QSettings>
 #include <QUrl>
 
 #include <curl/curl.h>
@@ -61,30 +63,51 @@ struct Commands {
     }
 };
 
-// Servers known, for this run of the program, to need TLS 1.2: the next
-// publish to them does not pay for finding out again.
+// FTPS servers known to need TLS 1.2 for their data connections, so that
+// only the first publish to one pays the extra login: in the settings file
+// the options name (asked again after 30 days, in case the server changed),
+// else for this run of the program.
+constexpr qint64 kTls12Days = 30;
 std::mutex tls12Lock;
 QSet<QString> tls12Servers;
 
-QString serverKey(const PublishTarget& target) {
-    return QStringLiteral("%1:%2").arg(target.host).arg(target.effectivePort());
+QString tls12Key(const PublishTarget& target) {
+    return QStringLiteral("ftpsNeedsTls12/%1:%2").arg(target.host).arg(target.effectivePort());
 }
 
-bool needsTls12(const PublishTarget& target) {
+bool knownToNeedTls12(const PublishTarget& target, const QString& file) {
     const std::lock_guard lock(tls12Lock);
-    return tls12Servers.contains(serverKey(target));
+    if (file.isEmpty())
+        return tls12Servers.contains(tls12Key(target));
+    const QDateTime since =
+        QSettings(file, QSettings::IniFormat).value(tls12Key(target)).toDateTime();
+    return since.isValid() && since.daysTo(QDateTime::currentDateTimeUtc()) < kTls12Days;
 }
 
-void rememberTls12(const PublishTarget& target) {
+void setNeedsTls12(const PublishTarget& target, const QString& file, bool needs) {
     const std::lock_guard lock(tls12Lock);
-    tls12Servers.insert(serverKey(target));
+    const QString key = tls12Key(target);
+    if (file.isEmpty()) {
+        if (needs)
+            tls12Servers.insert(key);
+        else
+            tls12Servers.remove(key);
+        return;
+    }
+    QSettings settings(file, QSettings::IniFormat);
+    if (needs)
+        settings.setValue(key, QDateTime::currentDateTimeUtc());
+    else
+        settings.remove(key);
 }
 
 class FtpTransport final : public Transport {
 public:
     FtpTransport(const PublishTarget& target, const ConnectionOptions& options)
         : m_target(target), m_options(options), m_user(target.user.toUtf8()),
-          m_password(options.password.toUtf8()), m_caFile(QFile::encodeName(options.caFile)) {
+          m_password(options.password.toUtf8()), m_caFile(QFile::encodeName(options.caFile)),
+          m_tls12(target.protocol == PublishTarget::Protocol::Ftps &&
+                  knownToNeedTls12(target, options.memoryFile)) {
         initCurlOnce();
     }
     ~FtpTransport() override { drop(); }
@@ -200,9 +223,17 @@ private:
             // data connection (vsftpd, ProFTPD) refuse the second one under TLS
             // 1.3, whose sessions serve once; a TLS 1.2 session serves them all.
             // Nothing was sent, so the same step goes again at once.
-            if (status == 522 && m_target.protocol == PublishTarget::Protocol::Ftps &&
-                !needsTls12(m_target)) {
-                rememberTls12(m_target);
+            if (status == 522 && m_target.protocol == PublishTarget::Protocol::Ftps && !m_tls12) {
+                m_tls12 = true;
+                setNeedsTls12(m_target, m_options.memoryFile, true);
+                drop();
+                continue;
+            }
+            // A server remembered for TLS 1.2 that now refuses it: ask it afresh, once.
+            if (code == CURLE_SSL_CONNECT_ERROR && m_tls12 && !m_reprobed) {
+                m_tls12 = false;
+                m_reprobed = true;
+                setNeedsTls12(m_target, m_options.memoryFile, false);
                 drop();
                 continue;
             }
@@ -234,7 +265,7 @@ private:
         if (m_target.protocol == PublishTarget::Protocol::Ftps) {
             // Encryption or nothing: never a silent fall back to plain FTP.
             curl_easy_setopt(h, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
-            if (needsTls12(m_target))
+            if (m_tls12)
                 curl_easy_setopt(h, CURLOPT_SSLVERSION,
                                  long(CURL_SSLVERSION_TLSv1_2) | long(CURL_SSLVERSION_MAX_TLSv1_2));
             if (!m_caFile.isEmpty())
@@ -346,6 +377,8 @@ private:
     QByteArray m_user;
     QByteArray m_password;
     QByteArray m_caFile;
+    bool m_tls12 = false;
+    bool m_reprobed = false;
     CURL* m_handle = nullptr;
     CURLM* m_multi = nullptr;
     char m_error[CURL_ERROR_SIZE] = {};

@@ -33,6 +33,7 @@ struct ConnectionOptions {
     QString keyFile;        // SFTP private key
     QString knownHostsFile; // SFTP; empty: ~/.ssh/known_hosts
     QString caFile;         // FTPS: certificates trusted besides the system's
+    QString memoryFile;     // FTPS: the settings file that remembers servers needing TLS 1.2
     // Asked about an unknown SFTP host key; true trusts it and adds it to the
     // known hosts. Unset refuses.
     std::function<bool(const HostKeyQuestion&)> trustNewHostKey;

@@ -6,6 +6,7 @@
 #include "servers.h"
 
 #include <QRegularExpression>
+#include <QSettings>
 
 #include <fcntl.h>
 
@@ -291,6 +292,24 @@ private slots:
 
     // As OpenSSH writes it: hashed names, another host first, and the server's
     // RSA key only, which must be asked for as rsa-sha2 (OpenSSH refuses SHA-1).
+    // The extra login of a server that needs TLS 1.2 is paid at the first run, not at every run.
+    void aServerNeedingTls12IsRememberedAcrossRuns() {
+        ConnectionOptions options;
+        options.memoryFile = app->path(u"tandrel.ini"_s);
+        const QString key = u"ftpsNeedsTls12/127.0.0.1:%1"_s.arg(vsftp.port);
+        for (const int run : {1, 2, 3}) {
+            vsftp.clear(); // every file goes: more data connections than TLS 1.3 tickets
+            const qsizetype refused = fileBytes(vsftp.log()).count("\"522 ");
+            PUBLISHED(publish(vsftp.url(), options));
+            // The third run finds the memory a month old and asks the server again.
+            QCOMPARE(fileBytes(vsftp.log()).count("\"522 ") > refused, run != 2);
+            QSettings memory(options.memoryFile, QSettings::IniFormat);
+            const QDateTime since = memory.value(key).toDateTime();
+            QVERIFY(since.secsTo(QDateTime::currentDateTimeUtc()) < 60);
+            memory.setValue(key, since.addDays(run == 2 ? -31 : 0));
+        }
+    }
+
     void knownHostsAsOpenSshWritesThem() {
         const QString file = home.filePath(u"known_hosts"_s);
         writeFile(file, ("example.org " + sftp.knownHostsLine().section(u' ', 1) +

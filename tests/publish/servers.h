@@ -253,6 +253,7 @@ struct FtpServer : Server {
 // vsftpd changes into before its own root) into site().
 struct VsftpServer : Server {
     QString url() const { return QStringLiteral("ftps://anonymous@127.0.0.1:%1/site").arg(port); }
+    QString log() const { return dir.filePath(QStringLiteral("vsftpd.log")); }
     // Only the site folder is writable: vsftpd refuses a writable root.
     void clear() {
         QDir(site()).removeRecursively();
@@ -275,9 +276,10 @@ struct VsftpServer : Server {
                            "secure_chroot_dir=%3\nseccomp_sandbox=NO\nisolate_network=NO\n"
                            "ssl_enable=YES\nallow_anon_ssl=YES\nforce_anon_logins_ssl=YES\n"
                            "force_anon_data_ssl=YES\nrequire_ssl_reuse=YES\n"
-                           "rsa_cert_file=%4\nrsa_private_key_file=%4\n")
+                           "rsa_cert_file=%4\nrsa_private_key_file=%4\n"
+                           "xferlog_enable=YES\nlog_ftp_protocol=YES\nvsftpd_log_file=%5\n")
                 .arg(port)
-                .arg(root(), dir.filePath(QStringLiteral("empty")), keyAndCertificate)
+                .arg(root(), dir.filePath(QStringLiteral("empty")), keyAndCertificate, log())
                 .toUtf8());
         return launch(QStringLiteral(TANDREL_VSFTPD), {config});
     }

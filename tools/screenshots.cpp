@@ -17,6 +17,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -198,6 +199,12 @@ int main(int argc, char* argv[]) {
             err << "Could not write " << file << '\n';
             return 1;
         }
+    }
+    window.findChild<QPushButton*>(QStringLiteral("cmdPublishHistory"))->click();
+    if (auto* history = window.findChild<QDialog*>(QStringLiteral("dlgPublishHistory"))) {
+        QApplication::processEvents();
+        history->grab().save(out.filePath(QStringLiteral("publish-history.png")));
+        history->close();
     }
     window.ShowSection(1);
     window.Label50_Click(1);

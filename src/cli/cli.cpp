@@ -7,6 +7,7 @@
 #include "funnelfile.h"
 #include "pastecheck.h"
 #include "publish.h"
+#include "publishhistory.h"
 #include "result.h"
 #include "spincommands.h"
 #include "textfiles.h"
@@ -14,6 +15,8 @@
 #include "usage.h"
 
 #include <QCommandLineParser>
+#include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -306,7 +309,16 @@ int publish(const Options& options, const AppPaths& paths, QTextStream& out, QTe
         err << "Sending " << (p.done + 1) << "/" << p.total << ": " << p.file << '\n';
         err.flush();
     };
+    const QDateTime started = QDateTime::currentDateTimeUtc();
+    QElapsedTimer took;
+    took.start();
     const PublishReport report = publishFunnel(remote, request);
+    if (report.outcome != PublishReport::Outcome::Planned)
+        if (Status kept =
+                addToPublishHistory(paths.join(QLatin1String(kPublishHistoryName)),
+                                    publishEvent(*target, report, started, took.elapsed()));
+            !kept)
+            err << kept.error() << " This publish is not in the history.\n";
     if (report.outcome == PublishReport::Outcome::Planned) {
         for (const QString& line : report.plan.lines())
             out << line << '\n';

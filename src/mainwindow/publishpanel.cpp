@@ -3,11 +3,15 @@
 #include "buildrecord.h"
 #include "desktop.h"
 #include "publish.h"
+#include "publishhistory.h"
 #include "theme.h"
 
 #include <QCheckBox>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -16,6 +20,7 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStyle>
+#include <QTableWidget>
 #include <QThread>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -77,6 +82,10 @@ PublishPanel::PublishPanel(const AppPaths& paths, std::function<FunnelSettings()
     buttons->addWidget(cmdPublish);
     buttons->addWidget(cmdCancelPublish);
     buttons->addStretch();
+    auto* cmdPublishHistory =
+        named(new QPushButton(QStringLiteral("Publish History..."), this), "cmdPublishHistory");
+    buttons->addWidget(cmdPublishHistory);
+    connect(cmdPublishHistory, &QPushButton::clicked, this, &PublishPanel::showHistory);
     layout->addLayout(buttons);
     prgPublish = named(new QProgressBar(this), "prgPublish");
     prgPublish->hide();
@@ -295,27 +304,37 @@ void PublishPanel::start(Job job) {
     // Cancel stops the file under way and keeps what arrived; closing the window stops at once.
     request.cancelled = [this] { return m_cancel.load(); };
     request.confirm = [this](const PublishPlan& plan) { return confirmPlan(plan); };
-    m_worker = QThread::create([this, job, target = *target, options, request, outputLock] {
-        RemoteFolder remote(target, options);
-        bool ok = false;
-        QString text;
-        QStringList live;
-        if (job == Job::Test) {
-            const auto tested = testConnection(remote);
-            ok = tested.ok();
-            text = ok ? tested.value() : tested.error();
-        } else {
-            const PublishReport report = publishFunnel(remote, request);
-            ok = report.published();
-            text = report.message + (ok ? QStringLiteral(".") : QString());
-            if (ok)
-                live = request.pageUrls;
-            if (!report.notes.isEmpty())
-                text += QStringLiteral("\n\n") + report.notes.join(u'\n');
-        }
-        QMetaObject::invokeMethod(
-            this, [this, ok, text, live] { jobEnded(ok, text, live); }, Qt::QueuedConnection);
-    });
+    const QString history = m_paths.join(QLatin1String(kPublishHistoryName));
+    m_worker =
+        QThread::create([this, job, target = *target, options, request, outputLock, history] {
+            const QDateTime started = QDateTime::currentDateTimeUtc();
+            QElapsedTimer took;
+            took.start();
+            RemoteFolder remote(target, options);
+            bool ok = false;
+            QString text;
+            QStringList live;
+            if (job == Job::Test) {
+                const auto tested = testConnection(remote);
+                ok = tested.ok();
+                text = ok ? tested.value() : tested.error();
+            } else {
+                PublishReport report = publishFunnel(remote, request);
+                ok = report.published();
+                text = report.message + (ok ? QStringLiteral(".") : QString());
+                if (ok)
+                    live = request.pageUrls;
+                if (Status kept = addToPublishHistory(
+                        history, publishEvent(target, report, started, took.elapsed()));
+                    !kept)
+                    report.notes << kept.error() +
+                                        QStringLiteral(" This publish is not in the history.");
+                if (!report.notes.isEmpty())
+                    text += QStringLiteral("\n\n") + report.notes.join(u'\n');
+            }
+            QMetaObject::invokeMethod(
+                this, [this, ok, text, live] { jobEnded(ok, text, live); }, Qt::QueuedConnection);
+        });
     connect(m_worker, &QThread::finished, m_worker, &QObject::deleteLater);
     m_worker->start();
 }
@@ -391,6 +410,54 @@ void PublishPanel::jobEnded(bool ok, const QString& text, const QStringList& pag
     lblPublishFile->hide();
     showResult(shown, ok, pageUrls);
     emit finished();
+}
+
+void PublishPanel::showHistory() {
+    const auto events = readPublishHistory(m_paths.join(QLatin1String(kPublishHistoryName)));
+    if (!events) {
+        desktop().message(this, events.error(), QStringLiteral("Publish History"),
+                          MessageIcon::Warning);
+        return;
+    }
+    auto* dialog = named(new QDialog(this), "dlgPublishHistory");
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle(QStringLiteral("Publish History"));
+    auto* table = named(new QTableWidget(int(events->size()), 5, dialog), "tblPublishHistory");
+    table->setHorizontalHeaderLabels({QStringLiteral("When"), QStringLiteral("Where"),
+                                      QStringLiteral("Sent"), QStringLiteral("Took"),
+                                      QStringLiteral("Result")});
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->verticalHeader()->hide();
+    const QLocale locale;
+    for (int row = 0; row < events->size(); ++row) {
+        const PublishEvent& e = events->at(row);
+        const QStringList cells{
+            locale.toString(e.started.toLocalTime(), QLocale::ShortFormat), e.target,
+            QStringLiteral("%1 %2, %3")
+                .arg(e.filesSent)
+                .arg(e.filesSent == 1 ? QStringLiteral("file") : QStringLiteral("files"),
+                     locale.formattedDataSize(e.bytesSent)),
+            QStringLiteral("%1 s").arg(locale.toString(double(e.milliseconds) / 1000.0, 'f', 1)),
+            e.outcome};
+        for (int column = 0; column < cells.size(); ++column) {
+            auto* item = new QTableWidgetItem(cells[column]);
+            item->setToolTip(e.message);
+            table->setItem(row, column, item);
+        }
+    }
+    table->resizeColumnsToContents();
+    table->horizontalHeader()->setStretchLastSection(true);
+    auto* layout = new QVBoxLayout(dialog);
+    layout->addWidget(events->isEmpty() ? static_cast<QWidget*>(new QLabel(
+                                              QStringLiteral("Nothing published yet."), dialog))
+                                        : table);
+    table->setVisible(!events->isEmpty());
+    auto* close = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
+    connect(close, &QDialogButtonBox::rejected, dialog, &QDialog::close);
+    layout->addWidget(close);
+    dialog->resize(860, 420);
+    dialog->show();
 }
 
 bool PublishPanel::askTrust(const HostKeyQuestion& q) {

@@ -51,6 +51,7 @@ public slots:
     void cmdTestConnection_Click();
     void cmdPublish_Click();
     void cmdCancelPublish_Click();
+    void showHistory();
 
 private:
     enum class Job { Test, Publish };

@@ -314,6 +314,7 @@ int sendFiles(RemoteFolder& remote, const PublishRequest& request, const QList<L
         }
         (request.pages.contains(f.path) ? report.pagesSent : report.otherSent)++;
         bytesBefore += f.bytes.size();
+        report.bytesSent = bytesBefore;
     }
     if (request.progress)
         request.progress({total, total, QString(), bytesTotal, bytesTotal});

@@ -56,6 +56,7 @@ struct PublishReport {
     int otherSent = 0;
     int unchanged = 0;
     int oldPagesRemoved = 0;
+    qint64 bytesSent = 0; // of the files that arrived whole
     QString message;   // "Published: ..." or what failed and what the visitors see
     QStringList notes; // the pages fetched back, or why they could not be
     PublishPlan plan;

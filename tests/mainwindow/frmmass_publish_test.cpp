@@ -3,6 +3,8 @@
 #include "servers.h"
 #include "windowfixture.h"
 
+#include <QTableWidget>
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
@@ -73,6 +75,10 @@ private slots:
         QVERIFY(shownResult().contains("<a href=\"" + thanks + "\">"));
         find<QPushButton>("cmdCopyThanks")->click();
         QCOMPARE(desk->clipboard, thanks);
+        find<QPushButton>("cmdPublishHistory")->click();
+        auto* history = find<QTableWidget>("tblPublishHistory");
+        QCOMPARE(history->rowCount(), 2);
+        QCOMPARE(history->item(0, 4)->text() + history->item(1, 4)->text(), "publishedcancelled");
         // Asked once, at the connection test; the key is known afterwards, as ssh keeps it.
         QCOMPARE(desk->shown.size(), 4); // the build's question, the host key's, the changes twice
         QVERIFY(desk->shown[1].text.contains(QStringLiteral("[127.0.0.1]:%1").arg(sftp.port)));

@@ -3,6 +3,7 @@
 #include "funnelbuild.h"
 #include "funnelfile.h"
 #include "funnelfixtures.h"
+#include "publishhistory.h"
 #include "servers.h"
 
 #include <QRegularExpression>
@@ -310,6 +311,18 @@ private slots:
         }
     }
 
+    void theHistoryKeepsTheNewestAndSetsADamagedFileAside() {
+        const QString file = app->path(QLatin1String(kPublishHistoryName));
+        writeFile(file, "{not json");
+        PublishEvent event;
+        for (event.filesSent = 0; event.filesSent < kHistoryLength + 2; ++event.filesSent)
+            QVERIFY(addToPublishHistory(file, event));
+        QCOMPARE(fileBytes(file + u".damaged"_s), "{not json");
+        const auto events = readPublishHistory(file);
+        QCOMPARE(events->size(), kHistoryLength);
+        QCOMPARE(events->first().filesSent, kHistoryLength + 1);
+    }
+
     void knownHostsAsOpenSshWritesThem() {
         const QString file = home.filePath(u"known_hosts"_s);
         writeFile(file, ("example.org " + sftp.knownHostsLine().section(u' ', 1) +
@@ -484,6 +497,9 @@ private slots:
         QTextStream outStream(&out), errStream(&err);
         QCOMPARE(cli::run(arguments, app->path(), outStream, errStream), status);
         QVERIFY2(err.contains(message) && !(out + err).contains(ftp.password), qPrintable(err));
+        const auto history = readPublishHistory(app->path(QLatin1String(kPublishHistoryName)));
+        if (status == 0) // a dry run is no publish
+            QCOMPARE(history->value(0).outcome, row == "dry run" ? "" : "published");
         if (row == "dry run") // a line per file; no record, no file
             QVERIFY2(out.contains("add     index.html ") && filesIn(sftp.site()).isEmpty(),
                      qPrintable(out));

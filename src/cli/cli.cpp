@@ -53,6 +53,7 @@ struct Options {
     QString passwordEnv = QStringLiteral("TANDREL_PASSWORD");
     bool acceptNewHostKey = false;
     bool dryRun = false;
+    bool undo = false;
     bool keepOriginal = false;
     int count = 0;
     QString outDir;
@@ -107,7 +108,9 @@ Options parse(const QStringList& arguments) {
     const QCommandLineOption acceptNewHostKey(QStringLiteral("accept-new-host-key"));
     const QCommandLineOption keepOriginal(QStringLiteral("keep-original"));
     const QCommandLineOption dryRun(QStringLiteral("dry-run"));
-    parser.addOptions({help, version, seed, to, count, acceptNewHostKey, keepOriginal, dryRun});
+    const QCommandLineOption undo(QStringLiteral("undo"));
+    parser.addOptions(
+        {help, version, seed, to, count, acceptNewHostKey, keepOriginal, dryRun, undo});
     for (const TextOption& option : kTextOptions)
         parser.addOption(
             QCommandLineOption(QLatin1String(option.name), QString(), QStringLiteral("VALUE")));
@@ -164,6 +167,7 @@ Options parse(const QStringList& arguments) {
     options.acceptNewHostKey = parser.isSet(acceptNewHostKey);
     options.keepOriginal = parser.isSet(keepOriginal);
     options.dryRun = parser.isSet(dryRun);
+    options.undo = parser.isSet(undo);
     options.positional = parser.positionalArguments();
     if (!options.positional.isEmpty())
         options.command = options.positional.takeFirst();
@@ -261,7 +265,8 @@ int publish(const Options& options, const AppPaths& paths, QTextStream& out, QTe
     // Page numbers the file leaves out are drawn anew on every load; the built ones count then.
     if (!funnelNamesPageNumbers(funnelPath))
         settings.value().deriveFunnelLinks(record->thankYouPageNumber, record->downloadPageNumber);
-    if (!recordMatches(*record, *settings)) {
+    // An undo sends what the server kept, not the build.
+    if (!options.undo && !recordMatches(*record, *settings)) {
         err << "The last build in " << displayPath(paths.appDir())
             << " was made from other settings than " << funnelPath
             << "; build it again first: tandrel-cli build " << funnelPath << '\n';
@@ -312,7 +317,8 @@ int publish(const Options& options, const AppPaths& paths, QTextStream& out, QTe
     const QDateTime started = QDateTime::currentDateTimeUtc();
     QElapsedTimer took;
     took.start();
-    const PublishReport report = publishFunnel(remote, request);
+    const PublishReport report =
+        options.undo ? undoLastPublish(remote, request) : publishFunnel(remote, request);
     if (report.outcome != PublishReport::Outcome::Planned)
         if (Status kept =
                 addToPublishHistory(paths.join(QLatin1String(kPublishHistoryName)),

@@ -82,6 +82,11 @@ PublishPanel::PublishPanel(const AppPaths& paths, std::function<FunnelSettings()
     buttons->addWidget(cmdPublish);
     buttons->addWidget(cmdCancelPublish);
     buttons->addStretch();
+    cmdUndoPublish =
+        named(new QPushButton(QStringLiteral("Undo Last Publish"), this), "cmdUndoPublish");
+    cmdUndoPublish->setToolTip(
+        QStringLiteral("Puts the funnel on the server back as it was before the last publish"));
+    buttons->addWidget(cmdUndoPublish);
     auto* cmdPublishHistory =
         named(new QPushButton(QStringLiteral("Publish History..."), this), "cmdPublishHistory");
     buttons->addWidget(cmdPublishHistory);
@@ -128,6 +133,7 @@ PublishPanel::PublishPanel(const AppPaths& paths, std::function<FunnelSettings()
     connect(cmdTestConnection, &QPushButton::clicked, this, &PublishPanel::cmdTestConnection_Click);
     connect(cmdPublish, &QPushButton::clicked, this, &PublishPanel::cmdPublish_Click);
     connect(cmdCancelPublish, &QPushButton::clicked, this, &PublishPanel::cmdCancelPublish_Click);
+    connect(cmdUndoPublish, &QPushButton::clicked, this, &PublishPanel::cmdUndoPublish_Click);
 }
 
 PublishPanel::~PublishPanel() {
@@ -196,6 +202,10 @@ void PublishPanel::cmdTestConnection_Click() {
 
 void PublishPanel::cmdPublish_Click() {
     start(Job::Publish);
+}
+
+void PublishPanel::cmdUndoPublish_Click() {
+    start(Job::Undo);
 }
 
 void PublishPanel::cmdCancelPublish_Click() {
@@ -271,6 +281,12 @@ void PublishPanel::start(Job job) {
         request.outputFolder = m_paths.outputTemplatesDir();
         request.pages = record->pages;
         request.pageUrls = record->pageUrls;
+    } else if (job == Job::Undo) {
+        // The pages to fetch back, when the last build names them; the server holds the rest.
+        if (const auto record = readBuildRecord(m_paths)) {
+            request.pages = record->pages;
+            request.pageUrls = record->pageUrls;
+        }
     }
     ConnectionOptions options;
     options.password = txtPublishPassword->text();
@@ -288,11 +304,12 @@ void PublishPanel::start(Job job) {
     cmdTestConnection->setEnabled(false);
     cmdPublish->setEnabled(false);
     cmdCancelPublish->setEnabled(true);
-    cmdCancelPublish->setVisible(job == Job::Publish);
-    prgPublish->setVisible(job == Job::Publish);
+    cmdUndoPublish->setEnabled(false);
+    cmdCancelPublish->setVisible(job != Job::Test);
+    prgPublish->setVisible(job != Job::Test);
     prgPublish->setRange(0, 0);
-    lblPublishFile->setText(job == Job::Publish ? QStringLiteral("Comparing with the server...")
-                                                : QStringLiteral("Connecting..."));
+    lblPublishFile->setText(job != Job::Test ? QStringLiteral("Comparing with the server...")
+                                             : QStringLiteral("Connecting..."));
     lblPublishFile->show();
 
     m_clock.start();
@@ -319,7 +336,8 @@ void PublishPanel::start(Job job) {
                 ok = tested.ok();
                 text = ok ? tested.value() : tested.error();
             } else {
-                PublishReport report = publishFunnel(remote, request);
+                PublishReport report = job == Job::Undo ? undoLastPublish(remote, request)
+                                                        : publishFunnel(remote, request);
                 ok = report.published();
                 text = report.message + (ok ? QStringLiteral(".") : QString());
                 if (ok)
@@ -405,6 +423,7 @@ void PublishPanel::jobEnded(bool ok, const QString& text, const QStringList& pag
     }
     cmdTestConnection->setEnabled(true);
     cmdPublish->setEnabled(true);
+    cmdUndoPublish->setEnabled(true);
     cmdCancelPublish->hide();
     prgPublish->hide();
     lblPublishFile->hide();
@@ -430,8 +449,12 @@ void PublishPanel::showHistory() {
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->verticalHeader()->hide();
     const QLocale locale;
+    // What an undo goes back before: the newest publish that sent something.
+    bool marked = false;
     for (int row = 0; row < events->size(); ++row) {
         const PublishEvent& e = events->at(row);
+        const bool undoPoint = !marked && e.filesSent > 0;
+        marked = marked || undoPoint;
         const QStringList cells{
             locale.toString(e.started.toLocalTime(), QLocale::ShortFormat), e.target,
             QStringLiteral("%1 %2, %3")
@@ -439,7 +462,8 @@ void PublishPanel::showHistory() {
                 .arg(e.filesSent == 1 ? QStringLiteral("file") : QStringLiteral("files"),
                      locale.formattedDataSize(e.bytesSent)),
             QStringLiteral("%1 s").arg(locale.toString(double(e.milliseconds) / 1000.0, 'f', 1)),
-            e.outcome};
+            undoPoint ? e.outcome + QStringLiteral(" (Undo Last Publish goes back before this)")
+                      : e.outcome};
         for (int column = 0; column < cells.size(); ++column) {
             auto* item = new QTableWidgetItem(cells[column]);
             item->setToolTip(e.message);
@@ -485,8 +509,7 @@ bool PublishPanel::confirmPlan(const PublishPlan& plan) {
             lines << QStringLiteral("... and %1 more").arg(plan.changes.size() - shown);
         return desktop().question(
             this,
-            QStringLiteral("Publishing will change these files on the server:\n\n%1\n\n%2. "
-                           "Publish now?")
+            QStringLiteral("These files on the server will change:\n\n%1\n\n%2. Go ahead?")
                 .arg(lines.join(u'\n'), plan.summary()),
             QStringLiteral("Publish These Changes?"), MessageIcon::None);
     });

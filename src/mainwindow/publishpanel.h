@@ -51,10 +51,11 @@ public slots:
     void cmdTestConnection_Click();
     void cmdPublish_Click();
     void cmdCancelPublish_Click();
+    void cmdUndoPublish_Click();
     void showHistory();
 
 private:
-    enum class Job { Test, Publish };
+    enum class Job { Test, Publish, Undo };
     void start(Job job);
     void addressChanged();
     void showProgress(const tandrel::PublishProgress& progress);
@@ -79,6 +80,7 @@ private:
     QLabel* lblPublishNote;
     QPushButton* cmdTestConnection;
     QPushButton* cmdPublish;
+    QPushButton* cmdUndoPublish;
     QPushButton* cmdCancelPublish;
     QProgressBar* prgPublish;
     QLabel* lblPublishFile;

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
@@ -426,6 +427,83 @@ QStringList fetchedBackNotes(const PublishRequest& request, const QList<LocalFil
     return notes;
 }
 
+// What the last publish changed, kept on the server for an undo: the copies of
+// the files it replaced or removed (flat, numbered, in kUndoFolder), the files
+// it added, and the record before it. Only the newest publish is kept.
+constexpr char kUndoManifest[] = "undo.json";
+
+QString undoPath(const QString& name) {
+    return QLatin1String(kUndoFolder) + u'/' + name;
+}
+
+struct UndoState {
+    QMap<QString, QString> kept; // path: the copy's name in kUndoFolder
+    QStringList added;           // absent before
+    QByteArray record;           // the record before, as it was
+};
+
+Result<std::optional<UndoState>> readUndoState(RemoteFolder& remote) {
+    using R = Result<std::optional<UndoState>>;
+    const auto bytes = remote.read(undoPath(QLatin1String(kUndoManifest)));
+    if (!bytes)
+        return R::failure(bytes.error());
+    if (!bytes->has_value())
+        return std::optional<UndoState>();
+    const QJsonObject o = QJsonDocument::fromJson(**bytes).object();
+    UndoState state;
+    const QJsonObject kept = o.value("kept").toObject();
+    for (auto it = kept.begin(); it != kept.end(); ++it)
+        state.kept.insert(it.key(), it.value().toString());
+    for (const QJsonValue& path : o.value("added").toArray())
+        state.added << path.toString();
+    state.record = o.value("record").toString().toUtf8();
+    return std::optional<UndoState>(state);
+}
+
+// Replaces the kept state by copies of what the planned changes replace or remove.
+// The manifest goes first and comes last, so no manifest ever names a missing copy.
+Status keepForUndo(RemoteFolder& remote, const PublishPlan& plan, const QByteArray& record,
+                   PublishReport& report) {
+    const auto listing = remote.list(QLatin1String(kUndoFolder));
+    if (!listing)
+        return Status::failure(listing.error());
+    const QString manifest = QLatin1String(kUndoManifest);
+    QStringList old = listing->keys();
+    if (old.removeAll(manifest))
+        old.prepend(manifest);
+    for (const QString& name : old)
+        if (Status removed = remote.remove(undoPath(name)); !removed)
+            return removed;
+    QJsonObject kept;
+    QJsonArray added;
+    qint64 bytes = 0;
+    for (const PlannedChange& change : plan.changes) {
+        const auto now = change.kind == PlannedChange::Kind::Add
+                             ? Result<std::optional<QByteArray>>(std::optional<QByteArray>())
+                             : remote.read(change.path);
+        if (!now)
+            return Status::failure(now.error());
+        if (!now->has_value()) {
+            added.append(change.path);
+            continue;
+        }
+        const QString name = QString::number(kept.size());
+        if (Status put = remote.put(**now, undoPath(name)); !put)
+            return put;
+        kept.insert(change.path, name);
+        bytes += (*now)->size();
+    }
+    const QJsonObject o{{"kept", kept}, {"added", added}, {"record", QString::fromUtf8(record)}};
+    if (Status put = remote.put(QJsonDocument(o).toJson(), undoPath(manifest)); !put)
+        return put;
+    report.notes << QStringLiteral("Kept on the server for an undo: %1, %2 in %3.")
+                        .arg(plural(int(kept.size()), "file", "files"),
+                             QLocale::c().formattedDataSize(bytes, 1,
+                                                            QLocale::DataSizeTraditionalFormat),
+                             QLatin1String(kUndoFolder));
+    return Status::success();
+}
+
 } // namespace
 
 PublishReport publishFunnel(RemoteFolder& remote, const PublishRequest& request) {
@@ -459,6 +537,11 @@ PublishReport publishFunnel(RemoteFolder& remote, const PublishRequest& request)
                                         "funnel is as it was.");
         return report;
     }
+    if (!report.plan.changes.isEmpty())
+        if (Status kept = keepForUndo(remote, report.plan, recordJson(state->previous), report);
+            !kept)
+            return fail(kept.error() + QStringLiteral(" Nothing was sent: the live funnel is as "
+                                                      "it was."));
     if (const int arrived = sendFiles(remote, request, toSend, report); arrived < toSend.size()) {
         if (report.outcome != PublishReport::Outcome::Cancelled)
             return report;
@@ -479,7 +562,113 @@ PublishReport publishFunnel(RemoteFolder& remote, const PublishRequest& request)
                               plural(report.otherSent, "other file", "other files"))
                          .arg(report.unchanged)
                          .arg(plural(report.oldPagesRemoved, "old page", "old pages"));
-    report.notes = fetchedBackNotes(request, *files);
+    report.notes = fetchedBackNotes(request, *files) + report.notes;
+    return report;
+}
+
+PublishReport undoLastPublish(RemoteFolder& remote, const PublishRequest& request) {
+    PublishReport report;
+    report.undo = true;
+    const auto fail = [&](const QString& message) {
+        report.outcome = PublishReport::Outcome::Failed;
+        report.message = message;
+        return report;
+    };
+    const QString untouched = QStringLiteral(" Nothing was changed: the live funnel is as it was.");
+    const auto undo = readUndoState(remote);
+    if (!undo)
+        return fail(undo.error() + untouched);
+    if (!undo->has_value())
+        return fail(
+            QStringLiteral("There is no publish to undo in %1.").arg(remote.target().text()));
+    const UndoState& last = **undo;
+    // The copies first: each must be there, whole, before anything changes.
+    QList<LocalFile> restored;
+    for (auto it = last.kept.begin(); it != last.kept.end(); ++it) {
+        const auto bytes = remote.read(undoPath(it.value()));
+        if (!bytes || !bytes->has_value())
+            return fail(
+                (bytes
+                     ? QStringLiteral("The copy of %1 kept for the undo is missing.").arg(it.key())
+                     : bytes.error()) +
+                untouched);
+        restored.append(
+            {it.key(), **bytes,
+             QString::fromLatin1(
+                 QCryptographicHash::hash(**bytes, QCryptographicHash::Sha256).toHex())});
+    }
+    auto state = readRemoteState(remote, restored, !request.dryRun);
+    if (!state)
+        return fail(state.error() + untouched);
+    // Assets, then the pages, the lead magnet page last; the files the publish added go after.
+    const QString leadPage = request.pages.value(0, QStringLiteral("index.html"));
+    const auto rank = [&](const LocalFile& f) {
+        return f.path == leadPage ? 2 : isOldPageName(f.path) ? 1 : 0;
+    };
+    std::stable_sort(restored.begin(), restored.end(),
+                     [&](const LocalFile& a, const LocalFile& b) { return rank(a) < rank(b); });
+    for (const LocalFile& f : restored) {
+        const auto there = state->listing.constFind(f.path);
+        report.plan.changes.append({there != state->listing.constEnd() && !there->folder
+                                        ? PlannedChange::Kind::Replace
+                                        : PlannedChange::Kind::Add,
+                                    f.path, f.bytes.size()});
+        report.plan.bytesToSend += f.bytes.size();
+    }
+    QList<LocalFile> addedFolders; // so the listing reaches into their folders
+    for (const QString& path : last.added)
+        addedFolders.append({path, {}, {}});
+    const auto listed = listTree(remote, addedFolders);
+    if (!listed)
+        return fail(listed.error() + untouched);
+    QStringList toRemove;
+    for (const QString& path : last.added)
+        if (listed->contains(path) && !listed->value(path).folder) {
+            toRemove << path;
+            report.plan.changes.append(
+                {PlannedChange::Kind::Remove, path, listed->value(path).size});
+        }
+    if (request.dryRun) {
+        report.outcome = PublishReport::Outcome::Planned;
+        report.message = QStringLiteral("Dry run of the undo: %1. Nothing was written on the "
+                                        "server.")
+                             .arg(report.plan.summary());
+        return report;
+    }
+    if (request.confirm && !request.confirm(report.plan)) {
+        report.outcome = PublishReport::Outcome::Cancelled;
+        report.message = QStringLiteral("The undo was cancelled.") + untouched;
+        return report;
+    }
+    // The undo is a publish too: undoing it puts this funnel back.
+    if (Status kept = keepForUndo(remote, report.plan, recordJson(state->previous), report); !kept)
+        return fail(kept.error() + untouched);
+    if (sendFiles(remote, request, restored, report) < restored.size())
+        return report;
+    for (const QString& path : toRemove)
+        if (Status removed = remote.remove(path); !removed)
+            return fail(removed.error() + QStringLiteral(" The funnel as it was is live again."));
+    // The record before, with the times the server now gives the files put back.
+    Record before = parseRecord(last.record);
+    for (const LocalFile& f : restored)
+        before.remove(f.path);
+    if (Status checked = checkAndRecord(remote, restored, before); !checked)
+        return fail(checked.error() + QStringLiteral(" The funnel as it was is live again."));
+    report.outcome = PublishReport::Outcome::Published;
+    report.oldPagesRemoved = int(toRemove.size());
+    report.message = QStringLiteral("Undone: %1 put back, %2 removed")
+                         .arg(plural(int(restored.size()), "file", "files"),
+                              plural(int(toRemove.size()), "file", "files"));
+    PublishRequest back = request;
+    back.pages.clear();
+    back.pageUrls.clear();
+    for (int i = 0; i < request.pages.size() && i < request.pageUrls.size(); ++i)
+        if (std::any_of(restored.begin(), restored.end(),
+                        [&](const LocalFile& f) { return f.path == request.pages[i]; })) {
+            back.pages << request.pages[i];
+            back.pageUrls << request.pageUrls[i];
+        }
+    report.notes = fetchedBackNotes(back, restored) + report.notes;
     return report;
 }
 

@@ -57,8 +57,9 @@ struct PublishReport {
     int unchanged = 0;
     int oldPagesRemoved = 0;
     qint64 bytesSent = 0; // of the files that arrived whole
-    QString message;   // "Published: ..." or what failed and what the visitors see
-    QStringList notes; // the pages fetched back, or why they could not be
+    bool undo = false;    // undoLastPublish's
+    QString message;      // "Published: ..." or what failed and what the visitors see
+    QStringList notes;    // the pages fetched back, or why they could not be
     PublishPlan plan;
     bool published() const { return outcome == Outcome::Published; }
 };
@@ -71,6 +72,14 @@ inline constexpr char kPublishRecordName[] = ".tandrel-publish.json";
 // earlier publish of this funnel sent, then checks the server's listing
 // against every local file.
 PublishReport publishFunnel(RemoteFolder& remote, const PublishRequest& request);
+
+// The folder beside the pages that keeps what the last publish replaced or removed.
+inline constexpr char kUndoFolder[] = ".tandrel-undo";
+
+// Puts the server back as it was before the last publish (also a partial or
+// cancelled one), with a publish's guarantees and order; undoing an undo redoes.
+// request.pages and pageUrls name the lead magnet page and the pages to fetch back.
+PublishReport undoLastPublish(RemoteFolder& remote, const PublishRequest& request);
 
 // Logs in and lists the folder; the message says what was found.
 Result<QString> testConnection(RemoteFolder& remote);

@@ -42,7 +42,8 @@ PublishEvent publishEvent(const PublishTarget& target, const PublishReport& repo
     static const char* const outcomes[] = {"published", "failed", "cancelled", "planned"};
     return {started.toUTC(),
             target.text(),
-            QLatin1String(outcomes[int(report.outcome)]),
+            report.undo && report.published() ? QStringLiteral("undone")
+                                              : QLatin1String(outcomes[int(report.outcome)]),
             report.pagesSent + report.otherSent,
             report.bytesSent,
             milliseconds,

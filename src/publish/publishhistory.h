@@ -10,7 +10,7 @@ namespace tandrel {
 struct PublishEvent {
     QDateTime started; // UTC
     QString target;    // the address, never a password
-    QString outcome;   // "published", "failed" or "cancelled"
+    QString outcome;   // "published", "undone", "failed" or "cancelled"
     int filesSent = 0;
     qint64 bytesSent = 0;
     qint64 milliseconds = 0;

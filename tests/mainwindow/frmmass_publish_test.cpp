@@ -33,7 +33,7 @@ class frmMassPublishTest : public QObject, WindowFixture {
     void runJob(const QString& button) {
         QSignalSpy ended(window->findChild<PublishPanel*>(), &PublishPanel::finished);
         find<QPushButton>(button)->click();
-        QCOMPARE(find("cmdCancelPublish")->isVisible(), button == "cmdPublish");
+        QCOMPARE(find("cmdCancelPublish")->isVisible(), button != "cmdTestConnection");
         QVERIFY(!find("cmdPublish")->isEnabled());
         QVERIFY(ended.wait(60000));
         QVERIFY(find("cmdPublish")->isEnabled());
@@ -75,16 +75,22 @@ private slots:
         QVERIFY(shownResult().contains("<a href=\"" + thanks + "\">"));
         find<QPushButton>("cmdCopyThanks")->click();
         QCOMPARE(desk->clipboard, thanks);
+        QCOMPARE(filesIn(sftp.root()), filesIn(app->output()));
         find<QPushButton>("cmdPublishHistory")->click();
         auto* history = find<QTableWidget>("tblPublishHistory");
         QCOMPARE(history->rowCount(), 2);
-        QCOMPARE(history->item(0, 4)->text() + history->item(1, 4)->text(), "publishedcancelled");
+        QCOMPARE(history->item(0, 4)->text() + history->item(1, 4)->text(),
+                 "published (Undo Last Publish goes back before this)cancelled");
+        desk->answers << true; // the list of changes
+        runJob("cmdUndoPublish");
+        QVERIFY2(result().startsWith("Undone: 0 files put back, ") &&
+                     filesIn(sftp.root()).isEmpty(),
+                 qPrintable(result()));
         // Asked once, at the connection test; the key is known afterwards, as ssh keeps it.
-        QCOMPARE(desk->shown.size(), 4); // the build's question, the host key's, the changes twice
+        QCOMPARE(desk->shown.size(), 5); // the build's, the host key's, the changes thrice
         QVERIFY(desk->shown[1].text.contains(QStringLiteral("[127.0.0.1]:%1").arg(sftp.port)));
         QCOMPARE(QString::fromUtf8(fileBytes(home.filePath(".ssh/known_hosts"))),
                  sftp.knownHostsLine());
-        QCOMPARE(filesIn(sftp.root()), filesIn(app->output()));
         // The key file that worked is there again after a restart.
         const FunnelSettings s = window->settings();
         openWindow();

@@ -41,7 +41,8 @@ class PublishTest : public QObject {
         QVERIFY2(built.built(), qPrintable(built.message));
     }
     PublishReport publish(const QString& url, ConnectionOptions options = {},
-                          std::function<bool()> cancelled = {}, bool dryRun = false) {
+                          std::function<bool()> cancelled = {}, bool dryRun = false,
+                          bool undo = false) {
         const auto target = parsePublishTarget(url);
         options.attempts = attempts;
         options.firstRetryWait = std::chrono::milliseconds(20);
@@ -60,14 +61,15 @@ class PublishTest : public QObject {
                 sent << p.file;
         };
         sent.clear();
+        const PublishRequest request{app->output(),
+                                     readBuildRecord(AppPaths(app->path()))->pages,
+                                     pageUrls,
+                                     progress,
+                                     std::move(cancelled),
+                                     {},
+                                     dryRun};
         const PublishReport report =
-            publishFunnel(remote, {app->output(),
-                                   readBuildRecord(AppPaths(app->path()))->pages,
-                                   pageUrls,
-                                   progress,
-                                   std::move(cancelled),
-                                   {},
-                                   dryRun});
+            undo ? undoLastPublish(remote, request) : publishFunnel(remote, request);
         sent.removeAll(QString()); // the check after the last file
         return report;
     }
@@ -235,6 +237,8 @@ private slots:
         const bool every = how[0] == "every"_L1;
         Server& server = serverOf(url);
         const QString folder = server.site();
+        // Replaced by the republish: its copy kept for an undo is the first file sent.
+        writeFile(app->output() + u"/big.bin"_s, QByteArray(300000, 'y'));
         PUBLISHED(publish(url));
         const QByteArray oldIndex = fileBytes(folder + u"/index.html"_s);
         QTemporaryDir published;
@@ -242,7 +246,7 @@ private slots:
         settings.txtFunnel_LeadLine1 = u"A new headline"_s;
         settings.deriveFunnelLinks(60, 61);
         build();
-        writeFile(app->output() + u"/big.bin"_s, QByteArray(300000, 'x')); // the first sent
+        writeFile(app->output() + u"/big.bin"_s, QByteArray(300000, 'x'));
         if (cut == "restart"_L1)
             QVERIFY2(server.restart(), qPrintable(missingServerPrograms()));
         WebThread web(QFileInfo(folder).path(), cut == "fetch-back"_L1);
@@ -293,6 +297,42 @@ private slots:
 
     // As OpenSSH writes it: hashed names, another host first, and the server's
     // RSA key only, which must be asked for as rsa-sha2 (OpenSSH refuses SHA-1).
+    // Back to the funnel before the last publish, a cancelled one too; undoing the undo redoes.
+    void undoPutsTheServerBackAndRedoes_data() {
+        QTest::addColumn<QString>("url");
+        QTest::newRow("sftp") << sftp.url();
+        QTest::newRow("ftp") << plain.url(u"ftp"_s);
+        QTest::newRow("ftps") << ftp.url(u"ftps"_s);
+    }
+    void undoPutsTheServerBackAndRedoes() {
+        QFETCH(QString, url);
+        const QString server = serverOf(url).site();
+        const auto undo = [&] { return publish(url, {}, {}, false, true); };
+        PUBLISHED(publish(url));
+        const auto first = filesIn(server);
+        // New page numbers and a new headline: pages added, replaced and removed.
+        settings.deriveFunnelLinks(58, 13);
+        settings.txtFunnel_LeadLine1 = u"A new headline"_s;
+        build();
+        PUBLISHED(publish(url));
+        const auto second = filesIn(server);
+        PUBLISHED(undo());
+        QCOMPARE(sent.last(), u"index.html"_s);
+        QCOMPARE(filesIn(server), first);
+        PUBLISHED(undo());
+        QCOMPARE(filesIn(server), second);
+        // The record after an undo holds: the next publish sends what differs.
+        PUBLISHED(undo());
+        PUBLISHED(publish(url));
+        QCOMPARE(filesIn(server), second);
+        settings.deriveFunnelLinks(59, 14); // three pages to send, cancelled before the third
+        build();
+        const PublishReport cancelled = publish(url, {}, [&] { return sent.size() >= 2; });
+        QCOMPARE(cancelled.outcome, PublishReport::Outcome::Cancelled);
+        PUBLISHED(undo());
+        QCOMPARE(filesIn(server), second);
+    }
+
     // The extra login of a server that needs TLS 1.2 is paid at the first run, not at every run.
     void aServerNeedingTls12IsRememberedAcrossRuns() {
         ConnectionOptions options;
@@ -402,7 +442,7 @@ private slots:
             << ftps << "certificate could not be verified";
         QTest::newRow("ftps never falls back to plain FTP")
             << plain.url(u"ftps"_s) << "does not offer encryption";
-        QTest::newRow("a folder the server will not write") << ftps << "refused to write the file";
+        QTest::newRow("a folder the server will not write") << ftps << "refused access";
         QTest::newRow("a sub-folder the server will not make")
             << sftp.url(sftp.root() + u"/new"_s) << "refused to make the folder";
         QTest::newRow("a file name that is no text") << sftp.url() << "cannot be sent";
@@ -448,10 +488,11 @@ private slots:
         QCOMPARE(report.outcome, PublishReport::Outcome::Failed);
         QVERIFY2(report.message.contains(message) && !report.message.contains(ftp.password),
                  qPrintable(report.message));
-        // A failure while sending names the file.
+        // A failure while sending names the file: the copies kept for an undo go before the
+        // funnel's.
         const bool sendFails = readOnly || row.startsWith("a sub-folder");
-        QCOMPARE(sent.size(), int(sendFails));
-        QCOMPARE(report.message.startsWith("Sending " + sent.value(0) + " failed"), sendFails);
+        QVERIFY(sent.isEmpty());
+        QCOMPARE(report.message.startsWith("Sending .tandrel-undo/undo.json failed"), sendFails);
         QVERIFY(filesIn(folder).isEmpty());
         QCOMPARE(fileBytes(file), knownHosts.toUtf8());
     }

@@ -58,7 +58,9 @@ inline QMap<QString, QByteArray> filesIn(const QString& folder) {
     QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString name = QDir(folder).relativeFilePath(it.next());
-        if (name != QLatin1String(kPublishRecordName))
+        // What a publish keeps for itself, apart from the funnel.
+        if (name != QLatin1String(kPublishRecordName) &&
+            !name.startsWith(QLatin1String(kUndoFolder) + u'/'))
             files.insert(name, fileBytes(it.filePath()));
     }
     return files;

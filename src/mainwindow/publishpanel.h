@@ -45,6 +45,7 @@ public:
 
 signals:
     void finished(); // a publish or connection test ended
+    void published(); // the pages are live
 
 public slots:
     void cmdTestConnection_Click();

@@ -20,8 +20,9 @@ void reportStartup(frmMass& window) {
         std::fflush(stdout);
     };
     QTimer::singleShot(0, &window, [stamp] { stamp("window"); });
-    QObject::connect(window.findChild<LivePreview*>(), &LivePreview::pageShown, &window,
-                     [stamp] { stamp("preview"); }, Qt::SingleShotConnection);
+    QObject::connect(
+        window.findChild<LivePreview*>(), &LivePreview::pageShown, &window,
+        [stamp] { stamp("preview"); }, Qt::SingleShotConnection);
 }
 
 } // namespace

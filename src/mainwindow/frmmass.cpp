@@ -226,13 +226,13 @@ void frmMass::buildHeader() {
     cmdLivePreview = named(new QPushButton(QStringLiteral("Live Preview"), header),
                            QStringLiteral("cmdLivePreview"));
     cmdLivePreview->setCheckable(true);
-    cmdLivePreview->setToolTip(
-        QStringLiteral("The opt-in page beside the sections, as you type"));
+    cmdLivePreview->setToolTip(QStringLiteral("The opt-in page beside the sections, as you type"));
     auto* spinner = named(new QPushButton(QStringLiteral("Article Spinner"), header),
                           QStringLiteral("cmdSpinner"));
     auto* help = named(new QPushButton(QStringLiteral("Help"), header), QStringLiteral("cmdHelp"));
     help->setToolTip(QStringLiteral("The user manual (F1)"));
-    for (QPushButton* b : {openFunnel, saveFunnel, saveAs, myFunnels, cmdLivePreview, spinner, help})
+    for (QPushButton* b :
+         {openFunnel, saveFunnel, saveAs, myFunnels, cmdLivePreview, spinner, help})
         layout->addWidget(b);
     connect(myFunnels, &QPushButton::clicked, this, &frmMass::cmdMyFunnels_Click);
     connect(cmdLivePreview, &QPushButton::clicked, this, &frmMass::showLivePreview);

@@ -27,11 +27,11 @@ using namespace tandrel;
 
 namespace {
 
-const QString kSampleForm = QStringLiteral(
-    "<form action=\"https://example.com/subscribe\" method=\"post\">"
-    "<input type=\"text\" name=\"name\" placeholder=\"Your first name\">"
-    "<input type=\"email\" name=\"email\" placeholder=\"Your best email\">"
-    "<input type=\"submit\" value=\"Send Me the Guide\"></form>");
+const QString kSampleForm =
+    QStringLiteral("<form action=\"https://example.com/subscribe\" method=\"post\">"
+                   "<input type=\"text\" name=\"name\" placeholder=\"Your first name\">"
+                   "<input type=\"email\" name=\"email\" placeholder=\"Your best email\">"
+                   "<input type=\"submit\" value=\"Send Me the Guide\"></form>");
 
 // A grey picture where the cover or background is not chosen yet.
 QString standInPicture(const QTemporaryDir& folder) {
@@ -100,10 +100,9 @@ LivePreview::LivePreview(const AppPaths& paths, std::function<FunnelSettings()> 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(10, 8, 10, 8);
     layout->setSpacing(6);
+    // The header's button names the pane; the switch alone fits its narrowest.
     auto* bar = new QHBoxLayout;
-    auto* title = named(new QLabel(QStringLiteral("Live Preview"), this),
-                        QStringLiteral("lblPreviewTitle"));
-    bar->addWidget(title);
+    bar->setSpacing(0);
     bar->addStretch();
     optPhone = named(new QPushButton(QStringLiteral("Phone"), this), QStringLiteral("optPhone"));
     optPhone->setToolTip(QStringLiteral("The opt-in page on a phone, 360 pixels wide"));
@@ -123,6 +122,7 @@ LivePreview::LivePreview(const AppPaths& paths, std::function<FunnelSettings()> 
             emit modeChanged();
         });
     }
+    bar->addStretch();
     optPhone->setChecked(true);
     layout->addLayout(bar);
     lblPreviewNote = named(new QLabel(this), QStringLiteral("lblPreviewNote"));
@@ -166,12 +166,9 @@ void LivePreview::scheduleBuild() {
 
 void LivePreview::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    // After the window is up: the engine takes a moment to start.
+    // A moment after the window is up: the engine takes a while to start.
     if (m_stale)
-        QTimer::singleShot(0, this, [this] {
-            if (m_stale && onScreen() && !m_debounce->isActive())
-                build();
-        });
+        m_debounce->start();
 }
 
 void LivePreview::resizeEvent(QResizeEvent* event) {
@@ -243,15 +240,16 @@ void LivePreview::build() {
     const BuildOutcome outcome = buildPreview(s, m_paths, *folder);
     if (!outcome.built()) {
         // The last good page stays.
-        showNote(QStringLiteral("Not updated: %1").arg(outcome.message.section(u'\n', 0, 0)),
-                 true);
+        showNote(QStringLiteral("Not updated: %1").arg(outcome.message.section(u'\n', 0, 0)), true);
         return;
     }
-    m_standInNote = standIns.isEmpty()
-                        ? QString()
-                        : QStringLiteral("With stand-ins for %1.").arg(standIns.join(QStringLiteral(", ")));
+    m_standInNote =
+        standIns.isEmpty()
+            ? QString()
+            : QStringLiteral("With stand-ins for %1.").arg(standIns.join(QStringLiteral(", ")));
     m_keptScroll = m_view->page()->scrollPosition() / m_view->zoomFactor();
-    m_view->load(QUrl::fromLocalFile(AppPaths::join(outcome.outputFolder, QStringLiteral("index.html"))));
+    m_view->load(
+        QUrl::fromLocalFile(AppPaths::join(outcome.outputFolder, QStringLiteral("index.html"))));
     m_shown = std::move(folder);
 }
 

@@ -23,10 +23,10 @@ QList<KnownFunnel> FunnelList::entries() const {
     QList<KnownFunnel> list;
     for (int i = 0; i < count; ++i) {
         kept.setArrayIndex(i);
-        KnownFunnel entry{kept.value(QStringLiteral("file")).toString(),
-                          kept.value(QStringLiteral("address")).toString(),
-                          QDateTime::fromString(kept.value(QStringLiteral("published")).toString(),
-                                                Qt::ISODate)};
+        KnownFunnel entry{
+            kept.value(QStringLiteral("file")).toString(),
+            kept.value(QStringLiteral("address")).toString(),
+            QDateTime::fromString(kept.value(QStringLiteral("published")).toString(), Qt::ISODate)};
         if (!entry.file.isEmpty())
             list << entry;
     }
@@ -54,7 +54,8 @@ Status FunnelList::store(QList<KnownFunnel> list) const {
     return Status::success();
 }
 
-Status FunnelList::remember(const QString& file, const QString& address) {
+Status FunnelList::remember(const QString& given, const QString& address) {
+    const QString file = QFileInfo(given).absoluteFilePath();
     QList<KnownFunnel> list = entries();
     KnownFunnel entry{file, address, {}};
     for (qsizetype i = 0; i < list.size(); ++i) {
@@ -67,8 +68,9 @@ Status FunnelList::remember(const QString& file, const QString& address) {
     return store(std::move(list));
 }
 
-Status FunnelList::recordPublish(const QString& file, const QString& address,
+Status FunnelList::recordPublish(const QString& given, const QString& address,
                                  const QDateTime& when) {
+    const QString file = QFileInfo(given).absoluteFilePath();
     QList<KnownFunnel> list = entries();
     list.removeIf([&file](const KnownFunnel& e) { return e.file == file; });
     list.prepend({file, address, when});
@@ -94,8 +96,8 @@ frmMyFunnels::frmMyFunnels(const QString& settingsFile, QWidget* parent)
     lstFunnels->header()->setStretchLastSection(false);
     layout->addWidget(lstFunnels, 1);
     auto* buttons = new QHBoxLayout;
-    cmdForgetListed = button(QStringLiteral("Remove from List"), QStringLiteral("cmdForgetListed"),
-                             this);
+    cmdForgetListed =
+        button(QStringLiteral("Remove from List"), QStringLiteral("cmdForgetListed"), this);
     buttons->addWidget(cmdForgetListed);
     buttons->addStretch();
     cmdOpenListed = button(QStringLiteral("Open"), QStringLiteral("cmdOpenListed"), this);
@@ -137,16 +139,16 @@ void frmMyFunnels::fill() {
         if (funnel.address.isEmpty())
             continue;
         // A link the browser opens; the row is still chosen by clicking beside it.
-        auto* link = new QLabel(QStringLiteral("<a href=\"%1\">%1</a>").arg(funnel.address.toHtmlEscaped()),
-                                lstFunnels);
+        auto* link =
+            new QLabel(QStringLiteral("<a href=\"%1\">%1</a>").arg(funnel.address.toHtmlEscaped()),
+                       lstFunnels);
         link->setTextFormat(Qt::RichText);
         link->setToolTip(funnel.address);
         connect(link, &QLabel::linkActivated, this, [this](const QString& address) {
             if (!desktop().openUrl(QUrl(address)))
-                desktop().message(this,
-                                  QStringLiteral("%1 could not be opened in the browser.")
-                                      .arg(address),
-                                  QStringLiteral("My Funnels"), MessageIcon::Warning);
+                desktop().message(
+                    this, QStringLiteral("%1 could not be opened in the browser.").arg(address),
+                    QStringLiteral("My Funnels"), MessageIcon::Warning);
         });
         lstFunnels->setItemWidget(item, 1, link);
     }

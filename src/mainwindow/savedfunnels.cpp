@@ -1,9 +1,9 @@
 #include "frmmass.h"
 
 #include "desktop.h"
+#include "funnelfile.h"
 #include "livepreview.h"
 #include "myfunnels.h"
-#include "funnelfile.h"
 #include "textfiles.h"
 
 #include <QCloseEvent>

@@ -62,9 +62,11 @@ private slots:
         openPreview();
         QVERIFY(find<QPushButton>("optPhone")->isChecked());
         const auto width = [this] { return js("window.innerWidth").toInt(); };
-        QTRY_VERIFY2(qAbs(width() - LivePreview::kPhoneWidth) <= 2, qPrintable(QString::number(width())));
+        QTRY_VERIFY2(qAbs(width() - LivePreview::kPhoneWidth) <= 2,
+                     qPrintable(QString::number(width())));
         find<QPushButton>("optDesktop")->click();
-        QTRY_VERIFY2(qAbs(width() - LivePreview::kDesktopWidth) <= 2, qPrintable(QString::number(width())));
+        QTRY_VERIFY2(qAbs(width() - LivePreview::kDesktopWidth) <= 2,
+                     qPrintable(QString::number(width())));
         // Shown, and on a desktop, again at the next start.
         openWindow();
         QVERIFY(find<QPushButton>("optDesktop")->isChecked());

@@ -13,12 +13,14 @@
 #include "frmmass.h"
 #include "frmquickspinner.h"
 #include "funnelfile.h"
+#include "livepreview.h"
 #include "scripteddesktop.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
@@ -55,6 +57,7 @@ void takeDialogs(frmMass& window, const QDir& out) {
     take(QStringLiteral("dark-pro"), [&] { window.cmdPro_Click(); });
     take(QStringLiteral("dark-free-hosting"), [&] { window.Label63_Click(); });
     take(QStringLiteral("dark-head"), [&] { window.lblHead_Click(); });
+    take(QStringLiteral("dark-my-funnels"), [&] { window.cmdMyFunnels_Click(); });
 }
 
 void takeSpinner(frmMass& window, const QDir& out, const QString& article, bool dark) {
@@ -136,6 +139,7 @@ void makeCoverAndBuild(frmMass& window, const QDir& out, QTextStream& err) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tandrel"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
@@ -183,6 +187,15 @@ int main(int argc, char* argv[]) {
     if (const QStringList size = qEnvironmentVariable("TANDREL_SCREENSHOT_SIZE").split(u'x');
         size.size() == 2)
         window.resize(size[0].toInt(), size[1].toInt());
+    // Where the window has room for the live preview, its first page is in the pictures.
+    if (auto* preview = window.findChild<LivePreview*>(); preview && preview->isVisible()) {
+        QEventLoop wait;
+        // Drawn a moment after it has loaded.
+        QObject::connect(preview, &LivePreview::pageShown, &wait,
+                         [&wait] { QTimer::singleShot(1500, &wait, &QEventLoop::quit); });
+        QTimer::singleShot(20000, &wait, &QEventLoop::quit);
+        wait.exec();
+    }
     const char* names[] = {"general-info", "lead-magnet", "after-subscription", "thank-you",
                            "build"};
     for (int i = 0; i < int(std::size(names)); ++i) {

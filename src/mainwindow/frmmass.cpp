@@ -1,5 +1,6 @@
 #include "frmmass.h"
 
+#include "livepreview.h"
 #include "publishpanel.h"
 #include "sectionparts.h"
 #include "twips.h"
@@ -23,7 +24,10 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QSettings>
 #include <QShortcut>
+#include <QSplitter>
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -66,9 +70,46 @@ frmMass::frmMass(const AppPaths& paths, QWidget* parent)
     setWindowFlags(Qt::Window);
     // At its smallest it still fits a 1280 x 720 screen; larger, the sections take the room.
     setMinimumSize(twipsToWholePixels(15285), twipsToWholePixels(8760) + kStatusLineHeight);
-    resize(minimumSize());
     setAttribute(Qt::WA_StyledBackground);
     setStyleSheet(windowStyleSheet(QStringLiteral("mainwindow")));
+
+    // The sections keep the room they always had; the preview takes what is left,
+    // and the user may drag it shut.
+    m_split = named(new QSplitter(Qt::Horizontal, this), QStringLiteral("splitPreview"));
+    m_editors = named(new QWidget(m_split), QStringLiteral("editors"));
+    m_editors->setMinimumWidth(minimumWidth());
+    m_editors->installEventFilter(this);
+    m_livePreview = new LivePreview(
+        m_paths, [this] { return settings(); }, m_split);
+    m_livePreview->setMinimumWidth(240);
+    m_split->setCollapsible(0, false);
+    m_split->setStretchFactor(0, 1);
+    m_split->setStretchFactor(1, 0);
+    {
+        const QSettings kept(userSettingsFile(), QSettings::IniFormat);
+        m_previewWanted = kept.value(QStringLiteral("preview/shown"), true).toBool();
+        m_previewWidth =
+            std::max(240, kept.value(QStringLiteral("preview/width"), m_previewWidth).toInt());
+        m_livePreview->setPhone(kept.value(QStringLiteral("preview/phone"), true).toBool());
+    }
+    // Dragged shut, it stays shut until asked for again.
+    connect(m_split, &QSplitter::splitterMoved, this, [this] {
+        const int width = m_split->sizes().value(1);
+        m_previewWanted = width > 0;
+        if (width > 0)
+            m_previewWidth = width;
+        cmdLivePreview->setChecked(m_previewWanted);
+        keepPreviewState();
+    });
+    connect(m_livePreview, &LivePreview::modeChanged, this, &frmMass::keepPreviewState);
+    QSize start = minimumSize();
+    // Room for the preview from the start, where the screen has it.
+    if (const QScreen* screen = QGuiApplication::primaryScreen(); screen && m_previewWanted) {
+        const int wide = start.width() + m_split->handleWidth() + m_previewWidth;
+        if (wide + 16 <= screen->availableGeometry().width())
+            start.setWidth(wide);
+    }
+    resize(start);
 
     buildHeader();
     buildMenu();
@@ -178,12 +219,23 @@ void frmMass::buildHeader() {
     auto* saveAs = named(new QPushButton(QStringLiteral("Save As..."), header),
                          QStringLiteral("cmdSaveFunnelAs"));
     saveAs->setToolTip(QStringLiteral("Save this funnel under another name (Ctrl+Shift+S)"));
+    auto* myFunnels = named(new QPushButton(QStringLiteral("My Funnels..."), header),
+                            QStringLiteral("cmdMyFunnels"));
+    myFunnels->setToolTip(
+        QStringLiteral("The funnels you saved or opened, with their live addresses"));
+    cmdLivePreview = named(new QPushButton(QStringLiteral("Live Preview"), header),
+                           QStringLiteral("cmdLivePreview"));
+    cmdLivePreview->setCheckable(true);
+    cmdLivePreview->setToolTip(QStringLiteral("The opt-in page beside the sections, as you type"));
     auto* spinner = named(new QPushButton(QStringLiteral("Article Spinner"), header),
                           QStringLiteral("cmdSpinner"));
     auto* help = named(new QPushButton(QStringLiteral("Help"), header), QStringLiteral("cmdHelp"));
     help->setToolTip(QStringLiteral("The user manual (F1)"));
-    for (QPushButton* b : {openFunnel, saveFunnel, saveAs, spinner, help})
+    for (QPushButton* b :
+         {openFunnel, saveFunnel, saveAs, myFunnels, cmdLivePreview, spinner, help})
         layout->addWidget(b);
+    connect(myFunnels, &QPushButton::clicked, this, &frmMass::cmdMyFunnels_Click);
+    connect(cmdLivePreview, &QPushButton::clicked, this, &frmMass::showLivePreview);
     connect(saveAs, &QPushButton::clicked, this, &frmMass::cmdSaveFunnelAs_Click);
     connect(help, &QPushButton::clicked, this, [this] { showManual(); });
     connect(openFunnel, &QPushButton::clicked, this, &frmMass::cmdOpenFunnel_Click);
@@ -201,7 +253,7 @@ void frmMass::buildHeader() {
 }
 
 void frmMass::buildStatusLine() {
-    auto* line = named(new QFrame(this), QStringLiteral("statusLine"));
+    auto* line = named(new QFrame(m_editors), QStringLiteral("statusLine"));
     auto* layout = new QHBoxLayout(line);
     layout->setContentsMargins(10, 2, 4, 2);
     lblStatus = named(text(QString(), line), QStringLiteral("lblStatus"));
@@ -220,7 +272,7 @@ void frmMass::buildMenu() {
                                            " After Subscription Action", "Thank You Page",
                                            "Build Funnel"};
     for (int i = 0; i < int(qMenu.size()); ++i) {
-        auto* entry = named(new QFrame(this), indexed("qMenu", i));
+        auto* entry = named(new QFrame(m_editors), indexed("qMenu", i));
         entry->setProperty("role", QStringLiteral("menu"));
         entry->setCursor(Qt::PointingHandCursor);
         entry->setToolTip(QStringLiteral("Alt+%1").arg(i + 1));
@@ -246,19 +298,49 @@ void frmMass::resizeEvent(QResizeEvent* event) {
     placeParts();
 }
 
+bool frmMass::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_editors && event->type() == QEvent::Resize)
+        placeEditors();
+    return QWidget::eventFilter(watched, event);
+}
+
 void frmMass::placeParts() {
     if (!lblStatus || !frTab[4])
         return;
+    constexpr int headerHeight = 60;
+    findChild<QWidget*>(QStringLiteral("header"))->setGeometry(0, 0, width(), headerHeight);
+    m_split->setGeometry(0, headerHeight, width(), height() - headerHeight);
+    placePreview(!m_previewPlaced);
+    m_previewPlaced = true;
+    placeEditors();
+}
+
+void frmMass::placePreview(bool force) {
+    const int total = m_split->width() - m_split->handleWidth();
+    const int room = std::min(m_previewWidth, total - m_editors->minimumWidth());
+    // Where the window is too narrow it goes, and comes back once the window is wider.
+    const bool show = m_previewWanted && room >= m_livePreview->minimumWidth();
+    const bool showing = m_livePreview->isVisibleTo(this) && m_split->sizes().value(1) > 0;
+    if (show == showing && !force)
+        return;
+    m_livePreview->setVisible(show);
+    if (show)
+        m_split->setSizes({total - room, room});
+    cmdLivePreview->setChecked(show);
+}
+
+void frmMass::placeEditors() {
+    if (!lblStatus || !frTab[4])
+        return;
     const int left = twipsToWholePixels(450);
-    const int inner = width() - 2 * left;
-    findChild<QWidget*>(QStringLiteral("header"))->setGeometry(0, 0, width(), 60);
+    const int inner = m_editors->width() - 2 * left;
     const int gap = 10;
     const int entries = int(qMenu.size());
     const int entryWidth = (inner - (entries - 1) * gap) / entries;
     for (int i = 0; i < entries; ++i)
-        qMenu[i]->setGeometry(left + i * (entryWidth + gap), 66, entryWidth, 40);
-    const int top = twipsToWholePixels(1710);
-    const int statusTop = height() - kStatusLineHeight - 6;
+        qMenu[i]->setGeometry(left + i * (entryWidth + gap), 6, entryWidth, 40);
+    const int top = twipsToWholePixels(1710) - 60;
+    const int statusTop = m_editors->height() - kStatusLineHeight - 6;
     for (int i = 0; i < int(frTab.size()); ++i) {
         frTab[i]->setGeometry(left, top, inner, statusTop - 8 - top);
         // On the frame's top edge, across from its title.
@@ -502,4 +584,28 @@ void frmMass::showStatus(const QString& message, bool warning) {
                 !lblStatus->parentWidget()->property("warning").toBool())
                 showStatus(QString());
         });
+}
+
+// ---- Live preview ----
+
+void frmMass::showLivePreview(bool shown) {
+    if (!shown && m_livePreview->isVisibleTo(this) && m_split->sizes().value(1) > 0)
+        m_previewWidth = m_split->sizes().value(1);
+    m_previewWanted = shown;
+    placePreview(false);
+    if (shown && !cmdLivePreview->isChecked())
+        showStatus(QStringLiteral("The live preview needs a wider window: it shows beside the "
+                                  "sections, which keep their room."));
+    keepPreviewState();
+}
+
+void frmMass::keepPreviewState() {
+    QSettings kept(userSettingsFile(), QSettings::IniFormat);
+    kept.setValue(QStringLiteral("preview/shown"), m_previewWanted);
+    kept.setValue(QStringLiteral("preview/width"), m_previewWidth);
+    kept.setValue(QStringLiteral("preview/phone"), m_livePreview->isPhone());
+}
+
+QString frmMass::userSettingsFile() const {
+    return m_paths.join(QStringLiteral("tandrel.ini"));
 }

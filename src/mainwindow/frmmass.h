@@ -5,6 +5,7 @@
 #include "recoverystore.h"
 #include "tandrelversion.h"
 
+#include <QDateTime>
 #include <QTemporaryDir>
 #include <QWidget>
 
@@ -23,7 +24,9 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
+class QSplitter;
 class QTimer;
+class LivePreview;
 class PublishPanel;
 
 namespace tandrel {
@@ -90,6 +93,10 @@ public slots:
     void cmdSaveFunnel_Click();
     void cmdSaveFunnelAs_Click();
     void cmdOpenFunnel_Click();
+    // The funnels saved or opened here, each with its live address and last publish.
+    void cmdMyFunnels_Click();
+    // The live preview beside the sections, or the sections alone.
+    void showLivePreview(bool shown);
 
     void cmdSpinner_Click();
     // The user manual in the browser, at the part named (an anchor of its page).
@@ -106,6 +113,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // Says why a build gave no funnel, showing the section that lacks a value; false then.
@@ -141,6 +149,13 @@ private:
     bool saveFunnel(bool askName = false);
     // Where file dialogs start: the funnel's folder, or home for a new funnel.
     QString startFolder() const;
+    // Opens a funnel file the user chose; the unsaved-changes question came before.
+    void openFunnelFile(const QString& path);
+    // In the user's list of funnels, after a save or an open, and after a publish.
+    void rememberFunnel();
+    void recordPublish();
+    QString userSettingsFile() const;
+    void keepPreviewState();
     // A cover the cover creator made (for this window, for the funnel's file, or the one
     // all funnels once shared), which a save copies beside the funnel under its name.
     bool isMadeCover(const QString& path) const;
@@ -152,6 +167,9 @@ private:
 
     // Header, menu, sections and status line across the window's present size.
     void placeParts();
+    void placeEditors();
+    // Shown as the user wants it where the window has room; force: placed anew.
+    void placePreview(bool force);
     void buildHeader();
     void buildMenu();
     void buildStatusLine();
@@ -198,6 +216,17 @@ private:
     tandrel::RecoveryStore m_recovery;
     // The last preview's folder, removed with the window or the next preview.
     std::unique_ptr<QTemporaryDir> m_previewFolder;
+
+    // The sections beside the live preview.
+    QSplitter* m_split = nullptr;
+    QWidget* m_editors = nullptr;
+    LivePreview* m_livePreview = nullptr;
+    QPushButton* cmdLivePreview = nullptr;
+    bool m_previewPlaced = false;
+    bool m_previewWanted = true;
+    int m_previewWidth = 440;
+    // A publish before the funnel had a file: its list entry gets it at the first save.
+    QDateTime m_publishedUnsaved;
 
     // Header and menu
     QLabel* lblAppName = nullptr;

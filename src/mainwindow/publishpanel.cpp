@@ -428,6 +428,8 @@ void PublishPanel::jobEnded(bool ok, const QString& text, const QStringList& pag
     prgPublish->hide();
     lblPublishFile->hide();
     showResult(shown, ok, pageUrls);
+    if (ok && !pageUrls.isEmpty())
+        emit published();
     emit finished();
 }
 

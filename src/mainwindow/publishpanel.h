@@ -45,7 +45,8 @@ public:
     void forgetResult();
 
 signals:
-    void finished(); // a publish or connection test ended
+    void finished();  // a publish or connection test ended
+    void published(); // the pages are live
 
 public slots:
     void cmdTestConnection_Click();

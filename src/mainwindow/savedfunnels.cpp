@@ -2,6 +2,8 @@
 
 #include "desktop.h"
 #include "funnelfile.h"
+#include "livepreview.h"
+#include "myfunnels.h"
 #include "textfiles.h"
 
 #include <QCloseEvent>
@@ -39,6 +41,7 @@ bool frmMass::hasUnsavedChanges() const {
 }
 
 void frmMass::edited() {
+    m_livePreview->scheduleBuild();
     if (m_loading || m_bindings.empty())
         return;
     const bool dirty = !(settings() == m_baseline);
@@ -209,6 +212,7 @@ bool frmMass::saveFunnel(bool askName) {
     if (!coverSource.isEmpty())
         useCover(coverFileFor(path));
     markClean();
+    rememberFunnel();
     if (missingCover.isEmpty())
         showStatus(QStringLiteral("Saved %1").arg(QFileInfo(path).fileName()));
     else
@@ -249,8 +253,41 @@ void frmMass::cmdOpenFunnel_Click() {
     const QString path = desktop().openFile(
         this, QStringLiteral("Open Funnel"), startFolder(),
         {QStringLiteral("Funnel Files (*.funnel.json)"), QStringLiteral("All Files (*)")});
-    if (path.isEmpty())
+    if (!path.isEmpty())
+        openFunnelFile(path);
+}
+
+void frmMass::cmdMyFunnels_Click() {
+    frmMyFunnels list(userSettingsFile(), this);
+    if (list.exec() == QDialog::Accepted && !list.chosenFile().isEmpty() && mayReplaceValues())
+        openFunnelFile(list.chosenFile());
+}
+
+void frmMass::rememberFunnel() {
+    FunnelList list(userSettingsFile());
+    const QString address = settings().txtFunnelUrl;
+    Status kept = m_publishedUnsaved.isValid()
+                      ? list.recordPublish(m_lastFunnelFile, address, m_publishedUnsaved)
+                      : list.remember(m_lastFunnelFile, address);
+    m_publishedUnsaved = QDateTime();
+    if (!kept)
+        showStatus(kept.error(), true);
+}
+
+void frmMass::recordPublish() {
+    // Until the funnel has a file, its first save records this publish.
+    if (m_lastFunnelFile.isEmpty()) {
+        m_publishedUnsaved = QDateTime::currentDateTimeUtc();
         return;
+    }
+    const Status kept = FunnelList(userSettingsFile())
+                            .recordPublish(m_lastFunnelFile, settings().txtFunnelUrl,
+                                           QDateTime::currentDateTimeUtc());
+    if (!kept)
+        showStatus(kept.error(), true);
+}
+
+void frmMass::openFunnelFile(const QString& path) {
     const QByteArray stamp = fileStamp(path);
     const auto loaded = loadFunnelFile(path);
     if (!loaded) {
@@ -261,6 +298,8 @@ void frmMass::cmdOpenFunnel_Click() {
     m_funnelFileStamp = stamp;
     setSettings(loaded.value());
     markClean();
+    m_publishedUnsaved = QDateTime();
+    rememberFunnel();
     const ChosenFile& cover = loaded->lblSelectedFile[CoverImage];
     if (!cover.tag.isEmpty() && !QFileInfo(cover.caption).isFile())
         showStatus(QStringLiteral("Opened %1, but its cover \"%2\" is missing. Make or choose "

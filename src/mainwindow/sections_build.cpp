@@ -25,7 +25,7 @@ using namespace tandrel;
 using namespace tandrel::parts;
 
 QGroupBox* frmMass::buildAfterSubscription() {
-    auto* box = new QGroupBox(QStringLiteral("   After Subscription Action  "), this);
+    auto* box = new QGroupBox(QStringLiteral("   After Subscription Action  "), m_editors);
     auto* layout = new QVBoxLayout(box);
     layout->setSpacing(8);
     lblWarningAfterSubscription =
@@ -88,7 +88,7 @@ QGroupBox* frmMass::buildAfterSubscription() {
 }
 
 QGroupBox* frmMass::buildThankYou() {
-    auto* box = new QGroupBox(QStringLiteral("Thank You Page   "), this);
+    auto* box = new QGroupBox(QStringLiteral("Thank You Page   "), m_editors);
     auto* layout = new QVBoxLayout(box);
     layout->setSpacing(8);
     layout->addWidget(text(QStringLiteral("You're Almost Done!"), box, "heading"));
@@ -145,7 +145,7 @@ QGroupBox* frmMass::buildThankYou() {
 }
 
 QGroupBox* frmMass::buildBuildSection() {
-    auto* box = new QGroupBox(QStringLiteral("  Build Funnel "), this);
+    auto* box = new QGroupBox(QStringLiteral("  Build Funnel "), m_editors);
     // A long publish result scrolls in a small window rather than squash the host fields.
     auto* outer = new QVBoxLayout(box);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -189,6 +189,7 @@ QGroupBox* frmMass::buildBuildSection() {
     m_publish = new PublishPanel(
         m_paths, [this] { return settings(); }, box);
     layout->addWidget(m_publish);
+    connect(m_publish, &PublishPanel::published, this, &frmMass::recordPublish);
 
     // What the build will check, so nothing surprises the user at the button.
     auto* checklist = new QGroupBox(QStringLiteral("Before you build"), box);

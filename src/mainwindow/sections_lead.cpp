@@ -27,7 +27,7 @@ using namespace tandrel;
 using namespace tandrel::parts;
 
 QGroupBox* frmMass::buildGeneralInfo() {
-    auto* box = new QGroupBox(QStringLiteral("  General Info  "), this);
+    auto* box = new QGroupBox(QStringLiteral("  General Info  "), m_editors);
     auto* columns = new QHBoxLayout(box);
     columns->setSpacing(18);
 
@@ -162,7 +162,7 @@ QGroupBox* frmMass::buildGeneralInfo() {
 }
 
 QGroupBox* frmMass::buildLeadMagnet() {
-    auto* box = new QGroupBox(QStringLiteral("  Lead Magnet Page  "), this);
+    auto* box = new QGroupBox(QStringLiteral("  Lead Magnet Page  "), m_editors);
     lblWarningOptinForm = warning(QStringLiteral("lblWarningOptinForm"),
                                   QStringLiteral("Important: ") + kMissingAddress, box);
 

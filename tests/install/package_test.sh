@@ -25,7 +25,7 @@ outside=$(grep -v -e '^\./usr/' -e '^\./$' "$work/files" || true)
 stray=$(grep -e screenshots -e /usr/local -e test_ "$work/files" || true)
 [ -z "$stray" ] || fail "build or test files in the package: $stray"
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libqt6widgets6 libqt6gui6 libqt6core6 libcurl4 fonts-dejavu-core; do
+for lib in libqt6widgets6 libqt6gui6 libqt6core6 libqt6webenginewidgets6 libcurl4 fonts-dejavu-core; do
     grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 

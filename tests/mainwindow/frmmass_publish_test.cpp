@@ -1,4 +1,5 @@
 #include "funnelfile.h"
+#include "myfunnels.h"
 #include "publishpanel.h"
 #include "servers.h"
 #include "windowfixture.h"
@@ -68,8 +69,12 @@ private slots:
                  qPrintable(result()));
         QVERIFY(desk->last().text.contains("\nadd index.html ("));
         desk->answers << true;
+        desk->files << app->path() + "/live.funnel.json";
+        window->cmdSaveFunnel_Click();
         runJob("cmdPublish");
         QVERIFY2(result().startsWith("Published: 3 pages and "), qPrintable(result()));
+        // The list of funnels has when it went live.
+        QVERIFY(FunnelList(app->path() + "/tandrel.ini").entries().value(0).published.isValid());
         // The live pages as links; the thank-you address goes to the autoresponder.
         const QString thanks = window->settings().txtCapture_Url;
         QVERIFY(shownResult().contains("<a href=\"" + thanks + "\">"));

@@ -29,6 +29,10 @@ QString shippedDataDir() {
 int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+#ifdef TANDREL_TEST_WIDGETS
+    // The main window's live preview runs a web engine.
+    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+#endif
     Application app(argc, argv);
     const QByteArray only = qgetenv("TANDREL_TEST_CLASS");
     int failures = 0;

@@ -200,7 +200,9 @@ void frmMass::Form_Load() {
 void frmMass::buildHeader() {
     auto* header = named(new QFrame(this), QStringLiteral("header"));
     auto* layout = new QHBoxLayout(header);
-    layout->setContentsMargins(30, 6, 24, 6);
+    layout->setContentsMargins(30, 6, 12, 6);
+    // Seven buttons beside the name, at the window's smallest width too.
+    layout->setSpacing(4);
     auto* names = new QVBoxLayout;
     names->setSpacing(0);
     lblAppName = named(new QLabel(header), QStringLiteral("lblAppName"));

@@ -82,16 +82,20 @@ PublishPanel::PublishPanel(const AppPaths& paths, std::function<FunnelSettings()
     buttons->addWidget(cmdPublish);
     buttons->addWidget(cmdCancelPublish);
     buttons->addStretch();
+    layout->addLayout(buttons);
+    // A row of their own: beside the others they would not fit the panel's half of the section.
+    auto* afterwards = new QHBoxLayout;
     cmdUndoPublish =
         named(new QPushButton(QStringLiteral("Undo Last Publish"), this), "cmdUndoPublish");
     cmdUndoPublish->setToolTip(
         QStringLiteral("Puts the funnel on the server back as it was before the last publish"));
-    buttons->addWidget(cmdUndoPublish);
+    afterwards->addWidget(cmdUndoPublish);
     auto* cmdPublishHistory =
         named(new QPushButton(QStringLiteral("Publish History..."), this), "cmdPublishHistory");
-    buttons->addWidget(cmdPublishHistory);
+    afterwards->addWidget(cmdPublishHistory);
+    afterwards->addStretch();
     connect(cmdPublishHistory, &QPushButton::clicked, this, &PublishPanel::showHistory);
-    layout->addLayout(buttons);
+    layout->addLayout(afterwards);
     prgPublish = named(new QProgressBar(this), "prgPublish");
     prgPublish->hide();
     lblPublishFile = named(new QLabel(this), "lblPublishFile");

@@ -35,7 +35,7 @@ const QString kSampleForm =
 
 // A grey picture where the cover or background is not chosen yet.
 QString standInPicture(const QTemporaryDir& folder) {
-    const QString path = folder.filePath(QStringLiteral("stand-in.png"));
+    QString path = folder.filePath(QStringLiteral("stand-in.png"));
     if (QFileInfo::exists(path))
         return path;
     QImage image(400, 450, QImage::Format_RGB32);

@@ -454,7 +454,7 @@ Result<std::optional<UndoState>> readUndoState(RemoteFolder& remote) {
     const QJsonObject kept = o.value("kept").toObject();
     for (auto it = kept.begin(); it != kept.end(); ++it)
         state.kept.insert(it.key(), it.value().toString());
-    for (const QJsonValue& path : o.value("added").toArray())
+    for (const auto& path : o.value("added").toArray())
         state.added << path.toString();
     state.record = o.value("record").toString().toUtf8();
     return std::optional<UndoState>(state);

@@ -13,7 +13,7 @@ namespace tandrel {
 namespace {
 
 // A hundred events take about 40 KB; anything far larger is not ours.
-constexpr qint64 kHistoryFileLimit = 4 * 1024 * 1024;
+constexpr qint64 kHistoryFileLimit = qint64(4) * 1024 * 1024;
 
 QJsonObject toJson(const PublishEvent& e) {
     return {{"started", e.started.toString(Qt::ISODateWithMs)},
@@ -63,7 +63,7 @@ Result<QList<PublishEvent>> readPublishHistory(const QString& file) {
         return R::failure(QStringLiteral("The publish history %1 is damaged (%2).")
                               .arg(displayPath(file), error.errorString()));
     QList<PublishEvent> events;
-    for (const QJsonValue& value : document.array())
+    for (const auto& value : document.array())
         if (value.isObject() && events.size() < kHistoryLength)
             events.append(fromJson(value.toObject()));
     return events;

@@ -54,6 +54,7 @@ struct Options {
     bool acceptNewHostKey = false;
     bool dryRun = false;
     bool undo = false;
+    int connections = 4;
     bool keepOriginal = false;
     int count = 0;
     QString outDir;
@@ -77,6 +78,7 @@ const TextOption kTextOptions[] = {
 };
 const char kSeedNeeds[] = "a whole number of 0 or more";
 const char kCountNeeds[] = "a whole number from 1 to 1000";
+const char kConnectionsNeeds[] = "a whole number from 1 to 16";
 static_assert(kMostVariants == 1000, "the help and kCountNeeds name the most");
 
 QString needs(const QString& name, const char* what) {
@@ -109,8 +111,10 @@ Options parse(const QStringList& arguments) {
     const QCommandLineOption keepOriginal(QStringLiteral("keep-original"));
     const QCommandLineOption dryRun(QStringLiteral("dry-run"));
     const QCommandLineOption undo(QStringLiteral("undo"));
-    parser.addOptions(
-        {help, version, seed, to, count, acceptNewHostKey, keepOriginal, dryRun, undo});
+    const QCommandLineOption connections(QStringLiteral("connections"), QString(),
+                                         QStringLiteral("N"));
+    parser.addOptions({help, version, seed, to, count, acceptNewHostKey, keepOriginal, dryRun, undo,
+                       connections});
     for (const TextOption& option : kTextOptions)
         parser.addOption(
             QCommandLineOption(QLatin1String(option.name), QString(), QStringLiteral("VALUE")));
@@ -131,10 +135,11 @@ Options parse(const QStringList& arguments) {
         QString name = arguments.last();
         while (name.startsWith(QLatin1Char('-')))
             name.remove(0, 1);
-        const char* what = name == QLatin1String("seed")    ? kSeedNeeds
-                           : name == QLatin1String("count") ? kCountNeeds
-                           : name == QLatin1String("to")    ? "an address"
-                                                            : nullptr;
+        const char* what = name == QLatin1String("seed")          ? kSeedNeeds
+                           : name == QLatin1String("count")       ? kCountNeeds
+                           : name == QLatin1String("connections") ? kConnectionsNeeds
+                           : name == QLatin1String("to")          ? "an address"
+                                                                  : nullptr;
         for (const TextOption& option : kTextOptions) {
             if (name == QLatin1String(option.name))
                 what = option.needs;
@@ -168,6 +173,14 @@ Options parse(const QStringList& arguments) {
     options.keepOriginal = parser.isSet(keepOriginal);
     options.dryRun = parser.isSet(dryRun);
     options.undo = parser.isSet(undo);
+    if (parser.isSet(connections)) {
+        bool ok = false;
+        options.connections = parser.value(connections).toInt(&ok);
+        if (!ok || options.connections < 1 || options.connections > 16) {
+            options.error = needs(QStringLiteral("connections"), kConnectionsNeeds);
+            return options;
+        }
+    }
     options.positional = parser.positionalArguments();
     if (!options.positional.isEmpty())
         options.command = options.positional.takeFirst();
@@ -308,6 +321,7 @@ int publish(const Options& options, const AppPaths& paths, QTextStream& out, QTe
     request.pages = record->pages;
     request.pageUrls = record->pageUrls;
     request.dryRun = options.dryRun;
+    request.connections = options.connections;
     request.progress = [&](const PublishProgress& p) {
         if (p.file.isEmpty())
             return;

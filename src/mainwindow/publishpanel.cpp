@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QSpinBox>
 #include <QStyle>
 #include <QTableWidget>
 #include <QThread>
@@ -28,6 +29,8 @@
 using namespace tandrel;
 
 namespace {
+
+constexpr char kConnectionsSetting[] = "publish/connections";
 
 template <typename T> T* named(T* widget, const char* name) {
     widget->setObjectName(QLatin1String(name));
@@ -64,7 +67,24 @@ PublishPanel::PublishPanel(const AppPaths& paths, std::function<FunnelSettings()
         named(new QCheckBox(QStringLiteral("Remember password"), this), "chkRememberPassword");
     chkRememberPassword->setToolTip(
         QStringLiteral("Kept in your desktop's keyring, never in a file"));
-    form->addRow(QString(), chkRememberPassword);
+    spnConnections = named(new QSpinBox(this), "spnConnections");
+    spnConnections->setRange(1, 16);
+    spnConnections->setValue(QSettings(settingsFile(), QSettings::IniFormat)
+                                 .value(QLatin1String(kConnectionsSetting), 4)
+                                 .toInt());
+    spnConnections->setToolTip(QStringLiteral(
+        "Pictures and stylesheets go over this many connections at once; 1 for a host that "
+        "allows a single login"));
+    auto* optionsRow = new QHBoxLayout;
+    optionsRow->addWidget(chkRememberPassword);
+    optionsRow->addStretch();
+    optionsRow->addWidget(new QLabel(QStringLiteral("Connections:"), this));
+    optionsRow->addWidget(spnConnections);
+    form->addRow(QString(), optionsRow);
+    connect(spnConnections, &QSpinBox::valueChanged, this, [this](int n) {
+        QSettings(settingsFile(), QSettings::IniFormat)
+            .setValue(QLatin1String(kConnectionsSetting), n);
+    });
     layout->addLayout(form);
     lblPublishNote = named(new QLabel(this), "lblPublishNote");
     lblPublishNote->setProperty("role", QStringLiteral("note"));
@@ -325,6 +345,7 @@ void PublishPanel::start(Job job) {
     // Cancel stops the file under way and keeps what arrived; closing the window stops at once.
     request.cancelled = [this] { return m_cancel.load(); };
     request.confirm = [this](const PublishPlan& plan) { return confirmPlan(plan); };
+    request.connections = spnConnections->value();
     const QString history = m_paths.join(QLatin1String(kPublishHistoryName));
     m_worker =
         QThread::create([this, job, target = *target, options, request, outputLock, history] {

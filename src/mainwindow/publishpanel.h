@@ -18,6 +18,7 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QSpinBox;
 class QThread;
 
 namespace tandrel {
@@ -76,6 +77,7 @@ private:
     QLineEdit* txtPublishTo;
     QLineEdit* txtPublishPassword;
     QLineEdit* txtPublishKey;
+    QSpinBox* spnConnections;
     QPushButton* cmdPublishKey;
     QCheckBox* chkRememberPassword;
     QLabel* lblPublishNote;

@@ -15,7 +15,13 @@
 #include <QSet>
 #include <QStringDecoder>
 
+#include <algorithm>
+#include <atomic>
 #include <filesystem>
+#include <memory>
+#include <mutex>
+#include <numeric>
+#include <thread>
 
 namespace tandrel {
 
@@ -275,24 +281,139 @@ QString leftAlone(RemoteFolder& remote, const QList<LocalFile>& toSend, int sent
         .arg(live);
 }
 
+// The files before the first page, over up to request.connections connections
+// at once: the order among pictures and stylesheets matters to no visitor.
+// Stops at the first failure; `stopped` then holds it (empty for a cancel).
+QList<LocalFile> sendInParallel(RemoteFolder& remote, const PublishRequest& request,
+                                const QList<LocalFile>& files, int total, qint64 bytesTotal,
+                                std::optional<QString>& stopped) {
+    struct Shared {
+        std::mutex lock;
+        QList<int> waiting;
+        QList<LocalFile> arrived;
+        qint64 bytesDone = 0;
+        std::vector<qint64> going;
+        std::optional<QString> stopped;
+        std::atomic<bool> stop{false};
+    } s;
+    if (files.isEmpty())
+        return {};
+    for (int i = 0; i < files.size(); ++i)
+        s.waiting << i;
+    const int connections = std::clamp(request.connections, 1, int(files.size()));
+    s.going.assign(size_t(connections), 0);
+    const auto cancelled = [&] { return request.cancelled && request.cancelled(); };
+    const auto report = [&](const QString& path) { // under the lock
+        if (request.progress)
+            request.progress(
+                {int(s.arrived.size()), total, path,
+                 s.bytesDone + std::accumulate(s.going.begin(), s.going.end(), qint64(0)),
+                 bytesTotal});
+    };
+    const auto work = [&](RemoteFolder& folder, int c) {
+        QElapsedTimer sinceReport;
+        bool sentOne = false;
+        for (;;) {
+            int i = 0;
+            {
+                std::lock_guard held(s.lock);
+                if (s.stop || s.waiting.isEmpty())
+                    return;
+                if (cancelled()) {
+                    s.stop = true;
+                    s.stopped = QString();
+                    return;
+                }
+                i = s.waiting.takeFirst();
+                report(files[i].path);
+            }
+            sinceReport.start();
+            const auto going = [&](qint64 bytes) {
+                std::lock_guard held(s.lock);
+                s.going[size_t(c)] = bytes;
+                if (sinceReport.elapsed() >= 250) {
+                    report(files[i].path);
+                    sinceReport.start();
+                }
+            };
+            const Status sent = folder.put(
+                files[i].bytes, files[i].path, [&] { return s.stop.load() || cancelled(); }, going);
+            std::lock_guard held(s.lock);
+            s.going[size_t(c)] = 0;
+            if (sent) {
+                s.arrived << files[i];
+                s.bytesDone += files[i].bytes.size();
+                sentOne = true;
+                continue;
+            }
+            // A host that takes fewer logins than asked: the others carry on with its file.
+            if (c > 0 && !sentOne && !s.stop && !cancelled()) {
+                s.waiting.prepend(i);
+                return;
+            }
+            if (!s.stop)
+                s.stopped = cancelled() ? QString() : sent.error();
+            s.stop = true;
+            return;
+        }
+    };
+    std::vector<std::unique_ptr<RemoteFolder>> more;
+    std::vector<std::thread> threads;
+    for (int c = 1; c < connections; ++c) {
+        more.push_back(std::make_unique<RemoteFolder>(remote.target(), remote.options()));
+        threads.emplace_back(work, std::ref(*more.back()), c);
+    }
+    work(remote, 0);
+    for (std::thread& t : threads)
+        t.join();
+    work(remote, 0); // what a connection the host refused gave back meanwhile
+    stopped = s.stopped;
+    return s.arrived;
+}
+
 // The files that arrived, all of them unless the publish stopped; the report says why.
-int sendFiles(RemoteFolder& remote, const PublishRequest& request, const QList<LocalFile>& toSend,
-              PublishReport& report) {
+QList<LocalFile> sendFiles(RemoteFolder& remote, const PublishRequest& request,
+                           const QList<LocalFile>& toSend, PublishReport& report) {
     const int total = int(toSend.size());
     const QString leadPage = request.pages.value(0, QStringLiteral("index.html"));
     qint64 bytesTotal = 0;
     for (const LocalFile& f : toSend)
         bytesTotal += f.bytes.size();
+    const auto isPage = [&](const LocalFile& f) {
+        return f.path == leadPage || request.pages.contains(f.path) || isOldPageName(f.path);
+    };
+    const auto firstPage = std::find_if(toSend.begin(), toSend.end(), isPage);
+    std::optional<QString> stopped;
+    QList<LocalFile> arrived = sendInParallel(
+        remote, request, QList<LocalFile>(toSend.begin(), firstPage), total, bytesTotal, stopped);
+    const auto count = [&] {
+        for (const LocalFile& f : arrived)
+            (request.pages.contains(f.path) ? report.pagesSent : report.otherSent)++;
+        for (const LocalFile& f : arrived)
+            report.bytesSent += f.bytes.size();
+    };
+    if (stopped) {
+        report.outcome =
+            stopped->isEmpty() ? PublishReport::Outcome::Cancelled : PublishReport::Outcome::Failed;
+        report.message =
+            (stopped->isEmpty() ? QStringLiteral("Publishing was cancelled.") : *stopped) +
+            leftAlone(remote, toSend, int(arrived.size()), leadPage);
+        count();
+        return arrived;
+    }
     qint64 bytesBefore = 0; // of the files that arrived
+    for (const LocalFile& f : arrived)
+        bytesBefore += f.bytes.size();
     // While a file goes, a few reports a second are plenty.
     QElapsedTimer sinceReport;
-    for (int i = 0; i < total; ++i) {
+    for (int i = int(arrived.size()); i < total; ++i) {
         const LocalFile& f = toSend[i];
         if (request.cancelled && request.cancelled()) {
             report.outcome = PublishReport::Outcome::Cancelled;
             report.message = QStringLiteral("Publishing was cancelled.") +
                              leftAlone(remote, toSend, i, leadPage);
-            return i;
+            count();
+            return arrived;
         }
         if (request.progress) {
             request.progress({i, total, f.path, bytesBefore, bytesTotal});
@@ -311,15 +432,16 @@ int sendFiles(RemoteFolder& remote, const PublishRequest& request, const QList<L
             report.message =
                 (cancelled ? QStringLiteral("Publishing was cancelled.") : sent.error()) +
                 leftAlone(remote, toSend, i, leadPage);
-            return i;
+            count();
+            return arrived;
         }
-        (request.pages.contains(f.path) ? report.pagesSent : report.otherSent)++;
+        arrived << f;
         bytesBefore += f.bytes.size();
-        report.bytesSent = bytesBefore;
     }
+    count();
     if (request.progress)
         request.progress({total, total, QString(), bytesTotal, bytesTotal});
-    return total;
+    return arrived;
 }
 
 // After a cancel, the files that arrived whole join the record, so that the
@@ -542,10 +664,11 @@ PublishReport publishFunnel(RemoteFolder& remote, const PublishRequest& request)
             !kept)
             return fail(kept.error() + QStringLiteral(" Nothing was sent: the live funnel is as "
                                                       "it was."));
-    if (const int arrived = sendFiles(remote, request, toSend, report); arrived < toSend.size()) {
+    if (const QList<LocalFile> arrived = sendFiles(remote, request, toSend, report);
+        arrived.size() < toSend.size()) {
         if (report.outcome != PublishReport::Outcome::Cancelled)
             return report;
-        if (Status kept = recordArrived(remote, *state, *files, toSend.mid(0, arrived)); !kept)
+        if (Status kept = recordArrived(remote, *state, *files, arrived); !kept)
             report.notes << kept.error() +
                                 QStringLiteral(" The files sent go again at the next publish.");
         return report;
@@ -643,7 +766,7 @@ PublishReport undoLastPublish(RemoteFolder& remote, const PublishRequest& reques
     // The undo is a publish too: undoing it puts this funnel back.
     if (Status kept = keepForUndo(remote, report.plan, recordJson(state->previous), report); !kept)
         return fail(kept.error() + untouched);
-    if (sendFiles(remote, request, restored, report) < restored.size())
+    if (sendFiles(remote, request, restored, report).size() < restored.size())
         return report;
     for (const QString& path : toRemove)
         if (Status removed = remote.remove(path); !removed)

@@ -47,6 +47,8 @@ struct PublishRequest {
     std::function<bool(const PublishPlan&)> confirm;
     // Lists and reads only: the plan is the whole result, nothing is written.
     bool dryRun = false;
+    // Connections at once for the files before the pages; the pages go one by one on the first.
+    int connections = 1;
 };
 
 struct PublishReport {

@@ -58,6 +58,7 @@ public:
     RemoteFolder& operator=(const RemoteFolder&) = delete;
 
     const PublishTarget& target() const { return m_target; }
+    const ConnectionOptions& options() const { return m_options; }
 
     // The entries of a folder below the target ("" the target itself); an
     // absent folder lists as empty.

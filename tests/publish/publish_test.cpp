@@ -35,6 +35,7 @@ class PublishTest : public QObject {
     QStringList sent;     // the files in the order the last publish sent them
     QStringList pageUrls; // fetched back after the publish when set
     int attempts = 2;
+    int connections = 1;
 
     void build() {
         const BuildOutcome built = buildFunnel(settings, AppPaths(app->path()));
@@ -67,7 +68,8 @@ class PublishTest : public QObject {
                                      progress,
                                      std::move(cancelled),
                                      {},
-                                     dryRun};
+                                     dryRun,
+                                     connections};
         const PublishReport report =
             undo ? undoLastPublish(remote, request) : publishFunnel(remote, request);
         sent.removeAll(QString()); // the check after the last file
@@ -91,6 +93,7 @@ private slots:
     void init() {
         app = std::make_unique<FixtureApp>();
         attempts = 2;
+        connections = QByteArray(QTest::currentDataTag()).contains("4 connections") ? 4 : 1;
         pageUrls.clear();
         settings = completeSettings(app->makePicture(u"cover.jpg"_s));
         for (Server* server : std::initializer_list<Server*>{&sftp, &ftp, &plain}) {
@@ -146,6 +149,8 @@ private slots:
         QTest::newRow("ftp") << plain.url(u"ftp"_s);
         QTest::newRow("ftps") << ftp.url(u"ftps"_s);
         QTest::newRow("ftps, TLS session reuse demanded") << vsftp.url();
+        QTest::newRow("sftp, 4 connections") << sftp.url();
+        QTest::newRow("ftps, 4 connections") << ftp.url(u"ftps"_s);
     }
     void sendsOnlyWhatChangedAndRemovesOnlyItsOldPages() {
         QFETCH(QString, url);
@@ -229,6 +234,10 @@ private slots:
         for (const char* cut :
              {"every change after", "every change before hide", "every change after hide"})
             QTest::addRow("sftp, %s", cut) << sftp.url() << QString::fromLatin1(cut);
+        for (const QString& url : {sftp.url(), ftp.url(u"ftps"_s)})
+            for (const char* cut : {"1 stor half", "2 stor before", "every change after"})
+                QTest::addRow("%s, 4 connections, %s", qPrintable(url.section(u':', 0, 0)), cut)
+                    << url << QString::fromLatin1(cut);
     }
     void aDroppedConnectionAtAnyPoint() {
         QFETCH(QString, url);

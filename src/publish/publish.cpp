@@ -579,6 +579,19 @@ Result<std::optional<UndoState>> readUndoState(RemoteFolder& remote) {
     for (const auto& path : o.value("added").toArray())
         state.added << path.toString();
     state.record = o.value("record").toString().toUtf8();
+    // Whatever the file says, nothing outside the funnel's folder is written or removed.
+    static const QRegularExpression ours(QStringLiteral("^[0-9]+$"));
+    const auto inside = [](const QString& path) {
+        return !path.isEmpty() && !path.startsWith(u'/') &&
+               !path.split(u'/').contains(QStringLiteral("..")) &&
+               !path.startsWith(QLatin1String(".tandrel"));
+    };
+    const QStringList paths = state.kept.keys() + state.added;
+    if (!std::all_of(paths.begin(), paths.end(), inside) ||
+        !std::all_of(state.kept.begin(), state.kept.end(),
+                     [](const QString& name) { return ours.match(name).hasMatch(); }))
+        return R::failure(QStringLiteral("The undo state in %1 on the server is damaged.")
+                              .arg(QLatin1String(kUndoFolder)));
     return std::optional<UndoState>(state);
 }
 
@@ -590,7 +603,10 @@ Status keepForUndo(RemoteFolder& remote, const PublishPlan& plan, const QByteArr
     if (!listing)
         return Status::failure(listing.error());
     const QString manifest = QLatin1String(kUndoManifest);
-    QStringList old = listing->keys();
+    QStringList old;
+    for (auto it = listing->begin(); it != listing->end(); ++it)
+        if (!it->folder)
+            old << it.key();
     if (old.removeAll(manifest))
         old.prepend(manifest);
     for (const QString& name : old)

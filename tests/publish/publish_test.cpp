@@ -340,6 +340,10 @@ private slots:
         QCOMPARE(cancelled.outcome, PublishReport::Outcome::Cancelled);
         PUBLISHED(undo());
         QCOMPARE(filesIn(server), second);
+        // A state file that names a place outside the folder is refused whole.
+        writeFile(server + u"/.tandrel-undo/undo.json"_s, R"({"kept": {"../escape.html": "0"}})");
+        QVERIFY(undo().message.contains("is damaged"_L1));
+        QVERIFY(!QFile::exists(server + u"/../escape.html"_s));
     }
 
     // The extra login of a server that needs TLS 1.2 is paid at the first run, not at every run.

@@ -6,6 +6,7 @@
 #include "tandrelversion.h"
 
 #include <QDateTime>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QWidget>
 
@@ -264,6 +265,12 @@ private:
     QLabel* lblCoverWarning = nullptr;
     std::array<QRadioButton*, 2> optFormLayout{}; // 0 tidy, 1 exactly as pasted
     QLabel* lblFormLayout = nullptr;
+    // One campaign parameter at a time, and the form field that receives it.
+    QComboBox* cboCampaignValue = nullptr;
+    QLineEdit* txtCampaignField = nullptr;
+    QLabel* lblNote_txtCampaignField = nullptr;
+    QJsonObject m_campaignFields;
+    void showCampaignField();
     QLineEdit* txtCapture_Url = nullptr;
     QLabel* lblAddressNotice = nullptr;
     QPushButton* cmdRestoreAddresses = nullptr;

@@ -1,7 +1,9 @@
 #include "funnelfile.h"
 #include "windowfixture.h"
 
+#include <QComboBox>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -207,6 +209,30 @@ private slots:
         QCOMPARE(edit("txtFunnel_YouTubeID")->text(), QStringLiteral("https://vimeo.com/76979871"));
         QVERIFY(shown("lblVideoWarning"));
         QCOMPARE(desk->shown.size(), 0);
+    }
+
+    // Edited one value at a time, a bad name pointed out where typed, saved with the funnel.
+    void campaignMappingSavedWithTheFunnel() {
+        window->ShowSection(LeadMagnetPage);
+        QTest::mouseClick(find("Label50[1]"), Qt::LeftButton);
+        auto* value = find<QComboBox>("cboCampaignValue");
+        value->setCurrentText("utm_campaign");
+        type("txtCampaignField", "fields[campaign]");
+        value->setCurrentText("utm_source");
+        QCOMPARE(edit("txtCampaignField")->text(), QString());
+        type("txtCampaignField", "my source");
+        QVERIFY(shown("lblNote_txtCampaignField"));
+        edit("txtCampaignField")->clear();
+        QVERIFY(!shown("lblNote_txtCampaignField"));
+        desk->files << app->path("mine.funnel.json");
+        window->cmdSaveFunnel_Click();
+        const auto saved = loadFunnelFile(app->path("mine.funnel.json"));
+        QCOMPARE(saved.value().campaignFields, QJsonObject({{"utm_campaign", "fields[campaign]"}}));
+        window->setSettings(FunnelSettings{});
+        value->setCurrentText("utm_campaign");
+        QCOMPARE(edit("txtCampaignField")->text(), QString());
+        window->setSettings(saved.value());
+        QCOMPARE(edit("txtCampaignField")->text(), QStringLiteral("fields[campaign]"));
     }
 
     void pageAddressNoticeAndUndo() {

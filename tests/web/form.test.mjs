@@ -94,3 +94,52 @@ describe('pasted form shapes: the built page sends the pairs the form alone send
       assert.deepEqual(tidy, alone, 'tidy');
     });
 });
+
+// Campaign values: a hidden field the pasted form declares, and fields the user mapped (tidy).
+describe('campaign values from the opt-in page\'s address reach the form and last the visit', () => {
+  const form = (hidden) => `<form ${to}>${hidden}${email}<button>Join</button></form>`;
+  const variants = {
+    'declared, as pasted': { optinForm: form('<input type="hidden" name="utm_source" value="none">'), tidyOptinForm: false },
+    'mapped, tidy': { optinForm: form(''), tidyOptinForm: true, campaignFields: { utm_campaign: 'fields[campaign]', utm_term: 'term', gclid: 'click' } },
+  };
+  const long = 'g'.repeat(300);
+  const expected = {
+    'declared, as pasted': { js: [['utm_source', 'news'], ['email', 'ann@example.org']], none: [['utm_source', 'none'], ['email', 'ann@example.org']] },
+    'mapped, tidy': { js: [['fields[campaign]', 'spring <sale>'], ['click', long.slice(0, 200)], ['email', 'ann@example.org']], none: [['email', 'ann@example.org']] },
+  };
+  const built = new Map();
+  before(async () => {
+    for (const [name, changes] of Object.entries(variants)) {
+      const as = `campaign-${name.replace(/\W+/g, '-')}`;
+      const funnel = await buildFixture('example', server.origin, { as, changes: { ...changes, funnelUrl: `https://example.com/${as}` } });
+      server.mount(as, funnel.outputDir);
+      built.set(name, { optin: `${server.origin}/${as}/`, thanks: funnel.thanksUrl });
+    }
+  });
+
+  for (const name of Object.keys(variants))
+    test(name, { timeout: 60_000 }, async () => {
+      const { optin, thanks } = built.get(name);
+      const signUp = async (page, url) => {
+        await page.goto(url);
+        await page.locator('input[type="email"]').fill('ann@example.org');
+        await Promise.all([page.waitForURL(`${server.origin}/subscribe`, { waitUntil: 'commit' }), page.locator('button').click()]);
+        return server.sentFields.at(-1);
+      };
+      const campaign = `?utm_source=news&utm_campaign=${encodeURIComponent('spring <sale>')}&gclid=${long}&utm_medium=`;
+      for (const javaScriptEnabled of [true, false]) {
+        const context = await browser.newContext({ javaScriptEnabled });
+        try {
+          const page = await context.newPage();
+          const want = expected[name][javaScriptEnabled ? 'js' : 'none'];
+          assert.deepEqual(await signUp(page, optin + campaign), want, `from the address, JavaScript ${javaScriptEnabled}`);
+          await page.goto(thanks);
+          assert.deepEqual(await signUp(page, optin), want, `back from the thank-you page, JavaScript ${javaScriptEnabled}`);
+          if (javaScriptEnabled)
+            assert.deepEqual(await page.evaluate(() => [localStorage.length, document.cookie]), [0, ''], 'nothing kept beyond the visit');
+        } finally {
+          await context.close();
+        }
+      }
+    });
+});

@@ -284,7 +284,9 @@ QGroupBox* frmMass::buildLeadMagnet() {
                        "layout, which works on every screen"));
     optFormLayout[1] = named(new QRadioButton(QStringLiteral("Exactly as pasted"), optin),
                              indexed("optFormLayout", 1));
-    optinLayout->addLayout(row({optFormLayout[0], optFormLayout[1]}));
+    // The campaign mapping shares the row: the section has no height to spare at 1280 x 720.
+    auto* formRow = row({optFormLayout[0], optFormLayout[1]}, false);
+    optinLayout->addLayout(formRow);
     lblFormLayout = named(text(QString(), optin, "hint"), QStringLiteral("lblFormLayout"));
     lblFormLayout->hide();
     optinLayout->addWidget(lblFormLayout);
@@ -310,9 +312,10 @@ QGroupBox* frmMass::buildLeadMagnet() {
     campaignLabel->setBuddy(cboCampaignValue);
     auto* asField = new QLabel(QStringLiteral("as field:"), optin);
     asField->setBuddy(txtCampaignField);
-    auto* campaignRow = row({campaignLabel, cboCampaignValue, asField}, false);
-    campaignRow->addWidget(txtCampaignField, 1);
-    optinLayout->addLayout(campaignRow);
+    formRow->addSpacing(16);
+    for (QWidget* w : std::initializer_list<QWidget*>{campaignLabel, cboCampaignValue, asField})
+        formRow->addWidget(w);
+    formRow->addWidget(txtCampaignField, 1);
     lblNote_txtCampaignField =
         named(text(QString(), optin, "note"), QStringLiteral("lblNote_txtCampaignField"));
     lblNote_txtCampaignField->hide();

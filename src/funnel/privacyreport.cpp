@@ -1,5 +1,6 @@
 #include "privacyreport.h"
 
+#include "campaign.h"
 #include "formscan.h"
 
 #include <QDir>
@@ -410,8 +411,19 @@ public:
                     : QStringLiteral("keeps data in sessionStorage %1 (kept for the visit)")
                           .arg(keys);
             const QString word = cookie ? QStringLiteral("document.cookie") : use.store;
+            // Our own campaign script, named so that the user finds where it comes from.
+            const Source source =
+                use.keys == QStringList{QLatin1String(kCampaignStorageKey)}
+                    ? Source{QStringLiteral("the campaign values copied into the sign-up form"),
+                             kOptinFormPlace +
+                                 QStringLiteral(", \"Send the campaign value ... as field\" "
+                                                "(fields the form declares itself are always "
+                                                "filled)"),
+                             {},
+                             {}}
+                    : m_sources.forWord(word);
             add({PrivacyFinding::Kind::Storage, m_file, QString(),
-                 sentence(m_file, QStringLiteral("its script ") + what, m_sources.forWord(word))});
+                 sentence(m_file, QStringLiteral("its script ") + what, source)});
         }
     }
 

@@ -299,15 +299,23 @@ int main(int argc, char** argv) {
                 "lftp mirror --parallel=4");
     const auto emptySftp = [&] { clearFolder(sftp.root()); };
     const auto emptyFtps = [&] { clearFolder(ftps.site()); };
-    for (const auto& [name, url, options, empty, script] :
-         {std::tuple{"SFTP", sftpUrl, sftpOptions, std::function<void()>(emptySftp), lftpSftp},
-          std::tuple{"FTPS", ftpsUrl, ftpsOptions, std::function<void()>(emptyFtps), lftpFtps}}) {
-        if (!parts.contains(QString::fromLatin1(name).toLower()))
+    struct Target {
+        const char* name;
+        QString url;
+        ConnectionOptions options;
+        std::function<void()> empty;
+        QString script;
+    };
+    for (const Target& t : {Target{"SFTP", sftpUrl, sftpOptions, emptySftp, lftpSftp},
+                            Target{"FTPS", ftpsUrl, ftpsOptions, emptyFtps, lftpFtps}}) {
+        if (!parts.contains(QString::fromLatin1(t.name).toLower()))
             continue;
-        const double one = best(runs, empty, [&] { return publishOnce(url, options, folder, 1); });
-        const double four = best(runs, empty, [&] { return publishOnce(url, options, folder, 4); });
-        const double lftp = best(runs, empty, [&] { return lftpOnce(script); });
-        std::printf("%-6s %12.2f s %12.2f s %20.2f s\n", name, one, four, lftp);
+        const double one =
+            best(runs, t.empty, [&] { return publishOnce(t.url, t.options, folder, 1); });
+        const double four =
+            best(runs, t.empty, [&] { return publishOnce(t.url, t.options, folder, 4); });
+        const double lftp = best(runs, t.empty, [&] { return lftpOnce(t.script); });
+        std::printf("%-6s %12.2f s %12.2f s %20.2f s\n", t.name, one, four, lftp);
         std::fflush(stdout);
     }
 

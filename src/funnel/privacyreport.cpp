@@ -631,7 +631,7 @@ Result<QByteArray> readWhole(const QString& path, const QString& name) {
         return Result<QByteArray>::failure(
             QStringLiteral("%1 is larger than %2 MB, more than a published funnel's file; it was "
                            "not read for the privacy report.")
-                .arg(name, QLocale::system().toString(kReportFileLimit / (1024 * 1024))));
+                .arg(name, QLocale::system().toString(kReportFileLimit / (qint64(1024) * 1024))));
     if (!file.open(QIODevice::ReadOnly))
         return Result<QByteArray>::failure(
             QStringLiteral("%1 could not be read for the privacy report: %2.")

@@ -207,6 +207,11 @@ public:
 
     bool replacesAtomically() override { return true; }
 
+    // The login and the change into the folder, which may not be there yet.
+    Answer open() override {
+        return perform(QString(), [](CURL* h) { curl_easy_setopt(h, CURLOPT_NOBODY, 1L); });
+    }
+
     void drop() override {
         if (m_handle)
             curl_easy_cleanup(m_handle);

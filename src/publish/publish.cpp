@@ -281,12 +281,55 @@ QString leftAlone(RemoteFolder& remote, const QList<LocalFile>& toSend, int sent
         .arg(live);
 }
 
+// Files before the first page go in any order, over several connections.
+qsizetype filesBeforePages(const PublishRequest& request, const QList<LocalFile>& toSend) {
+    const QString leadPage = request.pages.value(0, QStringLiteral("index.html"));
+    return std::find_if(toSend.begin(), toSend.end(),
+                        [&](const LocalFile& f) {
+                            return f.path == leadPage || request.pages.contains(f.path) ||
+                                   isOldPageName(f.path);
+                        }) -
+           toSend.begin();
+}
+
+// The connections beside the first, logging in on threads of their own while
+// the first one still prepares, so that no file waits for a login later.
+class ExtraConnections {
+public:
+    ExtraConnections(const RemoteFolder& remote, int count) {
+        for (int c = 0; c < count; ++c) {
+            m_folders.push_back(std::make_unique<RemoteFolder>(remote.target(), remote.options()));
+            m_logins.emplace_back(&RemoteFolder::open, m_folders.back().get());
+        }
+    }
+    ExtraConnections(const ExtraConnections&) = delete;
+    ExtraConnections& operator=(const ExtraConnections&) = delete;
+    ~ExtraConnections() { wait(); }
+    // count connections, those logged in first.
+    std::vector<std::unique_ptr<RemoteFolder>> take(const RemoteFolder& remote, int count) {
+        wait();
+        while (int(m_folders.size()) < count)
+            m_folders.push_back(std::make_unique<RemoteFolder>(remote.target(), remote.options()));
+        m_folders.resize(size_t(count));
+        return std::move(m_folders);
+    }
+
+private:
+    void wait() {
+        for (std::thread& login : m_logins)
+            if (login.joinable())
+                login.join();
+    }
+    std::vector<std::unique_ptr<RemoteFolder>> m_folders;
+    std::vector<std::thread> m_logins;
+};
+
 // The files before the first page, over up to request.connections connections
 // at once: the order among pictures and stylesheets matters to no visitor.
 // Stops at the first failure; `stopped` then holds it (empty for a cancel).
-QList<LocalFile> sendInParallel(RemoteFolder& remote, const PublishRequest& request,
-                                const QList<LocalFile>& files, int total, qint64 bytesTotal,
-                                std::optional<QString>& stopped) {
+QList<LocalFile> sendInParallel(RemoteFolder& remote, ExtraConnections* extra,
+                                const PublishRequest& request, const QList<LocalFile>& files,
+                                int total, qint64 bytesTotal, std::optional<QString>& stopped) {
     struct Shared {
         std::mutex lock;
         QList<int> waiting;
@@ -357,12 +400,12 @@ QList<LocalFile> sendInParallel(RemoteFolder& remote, const PublishRequest& requ
             return;
         }
     };
-    std::vector<std::unique_ptr<RemoteFolder>> more;
+    ExtraConnections none(remote, 0);
+    std::vector<std::unique_ptr<RemoteFolder>> more =
+        (extra ? extra : &none)->take(remote, connections - 1);
     std::vector<std::thread> threads;
-    for (int c = 1; c < connections; ++c) {
-        more.push_back(std::make_unique<RemoteFolder>(remote.target(), remote.options()));
-        threads.emplace_back(work, std::ref(*more.back()), c);
-    }
+    for (int c = 1; c < connections; ++c)
+        threads.emplace_back(work, std::ref(*more[size_t(c - 1)]), c);
     work(remote, 0);
     for (std::thread& t : threads)
         t.join();
@@ -373,19 +416,18 @@ QList<LocalFile> sendInParallel(RemoteFolder& remote, const PublishRequest& requ
 
 // The files that arrived, all of them unless the publish stopped; the report says why.
 QList<LocalFile> sendFiles(RemoteFolder& remote, const PublishRequest& request,
-                           const QList<LocalFile>& toSend, PublishReport& report) {
+                           const QList<LocalFile>& toSend, PublishReport& report,
+                           ExtraConnections* extra = nullptr) {
     const int total = int(toSend.size());
     const QString leadPage = request.pages.value(0, QStringLiteral("index.html"));
     qint64 bytesTotal = 0;
     for (const LocalFile& f : toSend)
         bytesTotal += f.bytes.size();
-    const auto isPage = [&](const LocalFile& f) {
-        return f.path == leadPage || request.pages.contains(f.path) || isOldPageName(f.path);
-    };
-    const auto firstPage = std::find_if(toSend.begin(), toSend.end(), isPage);
+    const auto firstPage = toSend.begin() + filesBeforePages(request, toSend);
     std::optional<QString> stopped;
-    QList<LocalFile> arrived = sendInParallel(
-        remote, request, QList<LocalFile>(toSend.begin(), firstPage), total, bytesTotal, stopped);
+    QList<LocalFile> arrived =
+        sendInParallel(remote, extra, request, QList<LocalFile>(toSend.begin(), firstPage), total,
+                       bytesTotal, stopped);
     const auto count = [&] {
         for (const LocalFile& f : arrived)
             (request.pages.contains(f.path) ? report.pagesSent : report.otherSent)++;
@@ -675,12 +717,15 @@ PublishReport publishFunnel(RemoteFolder& remote, const PublishRequest& request)
                                         "funnel is as it was.");
         return report;
     }
+    // As many as there are files before the pages to share them.
+    ExtraConnections extra(
+        remote, std::min(request.connections, int(filesBeforePages(request, toSend))) - 1);
     if (!report.plan.changes.isEmpty())
         if (Status kept = keepForUndo(remote, report.plan, recordJson(state->previous), report);
             !kept)
             return fail(kept.error() + QStringLiteral(" Nothing was sent: the live funnel is as "
                                                       "it was."));
-    if (const QList<LocalFile> arrived = sendFiles(remote, request, toSend, report);
+    if (const QList<LocalFile> arrived = sendFiles(remote, request, toSend, report, &extra);
         arrived.size() < toSend.size()) {
         if (report.outcome != PublishReport::Outcome::Cancelled)
             return report;

@@ -77,6 +77,10 @@ Result<std::optional<QByteArray>> RemoteFolder::read(const QString& relativePath
     return R(std::optional<QByteArray>(bytes));
 }
 
+void RemoteFolder::open() {
+    m_transport->open();
+}
+
 QString RemoteFolder::exactStamp(const QString& relativePath) {
     return m_transport->exactStamp(relativePath);
 }

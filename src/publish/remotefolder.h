@@ -63,6 +63,8 @@ public:
     // The entries of a folder below the target ("" the target itself); an
     // absent folder lists as empty.
     Result<RemoteListing> list(const QString& relativeFolder = QString());
+    // Logs in ahead of the first step; a failed login is tried again by that step.
+    void open();
     // Nothing when the file is absent.
     Result<std::optional<QByteArray>> read(const QString& relativePath);
     // The exact modification time of a file the listing gave none for; empty: unknown.

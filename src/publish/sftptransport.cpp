@@ -150,37 +150,61 @@ public:
         });
     }
 
+    // Written by hand on the SFTP channel, as libssh waits for each request's
+    // answer: the chunks go out up to a window ahead and the close right
+    // behind the last, so a small file costs two round trips, not four.
     Answer write(const QString& relativePath, const QByteArray& bytes,
                  const std::function<bool()>& stop,
                  const std::function<void(qint64)>& sent) override {
         return run([&] {
-            const int flags = O_WRONLY | O_CREAT | O_TRUNC;
-            sftp_file file = sftp_open(m_sftp, path(relativePath).constData(), flags, 0644);
-            if (!file && sftp_get_error(m_sftp) == SSH_FX_NO_SUCH_FILE) {
+            QByteArray handle;
+            Answer opened = openForWriting(path(relativePath), handle);
+            if (opened.kind == Answer::Kind::Missing) {
                 if (Answer made = makeFolders(relativePath.section(u'/', 0, -2)); !made.done())
                     return made;
-                file = sftp_open(m_sftp, path(relativePath).constData(), flags, 0644);
+                opened = openForWriting(path(relativePath), handle);
             }
-            if (!file)
-                return failure();
-            for (qsizetype at = 0; at < bytes.size();) {
-                if (stop && stop()) {
-                    sftp_close(file);
-                    return Answer::stopped();
+            if (!opened.done())
+                return opened;
+            constexpr qsizetype kChunk = 32768;
+            constexpr int kWindow = 16;
+            QList<std::pair<quint32, qint64>> waiting; // request id, bytes written once answered
+            Answer result;
+            bool closing = false;
+            for (qsizetype at = 0; !closing || !waiting.isEmpty();) {
+                // Send while the window has room; the close once all is out or on a stop.
+                while (!closing && waiting.size() < kWindow) {
+                    const bool stopped = stop && stop();
+                    if (stopped)
+                        result = Answer::stopped();
+                    if (stopped || at >= bytes.size() || !result.done()) {
+                        const quint32 id = nextId();
+                        if (!sendRequest(4, id, sftpString(handle)))
+                            return failure();
+                        waiting.append({id, -1});
+                        closing = true;
+                        break;
+                    }
+                    const qsizetype n = std::min(bytes.size() - at, kChunk);
+                    const quint32 id = nextId();
+                    if (!sendRequest(6, id,
+                                     sftpString(handle) + sftpU64(quint64(at)) +
+                                         sftpString(bytes.mid(at, n))))
+                        return failure();
+                    at += n;
+                    waiting.append({id, at});
                 }
-                const ssize_t n = sftp_write(file, bytes.constData() + at,
-                                             size_t(std::min<qsizetype>(bytes.size() - at, 32768)));
-                if (n <= 0) {
-                    Answer why = failure();
-                    sftp_close(file);
-                    return why;
-                }
+                const auto [id, written] = waiting.takeFirst();
+                Answer answered = readStatus(id);
+                if (answered.kind == Answer::Kind::Dropped)
+                    return answered;
                 m_watchdog.kick();
-                at += n;
-                if (sent)
-                    sent(at);
+                if (result.done() && !answered.done())
+                    result = answered;
+                else if (result.done() && written >= 0 && sent)
+                    sent(written);
             }
-            return sftp_close(file) == SSH_OK ? Answer() : failure();
+            return result;
         });
     }
 
@@ -204,6 +228,8 @@ public:
     QString exactStamp(const QString&) override { return QString(); } // the listing has them
 
     bool replacesAtomically() override { return connect().done() && m_posixRename; }
+
+    Answer open() override { return connect(); }
 
     void drop() override {
         m_watchdog.disarm();
@@ -383,18 +409,37 @@ private:
     // call for it, so the request goes on the SFTP channel by hand; libssh's
     // own requests are answered one at a time, so none is pending meanwhile.
     Answer posixRename(const QByteArray& from, const QByteArray& to) {
-        static const QByteArray name = "posix-rename@openssh.com";
-        const auto u32 = [](quint32 n) {
-            const char bytes[4] = {char(n >> 24), char(n >> 16), char(n >> 8), char(n)};
-            return QByteArray(bytes, 4);
-        };
-        const quint32 id = m_sftp->id_counter++;
-        const QByteArray body = char(200) + u32(id) + u32(quint32(name.size())) + name +
-                                u32(quint32(from.size())) + from + u32(quint32(to.size())) + to;
-        const QByteArray packet = u32(quint32(body.size())) + body;
-        if (ssh_channel_write(m_sftp->channel, packet.constData(), uint32_t(packet.size())) !=
-            int(packet.size()))
+        const quint32 id = nextId();
+        if (!sendRequest(200, id,
+                         sftpString("posix-rename@openssh.com") + sftpString(from) +
+                             sftpString(to)))
             return failure();
+        return readStatus(id, from);
+    }
+
+    static QByteArray sftpU32(quint32 n) {
+        const char bytes[4] = {char(n >> 24), char(n >> 16), char(n >> 8), char(n)};
+        return QByteArray(bytes, 4);
+    }
+    static QByteArray sftpU64(quint64 n) { return sftpU32(quint32(n >> 32)) + sftpU32(quint32(n)); }
+    static QByteArray sftpString(const QByteArray& bytes) {
+        return sftpU32(quint32(bytes.size())) + bytes;
+    }
+    static quint32 readU32(const QByteArray& bytes, qsizetype i) {
+        return quint32(uchar(bytes[i])) << 24 | quint32(uchar(bytes[i + 1])) << 16 |
+               quint32(uchar(bytes[i + 2])) << 8 | quint32(uchar(bytes[i + 3]));
+    }
+    quint32 nextId() { return m_sftp->id_counter++; }
+
+    bool sendRequest(quint8 type, quint32 id, const QByteArray& fields) {
+        const QByteArray body = QByteArray(1, char(type)) + sftpU32(id) + fields;
+        const QByteArray packet = sftpU32(quint32(body.size())) + body;
+        return ssh_channel_write(m_sftp->channel, packet.constData(), uint32_t(packet.size())) ==
+               int(packet.size());
+    }
+
+    // One answer: its type, id and fields; nothing when the connection failed.
+    std::optional<QByteArray> readReply() {
         QByteArray reply;
         const auto readBytes = [&](qsizetype n) {
             while (reply.size() < n) {
@@ -409,28 +454,68 @@ private:
             return true;
         };
         if (!readBytes(4))
+            return std::nullopt;
+        const quint32 length = readU32(reply, 0);
+        if (length < 5 || length > 65536 || !readBytes(4 + length))
+            return std::nullopt;
+        return reply.mid(4);
+    }
+
+    // The status answering request id; `what` names the file in a message.
+    Answer readStatus(quint32 id, const QByteArray& what = QByteArray()) {
+        const auto reply = readReply();
+        if (!reply)
             return failure();
-        const auto at = [&](int i) {
-            return quint32(uchar(reply[i])) << 24 | quint32(uchar(reply[i + 1])) << 16 |
-                   quint32(uchar(reply[i + 2])) << 8 | quint32(uchar(reply[i + 3]));
-        };
-        const quint32 length = at(0);
-        if (length < 9 || length > 65536 || !readBytes(4 + length))
+        if (reply->size() < 9 || uchar(reply->at(0)) != 101 || readU32(*reply, 1) != id)
+            return outOfTurn();
+        return statusAnswer(int(readU32(*reply, 5)), what);
+    }
+
+    Answer outOfTurn() {
+        m_lost = true; // the channel is out of step: only a fresh one can go on
+        return Answer::dropped(QStringLiteral("the server answered out of turn"));
+    }
+
+    Answer openForWriting(const QByteArray& file, QByteArray& handle) {
+        constexpr quint32 kWrite = 0x02, kCreate = 0x08, kTruncate = 0x10, kPermissions = 0x04;
+        const quint32 id = nextId();
+        if (!sendRequest(3, id,
+                         sftpString(file) + sftpU32(kWrite | kCreate | kTruncate) +
+                             sftpU32(kPermissions) + sftpU32(0644)))
             return failure();
-        if (uchar(reply[4]) != 101 || at(5) != id) // a status, to this request
-            return Answer::dropped(QStringLiteral("the server answered out of turn"));
-        switch (at(9)) {
+        const auto reply = readReply();
+        if (!reply)
+            return failure();
+        if (reply->size() < 9 || readU32(*reply, 1) != id)
+            return outOfTurn();
+        if (uchar(reply->at(0)) == 101)
+            return statusAnswer(int(readU32(*reply, 5)), file);
+        const quint32 length = readU32(*reply, 5);
+        if (uchar(reply->at(0)) != 102 || length > 256 || 9 + length > quint32(reply->size()))
+            return outOfTurn();
+        handle = reply->mid(9, length);
+        return Answer();
+    }
+
+    // What a status code says; success is SSH_FX_OK.
+    static Answer statusAnswer(int code, const QByteArray& file) {
+        switch (code) {
         case SSH_FX_OK:
             return Answer();
         case SSH_FX_NO_SUCH_FILE:
+        case SSH_FX_NO_SUCH_PATH:
             return Answer::missing(
                 QStringLiteral("the server answered \"no such file or folder\""));
         case SSH_FX_PERMISSION_DENIED:
+        case SSH_FX_WRITE_PROTECT:
             return Answer::refused(QStringLiteral("permission denied"));
+        case 14: // no space on the file system
+        case 15: // quota exceeded
+            return Answer::refused(QStringLiteral("the server's disk is full"));
         default:
-            return Answer::refused(QStringLiteral("the server could not rename %1 (error %2)")
-                                       .arg(QString::fromUtf8(from))
-                                       .arg(at(9)));
+            return Answer::refused(QStringLiteral("the server could not write %1 (error %2)")
+                                       .arg(QString::fromUtf8(file))
+                                       .arg(code));
         }
     }
 

@@ -48,6 +48,8 @@ public:
     // The exact modification time of a file whose listing gave none; empty: unknown.
     virtual QString exactStamp(const QString& path) = 0;
     virtual bool replacesAtomically() = 0;
+    // Logs in now, so that the first step does not wait for it.
+    virtual Answer open() = 0;
     virtual void drop() = 0;
 };
 

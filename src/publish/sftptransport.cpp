@@ -152,7 +152,7 @@ public:
 
     // Written by hand on the SFTP channel, as libssh waits for each request's
     // answer: the chunks go out up to a window ahead and the close right
-    // behind the last, so a small file costs two round trips, not four.
+    // behind the last: a small file costs two round trips here, not three.
     Answer write(const QString& relativePath, const QByteArray& bytes,
                  const std::function<bool()>& stop,
                  const std::function<void(qint64)>& sent) override {
@@ -534,6 +534,14 @@ private:
             if (sftp_mkdir(m_sftp, folder.toUtf8().constData(), 0755) == SSH_OK)
                 continue;
             Answer why = failure();
+            // Another connection of the same publish may have made it meanwhile.
+            if (why.kind != Answer::Kind::Dropped)
+                if (sftp_attributes a = sftp_stat(m_sftp, folder.toUtf8().constData())) {
+                    const bool made = a->type == SSH_FILEXFER_TYPE_DIRECTORY;
+                    sftp_attributes_free(a);
+                    if (made)
+                        continue;
+                }
             if (why.kind != Answer::Kind::Dropped)
                 why =
                     Answer::refused(QStringLiteral("the server refused to make the folder %1 (%2)")

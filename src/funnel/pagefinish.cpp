@@ -2,6 +2,7 @@
 
 #include "pastecheck.h"
 #include "picturepages.h"
+#include "splittest.h"
 
 #include "htmltext.h"
 #include "optinform.h"
@@ -138,6 +139,25 @@ QString coverShape(QSize size) {
     return QString();
 }
 
+// The other versions' covers, each in a figure of its own shape; they load only when shown.
+QString coverVersions(const FunnelSettings& s, const PageFacts& facts, const QString& alt) {
+    QString html;
+    for (const VersionCover& cover : facts.versionCovers) {
+        const QSize size = cover.ready.shown;
+        html += QStringLiteral("\n<figure class=\"tf-cover%1 %2 tf-vs tf-for-%3\" "
+                               "style=\"--cover-ratio:%4/%5;--cover-px:%4px\"><picture>%6<img "
+                               "src=\"%7\" alt=\"%8\" width=\"%4\" height=\"%5\" "
+                               "loading=\"lazy\"></picture></figure>")
+                    .arg(s.cboCols == 0 ? QStringLiteral(" tf-cover--above") : QString(),
+                         coverShape(size), SplitTest::name(cover.version))
+                    .arg(size.width())
+                    .arg(size.height())
+                    .arg(coverSource(cover.ready, PageKind::Optin, s.cboCols),
+                         escapeHtml(cover.src), alt);
+    }
+    return html;
+}
+
 } // namespace
 
 double contrastRatio(Rgb a, Rgb b) {
@@ -248,6 +268,12 @@ Result<QString> finishPage(PageKind kind, const QString& generated, const Funnel
         {"[COVER_HEIGHT]",
          QString::number(facts.coverSize.isEmpty() ? 450 : facts.coverSize.height())},
         {"[COVER_SHAPE]", coverShape(facts.coverSize)},
+        {kSplitTestHead, kind == PageKind::Optin ? splitTestHead(s) : QString()},
+        {"[COVER_FOR]", versionAClasses(s.splitTest, hasOwnCover)},
+        // A version's visitor loads no other version's cover.
+        {"[COVER_LOADING]",
+         facts.versionCovers.isEmpty() ? QString() : QStringLiteral(" loading=\"lazy\"")},
+        {"[COVER_VERSIONS]", coverVersions(s, facts, escapeHtml(words(w.coverAlt)))},
         {"[CARD_THEME]", kind == PageKind::Optin ? optinCardTheme(s) : QStringLiteral("auto")},
         {"[HEADING_STYLE]", headingStyle(s)},
         {"[FOOTER_RGB]", parseRgb(s.lblColorPicker[FooterColor]) ? s.lblColorPicker[FooterColor]

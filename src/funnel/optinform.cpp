@@ -1287,17 +1287,21 @@ QString withVersionField(const QString& formHtml, const SplitTest& test) {
         const QString own = v == 0 ? test.buttonText : test.others[v - 1].buttonText;
         texts.insert(SplitTest::name(v), own.trimmed().isEmpty() ? test.buttonText : own);
     }
-    const QByteArray data =
-        QJsonDocument(QJsonArray{texts, test.tagField.trimmed()}).toJson(QJsonDocument::Compact);
+    const auto json = [](const QJsonValue& value) {
+        return QJsonDocument(QJsonArray{value})
+            .toJson(QJsonDocument::Compact)
+            .replace("<", "\\u003c");
+    };
     // The head's script chose the version before the page was drawn; without it, A stays.
     // The field and the buttons are set as the parser reaches them, before the form is shown.
-    html += "\n<script>(function(d){var v=document.documentElement.getAttribute(\"data-tf-v\")"
-            "||\"A\",f=document.querySelector(\"input[data-tf-version]\"),t=d[0][v],g;if(!f||!f."
-            "form)return;f.value=v;g=d[1]&&f.form.elements[d[1]];if(g&&typeof g.value==\"string"
-            "\")g.value=g.value?g.value+\",\"+v:v;if(t)f.form.querySelectorAll(\"button:not([type="
-            "button]):not([type=reset]),input[type=submit]\").forEach(function(b){if(b.tagName=="
-            "\"INPUT\")b.value=t;else b.textContent=t})})(" +
-            QByteArray(data).replace("<", "\\u003c") + ");</script>";
+    // Each value comes in a list of one: the page may not hold a bracketed placeholder.
+    html += "\n<script>(function(texts,tag){var v=document.documentElement.getAttribute(\"data-tf-"
+            "v\")||\"A\",f=document.querySelector(\"input[data-tf-version]\"),t=texts.shift()[v],g;"
+            "if(!f||!f.form)return;f.value=v;g=(tag=tag.shift())&&f.form.elements.namedItem(tag);"
+            "if(g&&typeof g.value==\"string\")g.value=g.value?g.value+\",\"+v:v;if(t)f.form."
+            "querySelectorAll(\"button:not([type=button]):not([type=reset]),input[type=submit]\")."
+            "forEach(function(b){if(b.tagName==\"INPUT\")b.value=t;else b.textContent=t})})(" +
+            json(texts) + "," + json(test.tagField.trimmed()) + ");</script>";
     return QString::fromUtf8(html);
 }
 

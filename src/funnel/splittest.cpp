@@ -79,8 +79,8 @@ QString splitTestHead(const FunnelSettings& s) {
         hide << QStringLiteral("html[data-tf-v=%1] .tf-vs:not(.tf-for-%1)").arg(SplitTest::name(v));
     // "#version-B" shows that version without keeping it, to look at each one.
     const QString script = QStringLiteral(
-        "(function(n,k){var a=\"ABC\".slice(0,n),v=\"A\",h=/^#version-([A-C])$/i."
-        "exec(location.hash),s;try{if(h&&a.indexOf(h[1].toUpperCase())>=0)v=h[1].toUpperCase();"
+        "(function(n,k){var a=\"ABC\".slice(0,n),v=\"A\",h=/^#version-[A-C]$/i.test(location."
+        "hash)&&location.hash.slice(-1).toUpperCase(),s;try{if(h&&a.indexOf(h)>=0)v=h;"
         "else{s=localStorage.getItem(k);if(s&&s.length==1&&a.indexOf(s)>=0)v=s;else{v=a.charAt("
         "Math.floor(Math.random()*n));localStorage.setItem(k,v)}}}catch(e){v=\"A\"}"
         "document.documentElement.setAttribute(\"data-tf-v\",v)})(%1,%2);");

@@ -60,6 +60,7 @@ SplitTestDialog::SplitTestDialog(const FunnelSettings& s, QWidget* parent) : QDi
         cover->addWidget(lblVersionThumbnail[v]);
         cover->addWidget(lblVersionCover[v], 1);
         auto* coverButtons = new QHBoxLayout;
+        coverButtons->setSpacing(6);
         if (v == 0) {
             // A is the page itself: its headline and cover are edited in the section.
             chkVersion[v]->setEnabled(false);

@@ -3,6 +3,8 @@
 // cover, and the sign-up carries the version's name.
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
+import { readFile } from 'node:fs/promises';
+import { createRequire } from 'node:module';
 
 import { launchChromium } from './lib/browser.mjs';
 import { buildFixture } from './lib/funnels.mjs';
@@ -103,6 +105,9 @@ describe('split test', () => {
         const own = v === 'B' ? /^wide-cover-/ : /^cover-\d/;
         const covers = pictures.filter((name) => /cover-\d/.test(name));
         assert.ok(covers.length > 0 && covers.every((name) => own.test(name)), `covers fetched: ${covers}`);
+        await page.evaluate(await readFile(createRequire(import.meta.url).resolve('axe-core/axe.min.js'), 'utf8'));
+        const { violations } = await page.evaluate(() => window.axe.run(document, { iframes: false }));
+        assert.deepEqual(violations.map((violation) => violation.id), [], 'axe');
         const button = page.locator('form :is(button, input[type="submit"])');
         assert.equal((await button.textContent()) || (await button.inputValue()), v === 'B' ? 'Show Me The Tools' : 'Send Me The Guide');
         await page.fill('input[type="email"]', 'ann@example.com');

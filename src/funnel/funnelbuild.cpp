@@ -3,6 +3,7 @@
 #include "buildrecord.h"
 
 #include "modcopy.h"
+#include "optinform.h"
 #include "pagefinish.h"
 #include "pages.h"
 #include "picturepages.h"
@@ -330,7 +331,9 @@ Result<QList<Picture>> readVersionCovers(const FunnelSettings& s, const QString&
         sources << path;
         auto picture = readPicture(CoverImage, path, s, stem, 0, cacheDir);
         if (!picture)
-            return Result<QList<Picture>>::failure(picture.error());
+            return Result<QList<Picture>>::failure(
+                QStringLiteral("Version %1 of the split test: %2")
+                    .arg(SplitTest::name(v), picture.error()));
         picture.value().index = v; // the version, from here on
         covers.append(std::move(picture.value()));
     }
@@ -416,6 +419,12 @@ Result<Assembled> assembleFunnel(const FunnelSettings& settings, const AppPaths&
     auto pictures = readPictures(settings, templates.value(), cacheDir);
     if (!pictures)
         return R::failure(pictures.error());
+    const SplitTest& test = settings.splitTest;
+    // Two fields of one name would send the visitor's e-mail, say, twice or not at all.
+    if (test.count() > 1 && formFieldNames(settings.txtoptinForm).contains(test.field.trimmed()))
+        return R::failure(QStringLiteral("The split test's field \"%1\" is a field of the opt-in "
+                                         "form already; give the version's field another name.")
+                              .arg(test.field.trimmed()));
     auto versionCovers = readVersionCovers(settings, cacheDir);
     if (!versionCovers)
         return R::failure(versionCovers.error());
@@ -469,6 +478,10 @@ Result<Assembled> assembleFunnel(const FunnelSettings& settings, const AppPaths&
             return R::failure(finished.error());
         funnel.pageTexts.append(finished.value());
     }
+    if (test.count() > 1 && withVersionField(facts.form.html, test) == facts.form.html)
+        funnel.warnings << QStringLiteral("The opt-in form has no <form> tag the page can add the "
+                                          "version's field to: your autoresponder will not learn "
+                                          "which version a subscriber saw.");
     funnel.phoneBytes =
         phoneWeight(funnel.pageTexts.first(), paths, pictures.value(), s.cboCols, &funnel.warnings);
     return funnel;

@@ -139,20 +139,28 @@ QString coverShape(QSize size) {
     return QString();
 }
 
+// Without script a lazy picture loads at once, though only version A shows: then the
+// other versions' covers are an empty picture (with a size, as the next source has).
+const char* const kNoScriptPicture =
+    "<source media=\"(scripting: none)\" "
+    "srcset=\"data:image/svg+xml,%3Csvg%20xmlns=%22http://www.w3.org/2000/svg%22/%3E 1w\" "
+    "sizes=\"1px\">";
+
 // The other versions' covers, each in a figure of its own shape; they load only when shown.
 QString coverVersions(const FunnelSettings& s, const PageFacts& facts, const QString& alt) {
     QString html;
     for (const VersionCover& cover : facts.versionCovers) {
         const QSize size = cover.ready.shown;
         html += QStringLiteral("\n<figure class=\"tf-cover%1 %2 tf-vs tf-for-%3\" "
-                               "style=\"--cover-ratio:%4/%5;--cover-px:%4px\"><picture>%6<img "
-                               "src=\"%7\" alt=\"%8\" width=\"%4\" height=\"%5\" "
+                               "style=\"--cover-ratio:%4/%5;--cover-px:%4px\"><picture>%6%7<img "
+                               "src=\"%8\" alt=\"%9\" width=\"%4\" height=\"%5\" "
                                "loading=\"lazy\"></picture></figure>")
                     .arg(s.cboCols == 0 ? QStringLiteral(" tf-cover--above") : QString(),
                          coverShape(size), SplitTest::name(cover.version))
                     .arg(size.width())
                     .arg(size.height())
-                    .arg(coverSource(cover.ready, PageKind::Optin, s.cboCols),
+                    .arg(QLatin1String(kNoScriptPicture),
+                         coverSource(cover.ready, PageKind::Optin, s.cboCols),
                          escapeHtml(cover.src), alt);
     }
     return html;

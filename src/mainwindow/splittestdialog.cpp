@@ -100,7 +100,8 @@ SplitTestDialog::SplitTestDialog(const FunnelSettings& s, QWidget* parent) : QDi
                        "sign-up; create a field of this name at your autoresponder"));
     cboVersionTag = named(new QComboBox(this), QStringLiteral("cboVersionTag"));
     cboVersionTag->addItem(QStringLiteral("(none)"), QString());
-    QStringList names = formFieldNames(s.txtoptinForm);
+    m_formFields = formFieldNames(s.txtoptinForm);
+    QStringList names = m_formFields;
     if (!test.tagField.isEmpty() && !names.contains(test.tagField))
         names << test.tagField;
     for (const QString& field : names)
@@ -147,12 +148,15 @@ void SplitTestDialog::showCover(int v, const QString& path) {
                                                          : QStringLiteral("Version A's cover"))
                                                : QFileInfo(path).fileName());
     lblVersionCover[v]->setToolTip(path);
-    QImageReader reader(shown);
-    reader.setAutoTransform(true);
-    if (reader.size().isValid())
-        reader.setScaledSize(
-            reader.size().scaled(lblVersionThumbnail[v]->size(), Qt::KeepAspectRatio));
-    const QImage small = shown.isEmpty() ? QImage() : reader.read();
+    QImage small;
+    if (!shown.isEmpty()) {
+        QImageReader reader(shown);
+        reader.setAutoTransform(true);
+        if (reader.size().isValid())
+            reader.setScaledSize(
+                reader.size().scaled(lblVersionThumbnail[v]->size(), Qt::KeepAspectRatio));
+        small = reader.read();
+    }
     lblVersionThumbnail[v]->setPixmap(QPixmap::fromImage(small));
     lblVersionThumbnail[v]->setVisible(!small.isNull());
     if (cmdVersionCoverClear[v])
@@ -178,6 +182,14 @@ void SplitTestDialog::accepted() {
         desktop().message(this,
                           QStringLiteral("Please name the hidden field that sends the version's "
                                          "name to your autoresponder, such as \"version\"."),
+                          QStringLiteral("Split Test"), MessageIcon::Information);
+        return;
+    }
+    if (m_formFields.contains(txtVersionField->text().trimmed())) {
+        desktop().message(this,
+                          QStringLiteral("The form already has a field named \"%1\"; give the "
+                                         "version's field another name.")
+                              .arg(txtVersionField->text().trimmed()),
                           QStringLiteral("Split Test"), MessageIcon::Information);
         return;
     }

@@ -36,6 +36,7 @@ private:
     std::array<QPushButton*, kVersions> cmdVersionCoverClear{};
     std::array<QLineEdit*, kVersions> txtVersionButton{};
     std::array<QString, kVersions> m_covers;
+    QStringList m_formFields; // of the pasted form
     QLineEdit* txtVersionField = nullptr;
     QComboBox* cboVersionTag = nullptr;
 };

@@ -529,6 +529,9 @@ private slots:
             line("txtVersionField")->clear();
             QTest::mouseClick(d->findChild<QPushButton*>("Command1"), Qt::LeftButton);
             QVERIFY(d->isVisible() && desk->last().text.contains("name the hidden field"));
+            line("txtVersionField")->setText("email");
+            QTest::mouseClick(d->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+            QVERIFY(d->isVisible() && desk->last().text.contains("already has a field named"));
             line("txtVersionField")->setText("variant");
             QTest::mouseClick(d->findChild<QPushButton*>("Command1"), Qt::LeftButton);
         });

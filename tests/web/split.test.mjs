@@ -60,12 +60,14 @@ describe('split test', () => {
     for (const v of versions) assert.ok(counts[v] >= 75 && counts[v] <= 126, `version ${v}: ${counts[v]} of 300 (${JSON.stringify(counts)})`);
   });
 
-  test('without script, or when storage throws, version A shows', async () => {
+  test('without script, or when storage throws, version A shows and B\'s cover stays unloaded', async () => {
     const { url, funnel } = homes.tidy;
     const noScript = await browser.newContext({ javaScriptEnabled: false });
     const blocked = await browser.newContext();
     await blocked.addInitScript(() => Object.defineProperty(window, 'localStorage', { get() { throw new DOMException('denied', 'SecurityError'); } }));
     for (const context of [noScript, blocked]) {
+      const covers = [];
+      context.on('request', (request) => request.resourceType() === 'image' && covers.push(new URL(request.url()).pathname.split('/').pop()));
       const page = await context.newPage();
       for (let i = 0; i < 5; ++i) {
         await page.goto(url);
@@ -73,6 +75,7 @@ describe('split test', () => {
         assert.deepEqual(seen, [funnel.headline]);
         assert.equal(await page.inputValue('input[name="page_version"]'), 'A');
       }
+      assert.deepEqual(covers.filter((name) => name.startsWith('wide-cover')), [], 'version B\'s cover was fetched');
       await context.close();
     }
   });

@@ -181,12 +181,6 @@ private slots:
             writeFile(app.path(QStringLiteral("passwd")), "root:x:0:0:root:/root:/bin/bash\n");
             s.lblSelectedFile[CoverImage] = {app.path(QStringLiteral("passwd")), "passwd"};
         }) << "passwd\" is not a picture a browser can show";
-        QTest::newRow("split test: a version's cover is not a picture")
-            << Break([](FixtureApp& app, FunnelSettings& s) {
-                   writeFile(app.path(QStringLiteral("b.jpg")), "text");
-                   s.splitTest.others = {{{}, {app.path(QStringLiteral("b.jpg")), "b.jpg"}, {}}};
-               })
-            << "Version B of the split test: The cover image";
         QTest::newRow("split test: its field is one of the form's")
             << Break([](FixtureApp&, FunnelSettings& s) {
                    s.txtoptinForm = QStringLiteral("<form><input name=version></form>");

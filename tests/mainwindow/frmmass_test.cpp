@@ -502,8 +502,8 @@ private slots:
         QCOMPARE(desk->openedUrls.last(), QUrl(frmMass::kProjectWebPage));
     }
 
-    // The versions side by side: C waits for B, the hidden field must be named, the tag field
-    // is one the pasted form declares, Cancel keeps the test as it was.
+    // The versions side by side: C waits for B, the hidden field may not be one of the form's,
+    // the tag field is one the form declares, Cancel keeps the test as it was.
     void splitTestVersionsSideBySide() {
         edit("txtFunnel_LeadLine1")->setText("Page line");
         find<QPlainTextEdit>("txtoptinForm")
@@ -512,9 +512,11 @@ private slots:
         whenDialogOpens([&](QDialog* d) {
             const auto line = [d](const char* name) { return d->findChild<QLineEdit*>(name); };
             const auto box = [d](const char* name) { return d->findChild<QCheckBox*>(name); };
+            const auto accept = [d] {
+                QTest::mouseClick(d->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+            };
             QVERIFY(d->sizeHint().width() <= 1280 && d->sizeHint().height() <= 720 - 60);
             QCOMPARE(line("txtVersionHeadline[0]")->text(), "Page line");
-            QVERIFY(line("txtVersionHeadline[0]")->isReadOnly());
             QVERIFY(!box("chkVersion[2]")->isEnabled() &&
                     !line("txtVersionHeadline[1]")->isEnabled());
             box("chkVersion[1]")->setChecked(true);
@@ -526,21 +528,15 @@ private slots:
             auto* tag = d->findChild<QComboBox*>("cboVersionTag");
             QCOMPARE(tag->count(), 3); // none, tags, email
             tag->setCurrentIndex(tag->findData("tags"));
-            line("txtVersionField")->clear();
-            QTest::mouseClick(d->findChild<QPushButton*>("Command1"), Qt::LeftButton);
-            QVERIFY(d->isVisible() && desk->last().text.contains("name the hidden field"));
             line("txtVersionField")->setText("email");
-            QTest::mouseClick(d->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+            accept();
             QVERIFY(d->isVisible() && desk->last().text.contains("already has a field named"));
             line("txtVersionField")->setText("variant");
-            QTest::mouseClick(d->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+            accept();
         });
         window->cmdSplitTest_Click();
         const SplitTest expected{
-            {},
-            {PageVersion{"B line", {cover, "b cover.png"}, {}}, PageVersion{{}, {}, "Go C"}},
-            "variant",
-            "tags"};
+            {}, {{"B line", {cover, "b cover.png"}, {}}, {{}, {}, "Go C"}}, "variant", "tags"};
         QVERIFY(window->settings().splitTest == expected);
         whenDialogOpens([](QDialog* d) {
             d->findChild<QCheckBox*>("chkVersion[1]")->setChecked(false);

@@ -6,6 +6,7 @@
 #include "funnelbuild.h"
 #include "funnelfile.h"
 #include "pastecheck.h"
+#include "privacyreport.h"
 #include "publish.h"
 #include "publishhistory.h"
 #include "result.h"
@@ -54,6 +55,7 @@ struct Options {
     bool acceptNewHostKey = false;
     bool dryRun = false;
     bool undo = false;
+    bool report = false;
     int connections = 4;
     bool keepOriginal = false;
     int count = 0;
@@ -111,10 +113,11 @@ Options parse(const QStringList& arguments) {
     const QCommandLineOption keepOriginal(QStringLiteral("keep-original"));
     const QCommandLineOption dryRun(QStringLiteral("dry-run"));
     const QCommandLineOption undo(QStringLiteral("undo"));
+    const QCommandLineOption report(QStringLiteral("report"));
     const QCommandLineOption connections(QStringLiteral("connections"), QString(),
                                          QStringLiteral("N"));
     parser.addOptions({help, version, seed, to, count, acceptNewHostKey, keepOriginal, dryRun, undo,
-                       connections});
+                       connections, report});
     for (const TextOption& option : kTextOptions)
         parser.addOption(
             QCommandLineOption(QLatin1String(option.name), QString(), QStringLiteral("VALUE")));
@@ -173,6 +176,7 @@ Options parse(const QStringList& arguments) {
     options.keepOriginal = parser.isSet(keepOriginal);
     options.dryRun = parser.isSet(dryRun);
     options.undo = parser.isSet(undo);
+    options.report = parser.isSet(report);
     if (parser.isSet(connections)) {
         bool ok = false;
         options.connections = parser.value(connections).toInt(&ok);
@@ -239,6 +243,16 @@ int build(const Options& options, const AppPaths& paths, QTextStream& out, QText
     if (const QStringList samples = sampleTextsLeft(settings.value()); !samples.isEmpty())
         err << "Warning: these texts are still the samples the window starts with: "
             << samples.join(QStringLiteral(", ")) << ".\n";
+    if (!options.report)
+        return 0;
+    const auto report = privacyReport(outcome.outputFolder, settings.value());
+    if (!report) {
+        err << report.error() << '\n';
+        return 1;
+    }
+    out << "Privacy report: " << report->summary() << ".\n";
+    for (const QString& line : report->lines())
+        out << line << '\n';
     return 0;
 }
 
@@ -394,6 +408,10 @@ int run(const QStringList& arguments, const AppPaths& defaults, QIODevice& in, Q
             seedRandomNumbers(*options.seed);
         const SpinOptions spin{options.positional, synonyms, options.count, options.outDir,
                                options.keepOriginal};
+        if (options.report && options.command != QLatin1String("build")) {
+            err << "The option --report works only with the build command.\n";
+            return 1;
+        }
         if (options.command == QLatin1String("build"))
             return build(options, paths, out, err);
         if (options.command == QLatin1String("publish"))

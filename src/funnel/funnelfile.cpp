@@ -1,5 +1,6 @@
 #include "funnelfile.h"
 
+#include "campaign.h"
 #include "coverdesign.h"
 
 #include "pagewords.h"
@@ -145,6 +146,12 @@ QString readValue(const FunnelField& key, const QJsonValue& value, const QString
         key.of<QJsonObject>(s) = value.toObject();
         return {};
     }
+    case Kind::Campaign:
+        if (!value.isObject() || !isCampaignMapping(value.toObject()))
+            return QStringLiteral("an object that gives field names to some of %1")
+                .arg(campaignParameters().join(QStringLiteral(", ")));
+        key.of<QJsonObject>(s) = value.toObject();
+        return {};
     case Kind::Versions: {
         if (!value.isObject())
             return QStringLiteral("an object");
@@ -172,6 +179,7 @@ QJsonValue writeValue(const FunnelField& key, S& s) {
     case Kind::PageNumber:
         return key.of<int>(s);
     case Kind::Design:
+    case Kind::Campaign:
         return key.of<QJsonObject>(s);
     case Kind::Versions:
         return writeSplitTest(key.of<SplitTest>(s));
@@ -259,7 +267,8 @@ QByteArray funnelToJson(const FunnelSettings& settings) {
         // Page numbers exist only once the address has been derived.
         if (key.kind == Kind::PageNumber && key.of<int>(copy) == 0)
             continue;
-        if (key.kind == Kind::Design && key.of<QJsonObject>(copy).isEmpty())
+        if ((key.kind == Kind::Design || key.kind == Kind::Campaign) &&
+            key.of<QJsonObject>(copy).isEmpty())
             continue;
         if (key.kind == Kind::Versions && key.of<SplitTest>(copy) == SplitTest{})
             continue;

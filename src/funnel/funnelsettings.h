@@ -86,6 +86,9 @@ struct FunnelSettings {
     QString txtoptinForm;
     // Rebuild the pasted form as our own (new funnels), or keep it exactly as pasted.
     bool tidyOptinForm = true;
+    // Campaign parameter (utm_source...) to the form field that receives it, for fields the
+    // pasted form does not declare itself.
+    QJsonObject campaignFields;
 
     // After Subscription Action
     int optAction = 0; // 0 own download page, 1 redirect to txtRedirectUrl
@@ -143,6 +146,7 @@ enum class FieldKind {
     PageNumber, // 1 to 100
     Language,   // a code of pageLanguageCodes()
     Design,     // the cover creator's design, left out while empty
+    Campaign,   // campaign parameter to field name, left out while empty
     Versions,   // the split test, left out while it has its defaults
 };
 
@@ -201,6 +205,7 @@ inline constexpr FunnelField kAll[] = {
     {"showProgressBar",     FieldKind::Selected, C, D, +[](S& s) -> int& { return s.chkProgressBar; }},
     {"optinForm",           FieldKind::Text,     C, D, +[](S& s) -> QString& { return s.txtoptinForm; }},
     {"tidyOptinForm",       FieldKind::Flag,     C, Absent::Off, +[](S& s) -> bool& { return s.tidyOptinForm; }},
+    {"campaignFields",      FieldKind::Campaign, C, D, +[](S& s) -> QJsonObject& { return s.campaignFields; }},
     {"headCode",            FieldKind::Text,     E, D, +[](S& s) -> QString& { return s.headCode; }},
     {"retargetingCode",     FieldKind::Text,     E, D, +[](S& s) -> QString& { return s.retargetingCode; }},
     {"backControl",         FieldKind::Flag,     E, D, +[](S& s) -> bool& { return s.backControl; }},

@@ -1,5 +1,6 @@
 #include "optinform.h"
 
+#include "campaign.h"
 #include "formscan.h"
 #include "htmltext.h"
 
@@ -1135,7 +1136,8 @@ QByteArray applied(const QByteArray& bytes, QList<Edit>& edits) {
     return out;
 }
 
-Guarded guardPastedForm(const Parsed& parsed) {
+// campaignFields go right after each form's start tag.
+Guarded guardPastedForm(const Parsed& parsed, const QString& campaignFields) {
     QList<Edit> edits;
     QString css;
     int frames = 0;
@@ -1165,6 +1167,12 @@ Guarded guardPastedForm(const Parsed& parsed) {
                     ++at;
                 }
                 edits.append({at, at + raw.size(), guardCss(raw, false)});
+            }
+        }
+        if (element.tag == GUMBO_TAG_FORM && !campaignFields.isEmpty()) {
+            if (const qsizetype at = parsed.offsetOf(element.original_tag); at >= 0) {
+                const qsizetype end = at + qsizetype(element.original_tag.length);
+                edits.append({end, end, '\n' + campaignFields.toUtf8()});
             }
         }
         if (element.tag == GUMBO_TAG_IFRAME) {
@@ -1215,6 +1223,18 @@ TidyForm tidyFrom(const Parsed& parsed) {
     return tidy;
 }
 
+// The names of the hidden fields the pasted code declares.
+QStringList hiddenFieldNames(const Parsed& parsed) {
+    QStringList names;
+    forEachElement(parsed.root(), [&names](const GumboNode* node) {
+        if (tagOf(node) == GUMBO_TAG_INPUT &&
+            asciiLower(attribute(node, "type")) == QLatin1String("hidden") &&
+            hasAttribute(node, "name"))
+            names << attribute(node, "name");
+    });
+    return names;
+}
+
 } // namespace
 
 TidyForm tidyOptinForm(const QString& pasted) {
@@ -1240,13 +1260,23 @@ Result<PageForm> optinFormForPage(const FunnelSettings& s) {
     const Parsed parsed(s.txtoptinForm);
     if (!parsed.refusal().isEmpty())
         return Result<PageForm>::failure(parsed.refusal());
+    const auto campaign = campaignMarkup(s.campaignFields, hiddenFieldNames(parsed),
+                                         !elementsWithTag(parsed.root(), GUMBO_TAG_FORM).isEmpty());
+    if (!campaign)
+        return Result<PageForm>::failure(campaign.error());
+    const QString script =
+        campaign.value().script.isEmpty() ? QString() : u'\n' + campaign.value().script;
     if (s.tidyOptinForm) {
         TidyForm tidy = tidyFrom(parsed);
-        if (!tidy.html.isEmpty())
-            return PageForm{tidy.html, QStringLiteral("tidy"), QString()};
+        if (!tidy.html.isEmpty()) {
+            // The rebuilt start tag escapes its values, so its first '>' closes it.
+            if (!campaign.value().fields.isEmpty())
+                tidy.html.insert(tidy.html.indexOf(u'>') + 1, u'\n' + campaign.value().fields);
+            return PageForm{tidy.html + script, QStringLiteral("tidy"), QString()};
+        }
     }
-    Guarded guarded = guardPastedForm(parsed);
-    return PageForm{guarded.html,
+    Guarded guarded = guardPastedForm(parsed, campaign.value().fields);
+    return PageForm{guarded.html + script,
                     hasOwnStyles(parsed) ? QStringLiteral("own") : QStringLiteral("plain"),
                     guarded.css};
 }

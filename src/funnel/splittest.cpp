@@ -77,13 +77,14 @@ QString splitTestHead(const FunnelSettings& s) {
     hide << noneChosen + QStringLiteral(" .tf-vs:not(.tf-for-A)");
     for (int v = 1; v < count; ++v)
         hide << QStringLiteral("html[data-tf-v=%1] .tf-vs:not(.tf-for-%1)").arg(SplitTest::name(v));
-    // "#version-B" shows that version without keeping it, to look at each one.
+    // "#version-B" shows that version without keeping it, to look at each one. The key is
+    // written out where it is used, so the privacy report can name it.
     const QString script = QStringLiteral(
-        "(function(n,k){var a=\"ABC\".slice(0,n),v=\"A\",h=/^#version-[A-C]$/i.test(location."
+        "(function(n){var a=\"ABC\".slice(0,n),v=\"A\",h=/^#version-[A-C]$/i.test(location."
         "hash)&&location.hash.slice(-1).toUpperCase(),s;try{if(h&&a.indexOf(h)>=0)v=h;"
-        "else{s=localStorage.getItem(k);if(s&&s.length==1&&a.indexOf(s)>=0)v=s;else{v=a.charAt("
-        "Math.floor(Math.random()*n));localStorage.setItem(k,v)}}}catch(e){v=\"A\"}"
-        "document.documentElement.setAttribute(\"data-tf-v\",v)})(%1,%2);");
+        "else{s=localStorage.getItem(%2);if(s&&s.length==1&&a.indexOf(s)>=0)v=s;else{v=a.charAt("
+        "Math.floor(Math.random()*n));localStorage.setItem(%2,v)}}}catch(e){v=\"A\"}"
+        "document.documentElement.setAttribute(\"data-tf-v\",v)})(%1);");
     return QStringLiteral("\n<style>\n%1{display:none!important}\n</style>\n<script>%2</script>")
         .arg(hide.join(QStringLiteral(",\n")),
              script.arg(count).arg(scriptString(versionStorageKey(s))));

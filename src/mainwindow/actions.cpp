@@ -8,6 +8,7 @@
 #include "funnelfile.h"
 #include "pastecheck.h"
 #include "preview.h"
+#include "privacyreport.h"
 #include "publishpanel.h"
 #include "splittestdialog.h"
 #include "textfiles.h"
@@ -200,6 +201,25 @@ void frmMass::cmdOpenOutput_Click() {
                           QStringLiteral("The output folder \"%1\" could not be opened.")
                               .arg(displayPath(folder)),
                           QStringLiteral("Error"), MessageIcon::Warning);
+}
+
+void frmMass::cmdPrivacyReport_Click() {
+    const QString folder = m_paths.outputTemplatesDir();
+    if (!FileExists(folder + QLatin1Char('/'), true)) {
+        desktop().message(this,
+                          QStringLiteral("There is no built funnel in \"%1\" yet; build the "
+                                         "funnel first, then its pages can be reported on.")
+                              .arg(displayPath(folder)),
+                          QStringLiteral("Info"), MessageIcon::Information);
+        return;
+    }
+    const auto report = privacyReport(folder, settings());
+    if (!report) {
+        desktop().message(this, report.error(), QStringLiteral("Error"), MessageIcon::Warning);
+        return;
+    }
+    frmPrivacyReport dialog(report->summary(), report->lines(), this);
+    dialog.exec();
 }
 
 void frmMass::cmdPreview_Click() {

@@ -154,6 +154,39 @@ void frmFreeWebsites::Command1_Click() {
     accept();
 }
 
+frmPrivacyReport::frmPrivacyReport(const QString& summary, const QStringList& lines,
+                                   QWidget* parent)
+    : QDialog(parent) {
+    setObjectName(QStringLiteral("frmPrivacyReport"));
+    setWindowTitle(QStringLiteral("Privacy Report"));
+    auto* layout = new QVBoxLayout(this);
+    auto* heading = wrappedLabel(
+        QStringLiteral("What the built pages tell others about your visitors: %1.").arg(summary),
+        this);
+    heading->setObjectName(QStringLiteral("lblPrivacySummary"));
+    layout->addWidget(heading);
+    auto* list = new QListWidget(this);
+    list->setObjectName(QStringLiteral("lstPrivacyReport"));
+    // Lines are sentences: wrapped, never cut at the dialog's edge.
+    list->setWordWrap(true);
+    list->setTextElideMode(Qt::ElideNone);
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list->setSpacing(3);
+    list->addItems(lines);
+    if (lines.isEmpty())
+        list->addItem(QStringLiteral("No outside host, no browser storage, no picture metadata, "
+                                     "no ticked consent box, no form over plain http."));
+    layout->addWidget(list, 1);
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    auto* close = tandrel::button(QStringLiteral("Close"), QStringLiteral("cmdClose"), this);
+    close->setDefault(true);
+    connect(close, &QPushButton::clicked, this, &QDialog::accept);
+    row->addWidget(close);
+    layout->addLayout(row);
+    resize(760, 440);
+}
+
 frmPro::frmPro(const QString& retargetingCode, bool backControl, const QString& backUrl,
                QWidget* parent)
     : QDialog(parent) {

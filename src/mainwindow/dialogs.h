@@ -40,6 +40,13 @@ private:
     QListWidget* List1;
 };
 
+// "Privacy Report": what the built pages tell others about their visitors, one line each.
+class frmPrivacyReport : public QDialog {
+    Q_OBJECT
+public:
+    frmPrivacyReport(const QString& summary, const QStringList& lines, QWidget* parent = nullptr);
+};
+
 // "Retargeting / Back Control": the tracking code placed on the opt-in page
 // and where a visitor who presses Back is sent.
 class frmPro : public QDialog {

@@ -129,6 +129,14 @@ void frmMass::bindFields() {
         "tidyOptinForm", optFormLayout[1], &QRadioButton::toggled,
         [this](bool v) { optFormLayout[v ? 0 : 1]->setChecked(true); },
         [this] { return optFormLayout[0]->isChecked(); });
+    // The box edits the mapping of the value chosen beside it, and reports its own edits.
+    bindValue<QJsonObject>(
+        "campaignFields",
+        [this](const QJsonObject& v) {
+            m_campaignFields = v;
+            showCampaignField();
+        },
+        [this] { return m_campaignFields; });
     bind<int>(
         "redirectToUrl", optAction[1], &QRadioButton::toggled,
         [this](int v) {

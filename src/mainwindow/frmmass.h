@@ -6,6 +6,7 @@
 #include "tandrelversion.h"
 
 #include <QDateTime>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QWidget>
 
@@ -91,6 +92,8 @@ public slots:
     void cmdOpenOutput_Click();
     // Builds into a folder of its own and opens the opt-in page in the browser.
     void cmdPreview_Click();
+    // What the last build's pages tell others about their visitors.
+    void cmdPrivacyReport_Click();
     void cmdSaveFunnel_Click();
     void cmdSaveFunnelAs_Click();
     void cmdOpenFunnel_Click();
@@ -265,6 +268,12 @@ private:
     QLabel* lblCoverWarning = nullptr;
     std::array<QRadioButton*, 2> optFormLayout{}; // 0 tidy, 1 exactly as pasted
     QLabel* lblFormLayout = nullptr;
+    // One campaign parameter at a time, and the form field that receives it.
+    QComboBox* cboCampaignValue = nullptr;
+    QLineEdit* txtCampaignField = nullptr;
+    QLabel* lblNote_txtCampaignField = nullptr;
+    QJsonObject m_campaignFields;
+    void showCampaignField();
     QLineEdit* txtCapture_Url = nullptr;
     QLabel* lblAddressNotice = nullptr;
     QPushButton* cmdRestoreAddresses = nullptr;

@@ -2,6 +2,7 @@
 
 #include "buildrecord.h"
 #include "desktop.h"
+#include "privacyreport.h"
 #include "publish.h"
 #include "publishhistory.h"
 #include "theme.h"
@@ -344,7 +345,9 @@ void PublishPanel::start(Job job) {
     };
     // Cancel stops the file under way and keeps what arrived; closing the window stops at once.
     request.cancelled = [this] { return m_cancel.load(); };
-    request.confirm = [this](const PublishPlan& plan) { return confirmPlan(plan); };
+    request.confirm = [this, job](const PublishPlan& plan) {
+        return confirmPlan(plan, job == Job::Publish);
+    };
     request.connections = spnConnections->value();
     const QString history = m_paths.join(QLatin1String(kPublishHistoryName));
     m_worker =
@@ -523,8 +526,8 @@ bool PublishPanel::askTrust(const HostKeyQuestion& q) {
     });
 }
 
-bool PublishPanel::confirmPlan(const PublishPlan& plan) {
-    return askFromWorker([this, plan] {
+bool PublishPanel::confirmPlan(const PublishPlan& plan, bool newPages) {
+    return askFromWorker([this, plan, newPages] {
         // A long list would outgrow the screen; the summary counts them all.
         const int shown = 15;
         QStringList lines = plan.lines().mid(0, shown);
@@ -534,10 +537,18 @@ bool PublishPanel::confirmPlan(const PublishPlan& plan) {
             line.replace(padding, QStringLiteral("\\1 "));
         if (plan.changes.size() > shown)
             lines << QStringLiteral("... and %1 more").arg(plan.changes.size() - shown);
+        // The pages go out now: say once more what they tell others about their visitors.
+        QString privacy;
+        const auto report = newPages
+                                ? privacyReport(m_paths.outputTemplatesDir(), m_currentSettings())
+                                : Result<PrivacyReport>::failure(QString());
+        if (report)
+            privacy = QStringLiteral("Privacy report: %1 (\"Privacy Report...\" lists each).\n\n")
+                          .arg(report->summary());
         return desktop().question(
             this,
-            QStringLiteral("These files on the server will change:\n\n%1\n\n%2. Go ahead?")
-                .arg(lines.join(u'\n'), plan.summary()),
+            QStringLiteral("These files on the server will change:\n\n%1\n\n%2%3. Go ahead?")
+                .arg(lines.join(u'\n'), privacy, plan.summary()),
             QStringLiteral("Publish These Changes?"), MessageIcon::None);
     });
 }

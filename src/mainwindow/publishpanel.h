@@ -65,7 +65,7 @@ private:
     // The live pages, when given, as links after the message's first paragraph.
     void showResult(const QString& text, bool ok, const QStringList& pageUrls = {});
     bool askTrust(const tandrel::HostKeyQuestion& question);
-    bool confirmPlan(const tandrel::PublishPlan& plan);
+    bool confirmPlan(const tandrel::PublishPlan& plan, bool newPages);
     // Asks on the window's thread and waits; false when the window closes meanwhile.
     bool askFromWorker(const std::function<bool()>& ask);
     QString keyringKey() const;

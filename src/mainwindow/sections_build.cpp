@@ -181,9 +181,14 @@ QGroupBox* frmMass::buildBuildSection() {
         named(new QPushButton(QStringLiteral("Preview"), box), QStringLiteral("cmdPreview"));
     preview->setToolTip(QStringLiteral("Build into a temporary folder and open the opt-in page "
                                        "in your browser; the output folder stays as it is."));
+    auto* privacy = named(new QPushButton(QStringLiteral("Privacy Report..."), box),
+                          QStringLiteral("cmdPrivacyReport"));
+    privacy->setToolTip(QStringLiteral("The outside hosts, browser storage and other privacy "
+                                       "matters of the built pages, before you publish them."));
     connect(open, &QPushButton::clicked, this, &frmMass::cmdOpenOutput_Click);
     connect(preview, &QPushButton::clicked, this, &frmMass::cmdPreview_Click);
-    layout->addLayout(row({build, preview, open}));
+    connect(privacy, &QPushButton::clicked, this, &frmMass::cmdPrivacyReport_Click);
+    layout->addLayout(row({build, preview, open, privacy}));
     lblSampleTexts = warning(QStringLiteral("lblSampleTexts"), QString(), box);
     layout->addWidget(lblSampleTexts);
     m_publish = new PublishPanel(

@@ -3,6 +3,7 @@
 #include "sectionparts.h"
 #include "twips.h"
 
+#include "campaign.h"
 #include "controls.h"
 #include "optinform.h"
 #include "pagewords.h"
@@ -19,12 +20,24 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 // The General Info and Lead Magnet Page sections.
 
 using namespace tandrel;
 using namespace tandrel::parts;
+
+namespace {
+
+QString campaignNote(const QString& name) {
+    const QString problem = campaignFieldNameProblem(name);
+    return problem.isEmpty()
+               ? QString()
+               : QStringLiteral("The build cannot use this field name: %1.").arg(problem);
+}
+
+} // namespace
 
 QGroupBox* frmMass::buildGeneralInfo() {
     auto* box = new QGroupBox(QStringLiteral("  General Info  "), m_editors);
@@ -277,7 +290,9 @@ QGroupBox* frmMass::buildLeadMagnet() {
                        "layout, which works on every screen"));
     optFormLayout[1] = named(new QRadioButton(QStringLiteral("Exactly as pasted"), optin),
                              indexed("optFormLayout", 1));
-    optinLayout->addLayout(row({optFormLayout[0], optFormLayout[1]}));
+    // The campaign mapping shares the row: the section has no height to spare at 1280 x 720.
+    auto* formRow = row({optFormLayout[0], optFormLayout[1]}, false);
+    optinLayout->addLayout(formRow);
     lblFormLayout = named(text(QString(), optin, "hint"), QStringLiteral("lblFormLayout"));
     lblFormLayout->hide();
     optinLayout->addWidget(lblFormLayout);
@@ -287,6 +302,40 @@ QGroupBox* frmMass::buildLeadMagnet() {
     };
     connect(txtoptinForm, &QPlainTextEdit::textChanged, this, describeLayout);
     connect(optFormLayout[0], &QRadioButton::toggled, this, describeLayout);
+
+    cboCampaignValue = named(new QComboBox(optin), QStringLiteral("cboCampaignValue"));
+    cboCampaignValue->addItems(campaignParameters());
+    cboCampaignValue->setAccessibleName(QStringLiteral("Campaign value"));
+    txtCampaignField = named(new QLineEdit(optin), QStringLiteral("txtCampaignField"));
+    txtCampaignField->setAccessibleName(QStringLiteral("Send the campaign as form field"));
+    txtCampaignField->setPlaceholderText(QStringLiteral("only where the form has such a field"));
+    txtCampaignField->setToolTip(
+        QStringLiteral("The opt-in page copies this value from its address into the form. A "
+                       "hidden field of the form with the value's own name is filled anyway; name "
+                       "another field only if your autoresponder has it, as services refuse "
+                       "fields they do not know."));
+    auto* campaignLabel = new QLabel(QStringLiteral("Send the campaign value"), optin);
+    campaignLabel->setBuddy(cboCampaignValue);
+    auto* asField = new QLabel(QStringLiteral("as field:"), optin);
+    asField->setBuddy(txtCampaignField);
+    formRow->addSpacing(16);
+    for (QWidget* w : std::initializer_list<QWidget*>{campaignLabel, cboCampaignValue, asField})
+        formRow->addWidget(w);
+    formRow->addWidget(txtCampaignField, 1);
+    lblNote_txtCampaignField =
+        named(text(QString(), optin, "note"), QStringLiteral("lblNote_txtCampaignField"));
+    lblNote_txtCampaignField->hide();
+    optinLayout->addWidget(lblNote_txtCampaignField);
+    connect(cboCampaignValue, &QComboBox::currentIndexChanged, this, &frmMass::showCampaignField);
+    connect(txtCampaignField, &QLineEdit::textChanged, this, [this](const QString& name) {
+        const QString parameter = cboCampaignValue->currentText();
+        if (name.isEmpty())
+            m_campaignFields.remove(parameter);
+        else
+            m_campaignFields.insert(parameter, name);
+        showNote(lblNote_txtCampaignField, campaignNote(name));
+        edited();
+    });
     optinLayout->addLayout(noteRow(
         QStringLiteral("Important:"),
         QStringLiteral(
@@ -318,4 +367,11 @@ QGroupBox* frmMass::buildLeadMagnet() {
     qLeadMagnet[1]->move(16,
                          qLeadMagnet[0]->y() + qLeadMagnet[0]->height() + twipsToWholePixels(20));
     return box;
+}
+
+void frmMass::showCampaignField() {
+    const QSignalBlocker quiet(txtCampaignField);
+    const QString name = m_campaignFields.value(cboCampaignValue->currentText()).toString();
+    txtCampaignField->setText(name);
+    showNote(lblNote_txtCampaignField, campaignNote(name));
 }

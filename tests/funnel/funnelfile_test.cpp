@@ -51,6 +51,8 @@ private slots:
         row("page number zero", R"({"thankYouPageNumber": 0})", "\"thankYouPageNumber\" must be");
         row("page number 101", R"({"downloadPageNumber": 101})", "\"downloadPageNumber\" must");
         row("fractional page number", R"({"downloadPageNumber": 2.5})", "\"downloadPageNumber\"");
+        row("campaign value no form field takes", R"({"campaignFields": {"utm_place": "p"}})",
+            "\"campaignFields\" must be an object that gives field names to some of utm_source");
         row("duplicate key, once written with an escape",
             R"({"videoId": "a", "headline": "x", "video\u0049d": "b"})",
             "\"videoId\" appears more than once");

@@ -131,6 +131,22 @@ private slots:
         const QString page = form ? form->html + form->css : form.error();
         QVERIFY2(page.contains(shown) && !page.contains(notShown), qPrintable(page));
     }
+
+    // A mapped campaign value gets a hidden field, except where the form declares that field
+    // itself; a name that would end the tag fails the build. The browser checks send them.
+    void campaignFields() {
+        FunnelSettings s;
+        s.txtoptinForm =
+            QStringLiteral("<form action=\"https://e.example/s\"><input type=\"hidden\" "
+                           "name=\"ref\"><input type=\"email\" name=\"email\"><button>"
+                           "Go</button></form>");
+        s.campaignFields = {{"utm_source", "src"}, {"utm_medium", "ref"}};
+        QCOMPARE(optinFormForPage(s)->html.count("data-tf-campaign=\"utm_"), 1);
+        s.campaignFields = {{"utm_source", "a\"><b>"}};
+        QCOMPARE(optinFormForPage(s).error(),
+                 QStringLiteral("The field name \"a\"><b>\" given to send utm_source cannot be "
+                                "used: it holds \", which no form field name needs."));
+    }
 };
 
 TANDREL_TEST(OptinFormTest)

@@ -414,6 +414,30 @@ private slots:
         QCOMPARE(desk->last().text, QStringLiteral("Done. Url copied to clipboard."));
     }
 
+    // Before a build there is nothing to report; after it, the pasted tracker is listed.
+    void privacyReportListsAPastedTracker() {
+        FunnelSettings s = completeSettings(app->makePicture("cover.jpg"));
+        s.headCode = QStringLiteral("<script src=\"https://cdn.tracker.example/t.js\"></script>");
+        window->setSettings(s);
+        window->ShowSection(BuildSection);
+        QTest::mouseClick(find("cmdPrivacyReport"), Qt::LeftButton);
+        QVERIFY(desk->last().text.contains("build the funnel first"));
+        desk->answers << false; // built: not now, the output folder
+        QTest::mouseClick(find("cmdBuildFunnel"), Qt::LeftButton);
+        QStringList lines;
+        whenDialogOpens([&lines](QDialog* d) {
+            const auto* list = d->findChild<QListWidget*>("lstPrivacyReport");
+            for (int i = 0; i < list->count(); ++i)
+                lines << list->item(i)->text();
+            d->accept();
+        });
+        QTest::mouseClick(find("cmdPrivacyReport"), Qt::LeftButton);
+        QVERIFY2(lines.filter("index.html: runs a script from cdn.tracker.example (<script src>), "
+                              "from the <HEAD> code")
+                         .size() == 1,
+                 qPrintable(lines.join('\n')));
+    }
+
     void headDialog() {
         QString opened;
         const auto play = [this, &opened](const QString& typed, const char* button) {

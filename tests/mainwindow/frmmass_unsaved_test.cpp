@@ -1,7 +1,9 @@
 #include "funnelfile.h"
 #include "windowfixture.h"
 
+#include <QComboBox>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -207,6 +209,22 @@ private slots:
         QCOMPARE(edit("txtFunnel_YouTubeID")->text(), QStringLiteral("https://vimeo.com/76979871"));
         QVERIFY(shown("lblVideoWarning"));
         QCOMPARE(desk->shown.size(), 0);
+    }
+
+    // Edited one value at a time, a bad name pointed out where typed, saved with the funnel.
+    void campaignMappingSavedWithTheFunnel() {
+        window->ShowSection(LeadMagnetPage);
+        QTest::mouseClick(find("Label50[1]"), Qt::LeftButton);
+        find<QComboBox>("cboCampaignValue")->setCurrentText("utm_campaign");
+        type("txtCampaignField", "fields[campaign]");
+        find<QComboBox>("cboCampaignValue")->setCurrentText("utm_source");
+        type("txtCampaignField", "my source");
+        QVERIFY(shown("lblNote_txtCampaignField"));
+        edit("txtCampaignField")->clear();
+        desk->files << app->path("mine.funnel.json");
+        window->cmdSaveFunnel_Click();
+        QCOMPARE(loadFunnelFile(app->path("mine.funnel.json")).value().campaignFields,
+                 QJsonObject({{"utm_campaign", "fields[campaign]"}}));
     }
 
     void pageAddressNoticeAndUndo() {

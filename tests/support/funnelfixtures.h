@@ -77,6 +77,7 @@ inline FunnelSettings everyValueChanged() {
     s.chkProgressBar = 0;
     s.txtoptinForm = QStringLiteral("<form action=\"x\"></form>");
     s.tidyOptinForm = false;
+    s.campaignFields = QJsonObject{{"utm_campaign", "fields[campaign]"}};
     s.headCode = QStringLiteral("<meta>");
     s.retargetingCode = QStringLiteral("<script></script>");
     s.backControl = true;

@@ -94,3 +94,40 @@ describe('pasted form shapes: the built page sends the pairs the form alone send
       assert.deepEqual(tidy, alone, 'tidy');
     });
 });
+
+// Campaign values from the address: a hidden field the pasted form declares, and mapped fields
+// in both modes: sent with JavaScript, still after a visit to the thank-you page; without it, none.
+describe('campaign values from the opt-in page\'s address reach the form and last the visit', () => {
+  const form = (hidden) => `<form ${to}>${hidden}${email}<button>Join</button></form>`;
+  const long = 'g'.repeat(300), ann = ['email', 'ann@example.org'];
+  const variants = {
+    'declared and mapped, as pasted': { changes: { optinForm: form('<input type="hidden" name="utm_source" value="none">'), tidyOptinForm: false, campaignFields: { fbclid: 'fb' } },
+      js: [['fb', 'ad1'], ['utm_source', 'news'], ann], none: [['utm_source', 'none'], ann] },
+    'mapped, tidy': { changes: { optinForm: form(''), tidyOptinForm: true, campaignFields: { utm_campaign: 'fields[campaign]', utm_term: 'term', gclid: 'click' } },
+      js: [['fields[campaign]', 'spring <sale>'], ['click', long.slice(0, 200)], ann], none: [ann] },
+  };
+  const campaign = `?utm_source=news&utm_campaign=${encodeURIComponent('spring <sale>')}&gclid=${long}&fbclid=ad1&utm_medium=`;
+
+  for (const [name, variant] of Object.entries(variants))
+    test(name, { timeout: 60_000 }, async () => {
+      const as = `campaign-${name.replace(/\W+/g, '-')}`;
+      const built = await buildFixture('example', server.origin, { as, changes: { ...variant.changes, funnelUrl: `https://example.com/${as}` } });
+      server.mount(as, built.outputDir);
+      for (const javaScriptEnabled of [true, false]) {
+        const context = await browser.newContext({ javaScriptEnabled });
+        const page = await context.newPage();
+        const signUp = async (query) => {
+          await page.goto(`${server.origin}/${as}/${query}`);
+          await page.locator('input[type="email"]').fill('ann@example.org');
+          await Promise.all([page.waitForURL(`${server.origin}/subscribe`, { waitUntil: 'commit' }), page.locator('button').click()]);
+          return server.sentFields.at(-1);
+        };
+        const want = variant[javaScriptEnabled ? 'js' : 'none'];
+        assert.deepEqual(await signUp(campaign), want, `from the address, JavaScript ${javaScriptEnabled}`);
+        await page.goto(built.thanksUrl);
+        assert.deepEqual(await signUp(''), want, `back from the thank-you page, JavaScript ${javaScriptEnabled}`);
+        if (javaScriptEnabled) assert.deepEqual(await page.evaluate(() => [localStorage.length, document.cookie]), [0, ''], 'kept beyond the visit');
+        await context.close();
+      }
+    });
+});

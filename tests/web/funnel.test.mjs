@@ -65,18 +65,22 @@ before(async () => {
       assert.deepEqual(printed.slice(1), [built.thanksUrl, built.downloadUrl], `${name}: the addresses tandrel-cli publish printed`);
       built.outputDir = hosts[host].folder;
     }
-    // Each funnel lives in its own folder of the server, named by its address.
-    const folder = new URL(built.funnel.funnelUrl).pathname.split('/')[1];
-    assert.ok(folder && !server.mounted(folder), `${name}: the funnel address needs a folder of its own`);
-    server.mount(folder, built.outputDir);
-    built.home = `${server.origin}/${folder}/`;
-    built.urls = { optin: built.home, thanks: built.thanksUrl, download: built.downloadUrl };
-    const file = (url) => path.join(built.outputDir, path.basename(new URL(url).pathname));
-    built.files = { optin: path.join(built.outputDir, 'index.html'), thanks: file(built.thanksUrl), download: file(built.downloadUrl), stylesheet: path.join(built.outputDir, 'funnel.css') };
-    funnels.set(name, built);
+    funnels.set(name, serve(built));
   }
   posterPicture = await readFile(path.join(fixturesDir, 'background.jpg'));
 }, { timeout: 600_000 });
+
+// Each funnel lives in its own folder of the server, named by its address.
+function serve(built) {
+  const folder = new URL(built.funnel.funnelUrl).pathname.split('/')[1];
+  assert.ok(folder && !server.mounted(folder), `${built.name}: the funnel address needs a folder of its own`);
+  server.mount(folder, built.outputDir);
+  built.home = `${server.origin}/${folder}/`;
+  built.urls = { optin: built.home, thanks: built.thanksUrl, download: built.downloadUrl };
+  const file = (url) => path.join(built.outputDir, path.basename(new URL(url).pathname));
+  built.files = { optin: path.join(built.outputDir, 'index.html'), thanks: file(built.thanksUrl), download: file(built.downloadUrl), stylesheet: path.join(built.outputDir, 'funnel.css') };
+  return built;
+}
 
 after(async () => {
   await browser?.close();
@@ -665,3 +669,39 @@ async function tabTo(page, selector, presses, onEachStop = async () => {}) {
 
 const focusedOnScreen = (page) =>
   page.evaluate((r = document.activeElement.getBoundingClientRect()) => r.bottom > 0 && r.top < innerHeight && r.left >= 0 && r.right <= innerWidth);
+
+describe('privacy report: the outside hosts it lists are the hosts Chromium contacts on the three pages and the video', inParallel, () => {
+  // Besides the fixtures, one funnel with a pasted web font and a tracking pixel.
+  const tracked = { funnelUrl: 'https://example.com/tracked', headCode: '<link rel="stylesheet" href="https://fonts.googleapis.com/css2?family=Inter">',
+    retargetingCode: '<img src="https://px.ads.example.net/p.gif" alt="" width="1" height="1">' };
+  before(async () => funnels.set('tracked', serve(await buildFixture('example', server.origin, { as: 'tracked', changes: tracked }))));
+
+  for (const name of [...fixtureNames, 'tracked'])
+    check(`${name}: report and traffic name the same hosts`, async () => {
+      const funnel = funnels.get(name);
+      const context = await browser.newContext();
+      const contacted = new Set();
+      await context.route('**/*', (route) => {
+        const target = new URL(route.request().url());
+        if (target.host === server.host) return route.continue();
+        contacted.add(target.hostname);
+        if (target.hostname === 'i.ytimg.com') return route.fulfill({ status: 200, contentType: 'image/jpeg', body: posterPicture });
+        return route.abort('blockedbyclient');
+      });
+      try {
+        const page = await context.newPage();
+        for (const kind of pageKinds) {
+          await page.goto(funnel.urls[kind]);
+          await page.waitForLoadState('networkidle');
+        }
+        // The player loads only on the visitor's click, into a frame whose request is refused.
+        const played = page.waitForEvent('requestfailed', { predicate: (r) => r.frame() !== page.mainFrame(), timeout: 10_000 });
+        await page.locator('#tf-video').click();
+        await played;
+      } finally {
+        await context.close();
+      }
+      assert.deepEqual([...contacted].sort(), funnel.reportHosts);
+      if (name === 'tracked') assert.ok(funnel.reportHosts.includes('px.ads.example.net') && funnel.reportHosts.includes('fonts.googleapis.com'));
+    });
+});

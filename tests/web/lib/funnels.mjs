@@ -42,14 +42,18 @@ export async function buildFixture(fixture, origin, { as: name = fixture, change
   const funnelFile = path.join(dir, `${name}.funnel.json`);
   await writeFile(funnelFile, JSON.stringify(funnel, null, 2));
 
-  const stdout = await cli(['build', funnelFile, '--app-dir', dir], `build ${name}`);
+  const stdout = await cli(['build', funnelFile, '--app-dir', dir, '--report'], `build ${name}`);
   const printed = (label) => {
     const match = stdout.match(new RegExp(`^${label}:\\s*(\\S+)\\s*$`, 'm'));
     if (!match) throw new Error(`tandrel-cli did not print the ${label} for ${name}:\n${stdout}`);
     return match[1];
   };
   const outputDir = path.join(dir, 'output', 'templates');
-  return { name, funnel, funnelFile, appDir: dir, outputDir, thanksUrl: printed('Thank you page'), downloadUrl: printed('Download page') };
+  // The privacy report's summary names the outside hosts: "2 outside hosts (a, b)".
+  const reported = stdout.match(/^Privacy report: (?:\d+ outside hosts? \(([^)]*)\))?/m);
+  if (!reported) throw new Error(`tandrel-cli printed no privacy report for ${name}:\n${stdout}`);
+  const reportHosts = reported[1] ? reported[1].split(', ') : [];
+  return { name, funnel, funnelFile, appDir: dir, outputDir, thanksUrl: printed('Thank you page'), downloadUrl: printed('Download page'), reportHosts };
 }
 
 // Uploads a built fixture with tandrel-cli publish; returns the addresses it printed last.

@@ -39,7 +39,7 @@ const picturesOf = (context) => {
 };
 
 describe('split test', () => {
-  test('300 fresh visitors: each version 25-42 %, kept on return, one headline and cover each', { timeout: 180_000 }, async () => {
+  test('300 fresh visitors: each version 25-42 %, kept on return, one headline and cover each', { timeout: 180_000 }, async (t) => {
     const { url, funnel } = homes.pasted;
     const page = await browser.newPage();
     await page.goto(url);
@@ -53,6 +53,7 @@ describe('split test', () => {
       if (i < 20) assert.equal((await page.reload(), await shown(page)).chosen, first.chosen, 'a returning visitor got another version');
     }
     await page.close();
+    t.diagnostic(`versions drawn: ${JSON.stringify(counts)}`);
     for (const v of versions) assert.ok(counts[v] >= 75 && counts[v] <= 126, `version ${v}: ${counts[v]} of 300 (${JSON.stringify(counts)})`);
   });
 

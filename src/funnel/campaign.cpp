@@ -15,9 +15,9 @@ constexpr qsizetype kLongestFieldName = 100;
 // every hidden field named like a parameter or as the user mapped it. Values are set as
 // properties only; the fields added for a mapping are switched on once they have a value.
 // The forms are filled now and again when sent, for forms a service's script redraws.
-const char* const kScript = R"(<script data-tf-campaign="%1" data-tf-names="%2" data-tf-map="%3">
+const char* const kScript = R"(<script data-tf-names="%2" data-tf-map="%3">
 (function () {
-  var me = document.currentScript, key = me.dataset.tfCampaign;
+  var me = document.currentScript;
   var names = JSON.parse(me.dataset.tfNames), map = JSON.parse(me.dataset.tfMap);
   var got = {}, found = false, query = new URLSearchParams(location.search);
   names.forEach(function (n) {
@@ -25,8 +25,8 @@ const char* const kScript = R"(<script data-tf-campaign="%1" data-tf-names="%2" 
     if (v) { got[n] = v.slice(0, %4); found = true; }
   });
   try {
-    if (found) sessionStorage.setItem(key, JSON.stringify(got));
-    else got = JSON.parse(sessionStorage.getItem(key)) || {};
+    if (found) sessionStorage.setItem("%1", JSON.stringify(got));
+    else got = JSON.parse(sessionStorage.getItem("%1")) || {};
   } catch (e) {}
   function fill(form) {
     if (!form || !form.elements) return;

@@ -1,5 +1,6 @@
 #include "privacyreport.h"
 
+#include "campaign.h"
 #include "formscan.h"
 
 #include <QDir>
@@ -419,12 +420,22 @@ public:
                 std::any_of(use.keys.begin(), use.keys.end(), [](const QString& k) {
                     return k.startsWith(QLatin1String("tandrel-version-"));
                 });
-            const Source source = splitTest ? Source{QStringLiteral("the split test (each visitor "
-                                                                    "keeps the version shown)"),
-                                                     kSplitTestPlace,
-                                                     {},
-                                                     {}}
-                                            : m_sources.forWord(word);
+            // Our own scripts, named so that the user finds where they come from.
+            const Source source =
+                use.keys == QStringList{QLatin1String(kCampaignStorageKey)}
+                    ? Source{QStringLiteral("the campaign values copied into the sign-up form"),
+                             kOptinFormPlace +
+                                 QStringLiteral(", \"Send the campaign value ... as field\" "
+                                                "(fields the form declares itself are always "
+                                                "filled)"),
+                             {},
+                             {}}
+                : splitTest ? Source{QStringLiteral("the split test (each visitor keeps the "
+                                                    "version shown)"),
+                                     kSplitTestPlace,
+                                     {},
+                                     {}}
+                            : m_sources.forWord(word);
             add({PrivacyFinding::Kind::Storage, m_file, QString(),
                  sentence(m_file, QStringLiteral("its script ") + what, source)});
         }

@@ -17,6 +17,10 @@ namespace tandrel {
 
 namespace {
 
+size_t discard(char*, size_t size, size_t count, void*) {
+    return size * count;
+}
+
 size_t appendTo(char* data, size_t size, size_t count, void* buffer) {
     const size_t bytes = size * count;
     static_cast<QByteArray*>(buffer)->append(data, qsizetype(bytes));
@@ -126,10 +130,20 @@ public:
                     curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, command);
             });
         };
-        // Hidden files (.htaccess) are listed only when asked for.
-        Answer answer = listWith("LIST -a");
-        if (answer.kind == Answer::Kind::Refused && !m_loginFailed)
-            answer = listWith(nullptr);
+        // MLSD lists hidden files and exact times, which spares an MDTM per
+        // file; a server without it lists hidden files (.htaccess) only when asked.
+        Answer answer;
+        if (!m_noMlsd) {
+            answer = listWith("MLSD");
+            long status = 0;
+            curl_easy_getinfo(m_handle, CURLINFO_RESPONSE_CODE, &status);
+            m_noMlsd = !answer.done() && status >= 500 && status <= 504;
+        }
+        if (m_noMlsd) {
+            answer = listWith("LIST -a");
+            if (answer.kind == Answer::Kind::Refused && !m_loginFailed)
+                answer = listWith(nullptr);
+        }
         // An FTP server denies changing into a folder that is not there yet.
         if (answer.kind == Answer::Kind::Missing || (m_denied && !m_loginFailed))
             return Answer::missing(answer.why);
@@ -278,6 +292,9 @@ private:
         curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
         curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &stopWhenAsked);
         curl_easy_setopt(h, CURLOPT_XFERINFODATA, &m_stop);
+        // libcurl writes what it is given to stdout unless told otherwise, as
+        // the headers it makes up for MDTM: nothing unasked goes there.
+        curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &discard);
         setup(h);
         return run(h);
     }
@@ -379,6 +396,7 @@ private:
     QByteArray m_caFile;
     bool m_tls12 = false;
     bool m_reprobed = false;
+    bool m_noMlsd = false;
     CURL* m_handle = nullptr;
     CURLM* m_multi = nullptr;
     char m_error[CURL_ERROR_SIZE] = {};

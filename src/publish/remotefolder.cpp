@@ -2,6 +2,7 @@
 
 #include "transport.h"
 
+#include <QDateTime>
 #include <QRegularExpression>
 #include <thread>
 
@@ -188,9 +189,27 @@ RemoteListing parseListing(const QByteArray& listing) {
         QStringLiteral(R"(^([\-dlbcps])\S*\s+\d+\s+\S+\s+\S+\s+(\d+)\s+\S+\s+\S+\s+\S+\s(.+)$)"));
     static const QRegularExpression dosLine(
         QStringLiteral(R"(^\d\d-\d\d-\d\d+\s+\d\d:\d\d[AP]M\s+(<DIR>|\d+)\s+(.+)$)"));
+    // MLSD: facts, a blank, the name (which may itself begin or end with blanks).
+    static const QRegularExpression factsLine(QStringLiteral(R"(^((?:[A-Za-z.]+=[^;]*;)+) (.+)$)"));
     for (const QByteArray& raw : listing.split('\n')) {
         const QString line = QString::fromUtf8(raw).trimmed();
-        if (const auto m = unixLine.match(line); m.hasMatch()) {
+        if (const auto f = factsLine.match(QString::fromUtf8(raw).remove(u'\r')); f.hasMatch()) {
+            QHash<QString, QString> facts;
+            for (const QString& fact : f.captured(1).split(u';', Qt::SkipEmptyParts))
+                facts.insert(fact.section(u'=', 0, 0).toLower(), fact.section(u'=', 1));
+            const QString type = facts.value(QStringLiteral("type")).toLower();
+            if (type == QLatin1String("cdir") || type == QLatin1String("pdir"))
+                continue;
+            // The time is UTC to the second, as MDTM answers it.
+            QDateTime modified = QDateTime::fromString(
+                facts.value(QStringLiteral("modify")).left(14), QStringLiteral("yyyyMMddHHmmss"));
+            modified.setTimeSpec(Qt::UTC);
+            const bool folder = type == QLatin1String("dir");
+            entries.insert(
+                f.captured(2),
+                {folder, folder ? 0 : facts.value(QStringLiteral("size")).toLongLong(),
+                 modified.isValid() ? QString::number(modified.toSecsSinceEpoch()) : QString()});
+        } else if (const auto m = unixLine.match(line); m.hasMatch()) {
             QString name = m.captured(3);
             if (m.captured(1) == QLatin1String("l"))
                 name = name.section(QStringLiteral(" -> "), 0, 0);

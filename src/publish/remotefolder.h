@@ -101,7 +101,7 @@ private:
     Left m_left = Left::OldFile;
 };
 
-// Parses an FTP or SFTP directory listing (Unix "ls -l" or DOS style).
+// Parses an FTP or SFTP directory listing (MLSD, Unix "ls -l" or DOS style).
 RemoteListing parseListing(const QByteArray& listing);
 
 // Fetches an http(s) address; nothing when it cannot be reached.

@@ -134,12 +134,17 @@ private slots:
                          "-rw-r--r-- 1 ann ann 12 Jan  3  2024 my page.html\n"
                          "lrwxrwxrwx 1 a a 9 Dec  7 05:46 latest -> index.html\n"
                          "12-07-26  05:38AM                 3197 index.html\r\n"
-                         "12-07-26  05:38AM       <DIR>          sub\r\n");
+                         "12-07-26  05:38AM       <DIR>          sub\r\n"
+                         "type=cdir;modify=20261207054600; .\r\n"
+                         "Type=file;Size=5;Modify=20261207054633.250;UNIX.mode=0644;  spaced\r\n"
+                         "type=dir;sizd=4096;modify=20261207054600; images\r\n");
         QStringList parsed;
         for (auto it = entries.begin(); it != entries.end(); ++it)
-            parsed << u"%1 %2 %3"_s.arg(it.key()).arg(it->size).arg(it->folder ? "folder" : "file");
-        QCOMPARE(parsed, (QStringList{"index.html 3197 file", "latest 9 file",
-                                      "my page.html 12 file", "sub 0 folder"}));
+            parsed << u"%1 %2 %3 %4"_s.arg(it.key()).arg(it->size).arg(
+                it->folder ? "folder" : "file", it->stamp);
+        QCOMPARE(parsed, (QStringList{" spaced 5 file 1796622393", "images 0 folder 1796622360",
+                                      "index.html 3197 file ", "latest 9 file ",
+                                      "my page.html 12 file ", "sub 0 folder "}));
     }
 
     void sendsOnlyWhatChangedAndRemovesOnlyItsOldPages_data() {

@@ -114,6 +114,7 @@ struct Server {
     QTemporaryDir dir;
     QProcess process;
     int port = 0;
+    QHostAddress address = QHostAddress(QHostAddress::LocalHost); // where it listens
     Server() {
         QDir().mkpath(root());
         cut(0, QStringLiteral("never"));
@@ -148,7 +149,7 @@ struct Server {
         process.start(program, arguments);
         for (int i = 0; i < 100 && process.waitForStarted(); ++i) {
             QTcpSocket socket;
-            socket.connectToHost(QHostAddress::LocalHost, quint16(port));
+            socket.connectToHost(address, quint16(port));
             if (socket.waitForConnected(100))
                 return true;
             QTest::qWait(50);
@@ -157,7 +158,7 @@ struct Server {
     }
     void choosePort() {
         QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
+        probe.listen(address, 0);
         port = probe.serverPort();
     }
     virtual ~Server() { stop(); }
@@ -209,6 +210,7 @@ struct SftpServer : Server {
 
 struct FtpServer : Server {
     QString password = QStringLiteral("s3cret-Pa55");
+    QStringList extraArguments;
     QString certificate() const { return dir.filePath(QStringLiteral("cert.pem")); }
     QString url(const QString& scheme) const {
         return QStringLiteral("%1://tester@127.0.0.1:%2/site").arg(scheme).arg(port);
@@ -243,10 +245,14 @@ struct FtpServer : Server {
                            dir.filePath(QStringLiteral("cut")) + u' ' +
                                dir.filePath(QStringLiteral("count")));
         process.setProcessEnvironment(environment);
-        return launch(QStringLiteral("pure-ftpd"), {"-l", "puredb:" + users + ".pdb", "-S",
-                                                    QStringLiteral("127.0.0.1,%1").arg(port), "-Y",
-                                                    tls == Tls::Required ? "2" : "0", "-2", both,
-                                                    "-E", "-A", "-j", "-H", "-f", "none"});
+        const QStringList arguments{"-l", "puredb:" + users + ".pdb",
+                                    "-S", address.toString() + u',' + QString::number(port),
+                                    "-Y", tls == Tls::Required ? "2" : "0",
+                                    "-2", both,
+                                    "-E", "-A",
+                                    "-j", "-H",
+                                    "-f", "none"};
+        return launch(QStringLiteral("pure-ftpd"), arguments + extraArguments);
     }
 };
 
@@ -254,6 +260,7 @@ struct FtpServer : Server {
 // connection; anonymous, writing as daemon (a user whose home exists, which
 // vsftpd changes into before its own root) into site().
 struct VsftpServer : Server {
+    QString extraConfig;
     QString url() const { return QStringLiteral("ftps://anonymous@127.0.0.1:%1/site").arg(port); }
     QString log() const { return dir.filePath(QStringLiteral("vsftpd.log")); }
     // Only the site folder is writable: vsftpd refuses a writable root.
@@ -265,23 +272,30 @@ struct VsftpServer : Server {
         if (!daemon || ::chown(QFile::encodeName(site()).constData(), daemon->pw_uid, 0) != 0)
             qWarning("the site folder could not be handed to the user daemon");
     }
+    // Without a certificate, plain FTP only.
     bool start(const QString& keyAndCertificate) {
         clear();
         choosePort();
+        const QString tls =
+            keyAndCertificate.isEmpty()
+                ? QString()
+                : QStringLiteral("ssl_enable=YES\nallow_anon_ssl=YES\nforce_anon_logins_ssl=YES\n"
+                                 "force_anon_data_ssl=YES\nrequire_ssl_reuse=YES\n"
+                                 "rsa_cert_file=%1\nrsa_private_key_file=%1\n")
+                      .arg(keyAndCertificate);
         const QString config = writeFile(
             dir.filePath(QStringLiteral("vsftpd.conf")),
-            QStringLiteral("listen=YES\nlisten_address=127.0.0.1\nlisten_port=%1\n"
-                           "background=NO\nanonymous_enable=YES\nlocal_enable=NO\n"
-                           "no_anon_password=YES\nftp_username=daemon\nanon_root=%2\n"
-                           "write_enable=YES\nanon_upload_enable=YES\nanon_umask=022\n"
-                           "anon_mkdir_write_enable=YES\nanon_other_write_enable=YES\n"
-                           "secure_chroot_dir=%3\nseccomp_sandbox=NO\nisolate_network=NO\n"
-                           "ssl_enable=YES\nallow_anon_ssl=YES\nforce_anon_logins_ssl=YES\n"
-                           "force_anon_data_ssl=YES\nrequire_ssl_reuse=YES\n"
-                           "rsa_cert_file=%4\nrsa_private_key_file=%4\n"
-                           "xferlog_enable=YES\nlog_ftp_protocol=YES\nvsftpd_log_file=%5\n")
-                .arg(port)
-                .arg(root(), dir.filePath(QStringLiteral("empty")), keyAndCertificate, log())
+            (QStringLiteral("listen=YES\nlisten_address=%6\nlisten_port=%1\n"
+                            "background=NO\nanonymous_enable=YES\nlocal_enable=NO\n"
+                            "no_anon_password=YES\nftp_username=daemon\nanon_root=%2\n"
+                            "write_enable=YES\nanon_upload_enable=YES\nanon_umask=022\n"
+                            "anon_mkdir_write_enable=YES\nanon_other_write_enable=YES\n"
+                            "secure_chroot_dir=%3\nseccomp_sandbox=NO\nisolate_network=NO\n%4"
+                            "xferlog_enable=YES\nlog_ftp_protocol=YES\nvsftpd_log_file=%5\n")
+                 .arg(port)
+                 .arg(root(), dir.filePath(QStringLiteral("empty")), tls, log(),
+                      address.toString()) +
+             extraConfig)
                 .toUtf8());
         return launch(QStringLiteral(TANDREL_VSFTPD), {config});
     }

@@ -3,6 +3,7 @@
 #include "buildrecord.h"
 
 #include "modcopy.h"
+#include "optinform.h"
 #include "pagefinish.h"
 #include "pages.h"
 #include "picturepages.h"
@@ -314,6 +315,31 @@ Result<QList<Picture>> readPictures(const FunnelSettings& s, const PageTemplates
     return pictures;
 }
 
+// The covers of the split test's other versions that have their own, named apart from A's.
+Result<QList<Picture>> readVersionCovers(const FunnelSettings& s, const QString& cacheDir) {
+    QList<Picture> covers;
+    QStringList stems{safeStem(s.lblSelectedFile[CoverImage].caption, "cover")};
+    QStringList sources{s.lblSelectedFile[CoverImage].caption};
+    for (int v = 1; v < s.splitTest.count(); ++v) {
+        const QString path = s.splitTest.others[v - 1].cover.caption;
+        if (path.isEmpty())
+            continue;
+        QString stem = safeStem(path, "cover");
+        if (stems.contains(stem) && !sources.contains(path))
+            stem += QStringLiteral("-") + SplitTest::name(v).toLower();
+        stems << stem;
+        sources << path;
+        auto picture = readPicture(CoverImage, path, s, stem, 0, cacheDir);
+        if (!picture)
+            return Result<QList<Picture>>::failure(
+                QStringLiteral("Version %1 of the split test: %2")
+                    .arg(SplitTest::name(v), picture.error()));
+        picture.value().index = v; // the version, from here on
+        covers.append(std::move(picture.value()));
+    }
+    return covers;
+}
+
 const Picture* pictureOf(const QList<Picture>& pictures, int index) {
     for (const Picture& picture : pictures) {
         if (picture.index == index)
@@ -393,6 +419,15 @@ Result<Assembled> assembleFunnel(const FunnelSettings& settings, const AppPaths&
     auto pictures = readPictures(settings, templates.value(), cacheDir);
     if (!pictures)
         return R::failure(pictures.error());
+    const SplitTest& test = settings.splitTest;
+    // Two fields of one name would send the visitor's e-mail, say, twice or not at all.
+    if (test.count() > 1 && formFieldNames(settings.txtoptinForm).contains(test.field.trimmed()))
+        return R::failure(QStringLiteral("The split test's field \"%1\" is a field of the opt-in "
+                                         "form already; give the version's field another name.")
+                              .arg(test.field.trimmed()));
+    auto versionCovers = readVersionCovers(settings, cacheDir);
+    if (!versionCovers)
+        return R::failure(versionCovers.error());
     auto card = socialCardFor(settings, pictures.value(), cacheDir);
     if (!card)
         return R::failure(card.error());
@@ -410,7 +445,9 @@ Result<Assembled> assembleFunnel(const FunnelSettings& settings, const AppPaths&
             return R::failure(text.error());
     }
 
-    if (Status names = checkNames(pictures.value(), pageNames, paths.templatesDir()); !names)
+    if (Status names =
+            checkNames(pictures.value() + versionCovers.value(), pageNames, paths.templatesDir());
+        !names)
         return R::failure(names.error());
     PageFacts facts;
     facts.form = std::move(form.value());
@@ -421,11 +458,14 @@ Result<Assembled> assembleFunnel(const FunnelSettings& settings, const AppPaths&
     if (const Picture* background = pictureOf(pictures.value(), BackgroundImage))
         facts.background = background->ready;
     facts.socialCard = card->name;
+    for (const Picture& cover : versionCovers.value()) {
+        facts.versionCovers.append({cover.index, publishedName(cover.ready), cover.ready});
+    }
     const PageKind kinds[] = {PageKind::Optin, PageKind::ThankYou, PageKind::Download};
     Assembled funnel;
     funnel.pageNames = pageNames;
     const QString output = QFileInfo(paths.outputTemplatesDir()).canonicalFilePath();
-    for (const Picture& picture : pictures.value()) {
+    for (const Picture& picture : pictures.value() + versionCovers.value()) {
         funnel.files += filesOf(picture.ready);
         const QFileInfo source(picture.source);
         if (!output.isEmpty() && source.canonicalPath() == output)
@@ -438,6 +478,10 @@ Result<Assembled> assembleFunnel(const FunnelSettings& settings, const AppPaths&
             return R::failure(finished.error());
         funnel.pageTexts.append(finished.value());
     }
+    if (test.count() > 1 && withVersionField(facts.form.html, test) == facts.form.html)
+        funnel.warnings << QStringLiteral("The opt-in form has no <form> tag the page can add the "
+                                          "version's field to: your autoresponder will not learn "
+                                          "which version a subscriber saw.");
     funnel.phoneBytes =
         phoneWeight(funnel.pageTexts.first(), paths, pictures.value(), s.cboCols, &funnel.warnings);
     return funnel;

@@ -29,6 +29,70 @@ namespace {
 using S = FunnelSettings;
 using Kind = FieldKind;
 
+ChosenFile chosenFile(const QString& path, const QString& baseDir) {
+    if (path.isEmpty())
+        return {};
+    ChosenFile file;
+    file.caption =
+        QDir::isRelativePath(path) ? QDir::cleanPath(QDir(baseDir).absoluteFilePath(path)) : path;
+    file.tag = GetFileName(file.caption);
+    return file;
+}
+
+// Empty text when the object is a split test, else what is wrong with it.
+QString readSplitTest(const QJsonObject& object, const QString& baseDir, SplitTest& test) {
+    test = {};
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        const QString key = it.key();
+        if (key == QLatin1String("versions")) {
+            if (!it->isArray() || it->toArray().size() > SplitTest::kMaxVersions - 1)
+                return QStringLiteral("\"versions\" must be a list of at most %1 versions")
+                    .arg(SplitTest::kMaxVersions - 1);
+            for (const QJsonValue& one : it->toArray()) {
+                const QJsonObject version = one.toObject();
+                PageVersion v;
+                for (auto at = version.begin(); at != version.end(); ++at) {
+                    QString* text = at.key() == QLatin1String("headline")     ? &v.headline
+                                    : at.key() == QLatin1String("buttonText") ? &v.buttonText
+                                    : at.key() == QLatin1String("coverImage") ? &v.cover.caption
+                                                                              : nullptr;
+                    if (!one.isObject() || !text || !at->isString())
+                        return QStringLiteral("version %1 must hold only the strings "
+                                              "\"headline\", \"coverImage\" and \"buttonText\"")
+                            .arg(SplitTest::name(int(test.others.size()) + 1));
+                    *text = at->toString();
+                }
+                v.cover = chosenFile(v.cover.caption, baseDir);
+                test.others.append(v);
+            }
+        } else if (key == QLatin1String("buttonText") || key == QLatin1String("field") ||
+                   key == QLatin1String("tagField")) {
+            if (!it->isString())
+                return QStringLiteral("\"%1\" must be a string").arg(key);
+            (key == QLatin1String("buttonText") ? test.buttonText
+             : key == QLatin1String("field")    ? test.field
+                                                : test.tagField) = it->toString();
+        } else {
+            return QStringLiteral("\"%1\" is unknown there").arg(key);
+        }
+    }
+    if (test.field.trimmed().isEmpty())
+        return QStringLiteral("\"field\" must name the hidden field");
+    return {};
+}
+
+QJsonObject writeSplitTest(const SplitTest& test) {
+    QJsonArray versions;
+    for (const PageVersion& v : test.others)
+        versions.append(QJsonObject{{QStringLiteral("headline"), v.headline},
+                                    {QStringLiteral("coverImage"), v.cover.caption},
+                                    {QStringLiteral("buttonText"), v.buttonText}});
+    return {{QStringLiteral("buttonText"), test.buttonText},
+            {QStringLiteral("versions"), versions},
+            {QStringLiteral("field"), test.field},
+            {QStringLiteral("tagField"), test.tagField}};
+}
+
 // Empty text when the value fits the key, else what it should have been.
 QString readValue(const FunnelField& key, const QJsonValue& value, const QString& baseDir, S& s) {
     switch (key.kind) {
@@ -47,15 +111,7 @@ QString readValue(const FunnelField& key, const QJsonValue& value, const QString
     case Kind::Path: {
         if (!value.isString())
             return QStringLiteral("a string");
-        const QString path = value.toString();
-        ChosenFile& file = key.of<ChosenFile>(s);
-        file = {};
-        if (!path.isEmpty()) {
-            file.caption = QDir::isRelativePath(path)
-                               ? QDir::cleanPath(QDir(baseDir).absoluteFilePath(path))
-                               : path;
-            file.tag = GetFileName(file.caption);
-        }
+        key.of<ChosenFile>(s) = chosenFile(value.toString(), baseDir);
         return {};
     }
     case Kind::Selected:
@@ -96,6 +152,12 @@ QString readValue(const FunnelField& key, const QJsonValue& value, const QString
                 .arg(campaignParameters().join(QStringLiteral(", ")));
         key.of<QJsonObject>(s) = value.toObject();
         return {};
+    case Kind::Versions: {
+        if (!value.isObject())
+            return QStringLiteral("an object");
+        const QString wrong = readSplitTest(value.toObject(), baseDir, key.of<SplitTest>(s));
+        return wrong.isEmpty() ? QString() : QStringLiteral("a split test, but its %1").arg(wrong);
+    }
     }
     return {};
 }
@@ -119,6 +181,8 @@ QJsonValue writeValue(const FunnelField& key, S& s) {
     case Kind::Design:
     case Kind::Campaign:
         return key.of<QJsonObject>(s);
+    case Kind::Versions:
+        return writeSplitTest(key.of<SplitTest>(s));
     }
     return {};
 }
@@ -205,6 +269,8 @@ QByteArray funnelToJson(const FunnelSettings& settings) {
             continue;
         if ((key.kind == Kind::Design || key.kind == Kind::Campaign) &&
             key.of<QJsonObject>(copy).isEmpty())
+            continue;
+        if (key.kind == Kind::Versions && key.of<SplitTest>(copy) == SplitTest{})
             continue;
         object.insert(QLatin1String(key.key), writeValue(key, copy));
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QJsonObject>
+#include <QList>
 #include <QString>
 
 #include <array>
@@ -36,6 +37,27 @@ enum ColorIndex {
     BorderColor = 3,
     InstructionsColor = 4,
     PrivacyColor = 5
+};
+
+// One more version of the opt-in page for a split test; an empty value shows version A's.
+struct PageVersion {
+    QString headline;
+    ChosenFile cover;
+    QString buttonText;
+    bool operator==(const PageVersion&) const = default;
+};
+
+// Versions of the opt-in page shown to visitors at random. Version A is the page's own
+// headline and cover; the form tells the autoresponder which version a subscriber saw.
+struct SplitTest {
+    static constexpr int kMaxVersions = 3;
+    QString buttonText;                        // version A's; empty: the form's own
+    QList<PageVersion> others;                 // B and C
+    QString field = QStringLiteral("version"); // the hidden field that carries the name
+    QString tagField; // a field of the form that also gets the name; empty: none
+    bool operator==(const SplitTest&) const = default;
+    int count() const { return 1 + int(others.size()); }
+    static QString name(int version) { return QString(QChar(u'A' + version)); }
 };
 
 // Everything the build reads from the main window, one field per control,
@@ -90,6 +112,7 @@ struct FunnelSettings {
     QString backUrl;
     QString publishTo;       // sftp://, ftps:// or ftp:// address, never with a password
     QJsonObject coverDesign; // the cover creator's design, empty until a cover is made
+    SplitTest splitTest;
 
     // Funnel links: derived from the funnel address whenever it changes.
     int thankYouPageNumber = 0; // 1..100 once derived
@@ -124,6 +147,7 @@ enum class FieldKind {
     Language,   // a code of pageLanguageCodes()
     Design,     // the cover creator's design, left out while empty
     Campaign,   // campaign parameter to field name, left out while empty
+    Versions,   // the split test, left out while it has its defaults
 };
 
 // Who sets a value: a control of the main window, or something else (a dialog, the cover
@@ -136,7 +160,7 @@ enum class Absent { Default, Off, Drawn };
 
 using FieldRef = std::variant<QString& (*)(FunnelSettings&), ChosenFile& (*)(FunnelSettings&),
                               int& (*)(FunnelSettings&), bool& (*)(FunnelSettings&),
-                              QJsonObject& (*)(FunnelSettings&)>;
+                              QJsonObject& (*)(FunnelSettings&), SplitTest& (*)(FunnelSettings&)>;
 
 // One saved value of FunnelSettings: its key in saved funnels, its kind, who sets it, and
 // the member. The saved-funnel file and the window's binding table both follow this table.
@@ -200,6 +224,7 @@ inline constexpr FunnelField kAll[] = {
     {"thankYouPageNumber",  FieldKind::PageNumber, E, Absent::Drawn, +[](S& s) -> int& { return s.thankYouPageNumber; }},
     {"downloadPageNumber",  FieldKind::PageNumber, E, Absent::Drawn, +[](S& s) -> int& { return s.downloadPageNumber; }},
     {"coverDesign",         FieldKind::Design,   E, D, +[](S& s) -> QJsonObject& { return s.coverDesign; }},
+    {"splitTest",           FieldKind::Versions, E, D, +[](S& s) -> SplitTest& { return s.splitTest; }},
 };
 // clang-format on
 } // namespace fieldtable

@@ -4,6 +4,9 @@
 #include "formscan.h"
 #include "htmltext.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QSet>
 
@@ -1276,6 +1279,60 @@ Result<PageForm> optinFormForPage(const FunnelSettings& s) {
     return PageForm{guarded.html + script,
                     hasOwnStyles(parsed) ? QStringLiteral("own") : QStringLiteral("plain"),
                     guarded.css};
+}
+
+QStringList formFieldNames(const QString& pasted) {
+    const Parsed parsed(pasted);
+    QStringList names;
+    if (!parsed.refusal().isEmpty())
+        return names;
+    forEachElement(parsed.root(), [&](const GumboNode* node) {
+        const GumboTag tag = node->v.element.tag;
+        const QString name = attribute(node, "name");
+        if ((tag == GUMBO_TAG_INPUT || tag == GUMBO_TAG_SELECT || tag == GUMBO_TAG_TEXTAREA) &&
+            !name.isEmpty() && !names.contains(name))
+            names << name;
+    });
+    return names;
+}
+
+QString withVersionField(const QString& formHtml, const SplitTest& test) {
+    if (test.count() < 2)
+        return formHtml;
+    const Parsed parsed(formHtml);
+    if (!parsed.refusal().isEmpty())
+        return formHtml;
+    const QList<const GumboNode*> forms = elementsWithTag(parsed.root(), GUMBO_TAG_FORM);
+    const qsizetype at = forms.isEmpty() ? -1 : parsed.offsetOf(forms[0]->v.element.original_tag);
+    if (at < 0)
+        return formHtml;
+    // Right after the form's own start tag, so it is inside the form whatever follows.
+    QByteArray html = parsed.bytes();
+    const QString field =
+        QStringLiteral("<input type=\"hidden\" name=\"%1\" value=\"A\" data-tf-version>")
+            .arg(escapeHtml(test.field.trimmed()));
+    html.insert(at + qsizetype(forms[0]->v.element.original_tag.length), field.toUtf8());
+    QJsonObject texts;
+    for (int v = 0; v < test.count(); ++v) {
+        const QString own = v == 0 ? test.buttonText : test.others[v - 1].buttonText;
+        texts.insert(SplitTest::name(v), own.trimmed().isEmpty() ? test.buttonText : own);
+    }
+    const auto json = [](const QJsonValue& value) {
+        return QJsonDocument(QJsonArray{value})
+            .toJson(QJsonDocument::Compact)
+            .replace("<", "\\u003c");
+    };
+    // The head's script chose the version before the page was drawn; without it, A stays.
+    // The field and the buttons are set as the parser reaches them, before the form is shown.
+    // Each value comes in a list of one: the page may not hold a bracketed placeholder.
+    html += "\n<script>(function(texts,tag){var v=document.documentElement.getAttribute(\"data-tf-"
+            "v\")||\"A\",f=document.querySelector(\"input[data-tf-version]\"),t=texts.shift()[v],g;"
+            "if(!f||!f.form)return;f.value=v;g=(tag=tag.shift())&&f.form.elements.namedItem(tag);"
+            "if(g&&typeof g.value==\"string\")g.value=g.value?g.value+\",\"+v:v;if(t)f.form."
+            "querySelectorAll(\"button:not([type=button]):not([type=reset]),input[type=submit]\")."
+            "forEach(function(b){if(b.tagName==\"INPUT\")b.value=t;else b.textContent=t})})(" +
+            json(texts) + "," + json(test.tagField.trimmed()) + ");</script>";
+    return QString::fromUtf8(html);
 }
 
 } // namespace tandrel

@@ -33,4 +33,12 @@ struct PageForm {
 // Fails, saying why, for a form the parser cannot read safely (tags nested too deep).
 Result<PageForm> optinFormForPage(const FunnelSettings& settings);
 
+// The names of the fields the pasted form declares, in their order, each once.
+QStringList formFieldNames(const QString& pasted);
+
+// With a split test: the form carries the version's name in the test's hidden field (A
+// without script), and a script after it sets the chosen version's name there and in the
+// tag field, and its button text. Unchanged without a split test.
+QString withVersionField(const QString& formHtml, const SplitTest& test);
+
 } // namespace tandrel

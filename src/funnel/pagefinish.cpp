@@ -2,6 +2,7 @@
 
 #include "pastecheck.h"
 #include "picturepages.h"
+#include "splittest.h"
 
 #include "htmltext.h"
 #include "optinform.h"
@@ -138,6 +139,33 @@ QString coverShape(QSize size) {
     return QString();
 }
 
+// Without script a lazy picture loads at once, though only version A shows: then the
+// other versions' covers are an empty picture (with a size, as the next source has).
+const char* const kNoScriptPicture =
+    "<source media=\"(scripting: none)\" "
+    "srcset=\"data:image/svg+xml,%3Csvg%20xmlns=%22http://www.w3.org/2000/svg%22/%3E 1w\" "
+    "sizes=\"1px\">";
+
+// The other versions' covers, each in a figure of its own shape; they load only when shown.
+QString coverVersions(const FunnelSettings& s, const PageFacts& facts, const QString& alt) {
+    QString html;
+    for (const VersionCover& cover : facts.versionCovers) {
+        const QSize size = cover.ready.shown;
+        html += QStringLiteral("\n<figure class=\"tf-cover%1 %2 tf-vs tf-for-%3\" "
+                               "style=\"--cover-ratio:%4/%5;--cover-px:%4px\"><picture>%6%7<img "
+                               "src=\"%8\" alt=\"%9\" width=\"%4\" height=\"%5\" "
+                               "loading=\"lazy\"></picture></figure>")
+                    .arg(s.cboCols == 0 ? QStringLiteral(" tf-cover--above") : QString(),
+                         coverShape(size), SplitTest::name(cover.version))
+                    .arg(size.width())
+                    .arg(size.height())
+                    .arg(QLatin1String(kNoScriptPicture),
+                         coverSource(cover.ready, PageKind::Optin, s.cboCols),
+                         escapeHtml(cover.src), alt);
+    }
+    return html;
+}
+
 } // namespace
 
 double contrastRatio(Rgb a, Rgb b) {
@@ -248,6 +276,12 @@ Result<QString> finishPage(PageKind kind, const QString& generated, const Funnel
         {"[COVER_HEIGHT]",
          QString::number(facts.coverSize.isEmpty() ? 450 : facts.coverSize.height())},
         {"[COVER_SHAPE]", coverShape(facts.coverSize)},
+        {kSplitTestHead, kind == PageKind::Optin ? splitTestHead(s) : QString()},
+        {"[COVER_FOR]", versionAClasses(s.splitTest, hasOwnCover)},
+        // A version's visitor loads no other version's cover.
+        {"[COVER_LOADING]",
+         facts.versionCovers.isEmpty() ? QString() : QStringLiteral(" loading=\"lazy\"")},
+        {"[COVER_VERSIONS]", coverVersions(s, facts, escapeHtml(words(w.coverAlt)))},
         {"[CARD_THEME]", kind == PageKind::Optin ? optinCardTheme(s) : QStringLiteral("auto")},
         {"[HEADING_STYLE]", headingStyle(s)},
         {"[FOOTER_RGB]", parseRgb(s.lblColorPicker[FooterColor]) ? s.lblColorPicker[FooterColor]

@@ -12,6 +12,13 @@ namespace tandrel {
 
 enum class PageKind { Optin, ThankYou, Download };
 
+// The cover of a split test's version that has its own.
+struct VersionCover {
+    int version = 1; // index into the split test's versions, A being 0
+    QString src;     // the published file the page names
+    ReadyPicture ready;
+};
+
 // What the build learns from the chosen files, beyond the settings.
 struct PageFacts {
     QSize coverSize; // as the browser shows it, EXIF rotation applied; empty when unknown
@@ -19,6 +26,7 @@ struct PageFacts {
     std::optional<ReadyPicture> cover; // the files made of the chosen pictures
     std::optional<ReadyPicture> background;
     QString socialCard; // the file social sites show; empty: none
+    QList<VersionCover> versionCovers;
 };
 
 // Where a page's head takes the background picture's rules; a template without it

@@ -3,6 +3,7 @@
 #include "optinform.h"
 #include "pagetext.h"
 #include "pastecheck.h"
+#include "splittest.h"
 
 #include "textfiles.h"
 #include "tools.h"
@@ -78,14 +79,21 @@ QString acute(const PageInput&) {
 }
 const char* const kAcute = "\xC2\xB4";
 
+// Templates older than the split test show version A alone.
+bool testsVersions(const PageInput& in) {
+    return in.templates.txtIndexTemplate.contains(QLatin1String(kSplitTestHead));
+}
+
 using I = const PageInput&;
 // clang-format off
 const Step kOptinSteps[] = {
     {"[BODY]", "the page background", bodyTag},
     {"[HEAD]", "the HEAD code", [](I in) { return in.s.headCode; }},
-    {"[LINE1]", "the Headline", [](I in) { return in.s.txtFunnel_LeadLine1; }},
+    {"[LINE1]", "the Headline", [](I in) {
+         return testsVersions(in) ? versionedHeadline(in.s) : in.s.txtFunnel_LeadLine1; }},
     {"[INSTRUCTIONS]", "the Instructions", [](I in) { return in.s.txtFunnel_Instructions; }},
-    {"[OPTINFORM]", "the opt-in form", [](I in) { return in.form; }},
+    {"[OPTINFORM]", "the opt-in form", [](I in) {
+         return testsVersions(in) ? withVersionField(in.form, in.s.splitTest) : in.form; }},
     {"[PRIVACY]", "the Privacy Policy", [](I in) { return in.s.txtFunnel_Privacy; }},
     {"[PROGRESSBAR]", "the progress bar",
      [](I in) { return in.s.chkProgressBar == 1 ? in.templates.txtProgressBar : QString(); }},

@@ -29,6 +29,7 @@ struct Source {
 
 const QString kOptinFormPlace = QStringLiteral("Lead Magnet Page, Your Opt-In Form");
 const QString kProPlace = QStringLiteral("Lead Magnet Page, Retargeting / Back Control (Pro)");
+const QString kSplitTestPlace = QStringLiteral("Lead Magnet Page, Split Test");
 
 // The hosts a pasted text names in addresses ("//host" with or without a scheme).
 QSet<QString> hostsNamedIn(const QString& text) {
@@ -63,6 +64,10 @@ public:
         add(QStringLiteral("the instructions"), lead, s.txtFunnel_Instructions);
         add(QStringLiteral("the privacy policy text"), lead, s.txtFunnel_Privacy);
         add(QStringLiteral("the footer text"), QStringLiteral("General Info"), s.txtFooterNew);
+        QString versionHeadlines;
+        for (const PageVersion& version : s.splitTest.others)
+            versionHeadlines += version.headline + u' ';
+        add(QStringLiteral("the split test's headlines"), kSplitTestPlace, versionHeadlines);
         add(QStringLiteral("the soft redirect messages"),
             QStringLiteral("After Subscription Action, Soft Redirect"),
             s.txtBeforeRedirectMsg1 + u' ' + s.txtBeforeRedirectMsg2);
@@ -411,7 +416,11 @@ public:
                     : QStringLiteral("keeps data in sessionStorage %1 (kept for the visit)")
                           .arg(keys);
             const QString word = cookie ? QStringLiteral("document.cookie") : use.store;
-            // Our own campaign script, named so that the user finds where it comes from.
+            const bool splitTest =
+                std::any_of(use.keys.begin(), use.keys.end(), [](const QString& k) {
+                    return k.startsWith(QLatin1String("tandrel-version-"));
+                });
+            // Our own scripts, named so that the user finds where they come from.
             const Source source =
                 use.keys == QStringList{QLatin1String(kCampaignStorageKey)}
                     ? Source{QStringLiteral("the campaign values copied into the sign-up form"),
@@ -421,7 +430,12 @@ public:
                                                 "filled)"),
                              {},
                              {}}
-                    : m_sources.forWord(word);
+                : splitTest ? Source{QStringLiteral("the split test (each visitor keeps the "
+                                                    "version shown)"),
+                                     kSplitTestPlace,
+                                     {},
+                                     {}}
+                            : m_sources.forWord(word);
             add({PrivacyFinding::Kind::Storage, m_file, QString(),
                  sentence(m_file, QStringLiteral("its script ") + what, source)});
         }

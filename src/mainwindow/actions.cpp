@@ -10,6 +10,7 @@
 #include "preview.h"
 #include "privacyreport.h"
 #include "publishpanel.h"
+#include "splittestdialog.h"
 #include "textfiles.h"
 #include "tools.h"
 
@@ -65,6 +66,14 @@ void frmMass::cmdPro_Click() {
     m_kept.retargetingCode = dialog.retargetingCode();
     m_kept.backControl = dialog.backControl();
     m_kept.backUrl = dialog.backUrl();
+    edited();
+}
+
+void frmMass::cmdSplitTest_Click() {
+    SplitTestDialog dialog(settings(), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_kept.splitTest = dialog.splitTest();
     edited();
 }
 

@@ -86,6 +86,7 @@ public slots:
     void Label63_Click();
     void Command4_Click();
     void cmdPro_Click();
+    void cmdSplitTest_Click();
     void lblBy_Click();
     void cmdBuildFunnel_Click();
     void cmdOpenOutput_Click();

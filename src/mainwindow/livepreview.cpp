@@ -5,6 +5,7 @@
 #include "funnelbuild.h"
 #include "preview.h"
 
+#include <QComboBox>
 #include <QEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -122,6 +123,20 @@ LivePreview::LivePreview(const AppPaths& paths, std::function<FunnelSettings()> 
             emit modeChanged();
         });
     }
+    // The page's script shows the version the address names, without keeping it.
+    cboPreviewVersion = named(new QComboBox(this), QStringLiteral("cboPreviewVersion"));
+    cboPreviewVersion->setToolTip(QStringLiteral("The version of the split test to show"));
+    cboPreviewVersion->hide();
+    bar->addSpacing(8);
+    bar->addWidget(cboPreviewVersion);
+    connect(cboPreviewVersion, &QComboBox::activated, this, [this] {
+        if (!m_view || m_shownPage.isEmpty())
+            return;
+        // A new fragment alone would not run the page's script again.
+        m_keptScroll = m_view->page()->scrollPosition() / m_view->zoomFactor();
+        m_view->page()->runJavaScript(
+            QStringLiteral("location.hash='%1';location.reload()").arg(pageAddress().fragment()));
+    });
     bar->addStretch();
     optPhone->setChecked(true);
     layout->addLayout(bar);
@@ -247,10 +262,24 @@ void LivePreview::build() {
         standIns.isEmpty()
             ? QString()
             : QStringLiteral("With stand-ins for %1.").arg(standIns.join(QStringLiteral(", ")));
+    const int versions = s.splitTest.count();
+    const int chosen = std::min(cboPreviewVersion->currentIndex(), versions - 1);
+    cboPreviewVersion->clear();
+    for (int v = 0; v < versions; ++v)
+        cboPreviewVersion->addItem(QStringLiteral("Version ") + SplitTest::name(v));
+    cboPreviewVersion->setCurrentIndex(std::max(chosen, 0));
+    cboPreviewVersion->setVisible(versions > 1);
     m_keptScroll = m_view->page()->scrollPosition() / m_view->zoomFactor();
-    m_view->load(
-        QUrl::fromLocalFile(AppPaths::join(outcome.outputFolder, QStringLiteral("index.html"))));
+    m_shownPage = AppPaths::join(outcome.outputFolder, QStringLiteral("index.html"));
+    m_view->load(pageAddress());
     m_shown = std::move(folder);
+}
+
+QUrl LivePreview::pageAddress() const {
+    QUrl url = QUrl::fromLocalFile(m_shownPage);
+    if (cboPreviewVersion->isVisibleTo(this))
+        url.setFragment(QStringLiteral("version-") + cboPreviewVersion->currentText().right(1));
+    return url;
 }
 
 void LivePreview::pageLoaded(bool ok) {

@@ -6,11 +6,13 @@
 #include <QElapsedTimer>
 #include <QPointF>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <QWidget>
 
 #include <functional>
 #include <memory>
 
+class QComboBox;
 class QLabel;
 class QPushButton;
 class QTimer;
@@ -53,11 +55,13 @@ private:
     void fitView();
     void pageLoaded(bool ok);
     void showNote(const QString& text, bool warning);
+    QUrl pageAddress() const;
 
     tandrel::AppPaths m_paths;
     std::function<tandrel::FunnelSettings()> m_currentSettings;
     QPushButton* optPhone = nullptr;
     QPushButton* optDesktop = nullptr;
+    QComboBox* cboPreviewVersion = nullptr; // a split test's version to show
     QLabel* lblPreviewNote = nullptr;
     QWidget* m_stage = nullptr;
     QWebEngineView* m_view = nullptr;
@@ -65,6 +69,7 @@ private:
     bool m_stale = true;
     // The folder of the page on screen: a failed build leaves it there.
     std::unique_ptr<QTemporaryDir> m_shown;
+    QString m_shownPage;
     // Pictures standing in for those not chosen yet.
     QTemporaryDir m_standIns;
     QPointF m_keptScroll;

@@ -246,12 +246,18 @@ QGroupBox* frmMass::buildLeadMagnet() {
                       QStringLiteral("cmdPro"));
     connect(creator, &QPushButton::clicked, this, &frmMass::Command4_Click);
     connect(pro, &QPushButton::clicked, this, &frmMass::cmdPro_Click);
+    auto* split = named(new QPushButton(QStringLiteral("Split Test..."), lead),
+                        QStringLiteral("cmdSplitTest"));
+    split->setToolTip(QStringLiteral("Up to three versions of the headline, cover and button text, "
+                                     "shown to visitors at random"));
+    connect(split, &QPushButton::clicked, this, &frmMass::cmdSplitTest_Click);
     auto* tip = text(QStringLiteral("Tip: You Can Use The Zudu Ruvaz Evuvodi to Create a Cover on "
                                     "the Fly For Your Lead Magnet Page!"),
                      lead, "hint");
     tools->addWidget(tip, 1);
     tools->addWidget(creator);
     tools->addWidget(pro);
+    tools->addWidget(split);
     leadLayout->addLayout(tools, r++, 0, 1, 4);
     leadLayout->setColumnStretch(1, 1);
 

@@ -181,6 +181,12 @@ private slots:
             writeFile(app.path(QStringLiteral("passwd")), "root:x:0:0:root:/root:/bin/bash\n");
             s.lblSelectedFile[CoverImage] = {app.path(QStringLiteral("passwd")), "passwd"};
         }) << "passwd\" is not a picture a browser can show";
+        QTest::newRow("split test: its field is one of the form's")
+            << Break([](FixtureApp&, FunnelSettings& s) {
+                   s.txtoptinForm = QStringLiteral("<form><input name=version></form>");
+                   s.splitTest.others = {{QStringLiteral("B"), {}, {}}};
+               })
+            << "field \"version\" is a field of the opt-in form already";
         QTest::newRow("a template file has a published picture's name")
             << Break([](FixtureApp& app, FunnelSettings&) {
                    writeFile(app.path(QStringLiteral("templates/Cover-8.webp")), "mine");

@@ -21,14 +21,17 @@ private slots:
     }
 
     void relativePathsFollowTheFileFolder() {
-        auto loaded =
-            funnelFromJson(R"({"coverImage": "pics/cover one.jpg", "backgroundImage": ""})",
-                           QStringLiteral("/data/funnels"));
+        auto loaded = funnelFromJson(
+            R"({"coverImage": "pics/cover one.jpg", "backgroundImage": "",
+                "splitTest": {"versions": [{"coverImage": "b.png"}]}})",
+            QStringLiteral("/data/funnels"));
         QVERIFY(loaded.ok());
         QCOMPARE(loaded->lblSelectedFile[CoverImage].caption,
                  QStringLiteral("/data/funnels/pics/cover one.jpg"));
         QCOMPARE(loaded->lblSelectedFile[CoverImage].tag, QStringLiteral("cover one.jpg"));
         QCOMPARE(loaded->lblSelectedFile[BackgroundImage], ChosenFile());
+        QCOMPARE(loaded->splitTest.others.value(0).cover.caption,
+                 QStringLiteral("/data/funnels/b.png"));
     }
 
     void badValuesNameTheirKey_data() {
@@ -53,6 +56,12 @@ private slots:
         row("duplicate key, once written with an escape",
             R"({"videoId": "a", "headline": "x", "video\u0049d": "b"})",
             "\"videoId\" appears more than once");
+        row("four versions", R"({"splitTest": {"versions": [{}, {}, {}]}})",
+            "\"splitTest\" must be a split test, but its \"versions\" must be a list of at most 2");
+        row("unknown version value",
+            R"({"splitTest": {"versions": [{"headline": "x"}, {"cover": "c.jpg"}]}})",
+            "version C must hold only");
+        row("no hidden field", R"({"splitTest": {"field": " "}})", "\"field\" must name");
         row("not JSON", "{\"headline\": ", "not valid JSON");
         row("array", "[1]", "JSON object");
     }

@@ -112,6 +112,7 @@ private slots:
             s.lblSelectedFile[BackgroundImage] = {app.filePath("фон.png"), QStringLiteral("ф")};
             s.lblSelectedFile[CoverImage] = {app.filePath("обложка.jpg"),
                                              QStringLiteral("обложка.jpg")};
+            s.splitTest.others[1].cover = s.lblSelectedFile[BackgroundImage];
         }
         const BuildOutcome outcome = buildFunnel(s, AppPaths(app.path()));
         QVERIFY2(outcome.built(), qPrintable(outcome.message));

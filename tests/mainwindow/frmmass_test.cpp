@@ -526,6 +526,51 @@ private slots:
         QCOMPARE(desk->openedUrls.last(), QUrl(frmMass::kProjectWebPage));
     }
 
+    // The versions side by side: C waits for B, the hidden field may not be one of the form's,
+    // the tag field is one the form declares, Cancel keeps the test as it was.
+    void splitTestVersionsSideBySide() {
+        edit("txtFunnel_LeadLine1")->setText("Page line");
+        find<QPlainTextEdit>("txtoptinForm")
+            ->setPlainText("<form><input type=hidden name=tags><input name=email></form>");
+        const QString cover = app->makePicture("b cover.png");
+        whenDialogOpens([&](QDialog* d) {
+            const auto line = [d](const char* name) { return d->findChild<QLineEdit*>(name); };
+            const auto box = [d](const char* name) { return d->findChild<QCheckBox*>(name); };
+            const auto accept = [d] {
+                QTest::mouseClick(d->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+            };
+            QVERIFY(d->sizeHint().width() <= 1280 && d->sizeHint().height() <= 720 - 60);
+            QCOMPARE(line("txtVersionHeadline[0]")->text(), "Page line");
+            QVERIFY(!box("chkVersion[2]")->isEnabled() &&
+                    !line("txtVersionHeadline[1]")->isEnabled());
+            box("chkVersion[1]")->setChecked(true);
+            box("chkVersion[2]")->setChecked(true);
+            line("txtVersionHeadline[1]")->setText("B line");
+            desk->files << cover;
+            QTest::mouseClick(d->findChild<QPushButton*>("cmdVersionCover[1]"), Qt::LeftButton);
+            line("txtVersionButton[2]")->setText("Go C");
+            auto* tag = d->findChild<QComboBox*>("cboVersionTag");
+            QCOMPARE(tag->count(), 3); // none, tags, email
+            tag->setCurrentIndex(tag->findData("tags"));
+            line("txtVersionField")->setText("email");
+            accept();
+            QVERIFY(d->isVisible() && desk->last().text.contains("already has a field named"));
+            line("txtVersionField")->setText("variant");
+            accept();
+        });
+        window->cmdSplitTest_Click();
+        const SplitTest expected{
+            {}, {{"B line", {cover, "b cover.png"}, {}}, {{}, {}, "Go C"}}, "variant", "tags"};
+        QVERIFY(window->settings().splitTest == expected);
+        whenDialogOpens([](QDialog* d) {
+            d->findChild<QCheckBox*>("chkVersion[1]")->setChecked(false);
+            QVERIFY(!d->findChild<QCheckBox*>("chkVersion[2]")->isChecked());
+            QTest::mouseClick(d->findChild<QPushButton*>("Command2"), Qt::LeftButton);
+        });
+        window->cmdSplitTest_Click();
+        QVERIFY(window->settings().splitTest == expected);
+    }
+
     void buildFromTheWindow() {
         window->cmdOpenOutput_Click();
         QVERIFY(desk->last().text.contains("does not exist yet"));

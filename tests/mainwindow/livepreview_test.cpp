@@ -1,7 +1,9 @@
 #include "livepreview.h"
+#include "modcopy.h"
 #include "myfunnels.h"
 #include "windowfixture.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -56,6 +58,26 @@ private slots:
         type("txtFunnel_LeadLine1", "A Headline Never Shown");
         QTRY_VERIFY_WITH_TIMEOUT(note().startsWith("Not updated: "), 5000);
         QVERIFY(js("document.body.innerText").toString().contains("Grow Your List Today"));
+    }
+
+    // A new fragment alone would keep the version on screen: the switch loads the page again.
+    void showsEachVersionOfASplitTest() {
+        QTemporaryDir shipped;
+        for (const QString sub : {"templates", "snippets"})
+            QVERIFY(modCopy::CopyFolder(shippedDataDir() + '/' + sub, shipped.filePath(sub)));
+        openWindow(shipped.path());
+        FunnelSettings s = window->settings();
+        s.splitTest.others = {PageVersion{"Headline B", {}, {}}, PageVersion{"Headline C", {}, {}}};
+        window->setSettings(s);
+        openPreview();
+        auto* versions = find<QComboBox>("cboPreviewVersion");
+        QVERIFY(versions->isVisibleTo(window.get()) && versions->count() == 3);
+        const auto headline = [this] { return js("document.querySelector('h1').innerText"); };
+        QCOMPARE(headline().toString(), window->settings().txtFunnel_LeadLine1);
+        versions->setCurrentIndex(2);
+        emit versions->activated(2);
+        QVERIFY(nextPage());
+        QCOMPARE(headline().toString(), "Headline C");
     }
 
     void phoneAndDesktopLayOutAtTheirWidths() {

@@ -93,6 +93,12 @@ inline FunnelSettings everyValueChanged() {
     s.txtFileDownloadUrl = QStringLiteral("http://files.example/a.zip");
     s.publishTo = QStringLiteral("sftp://ann@host/f");
     s.coverDesign = QJsonObject{{"picture", "bauhaus.jpg"}};
+    s.splitTest = {
+        QStringLiteral("Go"),
+        {PageVersion{QStringLiteral("B line"), {}, QString()},
+         PageVersion{QString(), ChosenFile{"/pics/c.png", "c.png"}, QStringLiteral("Now")}},
+        QStringLiteral("variant"),
+        QStringLiteral("tags")};
     s.deriveFunnelLinks(1, 100);
     return s;
 }

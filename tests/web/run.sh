@@ -15,4 +15,4 @@ if [ "$(cat "$stamp" 2>/dev/null)" != "$want" ]; then
     echo "$want" >"$stamp"
 fi
 
-exec node --test "$@" funnel.test.mjs form.test.mjs
+exec node --test "$@" funnel.test.mjs form.test.mjs split.test.mjs

@@ -308,7 +308,7 @@ QGroupBox* frmMass::buildLeadMagnet() {
     cboCampaignValue->setAccessibleName(QStringLiteral("Campaign value"));
     txtCampaignField = named(new QLineEdit(optin), QStringLiteral("txtCampaignField"));
     txtCampaignField->setAccessibleName(QStringLiteral("Send the campaign as form field"));
-    txtCampaignField->setPlaceholderText(QStringLiteral("only where the form has such a field"));
+    txtCampaignField->setPlaceholderText(QStringLiteral("field name"));
     txtCampaignField->setToolTip(
         QStringLiteral("The opt-in page copies this value from its address into the form. A "
                        "hidden field of the form with the value's own name is filled anyway; name "

@@ -21,7 +21,7 @@ private slots:
         const QByteArray jpegExif("\xff\xd8\xff\xe1\x00\x0a"
                                   "Exif\0\0\0\0\xff\xda",
                                   16);
-        const QByteArray jpegPlain("\xff\xd8\xff\xe0\x00\x06JF\0\0\xff\xda", 14);
+        const QByteArray jpegPlain("\xff\xd8\xff\xe0\x00\x06JF\0\0\xff\xda", 12);
         const QByteArray pngText("\x89PNG\r\n\x1a\n\0\0\0\x03tEXta\0b\0\0\0\0\0\0\0\0IEND\0\0\0\0",
                                  35);
 

@@ -48,7 +48,7 @@ QString readSplitTest(const QJsonObject& object, const QString& baseDir, SplitTe
             if (!it->isArray() || it->toArray().size() > SplitTest::kMaxVersions - 1)
                 return QStringLiteral("\"versions\" must be a list of at most %1 versions")
                     .arg(SplitTest::kMaxVersions - 1);
-            for (const QJsonValue& one : it->toArray()) {
+            for (const auto& one : it->toArray()) {
                 const QJsonObject version = one.toObject();
                 PageVersion v;
                 for (auto at = version.begin(); at != version.end(); ++at) {

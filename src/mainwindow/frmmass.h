@@ -20,6 +20,7 @@ class QComboBox;
 class QFrame;
 class QGroupBox;
 class QHBoxLayout;
+class QVBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -179,6 +180,7 @@ private:
     void buildStatusLine();
     QGroupBox* buildGeneralInfo();
     QGroupBox* buildLeadMagnet();
+    void buildCampaignMapping(QWidget* optin, QHBoxLayout* formRow, QVBoxLayout* optinLayout);
     QGroupBox* buildAfterSubscription();
     QGroupBox* buildThankYou();
     QGroupBox* buildBuildSection();

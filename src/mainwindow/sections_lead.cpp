@@ -255,9 +255,8 @@ QGroupBox* frmMass::buildLeadMagnet() {
                                     "the Fly For Your Lead Magnet Page!"),
                      lead, "hint");
     tools->addWidget(tip, 1);
-    tools->addWidget(creator);
-    tools->addWidget(pro);
-    tools->addWidget(split);
+    for (QWidget* w : std::initializer_list<QWidget*>{creator, pro, split})
+        tools->addWidget(w);
     leadLayout->addLayout(tools, r++, 0, 1, 4);
     leadLayout->setColumnStretch(1, 1);
 
@@ -303,6 +302,42 @@ QGroupBox* frmMass::buildLeadMagnet() {
     connect(txtoptinForm, &QPlainTextEdit::textChanged, this, describeLayout);
     connect(optFormLayout[0], &QRadioButton::toggled, this, describeLayout);
 
+    buildCampaignMapping(optin, formRow, optinLayout);
+    optinLayout->addLayout(noteRow(
+        QStringLiteral("Important:"),
+        QStringLiteral(
+            "When setting up your opt-in form, please use the following page as your \"Thank You\" "
+            "page (your autoresponder may use a different name for this page). Your subscribers "
+            "will "
+            "be redirected to this page after submitting the form."),
+        optin));
+    txtCapture_Url = named(new QLineEdit(optin), QStringLiteral("txtCapture_Url"));
+    // Drawn from the funnel address: an edit here would not rename the page.
+    txtCapture_Url->setReadOnly(true);
+    optinLayout->addLayout(addressRow(QStringLiteral("Thank You Page Url:"), txtCapture_Url,
+                                      QStringLiteral("Label40"), &frmMass::Label40_Click));
+    auto* head =
+        named(new ClickLabel(
+                  QStringLiteral(
+                      "Need to Add a Custom Code to the <HEAD> Section of the Lead Magnet Page? "),
+                  optin),
+              QStringLiteral("lblHead"));
+    head->setTextFormat(Qt::PlainText);
+    head->setProperty("role", QStringLiteral("link"));
+    connect(head, &ClickLabel::clicked, this, &frmMass::lblHead_Click);
+    optinLayout->addWidget(head);
+
+    for (auto* panel : qLeadMagnet)
+        panel->setExpanded(true);
+    qLeadMagnet[0]->move(16, 66);
+    qLeadMagnet[1]->setExpanded(false);
+    qLeadMagnet[1]->move(16,
+                         qLeadMagnet[0]->y() + qLeadMagnet[0]->height() + twipsToWholePixels(20));
+    return box;
+}
+
+// The campaign mapping, on the row of the form layout choice.
+void frmMass::buildCampaignMapping(QWidget* optin, QHBoxLayout* formRow, QVBoxLayout* optinLayout) {
     cboCampaignValue = named(new QComboBox(optin), QStringLiteral("cboCampaignValue"));
     cboCampaignValue->addItems(campaignParameters());
     cboCampaignValue->setAccessibleName(QStringLiteral("Campaign value"));
@@ -336,37 +371,6 @@ QGroupBox* frmMass::buildLeadMagnet() {
         showNote(lblNote_txtCampaignField, campaignNote(name));
         edited();
     });
-    optinLayout->addLayout(noteRow(
-        QStringLiteral("Important:"),
-        QStringLiteral(
-            "When setting up your opt-in form, please use the following page as your \"Thank You\" "
-            "page (your autoresponder may use a different name for this page). Your subscribers "
-            "will "
-            "be redirected to this page after submitting the form."),
-        optin));
-    txtCapture_Url = named(new QLineEdit(optin), QStringLiteral("txtCapture_Url"));
-    // Drawn from the funnel address: an edit here would not rename the page.
-    txtCapture_Url->setReadOnly(true);
-    optinLayout->addLayout(addressRow(QStringLiteral("Thank You Page Url:"), txtCapture_Url,
-                                      QStringLiteral("Label40"), &frmMass::Label40_Click));
-    auto* head =
-        named(new ClickLabel(
-                  QStringLiteral(
-                      "Need to Add a Custom Code to the <HEAD> Section of the Lead Magnet Page? "),
-                  optin),
-              QStringLiteral("lblHead"));
-    head->setTextFormat(Qt::PlainText);
-    head->setProperty("role", QStringLiteral("link"));
-    connect(head, &ClickLabel::clicked, this, &frmMass::lblHead_Click);
-    optinLayout->addWidget(head);
-
-    for (auto* panel : qLeadMagnet)
-        panel->setExpanded(true);
-    qLeadMagnet[0]->move(16, 66);
-    qLeadMagnet[1]->setExpanded(false);
-    qLeadMagnet[1]->move(16,
-                         qLeadMagnet[0]->y() + qLeadMagnet[0]->height() + twipsToWholePixels(20));
-    return box;
 }
 
 void frmMass::showCampaignField() {

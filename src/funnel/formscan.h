@@ -3,6 +3,8 @@
 #include <QByteArrayView>
 #include <QString>
 
+struct GumboInternalOptions;
+
 namespace tandrel {
 
 // Deeper than any sign-up form nests, far below what the HTML parser survives: it
@@ -31,6 +33,9 @@ struct FormNesting {
     qsizetype parts = 0; // tags, attributes and comments
 };
 FormNesting scanFormNesting(QByteArrayView utf8);
+
+// The HTML parser's options for every page and form it reads: no parse errors kept.
+const GumboInternalOptions& parserOptions();
 
 // Why the parser must not read this form, in one sentence; empty when it may.
 QString formRefusal(QByteArrayView utf8);

@@ -18,6 +18,17 @@
 
 namespace tandrel {
 
+// The parser keeps a copy of its stack of open tags with every parse error, which
+// nobody reads here and which grows with the square of the nesting.
+const GumboOptions& parserOptions() {
+    static const GumboOptions options = [] {
+        GumboOptions o = kGumboDefaultOptions;
+        o.max_errors = 0;
+        return o;
+    }();
+    return options;
+}
+
 namespace {
 
 int depthOf(const GumboNode* node) {
@@ -47,17 +58,6 @@ const GumboNode* deepestNode(const GumboNode* document) {
         }
     }
     return deepest;
-}
-
-// The parser keeps a copy of its stack of open tags with every parse error, which
-// nobody reads here and which grows with the square of the nesting.
-const GumboOptions& parserOptions() {
-    static const GumboOptions options = [] {
-        GumboOptions o = kGumboDefaultOptions;
-        o.max_errors = 0;
-        return o;
-    }();
-    return options;
 }
 
 // One parse of the pasted code; offsets of the source positions are into bytes. A form

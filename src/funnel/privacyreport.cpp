@@ -526,15 +526,6 @@ private:
     QString m_script;
 };
 
-const GumboOptions& parserOptions() {
-    static const GumboOptions options = [] {
-        GumboOptions o = kGumboDefaultOptions;
-        o.max_errors = 0;
-        return o;
-    }();
-    return options;
-}
-
 Status readPage(const QString& name, const QByteArray& bytes, const Sources& sources,
                 QList<PrivacyFinding>& findings) {
     // Built pages hold one pasted form that was read safely; anything far beyond is not ours.

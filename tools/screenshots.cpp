@@ -38,17 +38,21 @@
 
 namespace {
 
-// Each dialog as the window opens it; a modal one is taken once it is up.
+// A modal dialog as the window opens it, taken once it is up.
+void takeModal(const QDir& out, const QString& name, const std::function<void()>& open) {
+    QTimer::singleShot(300, [&out, name] {
+        QWidget* shown = QApplication::activeModalWidget();
+        if (shown) {
+            shown->grab().save(out.filePath(name + QStringLiteral(".png")));
+            shown->close();
+        }
+    });
+    open();
+}
+
 void takeDialogs(frmMass& window, const QDir& out) {
     const auto take = [&](const QString& name, const std::function<void()>& open) {
-        QTimer::singleShot(300, [&, name] {
-            QWidget* shown = QApplication::activeModalWidget();
-            if (shown) {
-                shown->grab().save(out.filePath(name + QStringLiteral(".png")));
-                shown->close();
-            }
-        });
-        open();
+        takeModal(out, name, open);
     };
     take(QStringLiteral("dark-message"), [&] {
         tandrel::desktop().askToSave(&window, QStringLiteral("Save changes to my.funnel.json?"),
@@ -58,6 +62,7 @@ void takeDialogs(frmMass& window, const QDir& out) {
     take(QStringLiteral("dark-free-hosting"), [&] { window.Label63_Click(); });
     take(QStringLiteral("dark-head"), [&] { window.lblHead_Click(); });
     take(QStringLiteral("dark-my-funnels"), [&] { window.cmdMyFunnels_Click(); });
+    take(QStringLiteral("dark-split-test"), [&] { window.cmdSplitTest_Click(); });
 }
 
 void takeSpinner(frmMass& window, const QDir& out, const QString& article, bool dark) {
@@ -132,6 +137,7 @@ void makeCoverAndBuild(frmMass& window, const QDir& out, QTextStream& err) {
     window.cmdBuildFunnel_Click();
     for (const auto& shown : quiet.shown)
         err << shown.title << ": " << shown.text << '\n';
+    takeModal(out, QStringLiteral("privacy-report"), [&] { window.cmdPrivacyReport_Click(); });
     for (const QString& folder : quiet.openedFolders)
         err << "Opened folder: " << folder << '\n';
 }

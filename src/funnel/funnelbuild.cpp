@@ -18,6 +18,7 @@
 #include <QImageReader>
 #include <QScopeGuard>
 #include <QTemporaryDir>
+#include <algorithm>
 
 namespace tandrel {
 
@@ -376,31 +377,41 @@ Result<PictureFile> socialCardFor(const FunnelSettings& s, const QList<Picture>&
 
 constexpr qint64 kHeavyPicture = 400LL * 1024;
 
+// The phone's picture of a cover or background; a heavy one is named.
+qint64 phoneBytesOf(const Picture& picture, bool cover, int layout, QStringList* warnings) {
+    const PictureFile* file = cover ? coverFetched(picture.ready, PageKind::Optin, layout, kPhone)
+                                    : backgroundFetched(picture.ready, kPhone);
+    if (!file)
+        return 0;
+    const qint64 size = file->bytes.size();
+    if (picture.ready.asIs && size > kHeavyPicture)
+        warnings->append(QStringLiteral("The animation \"%1\" is published as it is, %2, and "
+                                        "a phone loads all of it; a still picture would load "
+                                        "faster.")
+                             .arg(displayPath(picture.source), describeSize(size)));
+    else if (size > kHeavyPicture)
+        warnings->append(QStringLiteral("The picture \"%1\" still weighs %2 on a phone.")
+                             .arg(displayPath(picture.source), describeSize(size)));
+    return size;
+}
+
 // What the opt-in page loads on a phone: the page, its stylesheet and the pictures of the
-// phone's size; heavy pictures are named.
+// phone's size. A visitor of a split test loads one version's cover: the heaviest counts.
 qint64 phoneWeight(const QString& page, const AppPaths& paths, const QList<Picture>& pictures,
-                   int layout, QStringList* warnings) {
+                   const QList<Picture>& versionCovers, int layout, QStringList* warnings) {
     qint64 bytes =
         page.toUtf8().size() +
         QFileInfo(AppPaths::join(paths.templatesDir(), QStringLiteral("funnel.css"))).size();
+    qint64 cover = 0;
     for (const Picture& picture : pictures) {
-        const PictureFile* file = picture.index == CoverImage
-                                      ? coverFetched(picture.ready, PageKind::Optin, layout, kPhone)
-                                      : backgroundFetched(picture.ready, kPhone);
-        if (!file)
-            continue;
-        const qint64 size = file->bytes.size();
-        bytes += size;
-        if (picture.ready.asIs && size > kHeavyPicture)
-            warnings->append(QStringLiteral("The animation \"%1\" is published as it is, %2, and "
-                                            "a phone loads all of it; a still picture would load "
-                                            "faster.")
-                                 .arg(displayPath(picture.source), describeSize(size)));
-        else if (size > kHeavyPicture)
-            warnings->append(QStringLiteral("The picture \"%1\" still weighs %2 on a phone.")
-                                 .arg(displayPath(picture.source), describeSize(size)));
+        if (picture.index == CoverImage)
+            cover = phoneBytesOf(picture, true, layout, warnings);
+        else
+            bytes += phoneBytesOf(picture, false, layout, warnings);
     }
-    return bytes;
+    for (const Picture& picture : versionCovers)
+        cover = std::max(cover, phoneBytesOf(picture, true, layout, warnings));
+    return bytes + cover;
 }
 
 Result<Assembled> assembleFunnel(const FunnelSettings& settings, const AppPaths& paths,
@@ -482,8 +493,8 @@ Result<Assembled> assembleFunnel(const FunnelSettings& settings, const AppPaths&
         funnel.warnings << QStringLiteral("The opt-in form has no <form> tag the page can add the "
                                           "version's field to: your autoresponder will not learn "
                                           "which version a subscriber saw.");
-    funnel.phoneBytes =
-        phoneWeight(funnel.pageTexts.first(), paths, pictures.value(), s.cboCols, &funnel.warnings);
+    funnel.phoneBytes = phoneWeight(funnel.pageTexts.first(), paths, pictures.value(),
+                                    versionCovers.value(), s.cboCols, &funnel.warnings);
     return funnel;
 }
 

@@ -14,6 +14,8 @@
 #include <QLabel>
 #include <QTimer>
 
+#include <algorithm>
+
 // Saved funnels, the unsaved-changes question and the recovery file.
 
 using namespace tandrel;
@@ -198,11 +200,14 @@ bool frmMass::saveFunnel(bool askName) {
     }
     // Pictures beside or below the funnel file are kept relative, so the two can move together.
     const QDir folder = QFileInfo(path).absoluteDir();
-    for (ChosenFile& file : kept.lblSelectedFile) {
+    const auto keepRelative = [&folder](ChosenFile& file) {
         const QString relative = folder.relativeFilePath(file.caption);
         if (QDir::isAbsolutePath(file.caption) && !relative.startsWith(QLatin1String("..")))
             file.caption = relative;
-    }
+    };
+    std::ranges::for_each(kept.lblSelectedFile, keepRelative);
+    for (PageVersion& version : kept.splitTest.others)
+        keepRelative(version.cover);
     if (const Status saved = saveFunnelFile(path, kept, coverSource); !saved) {
         desktop().message(this, saved.error(), QStringLiteral("Error"), MessageIcon::Critical);
         return false;

@@ -47,6 +47,7 @@ SplitTestDialog::SplitTestDialog(const FunnelSettings& s, QWidget* parent) : QDi
         chkVersion[v]->setChecked(v < test.count());
         txtVersionHeadline[v] =
             named(new QLineEdit(shown.headline, this), indexed("txtVersionHeadline", v));
+        txtVersionHeadline[v]->setCursorPosition(0); // a long headline shows its start
         lblVersionThumbnail[v] = thumbnail(indexed("lblVersionThumbnail", v), this);
         lblVersionCover[v] = named(new QLabel(this), indexed("lblVersionCover", v));
         lblVersionCover[v]->setProperty("role", QStringLiteral("hint"));

@@ -167,6 +167,22 @@ private slots:
         QVERIFY(fileBytes(app.output(QStringLiteral("thanks3.html"))).contains("download4.html"));
     }
 
+    void phoneWeightCountsTheHeaviestVersion() {
+        FixtureApp app;
+        FunnelSettings s = completeSettings(app.makePicture(QStringLiteral("cover.jpg")));
+        const BuildOutcome plain = build(app, s);
+        QVERIFY(plain.built() && plain.warnings.isEmpty());
+        QImage noise(1200, 1600, QImage::Format_ARGB32);
+        QRandomGenerator(41).fillRange(reinterpret_cast<quint32*>(noise.bits()), 1200 * 1600);
+        QVERIFY(noise.save(app.path(QStringLiteral("heavy.png"))));
+        s.splitTest.others = {{{}, {app.path("heavy.png"), "heavy.png"}, {}}};
+        const BuildOutcome tested = build(app, s);
+        QVERIFY2(tested.built(), qPrintable(tested.message));
+        QVERIFY2(tested.warnings.size() == 1 && tested.warnings[0].contains("heavy.png\" still"),
+                 qPrintable(tested.warnings.join(u'\n')));
+        QVERIFY(tested.phoneBytes > plain.phoneBytes + 400 * 1024);
+    }
+
     void failureLeavesThePreviousFunnelAsItWas_data() {
         QTest::addColumn<Break>("breakIt");
         QTest::addColumn<QString>("message");

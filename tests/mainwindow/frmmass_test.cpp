@@ -569,6 +569,10 @@ private slots:
         });
         window->cmdSplitTest_Click();
         QVERIFY(window->settings().splitTest == expected);
+        // B's cover moves with the funnel file, as A's does.
+        desk->files << app->path("split.funnel.json");
+        window->cmdSaveFunnel_Click();
+        QVERIFY(fileBytes(app->path("split.funnel.json")).contains("\"pictures/b cover.png\""));
     }
 
     void buildFromTheWindow() {

@@ -57,6 +57,29 @@ int stopWhenAsked(void* data, curl_off_t, curl_off_t, curl_off_t, curl_off_t upl
     return stop->asked || (stop->abort && stop->abort->load()) ? 1 : 0;
 }
 
+// Pairs each MDTM sent with the server's answer, as seconds since 1970 (UTC).
+struct MdtmAnswers {
+    QString asked;
+    QHash<QString, QString> stamps;
+    static int hear(CURL*, curl_infotype type, char* data, size_t size, void* self) {
+        auto* answers = static_cast<MdtmAnswers*>(self);
+        const QByteArray line = QByteArray(data, qsizetype(size)).trimmed();
+        if (type == CURLINFO_HEADER_OUT) {
+            answers->asked = line.startsWith("MDTM ") ? QString::fromUtf8(line.mid(5)) : QString();
+        } else if (type == CURLINFO_HEADER_IN && !answers->asked.isEmpty()) {
+            const QDateTime time = QDateTime::fromString(QString::fromLatin1(line.mid(4, 14)),
+                                                         QStringLiteral("yyyyMMddHHmmss"));
+            if (line.startsWith("213 ") && time.isValid()) {
+                QDateTime utc = time;
+                utc.setTimeSpec(Qt::UTC);
+                answers->stamps.insert(answers->asked, QString::number(utc.toSecsSinceEpoch()));
+            }
+            answers->asked.clear();
+        }
+        return 0;
+    }
+};
+
 struct Commands {
     QList<QByteArray> lines;
     curl_slist* list = nullptr;
@@ -193,16 +216,23 @@ public:
         return command(folderOf(path), commands);
     }
 
-    // MDTM, which nearly every server answers to the second.
-    QString exactStamp(const QString& path) override {
-        curl_off_t time = -1;
-        const Answer answer = perform(path, [&](CURL* h) {
+    // MDTM, which nearly every server answers to the second: one command per
+    // file on the kept connection, where a lone MDTM transfer would also ask
+    // TYPE, SIZE and REST. A file it fails for stays unknown.
+    QHash<QString, QString> exactStamps(const QString& folder, const QStringList& names) override {
+        Commands commands;
+        for (const QString& name : names)
+            commands.add(QStringLiteral("*MDTM ") + name);
+        MdtmAnswers answers;
+        const Answer answer = perform(folder, [&](CURL* h) {
             curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
-            curl_easy_setopt(h, CURLOPT_FILETIME, 1L);
+            curl_easy_setopt(h, CURLOPT_POSTQUOTE, commands.list);
+            // The answers come one per command, in order, to the debug function only.
+            curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);
+            curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, &MdtmAnswers::hear);
+            curl_easy_setopt(h, CURLOPT_DEBUGDATA, &answers);
         });
-        if (answer.done())
-            curl_easy_getinfo(m_handle, CURLINFO_FILETIME_T, &time);
-        return time < 0 ? QString() : QString::number(time);
+        return answer.done() ? answers.stamps : QHash<QString, QString>();
     }
 
     bool replacesAtomically() override { return true; }
@@ -333,6 +363,11 @@ private:
                 wait = 1000;
             if (highest < 0)
                 wait = std::min(wait, 5L);
+            // While a TLS data connection is made, libcurl asks to wait on it alone,
+            // and an answer on the control connection (a refused MLSD, SIZE of a
+            // missing file) waits out the second. A short wait catches it.
+            if (m_target.protocol == PublishTarget::Protocol::Ftps)
+                wait = std::min(wait, 10L);
             curl_multi_poll(m_multi, nullptr, 0, int(wait), nullptr);
         }
         int left = 0;

@@ -158,10 +158,9 @@ Status clearLeftovers(RemoteFolder& remote, const RemoteListing& listing) {
     return Status::success();
 }
 
-// The file's exact time on the server, asked for when the listing has none.
-QString stampOf(RemoteFolder& remote, const RemoteListing& listing, const QString& path) {
-    const QString listed = listing.value(path).stamp;
-    return listed.isEmpty() ? remote.exactStamp(path) : listed;
+// The file's exact time on the server, once fillStamps() asked for what the listing lacked.
+QString stampOf(const RemoteListing& listing, const QString& path) {
+    return listing.value(path).stamp;
 }
 
 // Whether the server's copy is what the record says this publish sent.
@@ -172,7 +171,7 @@ bool unchanged(RemoteFolder& remote, const RemoteListing& listing, const Record&
     if (there == listing.constEnd() || there->folder || there->size != f.bytes.size() ||
         known == previous.constEnd() || known->sha256 != f.sha256 || known->size != there->size)
         return false;
-    const QString stamp = stampOf(remote, listing, f.path);
+    const QString stamp = stampOf(listing, f.path);
     if (!stamp.isEmpty() && stamp == known->stamp)
         return true;
     // Touched, or a server that cannot tell: only the bytes can.
@@ -202,8 +201,18 @@ Result<RemoteState> readRemoteState(RemoteFolder& remote, const QList<LocalFile>
     auto recordBytes = remote.read(QLatin1String(kPublishRecordName));
     if (!recordBytes)
         return R::failure(recordBytes.error());
-    return RemoteState{listing.value(),
-                       recordBytes->has_value() ? parseRecord(**recordBytes) : Record()};
+    RemoteState state{listing.value(),
+                      recordBytes->has_value() ? parseRecord(**recordBytes) : Record()};
+    // Times are asked only of the files that may be unchanged.
+    QStringList maybeUnchanged;
+    for (const LocalFile& f : files) {
+        const auto known = state.previous.constFind(f.path);
+        if (known != state.previous.constEnd() && known->sha256 == f.sha256 &&
+            known->size == f.bytes.size() && state.listing.value(f.path).size == known->size)
+            maybeUnchanged << f.path;
+    }
+    remote.fillStamps(state.listing, maybeUnchanged);
+    return state;
 }
 
 // Assets first and the lead magnet page last, so no visitor meets a page
@@ -232,6 +241,13 @@ QList<LocalFile> filesToSend(RemoteFolder& remote, const RemoteState& state,
 // The old pages a publish removes once the new ones are live: only the ones this funnel sent.
 bool removable(const RemoteState& state, const QSet<QString>& local, const QString& path) {
     return !local.contains(path) && isOldPageName(path) && state.listing.contains(path);
+}
+
+QStringList pathListOf(const QList<LocalFile>& files) {
+    QStringList paths;
+    for (const LocalFile& f : files)
+        paths << f.path;
+    return paths;
 }
 
 QSet<QString> pathsOf(const QList<LocalFile>& files) {
@@ -324,12 +340,23 @@ private:
     std::vector<std::thread> m_logins;
 };
 
+// A file no listing has and no page links to yet goes straight under its name:
+// a visitor cannot meet it half sent. Hidden files (.htaccess) are read by the
+// server itself, so they never do.
+bool freshName(const RemoteListing* listing, const QString& path) {
+    return listing && !listing->contains(path) && !path.startsWith(u'.') &&
+           !path.contains(QLatin1String("/."));
+}
+
 // The files before the first page, over up to request.connections connections
 // at once: the order among pictures and stylesheets matters to no visitor.
 // Stops at the first failure; `stopped` then holds it (empty for a cancel).
+// Each connection takes its next file before it sends one, so that the
+// transport may start on it early.
 QList<LocalFile> sendInParallel(RemoteFolder& remote, ExtraConnections* extra,
                                 const PublishRequest& request, const QList<LocalFile>& files,
-                                int total, qint64 bytesTotal, std::optional<QString>& stopped) {
+                                int total, qint64 bytesTotal, const RemoteListing* listing,
+                                std::optional<QString>& stopped) {
     struct Shared {
         std::mutex lock;
         QList<int> waiting;
@@ -356,18 +383,21 @@ QList<LocalFile> sendInParallel(RemoteFolder& remote, ExtraConnections* extra,
     const auto work = [&](RemoteFolder& folder, int c) {
         QElapsedTimer sinceReport;
         bool sentOne = false;
+        int next = -1;
         for (;;) {
             int i = 0;
             {
                 std::lock_guard held(s.lock);
-                if (s.stop || s.waiting.isEmpty())
+                if (next < 0 && !s.waiting.isEmpty())
+                    next = s.waiting.takeFirst();
+                if (s.stop || next < 0)
                     return;
                 if (cancelled()) {
                     s.stop = true;
                     s.stopped = QString();
                     return;
                 }
-                i = s.waiting.takeFirst();
+                i = std::exchange(next, s.waiting.isEmpty() ? -1 : s.waiting.takeFirst());
                 report(files[i].path);
             }
             sinceReport.start();
@@ -379,8 +409,14 @@ QList<LocalFile> sendInParallel(RemoteFolder& remote, ExtraConnections* extra,
                     sinceReport.start();
                 }
             };
+            PutPlan plan;
+            plan.fresh = freshName(listing, files[i].path);
+            if (next >= 0)
+                plan.next = files[next].path;
+            plan.nextFresh = next >= 0 && freshName(listing, plan.next);
             const Status sent = folder.put(
-                files[i].bytes, files[i].path, [&] { return s.stop.load() || cancelled(); }, going);
+                files[i].bytes, files[i].path, [&] { return s.stop.load() || cancelled(); }, going,
+                plan);
             std::lock_guard held(s.lock);
             s.going[size_t(c)] = 0;
             if (sent) {
@@ -389,8 +425,10 @@ QList<LocalFile> sendInParallel(RemoteFolder& remote, ExtraConnections* extra,
                 sentOne = true;
                 continue;
             }
-            // A host that takes fewer logins than asked: the others carry on with its file.
+            // A host that takes fewer logins than asked: the others carry on with its files.
             if (c > 0 && !sentOne && !s.stop && !cancelled()) {
+                if (next >= 0)
+                    s.waiting.prepend(next);
                 s.waiting.prepend(i);
                 return;
             }
@@ -404,8 +442,13 @@ QList<LocalFile> sendInParallel(RemoteFolder& remote, ExtraConnections* extra,
     std::vector<std::unique_ptr<RemoteFolder>> more =
         (extra ? extra : &none)->take(remote, connections - 1);
     std::vector<std::thread> threads;
+    // Each extra connection logs out as soon as its files are done, not one after another at the
+    // end.
     for (int c = 1; c < connections; ++c)
-        threads.emplace_back(work, std::ref(*more[size_t(c - 1)]), c);
+        threads.emplace_back([&, c] {
+            work(*more[size_t(c - 1)], c);
+            more[size_t(c - 1)].reset();
+        });
     work(remote, 0);
     for (std::thread& t : threads)
         t.join();
@@ -415,9 +458,11 @@ QList<LocalFile> sendInParallel(RemoteFolder& remote, ExtraConnections* extra,
 }
 
 // The files that arrived, all of them unless the publish stopped; the report says why.
+// `listing`, the server's before the publish, tells which names are fresh.
 QList<LocalFile> sendFiles(RemoteFolder& remote, const PublishRequest& request,
                            const QList<LocalFile>& toSend, PublishReport& report,
-                           ExtraConnections* extra = nullptr) {
+                           ExtraConnections* extra = nullptr,
+                           const RemoteListing* listing = nullptr) {
     const int total = int(toSend.size());
     const QString leadPage = request.pages.value(0, QStringLiteral("index.html"));
     qint64 bytesTotal = 0;
@@ -427,7 +472,7 @@ QList<LocalFile> sendFiles(RemoteFolder& remote, const PublishRequest& request,
     std::optional<QString> stopped;
     QList<LocalFile> arrived =
         sendInParallel(remote, extra, request, QList<LocalFile>(toSend.begin(), firstPage), total,
-                       bytesTotal, stopped);
+                       bytesTotal, listing, stopped);
     const auto count = [&] {
         for (const LocalFile& f : arrived)
             (request.pages.contains(f.path) ? report.pagesSent : report.otherSent)++;
@@ -467,7 +512,10 @@ QList<LocalFile> sendFiles(RemoteFolder& remote, const PublishRequest& request,
                 sinceReport.start();
             }
         };
-        if (Status sent = remote.put(f.bytes, f.path, request.cancelled, going); !sent) {
+        PutPlan plan;
+        if (i + 1 < total)
+            plan.next = toSend[i + 1].path;
+        if (Status sent = remote.put(f.bytes, f.path, request.cancelled, going, plan); !sent) {
             const bool cancelled = request.cancelled && request.cancelled();
             report.outcome =
                 cancelled ? PublishReport::Outcome::Cancelled : PublishReport::Outcome::Failed;
@@ -493,14 +541,15 @@ Status recordArrived(RemoteFolder& remote, const RemoteState& state, const QList
                      const QList<LocalFile>& arrived) {
     if (arrived.isEmpty())
         return Status::success();
-    const auto after = listTree(remote, files);
+    auto after = listTree(remote, files);
     if (!after)
         return Status::failure(after.error());
+    remote.fillStamps(after.value(), pathListOf(arrived));
     Record next = state.previous;
     for (const LocalFile& f : arrived) {
         const auto there = after->constFind(f.path);
         if (there != after->constEnd() && !there->folder && there->size == f.bytes.size())
-            next.insert(f.path, {f.sha256, there->size, stampOf(remote, *after, f.path)});
+            next.insert(f.path, {f.sha256, there->size, stampOf(*after, f.path)});
         else
             next.remove(f.path);
     }
@@ -532,6 +581,7 @@ Status checkAndRecord(RemoteFolder& remote, const QList<LocalFile>& files, Recor
     auto after = listTree(remote, files);
     if (!after)
         return Status::failure(after.error());
+    remote.fillStamps(after.value(), pathListOf(files));
     QStringList wrong;
     for (const LocalFile& f : files) {
         const auto there = after->constFind(f.path);
@@ -546,7 +596,7 @@ Status checkAndRecord(RemoteFolder& remote, const QList<LocalFile>& files, Recor
                          .arg(f.bytes.size());
             continue;
         }
-        next.insert(f.path, {f.sha256, there->size, stampOf(remote, *after, f.path)});
+        next.insert(f.path, {f.sha256, there->size, stampOf(*after, f.path)});
     }
     if (Status saved = remote.put(recordJson(next), QLatin1String(kPublishRecordName)); !saved)
         return saved;
@@ -725,7 +775,8 @@ PublishReport publishFunnel(RemoteFolder& remote, const PublishRequest& request)
             !kept)
             return fail(kept.error() + QStringLiteral(" Nothing was sent: the live funnel is as "
                                                       "it was."));
-    if (const QList<LocalFile> arrived = sendFiles(remote, request, toSend, report, &extra);
+    if (const QList<LocalFile> arrived =
+            sendFiles(remote, request, toSend, report, &extra, &state->listing);
         arrived.size() < toSend.size()) {
         if (report.outcome != PublishReport::Outcome::Cancelled)
             return report;

@@ -81,8 +81,18 @@ void RemoteFolder::open() {
     m_transport->open();
 }
 
-QString RemoteFolder::exactStamp(const QString& relativePath) {
-    return m_transport->exactStamp(relativePath);
+void RemoteFolder::fillStamps(RemoteListing& listing, const QStringList& relativePaths) {
+    QMap<QString, QStringList> byFolder;
+    for (const QString& path : relativePaths) {
+        const auto entry = listing.constFind(path);
+        if (entry != listing.constEnd() && !entry->folder && entry->stamp.isEmpty())
+            byFolder[folderOf(path)] << nameOf(path);
+    }
+    for (auto it = byFolder.begin(); it != byFolder.end(); ++it) {
+        const QHash<QString, QString> stamps = m_transport->exactStamps(it.key(), it.value());
+        for (auto stamp = stamps.begin(); stamp != stamps.end(); ++stamp)
+            listing[it.key() + stamp.key()].stamp = stamp.value();
+    }
 }
 
 std::optional<bool> RemoteFolder::has(const QString& relativePath, qint64 size) {
@@ -94,15 +104,19 @@ std::optional<bool> RemoteFolder::has(const QString& relativePath, qint64 size) 
 }
 
 Status RemoteFolder::put(const QByteArray& bytes, const QString& relativePath,
-                         const std::function<bool()>& stop,
-                         const std::function<void(qint64)>& sent) {
+                         const std::function<bool()>& stop, const std::function<void(qint64)>& sent,
+                         const PutPlan& plan) {
     m_left = Left::OldFile;
     const QString what = QStringLiteral("Sending %1").arg(relativePath);
-    const QString part = folderOf(relativePath) + u'.' + nameOf(relativePath) + kPart;
+    const auto partOf = [](const QString& path) {
+        return folderOf(path) + u'.' + nameOf(path) + kPart;
+    };
+    const QString part = plan.fresh ? relativePath : partOf(relativePath);
+    m_transport->expectWrite(plan.next.isEmpty() || plan.nextFresh ? plan.next : partOf(plan.next));
     Answer answer = attempt([&] {
         return stop && stop() ? Answer::stopped() : m_transport->write(part, bytes, stop, sent);
     });
-    if (answer.done())
+    if (answer.done() && !plan.fresh)
         answer = replace(part, relativePath, bytes.size());
     if (answer.done())
         return Status::success();

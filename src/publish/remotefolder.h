@@ -47,6 +47,16 @@ struct ConnectionOptions {
 class Transport;
 struct Answer;
 
+// How RemoteFolder::put() may go about a file. With `fresh` the name is on no
+// listing and nothing links to it yet, so the file goes straight under it and
+// spares the rename. `next`, the file the following put() sends, lets the
+// transport start on it early.
+struct PutPlan {
+    bool fresh = false;
+    QString next;
+    bool nextFresh = false;
+};
+
 // One folder on a server. Every step is retried on a fresh connection when
 // the connection drops; every failure is one sentence naming the file and
 // the server's answer, never a password.
@@ -67,15 +77,16 @@ public:
     void open();
     // Nothing when the file is absent.
     Result<std::optional<QByteArray>> read(const QString& relativePath);
-    // The exact modification time of a file the listing gave none for; empty: unknown.
-    QString exactStamp(const QString& relativePath);
+    // Fills in the exact modification times the listing lacks for these files,
+    // where the server can tell them.
+    void fillStamps(RemoteListing& listing, const QStringList& relativePaths);
     // Written under a temporary name, then put in place so that a reader gets
     // the old file or the new one, never a part and, where the server can
     // replace in one step, never none. stop, asked while the bytes go, ends
     // the transfer and leaves the old file; sent hears the bytes of this try gone so far.
     Status put(const QByteArray& bytes, const QString& relativePath,
-               const std::function<bool()>& stop = {},
-               const std::function<void(qint64)>& sent = {});
+               const std::function<bool()>& stop = {}, const std::function<void(qint64)>& sent = {},
+               const PutPlan& plan = {});
     Status remove(const QString& relativePath);
 
     // What a failed put() left under the file's name.

@@ -150,72 +150,26 @@ public:
         });
     }
 
-    // Written by hand on the SFTP channel, as libssh waits for each request's
-    // answer: the chunks go out up to a window ahead and the close right
-    // behind the last: a small file costs two round trips here, not three.
     Answer write(const QString& relativePath, const QByteArray& bytes,
                  const std::function<bool()>& stop,
                  const std::function<void(qint64)>& sent) override {
-        return run([&] {
-            QByteArray handle;
-            Answer opened = openForWriting(path(relativePath), handle);
-            if (opened.kind == Answer::Kind::Missing) {
-                if (Answer made = makeFolders(relativePath.section(u'/', 0, -2)); !made.done())
-                    return made;
-                opened = openForWriting(path(relativePath), handle);
-            }
-            if (!opened.done())
-                return opened;
-            constexpr qsizetype kChunk = 32768;
-            constexpr int kWindow = 16;
-            QList<std::pair<quint32, qint64>> waiting; // request id, bytes written once answered
-            Answer result;
-            bool closing = false;
-            for (qsizetype at = 0; !closing || !waiting.isEmpty();) {
-                // Send while the window has room; the close once all is out or on a stop.
-                while (!closing && waiting.size() < kWindow) {
-                    const bool stopped = stop && stop();
-                    if (stopped)
-                        result = Answer::stopped();
-                    if (stopped || at >= bytes.size() || !result.done()) {
-                        const quint32 id = nextId();
-                        if (!sendRequest(4, id, sftpString(handle)))
-                            return failure();
-                        waiting.append({id, -1});
-                        closing = true;
-                        break;
-                    }
-                    const qsizetype n = std::min(bytes.size() - at, kChunk);
-                    const quint32 id = nextId();
-                    if (!sendRequest(6, id,
-                                     sftpString(handle) + sftpU64(quint64(at)) +
-                                         sftpString(bytes.mid(at, n))))
-                        return failure();
-                    at += n;
-                    waiting.append({id, at});
-                }
-                const auto [id, written] = waiting.takeFirst();
-                Answer answered = readStatus(id);
-                if (answered.kind == Answer::Kind::Dropped)
-                    return answered;
-                m_watchdog.kick();
-                if (result.done() && !answered.done())
-                    result = answered;
-                else if (result.done() && written >= 0 && sent)
-                    sent(written);
-            }
-            return result;
-        });
+        return run([&] { return writeNow(relativePath, bytes, stop, sent); }, true);
+    }
+
+    void expectWrite(const QString& relativePath) override {
+        m_nextWrite = relativePath.isEmpty() ? QByteArray() : path(relativePath);
     }
 
     Answer rename(const QString& from, const QString& to) override {
-        return run([&] {
-            if (m_posixRename)
-                return posixRename(path(from), path(to));
-            return sftp_rename(m_sftp, path(from).constData(), path(to).constData()) == SSH_OK
-                       ? Answer()
-                       : failure();
-        });
+        return run(
+            [&] {
+                if (m_posixRename)
+                    return posixRename(path(from), path(to));
+                return sftp_rename(m_sftp, path(from).constData(), path(to).constData()) == SSH_OK
+                           ? Answer()
+                           : failure();
+            },
+            m_posixRename);
     }
 
     Answer remove(const QString& relativePath) override {
@@ -225,7 +179,9 @@ public:
         });
     }
 
-    QString exactStamp(const QString&) override { return QString(); } // the listing has them
+    QHash<QString, QString> exactStamps(const QString&, const QStringList&) override {
+        return {}; // the listing has them
+    }
 
     bool replacesAtomically() override { return connect().done() && m_posixRename; }
 
@@ -242,14 +198,19 @@ public:
         }
         m_sftp = nullptr;
         m_ssh = nullptr;
+        m_ahead.reset(); // went with the connection
     }
 
 private:
-    template <typename Step> Answer run(Step step) {
+    // keepAhead: the step reads the reply to a file opened ahead itself; libssh's
+    // own calls must not meet it.
+    template <typename Step> Answer run(Step step, bool keepAhead = false) {
         if (Answer connected = connect(); !connected.done())
             return connected;
         m_watchdog.arm(ssh_get_fd(m_ssh));
-        Answer answer = step();
+        Answer answer = keepAhead ? Answer() : dropAhead();
+        if (answer.done())
+            answer = step();
         m_watchdog.disarm();
         if (m_lost)
             drop();
@@ -405,6 +366,64 @@ private:
         return Answer();
     }
 
+    // Written by hand on the SFTP channel, as libssh waits for each request's
+    // answer: the chunks go out up to a window ahead, the close right behind
+    // the last and the next file's open behind that, so that in a row of
+    // small files each costs about one round trip.
+    Answer writeNow(const QString& relativePath, const QByteArray& bytes,
+                    const std::function<bool()>& stop, const std::function<void(qint64)>& sent) {
+        QByteArray handle;
+        Answer opened = takeOpen(path(relativePath), handle);
+        if (opened.kind == Answer::Kind::Missing) {
+            if (Answer made = makeFolders(relativePath.section(u'/', 0, -2)); !made.done())
+                return made;
+            opened = openForWriting(path(relativePath), handle);
+        }
+        if (!opened.done())
+            return opened;
+        constexpr qsizetype kChunk = 32768;
+        constexpr int kWindow = 16;
+        QList<std::pair<quint32, qint64>> waiting; // request id, bytes written once answered
+        Answer result;
+        bool closing = false;
+        for (qsizetype at = 0; !closing || !waiting.isEmpty();) {
+            // Send while the window has room; the close once all is out or on a stop.
+            while (!closing && waiting.size() < kWindow) {
+                const bool stopped = stop && stop();
+                if (stopped)
+                    result = Answer::stopped();
+                if (stopped || at >= bytes.size() || !result.done()) {
+                    const quint32 id = nextId();
+                    if (!sendRequest(4, id, sftpString(handle)))
+                        return failure();
+                    waiting.append({id, -1});
+                    closing = true;
+                    if (!stopped && result.done() && !openAhead(path(relativePath)))
+                        return failure();
+                    break;
+                }
+                const qsizetype n = std::min(bytes.size() - at, kChunk);
+                const quint32 id = nextId();
+                if (!sendRequest(6, id,
+                                 sftpString(handle) + sftpU64(quint64(at)) +
+                                     sftpString(bytes.mid(at, n))))
+                    return failure();
+                at += n;
+                waiting.append({id, at});
+            }
+            const auto [id, written] = waiting.takeFirst();
+            Answer answered = readStatus(id);
+            if (answered.kind == Answer::Kind::Dropped)
+                return answered;
+            m_watchdog.kick();
+            if (result.done() && !answered.done())
+                result = answered;
+            else if (result.done() && written >= 0 && sent)
+                sent(written);
+        }
+        return result;
+    }
+
     // OpenSSH's rename that replaces the target in one step. libssh offers no
     // call for it, so the request goes on the SFTP channel by hand; libssh's
     // own requests are answered one at a time, so none is pending meanwhile.
@@ -414,6 +433,12 @@ private:
                          sftpString("posix-rename@openssh.com") + sftpString(from) +
                              sftpString(to)))
             return failure();
+        // The answer to a file opened ahead comes first.
+        if (m_ahead && !m_ahead->reply) {
+            m_ahead->reply = readReply();
+            if (!m_ahead->reply)
+                return failure();
+        }
         return readStatus(id, from);
     }
 
@@ -476,14 +501,70 @@ private:
         return Answer::dropped(QStringLiteral("the server answered out of turn"));
     }
 
-    Answer openForWriting(const QByteArray& file, QByteArray& handle) {
+    // The request id; nothing when it could not be sent.
+    std::optional<quint32> sendOpen(const QByteArray& file) {
         constexpr quint32 kWrite = 0x02, kCreate = 0x08, kTruncate = 0x10, kPermissions = 0x04;
         const quint32 id = nextId();
         if (!sendRequest(3, id,
                          sftpString(file) + sftpU32(kWrite | kCreate | kTruncate) +
                              sftpU32(kPermissions) + sftpU32(0644)))
+            return std::nullopt;
+        return id;
+    }
+
+    Answer openForWriting(const QByteArray& file, QByteArray& handle) {
+        const auto id = sendOpen(file);
+        return id ? openReply(*id, file, readReply(), handle) : failure();
+    }
+
+    // The next file of the publish is opened right behind the close of this one,
+    // so that the two round trips overlap.
+    bool openAhead(const QByteArray& current) {
+        const QByteArray next = std::exchange(m_nextWrite, QByteArray());
+        if (next.isEmpty() || next == current || m_ahead)
+            return true;
+        const auto id = sendOpen(next);
+        if (id)
+            m_ahead = Ahead{next, *id, std::nullopt};
+        return id.has_value();
+    }
+
+    // The file opened ahead when it is this one; else a fresh open.
+    Answer takeOpen(const QByteArray& file, QByteArray& handle) {
+        if (m_ahead && m_ahead->file == file) {
+            Ahead ahead = *std::exchange(m_ahead, std::nullopt);
+            return openReply(ahead.id, file, ahead.reply ? std::move(ahead.reply) : readReply(),
+                             handle);
+        }
+        if (Answer dropped = dropAhead(); !dropped.done())
+            return dropped;
+        return openForWriting(file, handle);
+    }
+
+    // A file opened ahead that no write wants: closed and taken away again.
+    Answer dropAhead() {
+        if (!m_ahead)
+            return Answer();
+        Ahead ahead = *std::exchange(m_ahead, std::nullopt);
+        QByteArray handle;
+        const Answer opened = openReply(ahead.id, ahead.file,
+                                        ahead.reply ? std::move(ahead.reply) : readReply(), handle);
+        if (!opened.done())
+            return opened.kind == Answer::Kind::Dropped ? opened : Answer();
+        const quint32 closing = nextId();
+        if (!sendRequest(4, closing, sftpString(handle)))
             return failure();
-        const auto reply = readReply();
+        const quint32 removing = nextId();
+        if (!sendRequest(13, removing, sftpString(ahead.file)))
+            return failure();
+        for (const quint32 id : {closing, removing})
+            if (Answer answer = readStatus(id); answer.kind == Answer::Kind::Dropped)
+                return answer;
+        return Answer();
+    }
+
+    Answer openReply(quint32 id, const QByteArray& file, const std::optional<QByteArray>& reply,
+                     QByteArray& handle) {
         if (!reply)
             return failure();
         if (reply->size() < 9 || readU32(*reply, 1) != id)
@@ -597,6 +678,14 @@ private:
     sftp_session m_sftp = nullptr;
     bool m_posixRename = false;
     bool m_lost = false;
+    // A file opened for the next write before it was asked for, and its reply once read.
+    struct Ahead {
+        QByteArray file;
+        quint32 id = 0;
+        std::optional<QByteArray> reply;
+    };
+    std::optional<Ahead> m_ahead;
+    QByteArray m_nextWrite; // the file the next write will be, when told
     Watchdog m_watchdog;
 };
 

@@ -42,11 +42,16 @@ public:
     virtual Answer write(const QString& path, const QByteArray& bytes,
                          const std::function<bool()>& stop,
                          const std::function<void(qint64)>& sent) = 0;
+    // The file the next write() will be (empty: not known), which a transport
+    // may start on early.
+    virtual void expectWrite(const QString& path) { (void)path; }
     // Onto an existing name too when replacesAtomically() says so.
     virtual Answer rename(const QString& from, const QString& to) = 0;
     virtual Answer remove(const QString& path) = 0;
-    // The exact modification time of a file whose listing gave none; empty: unknown.
-    virtual QString exactStamp(const QString& path) = 0;
+    // The exact modification times of files of one folder whose listing gave
+    // none, by name; a name left out is unknown.
+    virtual QHash<QString, QString> exactStamps(const QString& folder,
+                                                const QStringList& names) = 0;
     virtual bool replacesAtomically() = 0;
     // Logs in now, so that the first step does not wait for it.
     virtual Answer open() = 0;

@@ -147,6 +147,30 @@ private slots:
                                       "my page.html 12 file ", "sub 0 folder "}));
     }
 
+    // vsftpd lists no exact times: they are asked for the files that need
+    // them, each answer going to its own file, one that fails left unknown.
+    void exactTimesWhereTheListingHasNone() {
+        const QStringList names{u"a.txt"_s, u"b c.txt"_s, u"gone.txt"_s, u"d.txt"_s};
+        for (int i = 0; i < names.size(); ++i) {
+            QFile file(writeFile(vsftp.site() + u'/' + names[i], "x"));
+            QVERIFY(file.open(QIODevice::ReadWrite) &&
+                    file.setFileTime(QDateTime::fromSecsSinceEpoch(1700000000 + i * 3600, Qt::UTC),
+                                     QFileDevice::FileModificationTime));
+        }
+        ConnectionOptions options;
+        options.password = ftp.password;
+        options.caFile = ftp.certificate();
+        RemoteFolder remote(*parsePublishTarget(vsftp.url()), options);
+        auto listing = remote.list();
+        QVERIFY(listing && listing->size() == 4 && listing->value(u"a.txt"_s).stamp.isEmpty());
+        QVERIFY(QFile::remove(vsftp.site() + u"/gone.txt"_s));
+        remote.fillStamps(listing.value(), names);
+        QStringList stamps;
+        for (const QString& name : names)
+            stamps << listing->value(name).stamp;
+        QCOMPARE(stamps, (QStringList{"1700000000", "1700003600", "", "1700010800"}));
+    }
+
     void sendsOnlyWhatChangedAndRemovesOnlyItsOldPages_data() {
         QTest::addColumn<QString>("url");
         QTest::newRow("sftp") << sftp.url();
@@ -225,9 +249,10 @@ private slots:
     // A connection dropped at any point of a republish fails calmly, naming
     // the file and what is live, and the next publish completes. In the
     // sanitize build, a drop half-way through an SFTP upload once wrote into
-    // a freed session. "every": at the Nth rename or removal for N = 1, 2, ...
-    // until a publish completes, before or after the server acted, with SFTP's
-    // one-step replace and without it ("hide").
+    // a freed session. "every": at the Nth rename or removal (or file opened for
+    // writing, some ahead of their turn) for N = 1, 2, ... until a publish
+    // completes, before or after the server acted, with SFTP's one-step replace
+    // and without it ("hide").
     void aDroppedConnectionAtAnyPoint_data() {
         QTest::addColumn<QString>("url");
         QTest::addColumn<QString>("cut"); // "N KIND WHEN", as tests/publish/cut take it
@@ -236,8 +261,8 @@ private slots:
                                     "1 rename before", "1 remove before", "fetch-back", "restart"})
                 QTest::addRow("%s, %s", qPrintable(url.section(u':', 0, 0)), cut)
                     << url << QString::fromLatin1(cut);
-        for (const char* cut :
-             {"every change after", "every change before hide", "every change after hide"})
+        for (const char* cut : {"every change after", "every change before hide",
+                                "every change after hide", "every stor before"})
             QTest::addRow("sftp, %s", cut) << sftp.url() << QString::fromLatin1(cut);
         for (const QString& url : {sftp.url(), ftp.url(u"ftps"_s)})
             for (const char* cut : {"1 stor half", "2 stor before", "every change after"})
@@ -261,6 +286,8 @@ private slots:
         settings.deriveFunnelLinks(60, 61);
         build();
         writeFile(app->output() + u"/big.bin"_s, QByteArray(300000, 'x'));
+        // New to the server: sent under its own name, with no rename.
+        writeFile(app->output() + u"/sub/new.bin"_s, QByteArray(100000, 'n'));
         if (cut == "restart"_L1)
             QVERIFY2(server.restart(), qPrintable(missingServerPrograms()));
         WebThread web(QFileInfo(folder).path(), cut == "fetch-back"_L1);
@@ -435,13 +462,14 @@ private slots:
         build();
         writeFile(app->output() + u"/a.txt"_s, "sent before big.bin");
         writeFile(app->output() + u"/big.bin"_s, QByteArray(5 << 20, 'x'));
-        const QString part = folder + u"/.big.bin.tandrel-part"_s;
+        // New to the server, it goes under its own name.
+        const QString part = folder + u"/big.bin"_s;
         bool cancelled = false; // as a click on Cancel, for good
         const auto report =
             publish(url, {}, [&] { return cancelled = cancelled || QFileInfo(part).size() > 0; });
         QCOMPARE(report.outcome, PublishReport::Outcome::Cancelled);
         QCOMPARE(sent, (QStringList{"a.txt", "big.bin"}));
-        QVERIFY(!QFile::exists(folder + u"/big.bin"_s) && !QFile::exists(part));
+        QVERIFY(!QFile::exists(part) && !QFile::exists(folder + u"/.big.bin.tandrel-part"_s));
         QCOMPARE(fileBytes(folder + u"/index.html"_s), oldIndex);
         PUBLISHED(publish(url));
         QCOMPARE(sent.value(0), u"big.bin"_s);

@@ -3,6 +3,7 @@
 #include "modcopy.h"
 #include "textfiles.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -69,6 +70,12 @@ BuildOutcome buildPreview(const FunnelSettings& settings, const AppPaths& paths,
         if (const Status copied = modCopy::CopyFolder(from, to); !copied)
             return BuildOutcome::failure(copied.error());
     }
+    // Only the funnel's own theme; a theme that cannot be copied is the build's to report.
+    const QString theme = AppPaths::join(paths.themesDir(), settings.theme);
+    if (!settings.theme.contains(u'/') && !settings.theme.contains(u'.') &&
+        QFileInfo(theme).isDir())
+        static_cast<void>(
+            modCopy::CopyFolder(theme, AppPaths::join(preview.themesDir(), settings.theme)));
     // The app's pictures made before serve the preview too: its entries are written whole.
     BuildOutcome outcome = buildFunnel(settings, preview, paths.pictureCacheDir());
     if (!outcome.built())

@@ -1,6 +1,7 @@
 #include "frmmass.h"
 
 #include "sectionparts.h"
+#include "themegallery.h"
 #include "twips.h"
 
 #include "campaign.h"
@@ -168,6 +169,9 @@ QGroupBox* frmMass::buildGeneralInfo() {
         QStringLiteral("The language of the words the pages say themselves, such as the button "
                        "that leads on to the download."));
     grid->addRow(QStringLiteral("Page Language:"), row({cboLanguage}));
+    galThemes = new ThemeGallery(
+        m_paths, [this] { return settings(); }, box);
+    grid->addRow(QStringLiteral("Theme:"), galThemes);
     form->addLayout(grid);
     form->addStretch();
     columns->addLayout(form, 1);

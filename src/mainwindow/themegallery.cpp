@@ -11,6 +11,7 @@
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QListWidget>
+#include <QPainter>
 #include <QStyle>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -32,6 +33,28 @@ QString folderStamp(const QString& folder) {
         ++count;
     }
     return QStringLiteral("%1.%2").arg(newest).arg(count);
+}
+
+// The theme's name on its picture: the gallery has no room for a line of text below.
+QIcon labelled(const QPixmap& picture, const QString& name, const QFont& font) {
+    QPixmap shown(ThemeGallery::kThumbnail);
+    shown.fill(QColor(0xd9, 0xdd, 0xe3));
+    QPainter painter(&shown);
+    if (!picture.isNull())
+        painter.drawPixmap(0, 0, picture);
+    QFont small = font;
+    small.setPixelSize(11);
+    small.setBold(true);
+    painter.setFont(small);
+    const QRect band(0, shown.height() - 16, shown.width(), 16);
+    painter.fillRect(band, QColor(20, 20, 24, 210));
+    painter.setPen(Qt::white);
+    painter.drawText(band, Qt::AlignCenter, name);
+    painter.end();
+    // Chosen, it is framed, not tinted: the picture must stay true.
+    QIcon icon(shown);
+    icon.addPixmap(shown, QIcon::Selected);
+    return icon;
 }
 
 QListWidgetItem* itemOf(QListWidget* list, const QString& theme) {
@@ -57,15 +80,16 @@ ThemeGallery::ThemeGallery(const AppPaths& paths, std::function<FunnelSettings()
     lstThemes->setWrapping(false);
     lstThemes->setMovement(QListView::Static);
     lstThemes->setIconSize(kThumbnail);
-    lstThemes->setSpacing(4);
+    lstThemes->setSpacing(2);
     lstThemes->setUniformItemSizes(true);
     lstThemes->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     lstThemes->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     lstThemes->setAccessibleName(QStringLiteral("Theme of the pages"));
     lstThemes->setToolTip(QStringLiteral("The design of the three pages, each shown with your "
                                          "funnel; the live preview follows your choice."));
-    const int rowHeight = kThumbnail.height() + fontMetrics().height() + 18;
-    lstThemes->setFixedHeight(rowHeight + style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 6);
+    lstThemes->setFixedHeight(kThumbnail.height() + 6 + 2 * lstThemes->spacing() +
+                              2 * lstThemes->frameWidth() +
+                              style()->pixelMetric(QStyle::PM_ScrollBarExtent));
     layout->addWidget(lstThemes);
     connect(lstThemes, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
         const QString name = item->data(Qt::UserRole).toString();
@@ -132,30 +156,27 @@ void ThemeGallery::listThemes() {
     const QList<ThemeEntry> themes = tandrel::listThemes(m_paths);
     lstThemes->clear();
     for (const ThemeEntry& theme : themes) {
-        auto* item = new QListWidgetItem(theme.displayName, lstThemes);
-        item->setData(Qt::UserRole, theme.name);
-        item->setSizeHint(QSize(kThumbnail.width() + 12,
-                                kThumbnail.height() + lstThemes->fontMetrics().height() + 14));
-        if (!theme.error.isEmpty()) {
-            item->setText(theme.displayName + QStringLiteral(" (cannot be used)"));
-            item->setToolTip(theme.error);
-            item->setFlags(item->flags() & ~Qt::ItemIsEnabled);
-        }
+        addItem(theme.name, theme.displayName, theme.error);
+        if (!theme.error.isEmpty())
+            lstThemes->item(lstThemes->count() - 1)->setFlags(Qt::NoItemFlags);
     }
     if (!itemOf(lstThemes, m_theme)) {
         // Saved with a theme this machine lacks: kept, and built in classic meanwhile.
-        auto* item = new QListWidgetItem(m_theme + QStringLiteral(" (missing)"), lstThemes);
-        item->setData(Qt::UserRole, m_theme);
         const auto theme = loadTheme(m_paths, m_theme);
-        item->setToolTip(theme ? QString() : theme.error());
-    }
-    for (int i = 0; i < lstThemes->count(); ++i) {
-        QListWidgetItem* item = lstThemes->item(i);
-        const auto cached = m_cache.constFind(cacheKey(item->data(Qt::UserRole).toString()));
-        if (cached != m_cache.constEnd())
-            item->setIcon(*cached);
+        addItem(m_theme, m_theme, theme ? QString() : theme.error());
     }
     selectCurrent();
+}
+
+void ThemeGallery::addItem(const QString& name, const QString& shown, const QString& error) {
+    auto* item = new QListWidgetItem(lstThemes);
+    item->setData(Qt::UserRole, name);
+    item->setData(Qt::AccessibleTextRole, shown);
+    item->setToolTip(error.isEmpty() ? shown : shown + QStringLiteral(": ") + error);
+    item->setSizeHint(kThumbnail + QSize(6, 6));
+    const auto cached = m_cache.constFind(cacheKey(name));
+    item->setIcon(cached != m_cache.constEnd() ? *cached
+                                               : labelled(QPixmap(), shown, lstThemes->font()));
 }
 
 void ThemeGallery::selectCurrent() {
@@ -223,7 +244,8 @@ void ThemeGallery::pageLoaded(bool ok) {
         if (QListWidgetItem* item = itemOf(lstThemes, theme); item && ok) {
             const QPixmap shot = m_view->grab().scaled(kThumbnail, Qt::KeepAspectRatioByExpanding,
                                                        Qt::SmoothTransformation);
-            const QIcon icon(shot.copy(QRect(QPoint(0, 0), kThumbnail)));
+            const QIcon icon =
+                labelled(shot, item->data(Qt::AccessibleTextRole).toString(), lstThemes->font());
             m_cache.insert(cacheKey(theme), icon);
             item->setIcon(icon);
         }

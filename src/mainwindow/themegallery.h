@@ -21,7 +21,7 @@ class QWebEngineView;
 class ThemeGallery : public QWidget {
     Q_OBJECT
 public:
-    static constexpr QSize kThumbnail{128, 80};
+    static constexpr QSize kThumbnail{88, 55};
 
     ThemeGallery(const tandrel::AppPaths& paths,
                  std::function<tandrel::FunnelSettings()> currentSettings,
@@ -45,6 +45,7 @@ protected:
 
 private:
     void listThemes();
+    void addItem(const QString& name, const QString& shown, const QString& error);
     void selectCurrent();
     void drawNext();
     void pageLoaded(bool ok);

@@ -2,6 +2,7 @@
 
 #include "modcopy.h"
 #include "textfiles.h"
+#include "themes.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -72,8 +73,7 @@ BuildOutcome buildPreview(const FunnelSettings& settings, const AppPaths& paths,
     }
     // Only the funnel's own theme; a theme that cannot be copied is the build's to report.
     const QString theme = AppPaths::join(paths.themesDir(), settings.theme);
-    if (!settings.theme.contains(u'/') && !settings.theme.contains(u'.') &&
-        QFileInfo(theme).isDir())
+    if (isThemeName(settings.theme) && QFileInfo(theme).isDir())
         static_cast<void>(
             modCopy::CopyFolder(theme, AppPaths::join(preview.themesDir(), settings.theme)));
     // The app's pictures made before serve the preview too: its entries are written whole.

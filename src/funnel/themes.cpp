@@ -16,12 +16,6 @@ namespace tandrel {
 
 namespace {
 
-// A saved funnel names its theme; nothing in the name may lead out of the themes folder.
-bool isThemeName(const QString& name) {
-    static const QRegularExpression pattern(QStringLiteral("^[a-z0-9][a-z0-9_-]{0,39}$"));
-    return pattern.match(name).hasMatch();
-}
-
 QString sizeWords(qint64 bytes) {
     return QStringLiteral("%1 KB").arg((bytes + 1023) / 1024);
 }
@@ -81,6 +75,11 @@ QString readManifest(const QByteArray& bytes, Theme& theme) {
 }
 
 } // namespace
+
+bool isThemeName(const QString& name) {
+    static const QRegularExpression pattern(QStringLiteral("^[a-z0-9][a-z0-9_-]{0,39}$"));
+    return pattern.match(name).hasMatch();
+}
 
 Result<Theme> loadTheme(const AppPaths& paths, const QString& name) {
     const auto refuse = [&name](const QString& why) {

@@ -45,6 +45,9 @@ struct ThemeEntry {
     QString error;
 };
 
+// A theme's folder name: small letters, digits, "-" and "_", nothing that leads elsewhere.
+bool isThemeName(const QString& name);
+
 // Every folder of the themes folder, classic first, then by display name.
 QList<ThemeEntry> listThemes(const AppPaths& paths);
 

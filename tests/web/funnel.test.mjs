@@ -37,19 +37,22 @@ const phone = { viewport: { width: 360, height: 740 }, deviceScaleFactor: 3, isM
 // The opt-in pages timed on a throttled phone, few since each takes up to a minute; the first must paint under 2.5 s.
 const lcpFixtures = ['phone-photo', 'photo-background', 'example'];
 
-// Every theme but classic (the fixtures themselves) over a few fixtures: one column in Arabic with a
-// background picture, and two columns with the long grid form and every optional block on.
+// Every theme but classic (the fixtures themselves) over a few fixtures: the long grid form in two
+// columns with every optional block on, all three pages; the Arabic one-column funnel with a
+// background picture, its opt-in page (the other two pages are laid out alike in every funnel).
 const themes = readdirSync(path.join(appDir, 'themes'), { withFileTypes: true }).filter((d) => d.isDirectory() && d.name !== 'classic').map((d) => d.name).sort();
 const themeFixtures = {
-  'consent-form': {},
-  'grid-form': { backControl: true, backUrl: 'https://example.com/came-back', retargetingCode: '<script>window.tandrelRetargeting = { seen: true };</script>',
-    downloadLinkUrl: 'https://example.com/files/plan.pdf', downloadLinkTitle: 'Download the plan (PDF)', showProgressBar: true },
+  'grid-form': { kinds: pageKinds, changes: { backControl: true, backUrl: 'https://example.com/came-back', retargetingCode: '<script>window.tandrelRetargeting = { seen: true };</script>',
+    downloadLinkUrl: 'https://example.com/files/plan.pdf', downloadLinkTitle: 'Download the plan (PDF)', showProgressBar: true } },
+  'consent-form': { kinds: ['optin'], changes: {} },
 };
-const themed = [{ theme: 'classic', fixture: 'grid-form' }, ...themes.flatMap((theme) => Object.keys(themeFixtures).map((fixture) => ({ theme, fixture })))].map((t) => ({ ...t, name: `${t.theme}-theme-${t.fixture}` }));
-// The docs' sheet of every theme, from these pages' first screens.
-const sheetFixture = 'grid-form';
-// The pages checked for validity, accessibility, weight and layout: the fixtures and their themed twins.
+const themed = themes.flatMap((theme) => Object.keys(themeFixtures).map((fixture) => ({ theme, fixture, name: `${theme}-theme-${fixture}` })));
+// The pages checked for accessibility, weight and layout: the fixtures' and their themed twins'.
 const pageFunnels = [...fixtureNames, ...themed.map((t) => t.name)];
+const kindsOf = (name) => themeFixtures[themed.find((t) => t.name === name)?.fixture]?.kinds ?? pageKinds;
+// The docs' sheet of every theme, from the first screens of one fixture; classic is the fixture itself.
+const sheetFixture = 'grid-form';
+const sheetFunnels = [{ theme: 'classic', name: sheetFixture }, ...themed.filter((t) => t.fixture === sheetFixture)];
 
 let server, hosts, browser, posterPicture;
 const funnels = new Map();
@@ -84,7 +87,7 @@ before(async () => {
   }
   const themesStarted = Date.now();
   for (const { theme, fixture, name } of themed) {
-    const changes = { ...themeFixtures[fixture], theme, funnelUrl: `https://example.com/${name}` };
+    const changes = { ...themeFixtures[fixture].changes, theme, funnelUrl: `https://example.com/${name}` };
     const built = await buildFixture(fixture, server.origin, { as: name, changes, pictureCache: path.join(artifactsDir, 'funnels', fixture) });
     funnels.set(name, serve(built));
   }
@@ -131,7 +134,7 @@ after(async () => {
 
 // One picture of every theme's opt-in page at this width, side by side, for docs/.
 async function themeSheet(width) {
-  const shots = themed.filter((t) => t.fixture === sheetFixture).map((t) => ({ theme: t.theme, file: path.join(artifactsDir, 'screenshots', t.name, `first-screen-${width}.png`) }));
+  const shots = sheetFunnels.map((t) => ({ theme: t.theme, file: path.join(artifactsDir, 'screenshots', t.name, `first-screen-${width}.png`) }));
   const cells = [];
   for (const { theme, file } of shots) {
     const data = await readFile(file).then((b) => b.toString('base64'), () => null);
@@ -248,7 +251,7 @@ describe('each page: no axe violation, every picture described, the texts as typ
   before(async () => (axeSource = await readFile(createRequire(import.meta.url).resolve('axe-core/axe.min.js'), 'utf8')));
 
   for (const name of pageFunnels)
-    for (const kind of pageKinds)
+    for (const kind of kindsOf(name))
       check(`${name}: ${kind} page`, async () => {
         const funnel = funnels.get(name);
         // Once as most visitors see it, once with the dark-mode preference, which some cards follow;
@@ -349,7 +352,7 @@ async function checkTexts(funnel, kind, page) {
 
 describe('weight, stability and layout: light pages that call no one but the video host, do not jump, and fit from 320 to 1280 px', inParallel, () => {
   for (const name of pageFunnels)
-    for (const kind of pageKinds)
+    for (const kind of kindsOf(name))
       check(`${name}: ${kind} page`, async (t) => {
         const funnel = funnels.get(name);
         // First a phone, as Lighthouse measures, with the page in packets and pictures that arrive late; then the window is resized.
@@ -456,7 +459,7 @@ async function checkLayout(funnel, kind, page, width) {
     const file = path.join(artifactsDir, 'screenshots', funnel.name, `${kind}-${width}.png`);
     await mkdir(path.dirname(file), { recursive: true });
     await page.screenshot({ path: file, fullPage: true, animations: 'disabled', caret: 'hide' });
-    if (kind === 'optin' && themed.some((t) => t.name === funnel.name && t.fixture === sheetFixture)) await page.screenshot({ path: path.join(path.dirname(file), `first-screen-${width}.png`), animations: 'disabled', caret: 'hide' });
+    if (kind === 'optin' && sheetFunnels.some((t) => t.name === funnel.name)) await page.screenshot({ path: path.join(path.dirname(file), `first-screen-${width}.png`), animations: 'disabled', caret: 'hide' });
     if (process.env.TANDREL_WEB_DOCS && funnel.name === 'example') await copyFile(file, path.join(repoDir, 'docs', `funnel-${kind}-${screenshotWidths[width]}.png`));
   }
 }

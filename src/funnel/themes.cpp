@@ -150,7 +150,7 @@ void fitColoursToCard(const Theme& theme, std::array<QString, PrivacyColor + 1>&
 
 QString themedTemplate(const AppPaths& paths, const Theme& theme, const QString& file) {
     if (!theme.folder.isEmpty()) {
-        const QString own = AppPaths::join(theme.folder, file);
+        QString own = AppPaths::join(theme.folder, file);
         if (QFileInfo(own).isFile())
             return own;
     }

@@ -17,8 +17,8 @@ inline constexpr const char* kClassicTheme = "classic";
 inline constexpr const char* kThemeStylesheet = "theme.css";
 inline constexpr const char* kThemeManifest = "theme.json";
 // More than this cannot stay within the pages' weight.
-inline constexpr qint64 kThemeStylesheetLimit = 16 * 1024;
-inline constexpr qint64 kThemeManifestLimit = 4 * 1024;
+inline constexpr qint64 kThemeStylesheetLimit = 16LL * 1024;
+inline constexpr qint64 kThemeManifestLimit = 4LL * 1024;
 
 // One design of the three pages: a folder of the themes folder holding theme.css, theme.json
 // (its display name and card colours) and any page templates it draws its own way.

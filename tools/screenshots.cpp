@@ -15,6 +15,7 @@
 #include "funnelfile.h"
 #include "livepreview.h"
 #include "scripteddesktop.h"
+#include "themegallery.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -200,6 +201,13 @@ int main(int argc, char* argv[]) {
         QObject::connect(preview, &LivePreview::pageShown, &wait,
                          [&wait] { QTimer::singleShot(1500, &wait, &QEventLoop::quit); });
         QTimer::singleShot(20000, &wait, &QEventLoop::quit);
+        wait.exec();
+    }
+    // The theme gallery's pictures, drawn from the funnel while General Info is on screen.
+    if (auto* gallery = window.findChild<ThemeGallery*>(); gallery && gallery->busy()) {
+        QEventLoop wait;
+        QObject::connect(gallery, &ThemeGallery::picturesDrawn, &wait, &QEventLoop::quit);
+        QTimer::singleShot(90000, &wait, &QEventLoop::quit);
         wait.exec();
     }
     const char* names[] = {"general-info", "lead-magnet", "after-subscription", "thank-you",

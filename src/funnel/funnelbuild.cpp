@@ -9,6 +9,7 @@
 #include "picturepages.h"
 #include "pictures.h"
 #include "textfiles.h"
+#include "themes.h"
 #include "tools.h"
 
 #include <QBuffer>
@@ -266,7 +267,18 @@ struct Assembled {
     qint64 phoneBytes = 0;
     QStringList warnings;
     QStringList chosenInside; // chosen pictures lying in the output folder: the user's, kept
+    QByteArray themeCss;      // follows funnel.css in the funnel's copy of it
 };
+
+// A theme that cannot be used gives way to classic, and the build says why.
+Theme themeFor(const FunnelSettings& s, const AppPaths& paths, QStringList* warnings) {
+    auto theme = loadTheme(paths, s.theme);
+    if (theme)
+        return theme.value();
+    warnings->append(theme.error() + QStringLiteral(" The pages were built in the Classic theme."));
+    auto classic = loadTheme(paths, QString::fromLatin1(kClassicTheme));
+    return classic ? classic.value() : Theme();
+}
 
 // Missing values first, then page addresses never drawn.
 std::optional<BuildOutcome> refusal(const FunnelSettings& s) {
@@ -397,10 +409,11 @@ qint64 phoneBytesOf(const Picture& picture, bool cover, int layout, QStringList*
 
 // What the opt-in page loads on a phone: the page, its stylesheet and the pictures of the
 // phone's size. A visitor of a split test loads one version's cover: the heaviest counts.
-qint64 phoneWeight(const QString& page, const AppPaths& paths, const QList<Picture>& pictures,
-                   const QList<Picture>& versionCovers, int layout, QStringList* warnings) {
+qint64 phoneWeight(const QString& page, qint64 themeBytes, const AppPaths& paths,
+                   const QList<Picture>& pictures, const QList<Picture>& versionCovers, int layout,
+                   QStringList* warnings) {
     qint64 bytes =
-        page.toUtf8().size() +
+        page.toUtf8().size() + themeBytes +
         QFileInfo(AppPaths::join(paths.templatesDir(), QStringLiteral("funnel.css"))).size();
     qint64 cover = 0;
     for (const Picture& picture : pictures) {
@@ -417,7 +430,9 @@ qint64 phoneWeight(const QString& page, const AppPaths& paths, const QList<Pictu
 Result<Assembled> assembleFunnel(const FunnelSettings& settings, const AppPaths& paths,
                                  const QString& cacheDir) {
     using R = Result<Assembled>;
-    auto templates = loadTemplates(paths, settings);
+    Assembled funnel;
+    const Theme theme = themeFor(settings, paths, &funnel.warnings);
+    auto templates = loadTemplates(paths, settings, theme);
     if (!templates)
         return R::failure(templates.error());
     if (Status noLinks = modCopy::refuseLinks(paths.templatesDir()); !noLinks)
@@ -442,7 +457,8 @@ Result<Assembled> assembleFunnel(const FunnelSettings& settings, const AppPaths&
     auto card = socialCardFor(settings, pictures.value(), cacheDir);
     if (!card)
         return R::failure(card.error());
-    const FunnelSettings s = pageSettingsFor(settings, pictures.value());
+    FunnelSettings s = pageSettingsFor(settings, pictures.value());
+    fitColoursToCard(theme, s.lblColorPicker);
 
     const QStringList pageNames = {QStringLiteral("index.html"), s.thankYouPageFile,
                                    s.downloadPageFile};
@@ -472,9 +488,13 @@ Result<Assembled> assembleFunnel(const FunnelSettings& settings, const AppPaths&
     for (const Picture& cover : versionCovers.value()) {
         facts.versionCovers.append({cover.index, publishedName(cover.ready), cover.ready});
     }
+    facts.lightCard = theme.lightCard;
+    facts.darkCard = theme.darkCard;
     const PageKind kinds[] = {PageKind::Optin, PageKind::ThankYou, PageKind::Download};
-    Assembled funnel;
     funnel.pageNames = pageNames;
+    if (!theme.stylesheet.isEmpty())
+        funnel.themeCss =
+            QStringLiteral("\n/* Theme: %1 */\n%2").arg(theme.name, theme.stylesheet).toUtf8();
     const QString output = QFileInfo(paths.outputTemplatesDir()).canonicalFilePath();
     for (const Picture& picture : pictures.value() + versionCovers.value()) {
         funnel.files += filesOf(picture.ready);
@@ -493,8 +513,9 @@ Result<Assembled> assembleFunnel(const FunnelSettings& settings, const AppPaths&
         funnel.warnings << QStringLiteral("The opt-in form has no <form> tag the page can add the "
                                           "version's field to: your autoresponder will not learn "
                                           "which version a subscriber saw.");
-    funnel.phoneBytes = phoneWeight(funnel.pageTexts.first(), paths, pictures.value(),
-                                    versionCovers.value(), s.cboCols, &funnel.warnings);
+    funnel.phoneBytes =
+        phoneWeight(funnel.pageTexts.first(), funnel.themeCss.size(), paths, pictures.value(),
+                    versionCovers.value(), s.cboCols, &funnel.warnings);
     return funnel;
 }
 
@@ -530,6 +551,18 @@ Status stageFunnel(const Swap& swap, const QString& templatesDir, const FunnelSe
             return Status::failure(
                 QStringLiteral("The file \"%1\" could not be removed from the new funnel.")
                     .arg(displayPath(path)));
+    }
+    if (!funnel.themeCss.isEmpty()) {
+        const QString css = AppPaths::join(swap.staged, QStringLiteral("funnel.css"));
+        QByteArray sheet;
+        if (QFileInfo::exists(css)) {
+            auto base = readFileBytes(css, kTextFileLimit, QStringLiteral("The stylesheet"));
+            if (!base)
+                return Status::failure(base.error());
+            sheet = base.value();
+        }
+        if (Status written = writeFileAtomically(css, sheet + funnel.themeCss); !written)
+            return written;
     }
     for (int i = 0; i < 3; ++i) {
         if (Status written = writeFileAtomically(AppPaths::join(swap.staged, funnel.pageNames[i]),

@@ -71,6 +71,7 @@ struct FunnelSettings {
         QStringLiteral("128,0,128"), QStringLiteral("0,0,0"),       QStringLiteral("0,0,0")};
     std::array<ChosenFile, DeliveryFile + 1> lblSelectedFile;
     QString txtFooterNew = QStringLiteral("YourWebsite.com - All Rights Reserved");
+    QString theme = QStringLiteral("classic"); // a folder of the themes folder
     QString language =
         QStringLiteral("en"); // of the pages' own words, a code of pageLanguageCodes()
 
@@ -191,6 +192,7 @@ inline constexpr FunnelField kAll[] = {
     {"backgroundColor",     FieldKind::Colour,   C, D, +[](S& s) -> QString& { return s.lblColorPicker[BackgroundColor]; }},
     {"backgroundImage",     FieldKind::Path,     C, D, +[](S& s) -> ChosenFile& { return s.lblSelectedFile[BackgroundImage]; }},
     {"footerText",          FieldKind::Text,     C, D, +[](S& s) -> QString& { return s.txtFooterNew; }},
+    {"theme",               FieldKind::Text,     C, D, +[](S& s) -> QString& { return s.theme; }},
     {"language",            FieldKind::Language, C, D, +[](S& s) -> QString& { return s.language; }},
     {"footerColor",         FieldKind::Colour,   C, D, +[](S& s) -> QString& { return s.lblColorPicker[FooterColor]; }},
     {"borderColor",         FieldKind::Colour,   C, D, +[](S& s) -> QString& { return s.lblColorPicker[BorderColor]; }},

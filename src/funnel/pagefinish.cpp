@@ -21,7 +21,6 @@ namespace tandrel {
 namespace {
 
 const Rgb kWhite{255, 255, 255};
-const Rgb kDarkCard{30, 27, 36};     // the dark card of funnel.css
 const Rgb kCssBackground{64, 0, 64}; // funnel.css's body fallback
 const double kTextContrast = 4.5;
 const double kLargeTextContrast = 3.0;
@@ -174,7 +173,7 @@ double contrastRatio(Rgb a, Rgb b) {
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
-QString optinCardTheme(const FunnelSettings& s) {
+QString optinCardTheme(const FunnelSettings& s, Rgb lightCard, Rgb darkCard) {
     // Colours the browser cannot read fall back to the card's own, which suit either card.
     struct Text {
         int index;
@@ -189,20 +188,20 @@ QString optinCardTheme(const FunnelSettings& s) {
         const auto colour = parseRgb(s.lblColorPicker[text.index]);
         if (!colour)
             continue;
-        light = std::min(light, contrastRatio(*colour, kWhite) / text.needed);
-        dark = std::min(dark, contrastRatio(*colour, kDarkCard) / text.needed);
+        light = std::min(light, contrastRatio(*colour, lightCard) / text.needed);
+        dark = std::min(dark, contrastRatio(*colour, darkCard) / text.needed);
     }
     if (light >= 1 && dark >= 1)
         return QStringLiteral("auto");
     return light >= dark ? QStringLiteral("light") : QStringLiteral("dark");
 }
 
-QString headingStyle(const FunnelSettings& s) {
+QString headingStyle(const FunnelSettings& s, Rgb lightCard, Rgb darkCard) {
     const auto colour = parseRgb(s.lblColorPicker[HeadlineColor]);
     if (!colour)
         return QString();
     QString vars;
-    for (const auto& [name, card] : {std::pair{"light", kWhite}, std::pair{"dark", kDarkCard}})
+    for (const auto& [name, card] : {std::pair{"light", lightCard}, std::pair{"dark", darkCard}})
         if (contrastRatio(*colour, card) >= kLargeTextContrast)
             vars += QStringLiteral("--tf-heading-%1:rgb(%2);")
                         .arg(QLatin1String(name), s.lblColorPicker[HeadlineColor]);
@@ -282,8 +281,10 @@ Result<QString> finishPage(PageKind kind, const QString& generated, const Funnel
         {"[COVER_LOADING]",
          facts.versionCovers.isEmpty() ? QString() : QStringLiteral(" loading=\"lazy\"")},
         {"[COVER_VERSIONS]", coverVersions(s, facts, escapeHtml(words(w.coverAlt)))},
-        {"[CARD_THEME]", kind == PageKind::Optin ? optinCardTheme(s) : QStringLiteral("auto")},
-        {"[HEADING_STYLE]", headingStyle(s)},
+        {"[CARD_THEME]", kind == PageKind::Optin
+                             ? optinCardTheme(s, facts.lightCard, facts.darkCard)
+                             : QStringLiteral("auto")},
+        {"[HEADING_STYLE]", headingStyle(s, facts.lightCard, facts.darkCard)},
         {"[FOOTER_RGB]", parseRgb(s.lblColorPicker[FooterColor]) ? s.lblColorPicker[FooterColor]
                                                                  : QStringLiteral("255,255,255")},
         {"[FOOTER_PLATE]",

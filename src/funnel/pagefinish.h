@@ -27,6 +27,9 @@ struct PageFacts {
     std::optional<ReadyPicture> background;
     QString socialCard; // the file social sites show; empty: none
     QList<VersionCover> versionCovers;
+    // The theme's cards, which the user's text colours must read on.
+    Rgb lightCard{255, 255, 255};
+    Rgb darkCard{30, 27, 36};
 };
 
 // Where a page's head takes the background picture's rules; a template without it
@@ -46,11 +49,13 @@ double contrastRatio(Rgb a, Rgb b);
 
 // "light" or "dark" when the user's text colours on the opt-in card need one
 // of them, "auto" when both read well (the visitor's preference decides).
-QString optinCardTheme(const FunnelSettings& settings);
+QString optinCardTheme(const FunnelSettings& settings, Rgb lightCard = Rgb{255, 255, 255},
+                       Rgb darkCard = Rgb{30, 27, 36});
 
 // The style attribute that gives the thank-you and download headlines the
 // user's headline colour on the cards (light, dark) where it reads well.
-QString headingStyle(const FunnelSettings& settings);
+QString headingStyle(const FunnelSettings& settings, Rgb lightCard = Rgb{255, 255, 255},
+                     Rgb darkCard = Rgb{30, 27, 36});
 
 // The footer's text colour, and whether it needs a plate behind it to stay
 // readable on the page background: "", "dark" or "light".

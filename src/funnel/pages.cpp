@@ -173,8 +173,8 @@ QStringList pagePlaceholders(PageKind kind) {
     return {};
 }
 
-Result<PageTemplates> loadTemplates(const AppPaths& paths, const FunnelSettings& settings) {
-    const QString folder = paths.templatesDir();
+Result<PageTemplates> loadTemplates(const AppPaths& paths, const FunnelSettings& settings,
+                                    const Theme& theme) {
     PageTemplates templates;
     const std::pair<QString*, const char*> loads[] = {
         {&templates.txtProgressBar, kProgressBarTemplate},
@@ -183,8 +183,8 @@ Result<PageTemplates> loadTemplates(const AppPaths& paths, const FunnelSettings&
         {&templates.txtDownloadPageTemplate, kDownloadTemplate},
     };
     for (const auto& [buffer, name] : loads) {
-        auto text =
-            loadNamed(QStringLiteral("template file"), AppPaths::join(folder, QLatin1String(name)));
+        auto text = loadNamed(QStringLiteral("template file"),
+                              themedTemplate(paths, theme, QLatin1String(name)));
         if (!text)
             return Result<PageTemplates>::failure(text.error());
         *buffer = text.value();

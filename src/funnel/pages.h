@@ -5,6 +5,7 @@
 #include "optinform.h"
 #include "pagefinish.h"
 #include "result.h"
+#include "themes.h"
 
 namespace tandrel {
 
@@ -28,8 +29,10 @@ struct PageTemplates {
     QString txtDownloadPageTemplate;
 };
 
-// The layout picks the opt-in template, the after-subscription action the thank-you template.
-Result<PageTemplates> loadTemplates(const AppPaths& paths, const FunnelSettings& settings);
+// The layout picks the opt-in template, the after-subscription action the thank-you template;
+// the theme's own template, where it has one, stands in for the template folder's.
+Result<PageTemplates> loadTemplates(const AppPaths& paths, const FunnelSettings& settings,
+                                    const Theme& theme = Theme());
 
 // Each returns the finished page text; a needed snippet that cannot be read is a failure.
 Result<QString> generateLeadMagnetPage(const FunnelSettings& settings,

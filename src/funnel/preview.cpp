@@ -2,7 +2,9 @@
 
 #include "modcopy.h"
 #include "textfiles.h"
+#include "themes.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -69,6 +71,11 @@ BuildOutcome buildPreview(const FunnelSettings& settings, const AppPaths& paths,
         if (const Status copied = modCopy::CopyFolder(from, to); !copied)
             return BuildOutcome::failure(copied.error());
     }
+    // Only the funnel's own theme; a theme that cannot be copied is the build's to report.
+    const QString theme = AppPaths::join(paths.themesDir(), settings.theme);
+    if (isThemeName(settings.theme) && QFileInfo(theme).isDir())
+        static_cast<void>(
+            modCopy::CopyFolder(theme, AppPaths::join(preview.themesDir(), settings.theme)));
     // The app's pictures made before serve the preview too: its entries are written whole.
     BuildOutcome outcome = buildFunnel(settings, preview, paths.pictureCacheDir());
     if (!outcome.built())

@@ -1,4 +1,5 @@
 #include "frmmass.h"
+#include "themegallery.h"
 
 #include "publishpanel.h"
 #include "sectionparts.h"
@@ -113,6 +114,10 @@ void frmMass::bindFields() {
             cboLanguage->setCurrentIndex(std::max(0, cboLanguage->findData(v)));
         },
         [this] { return cboLanguage->currentData().toString(); });
+    bind<QString>(
+        "theme", galThemes, &ThemeGallery::themeChosen,
+        [this](const QString& v) { galThemes->setTheme(v); },
+        [this] { return galThemes->theme(); });
     line("headline", txtFunnel_LeadLine1);
     line("instructions", txtFunnel_Instructions);
     line("privacy", txtFunnel_Privacy);

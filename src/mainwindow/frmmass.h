@@ -29,6 +29,7 @@ class QRadioButton;
 class QSplitter;
 class QTimer;
 class LivePreview;
+class ThemeGallery;
 class PublishPanel;
 
 namespace tandrel {
@@ -253,6 +254,7 @@ private:
     std::array<QLabel*, 2> lblThumbnail{}; // background and cover
     QLineEdit* txtFooterNew = nullptr;
     QComboBox* cboLanguage = nullptr;
+    ThemeGallery* galThemes = nullptr;
     // Beside the funnel address, the opt-in form, the cover and the video.
     std::array<QFrame*, 4> shreminder{};
 

@@ -93,6 +93,26 @@ protected:
 
 } // namespace
 
+FunnelSettings previewSettings(const FunnelSettings& settings, const QTemporaryDir& standIns,
+                               QStringList* named) {
+    QStringList names;
+    FunnelSettings s = withStandIns(settings, standInPicture(standIns), names);
+    if (named)
+        *named = names;
+    return s;
+}
+
+void prepareWebEngine() {
+    // Chromium refuses its sandbox to root; without a display it draws in software.
+    if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    if (QGuiApplication::platformName() == QLatin1String("offscreen")) {
+        QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+        if (!flags.contains("--disable-gpu"))
+            qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags + " --disable-gpu");
+    }
+}
+
 LivePreview::LivePreview(const AppPaths& paths, std::function<FunnelSettings()> currentSettings,
                          QWidget* parent)
     : QWidget(parent), m_paths(paths), m_currentSettings(std::move(currentSettings)) {
@@ -201,14 +221,7 @@ bool LivePreview::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void LivePreview::createView() {
-    // Chromium refuses its sandbox to root; without a display it draws in software.
-    if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    if (QGuiApplication::platformName() == QLatin1String("offscreen")) {
-        QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-        if (!flags.contains("--disable-gpu"))
-            qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags + " --disable-gpu");
-    }
+    prepareWebEngine();
     m_view = named(new QWebEngineView(m_stage), QStringLiteral("webPreview"));
     m_view->setPage(new PreviewPage(m_view));
     m_view->setContextMenuPolicy(Qt::NoContextMenu);
@@ -250,8 +263,7 @@ void LivePreview::build() {
         return;
     }
     QStringList standIns;
-    const FunnelSettings s =
-        withStandIns(m_currentSettings(), standInPicture(m_standIns), standIns);
+    const FunnelSettings s = previewSettings(m_currentSettings(), m_standIns, &standIns);
     const BuildOutcome outcome = buildPreview(s, m_paths, *folder);
     if (!outcome.built()) {
         // The last good page stays.

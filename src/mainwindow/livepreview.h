@@ -18,6 +18,13 @@ class QPushButton;
 class QTimer;
 class QWebEngineView;
 
+// The settings as the preview builds them: stand-ins (pictures made in standIns) for
+// whatever the funnel still lacks, which named lists.
+tandrel::FunnelSettings previewSettings(const tandrel::FunnelSettings& settings,
+                                        const QTemporaryDir& standIns, QStringList* named);
+// Before the first web view: the engine's settings for this machine.
+void prepareWebEngine();
+
 // The opt-in page as it will look, beside the editors: rebuilt a moment after the
 // last edit, as on a phone (360 CSS pixels wide) or a desktop (1280, scaled to fit).
 // The web engine starts only when the pane is first on screen.

@@ -1,4 +1,5 @@
 #include "frmmass.h"
+#include "themegallery.h"
 
 #include "desktop.h"
 #include "funnelfile.h"
@@ -44,6 +45,7 @@ bool frmMass::hasUnsavedChanges() const {
 
 void frmMass::edited() {
     m_livePreview->scheduleBuild();
+    galThemes->scheduleRefresh();
     if (m_loading || m_bindings.empty())
         return;
     const bool dirty = !(settings() == m_baseline);

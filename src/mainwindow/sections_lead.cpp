@@ -1,6 +1,7 @@
 #include "frmmass.h"
 
 #include "sectionparts.h"
+#include "themegallery.h"
 #include "twips.h"
 
 #include "campaign.h"
@@ -159,7 +160,6 @@ QGroupBox* frmMass::buildGeneralInfo() {
     footerRow->addWidget(withNote(txtFooterNew), 1);
     footerRow->addWidget(lblColorPicker[FooterColor], 0, Qt::AlignTop);
     grid->addRow(QStringLiteral("Website Footer Text:"), footerRow);
-    grid->addRow(QStringLiteral("Border Color:"), row({lblColorPicker[BorderColor]}));
     cboLanguage = named(new QComboBox(box), QStringLiteral("cboLanguage"));
     for (const QString& code : pageLanguageCodes())
         cboLanguage->addItem(
@@ -167,7 +167,18 @@ QGroupBox* frmMass::buildGeneralInfo() {
     cboLanguage->setToolTip(
         QStringLiteral("The language of the words the pages say themselves, such as the button "
                        "that leads on to the download."));
-    grid->addRow(QStringLiteral("Page Language:"), row({cboLanguage}));
+    // One row for both, so the theme gallery fits the smallest window.
+    auto* borderAndLanguage = row({lblColorPicker[BorderColor]}, false);
+    borderAndLanguage->addSpacing(28);
+    auto* languageCaption = new QLabel(QStringLiteral("Page Language:"), box);
+    languageCaption->setBuddy(cboLanguage);
+    borderAndLanguage->addWidget(languageCaption);
+    borderAndLanguage->addWidget(cboLanguage);
+    borderAndLanguage->addStretch();
+    grid->addRow(QStringLiteral("Border Color:"), borderAndLanguage);
+    galThemes = new ThemeGallery(
+        m_paths, [this] { return settings(); }, box);
+    grid->addRow(QStringLiteral("Theme:"), galThemes);
     form->addLayout(grid);
     form->addStretch();
     columns->addLayout(form, 1);

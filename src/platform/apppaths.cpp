@@ -101,6 +101,10 @@ Status AppPaths::prepare() const {
     // A deleted template would break every build; a deleted picture was not wanted.
     Status copied = refreshUserCopy(shippedTemplatesDir(), templatesDir(),
                                     QStringLiteral("templates/"), true, record);
+    // Themes follow the templates' rule: an edited copy wins over the shipped theme.
+    if (copied && QFileInfo(shippedThemesDir()).isDir())
+        copied = refreshUserCopy(shippedThemesDir(), themesDir(), QStringLiteral("themes/"), true,
+                                 record);
     if (copied)
         copied = refreshUserCopy(join(m_dataDir, QStringLiteral("imgspro")), imageLibraryDir(),
                                  QStringLiteral("imgspro/"), false, record);

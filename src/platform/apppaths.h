@@ -33,6 +33,10 @@ public:
 
     QString templatesDir() const { return join(QStringLiteral("templates")); }
     QString shippedTemplatesDir() const { return join(m_dataDir, QStringLiteral("templates")); }
+    // The themes a funnel may choose; installed, the user's copies of the shipped ones and their
+    // own.
+    QString themesDir() const { return join(QStringLiteral("themes")); }
+    QString shippedThemesDir() const { return join(m_dataDir, QStringLiteral("themes")); }
     QString snippetsDir() const { return join(m_dataDir, QStringLiteral("snippets")); }
     QString outputRoot() const { return join(QStringLiteral("output")); }
     // Pictures made for earlier builds, by their source's hash; beside the funnel, not in it.

@@ -126,6 +126,57 @@ private slots:
                     .contains("go:http://example.com/f/download12.html"));
     }
 
+    // A theme's own template and stylesheet reach the funnel; one that cannot be used gives
+    // way to classic, and the build says why.
+    void themeIsUsedOrNamedWhyNot_data() {
+        QTest::addColumn<QString>("theme");
+        QTest::addColumn<QByteArray>("manifest");
+        QTest::addColumn<QByteArray>("stylesheet");
+        QTest::addColumn<QString>("why"); // empty: the theme is used
+        const QByteArray named = R"({"name": "Mine"})";
+        QTest::newRow("used") << "mine" << named << QByteArray(".x{}") << "";
+        QTest::newRow("no manifest") << "mine" << QByteArray() << QByteArray(".x{}")
+                                     << "its manifest \"%1/themes/mine/theme.json\" is missing";
+        QTest::newRow("stylesheet too large")
+            << "mine" << named << QByteArray(17 * 1024, ' ')
+            << "its stylesheet \"%1/themes/mine/theme.css\" is 17 KB, more than the 16 KB";
+        QTest::newRow("unknown manifest key")
+            << "mine" << QByteArray(R"({"name": "Mine", "colour": "1,2,3"})") << QByteArray()
+            << "its theme.json has the unknown key \"colour\"";
+        QTest::newRow("outside the themes folder")
+            << "../templates" << named << QByteArray() << "a theme's name is its folder's";
+        QTest::newRow("not there") << "gone" << named << QByteArray() << "there is no folder";
+    }
+
+    void themeIsUsedOrNamedWhyNot() {
+        QFETCH(QString, theme);
+        QFETCH(QByteArray, manifest);
+        QFETCH(QByteArray, stylesheet);
+        QFETCH(QString, why);
+        FixtureApp app;
+        if (!manifest.isEmpty())
+            writeFile(app.path("themes/mine/theme.json"), manifest);
+        if (!stylesheet.isEmpty())
+            writeFile(app.path("themes/mine/theme.css"), stylesheet);
+        writeFile(app.path("themes/mine/download.html"), "MINE [BODY]");
+        FunnelSettings s = completeSettings(app.makePicture(QStringLiteral("cover.jpg")));
+        s.theme = theme;
+        const BuildOutcome outcome = build(app, s);
+        QVERIFY2(outcome.built(), qPrintable(outcome.message));
+        const QString warnings = outcome.warnings.join(u'\n');
+        const QByteArray download = fileBytes(app.output(outcome.pages[2]));
+        if (why.isEmpty()) {
+            QVERIFY2(!warnings.contains("theme"), qPrintable(warnings));
+            QCOMPARE(fileBytes(app.output("funnel.css")), "\n/* Theme: mine */\n.x{}");
+            QVERIFY(download.startsWith("MINE <body"));
+            return;
+        }
+        QVERIFY2(warnings.contains(why.replace("%1", app.path())), qPrintable(warnings));
+        QVERIFY(warnings.contains("The pages were built in the Classic theme."));
+        QVERIFY(!QFile::exists(app.output("funnel.css")));
+        QVERIFY(!download.startsWith("MINE"));
+    }
+
     void secondBuildReplacesTheFirst() {
         FixtureApp app;
         FunnelSettings s = completeSettings(app.makePicture(QStringLiteral("cover.jpg")));

@@ -96,7 +96,7 @@ private slots:
     void buildLeavesNoPlaceholder() {
         QFETCH(bool, everyValue);
         QTemporaryDir app;
-        for (const char* folder : {"templates", "snippets"})
+        for (const char* folder : {"templates", "snippets", "themes"})
             QVERIFY(modCopy::CopyFolder(shippedDataDir() + '/' + folder, app.filePath(folder)));
         QImage stored(100, 40, QImage::Format_RGB32);
         stored.fill(Qt::darkCyan);

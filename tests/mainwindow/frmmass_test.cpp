@@ -128,7 +128,7 @@ private slots:
         const QStringList expected{"txtFunnelUrl",      "lblManual",         "optBackground[0]",
                                    "lblColorPicker[0]", "cmdFileSelect[0]",  "txtFooterNew",
                                    "lblColorPicker[1]", "lblColorPicker[3]", "cboLanguage",
-                                   "Label63",           "lblHelp[0]"};
+                                   "Label63",           "lstThemes",         "lblHelp[0]"};
         QCOMPARE(general.join(" "), expected.join(" "));
     }
 

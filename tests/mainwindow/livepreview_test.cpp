@@ -1,10 +1,15 @@
+#include "funnelfile.h"
 #include "livepreview.h"
 #include "modcopy.h"
 #include "myfunnels.h"
+#include "testfiles.h"
+#include "textfiles.h"
+#include "themegallery.h"
 #include "windowfixture.h"
 
 #include <QComboBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTreeWidget>
@@ -96,6 +101,53 @@ private slots:
         QVERIFY(find<QPushButton>("cmdLivePreview")->isChecked());
         find<QPushButton>("cmdLivePreview")->click();
         QVERIFY(!find("livePreview")->isVisible());
+    }
+
+    // Each theme drawn from the funnel's own page; a click chooses one, the preview follows,
+    // the funnel keeps it, and a funnel saved before themes opens in classic.
+    void galleryChoosesTheThemeAndTheFunnelKeepsIt() {
+        QTemporaryDir shipped;
+        for (const QString sub : {"templates", "snippets", "themes"})
+            QVERIFY(modCopy::CopyFolder(shippedDataDir() + '/' + sub, shipped.filePath(sub)));
+        openWindow(shipped.path());
+        auto* gallery = find<ThemeGallery>("themeGallery");
+        QSignalSpy drawn(gallery, &ThemeGallery::picturesDrawn);
+        openPreview();
+        QTRY_VERIFY_WITH_TIMEOUT(!drawn.isEmpty() && !gallery->busy(), 120000);
+        auto* list = find<QListWidget>("lstThemes");
+        QVERIFY(list->count() >= 7);
+        QCOMPARE(list->currentItem()->data(Qt::UserRole).toString(), "classic");
+        QListWidgetItem* bold = nullptr;
+        for (int i = 0; i < list->count(); ++i) {
+            QVERIFY2(!list->item(i)->icon().isNull(), qPrintable(list->item(i)->text()));
+            if (list->item(i)->data(Qt::UserRole) == "bold")
+                bold = list->item(i);
+        }
+        // Pictures of real pages: classic's and bold's differ.
+        const QImage boldPicture = bold->icon().pixmap(ThemeGallery::kThumbnail).toImage();
+        QVERIFY(boldPicture != list->item(0)->icon().pixmap(ThemeGallery::kThumbnail).toImage());
+        list->scrollToItem(bold);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(bold).center());
+        // The preview's page is built in the chosen theme.
+        const auto shownSheet = [this] {
+            const QUrl page = find<QWebEngineView>("webPreview")->url();
+            return fileBytes(QFileInfo(page.toLocalFile()).dir().filePath("funnel.css"));
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(shownSheet().contains("/* Theme: bold */"), 30000);
+        const QString file = app->path("themed.funnel.json");
+        desk->files << file;
+        window->cmdSaveFunnel_Click();
+        QCOMPARE(loadFunnelFile(file)->theme, "bold");
+        const QString old = app->path("old.funnel.json");
+        QVERIFY(SaveTextFile(old, "{\"headline\": \"Saved before themes\"}"));
+        desk->files << old;
+        window->cmdOpenFunnel_Click();
+        QCOMPARE(window->settings().theme, "classic");
+        QCOMPARE(list->currentItem()->data(Qt::UserRole).toString(), "classic");
+        desk->files << file;
+        window->cmdOpenFunnel_Click();
+        QCOMPARE(list->currentItem()->data(Qt::UserRole).toString(), "bold");
     }
 
     void myFunnelsListsSavedFunnelsAndOpensOne() {

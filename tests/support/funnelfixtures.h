@@ -70,6 +70,7 @@ inline FunnelSettings everyValueChanged() {
                          ChosenFile{"/files/guide.pdf", "guide.pdf"}};
     s.txtFooterNew = QStringLiteral("Föoter ´ €");
     s.language = QStringLiteral("ar");
+    s.theme = QStringLiteral("dark");
     s.txtFunnel_LeadLine1 = QStringLiteral("Head line");
     s.txtFunnel_Instructions = QStringLiteral("Do it");
     s.txtFunnel_Privacy = QStringLiteral("  private  ");

@@ -3,6 +3,7 @@
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { copyFile, mkdir, readdir, readFile, rm, writeFile } from 'node:fs/promises';
+import { readdirSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import path from 'node:path';
 
@@ -36,6 +37,23 @@ const phone = { viewport: { width: 360, height: 740 }, deviceScaleFactor: 3, isM
 // The opt-in pages timed on a throttled phone, few since each takes up to a minute; the first must paint under 2.5 s.
 const lcpFixtures = ['phone-photo', 'photo-background', 'example'];
 
+// Every theme but classic (the fixtures themselves) over a few fixtures: the long grid form in two
+// columns with every optional block on, all three pages; the Arabic one-column funnel with a
+// background picture, its opt-in page (the other two pages are laid out alike in every funnel).
+const themes = readdirSync(path.join(appDir, 'themes'), { withFileTypes: true }).filter((d) => d.isDirectory() && d.name !== 'classic').map((d) => d.name).sort();
+const themeFixtures = {
+  'grid-form': { kinds: pageKinds, changes: { backControl: true, backUrl: 'https://example.com/came-back', retargetingCode: '<script>window.tandrelRetargeting = { seen: true };</script>',
+    downloadLinkUrl: 'https://example.com/files/plan.pdf', downloadLinkTitle: 'Download the plan (PDF)', showProgressBar: true } },
+  'consent-form': { kinds: ['optin'], changes: {} },
+};
+const themed = themes.flatMap((theme) => Object.keys(themeFixtures).map((fixture) => ({ theme, fixture, name: `${theme}-theme-${fixture}` })));
+// The pages checked for accessibility, weight and layout: the fixtures' and their themed twins'.
+const pageFunnels = [...fixtureNames, ...themed.map((t) => t.name)];
+const kindsOf = (name) => themeFixtures[themed.find((t) => t.name === name)?.fixture]?.kinds ?? pageKinds;
+// The docs' sheet of every theme, from the first screens of one fixture; classic is the fixture itself.
+const sheetFixture = 'grid-form';
+const sheetFunnels = [{ theme: 'classic', name: sheetFixture }, ...themed.filter((t) => t.fixture === sheetFixture)];
+
 let server, hosts, browser, posterPicture;
 const funnels = new Map();
 // Per page: validator messages, axe violations, bytes before pictures, layout shift.
@@ -67,6 +85,13 @@ before(async () => {
     }
     funnels.set(name, serve(built));
   }
+  const themesStarted = Date.now();
+  for (const { theme, fixture, name } of themed) {
+    const changes = { ...themeFixtures[fixture].changes, theme, funnelUrl: `https://example.com/${name}` };
+    const built = await buildFixture(fixture, server.origin, { as: name, changes, pictureCache: path.join(artifactsDir, 'funnels', fixture) });
+    funnels.set(name, serve(built));
+  }
+  console.log(`The ${themed.length} themed funnels built in ${((Date.now() - themesStarted) / 1000).toFixed(1)} s.`);
   posterPicture = await readFile(path.join(fixturesDir, 'background.jpg'));
 }, { timeout: 600_000 });
 
@@ -83,6 +108,7 @@ function serve(built) {
 }
 
 after(async () => {
+  if (process.env.TANDREL_WEB_DOCS && browser) for (const width of Object.keys(screenshotWidths)) await themeSheet(width);
   await browser?.close();
   await hosts?.close();
   await server?.close();
@@ -90,7 +116,37 @@ after(async () => {
   await writeFile(path.join(artifactsDir, 'figures.json'), JSON.stringify(figures, null, 2) + '\n');
   console.log(`tandrel-cli: ${cliPath}\ntemplates from: ${appDir}`);
   console.table(figures);
+  // Per theme, the worst of its pages.
+  const perTheme = {};
+  for (const [key, row] of Object.entries(figures)) {
+    const theme = themed.find((t) => key.startsWith(`${t.name} `))?.theme ?? (fixtureNames.includes(key.split(' ')[0]) ? 'classic' : null);
+    if (!theme || key.endsWith(' stylesheet')) continue;
+    const worst = (perTheme[theme] ??= { pages: 0, 'most bytes before pictures': 0, 'largest layout shift': 0, 'axe violations': 0, 'validator errors': 0 });
+    worst.pages += 1;
+    worst['most bytes before pictures'] = Math.max(worst['most bytes before pictures'], row['bytes before pictures'] ?? 0);
+    worst['largest layout shift'] = Math.max(worst['largest layout shift'], row['layout shift'] ?? 0);
+    worst['axe violations'] += row['axe violations'] ?? 0;
+    worst['validator errors'] += row['validator errors'] ?? 0;
+  }
+  console.table(perTheme);
+  await writeFile(path.join(artifactsDir, 'themes.json'), JSON.stringify(perTheme, null, 2) + '\n');
 });
+
+// One picture of every theme's opt-in page at this width, side by side, for docs/.
+async function themeSheet(width) {
+  const shots = sheetFunnels.map((t) => ({ theme: t.theme, file: path.join(artifactsDir, 'screenshots', t.name, `first-screen-${width}.png`) }));
+  const cells = [];
+  for (const { theme, file } of shots) {
+    const data = await readFile(file).then((b) => b.toString('base64'), () => null);
+    if (data) cells.push(`<figure><img src="data:image/png;base64,${data}" alt=""><figcaption>${theme}</figcaption></figure>`);
+  }
+  const columns = width < 500 ? cells.length : 4;
+  const context = await browser.newContext({ viewport: { width: width < 500 ? 1800 : 2400, height: 600 } });
+  const page = await context.newPage();
+  await page.setContent(`<!DOCTYPE html><style>body{margin:0;padding:16px;background:#e9e9ee;font:600 22px system-ui,sans-serif;display:grid;grid-template-columns:repeat(${columns},1fr);gap:16px}figure{margin:0}img{width:100%;display:block;border:1px solid #999}figcaption{padding:6px 0;text-align:center}</style>${cells.join('')}`);
+  await page.screenshot({ path: path.join(repoDir, 'docs', `themes-${width}.png`), fullPage: true });
+  await context.close();
+}
 
 // A browser tab whose every request is watched: the local server answers, the
 // video hosts get blank stand-ins (the network is closed), anything else is
@@ -175,7 +231,7 @@ describe('validity: the Nu Html Checker finds nothing on any built page or style
     validation = await validate([...funnels.values()].flatMap((f) => [...Object.values(f.files), formAlone(f)]));
   });
 
-  for (const name of fixtureNames)
+  for (const name of pageFunnels)
     for (const kind of [...pageKinds, 'stylesheet'])
       check(`${name}: ${kind}`, () => {
         const funnel = funnels.get(name);
@@ -194,8 +250,8 @@ describe('each page: no axe violation, every picture described, the texts as typ
   let axeSource;
   before(async () => (axeSource = await readFile(createRequire(import.meta.url).resolve('axe-core/axe.min.js'), 'utf8')));
 
-  for (const name of fixtureNames)
-    for (const kind of pageKinds)
+  for (const name of pageFunnels)
+    for (const kind of kindsOf(name))
       check(`${name}: ${kind} page`, async () => {
         const funnel = funnels.get(name);
         // Once as most visitors see it, once with the dark-mode preference, which some cards follow;
@@ -295,8 +351,8 @@ async function checkTexts(funnel, kind, page) {
 }
 
 describe('weight, stability and layout: light pages that call no one but the video host, do not jump, and fit from 320 to 1280 px', inParallel, () => {
-  for (const name of fixtureNames)
-    for (const kind of pageKinds)
+  for (const name of pageFunnels)
+    for (const kind of kindsOf(name))
       check(`${name}: ${kind} page`, async (t) => {
         const funnel = funnels.get(name);
         // First a phone, as Lighthouse measures, with the page in packets and pictures that arrive late; then the window is resized.
@@ -403,6 +459,7 @@ async function checkLayout(funnel, kind, page, width) {
     const file = path.join(artifactsDir, 'screenshots', funnel.name, `${kind}-${width}.png`);
     await mkdir(path.dirname(file), { recursive: true });
     await page.screenshot({ path: file, fullPage: true, animations: 'disabled', caret: 'hide' });
+    if (kind === 'optin' && sheetFunnels.some((t) => t.name === funnel.name)) await page.screenshot({ path: path.join(path.dirname(file), `first-screen-${width}.png`), animations: 'disabled', caret: 'hide' });
     if (process.env.TANDREL_WEB_DOCS && funnel.name === 'example') await copyFile(file, path.join(repoDir, 'docs', `funnel-${kind}-${screenshotWidths[width]}.png`));
   }
 }

@@ -30,12 +30,14 @@ const cli = (args, what, env) =>
 // The fixtures write their web addresses under https://example.com; each build gets
 // them under the local server's origin instead, so every link stays on it.
 // A variant (as) of a fixture changes some of its values (changes) and gets its own folder.
-export async function buildFixture(fixture, origin, { as: name = fixture, changes = {} } = {}) {
+// pictureCache: an earlier build's folder whose pictures this one may reuse.
+export async function buildFixture(fixture, origin, { as: name = fixture, changes = {}, pictureCache } = {}) {
   const local = (v) => (typeof v === 'string' ? v.split('https://example.com').join(origin) : v);
   const funnel = Object.fromEntries(Object.entries({ ...readFixture(fixture), ...changes }).map(([k, v]) => [k, local(v)]));
   const dir = path.join(artifactsDir, 'funnels', name);
   await rm(dir, { recursive: true, force: true }).then(() => mkdir(dir, { recursive: true }));
-  for (const folder of ['templates', 'snippets']) await cp(path.join(appDir, folder), path.join(dir, folder), { recursive: true });
+  for (const folder of ['templates', 'snippets', 'themes']) await cp(path.join(appDir, folder), path.join(dir, folder), { recursive: true });
+  if (pictureCache) await cp(path.join(pictureCache, 'output', '.picture-cache'), path.join(dir, 'output', '.picture-cache'), { recursive: true });
   for (const file of await readdir(fixturesDir)) if (!file.endsWith('.json')) await cp(path.join(fixturesDir, file), path.join(dir, file));
   // The large pictures the tests make (makeTestPictures), only where used.
   for (const file of madePictures) if ([funnel.coverImage, funnel.backgroundImage].includes(file)) await cp(path.join(madeDir, file), path.join(dir, file));

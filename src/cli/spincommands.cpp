@@ -96,7 +96,8 @@ int rewriteCommand(const SpinOptions& options, QIODevice& in, QTextStream& out, 
                    "of the result: it was written as UTF-8.\n";
     }
     err << result.report << '\n';
-    err << variantSummaryText(summarizeVariants(result.spinText, article.text, randomGenerator()))
+    err << variantSummaryText(summarizeVariants(result.spinText, article.text, randomGenerator(),
+                                                &result.replaced))
         << '\n';
     return 0;
 }

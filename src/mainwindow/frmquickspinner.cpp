@@ -396,8 +396,8 @@ void frmQuickSpinner::vbtnConvert_Click() {
         withoutProtectedTerms(synonyms(), parseProtectedWords(txtProtected->text()));
     const QString article = txtArticle->toPlainText();
     const RewriteResult result = Reescribir(article, rules, chkKeepOriginal->isChecked());
-    lblVariants->setText(
-        variantSummaryText(summarizeVariants(result.spinText, article, randomGenerator())));
+    lblVariants->setText(variantSummaryText(
+        summarizeVariants(result.spinText, article, randomGenerator(), &result.replaced)));
     desktop().message(this, result.report, QStringLiteral("Done"), MessageIcon::Information);
     // The box keeps the spin text, so every Spin and export draws from all its groups.
     m_lastResult = result.spinText;

@@ -5,6 +5,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <optional>
 #include <unordered_map>
 
 namespace tandrel {
@@ -52,7 +53,70 @@ struct Structure {
 
 } // namespace
 
+bool VariantSpace::flatGroups(const QString& text, std::vector<Group>& groups) {
+    groups.clear();
+    bool nested = false;
+    forEachGroup(text, [&](qsizetype brace, const std::vector<qsizetype>& bars, qsizetype close) {
+        // Inner groups are reported first, so an outer one starts before the last end.
+        if (nested || (!groups.empty() && brace < groups.back().close)) {
+            nested = true;
+            return;
+        }
+        Group g{std::int32_t(brace), std::int32_t(close), {}};
+        g.alternatives.reserve(bars.size() + 1);
+        qsizetype from = brace + 1;
+        for (const qsizetype bar : bars) {
+            g.alternatives.emplace_back(std::int32_t(from), std::int32_t(bar));
+            from = bar + 1;
+        }
+        g.alternatives.emplace_back(std::int32_t(from), std::int32_t(close));
+        groups.push_back(std::move(g));
+    });
+    return !nested;
+}
+
+bool VariantSpace::countFlat() {
+    if (!flatGroups(m_text, m_flat))
+        return false;
+    const auto n = std::int32_t(m_text.size());
+    const auto view = [&](const std::pair<std::int32_t, std::int32_t>& a) {
+        return QStringView(m_text).mid(a.first, a.second - a.first);
+    };
+    qint64 count = 1;
+    for (std::size_t i = 0; i < m_flat.size(); ++i) {
+        Group& g = m_flat[i];
+        auto& alts = g.alternatives;
+        std::sort(alts.begin(), alts.end(),
+                  [&](const auto& a, const auto& b) { return view(a) < view(b); });
+        alts.erase(std::unique(alts.begin(), alts.end(),
+                               [&](const auto& a, const auto& b) { return view(a) == view(b); }),
+                   alts.end());
+        // An alternative that begins another must part from it at the next
+        // character, which therefore has to be plain text (or the end).
+        const bool nextIsGroup = i + 1 < m_flat.size() && m_flat[i + 1].brace == g.close + 1;
+        const std::int32_t next =
+            g.close + 1 < n && !nextIsGroup ? m_text[g.close + 1].unicode() : -1;
+        int prefixPairs = 0;
+        for (std::size_t a = 0; a < alts.size(); ++a) {
+            for (std::size_t b = a + 1; b < alts.size() && view(alts[b]).startsWith(view(alts[a]));
+                 ++b) {
+                const qsizetype at = view(alts[a]).size();
+                if (nextIsGroup || ++prefixPairs > 64 ||
+                    (next >= 0 && view(alts[b])[at].unicode() == next))
+                    return false;
+            }
+        }
+        count = std::min(kCap, count * qint64(alts.size()));
+    }
+    m_count = count;
+    return true;
+}
+
 VariantSpace::VariantSpace(const QString& spinText) : m_text(spinText) {
+    m_isFlat = countFlat();
+    if (m_isFlat)
+        return;
+    m_flat.clear();
     const Structure s(m_text);
     const auto n = std::int32_t(m_text.size());
 
@@ -163,6 +227,27 @@ VariantSpace::VariantSpace(const QString& spinText) : m_text(spinText) {
 }
 
 QString VariantSpace::variant(qint64 rank) const {
+    if (m_isFlat) {
+        if (rank < 0 || rank >= m_count)
+            return QString();
+        std::vector<std::int32_t> choice(m_flat.size(), 0);
+        for (std::size_t i = m_flat.size(); i-- > 0;) {
+            const auto k = qint64(m_flat[i].alternatives.size());
+            choice[i] = std::int32_t(rank % k);
+            rank /= k;
+        }
+        QString out;
+        out.reserve(m_text.size());
+        qsizetype at = 0;
+        for (std::size_t i = 0; i < m_flat.size(); ++i) {
+            const auto& [from, to] = m_flat[i].alternatives[std::size_t(choice[i])];
+            out += QStringView(m_text).mid(at, m_flat[i].brace - at);
+            out += QStringView(m_text).mid(from, to - from);
+            at = m_flat[i].close + 1;
+        }
+        out += QStringView(m_text).mid(at);
+        return out;
+    }
     QString out;
     std::int32_t state = 0;
     for (;;) {
@@ -244,12 +329,143 @@ double wordDifference(const QString& a, const QString& b) {
     return double(unmatched) / double(x.size() + y.size());
 }
 
+namespace {
+
+std::vector<QStringView> wordsOfView(QStringView text) {
+    std::vector<QStringView> words;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n;) {
+        while (i < n && text[i].isSpace())
+            ++i;
+        qsizetype j = i;
+        while (j < n && !text[j].isSpace())
+            ++j;
+        if (j > i)
+            words.push_back(text.mid(i, j - i));
+        i = j;
+    }
+    return words;
+}
+
+// Words one list has that the other lacks: both lengths less twice their
+// longest common subsequence.
+qint64 unsharedWords(const std::vector<QStringView>& a, const std::vector<QStringView>& b) {
+    std::vector<std::int32_t> row(b.size() + 1, 0);
+    for (const QStringView& x : a) {
+        std::int32_t diagonal = 0;
+        for (std::size_t j = 0; j < b.size(); ++j) {
+            const std::int32_t above = row[j + 1];
+            row[j + 1] = x == b[j] ? diagonal + 1 : std::max(row[j], above);
+            diagonal = above;
+        }
+    }
+    return qint64(a.size() + b.size()) - 2 * qint64(row[b.size()]);
+}
+
+struct Expected {
+    double between = 0;
+    double fromOriginal = 0;
+};
+
+// The figures from the groups: each group with the word pieces around it
+// that it joins (so "{nice|fine}," compares "nice," with "fine,"), every
+// alternative as likely as Spin makes it. Empty when groups nest, touch one
+// another through a word, or hold so many words that comparing every pair
+// of alternatives would cost more than a few times the text.
+std::optional<Expected> expectedFigures(const QString& text, const std::vector<QString>& replaced) {
+    std::vector<VariantSpace::Group> groups;
+    if (!VariantSpace::flatGroups(text, groups) || groups.size() != replaced.size())
+        return std::nullopt;
+    const qsizetype n = text.size();
+    const auto space = [&](qsizetype i) { return text[i].isSpace(); };
+    double plainWords = 0;
+    double drawnWords = 0;
+    double originalWords = 0;
+    double differBetween = 0;
+    double differFromOriginal = 0;
+    qsizetype runStart = 0;
+    for (std::size_t g = 0; g <= groups.size(); ++g) {
+        // The plain run before group g (or the end), less the word pieces its groups join.
+        const qsizetype runEnd = g < groups.size() ? groups[g].brace : n;
+        const QStringView run = QStringView(text).mid(runStart, runEnd - runStart);
+        double words = double(wordsOfView(run).size());
+        const bool joinsBefore = g > 0 && !run.isEmpty() && !run.front().isSpace();
+        const bool joinsAfter = g < groups.size() && !run.isEmpty() && !run.back().isSpace();
+        if (g > 0 && g < groups.size() &&
+            std::none_of(run.begin(), run.end(), [](QChar c) { return c.isSpace(); }))
+            return std::nullopt; // two groups in one word
+        words -= (joinsBefore ? 1 : 0) + (joinsAfter ? 1 : 0);
+        plainWords += std::max(0.0, words);
+        if (g == groups.size())
+            break;
+        const VariantSpace::Group& group = groups[g];
+        qsizetype left = group.brace;
+        while (left > runStart && !space(left - 1))
+            --left;
+        qsizetype right = group.close + 1;
+        while (right < n && !space(right) && text[right] != u'{')
+            ++right;
+        const QStringView before = QStringView(text).mid(left, group.brace - left);
+        const QStringView after = QStringView(text).mid(group.close + 1, right - group.close - 1);
+        const auto wordsWith = [&](QStringView middle, QString& into) {
+            into.clear();
+            into += before;
+            into += middle;
+            into += after;
+            return wordsOfView(into);
+        };
+        const std::size_t k = group.alternatives.size();
+        std::vector<QString> texts(k);
+        std::vector<std::vector<QStringView>> alternatives(k);
+        qint64 totalWords = 0;
+        for (std::size_t i = 0; i < k; ++i) {
+            const auto& [from, to] = group.alternatives[i];
+            alternatives[i] = wordsWith(QStringView(text).mid(from, to - from), texts[i]);
+            totalWords += qint64(alternatives[i].size());
+        }
+        QString originalText;
+        const std::vector<QStringView> original = wordsWith(replaced[g], originalText);
+        if (double(totalWords) * double(totalWords + qint64(original.size())) >
+            64.0 * double(group.close - group.brace + 64))
+            return std::nullopt;
+        double between = 0;
+        double fromOriginal = 0;
+        for (std::size_t i = 0; i < k; ++i) {
+            for (std::size_t j = i + 1; j < k; ++j)
+                between += 2.0 * double(unsharedWords(alternatives[i], alternatives[j]));
+            fromOriginal += double(unsharedWords(alternatives[i], original));
+        }
+        const double kk = double(k);
+        differBetween += between / (kk * kk);
+        differFromOriginal += fromOriginal / kk;
+        drawnWords += double(totalWords) / kk;
+        originalWords += double(original.size());
+        runStart = group.close + 1;
+    }
+    const double drawn = plainWords + drawnWords;
+    Expected e;
+    e.between = drawn > 0 ? differBetween / (2 * drawn) : 0;
+    const double withOriginal = drawn + plainWords + originalWords;
+    e.fromOriginal = withOriginal > 0 ? differFromOriginal / withOriginal : 0;
+    return e;
+}
+
+} // namespace
+
 VariantSummary summarizeVariants(const QString& spinText, const QString& original,
-                                 QRandomGenerator& generator) {
+                                 QRandomGenerator& generator,
+                                 const std::vector<QString>* replaced) {
     VariantSummary summary;
     const VariantSpace space(spinText);
     summary.count = space.count();
     summary.moreThanAMillion = space.moreThanAMillion();
+    if (replaced) {
+        if (const auto expected = expectedFigures(spinText, *replaced)) {
+            summary.betweenVariants = expected->between;
+            summary.fromOriginal = expected->fromOriginal;
+            return summary;
+        }
+    }
     // Enough pairs for a steady figure on an article, fewer on a book.
     const int pairs =
         int(std::clamp<qsizetype>(4000000 / std::max<qsizetype>(1, spinText.size()), 2, 12));

@@ -331,8 +331,8 @@ double wordDifference(const QString& a, const QString& b) {
 
 namespace {
 
-std::vector<QStringView> wordsOfView(QStringView text) {
-    std::vector<QStringView> words;
+// The words of a text as hashes: what separates them is white space.
+void hashWords(QStringView text, std::vector<std::size_t>& into) {
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n;) {
         while (i < n && text[i].isSpace())
@@ -341,17 +341,16 @@ std::vector<QStringView> wordsOfView(QStringView text) {
         while (j < n && !text[j].isSpace())
             ++j;
         if (j > i)
-            words.push_back(text.mid(i, j - i));
+            into.push_back(qHash(text.mid(i, j - i), 0x9E3779B9u));
         i = j;
     }
-    return words;
 }
 
 // Words one list has that the other lacks: both lengths less twice their
 // longest common subsequence.
-qint64 unsharedWords(const std::vector<QStringView>& a, const std::vector<QStringView>& b) {
+std::int32_t unsharedWords(const std::vector<std::size_t>& a, const std::vector<std::size_t>& b) {
     std::vector<std::int32_t> row(b.size() + 1, 0);
-    for (const QStringView& x : a) {
+    for (const std::size_t x : a) {
         std::int32_t diagonal = 0;
         for (std::size_t j = 0; j < b.size(); ++j) {
             const std::int32_t above = row[j + 1];
@@ -359,46 +358,41 @@ qint64 unsharedWords(const std::vector<QStringView>& a, const std::vector<QStrin
             diagonal = above;
         }
     }
-    return qint64(a.size() + b.size()) - 2 * qint64(row[b.size()]);
+    return std::int32_t(a.size() + b.size()) - 2 * row[b.size()];
 }
 
-struct Expected {
-    double between = 0;
-    double fromOriginal = 0;
-};
+} // namespace
 
-// The figures from the groups: each group with the word pieces around it
-// that it joins (so "{nice|fine}," compares "nice," with "fine,"), every
-// alternative as likely as Spin makes it. Empty when groups nest, touch one
-// another through a word, or hold so many words that comparing every pair
-// of alternatives would cost more than a few times the text.
-std::optional<Expected> expectedFigures(const QString& text, const std::vector<QString>& replaced) {
+std::optional<GroupWords> GroupWords::of(const QString& text,
+                                         const std::vector<QString>* replaced) {
+    GroupWords out;
     std::vector<VariantSpace::Group> groups;
-    if (!VariantSpace::flatGroups(text, groups) || groups.size() != replaced.size())
+    if (!VariantSpace::flatGroups(text, groups) || (replaced && groups.size() != replaced->size()))
         return std::nullopt;
+    out.m_text = text;
     const qsizetype n = text.size();
     const auto space = [&](qsizetype i) { return text[i].isSpace(); };
-    double plainWords = 0;
-    double drawnWords = 0;
-    double originalWords = 0;
-    double differBetween = 0;
-    double differFromOriginal = 0;
     qsizetype runStart = 0;
+    QString joined;
+    std::vector<std::size_t> words;
     for (std::size_t g = 0; g <= groups.size(); ++g) {
         // The plain run before group g (or the end), less the word pieces its groups join.
         const qsizetype runEnd = g < groups.size() ? groups[g].brace : n;
         const QStringView run = QStringView(text).mid(runStart, runEnd - runStart);
-        double words = double(wordsOfView(run).size());
+        words.clear();
+        hashWords(run, words);
         const bool joinsBefore = g > 0 && !run.isEmpty() && !run.front().isSpace();
         const bool joinsAfter = g < groups.size() && !run.isEmpty() && !run.back().isSpace();
         if (g > 0 && g < groups.size() &&
             std::none_of(run.begin(), run.end(), [](QChar c) { return c.isSpace(); }))
             return std::nullopt; // two groups in one word
-        words -= (joinsBefore ? 1 : 0) + (joinsAfter ? 1 : 0);
-        plainWords += std::max(0.0, words);
+        out.m_plainWords +=
+            std::max<qint64>(0, qint64(words.size()) - joinsBefore - (joinsAfter ? 1 : 0));
         if (g == groups.size())
             break;
         const VariantSpace::Group& group = groups[g];
+        if (group.alternatives.size() > 255)
+            return std::nullopt;
         qsizetype left = group.brace;
         while (left > runStart && !space(left - 1))
             --left;
@@ -407,50 +401,106 @@ std::optional<Expected> expectedFigures(const QString& text, const std::vector<Q
             ++right;
         const QStringView before = QStringView(text).mid(left, group.brace - left);
         const QStringView after = QStringView(text).mid(group.close + 1, right - group.close - 1);
-        const auto wordsWith = [&](QStringView middle, QString& into) {
-            into.clear();
-            into += before;
-            into += middle;
-            into += after;
-            return wordsOfView(into);
+        const auto wordsWith = [&](QStringView middle) {
+            joined.clear();
+            joined += before;
+            joined += middle;
+            joined += after;
+            std::vector<std::size_t> hashes;
+            hashWords(joined, hashes);
+            return hashes;
         };
-        const std::size_t k = group.alternatives.size();
-        std::vector<QString> texts(k);
-        std::vector<std::vector<QStringView>> alternatives(k);
-        qint64 totalWords = 0;
-        for (std::size_t i = 0; i < k; ++i) {
-            const auto& [from, to] = group.alternatives[i];
-            alternatives[i] = wordsWith(QStringView(text).mid(from, to - from), texts[i]);
-            totalWords += qint64(alternatives[i].size());
+        Unit unit;
+        unit.brace = group.brace;
+        unit.close = group.close;
+        qint64 total = 0;
+        for (const auto& [from, to] : group.alternatives) {
+            unit.alternatives.emplace_back(from, to);
+            unit.words.push_back(wordsWith(QStringView(text).mid(from, to - from)));
+            total += qint64(unit.words.back().size());
         }
-        QString originalText;
-        const std::vector<QStringView> original = wordsWith(replaced[g], originalText);
-        if (double(totalWords) * double(totalWords + qint64(original.size())) >
+        if (replaced)
+            unit.original = wordsWith((*replaced)[g]);
+        // Every pair of alternatives is compared: keep that within a few times the text.
+        if (double(total) * double(total + qint64(unit.original.size())) >
             64.0 * double(group.close - group.brace + 64))
             return std::nullopt;
-        double between = 0;
-        double fromOriginal = 0;
-        for (std::size_t i = 0; i < k; ++i) {
-            for (std::size_t j = i + 1; j < k; ++j)
-                between += 2.0 * double(unsharedWords(alternatives[i], alternatives[j]));
-            fromOriginal += double(unsharedWords(alternatives[i], original));
-        }
-        const double kk = double(k);
-        differBetween += between / (kk * kk);
-        differFromOriginal += fromOriginal / kk;
-        drawnWords += double(totalWords) / kk;
-        originalWords += double(original.size());
+        out.m_units.push_back(std::move(unit));
         runStart = group.close + 1;
     }
-    const double drawn = plainWords + drawnWords;
-    Expected e;
-    e.between = drawn > 0 ? differBetween / (2 * drawn) : 0;
-    const double withOriginal = drawn + plainWords + originalWords;
-    e.fromOriginal = withOriginal > 0 ? differFromOriginal / withOriginal : 0;
-    return e;
+    return out;
 }
 
-} // namespace
+std::int32_t GroupWords::unshared(std::size_t unit, int a, int b) const {
+    const Unit& u = m_units[unit];
+    return unsharedWords(u.words[std::size_t(a)], u.words[std::size_t(b)]);
+}
+
+GroupWords::Expected GroupWords::expected() const {
+    double drawnWords = 0;
+    double originalWords = 0;
+    double between = 0;
+    double fromOriginal = 0;
+    for (std::size_t g = 0; g < m_units.size(); ++g) {
+        const Unit& u = m_units[g];
+        const auto k = int(u.words.size());
+        double pairs = 0;
+        double toOriginal = 0;
+        double words = 0;
+        for (int i = 0; i < k; ++i) {
+            for (int j = i + 1; j < k; ++j)
+                pairs += 2.0 * unshared(g, i, j);
+            toOriginal += unsharedWords(u.words[std::size_t(i)], u.original);
+            words += double(u.words[std::size_t(i)].size());
+        }
+        between += pairs / (double(k) * k);
+        fromOriginal += toOriginal / k;
+        drawnWords += words / k;
+        originalWords += double(u.original.size());
+    }
+    const double drawn = double(m_plainWords) + drawnWords;
+    const double withOriginal = drawn + double(m_plainWords) + originalWords;
+    return {drawn > 0 ? between / (2 * drawn) : 0,
+            withOriginal > 0 ? fromOriginal / withOriginal : 0};
+}
+
+GroupWords::Choices GroupWords::draw(QRandomGenerator& generator) const {
+    Choices choices(m_units.size());
+    for (std::size_t g = 0; g < m_units.size(); ++g)
+        choices[g] = quint8(generator.bounded(quint32(m_units[g].words.size())));
+    return choices;
+}
+
+qint64 GroupWords::words(const Choices& choices) const {
+    qint64 total = m_plainWords;
+    for (std::size_t g = 0; g < m_units.size(); ++g)
+        total += qint64(m_units[g].words[choices[g]].size());
+    return total;
+}
+
+double GroupWords::difference(const Choices& a, const Choices& b) const {
+    qint64 unsharedTotal = 0;
+    for (std::size_t g = 0; g < m_units.size(); ++g) {
+        if (a[g] != b[g])
+            unsharedTotal += unshared(g, a[g], b[g]);
+    }
+    const qint64 both = words(a) + words(b);
+    return both > 0 ? double(unsharedTotal) / double(both) : 0;
+}
+
+QString GroupWords::text(const Choices& choices) const {
+    QString out;
+    out.reserve(m_text.size());
+    qsizetype at = 0;
+    for (std::size_t g = 0; g < m_units.size(); ++g) {
+        const auto& [from, to] = m_units[g].alternatives[choices[g]];
+        out += QStringView(m_text).mid(at, m_units[g].brace - at);
+        out += QStringView(m_text).mid(from, to - from);
+        at = m_units[g].close + 1;
+    }
+    out += QStringView(m_text).mid(at);
+    return out;
+}
 
 VariantSummary summarizeVariants(const QString& spinText, const QString& original,
                                  QRandomGenerator& generator,
@@ -460,9 +510,10 @@ VariantSummary summarizeVariants(const QString& spinText, const QString& origina
     summary.count = space.count();
     summary.moreThanAMillion = space.moreThanAMillion();
     if (replaced) {
-        if (const auto expected = expectedFigures(spinText, *replaced)) {
-            summary.betweenVariants = expected->between;
-            summary.fromOriginal = expected->fromOriginal;
+        if (const auto groups = GroupWords::of(spinText, replaced)) {
+            const GroupWords::Expected expected = groups->expected();
+            summary.betweenVariants = expected.between;
+            summary.fromOriginal = expected.fromOriginal;
             return summary;
         }
     }

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace tandrel {
@@ -57,6 +58,50 @@ private:
     std::vector<char> m_accepts;
     std::vector<qint64> m_counts;
     qint64 m_count = 0;
+};
+
+// A text whose groups neither nest nor share a word, read for comparing its
+// variants: each group with the word pieces around it that it joins (so
+// "{nice|fine}," compares "nice," with "fine,"), its alternatives as words.
+// Two variants differ in the words one has that the other lacks, group by group.
+class GroupWords {
+public:
+    // Empty when groups nest, two share a word, one has more than 255
+    // alternatives, or comparing every pair of a group's alternatives would
+    // cost more than a few times the text. replaced: what each group stands
+    // for in the original, in order (the rewrite's list).
+    static std::optional<GroupWords> of(const QString& text,
+                                        const std::vector<QString>* replaced = nullptr);
+
+    // Expected differing words over expected words, for two independent
+    // draws and for a draw and the original, every alternative as likely as
+    // Spin makes it.
+    struct Expected {
+        double between = 0;
+        double fromOriginal = 0;
+    };
+    Expected expected() const;
+
+    // A variant as the alternative chosen in each group.
+    using Choices = std::vector<quint8>;
+    Choices draw(QRandomGenerator& generator) const;
+    QString text(const Choices& choices) const;
+    // Differing words over the words of both (0 to 1).
+    double difference(const Choices& a, const Choices& b) const;
+
+private:
+    struct Unit {
+        std::int32_t brace;
+        std::int32_t close;
+        std::vector<std::pair<std::int32_t, std::int32_t>> alternatives;
+        std::vector<std::vector<std::size_t>> words; // hashed, per alternative
+        std::vector<std::size_t> original;
+    };
+    qint64 words(const Choices& choices) const;
+    std::int32_t unshared(std::size_t unit, int a, int b) const;
+    QString m_text;
+    std::vector<Unit> m_units;
+    qint64 m_plainWords = 0;
 };
 
 // How different the variants of a spin text are, measured on drawn variants:

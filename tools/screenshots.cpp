@@ -69,6 +69,7 @@ void takeSpinner(frmMass& window, const QDir& out, const QString& article, bool 
     window.cmdSpinner_Click();
     auto* spinner = window.findChild<frmQuickSpinner*>();
     spinner->optArticles_Click(0);
+    spinner->findChild<QRadioButton*>(QStringLiteral("optCareful"))->click();
     spinner->vbtnConvert_Click();
     // Careful first, then bold: the line under the result shows both.
     spinner->findChild<QRadioButton*>(QStringLiteral("optBold"))->click();

@@ -257,6 +257,7 @@ bool runCase(const char* title, const QString& synonymPath, const QString& artic
     }
     const auto median = [&](double EngineRun::*field) {
         std::vector<double> values;
+        values.reserve(timings.size());
         for (const EngineRun& run : timings)
             values.push_back(run.*field);
         std::sort(values.begin(), values.end());

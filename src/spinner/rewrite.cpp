@@ -91,9 +91,9 @@ Capitals capitalsOf(QStringView occurrence) {
 
 QString groupFor(const QString& reducedRule, QStringView occurrence, bool keepOriginal) {
     const Capitals capitals = capitalsOf(occurrence);
-    const QString cased = capitals == Capitals::All     ? reducedRule.toUpper()
-                          : capitals == Capitals::First ? capitalised(reducedRule)
-                                                        : reducedRule;
+    QString cased = capitals == Capitals::All     ? reducedRule.toUpper()
+                    : capitals == Capitals::First ? capitalised(reducedRule)
+                                                  : reducedRule;
     if (!keepOriginal)
         return cased;
     QString group = QStringLiteral("{");

@@ -4,7 +4,7 @@
 //
 //   tandrel-bench-spinner [--synonyms FILE] [--runs N] [--reference-lines N] [--save-synthetic
 //   FILE]
-//                         [--engine-only] [--hostile-mb 1,2,4]
+//                         [--engine-only] [--figures-only] [--hostile-mb 1,2,4]
 //
 // The reference walks every line with the whole article for every term, which
 // takes many minutes on 100,000 lines; on that file it is timed on the first
@@ -17,6 +17,7 @@
 #include "synonymdb.h"
 #include "textfiles.h"
 #include "tools.h"
+#include "variants.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -188,6 +189,43 @@ void hostileTexts(const QString& synonymPath, const QStringList& synonymTerms,
                 time([&] { (void)Spin(stray, random); }));
 }
 
+// The rewrite with and without the variant figures the window and the
+// command line show after it.
+// withGroups false: the figures measured on drawn variants, as before.
+void figuresCost(const char* title, const QString& synonymPath, const QString& article,
+                 bool withGroups) {
+    const auto db = loadSynonymDb(synonymPath);
+    QRandomGenerator random(4);
+    std::vector<double> rewrite;
+    std::vector<double> figures;
+    for (int run = 0; run < 5; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        const RewriteResult result = rewriteSpunText(article, db.value());
+        rewrite.push_back(msSince(timer));
+        timer.restart();
+        (void)summarizeVariants(result.spinText, article, random,
+                                withGroups ? &result.replaced : nullptr);
+        figures.push_back(msSince(timer));
+    }
+    std::sort(rewrite.begin(), rewrite.end());
+    std::sort(figures.begin(), figures.end());
+    std::printf("\n%s (%.2f MB), figures %s, median of 5:\n  rewrite %.1f ms, figures %.1f ms: "
+                "with figures %.2fx the rewrite alone\n",
+                title, double(article.size()) / 1e6,
+                withGroups ? "from the groups" : "from drawn variants", rewrite[2], figures[2],
+                (rewrite[2] + figures[2]) / rewrite[2]);
+}
+
+// An article of this many lines, one sentence of the generated article each.
+QString articleOfLines(const QString& article, int lines) {
+    const QStringList sentences = article.split(QStringLiteral(". "));
+    QString out;
+    for (int i = 0; i < lines; ++i)
+        out += sentences[i % sentences.size()] + QStringLiteral(".\n");
+    return out;
+}
+
 struct EngineRun {
     double load;
     double rewrite;
@@ -219,6 +257,7 @@ bool runCase(const char* title, const QString& synonymPath, const QString& artic
     }
     const auto median = [&](double EngineRun::*field) {
         std::vector<double> values;
+        values.reserve(timings.size());
         for (const EngineRun& run : timings)
             values.push_back(run.*field);
         std::sort(values.begin(), values.end());
@@ -282,6 +321,7 @@ int main(int argc, char* argv[]) {
     std::vector<double> hostileSizes{1, 2, 4};
     QStringList args = app.arguments().mid(1);
     const bool engineOnly = args.removeAll(QStringLiteral("--engine-only")) > 0;
+    const bool figuresOnly = args.removeAll(QStringLiteral("--figures-only")) > 0;
     for (qsizetype i = 0; i + 1 < args.size(); i += 2) {
         if (args[i] == QLatin1String("--synonyms"))
             shipped = args[i + 1];
@@ -322,6 +362,15 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
+    const QString longArticle = articleOfLines(article, 100000);
+    for (const bool withGroups : {false, true}) {
+        figuresCost("Shipped file, the 5,000-word article", shipped, article, withGroups);
+        figuresCost("Synthetic 100,000-line file, the 5,000-word article", synthetic, article,
+                    withGroups);
+        figuresCost("Shipped file, an article of 100,000 lines", shipped, longArticle, withGroups);
+    }
+    if (figuresOnly)
+        return 0;
     hostileTexts(shipped, synonymTerms, hostileSizes);
     const bool ok =
         runCase("Shipped synonym file", shipped, article, runs, 0, engineOnly) &&

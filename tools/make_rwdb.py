@@ -16,6 +16,16 @@ every variant would make the same swap. Words listed in rwdb_exclude.txt
 are left out of the last part; its [never] words out of every group and
 its [names] words (months, days, names) out of every line.
 
+After these careful lines come the bold ones, which a rewrite uses only
+when asked (tandrel-cli rewrite --bold, the window's "Bold"): the
+[bold] lines of rwdb_groups.txt, then WordNet groups built with the
+looser filters of BOLD_FILTERS (rarer senses, pairs too). Each bold line
+is put just before the first careful line holding one of its terms or
+words, and after every careful phrase that guards one of them, inside
+"{Tier: bold}" ... "{Tier: careful}" lines; a reader that knows no tiers
+takes those for groups of one capitalised term, which never match. The
+careful lines alone are the file as it was before tiers.
+
 The spinner swaps any member of a line for any other member, blind to
 part of speech and word sense, so every filter below errs on the side
 of leaving a word out. Same input, same output, byte for byte.
@@ -706,7 +716,7 @@ CONSONANT_SOUND = ("one", "once", "use", "usu", "uni", "eu", "ewe", "uti",
                    "ura", "ure", "uro")
 # Terms never written after "a"/"an", whatever their first sound.
 NOT_AFTER_A = {"advice", "guidance", "several", "wound up", "meanwhile", "despite",
-               "individuals", "beforehand", "a person"}
+               "individuals", "beforehand", "a person", "explaining", "explained", "using"}
 VOWEL_SOUND = ("hour", "honest", "honor", "honour", "heir")
 
 
@@ -791,7 +801,7 @@ def hand_lines(wn, mythes, hand, never, names):
     lines, problems, unlisted = [], [], []
     seen = {}
     for section, terms in hand:
-        if section not in ("protect", "groups", "forms"):
+        if section not in ("protect", "groups", "forms", "bold"):
             problems.append("unknown section [%s]" % section)
         if section == "protect":
             if len(terms) != 1:
@@ -801,7 +811,7 @@ def hand_lines(wn, mythes, hand, never, names):
         for t in terms:
             if t != t.lower() or not t or t != t.strip() or "{" in t or "}" in t:
                 problems.append("bad term %r" % t)
-            if t in seen:
+            if t in seen and section != "bold":
                 problems.append("%r stands in two lines" % t)
             seen[t] = len(lines)
             words = t.split(" ")
@@ -816,7 +826,7 @@ def hand_lines(wn, mythes, hand, never, names):
                 part = " ".join(words[i:j])
                 if part in seen and seen[part] < len(lines):
                     problems.append("%r comes after the line of %r" % (t, part))
-        if section == "groups":
+        if section in ("groups", "bold"):
             classes = {article_class(t) for t in terms}
             # only a noun or adjective in its bare form follows "a"
             if len(classes) > 1 and any(
@@ -856,6 +866,76 @@ def wordnet_lines(wn, lists, scowl, taken):
     return lines
 
 
+# Looser than the careful filters: a word's main sense may hold a quarter
+# of its uses, members may be rarer, and a pair is a group.
+BOLD_FILTERS = {
+    "MIN_SENSE_SHARE": {"a": 0.25, "r": 0.25, "v": 0.25, "n": 0.3},
+    "MAX_OTHER_POS": {"a": 0.3, "r": 0.3, "v": 0.2, "n": 0.2},
+    "MIN_SHARE_OF_HEAD": 0.02,
+    "MIN_PHRASE_COUNT": {"a": 2, "r": 2, "v": 2, "n": 2},
+    "MIN_AUTO_TERMS": 2,
+    "MAX_SCOWL_SIZE": 50,
+}
+BOLD_TIER, CAREFUL_TIER = "{Tier: bold}", "{Tier: careful}"
+
+
+def with_filters(filters, work):
+    """work() with the module's filter settings replaced for the call"""
+    saved = {k: globals()[k] for k in filters}
+    globals().update(filters)
+    try:
+        return work()
+    finally:
+        globals().update(saved)
+
+
+def phrase_parts(term):
+    """every run of words of a term shorter than the term"""
+    w = term.split(" ")
+    return {" ".join(w[i:j]) for i in range(len(w)) for j in range(i + 1, len(w) + 1)
+            if j - i < len(w)}
+
+
+def place_bold(careful, bold):
+    """The careful lines with each bold line just before the first careful
+    line that holds one of its terms or a word of one, provided every careful
+    line whose phrase guards one of its terms comes before that; bold lines
+    that cannot be placed so are returned apart."""
+    where = defaultdict(list)  # term -> careful lines holding it
+    for i, terms in enumerate(careful):
+        for t in terms:
+            where[t].append(i)
+    phrases = [(i, terms[0]) for i, terms in enumerate(careful) if len(terms) == 1]
+    multi = [(i, t) for i, terms in enumerate(careful) for t in terms
+             if " " in t and len(terms) > 1]
+    slots = defaultdict(list)
+    dropped = []
+    for terms in bold:
+        if any(set(terms) <= set(line) for line in careful):
+            continue  # nothing a careful line does not offer already
+        before = [i for t in terms for part in phrase_parts(t) | {t} for i in where.get(part, ())]
+        at = min(before) if before else len(careful)
+        # kept-as-themselves phrases that guard a term, and careful phrases holding one
+        after = [i for i, p in phrases if p not in terms and any(guards(p, t) for t in terms)]
+        after += [i for i, p in multi if p not in terms
+                  and any(t in phrase_parts(p) for t in terms)]
+        if after and max(after) >= at:
+            dropped.append(terms)
+            continue
+        slots[at].append(terms)
+    lines = []
+    for i in range(len(careful) + 1):
+        if slots[i]:
+            # a bold phrase before a bold word it holds
+            ordered = order_lines(slots[i])
+            lines.append([BOLD_TIER])
+            lines.extend(ordered)
+            lines.append([CAREFUL_TIER])
+        if i < len(careful):
+            lines.append(careful[i])
+    return lines, dropped
+
+
 def guards(phrase, term):
     """The phrase, kept as itself, stops the term from matching inside it or
     across its edges."""
@@ -891,20 +971,41 @@ def main(argv):
             sys.exit("%s is missing (apt-get install %s)" % (need, package))
     lists = load_exclusions(os.path.join(here, "rwdb_exclude.txt"))
     wn = WordNet(wndir)
+    all_hand = load_hand(os.path.join(here, "rwdb_groups.txt"))
     hand, unlisted = hand_lines(wn, load_mythes(MYTHES_DAT),
-                                load_hand(os.path.join(here, "rwdb_groups.txt")),
+                                [h for h in all_hand if h[0] != "bold"],
                                 lists["never"], lists["names"])
+    hand_bold, unlisted_bold = hand_lines(wn, load_mythes(MYTHES_DAT),
+                                          [h for h in all_hand if h[0] == "bold"],
+                                          lists["never"], lists["names"])
     taken = {t for terms in hand for t in terms}
     taken |= {w for terms in hand for t in terms for w in t.split(" ")
               if len(terms) > 1}
-    auto = wordnet_lines(wn, lists, load_scowl(SCOWL_DIR), taken)
+    scowl = load_scowl(SCOWL_DIR)
+    auto = wordnet_lines(wn, lists, scowl, taken)
     lines, idle = without_idle_phrases(hand + auto)
+    # Bold: words of no careful or hand-read bold group, with looser filters.
+    bold_taken = taken | {t for terms in auto for t in terms}
+    bold_taken |= {t for terms in hand_bold for t in terms}
+    bold_taken |= {w for terms in hand_bold for t in terms for w in t.split(" ")}
+    bold_auto = with_filters(BOLD_FILTERS,
+                             lambda: wordnet_lines(wn, lists, scowl, bold_taken))
+    lines, dropped = place_bold(lines, hand_bold + bold_auto)
     with open(out_path, "w", encoding="utf-8", newline="\n") as f:
         for terms in lines:
-            f.write("{" + "|".join(terms) + "}\n")
-    print("%s: %d lines (%d hand-read, %d from WordNet), %d terms" % (
-        out_path, len(lines), len(lines) - len(auto), len(auto),
-        sum(len(t) for t in lines)))
+            f.write(terms[0] + "\n" if terms[0] in (BOLD_TIER, CAREFUL_TIER)
+                    else "{" + "|".join(terms) + "}\n")
+    bold_count = sum(1 for t in lines if t[0] not in (BOLD_TIER, CAREFUL_TIER)) - (
+        len(hand) + len(auto) - len(idle))
+    print("%s: %d lines (%d careful: %d hand-read, %d from WordNet; %d bold: %d hand-read, "
+          "%d from WordNet), %d terms" % (
+              out_path, len(lines), len(hand) + len(auto) - len(idle), len(hand) - len(idle),
+              len(auto), bold_count, len(hand_bold), len(bold_auto),
+              sum(len(t) for t in lines)))
+    if dropped:
+        print("bold lines no place suits (%d): %s" % (
+            len(dropped), ", ".join("|".join(t) for t in dropped)))
+    unlisted += unlisted_bold
     if idle:
         print("phrases left out, guarding nothing (%d): %s" % (len(idle), ", ".join(idle)))
     if unlisted:

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Measure the spinner's synonym file on sample articles with the real engine.
 
-Usage: measure_rwdb.py [--cli PATH] [--synonyms FILE] [--groups] [--file]
-                       [SAMPLE...]
+Usage: measure_rwdb.py [--cli PATH] [--synonyms FILE] [--bold] [--groups] [--file]
+                       [--set old|new|tuning] [SAMPLE...]
 Defaults: build/tandrel-cli, data/rwdb.txt, every tools/samples/*.txt.
 
 For each sample it runs "tandrel-cli rewrite", finds every group the
@@ -25,6 +25,11 @@ rewrite made and the word it replaced, and reports
                words for two counts three)
 and how many groups of the file, and of the groups met, have 2, 3 or 4+
 terms (the matched term included).
+--bold measures the rewrite with the bold groups too ("rewrite --bold").
+--set picks the samples: "tuning" the eleven read while the file was
+built, "old" the held-out ones of earlier readings (heldout-*), "new" the
+eight written before the bold groups were made (heldout2-*), which no
+filter was tuned on; default every sample.
 --groups prints every group in its context for a hand read, --file every
 line of the synonym file numbered.
 """
@@ -46,22 +51,35 @@ SEEDS = tuple((n, n + 1) for n in range(1, 21, 2))
 GROUP_RE = re.compile(r"\{([^{}]*)\}")
 
 
-def load_rules(path):
-    """reduced rule -> candidate original terms"""
-    reduced = {}
+TIER_LINES = {"{Tier: bold}": True, "{Tier: careful}": False}
+
+
+def tier_lines(path, bold):
+    """the lines a rewrite of the tier applies, without the tier lines"""
+    in_bold = False
     with open(path, encoding="utf-8") as f:
         for line in f:
             line = line.rstrip("\r\n")
-            if not (line.startswith("{") and line.endswith("}")):
-                continue
-            terms = [t for t in line[1:-1].replace("{", "").replace("}", "")
-                     .split("|") if t]
-            if len(terms) == 1:
-                reduced.setdefault(line, []).append(terms[0])
-                continue
-            for t in terms:
-                rest = "{" + "|".join(x for x in terms if x != t) + "}"
-                reduced.setdefault(rest, []).append(t)
+            if line in TIER_LINES:
+                in_bold = TIER_LINES[line]
+            elif bold or not in_bold:
+                yield line
+
+
+def load_rules(path, bold):
+    """reduced rule -> candidate original terms"""
+    reduced = {}
+    for line in tier_lines(path, bold):
+        if not (line.startswith("{") and line.endswith("}")):
+            continue
+        terms = [t for t in line[1:-1].replace("{", "").replace("}", "")
+                 .split("|") if t]
+        if len(terms) == 1:
+            reduced.setdefault(line, []).append(terms[0])
+            continue
+        for t in terms:
+            rest = "{" + "|".join(x for x in terms if x != t) + "}"
+            reduced.setdefault(rest, []).append(t)
     return reduced
 
 
@@ -87,8 +105,9 @@ def load_wrong(path):
     return wrong
 
 
-def rewrite(cli, synonyms, sample):
-    run = subprocess.run([cli, "rewrite", "--synonyms", synonyms, sample],
+def rewrite(cli, synonyms, sample, bold):
+    run = subprocess.run([cli, "rewrite", "--synonyms", synonyms, sample]
+                         + (["--bold"] if bold else []),
                          capture_output=True, text=True, encoding="utf-8")
     if run.returncode != 0:
         sys.exit("%s failed on %s: %s" % (cli, sample, run.stderr.strip()))
@@ -185,12 +204,18 @@ def main():
     ap.add_argument("--synonyms", default=os.path.join(ROOT, "data", "rwdb.txt"))
     ap.add_argument("--wrong", default=os.path.join(HERE, "samples", "wrong-swaps.txt"))
     ap.add_argument("--groups", action="store_true")
+    ap.add_argument("--bold", action="store_true")
+    ap.add_argument("--set", choices=("tuning", "old", "new"))
     ap.add_argument("--file", action="store_true")
     ap.add_argument("samples", nargs="*")
     args = ap.parse_args()
     samples = args.samples or sorted(glob.glob(os.path.join(HERE, "samples", "*.txt")))
     samples = [s for s in samples if not s.endswith("wrong-swaps.txt")]
-    reduced = load_rules(args.synonyms)
+    kind = lambda s: ("new" if os.path.basename(s).startswith("heldout2-") else
+                      "old" if os.path.basename(s).startswith("heldout-") else "tuning")
+    if args.set:
+        samples = [s for s in samples if kind(s) == args.set]
+    reduced = load_rules(args.synonyms, args.bold)
     wrong = load_wrong(args.wrong)
 
     if args.file:
@@ -205,7 +230,7 @@ def main():
         name = os.path.basename(sample)
         with open(sample, encoding="utf-8") as f:
             original = f.read()
-        spun, count, words = rewrite(args.cli, args.synonyms, sample)
+        spun, count, words = rewrite(args.cli, args.synonyms, sample, args.bold)
         groups = align(original, spun, reduced)
         if len(groups) != count:
             sys.exit("%s: %d groups found, the engine reports %d" % (name, len(groups), count))
@@ -243,14 +268,13 @@ def main():
         for k in FIELDS:
             totals[k] += t[k]
     report("all samples", totals)
-    with open(args.synonyms, encoding="utf-8") as f:
-        lines = [line.rstrip("\n") for line in f]
+    lines = list(tier_lines(args.synonyms, args.bold))
     in_file = {}
     for line in lines:
         n = line.count("|") + 1
         in_file[n] = in_file.get(n, 0) + 1
-    print("synonym file: %d lines, %d bytes, %d kept as themselves; groups: %s" % (
-        len(lines), os.path.getsize(args.synonyms), in_file.get(1, 0), sizes(in_file)))
+    print("synonym file (%s tier): %d lines, %d kept as themselves; groups: %s" % (
+        "bold" if args.bold else "careful", len(lines), in_file.get(1, 0), sizes(in_file)))
     print("groups met: %s" % sizes(met))
 
 

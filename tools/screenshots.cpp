@@ -29,6 +29,7 @@
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QStyleFactory>
 #include <QTextBlock>
@@ -74,6 +75,10 @@ void takeSpinner(frmMass& window, const QDir& out, const QString& article, bool 
     window.cmdSpinner_Click();
     auto* spinner = window.findChild<frmQuickSpinner*>();
     spinner->optArticles_Click(0);
+    spinner->findChild<QRadioButton*>(QStringLiteral("optCareful"))->click();
+    spinner->vbtnConvert_Click();
+    // Careful first, then bold: the line under the result shows both.
+    spinner->findChild<QRadioButton*>(QStringLiteral("optBold"))->click();
     spinner->vbtnConvert_Click();
     spinner->vbtnPreview_Click(); // a second variant: the spin text stays
     // Both boxes show the paragraph of the first group with a choice.
@@ -93,6 +98,17 @@ void takeSpinner(frmMass& window, const QDir& out, const QString& article, bool 
     if (QWidget* focused = QApplication::focusWidget())
         focused->clearFocus();
     spinner->grab().save(out.filePath(QStringLiteral("spinner.png")));
+    if (qEnvironmentVariableIsSet("TANDREL_SHOT_SIZES")) {
+        // At its smallest and on a 1280 x 720 screen, to check that everything fits.
+        const QSize normal = spinner->size();
+        spinner->resize(spinner->minimumSize());
+        QApplication::processEvents();
+        spinner->grab().save(out.filePath(QStringLiteral("spinner-smallest.png")));
+        spinner->resize(1280, 720 - 60);
+        QApplication::processEvents();
+        spinner->grab().save(out.filePath(QStringLiteral("spinner-1280.png")));
+        spinner->resize(normal);
+    }
     if (dark) {
         // As the real desktop shows a question over the spinner.
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Swiftword"),

@@ -58,6 +58,8 @@ struct Options {
     bool report = false;
     int connections = 4;
     bool keepOriginal = false;
+    bool bold = false;
+    double minDifference = 0;
     int count = 0;
     QString outDir;
     bool help = false;
@@ -81,6 +83,7 @@ const TextOption kTextOptions[] = {
 const char kSeedNeeds[] = "a whole number of 0 or more";
 const char kCountNeeds[] = "a whole number from 1 to 1000";
 const char kConnectionsNeeds[] = "a whole number from 1 to 16";
+const char kMinDifferenceNeeds[] = "a share of words in per cent, from 0 to 100";
 static_assert(kMostVariants == 1000, "the help and kCountNeeds name the most");
 
 QString needs(const QString& name, const char* what) {
@@ -111,13 +114,16 @@ Options parse(const QStringList& arguments) {
     const QCommandLineOption count(QStringLiteral("count"), QString(), QStringLiteral("N"));
     const QCommandLineOption acceptNewHostKey(QStringLiteral("accept-new-host-key"));
     const QCommandLineOption keepOriginal(QStringLiteral("keep-original"));
+    const QCommandLineOption bold(QStringLiteral("bold"));
+    const QCommandLineOption minDifference(QStringLiteral("min-difference"), QString(),
+                                           QStringLiteral("PERCENT"));
     const QCommandLineOption dryRun(QStringLiteral("dry-run"));
     const QCommandLineOption undo(QStringLiteral("undo"));
     const QCommandLineOption report(QStringLiteral("report"));
     const QCommandLineOption connections(QStringLiteral("connections"), QString(),
                                          QStringLiteral("N"));
-    parser.addOptions({help, version, seed, to, count, acceptNewHostKey, keepOriginal, dryRun, undo,
-                       connections, report});
+    parser.addOptions({help, version, seed, to, count, acceptNewHostKey, keepOriginal, bold,
+                       minDifference, dryRun, undo, connections, report});
     for (const TextOption& option : kTextOptions)
         parser.addOption(
             QCommandLineOption(QLatin1String(option.name), QString(), QStringLiteral("VALUE")));
@@ -138,11 +144,12 @@ Options parse(const QStringList& arguments) {
         QString name = arguments.last();
         while (name.startsWith(QLatin1Char('-')))
             name.remove(0, 1);
-        const char* what = name == QLatin1String("seed")          ? kSeedNeeds
-                           : name == QLatin1String("count")       ? kCountNeeds
-                           : name == QLatin1String("connections") ? kConnectionsNeeds
-                           : name == QLatin1String("to")          ? "an address"
-                                                                  : nullptr;
+        const char* what = name == QLatin1String("seed")             ? kSeedNeeds
+                           : name == QLatin1String("count")          ? kCountNeeds
+                           : name == QLatin1String("connections")    ? kConnectionsNeeds
+                           : name == QLatin1String("min-difference") ? kMinDifferenceNeeds
+                           : name == QLatin1String("to")             ? "an address"
+                                                                     : nullptr;
         for (const TextOption& option : kTextOptions) {
             if (name == QLatin1String(option.name))
                 what = option.needs;
@@ -174,6 +181,16 @@ Options parse(const QStringList& arguments) {
         options.to = parser.value(to);
     options.acceptNewHostKey = parser.isSet(acceptNewHostKey);
     options.keepOriginal = parser.isSet(keepOriginal);
+    options.bold = parser.isSet(bold);
+    if (parser.isSet(minDifference)) {
+        bool ok = false;
+        const double percent = parser.value(minDifference).toDouble(&ok);
+        if (!ok || !(percent >= 0 && percent <= 100)) {
+            options.error = needs(QStringLiteral("min-difference"), kMinDifferenceNeeds);
+            return options;
+        }
+        options.minDifference = percent / 100;
+    }
     options.dryRun = parser.isSet(dryRun);
     options.undo = parser.isSet(undo);
     options.report = parser.isSet(report);
@@ -406,8 +423,9 @@ int run(const QStringList& arguments, const AppPaths& defaults, QIODevice& in, Q
             options.synonyms.isEmpty() ? paths.synonymFile() : options.synonyms;
         if (options.seed)
             seedRandomNumbers(*options.seed);
-        const SpinOptions spin{options.positional, synonyms, options.count, options.outDir,
-                               options.keepOriginal};
+        const SpinOptions spin{
+            options.positional,   synonyms,     options.count,        options.outDir,
+            options.keepOriginal, options.bold, options.minDifference};
         if (options.report && options.command != QLatin1String("build")) {
             err << "The option --report works only with the build command.\n";
             return 1;

@@ -46,14 +46,16 @@ int exportCommand(const SpinOptions& options, const QByteArray& bytes, QTextStre
     const QString stem = variantStem(file == QLatin1String("-") ? QString() : file);
     bool fellBack = false;
     const auto written = exportVariants(space, options.count, options.outDir, stem, text.format,
-                                        false, randomGenerator(), &fellBack);
+                                        false, randomGenerator(), &fellBack, options.minDifference);
     if (!written) {
         err << written.error() << '\n';
         return 1;
     }
     for (const QString& path : variantFilePaths(options.outDir, stem, written.value()))
         out << displayPath(path) << '\n';
-    if (written.value() < options.count)
+    if (written.value() < options.count && options.minDifference > 0)
+        err << floorShortfall(written.value(), options.count, options.minDifference) << '\n';
+    else if (written.value() < options.count)
         err << (written.value() == 1
                     ? QStringLiteral("The text has only %1 variant of the %2 asked for.")
                     : QStringLiteral("The text has only %1 different variants of the %2 asked "
@@ -81,7 +83,9 @@ int rewriteCommand(const SpinOptions& options, QIODevice& in, QTextStream& out, 
         return 1;
     }
     const LoadedArticle article = decodeArticle(bytes.value());
-    const RewriteResult result = Reescribir(article.text, synonyms.value(), options.keepOriginal);
+    const SynonymDb rules =
+        synonyms.value().forTier(options.bold ? SynonymTier::Bold : SynonymTier::Careful);
+    const RewriteResult result = Reescribir(article.text, rules, options.keepOriginal);
     if (options.outDir.isEmpty()) {
         out << result.spinText;
     } else {
@@ -96,7 +100,8 @@ int rewriteCommand(const SpinOptions& options, QIODevice& in, QTextStream& out, 
                    "of the result: it was written as UTF-8.\n";
     }
     err << result.report << '\n';
-    err << variantSummaryText(summarizeVariants(result.spinText, article.text, randomGenerator()))
+    err << variantSummaryText(summarizeVariants(result.spinText, article.text, randomGenerator(),
+                                                &result.replaced))
         << '\n';
     return 0;
 }

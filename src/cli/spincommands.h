@@ -13,6 +13,8 @@ struct SpinOptions {
     int count = 0;          // spin: this many different variants into outDir; 0 prints one
     QString outDir;         // rewrite: the file of the result; empty: standard output
     bool keepOriginal = false;
+    bool bold = false;        // rewrite: the bold groups too
+    double minDifference = 0; // spin --count: share of words any two variants differ in
 };
 
 // Prints the article in spin syntax on out (no line end added), or writes it

@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QBoxLayout>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
@@ -23,6 +24,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
+#include <QSpinBox>
 #include <QTimer>
 
 #include <algorithm>
@@ -35,6 +37,8 @@ const QString kTitle = QStringLiteral("Swiftword");
 const QString kSynonymsLoading = QStringLiteral("Please Wait (Loading Synonyms)...");
 const QString kProtectedKey = QStringLiteral("spinner/protectedWords");
 const QString kKeepOriginalKey = QStringLiteral("spinner/keepOriginal");
+const QString kBoldKey = QStringLiteral("spinner/bold");
+const QString kMinDifferenceKey = QStringLiteral("spinner/minDifference");
 const QString kOneVariant = QStringLiteral(
     "The rewritten article has only one variant, so every Spin shows the same text: it holds "
     "no group with two or more different choices.");
@@ -92,6 +96,12 @@ frmQuickSpinner::frmQuickSpinner(const AppPaths& paths, const std::array<QString
     connect(vbtnExport, &QPushButton::clicked, this, &frmQuickSpinner::vbtnExport_Click);
     connect(txtProtected, &QLineEdit::editingFinished, this, &frmQuickSpinner::txtProtected_Change);
     connect(chkKeepOriginal, &QCheckBox::clicked, this, &frmQuickSpinner::chkKeepOriginal_Click);
+    connect(optCareful, &QRadioButton::clicked, this, &frmQuickSpinner::optTier_Click);
+    connect(optBold, &QRadioButton::clicked, this, &frmQuickSpinner::optTier_Click);
+    connect(spnMinDifference, &QSpinBox::editingFinished, this, [this] {
+        keepSetting(kMinDifferenceKey, spnMinDifference->value(),
+                    QStringLiteral("The least difference between exported variants"));
+    });
     connect(Command1, &QPushButton::clicked, this, &frmQuickSpinner::Command1_Click);
     connect(Timer1, &QTimer::timeout, this, &frmQuickSpinner::Timer1_Timer);
     connect(tmrPleaseWait, &QTimer::timeout, this, &frmQuickSpinner::tmrPleaseWait_Timer);
@@ -142,7 +152,22 @@ void frmQuickSpinner::buildControls() {
     waitPolicy.setRetainSizeWhenHidden(true);
     lblPleaseWait->setSizePolicy(waitPolicy);
     lblPleaseWait->hide();
+    optCareful =
+        named(new QRadioButton(QStringLiteral("&Careful"), this), QStringLiteral("optCareful"));
+    optCareful->setToolTip(QStringLiteral("Only synonyms that mean the same in nearly every "
+                                          "sentence: few words change, little to check"));
+    optBold = named(new QRadioButton(QStringLiteral("B&old"), this), QStringLiteral("optBold"));
+    optBold->setToolTip(QStringLiteral("Also words and phrases whose sense varies more: more "
+                                       "words change and variants differ more, but read the "
+                                       "result for a wrong sense"));
+    auto* tiers = new QButtonGroup(this);
+    tiers->addButton(optCareful);
+    tiers->addButton(optBold);
+    optCareful->setChecked(true);
     actions->addWidget(vbtnConvert);
+    actions->addWidget(optCareful);
+    actions->addWidget(optBold);
+    actions->addSpacing(12);
     actions->addWidget(vbtnLoad);
     actions->addStretch(1);
     actions->addWidget(lblPleaseWait);
@@ -183,8 +208,18 @@ void frmQuickSpinner::buildControls() {
     vbtnCopy = button(QStringLiteral("Copy"), QStringLiteral("vbtnCopy"), this);
     resultRow->addWidget(Label2);
     resultRow->addStretch(1);
-    for (QPushButton* b : {vbtnSave, vbtnSaveAs, vbtnExport, vbtnCopy})
-        resultRow->addWidget(b);
+    spnMinDifference = named(new QSpinBox(this), QStringLiteral("spnMinDifference"));
+    spnMinDifference->setRange(0, 100);
+    spnMinDifference->setSuffix(QStringLiteral("%"));
+    spnMinDifference->setPrefix(QStringLiteral("apart by "));
+    spnMinDifference->setToolTip(QStringLiteral("Export Variants writes only variants that differ "
+                                                "from each other in at least this share of "
+                                                "their words (0: any different variants)"));
+    spnMinDifference->setAccessibleName(QStringLiteral("Least difference between exported "
+                                                       "variants, per cent of words"));
+    for (QWidget* w : std::initializer_list<QWidget*>{vbtnSave, vbtnSaveAs, vbtnExport,
+                                                      spnMinDifference, vbtnCopy})
+        resultRow->addWidget(w);
     root->addLayout(resultRow);
     txtRewritten = textBox(QStringLiteral("txtRewritten"), this);
     root->addWidget(txtRewritten, 2);
@@ -231,6 +266,8 @@ void frmQuickSpinner::Form_Load() {
     const QSettings settings(settingsFile(), QSettings::IniFormat);
     txtProtected->setText(settings.value(kProtectedKey).toString());
     chkKeepOriginal->setChecked(settings.value(kKeepOriginalKey, false).toBool());
+    (settings.value(kBoldKey, false).toBool() ? optBold : optCareful)->setChecked(true);
+    spnMinDifference->setValue(std::clamp(settings.value(kMinDifferenceKey, 0).toInt(), 0, 100));
     vbtnConvert->setEnabled(false);
     Timer1->start();
 }
@@ -332,6 +369,11 @@ void frmQuickSpinner::chkKeepOriginal_Click() {
                 QStringLiteral("The choice to keep the original wording"));
 }
 
+void frmQuickSpinner::optTier_Click() {
+    keepSetting(kBoldKey, optBold->isChecked(),
+                QStringLiteral("The choice of careful or bold synonyms"));
+}
+
 // ---- Synonyms ----
 
 void frmQuickSpinner::Timer1_Timer() {
@@ -392,12 +434,26 @@ void frmQuickSpinner::vbtnConvert_Click() {
         return;
     tmrPleaseWait->start();
     vbtnConvert->setEnabled(false);
+    const bool bold = optBold->isChecked();
     const SynonymDb rules =
-        withoutProtectedTerms(synonyms(), parseProtectedWords(txtProtected->text()));
+        withoutProtectedTerms(synonyms().forTier(bold ? SynonymTier::Bold : SynonymTier::Careful),
+                              parseProtectedWords(txtProtected->text()));
     const QString article = txtArticle->toPlainText();
     const RewriteResult result = Reescribir(article, rules, chkKeepOriginal->isChecked());
-    lblVariants->setText(
-        variantSummaryText(summarizeVariants(result.spinText, article, randomGenerator())));
+    // The other tier's figures stay beside these while nothing else changed.
+    const QString input =
+        article + QChar(0) + txtProtected->text() + (chkKeepOriginal->isChecked() ? u'1' : u'0');
+    m_tierFigures[bold ? 1 : 0] = {
+        input, variantSummaryText(summarizeVariants(result.spinText, article, randomGenerator(),
+                                                    &result.replaced))};
+    const auto line = [&](bool boldTier) {
+        return (boldTier ? QStringLiteral("Bold: ") : QStringLiteral("Careful: ")) +
+               m_tierFigures[boldTier ? 1 : 0].text;
+    };
+    QString figures = line(bold);
+    if (m_tierFigures[bold ? 0 : 1].input == input)
+        figures += u'\n' + line(!bold);
+    lblVariants->setText(figures);
     desktop().message(this, result.report, QStringLiteral("Done"), MessageIcon::Information);
     // The box keeps the spin text, so every Spin and export draws from all its groups.
     m_lastResult = result.spinText;
@@ -519,6 +575,7 @@ void frmQuickSpinner::vbtnExport_Click() {
     if (folder.isEmpty())
         return;
     const VariantSpace space(txtRewritten->toPlainText());
+    const double floor = spnMinDifference->value() / 100.0;
     const int files = variantsToExport(space, *count);
     const QString stem = variantStem(article);
     const QStringList paths = variantFilePaths(folder, stem, files);
@@ -551,8 +608,8 @@ void frmQuickSpinner::vbtnExport_Click() {
                      staleNames),
             QStringLiteral("Export Variants"), MessageIcon::Warning);
     bool fellBack = false;
-    const auto written =
-        exportVariants(space, files, folder, stem, m_format, true, randomGenerator(), &fellBack);
+    const auto written = exportVariants(space, files, folder, stem, m_format, true,
+                                        randomGenerator(), &fellBack, floor);
     if (!written) {
         desktop().message(this, written.error(), QStringLiteral("Error"), MessageIcon::Critical);
         return;
@@ -575,6 +632,9 @@ void frmQuickSpinner::vbtnExport_Click() {
         done = QStringLiteral("The rewritten article has only %1 different variants; they were "
                               "written to \"%2\".");
     done = done.arg(writtenCount).arg(displayPath(folder));
+    if (floor > 0 && writtenCount < files)
+        done = floorShortfall(writtenCount, *count, floor) +
+               QStringLiteral(" They are in \"%1\".").arg(displayPath(folder));
     if (fellBack)
         done += QStringLiteral(" Some hold characters that Windows-1252 cannot and were written "
                                "as UTF-8.");

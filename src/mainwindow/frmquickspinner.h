@@ -16,6 +16,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
+class QSpinBox;
 class QTimer;
 
 namespace tandrel {
@@ -61,6 +62,7 @@ public slots:
     void vbtnExport_Click();
     void txtProtected_Change();
     void chkKeepOriginal_Click();
+    void optTier_Click();
     void Command1_Click();
     void Timer1_Timer();
     void tmrPleaseWait_Timer();
@@ -104,7 +106,17 @@ private:
     QLabel* lblProtected = nullptr;
     QLineEdit* txtProtected = nullptr;
     QCheckBox* chkKeepOriginal = nullptr;
+    QRadioButton* optCareful = nullptr; // beside Rewrite: which synonym groups it uses
+    QRadioButton* optBold = nullptr;
+    QSpinBox* spnMinDifference = nullptr; // the export's floor, per cent of words
     QLabel* lblVariants = nullptr;
+    // The figures of the last rewrite with each tier, while the article and
+    // its options stay the same, so the line can set one beside the other.
+    struct TierFigures {
+        QString input;
+        QString text;
+    };
+    std::array<TierFigures, 2> m_tierFigures;
     QLabel* Label2 = nullptr;
     QPlainTextEdit* txtRewritten = nullptr;
     QPushButton* vbtnSave = nullptr;

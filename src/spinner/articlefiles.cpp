@@ -146,6 +146,48 @@ private:
     QSet<std::pair<size_t, size_t>> m_seen;
 };
 
+// Variants that differ from every one drawn before in at least a share of
+// their words; gives up after many draws in a row found none.
+class FloorDraws {
+public:
+    FloorDraws(const VariantSpace& space, double floor, QRandomGenerator& generator)
+        : m_space(space), m_floor(floor), m_generator(generator),
+          m_groups(GroupWords::of(space.text())) {}
+
+    std::optional<QString> next() {
+        for (int misses = 0; misses < kMisses; ++misses) {
+            if (m_groups) {
+                GroupWords::Choices choices = m_groups->draw(m_generator);
+                if (std::all_of(m_kept.begin(), m_kept.end(), [&](const auto& kept) {
+                        return m_groups->difference(choices, kept) >= m_floor;
+                    })) {
+                    m_kept.push_back(std::move(choices));
+                    return m_groups->text(m_kept.back());
+                }
+                continue;
+            }
+            // Nested or joined groups: the texts themselves are compared and kept.
+            QString variant = Spin(m_space.text(), m_generator);
+            if (std::all_of(m_keptTexts.begin(), m_keptTexts.end(), [&](const QString& kept) {
+                    return wordDifference(variant, kept) >= m_floor;
+                })) {
+                m_keptTexts.push_back(variant);
+                return variant;
+            }
+        }
+        return std::nullopt;
+    }
+
+private:
+    static constexpr int kMisses = 1000;
+    const VariantSpace& m_space;
+    const double m_floor;
+    QRandomGenerator& m_generator;
+    const std::optional<GroupWords> m_groups;
+    std::vector<GroupWords::Choices> m_kept;
+    std::vector<QString> m_keptTexts;
+};
+
 // One sync for all the files, where a file system can be synced at once.
 Status syncToDisk(const QString& folder, const QStringList& files) {
     int error = 0;
@@ -358,7 +400,7 @@ private:
 
 Result<int> exportVariants(const VariantSpace& space, int files, const QString& folder,
                            const QString& stem, const ArticleFormat& format, bool overwrite,
-                           QRandomGenerator& generator, bool* fellBack) {
+                           QRandomGenerator& generator, bool* fellBack, double minDifference) {
     if (fellBack)
         *fellBack = false;
     if (!QFileInfo(folder).isDir())
@@ -383,9 +425,10 @@ Result<int> exportVariants(const VariantSpace& space, int files, const QString& 
         }
     }
     PendingFiles pending(folder, files);
-    VariantDraws draws(space, files, generator);
+    VariantDraws draws(space, minDifference > 0 ? 0 : files, generator);
+    FloorDraws floorDraws(space, minDifference, generator);
     for (const QString& path : paths) {
-        const std::optional<QString> variant = draws.next();
+        const std::optional<QString> variant = minDifference > 0 ? floorDraws.next() : draws.next();
         if (!variant)
             break;
         bool utf8 = false;
@@ -398,6 +441,14 @@ Result<int> exportVariants(const VariantSpace& space, int files, const QString& 
     if (const Status synced = syncToDisk(folder, pending.parts()); !synced)
         return Result<int>::failure(synced.error() + QStringLiteral(" No variant was written."));
     return pending.name(overwrite);
+}
+
+QString floorShortfall(int written, int asked, double minDifference) {
+    return QStringLiteral("Wrote %1 of %2 variants: the others were within %3% of one already "
+                          "written.")
+        .arg(written)
+        .arg(asked)
+        .arg(QString::number(minDifference * 100, 'g', 3));
 }
 
 } // namespace tandrel

@@ -47,9 +47,17 @@ QStringList staleVariantFiles(const QString& folder, const QString& stem, int co
 // in one sync at the end and only then takes its name, so a failure or a
 // crash leaves none of them. Refuses, writing nothing, when the folder is
 // missing or (unless overwrite) one of the files is there already.
+// With minDifference (0 to 1), a variant is written only when it differs
+// from every one written before in at least that share of their words
+// (GroupWords), so fewer may be written than asked for.
 // The number of files written; fellBack: some variant was written as UTF-8 instead.
 Result<int> exportVariants(const VariantSpace& space, int files, const QString& folder,
                            const QString& stem, const ArticleFormat& format, bool overwrite,
-                           QRandomGenerator& generator, bool* fellBack = nullptr);
+                           QRandomGenerator& generator, bool* fellBack = nullptr,
+                           double minDifference = 0);
+
+// What an export says when it wrote fewer than asked because of its floor:
+// "Wrote 6 of 10 variants: the others were within 10% of one already written."
+QString floorShortfall(int written, int asked, double minDifference);
 
 } // namespace tandrel

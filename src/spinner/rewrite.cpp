@@ -91,9 +91,9 @@ Capitals capitalsOf(QStringView occurrence) {
 
 QString groupFor(const QString& reducedRule, QStringView occurrence, bool keepOriginal) {
     const Capitals capitals = capitalsOf(occurrence);
-    const QString cased = capitals == Capitals::All     ? reducedRule.toUpper()
-                          : capitals == Capitals::First ? capitalised(reducedRule)
-                                                        : reducedRule;
+    QString cased = capitals == Capitals::All     ? reducedRule.toUpper()
+                    : capitals == Capitals::First ? capitalised(reducedRule)
+                                                  : reducedRule;
     if (!keepOriginal)
         return cased;
     QString group = QStringLiteral("{");
@@ -346,11 +346,14 @@ RewriteResult applied(const QString& text, std::vector<Replacement> replacements
     std::vector<std::array<QString, 3>> cased(keepOriginal ? 0 : inserts.size());
     QString work;
     work.reserve(text.size() + qsizetype(replacements.size()) * 16);
+    std::vector<QString> replaced;
+    replaced.reserve(replacements.size());
     qsizetype at = 0;
     for (const Replacement& r : replacements) {
         work += QStringView(text).mid(at, r.position - at);
         const Insert& insert = inserts[std::size_t(r.insert)];
         const QStringView occurrence = QStringView(text).mid(r.position + 1, r.length - 2);
+        replaced.push_back(occurrence.toString());
         if (keepOriginal) {
             work += marked(groupFor(insert.rule, occurrence, true), insert.end);
         } else {
@@ -362,7 +365,9 @@ RewriteResult applied(const QString& text, std::vector<Replacement> replacements
         at = r.position + r.length;
     }
     work += QStringView(text).mid(at);
-    return finished(std::move(work), qint64(replacements.size()), words);
+    RewriteResult result = finished(std::move(work), qint64(replacements.size()), words);
+    result.replaced = std::move(replaced);
+    return result;
 }
 
 // The places of one candidate and end character, in text order: [base, last).

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <vector>
+
 namespace tandrel {
 
 struct RewriteResult {
@@ -11,6 +13,8 @@ struct RewriteResult {
     qint64 replacementCount = 0; // ReplacementCount
     qint64 wordCount = 0;        // words of the article, before any replacement
     QString report;              // "N Replacements on W words."
+    // The text each group of spinText replaced, in text order, as written.
+    std::vector<QString> replaced;
 };
 
 QString replacementReport(qint64 replacements, qint64 words);

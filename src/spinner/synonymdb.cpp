@@ -108,6 +108,14 @@ void SynonymIndex::addLine(QStringView line) {
     m_lineLength.push_back(quint32(line.size()));
     const bool isBraced = isBracedRule(line);
     m_braced.push_back(isBraced ? 1 : 0);
+    if (line == kBoldTierLine || line == kCarefulTierLine) {
+        m_inBold = line == kBoldTierLine;
+        m_tier.push_back(TierLine);
+        m_hasTierLines = true;
+    } else {
+        m_tier.push_back(m_inBold ? BoldLine : CarefulLine);
+        m_hasBold = m_hasBold || m_inBold;
+    }
     if (isBraced) {
         // Same terms as LoadRule: braces out, split at "|", empty parts dropped.
         quint32 bare = offset + 1;
@@ -145,6 +153,24 @@ qsizetype SynonymDb::lineCount() const {
 }
 QString SynonymDb::line(qsizetype i) const {
     return m_index->line(i).toString();
+}
+
+bool SynonymDb::hasBoldLines() const {
+    return m_index->hasBoldLines();
+}
+
+SynonymDb SynonymDb::forTier(SynonymTier tier) const {
+    const detail::SynonymIndex& index = *m_index;
+    if (!index.hasTierLines())
+        return *this;
+    SynonymDbBuilder builder;
+    for (qsizetype i = 0; i < index.lineCount(); ++i) {
+        const auto kind = index.tier(i);
+        if (kind == detail::SynonymIndex::CarefulLine ||
+            (kind == detail::SynonymIndex::BoldLine && tier == SynonymTier::Bold))
+            builder.addLine(index.line(i));
+    }
+    return builder.finish();
 }
 
 QStringList SynonymDb::lines() const {

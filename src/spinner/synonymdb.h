@@ -24,6 +24,17 @@ QStringList LoadRule(const QString& line, const QStringList& previousItems);
 // in the middle or last; a line whose only term it is comes back unchanged.
 QString RuleWithoutTerm(const QString& line, const QString& term);
 
+// How far a rewrite may go: careful groups hold words that mean the same in
+// nearly every sentence; bold ones add words and phrases whose senses vary more.
+enum class SynonymTier { Careful, Bold };
+
+// Lines that switch the tier of the lines after them. A file starts careful,
+// so one without them is all careful. Readers that know no tiers take them
+// for groups of one term with a capital, which never matches, and apply
+// every line.
+inline constexpr QStringView kBoldTierLine = u"{Tier: bold}";
+inline constexpr QStringView kCarefulTierLine = u"{Tier: careful}";
+
 // A complete synonym file: every line in file order (unbraced and empty ones
 // too) and the lookup built from them once. Immutable and cheap to copy, so
 // it can be built on another thread and handed over; a window that holds no
@@ -37,6 +48,11 @@ public:
     // Every line, built anew on each call (a large file has many).
     QStringList lines() const;
     const detail::SynonymIndex& index() const { return *m_index; }
+    // True when some line is marked bold.
+    bool hasBoldLines() const;
+    // The lines a rewrite of this tier applies, in file order and without the
+    // tier lines: Careful only the careful ones, Bold every one.
+    SynonymDb forTier(SynonymTier tier) const;
 
 private:
     friend class SynonymDbBuilder;

@@ -83,6 +83,10 @@ public:
     qsizetype lineCount() const { return qsizetype(m_lineOffset.size()); }
     QStringView line(qsizetype i) const { return view(m_lineOffset[i], m_lineLength[i]); }
     bool braced(qsizetype line) const { return m_braced[line] != 0; }
+    enum LineTier : char { CarefulLine, BoldLine, TierLine };
+    LineTier tier(qsizetype line) const { return LineTier(m_tier[line]); }
+    bool hasBoldLines() const { return m_hasBold; }
+    bool hasTierLines() const { return m_hasTierLines; }
     // The items of a braced line are terms()[itemsBegin(line) .. itemsEnd(line)).
     quint32 itemsBegin(qsizetype line) const { return m_itemBegin[line]; }
     quint32 itemsEnd(qsizetype line) const { return m_itemBegin[line + 1]; }
@@ -109,6 +113,10 @@ private:
     std::vector<quint32> m_lineOffset;
     std::vector<quint32> m_lineLength;
     std::vector<char> m_braced;
+    std::vector<char> m_tier;
+    bool m_inBold = false;
+    bool m_hasBold = false;
+    bool m_hasTierLines = false;
     std::vector<quint32> m_itemBegin{0};
     std::vector<Term> m_terms;
     qsizetype m_maxTermLength = 0;

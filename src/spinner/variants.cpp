@@ -5,6 +5,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <optional>
 #include <unordered_map>
 
 namespace tandrel {
@@ -52,7 +53,70 @@ struct Structure {
 
 } // namespace
 
+bool VariantSpace::flatGroups(const QString& text, std::vector<Group>& groups) {
+    groups.clear();
+    bool nested = false;
+    forEachGroup(text, [&](qsizetype brace, const std::vector<qsizetype>& bars, qsizetype close) {
+        // Inner groups are reported first, so an outer one starts before the last end.
+        if (nested || (!groups.empty() && brace < groups.back().close)) {
+            nested = true;
+            return;
+        }
+        Group g{std::int32_t(brace), std::int32_t(close), {}};
+        g.alternatives.reserve(bars.size() + 1);
+        qsizetype from = brace + 1;
+        for (const qsizetype bar : bars) {
+            g.alternatives.emplace_back(std::int32_t(from), std::int32_t(bar));
+            from = bar + 1;
+        }
+        g.alternatives.emplace_back(std::int32_t(from), std::int32_t(close));
+        groups.push_back(std::move(g));
+    });
+    return !nested;
+}
+
+bool VariantSpace::countFlat() {
+    if (!flatGroups(m_text, m_flat))
+        return false;
+    const auto n = std::int32_t(m_text.size());
+    const auto view = [&](const std::pair<std::int32_t, std::int32_t>& a) {
+        return QStringView(m_text).mid(a.first, a.second - a.first);
+    };
+    qint64 count = 1;
+    for (std::size_t i = 0; i < m_flat.size(); ++i) {
+        Group& g = m_flat[i];
+        auto& alts = g.alternatives;
+        std::sort(alts.begin(), alts.end(),
+                  [&](const auto& a, const auto& b) { return view(a) < view(b); });
+        alts.erase(std::unique(alts.begin(), alts.end(),
+                               [&](const auto& a, const auto& b) { return view(a) == view(b); }),
+                   alts.end());
+        // An alternative that begins another must part from it at the next
+        // character, which therefore has to be plain text (or the end).
+        const bool nextIsGroup = i + 1 < m_flat.size() && m_flat[i + 1].brace == g.close + 1;
+        const std::int32_t next =
+            g.close + 1 < n && !nextIsGroup ? m_text[g.close + 1].unicode() : -1;
+        int prefixPairs = 0;
+        for (std::size_t a = 0; a < alts.size(); ++a) {
+            for (std::size_t b = a + 1; b < alts.size() && view(alts[b]).startsWith(view(alts[a]));
+                 ++b) {
+                const qsizetype at = view(alts[a]).size();
+                if (nextIsGroup || ++prefixPairs > 64 ||
+                    (next >= 0 && view(alts[b])[at].unicode() == next))
+                    return false;
+            }
+        }
+        count = std::min(kCap, count * qint64(alts.size()));
+    }
+    m_count = count;
+    return true;
+}
+
 VariantSpace::VariantSpace(const QString& spinText) : m_text(spinText) {
+    m_isFlat = countFlat();
+    if (m_isFlat)
+        return;
+    m_flat.clear();
     const Structure s(m_text);
     const auto n = std::int32_t(m_text.size());
 
@@ -163,6 +227,27 @@ VariantSpace::VariantSpace(const QString& spinText) : m_text(spinText) {
 }
 
 QString VariantSpace::variant(qint64 rank) const {
+    if (m_isFlat) {
+        if (rank < 0 || rank >= m_count)
+            return QString();
+        std::vector<std::int32_t> choice(m_flat.size(), 0);
+        for (std::size_t i = m_flat.size(); i-- > 0;) {
+            const auto k = qint64(m_flat[i].alternatives.size());
+            choice[i] = std::int32_t(rank % k);
+            rank /= k;
+        }
+        QString out;
+        out.reserve(m_text.size());
+        qsizetype at = 0;
+        for (std::size_t i = 0; i < m_flat.size(); ++i) {
+            const auto& [from, to] = m_flat[i].alternatives[std::size_t(choice[i])];
+            out += QStringView(m_text).mid(at, m_flat[i].brace - at);
+            out += QStringView(m_text).mid(from, to - from);
+            at = m_flat[i].close + 1;
+        }
+        out += QStringView(m_text).mid(at);
+        return out;
+    }
     QString out;
     std::int32_t state = 0;
     for (;;) {
@@ -244,12 +329,194 @@ double wordDifference(const QString& a, const QString& b) {
     return double(unmatched) / double(x.size() + y.size());
 }
 
+namespace {
+
+// The words of a text as hashes: what separates them is white space.
+void hashWords(QStringView text, std::vector<std::size_t>& into) {
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n;) {
+        while (i < n && text[i].isSpace())
+            ++i;
+        qsizetype j = i;
+        while (j < n && !text[j].isSpace())
+            ++j;
+        if (j > i)
+            into.push_back(qHash(text.mid(i, j - i), 0x9E3779B9u));
+        i = j;
+    }
+}
+
+// Words one list has that the other lacks: both lengths less twice their
+// longest common subsequence.
+std::int32_t unsharedWords(const std::vector<std::size_t>& a, const std::vector<std::size_t>& b) {
+    std::vector<std::int32_t> row(b.size() + 1, 0);
+    for (const std::size_t x : a) {
+        std::int32_t diagonal = 0;
+        for (std::size_t j = 0; j < b.size(); ++j) {
+            const std::int32_t above = row[j + 1];
+            row[j + 1] = x == b[j] ? diagonal + 1 : std::max(row[j], above);
+            diagonal = above;
+        }
+    }
+    return std::int32_t(a.size() + b.size()) - 2 * row[b.size()];
+}
+
+} // namespace
+
+std::optional<GroupWords> GroupWords::of(const QString& text,
+                                         const std::vector<QString>* replaced) {
+    GroupWords out;
+    std::vector<VariantSpace::Group> groups;
+    if (!VariantSpace::flatGroups(text, groups) || (replaced && groups.size() != replaced->size()))
+        return std::nullopt;
+    out.m_text = text;
+    const qsizetype n = text.size();
+    const auto space = [&](qsizetype i) { return text[i].isSpace(); };
+    qsizetype runStart = 0;
+    QString joined;
+    std::vector<std::size_t> words;
+    for (std::size_t g = 0; g <= groups.size(); ++g) {
+        // The plain run before group g (or the end), less the word pieces its groups join.
+        const qsizetype runEnd = g < groups.size() ? groups[g].brace : n;
+        const QStringView run = QStringView(text).mid(runStart, runEnd - runStart);
+        words.clear();
+        hashWords(run, words);
+        const bool joinsBefore = g > 0 && !run.isEmpty() && !run.front().isSpace();
+        const bool joinsAfter = g < groups.size() && !run.isEmpty() && !run.back().isSpace();
+        if (g > 0 && g < groups.size() &&
+            std::none_of(run.begin(), run.end(), [](QChar c) { return c.isSpace(); }))
+            return std::nullopt; // two groups in one word
+        out.m_plainWords +=
+            std::max<qint64>(0, qint64(words.size()) - joinsBefore - (joinsAfter ? 1 : 0));
+        if (g == groups.size())
+            break;
+        const VariantSpace::Group& group = groups[g];
+        if (group.alternatives.size() > 255)
+            return std::nullopt;
+        qsizetype left = group.brace;
+        while (left > runStart && !space(left - 1))
+            --left;
+        qsizetype right = group.close + 1;
+        while (right < n && !space(right) && text[right] != u'{')
+            ++right;
+        const QStringView before = QStringView(text).mid(left, group.brace - left);
+        const QStringView after = QStringView(text).mid(group.close + 1, right - group.close - 1);
+        const auto wordsWith = [&](QStringView middle) {
+            joined.clear();
+            joined += before;
+            joined += middle;
+            joined += after;
+            std::vector<std::size_t> hashes;
+            hashWords(joined, hashes);
+            return hashes;
+        };
+        Unit unit;
+        unit.brace = group.brace;
+        unit.close = group.close;
+        qint64 total = 0;
+        for (const auto& [from, to] : group.alternatives) {
+            unit.alternatives.emplace_back(from, to);
+            unit.words.push_back(wordsWith(QStringView(text).mid(from, to - from)));
+            total += qint64(unit.words.back().size());
+        }
+        if (replaced)
+            unit.original = wordsWith((*replaced)[g]);
+        // Every pair of alternatives is compared: keep that within a few times the text.
+        if (double(total) * double(total + qint64(unit.original.size())) >
+            64.0 * double(group.close - group.brace + 64))
+            return std::nullopt;
+        out.m_units.push_back(std::move(unit));
+        runStart = group.close + 1;
+    }
+    return out;
+}
+
+std::int32_t GroupWords::unshared(std::size_t unit, int a, int b) const {
+    const Unit& u = m_units[unit];
+    return unsharedWords(u.words[std::size_t(a)], u.words[std::size_t(b)]);
+}
+
+GroupWords::Expected GroupWords::expected() const {
+    double drawnWords = 0;
+    double originalWords = 0;
+    double between = 0;
+    double fromOriginal = 0;
+    for (std::size_t g = 0; g < m_units.size(); ++g) {
+        const Unit& u = m_units[g];
+        const auto k = int(u.words.size());
+        double pairs = 0;
+        double toOriginal = 0;
+        double words = 0;
+        for (int i = 0; i < k; ++i) {
+            for (int j = i + 1; j < k; ++j)
+                pairs += 2.0 * unshared(g, i, j);
+            toOriginal += unsharedWords(u.words[std::size_t(i)], u.original);
+            words += double(u.words[std::size_t(i)].size());
+        }
+        between += pairs / (double(k) * k);
+        fromOriginal += toOriginal / k;
+        drawnWords += words / k;
+        originalWords += double(u.original.size());
+    }
+    const double drawn = double(m_plainWords) + drawnWords;
+    const double withOriginal = drawn + double(m_plainWords) + originalWords;
+    return {drawn > 0 ? between / (2 * drawn) : 0,
+            withOriginal > 0 ? fromOriginal / withOriginal : 0};
+}
+
+GroupWords::Choices GroupWords::draw(QRandomGenerator& generator) const {
+    Choices choices(m_units.size());
+    for (std::size_t g = 0; g < m_units.size(); ++g)
+        choices[g] = quint8(generator.bounded(quint32(m_units[g].words.size())));
+    return choices;
+}
+
+qint64 GroupWords::words(const Choices& choices) const {
+    qint64 total = m_plainWords;
+    for (std::size_t g = 0; g < m_units.size(); ++g)
+        total += qint64(m_units[g].words[choices[g]].size());
+    return total;
+}
+
+double GroupWords::difference(const Choices& a, const Choices& b) const {
+    qint64 unsharedTotal = 0;
+    for (std::size_t g = 0; g < m_units.size(); ++g) {
+        if (a[g] != b[g])
+            unsharedTotal += unshared(g, a[g], b[g]);
+    }
+    const qint64 both = words(a) + words(b);
+    return both > 0 ? double(unsharedTotal) / double(both) : 0;
+}
+
+QString GroupWords::text(const Choices& choices) const {
+    QString out;
+    out.reserve(m_text.size());
+    qsizetype at = 0;
+    for (std::size_t g = 0; g < m_units.size(); ++g) {
+        const auto& [from, to] = m_units[g].alternatives[choices[g]];
+        out += QStringView(m_text).mid(at, m_units[g].brace - at);
+        out += QStringView(m_text).mid(from, to - from);
+        at = m_units[g].close + 1;
+    }
+    out += QStringView(m_text).mid(at);
+    return out;
+}
+
 VariantSummary summarizeVariants(const QString& spinText, const QString& original,
-                                 QRandomGenerator& generator) {
+                                 QRandomGenerator& generator,
+                                 const std::vector<QString>* replaced) {
     VariantSummary summary;
     const VariantSpace space(spinText);
     summary.count = space.count();
     summary.moreThanAMillion = space.moreThanAMillion();
+    if (replaced) {
+        if (const auto groups = GroupWords::of(spinText, replaced)) {
+            const GroupWords::Expected expected = groups->expected();
+            summary.betweenVariants = expected.between;
+            summary.fromOriginal = expected.fromOriginal;
+            return summary;
+        }
+    }
     // Enough pairs for a steady figure on an article, fewer on a book.
     const int pairs =
         int(std::clamp<qsizetype>(4000000 / std::max<qsizetype>(1, spinText.size()), 2, 12));

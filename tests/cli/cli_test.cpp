@@ -222,6 +222,23 @@ private slots:
         }
     }
 
+    // Of nine variants at most three differ from each other in both groups (half
+    // their words): the rest are not written, and the shortfall is said.
+    void spinCountKeepsTheFloor() {
+        const QString text = write("floor.txt", "{a|b|c} {d|e|f}\r\nend");
+        const Outcome outcome = run({"spin", "--seed", "3", "--count", "10", "--min-difference",
+                                     "50", "--out", app.path("floor"), text});
+        QCOMPARE(outcome.status, 0);
+        QCOMPARE(outcome.err, QStringLiteral("Wrote 3 of 10 variants: the others were within 50% "
+                                             "of one already written.\n"));
+        QSet<QByteArray> firsts, seconds;
+        for (const QString& path : outcome.out.split(u'\n', Qt::SkipEmptyParts)) {
+            firsts.insert(fileBytes(path).left(1));
+            seconds.insert(fileBytes(path).mid(2, 1));
+        }
+        QVERIFY(firsts.size() == 3 && seconds.size() == 3);
+    }
+
     // Standard output is always UTF-8; a file keeps the article's own bytes.
     void rewriteOutKeepsEncodingAndLineEnds() {
         const QString result = app.path("spun.txt");

@@ -51,7 +51,8 @@ private slots:
     void init() {
         app = std::make_unique<QTemporaryDir>();
         desk = std::make_unique<ScriptedDesktop>();
-        writeFile("rwdb.txt", "{good|nice|fine}\n{big|large}\n");
+        writeFile("rwdb.txt", "{Tier: bold}\n{dog|hound}\n{Tier: careful}\n{good|nice|fine}\n"
+                              "{big|large}\n");
     }
 
     void cleanup() {
@@ -116,7 +117,20 @@ private slots:
         QCOMPARE(desk->last().text, u"1 Replacements on 3 words."_s);
         // A second Space must not reach Load, which would empty the result.
         QCOMPARE(QApplication::focusWidget(), find("txtRewritten"));
-        QVERIFY(find<QLabel>("lblVariants")->text().startsWith("2 different variants; "));
+        QVERIFY(find<QLabel>("lblVariants")->text().startsWith("Careful: 2 different variants; "));
+        // Bold takes its lines too; the careful figures stay beside for the same article.
+        click("optBold");
+        click("vbtnConvert");
+        QCOMPARE(box("txtRewritten")->toPlainText(), u"the good {hound} "_s);
+        QVERIFY2(
+            find<QLabel>("lblVariants")
+                ->text()
+                .startsWith(
+                    "Bold: Only 1 variant; two variants differ in 0.0% of their words, a variant "
+                    "and the original in 33.3%.\nCareful: 2 different variants"),
+            qPrintable(find<QLabel>("lblVariants")->text()));
+        click("optCareful");
+        click("vbtnConvert");
         const QSet<QString> both{"the nice dog ", "the fine dog "};
         const QString first = box("txtPreview")->toPlainText();
         click("vbtnPreview");

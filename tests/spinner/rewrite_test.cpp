@@ -10,6 +10,7 @@
 #include "wordcount.h"
 
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,6 +18,7 @@
 #include <vector>
 
 using namespace tandrel;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -90,6 +92,48 @@ QSet<QString> allVariants(const QString& text) {
         sink() = joined(sink(), literal);
     }
     return out;
+}
+
+// Every draw of a text of flat groups, as Spin draws it: one text per choice
+// of each group, repeats included, and the text with each group as replaced.
+QStringList everyDraw(const QString& text, const QStringList& replaced, QString& original) {
+    QStringList draws{QString()};
+    original.clear();
+    qsizetype group = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] != u'{') {
+            for (QString& draw : draws)
+                draw += text[i];
+            original += text[i];
+            continue;
+        }
+        const qsizetype close = text.indexOf(u'}', i);
+        QStringList next;
+        for (const QString& draw : draws)
+            for (const QString& alternative : text.mid(i + 1, close - i - 1).split(u'|'))
+                next << draw + alternative;
+        draws = next;
+        original += replaced[group++];
+        i = close;
+    }
+    return draws;
+}
+
+// Words one text has that the other lacks, over the whole texts.
+qint64 unshared(const QString& a, const QString& b) {
+    const QStringList x = a.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+    const QStringList y = b.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+    std::vector<std::vector<int>> common(std::size_t(x.size() + 1),
+                                         std::vector<int>(std::size_t(y.size() + 1), 0));
+    for (qsizetype i = 1; i <= x.size(); ++i)
+        for (qsizetype j = 1; j <= y.size(); ++j)
+            common[i][j] = x[i - 1] == y[j - 1] ? common[i - 1][j - 1] + 1
+                                                : std::max(common[i - 1][j], common[i][j - 1]);
+    return x.size() + y.size() - 2 * common[x.size()][y.size()];
+}
+
+qint64 wordsIn(const QString& text) {
+    return text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts).size();
 }
 
 } // namespace
@@ -289,6 +333,81 @@ private slots:
                      .count(),
                  depth + 1);
         QVERIFY(VariantSpace(QStringLiteral("{a|b} ").repeated(20)).moreThanAMillion());
+    }
+
+    // The figures shown after a rewrite, against every pair of draws compared whole.
+    void figuresEqualEveryDraw_data() {
+        QTest::addColumn<QString>("spinText");
+        QTest::addColumn<QStringList>("replaced");
+        QTest::newRow("one group") << u"the {nice|fine|good} dog"_s << QStringList{u"good"_s};
+        QTest::newRow("phrases against words")
+            << u"it is {a lot of|lots of|much} work, {really|truly} it is."_s
+            << QStringList{u"much"_s, u"really"_s};
+        QTest::newRow("groups joined to punctuation")
+            << u"Say {hi|hello}, then {go|leave}."_s << QStringList{u"hi"_s, u"go"_s};
+        QTest::newRow("first and last, and the original among the choices")
+            << u"{Good|Nice} day to {you|all|you}"_s << QStringList{u"Good"_s, u"you"_s};
+        QTest::newRow("a group inside a word")
+            << u"re{do|make} it, {x|} y"_s << QStringList{u"do"_s, u"x"_s};
+        QTest::newRow("a group of one, none differ") << u"a {same} b"_s << QStringList{u"same"_s};
+    }
+
+    void figuresEqualEveryDraw() {
+        QFETCH(QString, spinText);
+        QFETCH(QStringList, replaced);
+        QString original;
+        const QStringList draws = everyDraw(spinText, replaced, original);
+        double differ = 0, words = 0, fromOriginal = 0, withOriginal = 0;
+        for (const QString& a : draws) {
+            for (const QString& b : draws) {
+                differ += double(unshared(a, b));
+                words += double(wordsIn(a) + wordsIn(b));
+            }
+            fromOriginal += double(unshared(a, original));
+            withOriginal += double(wordsIn(a) + wordsIn(original));
+        }
+        QRandomGenerator generator(1);
+        const std::vector<QString> list(replaced.begin(), replaced.end());
+        const VariantSummary summary = summarizeVariants(spinText, original, generator, &list);
+        QVERIFY2(qAbs(summary.betweenVariants - differ / words) < 1e-9,
+                 qPrintable(u"%1 against %2"_s.arg(summary.betweenVariants).arg(differ / words)));
+        QVERIFY2(
+            qAbs(summary.fromOriginal - fromOriginal / withOriginal) < 1e-9,
+            qPrintable(
+                u"%1 against %2"_s.arg(summary.fromOriginal).arg(fromOriginal / withOriginal)));
+        QCOMPARE(summary.count, qint64(QSet<QString>(draws.begin(), draws.end()).size()));
+    }
+
+    // A file starts careful; a reader that knows no tiers applies every line,
+    // taking the tier lines for groups that never match: the bold rewrite.
+    void tiersOfTheFile_data() {
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QString>("article");
+        QTest::addColumn<QString>("careful");
+        QTest::addColumn<QString>("bold");
+        QTest::newRow("old form: careful throughout")
+            << QStringList{u"{good|nice|fine}"_s, u"{big|large}"_s} << u"a good, big day"_s
+            << u"a {nice|fine}, {large} day"_s << u"a {nice|fine}, {large} day"_s;
+        QTest::newRow("bold lines only when asked")
+            << QStringList{u"{good|nice}"_s, u"{Tier: bold}"_s, u"{day|date}"_s,
+                           u"{Tier: careful}"_s, u"{big|large}"_s}
+            << u"a good, big, day."_s << u"a {nice}, {large}, day."_s
+            << u"a {nice}, {large}, {date}."_s;
+        QTest::newRow("a bold line before a careful one takes its word")
+            << QStringList{u"{Tier: bold}"_s, u"{good|nice|fine}"_s, u"{Tier: careful}"_s,
+                           u"{good|nice}"_s}
+            << u"a good day"_s << u"a {nice} day"_s << u"a {nice|fine} day"_s;
+    }
+
+    void tiersOfTheFile() {
+        QFETCH(QStringList, lines);
+        QFETCH(QString, article);
+        QFETCH(QString, careful);
+        QFETCH(QString, bold);
+        const SynonymDb file = synonymDbFromLines(lines);
+        QCOMPARE(rewriteSpunText(article, file.forTier(SynonymTier::Careful)).spinText, careful);
+        QCOMPARE(rewriteSpunText(article, file.forTier(SynonymTier::Bold)).spinText, bold);
+        QCOMPARE(test::referenceReescribir(article, lines).spinText, bold);
     }
 
     // Each would take minutes if text were copied once per open or nested level.

@@ -730,6 +730,22 @@ Result<GitTarget> parseGitTarget(const QString& text) {
     return target;
 }
 
+Result<QString> testGitConnection(const GitTarget& target, const GitOptions& options) {
+    const PublishRequest request;
+    GitPublisher publisher(target, options, request);
+    if (Status opened = publisher.open(); !opened)
+        return Result<QString>::failure(opened.error());
+    const auto fetched = publisher.fetch();
+    if (!fetched)
+        return Result<QString>::failure(fetched.error());
+    return (*fetched)->exists
+               ? QStringLiteral("Connected: branch %1 of %2 can be read.")
+                     .arg(target.branch, target.remoteUrl)
+               : QStringLiteral("Connected to %2; it has no branch %1 yet, which the first "
+                                "publish creates.")
+                     .arg(target.branch, target.remoteUrl);
+}
+
 PublishReport publishToGit(const GitTarget& target, const GitOptions& options,
                            const PublishRequest& request) {
     GitPublisher publisher(target, options, request);

@@ -40,4 +40,7 @@ PublishReport publishToGit(const GitTarget& target, const GitOptions& options,
 PublishReport undoGitPublish(const GitTarget& target, const GitOptions& options,
                              const PublishRequest& request);
 
+// Fetches the branch; the message says what was found.
+Result<QString> testGitConnection(const GitTarget& target, const GitOptions& options);
+
 } // namespace tandrel

@@ -1,5 +1,7 @@
 #include "buildrecord.h"
+#include "cli.h"
 #include "funnelbuild.h"
+#include "funnelfile.h"
 #include "funnelfixtures.h"
 #include "gitpublish.h"
 #include "servers.h"
@@ -26,9 +28,9 @@ class GitPublishTest : public QObject {
     SftpServer sshd;
     QString bare, knownHosts;
 
-    QString url(const QString& repo = QString()) const {
-        return u"ssh://%1@127.0.0.1:%2%3#main/site"_s.arg(sshd.user).arg(sshd.port).arg(
-            repo.isEmpty() ? bare : repo);
+    QString url(const QString& repo = QString(), const QString& folder = u"site"_s) const {
+        return u"ssh://%1@127.0.0.1:%2%3#main/%4"_s.arg(sshd.user).arg(sshd.port).arg(
+            repo.isEmpty() ? bare : repo, folder);
     }
     QByteArray git(const QStringList& arguments, const QString& in = QString()) {
         QByteArray out;
@@ -165,6 +167,33 @@ private slots:
         QCOMPARE(published(), second);
         QCOMPARE(git({"rev-list", "--count", "main"}, bare), "6");
         QVERIFY(published(u"."_s).contains(u"README.md"_s));
+    }
+
+    // The command line takes the git address the saved funnel names, and asks about its host key.
+    void commandLine_data() {
+        QTest::addColumn<QString>("extra");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("new host key refused") << "" << 1 << "--accept-new-host-key";
+        QTest::newRow("dry run") << "--accept-new-host-key --dry-run" << 0 << "Dry run: ";
+        QTest::newRow("published") << "" << 0 << "Published to branch main";
+    }
+    void commandLine() {
+        QFETCH(QString, extra);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        settings.publishTo = url(QString(), u"cli"_s);
+        const QString funnel = app->path(u"my.funnel.json"_s);
+        QVERIFY(saveFunnelFile(funnel, settings));
+        QStringList arguments{"publish",   funnel,  "--app-dir",
+                              app->path(), "--key", sshd.clientKey()};
+        QString out, err;
+        QTextStream outStream(&out), errStream(&err);
+        QCOMPARE(cli::run(arguments + extra.split(u' ', Qt::SkipEmptyParts), app->path(), outStream,
+                          errStream),
+                 status);
+        QVERIFY2(err.contains(message), qPrintable(err));
+        QCOMPARE(published(u"cli"_s).isEmpty(), status != 0 || !extra.isEmpty());
     }
 
     void refusals_data() {

@@ -347,21 +347,30 @@ PublishPlan planOf(const Files& before, const Files& after, const QStringList& p
     return plan;
 }
 
+struct Changes {
+    QStringList added, replaced, removed;
+    explicit Changes(const PublishPlan& plan) {
+        for (const PlannedChange& c : plan.changes)
+            (c.kind == PlannedChange::Kind::Add       ? added
+             : c.kind == PlannedChange::Kind::Replace ? replaced
+                                                      : removed)
+                << c.path;
+    }
+    // "2 added, 1 replaced, 1 removed", the empty kinds left out.
+    QStringList counts() const {
+        QStringList counts;
+        for (const auto& [label, list] :
+             {std::pair{"added", &added}, {"replaced", &replaced}, {"removed", &removed}})
+            if (!list->isEmpty())
+                counts << QStringLiteral("%1 %2").arg(list->size()).arg(QLatin1String(label));
+        return counts;
+    }
+};
+
 QString commitMessage(const GitTarget& t, const GitOptions& o, const PublishPlan& plan,
                       const QString& undone) {
-    QStringList added, replaced, removed;
-    for (const PlannedChange& c : plan.changes)
-        (c.kind == PlannedChange::Kind::Add       ? added
-         : c.kind == PlannedChange::Kind::Replace ? replaced
-                                                  : removed)
-            << c.path;
-    QStringList counts;
-    if (!added.isEmpty())
-        counts << QStringLiteral("%1 added").arg(added.size());
-    if (!replaced.isEmpty())
-        counts << QStringLiteral("%1 replaced").arg(replaced.size());
-    if (!removed.isEmpty())
-        counts << QStringLiteral("%1 removed").arg(removed.size());
+    const Changes changes(plan);
+    const QStringList counts = changes.counts();
     const QString name = o.funnelName.isEmpty() ? QStringLiteral("the funnel") : o.funnelName;
     QString message = (undone.isEmpty() ? QStringLiteral("Publish %1: ")
                                         : QStringLiteral("Undo the last publish of %1: "))
@@ -370,8 +379,9 @@ QString commitMessage(const GitTarget& t, const GitOptions& o, const PublishPlan
     if (!undone.isEmpty())
         message += QStringLiteral("Puts %1 back as it was before %2.\n\n")
                        .arg(folderLabel(t), undone.left(12));
-    for (const auto& [label, list] :
-         {std::pair{"Added", &added}, {"Replaced", &replaced}, {"Removed", &removed}})
+    for (const auto& [label, list] : {std::pair{"Added", &changes.added},
+                                      {"Replaced", &changes.replaced},
+                                      {"Removed", &changes.removed}})
         if (!list->isEmpty())
             message += QLatin1String(label) + QStringLiteral(": ") +
                        list->join(QStringLiteral(", ")) + u'\n';
@@ -546,7 +556,7 @@ public:
             auto fetched = fetch();
             if (!fetched) {
                 report.message = fetched.error();
-                return report;
+                return failed(report);
             }
             git_commit* tip = (*fetched)->exists ? (*fetched)->tip.p : nullptr;
             QString undone;
@@ -603,9 +613,19 @@ public:
             }
             if (code != 0 && code != GIT_ENONFASTFORWARD) {
                 report.message = why(QStringLiteral("push to"), code);
-                return report;
+                return failed(report);
             }
             lastRefusal = code ? lastError() : m_session.rejected;
+            // A hook or a protected branch refuses again however often it is asked.
+            static const QRegularExpression moved(
+                QStringLiteral("fast-forward|fetch first|stale|lock|failed to update"),
+                QRegularExpression::CaseInsensitiveOption);
+            if (!code && !moved.match(lastRefusal).hasMatch()) {
+                report.message =
+                    QStringLiteral("The server refused the update of %1: %2; nothing was changed.")
+                        .arg(where, lastRefusal);
+                return report;
+            }
         }
         report.message = QStringLiteral("Not published: %1 kept changing while publishing (%2); "
                                         "nothing was forced. Publish again.")
@@ -614,6 +634,13 @@ public:
     }
 
 private:
+    // A cancel shows as a failed fetch or push; it is said as what it was.
+    PublishReport& failed(PublishReport& report) const {
+        if (m_request.cancelled && m_request.cancelled())
+            report.outcome = PublishReport::Outcome::Cancelled;
+        return report;
+    }
+
     Status makeCommit(git_oid* commit, git_commit* parent, const git_oid& treeId,
                       const QString& message) {
         Tree tree;
@@ -647,9 +674,11 @@ private:
         char hex[GIT_OID_HEXSZ + 1] = {};
         git_oid_tostr(hex, sizeof hex, &commit);
         report.message =
-            QStringLiteral("%1 %2 in commit %3 (%4)")
+            QStringLiteral("%1 %2 in commit %3 (files: %4, %5 unchanged)")
                 .arg(report.undo ? QStringLiteral("Undone on") : QStringLiteral("Published to"),
-                     where, QString::fromLatin1(hex).left(12), report.plan.summary());
+                     where, QString::fromLatin1(hex).left(12),
+                     Changes(report.plan).counts().join(QStringLiteral(", ")))
+                .arg(report.plan.unchanged);
         if (!m_request.pageUrls.isEmpty())
             report.notes << QStringLiteral("The host builds the site from the branch; the pages "
                                            "show the change once it has (often within a minute).");

@@ -609,6 +609,10 @@ public:
                 Reference moved;
                 git_reference_create(moved.out(), m_repo, m_tracking.constData(), &commit, 1,
                                      nullptr);
+                if (!tip)
+                    report.notes << QStringLiteral("The branch %1 did not exist; it was made "
+                                                   "holding only the funnel.")
+                                        .arg(m_target.branch);
                 return published(report, commit, where);
             }
             if (code != 0 && code != GIT_ENONFASTFORWARD) {

@@ -28,9 +28,9 @@ class GitPublishTest : public QObject {
     SftpServer sshd;
     QString bare, knownHosts;
 
-    QString url(const QString& repo = QString(), const QString& folder = u"site"_s) const {
-        return u"ssh://%1@127.0.0.1:%2%3#main/%4"_s.arg(sshd.user).arg(sshd.port).arg(
-            repo.isEmpty() ? bare : repo, folder);
+    QString url(const QString& repo = QString(), const QString& fragment = u"main/site"_s) const {
+        return u"ssh://%1@127.0.0.1:%2%3#%4"_s.arg(sshd.user).arg(sshd.port).arg(
+            repo.isEmpty() ? bare : repo, fragment);
     }
     QByteArray git(const QStringList& arguments, const QString& in = QString()) {
         QByteArray out;
@@ -42,10 +42,11 @@ class GitPublishTest : public QObject {
     }
     QString tip() { return QString::fromLatin1(git({"rev-parse", "main"}, bare)); }
     // The branch's site folder as a fresh clone checks it out.
-    QMap<QString, QByteArray> published(const QString& folder = u"site"_s) {
+    QMap<QString, QByteArray> published(const QString& folder = u"site"_s,
+                                        const QString& branch = u"main"_s) {
         const QString clone = home.filePath(u"clone"_s);
         QDir(clone).removeRecursively();
-        git({"clone", "-q", "-b", "main", bare, clone});
+        git({"clone", "-q", "-b", branch, bare, clone});
         return filesIn(clone + u'/' + folder);
     }
     // Someone else's commit of one file, pushed from a clone of their own.
@@ -176,13 +177,13 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::newRow("new host key refused") << "" << 1 << "--accept-new-host-key";
         QTest::newRow("dry run") << "--accept-new-host-key --dry-run" << 0 << "Dry run: ";
-        QTest::newRow("published") << "" << 0 << "Published to branch main";
+        QTest::newRow("published") << "" << 0 << "Published to branch pages";
     }
     void commandLine() {
         QFETCH(QString, extra);
         QFETCH(int, status);
         QFETCH(QString, message);
-        settings.publishTo = url(QString(), u"cli"_s);
+        settings.publishTo = url(QString(), u"pages/cli"_s); // a branch made from nothing
         const QString funnel = app->path(u"my.funnel.json"_s);
         QVERIFY(saveFunnelFile(funnel, settings));
         QStringList arguments{"publish",   funnel,  "--app-dir",
@@ -193,7 +194,7 @@ private slots:
                           errStream),
                  status);
         QVERIFY2(err.contains(message), qPrintable(err));
-        QCOMPARE(published(u"cli"_s).isEmpty(), status != 0 || !extra.isEmpty());
+        QCOMPARE(published(u"cli"_s, u"pages"_s).isEmpty(), status != 0 || !extra.isEmpty());
     }
 
     void refusals_data() {

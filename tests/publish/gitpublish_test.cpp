@@ -96,7 +96,8 @@ private slots:
         QVERIFY2(sshd.start(), qPrintable(missingServerPrograms()));
         knownHosts = writeFile(home.filePath(u"known_hosts"_s), sshd.knownHostsLine().toUtf8());
         bare = home.filePath(u"repo.git"_s);
-        QVERIFY(run(u"git"_s, {"init", "-q", "--bare", "-b", "main", bare}));
+        QVERIFY2(run(u"git"_s, {"init", "-q", "--bare", "-b", "main", bare}),
+                 "git (from package git) serves the repository over SSH");
     }
     void init() {
         app = std::make_unique<FixtureApp>();

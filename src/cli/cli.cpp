@@ -5,6 +5,7 @@
 #include "buildrecord.h"
 #include "funnelbuild.h"
 #include "funnelfile.h"
+#include "gitpublish.h"
 #include "pastecheck.h"
 #include "privacyreport.h"
 #include "publish.h"
@@ -19,6 +20,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -283,6 +285,63 @@ bool funnelNamesPageNumbers(const QString& path) {
            o.contains(QLatin1String("downloadPageNumber"));
 }
 
+std::function<bool(const HostKeyQuestion&)> hostKeyAsker(const Options& options, QTextStream& err) {
+    return [&](const HostKeyQuestion& question) {
+        if (options.acceptNewHostKey)
+            err << "Trusting the new host key " << question.fingerprint << " of " << question.host
+                << ".\n";
+        else
+            err << "The server " << question.host << " is not in the known hosts yet. If its "
+                << "host key is " << question.fingerprint << " (ask your host), run again with "
+                << "--accept-new-host-key.\n";
+        err.flush();
+        return options.acceptNewHostKey;
+    };
+}
+
+// A branch of a git repository: one commit, pushed, in place of the files one by one.
+int publishToGitHost(const Options& options, const AppPaths& paths, const QString& address,
+                     const BuildRecord& record, const QString& funnelPath, QTextStream& out,
+                     QTextStream& err) {
+    const auto target = parseGitTarget(address);
+    if (!target) {
+        err << target.error() << '\n';
+        return 1;
+    }
+    GitOptions git;
+    git.secret = qEnvironmentVariable(options.passwordEnv.toLocal8Bit().constData());
+    git.keyFile = options.keyFile;
+    git.trustNewHostKey = hostKeyAsker(options, err);
+    git.cacheFolder = paths.join(QStringLiteral("git-cache"));
+    git.funnelName = QFileInfo(funnelPath).fileName().section(u'.', 0, 0);
+    PublishRequest request;
+    request.outputFolder = paths.outputTemplatesDir();
+    request.pages = record.pages;
+    request.pageUrls = record.pageUrls;
+    request.dryRun = options.dryRun;
+    const QDateTime started = QDateTime::currentDateTimeUtc();
+    QElapsedTimer took;
+    took.start();
+    const PublishReport report =
+        options.undo ? undoGitPublish(*target, git, request) : publishToGit(*target, git, request);
+    if (report.outcome != PublishReport::Outcome::Planned)
+        if (Status kept =
+                addToPublishHistory(paths.join(QLatin1String(kPublishHistoryName)),
+                                    publishEvent(target->text(), report, started, took.elapsed()));
+            !kept)
+            err << kept.error() << " This publish is not in the history.\n";
+    if (report.outcome == PublishReport::Outcome::Planned)
+        for (const QString& line : report.plan.lines())
+            out << line << '\n';
+    err << report.message << '\n';
+    for (const QString& note : report.notes)
+        err << note << '\n';
+    if (report.outcome == PublishReport::Outcome::Published)
+        for (const QString& url : record.pageUrls)
+            out << url << '\n';
+    return report.published() || report.outcome == PublishReport::Outcome::Planned ? 0 : 1;
+}
+
 int publish(const Options& options, const AppPaths& paths, QTextStream& out, QTextStream& err) {
     if (options.positional.size() != 1) {
         err << "The publish command needs exactly one saved funnel file; see tandrel-cli "
@@ -322,6 +381,8 @@ int publish(const Options& options, const AppPaths& paths, QTextStream& out, QTe
                "it in the funnel as publishTo.\n";
         return 2;
     }
+    if (isGitAddress(address))
+        return publishToGitHost(options, paths, address, *record, funnelPath, out, err);
     auto target = parsePublishTarget(address);
     if (!target) {
         err << target.error() << '\n';
@@ -333,17 +394,7 @@ int publish(const Options& options, const AppPaths& paths, QTextStream& out, QTe
     connection.caFile = qEnvironmentVariable("TANDREL_CA_FILE");
     // The window's settings file: what one learns about a server, the other knows.
     connection.memoryFile = paths.join(QStringLiteral("tandrel.ini"));
-    connection.trustNewHostKey = [&](const HostKeyQuestion& question) {
-        if (options.acceptNewHostKey)
-            err << "Trusting the new host key " << question.fingerprint << " of " << question.host
-                << ".\n";
-        else
-            err << "The server " << question.host << " is not in the known hosts yet. If its "
-                << "host key is " << question.fingerprint << " (ask your host), run again with "
-                << "--accept-new-host-key.\n";
-        err.flush();
-        return options.acceptNewHostKey;
-    };
+    connection.trustNewHostKey = hostKeyAsker(options, err);
     if (target->protocol == PublishTarget::Protocol::Ftp)
         err << "Note: plain FTP sends the password unencrypted.\n";
     RemoteFolder remote(*target, connection);

@@ -2,6 +2,7 @@
 
 #include "buildrecord.h"
 #include "desktop.h"
+#include "gitpublish.h"
 #include "privacyreport.h"
 #include "publish.h"
 #include "publishhistory.h"
@@ -277,7 +278,23 @@ void PublishPanel::showResult(const QString& text, bool ok, const QStringList& p
 void PublishPanel::start(Job job) {
     if (m_worker)
         return;
-    const auto target = parsePublishTarget(address());
+    // A git host's address is no server folder: its own parser, its own publish.
+    struct GitJob {
+        GitTarget target;
+        GitOptions options;
+    };
+    std::optional<GitJob> git;
+    if (isGitAddress(address())) {
+        const auto parsed = parseGitTarget(address());
+        if (!parsed) {
+            showResult(parsed.error(), false);
+            return;
+        }
+        git = GitJob{*parsed, {}};
+    }
+    // A git job has no server folder; the default target only carries the SSH key choice.
+    const auto target =
+        git ? Result<PublishTarget>(PublishTarget()) : parsePublishTarget(address());
     if (!target) {
         showResult(target.error(), false);
         return;
@@ -315,9 +332,10 @@ void PublishPanel::start(Job job) {
     }
     ConnectionOptions options;
     options.password = txtPublishPassword->text();
-    options.keyFile = target->protocol == PublishTarget::Protocol::Sftp
-                          ? txtPublishKey->text().trimmed()
-                          : QString();
+    options.keyFile =
+        target->protocol == PublishTarget::Protocol::Sftp && !(git && git->target.https)
+            ? txtPublishKey->text().trimmed()
+            : QString();
     options.caFile = qEnvironmentVariable("TANDREL_CA_FILE");
     options.memoryFile = settingsFile();
     options.trustNewHostKey = [this](const HostKeyQuestion& q) { return askTrust(q); };
@@ -350,28 +368,42 @@ void PublishPanel::start(Job job) {
     };
     request.connections = spnConnections->value();
     const QString history = m_paths.join(QLatin1String(kPublishHistoryName));
+    if (git) {
+        git->options.secret = options.password;
+        git->options.keyFile = options.keyFile;
+        git->options.trustNewHostKey = options.trustNewHostKey;
+        git->options.cacheFolder = m_paths.join(QStringLiteral("git-cache"));
+        git->options.funnelName = m_currentSettings().txtFunnelUrl;
+    }
     m_worker =
-        QThread::create([this, job, target = *target, options, request, outputLock, history] {
+        QThread::create([this, job, target = *target, git, options, request, outputLock, history] {
             const QDateTime started = QDateTime::currentDateTimeUtc();
             QElapsedTimer took;
             took.start();
-            RemoteFolder remote(target, options);
+            std::optional<RemoteFolder> remote;
+            if (!git)
+                remote.emplace(target, options);
             bool ok = false;
             QString text;
             QStringList live;
             if (job == Job::Test) {
-                const auto tested = testConnection(remote);
+                const auto tested =
+                    git ? testGitConnection(git->target, git->options) : testConnection(*remote);
                 ok = tested.ok();
                 text = ok ? tested.value() : tested.error();
             } else {
-                PublishReport report = job == Job::Undo ? undoLastPublish(remote, request)
-                                                        : publishFunnel(remote, request);
+                PublishReport report =
+                    git ? (job == Job::Undo ? undoGitPublish(git->target, git->options, request)
+                                            : publishToGit(git->target, git->options, request))
+                        : (job == Job::Undo ? undoLastPublish(*remote, request)
+                                            : publishFunnel(*remote, request));
                 ok = report.published();
                 text = report.message + (ok ? QStringLiteral(".") : QString());
                 if (ok)
                     live = request.pageUrls;
                 if (Status kept = addToPublishHistory(
-                        history, publishEvent(target, report, started, took.elapsed()));
+                        history, publishEvent(git ? git->target.text() : target.text(), report,
+                                              started, took.elapsed()));
                     !kept)
                     report.notes << kept.error() +
                                         QStringLiteral(" This publish is not in the history.");

@@ -39,9 +39,14 @@ PublishEvent fromJson(const QJsonObject& o) {
 
 PublishEvent publishEvent(const PublishTarget& target, const PublishReport& report,
                           const QDateTime& started, qint64 milliseconds) {
+    return publishEvent(target.text(), report, started, milliseconds);
+}
+
+PublishEvent publishEvent(const QString& address, const PublishReport& report,
+                          const QDateTime& started, qint64 milliseconds) {
     static const char* const outcomes[] = {"published", "failed", "cancelled", "planned"};
     return {started.toUTC(),
-            target.text(),
+            address,
             report.undo && report.published() ? QStringLiteral("undone")
                                               : QLatin1String(outcomes[int(report.outcome)]),
             report.pagesSent + report.otherSent,

@@ -22,6 +22,8 @@ inline constexpr char kPublishHistoryName[] = "publish-history.json";
 
 PublishEvent publishEvent(const PublishTarget& target, const PublishReport& report,
                           const QDateTime& started, qint64 milliseconds);
+PublishEvent publishEvent(const QString& address, const PublishReport& report,
+                          const QDateTime& started, qint64 milliseconds);
 
 // Newest first. No file yet is an empty history; an unreadable one says why.
 Result<QList<PublishEvent>> readPublishHistory(const QString& file);

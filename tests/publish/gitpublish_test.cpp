@@ -141,9 +141,9 @@ private slots:
         const auto first = filesIn(app->output());
         QCOMPARE(published(), first);
         QVERIFY(git({"log", "-1", "--format=%s"}, bare).startsWith("Publish Guide: "));
-        const QString once = tip();
+        const QString firstTip = tip();
         QVERIFY(publish(url()).message.startsWith("Nothing changed"_L1));
-        QCOMPARE(tip(), once);
+        QCOMPARE(tip(), firstTip);
 
         settings.deriveFunnelLinks(58, 13);
         settings.txtFunnel_LeadLine1 = u"A new headline"_s;
@@ -151,7 +151,7 @@ private slots:
         report = publish(url(), {}, true);
         QVERIFY(report.outcome == PublishReport::Outcome::Planned &&
                 !report.plan.changes.isEmpty());
-        QCOMPARE(tip(), once);
+        QCOMPARE(tip(), firstTip);
         // Someone pushes between our fetch and our push: ours goes on top of theirs.
         report = publish(url(), {}, false, false, [&](const PublishPlan&) {
             pushAsSomeoneElse(u"theirs.txt"_s);

@@ -248,7 +248,8 @@ int pushUpdate(const char* refname, const char* status, void* payload) {
 git_remote_callbacks callbacksFor(Session& s) {
     s.credentialTries = 0;
     s.credentialsRefused = false;
-    git_remote_callbacks callbacks = GIT_REMOTE_CALLBACKS_INIT;
+    git_remote_callbacks callbacks{};
+    git_remote_init_callbacks(&callbacks, GIT_REMOTE_CALLBACKS_VERSION);
     callbacks.credentials = credentials;
     callbacks.certificate_check = certificateCheck;
     callbacks.transfer_progress = transferProgress;
@@ -476,7 +477,8 @@ public:
         Reference old;
         if (git_reference_lookup(old.out(), m_repo, m_tracking.constData()) == 0)
             git_reference_delete(old);
-        git_fetch_options fetchOptions = GIT_FETCH_OPTIONS_INIT;
+        git_fetch_options fetchOptions{};
+        git_fetch_options_init(&fetchOptions, GIT_FETCH_OPTIONS_VERSION);
         fetchOptions.callbacks = callbacksFor(m_session);
         fetchOptions.prune = GIT_FETCH_NO_PRUNE;
         fetchOptions.download_tags = GIT_REMOTE_DOWNLOAD_TAGS_NONE;
@@ -599,7 +601,8 @@ public:
                 return report;
             }
             m_session.rejected.clear();
-            git_push_options pushOptions = GIT_PUSH_OPTIONS_INIT;
+            git_push_options pushOptions{};
+            git_push_options_init(&pushOptions, GIT_PUSH_OPTIONS_VERSION);
             pushOptions.callbacks = callbacksFor(m_session);
             const QByteArray spec = "refs/tandrel/publish:refs/heads/" + m_target.branch.toUtf8();
             char* specs[] = {const_cast<char*>(spec.constData())};

@@ -606,6 +606,8 @@ private slots:
         QTest::newRow("no address") << "" << 2 << "--to";
         QTest::newRow("key file missing")
             << "--key /nowhere/key" << 1 << "/nowhere/key does not exist";
+        QTest::newRow("s3, path-style")
+            << "--s3-path-style --s3-endpoint "_L1 + s3.endpoint << 0 << "Published: 3 pages";
         QTest::newRow("ftps, wrong password never shown")
             << "--password-env WRONG_PASSWORD" << 1 << "refused the user name or password";
     }
@@ -617,7 +619,9 @@ private slots:
         QFile::remove(home.filePath(u".ssh/known_hosts"_s));
         settings.publishTo = row == "no address"      ? QString()
                              : row.startsWith("ftps") ? ftp.url(u"ftps"_s)
+                             : row.startsWith("s3")   ? s3.url(u"cli"_s)
                                                       : sftp.url();
+        qputenv("TANDREL_PASSWORD", row.startsWith("s3") ? s3.secret.toUtf8() : QByteArray());
         if (row == "nothing built")
             QVERIFY(QFile::remove(buildRecordPath(AppPaths(app->path()))));
         if (row == "built from other settings")
@@ -628,7 +632,7 @@ private slots:
         qputenv("TANDREL_CA_FILE", QFile::encodeName(ftp.certificate()));
         QStringList arguments{"publish", funnel, "--app-dir", app->path()};
         arguments << extra.split(u' ', Qt::SkipEmptyParts);
-        if (!row.startsWith("ftps") && !extra.contains("--key"_L1))
+        if (!row.startsWith("ftps") && !row.startsWith("s3") && !extra.contains("--key"_L1))
             arguments << "--key" << sftp.clientKey();
         QString out, err;
         QTextStream outStream(&out), errStream(&err);

@@ -12,7 +12,6 @@ cat > "$CEPH_CONF" <<CONF
 [global]
 fsid = $fsid
 mon host = v2:127.0.0.1:$mon
-mon initial members = a
 # Without cephx, and radosgw would otherwise wait 300 s for a secure monitor connection.
 auth cluster required = none
 auth service required = none
@@ -22,8 +21,6 @@ osd pool default size = 1
 osd pool default min size = 1
 mon allow pool size one = true
 osd pool default pg num = 8
-osd pool default pgp num = 8
-mon max pg per osd = 1000
 # radosgw makes six pools; each would wait two seconds.
 paxos propose interval = 0.1
 paxos min wait = 0.01
@@ -31,7 +28,6 @@ mon data avail warn = 2
 mon data avail crit = 1
 run dir = $d/run
 pid file = $d/run/\$name.pid
-admin socket = $d/run/\$name.asok
 log file = $d/log/\$name.log
 mon cluster log file = $d/log/cluster.log
 keyring = $d/keyring
@@ -39,12 +35,8 @@ mon data = $d/mon
 osd data = $d/osd
 osd objectstore = memstore
 memstore device bytes = 268435456
-osd max object name len = 460
-osd max object namespace len = 64
 [client.rgw]
 rgw frontends = beast endpoint=127.0.0.1:$rgw
-rgw data = $d/rgw
-rgw dns name = localhost
 CONF
 ceph-authtool --create-keyring "$d/keyring" --gen-key -n mon. --cap mon 'allow *' >/dev/null
 monmaptool --create --addv a "[v2:127.0.0.1:$mon]" --fsid "$fsid" "$d/monmap" >/dev/null

@@ -54,6 +54,9 @@ struct Options {
     std::optional<QString> to;
     QString keyFile;
     QString passwordEnv = QStringLiteral("TANDREL_PASSWORD");
+    QString s3Endpoint;
+    QString s3Region;
+    bool s3PathStyle = false;
     bool acceptNewHostKey = false;
     bool dryRun = false;
     bool undo = false;
@@ -80,6 +83,8 @@ const TextOption kTextOptions[] = {
     {"synonyms", &Options::synonyms, "a file"},
     {"key", &Options::keyFile, "a file"},
     {"password-env", &Options::passwordEnv, "a variable name"},
+    {"s3-endpoint", &Options::s3Endpoint, "an address"},
+    {"s3-region", &Options::s3Region, "a region"},
     {"out", &Options::outDir, "a folder"},
 };
 const char kSeedNeeds[] = "a whole number of 0 or more";
@@ -120,12 +125,13 @@ Options parse(const QStringList& arguments) {
     const QCommandLineOption minDifference(QStringLiteral("min-difference"), QString(),
                                            QStringLiteral("PERCENT"));
     const QCommandLineOption dryRun(QStringLiteral("dry-run"));
+    const QCommandLineOption s3PathStyle(QStringLiteral("s3-path-style"));
     const QCommandLineOption undo(QStringLiteral("undo"));
     const QCommandLineOption report(QStringLiteral("report"));
     const QCommandLineOption connections(QStringLiteral("connections"), QString(),
                                          QStringLiteral("N"));
     parser.addOptions({help, version, seed, to, count, acceptNewHostKey, keepOriginal, bold,
-                       minDifference, dryRun, undo, connections, report});
+                       minDifference, dryRun, s3PathStyle, undo, connections, report});
     for (const TextOption& option : kTextOptions)
         parser.addOption(
             QCommandLineOption(QLatin1String(option.name), QString(), QStringLiteral("VALUE")));
@@ -194,6 +200,7 @@ Options parse(const QStringList& arguments) {
         options.minDifference = percent / 100;
     }
     options.dryRun = parser.isSet(dryRun);
+    options.s3PathStyle = parser.isSet(s3PathStyle);
     options.undo = parser.isSet(undo);
     options.report = parser.isSet(report);
     if (parser.isSet(connections)) {
@@ -392,6 +399,9 @@ int publish(const Options& options, const AppPaths& paths, QTextStream& out, QTe
     connection.password = qEnvironmentVariable(options.passwordEnv.toLocal8Bit().constData());
     connection.keyFile = options.keyFile;
     connection.caFile = qEnvironmentVariable("TANDREL_CA_FILE");
+    connection.s3Endpoint = options.s3Endpoint;
+    connection.s3Region = options.s3Region;
+    connection.s3PathStyle = options.s3PathStyle;
     // The window's settings file: what one learns about a server, the other knows.
     connection.memoryFile = paths.join(QStringLiteral("tandrel.ini"));
     connection.trustNewHostKey = hostKeyAsker(options, err);

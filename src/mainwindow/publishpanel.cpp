@@ -65,6 +65,24 @@ PublishPanel::PublishPanel(const AppPaths& paths, std::function<FunnelSettings()
     keyRow->addWidget(txtPublishKey, 1);
     keyRow->addWidget(cmdPublishKey);
     form->addRow(QStringLiteral("Key file:"), keyRow);
+    // For s3:// addresses: the bucket alone does not say where the storage is.
+    txtS3Endpoint = named(new QLineEdit(this), "txtS3Endpoint");
+    txtS3Endpoint->setPlaceholderText(QStringLiteral("S3 only; empty: Amazon S3"));
+    txtS3Endpoint->setToolTip(
+        QStringLiteral("The storage's address, such as https://s3.eu-central-1.amazonaws.com or "
+                       "https://ACCOUNT.r2.cloudflarestorage.com"));
+    txtS3Region = named(new QLineEdit(this), "txtS3Region");
+    txtS3Region->setPlaceholderText(QStringLiteral("us-east-1"));
+    txtS3Region->setToolTip(QStringLiteral("The bucket's region (\"auto\" for Cloudflare R2)"));
+    chkS3PathStyle = named(new QCheckBox(QStringLiteral("Path-style"), this), "chkS3PathStyle");
+    chkS3PathStyle->setToolTip(
+        QStringLiteral("The bucket in the path (endpoint/bucket) rather than in the host name "
+                       "(bucket.endpoint): for MinIO, Ceph and endpoints given by IP address"));
+    auto* s3Row = new QHBoxLayout;
+    s3Row->addWidget(txtS3Endpoint, 3);
+    s3Row->addWidget(txtS3Region, 1);
+    s3Row->addWidget(chkS3PathStyle);
+    form->addRow(QStringLiteral("S3 endpoint:"), s3Row);
     chkRememberPassword =
         named(new QCheckBox(QStringLiteral("Remember password"), this), "chkRememberPassword");
     chkRememberPassword->setToolTip(
@@ -185,10 +203,16 @@ void PublishPanel::setAddress(const QString& address) {
     txtPublishPassword->clear();
     chkRememberPassword->setChecked(false);
     txtPublishKey->clear();
+    txtS3Endpoint->clear();
+    txtS3Region->clear();
+    chkS3PathStyle->setChecked(false);
     if (address.isEmpty())
         return;
     const QSettings kept(settingsFile(), QSettings::IniFormat);
     txtPublishKey->setText(kept.value(keyFileSetting()).toString());
+    txtS3Endpoint->setText(kept.value(s3Setting("Endpoint")).toString());
+    txtS3Region->setText(kept.value(s3Setting("Region")).toString());
+    chkS3PathStyle->setChecked(kept.value(s3Setting("PathStyle")).toBool());
     if (const auto remembered = desktop().readSecret(keyringKey())) {
         txtPublishPassword->setText(*remembered);
         chkRememberPassword->setChecked(true);
@@ -202,6 +226,11 @@ QString PublishPanel::settingsFile() const {
 QString PublishPanel::keyFileSetting() const {
     // Slashes would make groups of the address.
     return QStringLiteral("publishKeyFile/") +
+           QString::fromLatin1(keyringKey().toUtf8().toBase64(QByteArray::Base64UrlEncoding));
+}
+
+QString PublishPanel::s3Setting(const char* name) const {
+    return QStringLiteral("publishS3%1/").arg(QLatin1String(name)) +
            QString::fromLatin1(keyringKey().toUtf8().toBase64(QByteArray::Base64UrlEncoding));
 }
 
@@ -220,6 +249,9 @@ void PublishPanel::addressChanged() {
     const bool sftp = target && target->protocol == PublishTarget::Protocol::Sftp;
     txtPublishKey->setEnabled(sftp || !target);
     cmdPublishKey->setEnabled(sftp || !target);
+    const bool s3 = !target || target->protocol == PublishTarget::Protocol::S3;
+    for (QWidget* w : std::initializer_list<QWidget*>{txtS3Endpoint, txtS3Region, chkS3PathStyle})
+        w->setEnabled(s3);
 }
 
 void PublishPanel::cmdTestConnection_Click() {
@@ -338,6 +370,9 @@ void PublishPanel::start(Job job) {
             : QString();
     options.caFile = qEnvironmentVariable("TANDREL_CA_FILE");
     options.memoryFile = settingsFile();
+    options.s3Endpoint = txtS3Endpoint->text().trimmed();
+    options.s3Region = txtS3Region->text().trimmed();
+    options.s3PathStyle = chkS3PathStyle->isChecked();
     options.trustNewHostKey = [this](const HostKeyQuestion& q) { return askTrust(q); };
     options.abort = &m_closing;
 
@@ -471,6 +506,13 @@ void PublishPanel::jobEnded(bool ok, const QString& text, const QStringList& pag
                 shown += QStringLiteral("\n\nThe key file could not be remembered in %1.")
                              .arg(settingsFile());
         }
+    }
+    // The storage that answered is offered again for this address.
+    if (ok && txtS3Endpoint->isEnabled() && parsePublishTarget(address())) {
+        QSettings kept(settingsFile(), QSettings::IniFormat);
+        kept.setValue(s3Setting("Endpoint"), txtS3Endpoint->text().trimmed());
+        kept.setValue(s3Setting("Region"), txtS3Region->text().trimmed());
+        kept.setValue(s3Setting("PathStyle"), chkS3PathStyle->isChecked());
     }
     if (ok && !txtPublishPassword->text().isEmpty()) {
         if (chkRememberPassword->isChecked()) {

@@ -71,12 +71,16 @@ private:
     QString keyringKey() const;
     QString settingsFile() const;
     QString keyFileSetting() const;
+    QString s3Setting(const char* name) const;
 
     tandrel::AppPaths m_paths;
     std::function<tandrel::FunnelSettings()> m_currentSettings;
     QLineEdit* txtPublishTo;
     QLineEdit* txtPublishPassword;
     QLineEdit* txtPublishKey;
+    QLineEdit* txtS3Endpoint;
+    QLineEdit* txtS3Region;
+    QCheckBox* chkS3PathStyle;
     QSpinBox* spnConnections;
     QPushButton* cmdPublishKey;
     QCheckBox* chkRememberPassword;

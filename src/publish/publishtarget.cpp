@@ -12,6 +12,8 @@ QString schemeOf(PublishTarget::Protocol protocol) {
         return QStringLiteral("sftp");
     case PublishTarget::Protocol::Ftps:
         return QStringLiteral("ftps");
+    case PublishTarget::Protocol::S3:
+        return QStringLiteral("s3");
     case PublishTarget::Protocol::Ftp:
         break;
     }
@@ -59,10 +61,13 @@ Result<PublishTarget> parsePublishTarget(const QString& text) {
         target.protocol = PublishTarget::Protocol::Ftps;
     else if (scheme == QLatin1String("ftp"))
         target.protocol = PublishTarget::Protocol::Ftp;
+    else if (scheme == QLatin1String("s3"))
+        target.protocol = PublishTarget::Protocol::S3;
     else
         return R::failure(QStringLiteral("The address to publish to must start with sftp://, "
-                                         "ftps:// or ftp://, such as "
+                                         "ftps://, ftp:// or s3://, such as "
                                          "sftp://user@example.com/var/www/guide."));
+    const bool s3 = target.protocol == PublishTarget::Protocol::S3;
     if (!url.isValid() || url.host().isEmpty())
         return R::failure(
             QStringLiteral("The address to publish to names no server: %1").arg(trimmed));
@@ -71,8 +76,14 @@ Result<PublishTarget> parsePublishTarget(const QString& text) {
         return R::failure(QStringLiteral("Leave the password out of the address to publish "
                                          "to; enter it in the password box instead."));
     if (url.userName().isEmpty())
-        return R::failure(QStringLiteral("The address to publish to needs the user name, "
-                                         "such as sftp://user@example.com/var/www/guide."));
+        return R::failure(s3 ? QStringLiteral("The address to publish to needs the access key "
+                                              "ID, such as s3://KEYID@bucket/guide.")
+                             : QStringLiteral("The address to publish to needs the user name, "
+                                              "such as sftp://user@example.com/var/www/guide."));
+    // The endpoint and its port are options: the address names the bucket.
+    if (s3 && url.port(0))
+        return R::failure(QStringLiteral("An s3:// address names the bucket, not the server: "
+                                         "give the endpoint (with its port) separately."));
     if (url.hasQuery() || url.hasFragment())
         return R::failure(QStringLiteral("The address to publish to cannot hold \"?\" or \"#\"."));
     target.user = url.userName();

@@ -8,8 +8,10 @@ namespace tandrel {
 
 // Where a funnel is published: "sftp://user@host[:port]/path", "ftps://..."
 // (explicit TLS on the FTP port) or "ftp://...". Never holds a password.
+// "s3://KEYID@bucket/prefix" names S3-compatible storage: user is the access
+// key ID, host the bucket, folder the key prefix (the endpoint is an option).
 struct PublishTarget {
-    enum class Protocol { Sftp, Ftps, Ftp };
+    enum class Protocol { Sftp, Ftps, Ftp, S3 };
     Protocol protocol = Protocol::Sftp;
     QString user;
     QString host;

@@ -19,6 +19,8 @@ RemoteFolder::RemoteFolder(PublishTarget target, ConnectionOptions options)
     : m_target(std::move(target)), m_options(std::move(options)),
       m_transport(m_target.protocol == PublishTarget::Protocol::Sftp
                       ? makeSftpTransport(m_target, m_options)
+                  : m_target.protocol == PublishTarget::Protocol::S3
+                      ? makeS3Transport(m_target, m_options)
                       : makeFtpTransport(m_target, m_options)) {}
 
 RemoteFolder::~RemoteFolder() = default;
@@ -111,18 +113,21 @@ Status RemoteFolder::put(const QByteArray& bytes, const QString& relativePath,
     const auto partOf = [](const QString& path) {
         return folderOf(path) + u'.' + nameOf(path) + kPart;
     };
-    const QString part = plan.fresh ? relativePath : partOf(relativePath);
+    const bool inPlace = plan.fresh || m_transport->writesInPlace();
+    const QString part = inPlace ? relativePath : partOf(relativePath);
     m_transport->expectWrite(plan.next.isEmpty() || plan.nextFresh ? plan.next : partOf(plan.next));
     Answer answer = attempt([&] {
         return stop && stop() ? Answer::stopped() : m_transport->write(part, bytes, stop, sent);
     });
-    if (answer.done() && !plan.fresh)
+    if (answer.done() && !inPlace)
         answer = replace(part, relativePath, bytes.size());
     if (answer.done())
         return Status::success();
     // Best effort: a leftover is also cleared by the next publish. A part
-    // whose old file could not be put back is all the name has left.
-    if (answer.kind != Answer::Kind::Dropped && m_left != Left::Nothing)
+    // whose old file could not be put back is all the name has left; a
+    // failed in-place write left the old file alone.
+    if (answer.kind != Answer::Kind::Dropped && m_left != Left::Nothing &&
+        !m_transport->writesInPlace())
         m_transport->remove(part);
     return failure(what, answer);
 }

@@ -29,11 +29,16 @@ struct HostKeyQuestion {
 };
 
 struct ConnectionOptions {
-    QString password;       // FTP password, SFTP password or key passphrase
+    QString password;       // FTP password, SFTP password or key passphrase, S3 secret key
     QString keyFile;        // SFTP private key
     QString knownHostsFile; // SFTP; empty: ~/.ssh/known_hosts
     QString caFile;         // FTPS: certificates trusted besides the system's
     QString memoryFile;     // FTPS: the settings file that remembers servers needing TLS 1.2
+    // S3: "https://host[:port]" (empty: AWS in s3Region), the region signed
+    // for (empty: us-east-1), and the bucket in the path rather than the host name.
+    QString s3Endpoint;
+    QString s3Region;
+    bool s3PathStyle = false;
     // Asked about an unknown SFTP host key; true trusts it and adds it to the
     // known hosts. Unset refuses.
     std::function<bool(const HostKeyQuestion&)> trustNewHostKey;

@@ -53,6 +53,8 @@ public:
     virtual QHash<QString, QString> exactStamps(const QString& folder,
                                                 const QStringList& names) = 0;
     virtual bool replacesAtomically() = 0;
+    // A write that replaces the file whole, so put() needs no temporary name.
+    virtual bool writesInPlace() { return false; }
     // Logs in now, so that the first step does not wait for it.
     virtual Answer open() = 0;
     virtual void drop() = 0;
@@ -64,5 +66,7 @@ std::unique_ptr<Transport> makeSftpTransport(const PublishTarget& target,
                                              const ConnectionOptions& options);
 std::unique_ptr<Transport> makeFtpTransport(const PublishTarget& target,
                                             const ConnectionOptions& options);
+std::unique_ptr<Transport> makeS3Transport(const PublishTarget& target,
+                                           const ConnectionOptions& options);
 
 } // namespace tandrel

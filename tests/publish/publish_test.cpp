@@ -29,9 +29,10 @@ class PublishTest : public QObject {
     std::unique_ptr<FixtureApp> app;
     FunnelSettings settings;
     SftpServer sftp;
-    FtpServer ftp;        // FTPS only
-    FtpServer plain;      // no TLS at all
-    VsftpServer vsftp;    // FTPS demanding TLS session reuse
+    FtpServer ftp;     // FTPS only
+    FtpServer plain;   // no TLS at all
+    VsftpServer vsftp; // FTPS demanding TLS session reuse
+    S3Server s3;
     QStringList sent;     // the files in the order the last publish sent them
     QStringList pageUrls; // fetched back after the publish when set
     int attempts = 2;
@@ -89,6 +90,8 @@ private slots:
                  qPrintable(missingServerPrograms()));
         QVERIFY2(vsftp.start(ftp.dir.filePath(u"server.pem"_s)),
                  qPrintable(missingServerPrograms()));
+        QVERIFY2(s3.start(), "radosgw did not start (packages ceph-mon, ceph-osd, radosgw, "
+                             "ceph-common); see its logs above");
     }
     void init() {
         app = std::make_unique<FixtureApp>();
@@ -543,6 +546,53 @@ private slots:
         QCOMPARE(fileBytes(file), knownHosts.toUtf8());
     }
 
+    // S3-compatible storage: each object written in place, its ETag the stamp.
+    void s3Storage_data() {
+        QTest::addColumn<QString>("prefix");
+        QTest::newRow("1 connection") << "one";
+        QTest::newRow("4 connections") << "four";
+    }
+    void s3Storage() {
+        QFETCH(QString, prefix);
+        const QString url = s3.url(prefix), web = s3.endpoint + "/site/"_L1 + prefix + u'/';
+        ConnectionOptions options = s3.options();
+        PUBLISHED(publish(url, options));
+        const auto first = filesIn(app->output());
+        QCOMPARE(s3.files(prefix), first);
+        // What a browser or a CDN in front is told, asked without a key.
+        const QString picture = first.keys().filter(QRegularExpression(u"\\.webp$"_s)).value(0);
+        for (const auto& [name, type, cache] :
+             {std::tuple{u"index.html"_s, "text/html; charset=utf-8", "public, max-age=60"},
+              {picture, "image/webp", "public, max-age=86400"}}) {
+            QByteArray head;
+            QVERIFY2(run(u"curl"_s, {"-sfI", web + name}, {}, &head), qPrintable(web + name));
+            QVERIFY2(head.contains("Content-Type: "_ba + type) &&
+                         head.contains("Cache-Control: "_ba + cache),
+                     head.constData());
+        }
+        PublishReport report = publish(url, options);
+        QVERIFY(report.published() && sent.isEmpty() && report.unchanged == first.size());
+
+        settings.txtFunnel_LeadLine1 = u"A new headline"_s;
+        build();
+        const PublishReport dry = publish(url, options, {}, true);
+        QCOMPARE(dry.plan.lines().join(u'|').section(u' ', 0, 1), "replace index.html"_L1);
+        QCOMPARE(s3.files(prefix), first);
+        pageUrls = {web + "index.html"_L1}; // fetched back through the bucket's web address
+        report = publish(url, options);
+        QVERIFY2(report.published() && sent == QStringList{u"index.html"_s} &&
+                     report.notes.value(0).startsWith("The page online"_L1),
+                 qPrintable(report.message + report.notes.join(u' ')));
+        QCOMPARE(s3.files(prefix), filesIn(app->output()));
+        PUBLISHED(publish(url, options, {}, false, true));
+        QCOMPARE(s3.files(prefix), first);
+
+        options.password = u"not-the-secret"_s;
+        QVERIFY(publish(url, options).message.contains("refused the secret key"_L1));
+        QVERIFY(publish(s3.url(prefix).replace("@site/"_L1, "@nosuchbucket/"_L1), s3.options())
+                    .message.contains("there is no bucket \"nosuchbucket\""_L1));
+    }
+
     void commandLine_data() {
         QTest::addColumn<QString>("extra");
         QTest::addColumn<int>("status");
@@ -556,6 +606,8 @@ private slots:
         QTest::newRow("no address") << "" << 2 << "--to";
         QTest::newRow("key file missing")
             << "--key /nowhere/key" << 1 << "/nowhere/key does not exist";
+        QTest::newRow("s3, path-style")
+            << "--s3-path-style --s3-endpoint "_L1 + s3.endpoint << 0 << "Published: 3 pages";
         QTest::newRow("ftps, wrong password never shown")
             << "--password-env WRONG_PASSWORD" << 1 << "refused the user name or password";
     }
@@ -567,7 +619,9 @@ private slots:
         QFile::remove(home.filePath(u".ssh/known_hosts"_s));
         settings.publishTo = row == "no address"      ? QString()
                              : row.startsWith("ftps") ? ftp.url(u"ftps"_s)
+                             : row.startsWith("s3")   ? s3.url(u"cli"_s)
                                                       : sftp.url();
+        qputenv("TANDREL_PASSWORD", row.startsWith("s3") ? s3.secret.toUtf8() : QByteArray());
         if (row == "nothing built")
             QVERIFY(QFile::remove(buildRecordPath(AppPaths(app->path()))));
         if (row == "built from other settings")
@@ -578,7 +632,7 @@ private slots:
         qputenv("TANDREL_CA_FILE", QFile::encodeName(ftp.certificate()));
         QStringList arguments{"publish", funnel, "--app-dir", app->path()};
         arguments << extra.split(u' ', Qt::SkipEmptyParts);
-        if (!row.startsWith("ftps") && !extra.contains("--key"_L1))
+        if (!row.startsWith("ftps") && !row.startsWith("s3") && !extra.contains("--key"_L1))
             arguments << "--key" << sftp.clientKey();
         QString out, err;
         QTextStream outStream(&out), errStream(&err);

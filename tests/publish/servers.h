@@ -302,3 +302,64 @@ struct VsftpServer : Server {
 };
 
 } // namespace tandrel::test
+
+namespace tandrel::test {
+
+// Ceph's radosgw on a one-node cluster, its bucket "site" readable by anyone;
+// each test's funnel below a prefix of its own.
+struct S3Server {
+    QTemporaryDir dir;
+    QString endpoint;
+    const QString key = QStringLiteral("TANDRELTESTKEY"), secret = QStringLiteral("t3st-s3cret");
+    bool start() {
+        QTcpServer mon, rgw;
+        mon.listen(QHostAddress::LocalHost, 0);
+        rgw.listen(QHostAddress::LocalHost, 0);
+        const QStringList arguments{dir.path(),
+                                    QString::number(mon.serverPort()),
+                                    QString::number(rgw.serverPort()),
+                                    key,
+                                    secret,
+                                    "site"};
+        mon.close();
+        rgw.close();
+        QByteArray out;
+        const bool started = run(QStringLiteral(TANDREL_RADOSGW), arguments, {}, &out);
+        endpoint = QString::fromUtf8(out);
+        return started;
+    }
+    QString url(const QString& prefix) const {
+        return QStringLiteral("s3://%1@site/%2").arg(key, prefix);
+    }
+    ConnectionOptions options() const {
+        ConnectionOptions o;
+        o.password = secret;
+        o.s3Endpoint = endpoint;
+        o.s3PathStyle = true;
+        return o;
+    }
+    // Every object below the prefix with its bytes, read back the way a publish reads.
+    QMap<QString, QByteArray> files(const QString& prefix) const {
+        QMap<QString, QByteArray> files;
+        RemoteFolder remote(*parsePublishTarget(url(prefix)), options());
+        QStringList folders{QString()};
+        while (!folders.isEmpty()) {
+            const QString folder = folders.takeFirst();
+            const auto listing = remote.list(folder);
+            for (auto it = listing->begin(); it != listing->end(); ++it) {
+                const QString path = folder.isEmpty() ? it.key() : folder + u'/' + it.key();
+                if (it->folder && path != QLatin1String(kUndoFolder))
+                    folders << path;
+                else if (!it->folder && path != QLatin1String(kPublishRecordName))
+                    files.insert(path, remote.read(path)->value());
+            }
+        }
+        return files;
+    }
+    ~S3Server() {
+        for (const QString& name : QDir(dir.filePath("run")).entryList({"*.pid"}))
+            ::kill(pid_t(fileBytes(dir.filePath("run/" + name)).trimmed().toInt()), SIGKILL);
+    }
+};
+
+} // namespace tandrel::test

@@ -18,8 +18,9 @@ namespace tandrel {
 namespace {
 
 size_t appendBody(char* data, size_t size, size_t count, void* buffer) {
-    static_cast<QByteArray*>(buffer)->append(data, qsizetype(size * count));
-    return size * count;
+    const size_t bytes = size * count;
+    static_cast<QByteArray*>(buffer)->append(data, qsizetype(bytes));
+    return bytes;
 }
 
 size_t hearHeader(char* data, size_t size, size_t count, void* etag) {
@@ -86,7 +87,7 @@ public:
                 query << QStringLiteral("continuation-token=") + encoded(token);
             query << QStringLiteral("delimiter=%2F") << QStringLiteral("list-type=2")
                   << QStringLiteral("prefix=") + encoded(prefix);
-            const Answer answer = perform(bucketUrl() + u'?' + query.join(u'&'), [](CURL*) {});
+            Answer answer = perform(bucketUrl() + u'?' + query.join(u'&'), [](CURL*) {});
             if (!answer.done())
                 return answer;
             token.clear();
@@ -136,7 +137,7 @@ public:
     }
 
     Answer read(const QString& path, QByteArray& bytes) override {
-        const Answer answer = perform(objectUrl(path), [](CURL*) {});
+        Answer answer = perform(objectUrl(path), [](CURL*) {});
         if (answer.done())
             bytes = std::move(m_body);
         return answer;
@@ -160,7 +161,7 @@ public:
         };
         // Given as the body rather than read in parts: curl 7.88 hashes only
         // a body it holds whole into the signature.
-        const Answer answer = perform(
+        Answer answer = perform(
             objectUrl(path),
             [&](CURL* h) {
                 curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, "PUT");

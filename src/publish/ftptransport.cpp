@@ -1,5 +1,7 @@
 #include "transport.h"
 
+#include "curlhooks.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QScopeGuard>
@@ -21,12 +23,6 @@ size_t discard(char*, size_t size, size_t count, void*) {
     return size * count;
 }
 
-size_t appendTo(char* data, size_t size, size_t count, void* buffer) {
-    const size_t bytes = size * count;
-    static_cast<QByteArray*>(buffer)->append(data, qsizetype(bytes));
-    return bytes;
-}
-
 struct Reader {
     const QByteArray* bytes;
     qsizetype at = 0;
@@ -39,22 +35,6 @@ size_t readFrom(char* out, size_t size, size_t count, void* data) {
     memcpy(out, reader->bytes->constData() + reader->at, size_t(n));
     reader->at += n;
     return size_t(n);
-}
-
-// Asked by libcurl on this thread, several times a second while bytes go.
-struct Stop {
-    const std::atomic<bool>* abort = nullptr;
-    const std::function<bool()>* transfer = nullptr; // the write under way
-    const std::function<void(qint64)>* sent = nullptr;
-    bool asked = false;
-};
-
-int stopWhenAsked(void* data, curl_off_t, curl_off_t, curl_off_t, curl_off_t uploaded) {
-    auto* stop = static_cast<Stop*>(data);
-    if (stop->sent && *stop->sent)
-        (*stop->sent)(qint64(uploaded));
-    stop->asked = stop->asked || (stop->transfer && *stop->transfer && (*stop->transfer)());
-    return stop->asked || (stop->abort && stop->abort->load()) ? 1 : 0;
 }
 
 // Pairs each MDTM sent with the server's answer, as seconds since 1970 (UTC).

@@ -1,5 +1,7 @@
 #include "transport.h"
 
+#include "curlhooks.h"
+
 #include <QCryptographicHash>
 #include <QFile>
 #include <QHash>
@@ -17,32 +19,11 @@ namespace tandrel {
 
 namespace {
 
-size_t appendBody(char* data, size_t size, size_t count, void* buffer) {
-    const size_t bytes = size * count;
-    static_cast<QByteArray*>(buffer)->append(data, qsizetype(bytes));
-    return bytes;
-}
-
 size_t hearHeader(char* data, size_t size, size_t count, void* etag) {
     const QByteArray line = QByteArray(data, qsizetype(size * count)).trimmed();
     if (line.toLower().startsWith("etag:"))
         *static_cast<QString*>(etag) = QString::fromLatin1(line.mid(5).trimmed()).remove(u'"');
     return size * count;
-}
-
-struct Stop {
-    const std::atomic<bool>* abort = nullptr;
-    const std::function<bool()>* transfer = nullptr;
-    const std::function<void(qint64)>* sent = nullptr;
-    bool asked = false;
-};
-
-int stopWhenAsked(void* data, curl_off_t, curl_off_t, curl_off_t, curl_off_t uploaded) {
-    auto* stop = static_cast<Stop*>(data);
-    if (stop->sent && *stop->sent)
-        (*stop->sent)(qint64(uploaded));
-    stop->asked = stop->asked || (stop->transfer && *stop->transfer && (*stop->transfer)());
-    return stop->asked || (stop->abort && stop->abort->load()) ? 1 : 0;
 }
 
 QByteArray sha256Hex(const QByteArray& bytes) {
@@ -282,7 +263,7 @@ private:
         curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, silence);
         curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
         curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, silence);
-        curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &appendBody);
+        curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &appendTo);
         curl_easy_setopt(h, CURLOPT_WRITEDATA, &m_body);
         m_stop.abort = m_options.abort;
         m_stop.asked = false;

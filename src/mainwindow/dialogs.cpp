@@ -93,13 +93,19 @@ void frmHead::Command2_Click() {
     reject();
 }
 
-const QStringList& frmFreeWebsites::addresses() {
-    static const QStringList list{
-        QStringLiteral("https://pages.github.com/"),
-        QStringLiteral("https://pages.cloudflare.com/"),
-        QStringLiteral("https://www.netlify.com/pricing/"),
-        QStringLiteral("https://neocities.org/"),
-        QStringLiteral("https://www.infinityfree.com/"),
+// Only hosts Publish can reach, each with the address form that reaches it.
+const QList<frmFreeWebsites::Host>& frmFreeWebsites::hosts() {
+    static const QList<Host> list{
+        {QStringLiteral("GitHub Pages"), QStringLiteral("https://pages.github.com/"),
+         QStringLiteral("Publish to the git branch git@github.com:you/you.github.io.git#main")},
+        {QStringLiteral("Codeberg Pages"), QStringLiteral("https://codeberg.page/"),
+         QStringLiteral("Publish to the git branch git@codeberg.org:you/pages.git#main")},
+        {QStringLiteral("Cloudflare Pages"), QStringLiteral("https://pages.cloudflare.com/"),
+         QStringLiteral("Connect it to a GitHub repository, then publish to its git branch")},
+        {QStringLiteral("Netlify"), QStringLiteral("https://www.netlify.com/pricing/"),
+         QStringLiteral("Connect it to a GitHub repository, then publish to its git branch")},
+        {QStringLiteral("InfinityFree"), QStringLiteral("https://www.infinityfree.com/"),
+         QStringLiteral("Publish to ftp://your-ftp-user@ftpupload.net/htdocs (FTP)")},
     };
     return list;
 }
@@ -114,7 +120,14 @@ frmFreeWebsites::frmFreeWebsites(QWidget* parent) : QDialog(parent) {
         this));
     List1 = new QListWidget(this);
     List1->setObjectName(QStringLiteral("List1"));
-    List1->addItems(addresses());
+    List1->setWordWrap(true);
+    List1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    List1->setSpacing(2);
+    for (const Host& host : hosts()) {
+        auto* item = new QListWidgetItem(
+            QStringLiteral("%1: %2\n    %3").arg(host.name, host.url, host.how), List1);
+        item->setData(Qt::UserRole, host.url);
+    }
     List1->setCurrentRow(-1);
     layout->addWidget(List1, 1);
     layout->addWidget(wrappedLabel(QStringLiteral("Double click any url to open it."), this));
@@ -136,7 +149,7 @@ frmFreeWebsites::frmFreeWebsites(QWidget* parent) : QDialog(parent) {
     layout->addLayout(row);
     connect(close, &QPushButton::clicked, this, &frmFreeWebsites::Command1_Click);
     connect(List1, &QListWidget::itemDoubleClicked, this, &frmFreeWebsites::List1_DblClick);
-    resize(520, 400);
+    resize(620, 420);
 }
 
 void frmFreeWebsites::List1_DblClick() {
@@ -144,10 +157,11 @@ void frmFreeWebsites::List1_DblClick() {
     // Nothing selected: nothing to open.
     if (!item || !item->isSelected())
         return;
-    if (!tandrel::ShellOpen(item->text()))
-        tandrel::desktop().message(
-            this, QStringLiteral("The web page %1 could not be opened.").arg(item->text()),
-            QStringLiteral("Error"), tandrel::MessageIcon::Warning);
+    const QString url = item->data(Qt::UserRole).toString();
+    if (!tandrel::ShellOpen(url))
+        tandrel::desktop().message(this,
+                                   QStringLiteral("The web page %1 could not be opened.").arg(url),
+                                   QStringLiteral("Error"), tandrel::MessageIcon::Warning);
 }
 
 void frmFreeWebsites::Command1_Click() {

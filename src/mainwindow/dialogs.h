@@ -30,7 +30,10 @@ class frmFreeWebsites : public QDialog {
     Q_OBJECT
 public:
     explicit frmFreeWebsites(QWidget* parent = nullptr);
-    static const QStringList& addresses();
+    struct Host {
+        QString name, url, how;
+    };
+    static const QList<Host>& hosts();
 
 public slots:
     void List1_DblClick();

@@ -578,8 +578,8 @@ private:
         return Answer();
     }
 
-    // What a status code says; success is SSH_FX_OK.
-    static Answer statusAnswer(int code, const QByteArray& file) {
+    // What a status code says; success is SSH_FX_OK. `otherwise` words the codes not named here.
+    static Answer codeAnswer(int code, const QString& otherwise) {
         switch (code) {
         case SSH_FX_OK:
             return Answer();
@@ -594,10 +594,14 @@ private:
         case 15: // quota exceeded
             return Answer::refused(QStringLiteral("the server's disk is full"));
         default:
-            return Answer::refused(QStringLiteral("the server could not write %1 (error %2)")
-                                       .arg(QString::fromUtf8(file))
-                                       .arg(code));
+            return Answer::refused(otherwise);
         }
+    }
+
+    static Answer statusAnswer(int code, const QByteArray& file) {
+        return codeAnswer(code, QStringLiteral("the server could not write %1 (error %2)")
+                                    .arg(QString::fromUtf8(file))
+                                    .arg(code));
     }
 
     Answer makeFolders(const QString& relativeFolder) {
@@ -652,21 +656,12 @@ private:
             return Answer::dropped(
                 QStringLiteral("the connection to %1 dropped (%2)").arg(server, why));
         }
-        switch (code) {
-        case SSH_FX_NO_SUCH_FILE:
-        case SSH_FX_NO_SUCH_PATH:
-            return Answer::missing(
-                QStringLiteral("the server answered \"no such file or folder\""));
-        case SSH_FX_PERMISSION_DENIED:
-        case SSH_FX_WRITE_PROTECT:
-            return Answer::refused(QStringLiteral("permission denied"));
-        case 14: // no space on the file system
-        case 15: // quota exceeded
-            return Answer::refused(QStringLiteral("the server's disk is full"));
-        default:
+        // A failed call with no status (SSH_FX_OK) is still a failure.
+        if (code == SSH_FX_OK)
             return Answer::refused(QStringLiteral("the server answered \"%1\"")
                                        .arg(QString::fromUtf8(ssh_get_error(m_ssh))));
-        }
+        return codeAnswer(code, QStringLiteral("the server answered \"%1\"")
+                                    .arg(QString::fromUtf8(ssh_get_error(m_ssh))));
     }
 
     PublishTarget m_target;

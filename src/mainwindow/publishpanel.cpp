@@ -63,17 +63,21 @@ PublishPanel::PublishPanel(const AppPaths& paths, std::function<FunnelSettings()
     txtPublishKey->setPlaceholderText(QStringLiteral("SFTP only, instead of a password"));
     cmdPublishKey = named(new QPushButton(QStringLiteral("Browse..."), this), "cmdPublishKey");
     auto* keyRow = new QHBoxLayout;
+    m_keyRow = keyRow;
     keyRow->addWidget(txtPublishKey, 1);
     keyRow->addWidget(cmdPublishKey);
     form->addRow(QStringLiteral("Key file:"), keyRow);
     // For s3:// addresses: the bucket alone does not say where the storage is.
     txtS3Endpoint = named(new QLineEdit(this), "txtS3Endpoint");
-    txtS3Endpoint->setPlaceholderText(QStringLiteral("S3 only; empty: Amazon S3"));
+    txtS3Endpoint->setPlaceholderText(QStringLiteral("empty: Amazon S3"));
     txtS3Endpoint->setToolTip(
         QStringLiteral("The storage's address, such as https://s3.eu-central-1.amazonaws.com or "
                        "https://ACCOUNT.r2.cloudflarestorage.com"));
     txtS3Region = named(new QLineEdit(this), "txtS3Region");
     txtS3Region->setPlaceholderText(QStringLiteral("us-east-1"));
+    // The usual region names whole, even in the smallest window.
+    txtS3Region->setMinimumWidth(
+        txtS3Region->fontMetrics().horizontalAdvance(QStringLiteral("eu-central-1")) + 16);
     txtS3Region->setToolTip(QStringLiteral("The bucket's region (\"auto\" for Cloudflare R2)"));
     chkS3PathStyle = named(new QCheckBox(QStringLiteral("Path-style"), this), "chkS3PathStyle");
     chkS3PathStyle->setToolTip(
@@ -258,6 +262,7 @@ void PublishPanel::addressChanged() {
     for (QWidget* w : std::initializer_list<QWidget*>{txtS3Endpoint, txtS3Region, chkS3PathStyle})
         w->setEnabled(s3);
     m_form->setRowVisible(m_s3Row, s3);
+    m_form->setRowVisible(m_keyRow, !s3);
     if (auto* label = qobject_cast<QLabel*>(m_form->labelForField(txtPublishPassword)))
         label->setText(s3 ? QStringLiteral("Secret key:") : QStringLiteral("Password:"));
 }

@@ -85,6 +85,7 @@ private:
     QCheckBox* chkS3PathStyle;
     QFormLayout* m_form;
     QLayout* m_s3Row;
+    QLayout* m_keyRow;
     QSpinBox* spnConnections;
     QPushButton* cmdPublishKey;
     QCheckBox* chkRememberPassword;

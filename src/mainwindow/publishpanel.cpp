@@ -48,12 +48,13 @@ PublishPanel::PublishPanel(const AppPaths& paths, std::function<FunnelSettings()
     setObjectName(QStringLiteral("grpPublish"));
     setProperty("role", QStringLiteral("inner"));
     auto* layout = new QVBoxLayout(this);
-    auto* form = new QFormLayout;
+    auto* form = m_form = new QFormLayout;
     txtPublishTo = named(new QLineEdit(this), "txtPublishTo");
     txtPublishTo->setPlaceholderText(QStringLiteral("sftp://user@example.com/var/www/guide"));
     txtPublishTo->setToolTip(QStringLiteral(
         "sftp://, ftps:// (FTP with TLS) or ftp:// followed by your user name, the server and "
-        "the folder the funnel's address points to"));
+        "the folder the funnel's address points to; s3://KEYID@bucket/prefix for object "
+        "storage; git@host:user/repo.git#branch/folder for a Pages host"));
     form->addRow(QStringLiteral("Host address:"), txtPublishTo);
     txtPublishPassword = named(new QLineEdit(this), "txtPublishPassword");
     txtPublishPassword->setEchoMode(QLineEdit::Password);
@@ -62,23 +63,28 @@ PublishPanel::PublishPanel(const AppPaths& paths, std::function<FunnelSettings()
     txtPublishKey->setPlaceholderText(QStringLiteral("SFTP only, instead of a password"));
     cmdPublishKey = named(new QPushButton(QStringLiteral("Browse..."), this), "cmdPublishKey");
     auto* keyRow = new QHBoxLayout;
+    m_keyRow = keyRow;
     keyRow->addWidget(txtPublishKey, 1);
     keyRow->addWidget(cmdPublishKey);
     form->addRow(QStringLiteral("Key file:"), keyRow);
     // For s3:// addresses: the bucket alone does not say where the storage is.
     txtS3Endpoint = named(new QLineEdit(this), "txtS3Endpoint");
-    txtS3Endpoint->setPlaceholderText(QStringLiteral("S3 only; empty: Amazon S3"));
+    txtS3Endpoint->setPlaceholderText(QStringLiteral("empty: Amazon S3"));
     txtS3Endpoint->setToolTip(
         QStringLiteral("The storage's address, such as https://s3.eu-central-1.amazonaws.com or "
                        "https://ACCOUNT.r2.cloudflarestorage.com"));
     txtS3Region = named(new QLineEdit(this), "txtS3Region");
     txtS3Region->setPlaceholderText(QStringLiteral("us-east-1"));
+    // The usual region names whole, even in the smallest window.
+    txtS3Region->setMinimumWidth(
+        txtS3Region->fontMetrics().horizontalAdvance(QStringLiteral("eu-central-1")) + 16);
     txtS3Region->setToolTip(QStringLiteral("The bucket's region (\"auto\" for Cloudflare R2)"));
     chkS3PathStyle = named(new QCheckBox(QStringLiteral("Path-style"), this), "chkS3PathStyle");
     chkS3PathStyle->setToolTip(
         QStringLiteral("The bucket in the path (endpoint/bucket) rather than in the host name "
                        "(bucket.endpoint): for MinIO, Ceph and endpoints given by IP address"));
     auto* s3Row = new QHBoxLayout;
+    m_s3Row = s3Row;
     s3Row->addWidget(txtS3Endpoint, 3);
     s3Row->addWidget(txtS3Region, 1);
     s3Row->addWidget(chkS3PathStyle);
@@ -167,6 +173,7 @@ PublishPanel::PublishPanel(const AppPaths& paths, std::function<FunnelSettings()
     layout->addStretch();
 
     connect(txtPublishTo, &QLineEdit::textChanged, this, &PublishPanel::addressChanged);
+    addressChanged();
     connect(cmdPublishKey, &QPushButton::clicked, this, [this] {
         const QString file = desktop().openFile(this, QStringLiteral("SSH Private Key"),
                                                 QDir::homePath() + QStringLiteral("/.ssh"),
@@ -249,9 +256,15 @@ void PublishPanel::addressChanged() {
     const bool sftp = target && target->protocol == PublishTarget::Protocol::Sftp;
     txtPublishKey->setEnabled(sftp || !target);
     cmdPublishKey->setEnabled(sftp || !target);
-    const bool s3 = !target || target->protocol == PublishTarget::Protocol::S3;
+    // Shown while an s3:// address is typed, before it parses.
+    const bool s3 = target ? target->protocol == PublishTarget::Protocol::S3
+                           : address().startsWith(QLatin1String("s3:"), Qt::CaseInsensitive);
     for (QWidget* w : std::initializer_list<QWidget*>{txtS3Endpoint, txtS3Region, chkS3PathStyle})
         w->setEnabled(s3);
+    m_form->setRowVisible(m_s3Row, s3);
+    m_form->setRowVisible(m_keyRow, !s3);
+    if (auto* label = qobject_cast<QLabel*>(m_form->labelForField(txtPublishPassword)))
+        label->setText(s3 ? QStringLiteral("Secret key:") : QStringLiteral("Password:"));
 }
 
 void PublishPanel::cmdTestConnection_Click() {

@@ -14,6 +14,8 @@
 #include <optional>
 
 class QCheckBox;
+class QFormLayout;
+class QLayout;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -81,6 +83,9 @@ private:
     QLineEdit* txtS3Endpoint;
     QLineEdit* txtS3Region;
     QCheckBox* chkS3PathStyle;
+    QFormLayout* m_form;
+    QLayout* m_s3Row;
+    QLayout* m_keyRow;
     QSpinBox* spnConnections;
     QPushButton* cmdPublishKey;
     QCheckBox* chkRememberPassword;

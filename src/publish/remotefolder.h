@@ -19,6 +19,7 @@ struct RemoteEntry {
     bool folder = false;
     qint64 size = 0;
     QString stamp; // exact modification time (seconds since 1970); empty when not listed exactly
+    QString md5;   // the content's MD5 in hex where the listing tells it (S3's ETag)
 };
 using RemoteListing = QMap<QString, RemoteEntry>;
 

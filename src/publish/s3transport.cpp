@@ -82,6 +82,9 @@ public:
                 if (xml.isEndElement() && xml.name() == QLatin1String("CommonPrefixes"))
                     common = false;
                 if (xml.isEndElement() && xml.name() == QLatin1String("Contents")) {
+                    // A plain PUT's ETag is the MD5 of the bytes; a multipart one's has a "-".
+                    if (!entry.stamp.contains(u'-'))
+                        entry.md5 = entry.stamp;
                     if (!name.isEmpty() && !name.contains(u'/'))
                         entries.insert(name, entry);
                     entry = {};
@@ -346,6 +349,11 @@ private:
                 QStringLiteral("the bucket \"%1\" is in another region than %2; correct the "
                                "region or the endpoint")
                     .arg(bucket, regionOf(m_options)));
+        // The body's hashes, taken before it went, no longer match: worth another try.
+        if (error == QLatin1String("BadDigest") ||
+            error == QLatin1String("XAmzContentSHA256Mismatch"))
+            return Answer::dropped(
+                QStringLiteral("the bytes arrived damaged (the storage answered %1)").arg(error));
         const QString said = error.isEmpty() ? QStringLiteral("HTTP %1").arg(status) : error;
         if (status >= 500 || status == 408 || status == 429)
             return Answer::dropped(QStringLiteral("the storage answered %1").arg(said));

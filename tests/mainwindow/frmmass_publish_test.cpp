@@ -21,8 +21,9 @@ class frmMassPublishTest : public QObject, WindowFixture {
     Q_OBJECT
 
     QTemporaryDir home;
-    SftpServer sftp;
+    SftpServer sftp; // and git over SSH to a bare repository in home
     FtpServer ftp;
+    S3Server s3;
     QString shownResult() { return find<QLabel>("lblPublishResult")->text(); }
     QString result() { return QTextDocumentFragment::fromHtml(shownResult()).toPlainText(); }
 
@@ -45,6 +46,9 @@ private slots:
         qputenv("HOME", QFile::encodeName(home.path()));
         QVERIFY2(sftp.start() && ftp.start(), qPrintable(missingServerPrograms()));
         qputenv("TANDREL_CA_FILE", QFile::encodeName(ftp.certificate()));
+        QVERIFY2(s3.start(), "radosgw did not start; see its logs above");
+        qputenv("GIT_CONFIG_NOSYSTEM", "1");
+        QVERIFY(run("git", {"init", "-q", "--bare", "-b", "main", home.filePath("repo.git")}));
     }
     void init() {
         for (const QString& root : {sftp.root(), ftp.site()})
@@ -143,6 +147,53 @@ private slots:
         QVERIFY(filesIn(ftp.site()).isEmpty());
         build(); // what no longer holds goes
         QVERIFY(!find("lblPublishResult")->isVisible());
+    }
+
+    // The S3 fields only for an s3:// address; the list of changes first, then the publish.
+    void publishesToS3AndGit_data() {
+        QTest::addColumn<QString>("secret");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("s3") << s3.secret << "Published: 3 pages and ";
+        QTest::newRow("s3, wrong secret") << "not-" + s3.secret << "refused the secret key";
+        QTest::newRow("git over ssh") << QString() << "Published to branch main of ssh://";
+    }
+    void publishesToS3AndGit() {
+        QFETCH(QString, secret);
+        QFETCH(QString, expected);
+        const bool git = secret.isEmpty();
+        build();
+        writeFile(home.filePath(".ssh/known_hosts"), sftp.knownHostsLine().toUtf8());
+        edit("txtPublishTo")->setText(sftp.url());
+        QVERIFY(!find("txtS3Endpoint")->isVisible() && !find("chkS3PathStyle")->isVisible());
+        const QString repo = home.filePath("repo.git");
+        edit("txtPublishTo")
+            ->setText(git ? QString("ssh://%1@127.0.0.1:%2%3#main/site")
+                                .arg(sftp.user)
+                                .arg(sftp.port)
+                                .arg(repo)
+                          : s3.url("window"));
+        QCOMPARE(find("txtS3Endpoint")->isVisible(), !git);
+        edit("txtS3Endpoint")->setText(s3.endpoint);
+        find<QCheckBox>("chkS3PathStyle")->setChecked(true);
+        edit(git ? "txtPublishKey" : "txtPublishPassword")
+            ->setText(git ? sftp.clientKey() : secret);
+        const bool publishes = expected.startsWith("Published");
+        if (publishes) {
+            desk->answers << false; // the list of changes: not now
+            runJob("cmdPublish");
+            QVERIFY2(result().contains(git ? "nothing was committed" : "nothing was sent") &&
+                         desk->last().text.contains("\nadd index.html ("),
+                     qPrintable(result() + desk->last().text));
+        }
+        desk->answers << true;
+        runJob("cmdPublish");
+        QVERIFY2(result().contains(expected), qPrintable(result()));
+        const QString clone = home.filePath("clone");
+        QDir(clone).removeRecursively();
+        if (git)
+            QVERIFY(run("git", {"clone", "-q", "-b", "main", repo, clone}));
+        if (publishes)
+            QCOMPARE(git ? filesIn(clone + "/site") : s3.files("window"), filesIn(app->output()));
     }
 
     void plainFtpIsFlagged() {

@@ -8,12 +8,15 @@
 
 #include <QDirIterator>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+
+#include <memory>
 
 #include <pwd.h>
 #include <signal.h>
@@ -305,11 +308,126 @@ struct VsftpServer : Server {
 
 namespace tandrel::test {
 
+// Relays HTTP to radosgw from a thread of its own and drops the connection from
+// the Nth request of a kind (put, delete, list) on, as cut() says (curl itself
+// sends a request again on a kept connection that closed unanswered): before it goes
+// on, after the storage acted but before the client hears, once half its body
+// went ("half"), falling silent there ("stall"), or with a byte of its body
+// flipped on the way ("damage").
+struct HttpCut : Server {
+    QThread thread;
+    explicit HttpCut(quint16 to) {
+        auto* listener = new QTcpServer;
+        listener->listen(QHostAddress::LocalHost, 0);
+        port = listener->serverPort();
+        QObject::connect(listener, &QTcpServer::newConnection, listener, [this, listener, to] {
+            while (QTcpSocket* client = listener->nextPendingConnection())
+                relay(client, to);
+        });
+        listener->moveToThread(&thread);
+        QObject::connect(&thread, &QThread::finished, listener, &QObject::deleteLater);
+        thread.start();
+    }
+    ~HttpCut() override {
+        thread.quit();
+        thread.wait();
+    }
+    QString endpoint() const { return QStringLiteral("http://127.0.0.1:%1").arg(port); }
+
+private:
+    // The request of kind the cut names, counted; its action when it is the Nth.
+    QString counts(const QByteArray& head) {
+        const QByteArray line = head.left(head.indexOf('\r'));
+        static const QRegularExpression host(QStringLiteral("\r\nhost: *(\\S+)"),
+                                             QRegularExpression::CaseInsensitiveOption);
+        writeFile(dir.filePath(QStringLiteral("host")),
+                  host.match(QString::fromLatin1(head)).captured(1).toLatin1());
+        const QString kind = line.startsWith("PUT ")      ? QStringLiteral("put")
+                             : line.startsWith("DELETE ") ? QStringLiteral("delete")
+                             : line.contains("list-type") ? QStringLiteral("list")
+                                                          : QString();
+        const QStringList cut = QString::fromUtf8(fileBytes(dir.filePath("cut"))).split(u' ');
+        if (kind.isEmpty() || cut.value(1) != kind)
+            return {};
+        const int count = counted() + 1;
+        writeFile(dir.filePath(QStringLiteral("count")), QByteArray::number(count));
+        const int from = cut.value(0).toInt();
+        return from > 0 && count >= from ? cut.value(2).trimmed() : QString();
+    }
+    void relay(QTcpSocket* client, quint16 to) {
+        auto* server = new QTcpSocket(client);
+        server->connectToHost(QHostAddress::LocalHost, to);
+        struct State {
+            QByteArray buffer;
+            qint64 bodyLeft = 0, half = -1; // half: body bytes until the cut
+            QString act;
+        };
+        auto state = std::make_shared<State>();
+        const auto drop = [client] {
+            client->abort();
+            client->deleteLater();
+        };
+        QObject::connect(
+            client, &QTcpSocket::readyRead, client, [this, client, server, state, drop] {
+                State& s = *state;
+                s.buffer += client->readAll();
+                while (!s.buffer.isEmpty()) {
+                    if (s.act == QLatin1String("stall") && s.half == 0)
+                        return s.buffer.clear(); // silent until the client gives up
+                    if (s.bodyLeft == 0) {
+                        const qsizetype end = s.buffer.indexOf("\r\n\r\n");
+                        if (end < 0)
+                            return;
+                        const QByteArray head = s.buffer.left(end + 4);
+                        s.buffer.remove(0, end + 4);
+                        static const QRegularExpression length(
+                            QStringLiteral("\r\ncontent-length: *(\\d+)"),
+                            QRegularExpression::CaseInsensitiveOption);
+                        s.bodyLeft =
+                            length.match(QString::fromLatin1(head)).captured(1).toLongLong();
+                        s.act = counts(head);
+                        s.half = s.act == QLatin1String("half") || s.act == QLatin1String("stall")
+                                     ? s.bodyLeft / 2
+                                     : -1;
+                        if (s.act == QLatin1String("before"))
+                            return drop();
+                        server->write(head);
+                        continue;
+                    }
+                    QByteArray body = s.buffer.left(s.bodyLeft);
+                    s.buffer.remove(0, body.size());
+                    s.bodyLeft -= body.size();
+                    if (s.act == QLatin1String("damage") && !body.isEmpty()) {
+                        body[0] = char(body[0] ^ 1);
+                        s.act.clear();
+                    } else if (s.half >= 0) {
+                        body.truncate(std::min<qint64>(body.size(), s.half));
+                        s.half -= body.size();
+                    }
+                    server->write(body);
+                    if (s.half == 0 && s.act == QLatin1String("half"))
+                        return drop();
+                }
+            });
+        QObject::connect(server, &QTcpSocket::readyRead, client, [client, server, state, drop] {
+            if (state->act == QLatin1String("after"))
+                return drop();
+            client->write(server->readAll());
+        });
+        QObject::connect(server, &QTcpSocket::disconnected, client, [client, server] {
+            client->write(server->readAll());
+            client->disconnectFromHost();
+        });
+        QObject::connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
+    }
+};
+
 // Ceph's radosgw on a one-node cluster, its bucket "site" readable by anyone;
 // each test's funnel below a prefix of its own.
 struct S3Server {
     QTemporaryDir dir;
     QString endpoint;
+    std::unique_ptr<HttpCut> cut; // in front of it
     const QString key = QStringLiteral("TANDRELTESTKEY"), secret = QStringLiteral("t3st-s3cret");
     bool start() {
         QTcpServer mon, rgw;
@@ -326,20 +444,27 @@ struct S3Server {
         QByteArray out;
         const bool started = run(QStringLiteral(TANDREL_RADOSGW), arguments, {}, &out);
         endpoint = QString::fromUtf8(out);
+        cut = std::make_unique<HttpCut>(quint16(endpoint.section(u':', -1).toUInt()));
         return started;
     }
     QString url(const QString& prefix) const {
         return QStringLiteral("s3://%1@site/%2").arg(key, prefix);
     }
-    ConnectionOptions options() const {
+    enum class Via { Storage, Cut, BucketHost };
+    // BucketHost: "site.localhost", which curl finds on the loopback and radosgw reads as the
+    // bucket.
+    ConnectionOptions options(Via via = Via::Storage) const {
         ConnectionOptions o;
         o.password = secret;
-        o.s3Endpoint = endpoint;
-        o.s3PathStyle = true;
+        o.s3Endpoint = via == Via::Storage ? endpoint : cut->endpoint();
+        o.s3PathStyle = via != Via::BucketHost;
+        if (via == Via::BucketHost)
+            o.s3Endpoint.replace(QStringLiteral("127.0.0.1"), QStringLiteral("localhost"));
         return o;
     }
-    // Every object below the prefix with its bytes, read back the way a publish reads.
-    QMap<QString, QByteArray> files(const QString& prefix) const {
+    // Every object below the prefix with its bytes, read back the way a publish reads;
+    // with `all`, the publish's record and undo copies too.
+    QMap<QString, QByteArray> files(const QString& prefix, bool all = false) const {
         QMap<QString, QByteArray> files;
         RemoteFolder remote(*parsePublishTarget(url(prefix)), options());
         QStringList folders{QString()};
@@ -348,13 +473,24 @@ struct S3Server {
             const auto listing = remote.list(folder);
             for (auto it = listing->begin(); it != listing->end(); ++it) {
                 const QString path = folder.isEmpty() ? it.key() : folder + u'/' + it.key();
-                if (it->folder && path != QLatin1String(kUndoFolder))
+                if (it->folder && (all || path != QLatin1String(kUndoFolder)))
                     folders << path;
-                else if (!it->folder && path != QLatin1String(kPublishRecordName))
+                else if (!it->folder && (all || path != QLatin1String(kPublishRecordName)))
                     files.insert(path, remote.read(path)->value());
             }
         }
         return files;
+    }
+    // The objects below the prefix made exactly these.
+    void restore(const QString& prefix, const QMap<QString, QByteArray>& objects) const {
+        RemoteFolder remote(*parsePublishTarget(url(prefix)), options());
+        const auto now = files(prefix, true);
+        for (auto it = now.begin(); it != now.end(); ++it)
+            if (!objects.contains(it.key()))
+                QVERIFY(remote.remove(it.key()));
+        for (auto it = objects.begin(); it != objects.end(); ++it)
+            if (now.value(it.key()) != it.value())
+                QVERIFY(remote.put(it.value(), it.key()));
     }
     ~S3Server() {
         for (const QString& name : QDir(dir.filePath("run")).entryList({"*.pid"}))

@@ -37,6 +37,9 @@ osd objectstore = memstore
 memstore device bytes = 268435456
 [client.rgw]
 rgw frontends = beast endpoint=127.0.0.1:$rgw
+# Bucket names in front of it, as virtual-hosted addresses have them; curl finds
+# every *.localhost on the loopback by itself.
+rgw dns name = localhost
 CONF
 ceph-authtool --create-keyring "$d/keyring" --gen-key -n mon. --cap mon 'allow *' >/dev/null
 monmaptool --create --addv a "[v2:127.0.0.1:$mon]" --fsid "$fsid" "$d/monmap" >/dev/null

@@ -70,8 +70,9 @@ struct Session {
     int port = 22;
     int credentialTries = 0;
     bool credentialsRefused = false;
-    QString hostKeyProblem;
-    QString rejected; // the server's answer to the branch update
+    QString trustProblem;
+    QString untrustedHost; // https: whose certificate did not verify
+    QString rejected;      // the server's answer to the branch update
 };
 
 QString knownHostsOf(const GitOptions& options) {
@@ -101,7 +102,7 @@ bool hostMatches(const QByteArray& field, const QByteArray& label) {
 // asked about, a changed key is never trusted.
 int checkHostKey(Session& s, const git_cert_hostkey* cert) {
     if (!(cert->type & GIT_CERT_SSH_RAW)) {
-        s.hostKeyProblem = QStringLiteral("the server's host key could not be read");
+        s.trustProblem = QStringLiteral("the server's host key could not be read");
         return GIT_ECERTIFICATE;
     }
     const QByteArray blob(cert->hostkey, qsizetype(cert->hostkey_len));
@@ -123,7 +124,7 @@ int checkHostKey(Session& s, const git_cert_hostkey* cert) {
     if (QFileInfo::exists(file)) {
         auto read = readFileBytes(file, kTextFileLimit, QStringLiteral("The known hosts file"));
         if (!read) {
-            s.hostKeyProblem = read.error();
+            s.trustProblem = read.error();
             return GIT_ECERTIFICATE;
         }
         known = *read;
@@ -140,7 +141,7 @@ int checkHostKey(Session& s, const git_cert_hostkey* cert) {
         recorded = true;
     }
     if (recorded) {
-        s.hostKeyProblem =
+        s.trustProblem =
             QStringLiteral("the server's host key %1 is not the one recorded for %2 in %3; it may "
                            "be an impostor (if the host really changed its key, remove the old "
                            "line from that file)")
@@ -149,7 +150,7 @@ int checkHostKey(Session& s, const git_cert_hostkey* cert) {
     }
     const HostKeyQuestion question{QString::fromUtf8(label), QString::fromLatin1(fingerprint)};
     if (!s.options->trustNewHostKey || !s.options->trustNewHostKey(question)) {
-        s.hostKeyProblem =
+        s.trustProblem =
             QStringLiteral("the server %1 is not in the known hosts (%2) and its key %3 was not "
                            "trusted")
                 .arg(question.host, displayPath(file), question.fingerprint);
@@ -160,19 +161,43 @@ int checkHostKey(Session& s, const git_cert_hostkey* cert) {
     QDir().mkpath(QFileInfo(file).path());
     if (Status kept = writeFileAtomically(file, known + label + ' ' + type + ' ' + base64 + '\n');
         !kept) {
-        s.hostKeyProblem = kept.error();
+        s.trustProblem = kept.error();
         return GIT_ECERTIFICATE;
     }
     return 0;
 }
 
 int certificateCheck(git_cert* cert, int valid, const char* host, void* payload) {
-    (void)valid;
-    (void)host;
     auto& s = *static_cast<Session*>(payload);
     if (cert->cert_type == GIT_CERT_HOSTKEY_LIBSSH2)
         return checkHostKey(s, reinterpret_cast<const git_cert_hostkey*>(cert));
-    return GIT_PASSTHROUGH; // https: the system's certificate check
+    // libgit2 keeps its reason for a failed check only when we pass it through.
+    if (!valid)
+        s.untrustedHost = QString::fromUtf8(host);
+    return GIT_PASSTHROUGH;
+}
+
+// libgit2 trusts the system's certificate authorities; SSL_CERT_FILE and
+// SSL_CERT_DIR name others, as they do for the other TLS programs. Set once
+// they stay for the process, as the environment normally does.
+Status useCertificateLocations() {
+    static std::mutex lock;
+    static QByteArray applied;
+    const QByteArray file = qgetenv("SSL_CERT_FILE");
+    const QByteArray dir = qgetenv("SSL_CERT_DIR");
+    const QByteArray wanted = file + '\n' + dir;
+    const std::lock_guard guard(lock);
+    if ((file.isEmpty() && dir.isEmpty()) || wanted == applied)
+        return Status();
+    if (git_libgit2_opts(GIT_OPT_SET_SSL_CERT_LOCATIONS,
+                         file.isEmpty() ? nullptr : file.constData(),
+                         dir.isEmpty() ? nullptr : dir.constData()) != 0)
+        return Status::failure(
+            QStringLiteral("The certificate authorities named by SSL_CERT_FILE (%1) and "
+                           "SSL_CERT_DIR (%2) could not be read: %3")
+                .arg(QString::fromLocal8Bit(file), QString::fromLocal8Bit(dir), lastError()));
+    applied = wanted;
+    return Status();
 }
 
 QStringList defaultKeys() {
@@ -248,6 +273,7 @@ int pushUpdate(const char* refname, const char* status, void* payload) {
 git_remote_callbacks callbacksFor(Session& s) {
     s.credentialTries = 0;
     s.credentialsRefused = false;
+    s.untrustedHost.clear();
     git_remote_callbacks callbacks{};
     git_remote_init_callbacks(&callbacks, GIT_REMOTE_CALLBACKS_VERSION);
     callbacks.credentials = credentials;
@@ -415,6 +441,8 @@ public:
     Status open() {
         static std::once_flag once;
         std::call_once(once, [] { git_libgit2_init(); });
+        if (Status trusted = useCertificateLocations(); !trusted)
+            return trusted;
         const QByteArray key =
             QCryptographicHash::hash(m_target.remoteUrl.toUtf8(), QCryptographicHash::Sha1).toHex();
         const QString folder =
@@ -444,9 +472,14 @@ public:
     QString why(const QString& doing, int code) const {
         const QString where =
             QStringLiteral("%1 (branch %2)").arg(m_target.remoteUrl, m_target.branch);
-        if (!m_session.hostKeyProblem.isEmpty())
-            return QStringLiteral("Could not %1 %2: %3.")
-                .arg(doing, where, m_session.hostKeyProblem);
+        if (!m_session.trustProblem.isEmpty())
+            return QStringLiteral("Could not %1 %2: %3.").arg(doing, where, m_session.trustProblem);
+        if (!m_session.untrustedHost.isEmpty())
+            return QStringLiteral("Could not %1 %2: the certificate of %3 does not verify (%4), "
+                                  "so the connection was refused. If the server is your own, "
+                                  "add its certificate authority to the system's, or name its "
+                                  "file in SSL_CERT_FILE.")
+                .arg(doing, where, m_session.untrustedHost, lastError());
         if (m_session.credentialsRefused || code == GIT_EAUTH)
             return m_target.https
                        ? QStringLiteral("Could not %1 %2: the server refused the access token "

@@ -1,36 +1,30 @@
-#include "buildrecord.h"
 #include "cli.h"
-#include "funnelbuild.h"
 #include "funnelfile.h"
-#include "funnelfixtures.h"
 #include "gitpublish.h"
-#include "servers.h"
+#include "publishfixture.h"
 #include "testregistry.h"
 
 using namespace tandrel;
 using namespace tandrel::test;
 using namespace Qt::Literals::StringLiterals;
 
-#define PUBLISHED(report)                                                                          \
-    do {                                                                                           \
-        const PublishReport once = (report);                                                       \
-        QVERIFY2(once.published(), qPrintable(once.message));                                      \
-    } while (false)
-
-// A bare repository served by the test's sshd to its own account, git's
-// upload-pack and receive-pack run by the login shell as on any git host.
-class GitPublishTest : public QObject {
+// A bare repository served two ways: by the test's sshd to its own account,
+// git's upload-pack and receive-pack run by the login shell as on any git
+// host, and over https by git's http-backend, the token as the password.
+class GitPublishTest : public QObject, PublishFixture {
     Q_OBJECT
 
-    QTemporaryDir home;
-    std::unique_ptr<FixtureApp> app;
-    FunnelSettings settings;
     SftpServer sshd;
+    GitHttpServer web;
     QString bare, knownHosts;
+    bool https = false; // the transport of the case under way
 
-    QString url(const QString& repo = QString(), const QString& fragment = u"main/site"_s) const {
-        return u"ssh://%1@127.0.0.1:%2%3#%4"_s.arg(sshd.user).arg(sshd.port).arg(
-            repo.isEmpty() ? bare : repo, fragment);
+    QString url(const QString& repo = u"repo.git"_s,
+                const QString& fragment = u"main/site"_s) const {
+        return (https ? web.url(repo)
+                      : u"ssh://%1@127.0.0.1:%2%3"_s.arg(sshd.user).arg(sshd.port).arg(
+                            home.filePath(repo))) +
+               u'#' + fragment;
     }
     QByteArray git(const QStringList& arguments, const QString& in = QString()) {
         QByteArray out;
@@ -40,7 +34,12 @@ class GitPublishTest : public QObject {
             qWarning("git %s failed", qPrintable(arguments.join(u' ')));
         return out;
     }
-    QString tip() { return QString::fromLatin1(git({"rev-parse", "main"}, bare)); }
+    // Empty while the branch does not exist.
+    QString tip() {
+        QByteArray out;
+        run(u"git"_s, {"-C", bare, "rev-parse", "-q", "--verify", "main"}, {}, &out);
+        return QString::fromLatin1(out);
+    }
     // The branch's site folder as a fresh clone checks it out.
     QMap<QString, QByteArray> published(const QString& folder = u"site"_s,
                                         const QString& branch = u"main"_s) {
@@ -70,6 +69,8 @@ class GitPublishTest : public QObject {
         }
         if (options.keyFile.isEmpty())
             options.keyFile = sshd.clientKey();
+        if (https && options.secret.isEmpty())
+            options.secret = web.token;
         if (options.knownHostsFile.isEmpty())
             options.knownHostsFile = knownHosts;
         options.cacheFolder = app->path(u"git-cache"_s);
@@ -82,27 +83,24 @@ class GitPublishTest : public QObject {
         return undo ? undoGitPublish(*target, options, request)
                     : publishToGit(*target, options, request);
     }
-    void build() {
-        const BuildOutcome built = buildFunnel(settings, AppPaths(app->path()));
-        QVERIFY2(built.built(), qPrintable(built.message));
-    }
-
 private slots:
     void initTestCase() {
-        qputenv("HOME", QFile::encodeName(home.path()));
+        useHome();
         qputenv("GIT_CONFIG_NOSYSTEM", "1");
         writeFile(home.filePath(u".gitconfig"_s),
                   "[user]\n\tname = Someone Else\n\temail = else@example.com\n");
-        QVERIFY2(sshd.start(), qPrintable(missingServerPrograms()));
+        QVERIFY2(sshd.start() && web.start(home.path()), qPrintable(missingServerPrograms()));
         knownHosts = writeFile(home.filePath(u"known_hosts"_s), sshd.knownHostsLine().toUtf8());
         bare = home.filePath(u"repo.git"_s);
-        QVERIFY2(run(u"git"_s, {"init", "-q", "--bare", "-b", "main", bare}),
-                 "git (from package git) serves the repository over SSH");
     }
     void init() {
-        app = std::make_unique<FixtureApp>();
-        settings = completeSettings(app->makePicture(u"cover.jpg"_s));
-        build();
+        https = false;
+        qputenv("SSL_CERT_FILE", QFile::encodeName(web.certificate()));
+        QDir(bare).removeRecursively();
+        QVERIFY2(run(u"git"_s, {"init", "-q", "--bare", "-b", "main", bare}) &&
+                     run(u"git"_s, {"-C", bare, "config", "http.receivepack", "true"}),
+                 "git (from package git) serves the repository");
+        newFunnel();
     }
 
     void addresses_data() {
@@ -133,7 +131,14 @@ private slots:
     }
 
     // One history on one branch: each step's commit count and the site's files.
+    void publishesOnTopOfOthersAndUndoes_data() {
+        QTest::addColumn<bool>("overHttps");
+        QTest::newRow("ssh") << false;
+        QTest::newRow("https") << true;
+    }
     void publishesOnTopOfOthersAndUndoes() {
+        QFETCH(bool, overHttps);
+        https = overHttps;
         QVERIFY(publish(url(), {}, false, true).message.startsWith("Nothing to undo"_L1));
         pushAsSomeoneElse(u"README.md"_s); // the branch exists, with a file beside the folder
         PublishReport report = publish(url());
@@ -179,12 +184,16 @@ private slots:
         QTest::newRow("new host key refused") << "" << 1 << "--accept-new-host-key";
         QTest::newRow("dry run") << "--accept-new-host-key --dry-run" << 0 << "Dry run: ";
         QTest::newRow("published") << "" << 0 << "Published to branch pages";
+        QTest::newRow("over https")
+            << "--password-env TANDREL_GIT_TOKEN" << 0 << "Published to branch pages";
     }
     void commandLine() {
         QFETCH(QString, extra);
         QFETCH(int, status);
         QFETCH(QString, message);
-        settings.publishTo = url(QString(), u"pages/cli"_s); // a branch made from nothing
+        https = extra.contains("password-env"_L1);
+        qputenv("TANDREL_GIT_TOKEN", web.token.toUtf8());
+        settings.publishTo = url(u"repo.git"_s, u"pages/cli"_s); // a branch made from nothing
         const QString funnel = app->path(u"my.funnel.json"_s);
         QVERIFY(saveFunnelFile(funnel, settings));
         QStringList arguments{"publish",   funnel,  "--app-dir",
@@ -194,8 +203,9 @@ private slots:
         QCOMPARE(cli::run(arguments + extra.split(u' ', Qt::SkipEmptyParts), app->path(), outStream,
                           errStream),
                  status);
-        QVERIFY2(err.contains(message), qPrintable(err));
-        QCOMPARE(published(u"cli"_s, u"pages"_s).isEmpty(), status != 0 || !extra.isEmpty());
+        QVERIFY2(err.contains(message) && !(out + err).contains(web.token), qPrintable(err));
+        QCOMPARE(published(u"cli"_s, u"pages"_s).isEmpty(),
+                 status != 0 || extra.contains("--dry-run"_L1));
     }
 
     void refusals_data() {
@@ -209,13 +219,26 @@ private slots:
                                           << "it may be an impostor";
         QTest::newRow("no repository") << "missing"
                                        << "the repository was not found";
+        QTest::newRow("wrong token") << "token"
+                                     << "the server refused the access token";
+        QTest::newRow("untrusted certificate") << "certificate"
+                                               << "the certificate of localhost does not verify";
+        QTest::newRow("no repository over https") << "missing https"
+                                                  << "the repository was not found";
     }
     void refusals() {
         QFETCH(QString, kind);
         QFETCH(QString, message);
         const QString before = tip();
+        https = kind == "token"_L1 || kind == "certificate"_L1 || kind.endsWith("https"_L1);
         GitOptions options;
-        if (kind == "key"_L1) {
+        if (kind == "token"_L1) {
+            options.secret = u"wr0ng-"_s + web.token;
+        } else if (kind == "certificate"_L1) {
+            const QString stranger = home.filePath(u"stranger.pem"_s);
+            QVERIFY(GitHttpServer::makeCertificate(stranger, home.filePath(u"stranger.key"_s)));
+            qputenv("SSL_CERT_FILE", QFile::encodeName(stranger));
+        } else if (kind == "key"_L1) {
             options.keyFile = home.filePath(u"stranger"_s);
             if (!QFile::exists(options.keyFile))
                 QVERIFY(
@@ -228,9 +251,10 @@ private slots:
                                                sshd.knownHostsLine(u"client"_s).toUtf8());
         }
         const PublishReport report =
-            publish(kind == "missing"_L1 ? url(home.filePath(u"none.git"_s)) : url(), options);
-        QVERIFY2(!report.published() && report.message.contains(message),
-                 qPrintable(report.message));
+            publish(kind.startsWith("missing"_L1) ? url(u"none.git"_s) : url(), options);
+        const QString said = report.message + report.notes.join(u'\n');
+        QVERIFY2(!report.published() && said.contains(message) && !said.contains(web.token),
+                 qPrintable(said));
         QCOMPARE(tip(), before);
     }
 };

@@ -1,10 +1,7 @@
-#include "buildrecord.h"
 #include "cli.h"
-#include "funnelbuild.h"
 #include "funnelfile.h"
-#include "funnelfixtures.h"
+#include "publishfixture.h"
 #include "publishhistory.h"
-#include "servers.h"
 
 #include <QRegularExpression>
 #include <QSettings>
@@ -15,19 +12,9 @@ using namespace tandrel;
 using namespace tandrel::test;
 using namespace Qt::Literals::StringLiterals;
 
-// Once: QVERIFY2 evaluates its message on success too.
-#define PUBLISHED(report)                                                                          \
-    do {                                                                                           \
-        const PublishReport once = (report);                                                       \
-        QVERIFY2(once.published(), qPrintable(once.message));                                      \
-    } while (false)
-
-class PublishTest : public QObject {
+class PublishTest : public QObject, PublishFixture {
     Q_OBJECT
 
-    QTemporaryDir home;
-    std::unique_ptr<FixtureApp> app;
-    FunnelSettings settings;
     SftpServer sftp;
     FtpServer ftp;     // FTPS only
     FtpServer plain;   // no TLS at all
@@ -38,10 +25,6 @@ class PublishTest : public QObject {
     int attempts = 2;
     int connections = 1;
 
-    void build() {
-        const BuildOutcome built = buildFunnel(settings, AppPaths(app->path()));
-        QVERIFY2(built.built(), qPrintable(built.message));
-    }
     PublishReport publish(const QString& url, ConnectionOptions options = {},
                           std::function<bool()> cancelled = {}, bool dryRun = false,
                           bool undo = false) {
@@ -93,7 +76,7 @@ class PublishTest : public QObject {
 
 private slots:
     void initTestCase() {
-        qputenv("HOME", QFile::encodeName(home.path())); // for the known hosts
+        useHome();
         QVERIFY2(sftp.start() && ftp.start() && plain.start(FtpServer::Tls::Refused),
                  qPrintable(missingServerPrograms()));
         QVERIFY2(vsftp.start(ftp.dir.filePath(u"server.pem"_s)),
@@ -102,18 +85,16 @@ private slots:
                              "ceph-common); see its logs above");
     }
     void init() {
-        app = std::make_unique<FixtureApp>();
         attempts = 2;
         connections = QByteArray(QTest::currentDataTag()).contains("4 connections") ? 4 : 1;
         pageUrls.clear();
-        settings = completeSettings(app->makePicture(u"cover.jpg"_s));
         for (Server* server : std::initializer_list<Server*>{&sftp, &ftp, &plain, s3.cut.get()}) {
             server->cut(0, u"never"_s);
             QDir(server->site()).removeRecursively();
         }
         QDir().mkpath(sftp.root());
         vsftp.clear();
-        build();
+        newFunnel();
     }
 
     // The real servers below cover explicit ports, absolute folders and ftps.

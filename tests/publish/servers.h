@@ -1,7 +1,8 @@
 #pragma once
 
 // Real servers on 127.0.0.1 for the publish tests: OpenSSH's sshd for SFTP
-// and pure-ftpd for FTP and FTPS, each with its own folder, keys and port.
+// and git, pure-ftpd and vsftpd for FTP and FTPS, lighttpd for git over https,
+// radosgw for S3, each with its own folder, keys and port.
 
 #include "publish.h"
 #include "testfiles.h"
@@ -44,9 +45,12 @@ inline QString missingServerPrograms() {
          {"/usr/sbin/sshd from package openssh-server", "openssl from package openssl",
           "/usr/lib/openssh/sftp-server from package openssh-sftp-server",
           "ssh-keygen from package openssh-client", "pure-ftpd from package pure-ftpd",
-          "pure-pw from package pure-ftpd", TANDREL_VSFTPD " (./run test unpacks it)"}) {
+          "pure-pw from package pure-ftpd", TANDREL_VSFTPD " (./run test unpacks it)",
+          "lighttpd from package lighttpd",
+          "/usr/lib/lighttpd/mod_openssl.so from package lighttpd-mod-openssl",
+          "/usr/lib/git-core/git-http-backend from package git"}) {
         const QString name = QString::fromLatin1(program).section(u' ', 0, 0);
-        if (name.startsWith(u'/') ? !QFileInfo(name).isExecutable()
+        if (name.startsWith(u'/') ? !QFileInfo::exists(name)
                                   : QStandardPaths::findExecutable(name).isEmpty())
             missing << QString::fromLatin1(program);
     }
@@ -301,6 +305,52 @@ struct VsftpServer : Server {
              extraConfig)
                 .toUtf8());
         return launch(QStringLiteral(TANDREL_VSFTPD), {config});
+    }
+};
+
+// git's own smart HTTP server behind lighttpd, with TLS and basic auth whose
+// password is the access token, as git hosts take tokens; /git/NAME is the
+// bare repository NAME of the folder given to start().
+struct GitHttpServer : Server {
+    const QString user = QStringLiteral("ann"), token = QStringLiteral("t0ken-Not-2-Print");
+    QString certificate() const { return dir.filePath(QStringLiteral("cert.pem")); }
+    QString url(const QString& repository) const {
+        return QStringLiteral("https://%1@localhost:%2/git/%3").arg(user).arg(port).arg(repository);
+    }
+    // A certificate for localhost, trusted by no one until named in SSL_CERT_FILE.
+    static bool makeCertificate(const QString& certificate, const QString& key) {
+        return run(QStringLiteral("openssl"),
+                   {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                    "-nodes", "-days", "2", "-subj", "/CN=localhost", "-addext",
+                    "subjectAltName=DNS:localhost,IP:127.0.0.1", "-keyout", key, "-out",
+                    certificate});
+    }
+    bool start(const QString& repositories) {
+        const QString key = dir.filePath(QStringLiteral("key.pem"));
+        if (!makeCertificate(certificate(), key))
+            return false;
+        const QString users = writeFile(dir.filePath(QStringLiteral("users")),
+                                        (user + u':' + token + u'\n').toUtf8());
+        choosePort();
+        const QString config = writeFile(
+            dir.filePath(QStringLiteral("lighttpd.conf")),
+            QStringLiteral("server.document-root = \"%1\"\nserver.bind = \"127.0.0.1\"\n"
+                           "server.port = %2\nserver.errorlog = \"%3/error.log\"\n"
+                           "server.modules = (\"mod_auth\", \"mod_authn_file\", \"mod_cgi\", "
+                           "\"mod_alias\", \"mod_setenv\", \"mod_openssl\")\n"
+                           "ssl.engine = \"enable\"\nssl.pemfile = \"%4\"\nssl.privkey = \"%5\"\n"
+                           "auth.backend = \"plain\"\nauth.backend.plain.userfile = \"%6\"\n"
+                           "auth.require = (\"/git/\" => (\"method\" => \"basic\", \"realm\" => "
+                           "\"git\", \"require\" => \"valid-user\"))\n"
+                           "alias.url = (\"/git/\" => \"/usr/lib/git-core/git-http-backend/\")\n"
+                           "$HTTP[\"url\"] =~ \"^/git/\" {\n  cgi.assign = (\"\" => \"\")\n"
+                           "  setenv.add-environment = (\"GIT_PROJECT_ROOT\" => \"%7\", "
+                           "\"GIT_HTTP_EXPORT_ALL\" => \"\")\n}\n")
+                .arg(root())
+                .arg(port)
+                .arg(dir.path(), certificate(), key, users, repositories)
+                .toUtf8());
+        return launch(QStringLiteral("lighttpd"), {"-D", "-f", config});
     }
 };
 

@@ -230,19 +230,22 @@ RemoteListing parseListing(const QByteArray& listing) {
             const bool folder = type == QLatin1String("dir");
             entries.insert(
                 f.captured(2),
-                {folder, folder ? 0 : facts.value(QStringLiteral("size")).toLongLong(),
-                 modified.isValid() ? QString::number(modified.toSecsSinceEpoch()) : QString()});
+                {folder,
+                 folder ? 0 : facts.value(QStringLiteral("size")).toLongLong(),
+                 modified.isValid() ? QString::number(modified.toSecsSinceEpoch()) : QString(),
+                 {}});
         } else if (const auto m = unixLine.match(line); m.hasMatch()) {
             QString name = m.captured(3);
             if (m.captured(1) == QLatin1String("l"))
                 name = name.section(QStringLiteral(" -> "), 0, 0);
             if (name == QLatin1String(".") || name == QLatin1String(".."))
                 continue;
-            entries.insert(name,
-                           {m.captured(1) == QLatin1String("d"), m.captured(2).toLongLong(), {}});
+            entries.insert(
+                name, {m.captured(1) == QLatin1String("d"), m.captured(2).toLongLong(), {}, {}});
         } else if (const auto d = dosLine.match(line); d.hasMatch()) {
             const bool folder = d.captured(1) == QLatin1String("<DIR>");
-            entries.insert(d.captured(2), {folder, folder ? 0 : d.captured(1).toLongLong(), {}});
+            entries.insert(d.captured(2),
+                           {folder, folder ? 0 : d.captured(1).toLongLong(), {}, {}});
         }
     }
     return entries;

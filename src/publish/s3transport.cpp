@@ -104,7 +104,7 @@ public:
                 else if (tag == QLatin1String("Prefix") && common) {
                     const QString sub = xml.readElementText().mid(prefix.size());
                     if (sub.endsWith(u'/') && sub.size() > 1)
-                        entries.insert(sub.chopped(1), RemoteEntry{true, 0, {}});
+                        entries.insert(sub.chopped(1), RemoteEntry{true, 0, {}, {}});
                 } else if (tag == QLatin1String("IsTruncated"))
                     truncated = xml.readElementText() == QLatin1String("true");
                 else if (tag == QLatin1String("NextContinuationToken"))

@@ -124,8 +124,10 @@ public:
                 m_watchdog.kick();
                 const QString name = QString::fromUtf8(a->name);
                 if (name != QLatin1String(".") && name != QLatin1String(".."))
-                    entries.insert(name, {a->type == SSH_FILEXFER_TYPE_DIRECTORY, qint64(a->size),
-                                          QString::number(a->mtime)});
+                    entries.insert(name, {a->type == SSH_FILEXFER_TYPE_DIRECTORY,
+                                          qint64(a->size),
+                                          QString::number(a->mtime),
+                                          {}});
                 sftp_attributes_free(a);
             }
             const bool whole = sftp_dir_eof(dir);

@@ -16,7 +16,10 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWebEnginePage>
 #include <QWebEngineView>
+
+#include <utility>
 
 using namespace tandrel;
 
@@ -35,18 +38,38 @@ QString folderStamp(const QString& folder) {
     return QStringLiteral("%1.%2").arg(newest).arg(count);
 }
 
-// The theme's name on its picture: the gallery has no room for a line of text below.
-QIcon labelled(const QPixmap& picture, const QString& name, const QFont& font) {
+// The window sizes the pages are drawn at: each fills its part of the picture whole.
+QSize viewFor(QSize part, int width) {
+    return {width, width * part.height() / part.width()};
+}
+
+const QSize kDesktopView = viewFor(ThemeGallery::kDesktopPart, LivePreview::kDesktopWidth);
+const QSize kPhoneView = viewFor(ThemeGallery::kPhonePart, LivePreview::kPhoneWidth);
+
+// The page on a desktop and on a phone side by side, the theme's name across both: the
+// gallery has no room for a line of text below.
+QIcon labelled(const QPixmap& desktop, const QPixmap& phone, const QString& name,
+               const QFont& font) {
     QPixmap shown(ThemeGallery::kThumbnail);
     shown.fill(QColor(0xd9, 0xdd, 0xe3));
     QPainter painter(&shown);
-    if (!picture.isNull())
-        painter.drawPixmap(0, 0, picture);
+    const auto draw = [&painter](const QPixmap& picture, QRect part) {
+        if (!picture.isNull())
+            painter.drawPixmap(part,
+                               picture.scaled(part.size(), Qt::KeepAspectRatioByExpanding,
+                                              Qt::SmoothTransformation),
+                               QRect(QPoint(), part.size()));
+    };
+    draw(desktop, QRect(QPoint(), ThemeGallery::kDesktopPart));
+    const QRect phonePart(
+        QPoint(ThemeGallery::kThumbnail.width() - ThemeGallery::kPhonePart.width(), 0),
+        ThemeGallery::kPhonePart);
+    draw(phone, phonePart);
     QFont small = font;
     small.setPixelSize(11);
     small.setBold(true);
     painter.setFont(small);
-    const QRect band(0, shown.height() - 16, shown.width(), 16);
+    const QRect band(0, shown.height() - 15, shown.width(), 15);
     painter.fillRect(band, QColor(20, 20, 24, 210));
     painter.setPen(Qt::white);
     painter.drawText(band, Qt::AlignCenter, name);
@@ -130,6 +153,7 @@ ThemeGallery::ThemeGallery(const AppPaths& paths, std::function<FunnelSettings()
 
 ThemeGallery::~ThemeGallery() {
     delete m_view;
+    delete m_phoneView;
 }
 
 void ThemeGallery::setTheme(const QString& name) {
@@ -176,7 +200,7 @@ void ThemeGallery::addItem(const QString& name, const QString& shown, const QStr
     item->setSizeHint(kThumbnail + QSize(6, 6));
     const auto cached = m_cache.constFind(cacheKey(name));
     item->setIcon(cached != m_cache.constEnd() ? *cached
-                                               : labelled(QPixmap(), shown, lstThemes->font()));
+                                               : labelled({}, {}, shown, lstThemes->font()));
 }
 
 void ThemeGallery::selectCurrent() {
@@ -217,38 +241,87 @@ void ThemeGallery::drawNext() {
         }
         if (!m_view) {
             prepareWebEngine();
-            // Shown, or the engine draws nothing, but beside the gallery, where it is clipped away.
-            m_view = new QWebEngineView(this);
-            m_view->setObjectName(QStringLiteral("webThemePicture"));
-            m_view->setFocusPolicy(Qt::NoFocus);
-            const QSize page(LivePreview::kDesktopWidth, LivePreview::kDesktopWidth * 5 / 8);
-            m_view->setGeometry(QRect(QPoint(-page.width() - 16, 0), page));
-            m_view->lower();
-            m_view->show();
-            connect(m_view, &QWebEngineView::loadFinished, this, &ThemeGallery::pageLoaded);
+            // Each view keeps its size: one resized between pages showed the previous page.
+            m_view = makeView(QStringLiteral("webThemePicture"), kDesktopView);
+            m_phoneView = makeView(QStringLiteral("webThemePhonePicture"), kPhoneView);
         }
         m_drawing = theme;
         m_folder = std::move(folder);
-        m_view->load(QUrl::fromLocalFile(
-            AppPaths::join(outcome.outputFolder, QStringLiteral("index.html"))));
+        m_loading = 2;
+        m_loaded = true;
+        const QUrl page =
+            QUrl::fromLocalFile(AppPaths::join(outcome.outputFolder, QStringLiteral("index.html")));
+        m_view->load(page);
+        m_phoneView->load(page);
         return;
     }
     emit picturesDrawn();
 }
 
+QWebEngineView* ThemeGallery::makeView(const QString& name, QSize size) {
+    // Shown, or the engine draws nothing, but beside the gallery, where it is clipped away.
+    auto* view = new QWebEngineView(this);
+    view->setObjectName(name);
+    view->setFocusPolicy(Qt::NoFocus);
+    view->setGeometry(QRect(QPoint(-size.width() - 16, 0), size));
+    view->lower();
+    view->show();
+    connect(view, &QWebEngineView::loadFinished, this, &ThemeGallery::pageLoaded);
+    return view;
+}
+
 void ThemeGallery::pageLoaded(bool ok) {
-    // Painted a moment after it has loaded.
-    QTimer::singleShot(ok ? 250 : 0, this, [this, ok] {
-        const QString theme = m_drawing;
-        m_drawing.clear();
-        if (QListWidgetItem* item = itemOf(lstThemes, theme); item && ok) {
-            const QPixmap shot = m_view->grab().scaled(kThumbnail, Qt::KeepAspectRatioByExpanding,
-                                                       Qt::SmoothTransformation);
-            const QIcon icon =
-                labelled(shot, item->data(Qt::AccessibleTextRole).toString(), lstThemes->font());
-            m_cache.insert(cacheKey(theme), icon);
-            item->setIcon(icon);
-        }
-        drawNext();
+    if (m_loading <= 0)
+        return; // not a page the gallery asked for
+    m_loaded = m_loaded && ok;
+    if (--m_loading > 0)
+        return;
+    if (!m_loaded) {
+        pictureDone({}, {});
+        return;
+    }
+    grabWhenPainted(0);
+}
+
+void ThemeGallery::grabWhenPainted(int tries) {
+    // The view goes on showing the previous page for a while after the next has loaded, so
+    // the page says when its pictures are in and it has drawn itself since; a page that
+    // never says is taken after about three seconds as it is.
+    static const QString painted = QStringLiteral(
+        "(function () {"
+        "  if (window.tfDrawn === undefined) {"
+        "    window.tfDrawn = false;"
+        "    var shown = Array.prototype.filter.call(document.images, function (i) {"
+        "      return i.loading !== 'lazy'; });"
+        "    Promise.all(shown.map(function (i) { return i.decode().catch(function () {}); }))"
+        "      .then(function () { requestAnimationFrame(function () {"
+        "        requestAnimationFrame(function () { window.tfDrawn = true; }); }); });"
+        "  }"
+        "  return window.tfDrawn;"
+        "})()");
+    QTimer::singleShot(tries == 0 ? 0 : 150, this, [this, tries] {
+        m_view->page()->runJavaScript(painted, [this, tries](const QVariant& desktop) {
+            m_phoneView->page()->runJavaScript(painted, [this, tries,
+                                                         desktop](const QVariant& phone) {
+                if (!(desktop.toBool() && phone.toBool()) && tries < 20) {
+                    grabWhenPainted(tries + 1);
+                    return;
+                }
+                // The drawn frame reaches the view a moment later.
+                QTimer::singleShot(150, this,
+                                   [this] { pictureDone(m_view->grab(), m_phoneView->grab()); });
+            });
+        });
     });
+}
+
+void ThemeGallery::pictureDone(const QPixmap& desktop, const QPixmap& phone) {
+    const QString theme = std::exchange(m_drawing, {});
+    if (QListWidgetItem* item = itemOf(lstThemes, theme); item && !desktop.isNull()) {
+        const QIcon icon = labelled(desktop, phone, item->data(Qt::AccessibleTextRole).toString(),
+                                    lstThemes->font());
+        m_cache.insert(cacheKey(theme), icon);
+        item->setIcon(icon);
+    }
+    drawNext();
 }

@@ -15,13 +15,17 @@ class QTemporaryDir;
 class QTimer;
 class QWebEngineView;
 
-// The themes side by side, each drawn from the funnel's own opt-in page built in it: one
-// click chooses. The pictures are made one at a time while the gallery is on screen, so
-// the window stays responsive, and kept until the funnel or the theme changes.
+// The themes side by side, each drawn from the funnel's own opt-in page built in it, as a
+// desktop and a phone show it: one click chooses. The pictures are made one at a time while
+// the gallery is on screen, so the window stays responsive, and kept until the funnel or the
+// theme changes.
 class ThemeGallery : public QWidget {
     Q_OBJECT
 public:
-    static constexpr QSize kThumbnail{88, 55};
+    // The desktop's picture, a gap, the phone's.
+    static constexpr QSize kDesktopPart{82, 60};
+    static constexpr QSize kPhonePart{32, 60};
+    static constexpr QSize kThumbnail{kDesktopPart.width() + 2 + kPhonePart.width(), 60};
 
     ThemeGallery(const tandrel::AppPaths& paths,
                  std::function<tandrel::FunnelSettings()> currentSettings,
@@ -48,17 +52,24 @@ private:
     void addItem(const QString& name, const QString& shown, const QString& error);
     void selectCurrent();
     void drawNext();
+    QWebEngineView* makeView(const QString& name, QSize size);
     void pageLoaded(bool ok);
+    void grabWhenPainted(int tries);
+    void pictureDone(const QPixmap& desktop, const QPixmap& phone);
     QString cacheKey(const QString& theme) const;
 
     tandrel::AppPaths m_paths;
     std::function<tandrel::FunnelSettings()> m_currentSettings;
     QListWidget* lstThemes = nullptr;
     QTimer* m_debounce = nullptr;
-    QWebEngineView* m_view = nullptr; // outside the gallery, never seen
+    // Outside the gallery, never seen: the page as a desktop and as a phone show it.
+    QWebEngineView* m_view = nullptr;
+    QWebEngineView* m_phoneView = nullptr;
     QString m_theme = QStringLiteral("classic");
     QStringList m_pending;
     QString m_drawing; // the theme whose page is loading
+    int m_loading = 0; // of its two views
+    bool m_loaded = true;
     QString m_funnelKey;
     std::unique_ptr<QTemporaryDir> m_folder;
     std::unique_ptr<QTemporaryDir> m_standIns;

@@ -123,9 +123,18 @@ private slots:
             if (list->item(i)->data(Qt::UserRole) == "bold")
                 bold = list->item(i);
         }
-        // Pictures of real pages: classic's and bold's differ.
-        const QImage boldPicture = bold->icon().pixmap(ThemeGallery::kThumbnail).toImage();
-        QVERIFY(boldPicture != list->item(0)->icon().pixmap(ThemeGallery::kThumbnail).toImage());
+        // Pictures of real pages: classic's and bold's differ on the desktop and on the phone
+        // (above the names), so neither view showed the page before.
+        const auto picture = [](QListWidgetItem* item, QPoint at, QSize size) {
+            return item->icon()
+                .pixmap(ThemeGallery::kThumbnail)
+                .toImage()
+                .copy(QRect(at, size - QSize(0, 16)));
+        };
+        const int phoneAt = ThemeGallery::kThumbnail.width() - ThemeGallery::kPhonePart.width();
+        for (const auto& [at, size] : {std::pair{QPoint(), ThemeGallery::kDesktopPart},
+                                       std::pair{QPoint(phoneAt, 0), ThemeGallery::kPhonePart}})
+            QVERIFY(picture(bold, at, size) != picture(list->item(0), at, size));
         list->scrollToItem(bold);
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                           list->visualItemRect(bold).center());

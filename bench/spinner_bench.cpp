@@ -27,6 +27,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 using namespace tandrel;
@@ -191,17 +192,21 @@ void hostileTexts(const QString& synonymPath, const QStringList& synonymTerms,
 
 // The rewrite with and without the variant figures the window and the
 // command line show after it.
-// withGroups false: the figures measured on drawn variants, as before.
+// withGroups false: the figures measured on drawn variants, as before. A
+// tier given: its lines only, and the bold rewrite swaps neighbours too.
 void figuresCost(const char* title, const QString& synonymPath, const QString& article,
-                 bool withGroups) {
-    const auto db = loadSynonymDb(synonymPath);
+                 bool withGroups, std::optional<SynonymTier> tier = std::nullopt) {
+    const auto loaded = loadSynonymDb(synonymPath);
+    const SynonymDb db = tier ? loaded.value().forTier(*tier) : loaded.value();
+    const Neighbours neighbours =
+        tier == SynonymTier::Bold ? Neighbours::Share : Neighbours::KeepApart;
     QRandomGenerator random(4);
     std::vector<double> rewrite;
     std::vector<double> figures;
     for (int run = 0; run < 5; ++run) {
         QElapsedTimer timer;
         timer.start();
-        const RewriteResult result = rewriteSpunText(article, db.value());
+        const RewriteResult result = rewriteSpunText(article, db, false, neighbours);
         rewrite.push_back(msSince(timer));
         timer.restart();
         (void)summarizeVariants(result.spinText, article, random,
@@ -369,6 +374,10 @@ int main(int argc, char* argv[]) {
                     withGroups);
         figuresCost("Shipped file, an article of 100,000 lines", shipped, longArticle, withGroups);
     }
+    figuresCost("Shipped file, careful tier, an article of 100,000 lines", shipped, longArticle,
+                true, SynonymTier::Careful);
+    figuresCost("Shipped file, bold tier, an article of 100,000 lines", shipped, longArticle, true,
+                SynonymTier::Bold);
     if (figuresOnly)
         return 0;
     hostileTexts(shipped, synonymTerms, hostileSizes);

@@ -14,7 +14,8 @@ groups taken from WordNet alone with common members only (SCOWL size 50
 or less) and three or more terms, since a pair offers one choice and
 every variant would make the same swap. Words listed in rwdb_exclude.txt
 are left out of the last part; its [never] words out of every group and
-its [names] words (months, days, names) out of every line.
+its [names] words (months, days, names) out of every line; its [bold
+exclude] words out of the bold WordNet groups only.
 
 After these careful lines come the bold ones, which a rewrite uses only
 when asked (tandrel-cli rewrite --bold, the window's "Bold"): the
@@ -988,8 +989,10 @@ def main(argv):
     bold_taken = taken | {t for terms in auto for t in terms}
     bold_taken |= {t for terms in hand_bold for t in terms}
     bold_taken |= {w for terms in hand_bold for t in terms for w in t.split(" ")}
+    bold_lists = defaultdict(set, lists)
+    bold_lists["exclude"] = lists["exclude"] | lists["bold exclude"]
     bold_auto = with_filters(BOLD_FILTERS,
-                             lambda: wordnet_lines(wn, lists, scowl, bold_taken))
+                             lambda: wordnet_lines(wn, bold_lists, scowl, bold_taken))
     lines, dropped = place_bold(lines, hand_bold + bold_auto)
     with open(out_path, "w", encoding="utf-8", newline="\n") as f:
         for terms in lines:

@@ -2,7 +2,7 @@
 """Measure the spinner's synonym file on sample articles with the real engine.
 
 Usage: measure_rwdb.py [--cli PATH] [--synonyms FILE] [--bold] [--groups] [--file]
-                       [--set old|new|tuning] [SAMPLE...]
+                       [--set tuning|old|new|fresh] [SAMPLE...]
 Defaults: build/tandrel-cli, data/rwdb.txt, every tools/samples/*.txt.
 
 For each sample it runs "tandrel-cli rewrite", finds every group the
@@ -28,8 +28,9 @@ terms (the matched term included).
 --bold measures the rewrite with the bold groups too ("rewrite --bold").
 --set picks the samples: "tuning" the eleven read while the file was
 built, "old" the held-out ones of earlier readings (heldout-*), "new" the
-eight written before the bold groups were made (heldout2-*), which no
-filter was tuned on; default every sample.
+seven written before the bold groups were made (heldout2-*, read and
+tuned on since), "fresh" the eight written before the second round of bold
+tuning (heldout3-*), measured once at its end; default every sample.
 --groups prints every group in its context for a hand read, --file every
 line of the synonym file numbered.
 """
@@ -205,13 +206,14 @@ def main():
     ap.add_argument("--wrong", default=os.path.join(HERE, "samples", "wrong-swaps.txt"))
     ap.add_argument("--groups", action="store_true")
     ap.add_argument("--bold", action="store_true")
-    ap.add_argument("--set", choices=("tuning", "old", "new"))
+    ap.add_argument("--set", choices=("tuning", "old", "new", "fresh"))
     ap.add_argument("--file", action="store_true")
     ap.add_argument("samples", nargs="*")
     args = ap.parse_args()
     samples = args.samples or sorted(glob.glob(os.path.join(HERE, "samples", "*.txt")))
     samples = [s for s in samples if not s.endswith("wrong-swaps.txt")]
-    kind = lambda s: ("new" if os.path.basename(s).startswith("heldout2-") else
+    kind = lambda s: ("fresh" if os.path.basename(s).startswith("heldout3-") else
+                      "new" if os.path.basename(s).startswith("heldout2-") else
                       "old" if os.path.basename(s).startswith("heldout-") else "tuning")
     if args.set:
         samples = [s for s in samples if kind(s) == args.set]

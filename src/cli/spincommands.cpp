@@ -85,7 +85,9 @@ int rewriteCommand(const SpinOptions& options, QIODevice& in, QTextStream& out, 
     const LoadedArticle article = decodeArticle(bytes.value());
     const SynonymDb rules =
         synonyms.value().forTier(options.bold ? SynonymTier::Bold : SynonymTier::Careful);
-    const RewriteResult result = Reescribir(article.text, rules, options.keepOriginal);
+    const RewriteResult result =
+        Reescribir(article.text, rules, options.keepOriginal,
+                   options.bold ? Neighbours::Share : Neighbours::KeepApart);
     if (options.outDir.isEmpty()) {
         out << result.spinText;
     } else {

@@ -439,7 +439,8 @@ void frmQuickSpinner::vbtnConvert_Click() {
         withoutProtectedTerms(synonyms().forTier(bold ? SynonymTier::Bold : SynonymTier::Careful),
                               parseProtectedWords(txtProtected->text()));
     const QString article = txtArticle->toPlainText();
-    const RewriteResult result = Reescribir(article, rules, chkKeepOriginal->isChecked());
+    const RewriteResult result = Reescribir(article, rules, chkKeepOriginal->isChecked(),
+                                            bold ? Neighbours::Share : Neighbours::KeepApart);
     // The other tier's figures stay beside these while nothing else changed.
     const QString input =
         article + QChar(0) + txtProtected->text() + (chkKeepOriginal->isChecked() ? u'1' : u'0');

@@ -318,8 +318,11 @@ struct Insert {
     int end;
 };
 
-QString marked(const QString& group, int end) {
-    return StrReplace(u' ' + group + kEnds[end], QStringLiteral(" "), QStringLiteral("%%"), 1);
+// edge is 1 when the space and end character stay in the text for the
+// neighbours, 0 when the group takes them.
+QString marked(const QString& group, int end, qsizetype edge) {
+    return StrReplace(edge ? group : u' ' + group + kEnds[end], QStringLiteral(" "),
+                      QStringLiteral("%%"), 1);
 }
 
 RewriteResult finished(QString text, qint64 replacements, qint64 words) {
@@ -339,7 +342,8 @@ struct Replacement {
 };
 
 RewriteResult applied(const QString& text, std::vector<Replacement> replacements,
-                      const std::vector<Insert>& inserts, qint64 words, bool keepOriginal) {
+                      const std::vector<Insert>& inserts, qint64 words, bool keepOriginal,
+                      qsizetype edge) {
     std::sort(replacements.begin(), replacements.end(),
               [](const Replacement& a, const Replacement& b) { return a.position < b.position; });
     // Without the original wording an insert depends only on the capitals it replaces.
@@ -350,19 +354,19 @@ RewriteResult applied(const QString& text, std::vector<Replacement> replacements
     replaced.reserve(replacements.size());
     qsizetype at = 0;
     for (const Replacement& r : replacements) {
-        work += QStringView(text).mid(at, r.position - at);
+        work += QStringView(text).mid(at, r.position + edge - at);
         const Insert& insert = inserts[std::size_t(r.insert)];
         const QStringView occurrence = QStringView(text).mid(r.position + 1, r.length - 2);
         replaced.push_back(occurrence.toString());
         if (keepOriginal) {
-            work += marked(groupFor(insert.rule, occurrence, true), insert.end);
+            work += marked(groupFor(insert.rule, occurrence, true), insert.end, edge);
         } else {
             QString& made = cased[std::size_t(r.insert)][int(capitalsOf(occurrence))];
             if (made.isEmpty())
-                made = marked(groupFor(insert.rule, occurrence, false), insert.end);
+                made = marked(groupFor(insert.rule, occurrence, false), insert.end, edge);
             work += made;
         }
-        at = r.position + r.length;
+        at = r.position + r.length - edge;
     }
     work += QStringView(text).mid(at);
     RewriteResult result = finished(std::move(work), qint64(replacements.size()), words);
@@ -414,13 +418,17 @@ bool indexedRewriteApplies(QStringView text) {
 // an unbraced line, the only insert without a brace, is never inserted. So
 // only the first try of each distinct term matters, in the order the lines
 // give, and only for terms that stand in the article at all.
+// Where neighbours share, a replacement leaves its space and end character in
+// the text, and what it removes are the occurrences whose terms it overlaps.
 //
 // For the texts indexedRewriteApplies() admits, the lower-cased text lines up
 // with the text unit for unit, and a place that matches in the lower-cased
 // text also matches ignoring case; the reverse need not hold ("ſ" against
 // "s", "ς" against "σ"), so a try counts as found only when the lower-cased
 // text holds the term exactly, and then replaces every case-insensitive match.
-RewriteResult rewriteIndexed(const QString& text, const SynonymDb& synonyms, bool keepOriginal) {
+RewriteResult rewriteIndexed(const QString& text, const SynonymDb& synonyms, bool keepOriginal,
+                             Neighbours neighbours) {
+    const qsizetype edge = neighbours == Neighbours::Share ? 1 : 0;
     const SynonymIndex& index = synonyms.index();
     const qint64 words = count_words(text);
     const qsizetype n = text.size();
@@ -429,10 +437,11 @@ RewriteResult rewriteIndexed(const QString& text, const SynonymDb& synonyms, boo
     Candidates candidates(folded);
     const std::vector<Occurrence> occurrences = findOccurrences(index, folded, candidates);
 
+    // What a replacement takes: its term, and unless shared the space and end character too.
     std::vector<char> consumed(n, 0);
     const auto untouched = [&](const Occurrence& o) {
-        return std::find(consumed.begin() + o.position, consumed.begin() + o.position + o.length,
-                         1) == consumed.begin() + o.position + o.length;
+        const auto last = consumed.begin() + o.position + o.length - edge;
+        return std::find(consumed.begin() + o.position + edge, last, 1) == last;
     };
     std::vector<Replacement> replacements;
     std::vector<Insert> inserts;
@@ -454,14 +463,14 @@ RewriteResult rewriteIndexed(const QString& text, const SynonymDb& synonyms, boo
             for (auto o = first; o != last; ++o) {
                 if (!untouched(*o))
                     continue;
-                std::fill(consumed.begin() + o->position,
-                          consumed.begin() + o->position + o->length, 1);
+                std::fill(consumed.begin() + o->position + edge,
+                          consumed.begin() + o->position + o->length - edge, 1);
                 replacements.push_back({o->position, o->length, qsizetype(inserts.size()) - 1});
             }
         }
     }
 
-    return applied(text, std::move(replacements), inserts, words, keepOriginal);
+    return applied(text, std::move(replacements), inserts, words, keepOriginal, edge);
 }
 
 // The walk over every line and term, with both of its searches answered
@@ -471,7 +480,9 @@ RewriteResult rewriteIndexed(const QString& text, const SynonymDb& synonyms, boo
 // where a case-insensitive search replaces (unit for unit on the text). As in
 // rewriteIndexed, a replacement only removes the places it overlaps, so a
 // place still counts while none of its characters has been replaced.
-RewriteResult rewriteExact(const QString& text, const SynonymDb& synonyms, bool keepOriginal) {
+RewriteResult rewriteExact(const QString& text, const SynonymDb& synonyms, bool keepOriginal,
+                           Neighbours neighbours) {
+    const qsizetype edge = neighbours == Neighbours::Share ? 1 : 0;
     const SynonymIndex& index = synonyms.index();
     const qsizetype n = text.size();
 
@@ -529,7 +540,7 @@ RewriteResult rewriteExact(const QString& text, const SynonymDb& synonyms, bool 
     std::vector<std::size_t> loweredSkip(loweredPlaces.size(), 0);
     std::vector<std::size_t> skip(places.size(), 0);
     const auto loweredUntouched = [&](const Occurrence& o) {
-        return untouched(fromBegin[o.position], fromEnd[o.position + o.length - 1]);
+        return untouched(fromBegin[o.position + edge], fromEnd[o.position + o.length - 1 - edge]);
     };
 
     std::vector<Replacement> replacements;
@@ -571,9 +582,9 @@ RewriteResult rewriteExact(const QString& text, const SynonymDb& synonyms, bool 
                 for (std::size_t k = r.base + (r.base < r.last ? skip[r.base] : 0); k < r.last;
                      ++k) {
                     const Occurrence& o = places[k];
-                    if (untouched(o.position, o.position + o.length)) {
-                        std::fill(consumed.begin() + o.position,
-                                  consumed.begin() + o.position + o.length, 1);
+                    if (untouched(o.position + edge, o.position + o.length - edge)) {
+                        std::fill(consumed.begin() + o.position + edge,
+                                  consumed.begin() + o.position + o.length - edge, 1);
                         replacements.push_back(
                             {o.position, o.length, qsizetype(inserts.size()) - 1});
                     }
@@ -584,19 +595,21 @@ RewriteResult rewriteExact(const QString& text, const SynonymDb& synonyms, bool 
         }
     }
 
-    return applied(text, std::move(replacements), inserts, count_words(text), keepOriginal);
+    return applied(text, std::move(replacements), inserts, count_words(text), keepOriginal, edge);
 }
 
 } // namespace detail
 
-RewriteResult rewriteSpunText(const QString& text, const SynonymDb& synonyms, bool keepOriginal) {
+RewriteResult rewriteSpunText(const QString& text, const SynonymDb& synonyms, bool keepOriginal,
+                              Neighbours neighbours) {
     return detail::indexedRewriteApplies(text)
-               ? detail::rewriteIndexed(text, synonyms, keepOriginal)
-               : detail::rewriteExact(text, synonyms, keepOriginal);
+               ? detail::rewriteIndexed(text, synonyms, keepOriginal, neighbours)
+               : detail::rewriteExact(text, synonyms, keepOriginal, neighbours);
 }
 
-RewriteResult Reescribir(const QString& article, const SynonymDb& synonyms, bool keepOriginal) {
-    return rewriteSpunText(Spin(article), synonyms, keepOriginal);
+RewriteResult Reescribir(const QString& article, const SynonymDb& synonyms, bool keepOriginal,
+                         Neighbours neighbours) {
+    return rewriteSpunText(Spin(article), synonyms, keepOriginal, neighbours);
 }
 
 } // namespace tandrel

@@ -35,15 +35,21 @@ Capitals capitalsOf(QStringView occurrence);
 // keepOriginal the occurrence, as written, is its first alternative.
 QString groupFor(const QString& reducedRule, QStringView occurrence, bool keepOriginal);
 
+// Whether a swap uses up the space or end character on each side of its
+// word, so "a good day" swaps "good" or "day" but never both (KeepApart, what
+// careful rewrites always did), or leaves them to its neighbours (Share).
+enum class Neighbours { KeepApart, Share };
+
 // The rewrite: spins the article once, counts its words, then turns every
 // known word standing between a space and " ", ",", "." or ":" into a group
 // of its synonyms, rule line by rule line, and reports the numbers.
 RewriteResult Reescribir(const QString& article, const SynonymDb& synonyms,
-                         bool keepOriginal = false);
+                         bool keepOriginal = false, Neighbours neighbours = Neighbours::KeepApart);
 
 // The same without the first spin, for an article that has no groups left.
 RewriteResult rewriteSpunText(const QString& text, const SynonymDb& synonyms,
-                              bool keepOriginal = false);
+                              bool keepOriginal = false,
+                              Neighbours neighbours = Neighbours::KeepApart);
 
 namespace detail {
 // The indexed rewrite is exact for any text in which every character lowers
@@ -51,11 +57,13 @@ namespace detail {
 // surrogate and no cased character outside the BMP: all but a few texts.
 bool indexedRewriteApplies(QStringView text);
 // Cost: the text, plus one hash look-up per term of the file, never their product.
-RewriteResult rewriteIndexed(const QString& text, const SynonymDb& synonyms, bool keepOriginal);
+RewriteResult rewriteIndexed(const QString& text, const SynonymDb& synonyms, bool keepOriginal,
+                             Neighbours neighbours = Neighbours::KeepApart);
 // Walks every line and term as the window's controls would, searching the
 // lower-cased text each time, but only for terms the article holds at all;
 // for the rare texts the indexed rewrite cannot take.
-RewriteResult rewriteExact(const QString& text, const SynonymDb& synonyms, bool keepOriginal);
+RewriteResult rewriteExact(const QString& text, const SynonymDb& synonyms, bool keepOriginal,
+                           Neighbours neighbours = Neighbours::KeepApart);
 } // namespace detail
 
 } // namespace tandrel

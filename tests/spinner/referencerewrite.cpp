@@ -67,8 +67,10 @@ QString caseKept(const QString& rule, const QString& occurrence, bool keepOrigin
     return QStringLiteral("{") + occurrence + QStringLiteral("|") + inner + QStringLiteral("}");
 }
 
+// With share, the space and end character stay in the text, where the search
+// for the next occurrence starts.
 QString ReplaceText(Controls& c, QString text, const QString& find, const QString& end,
-                    bool keepOriginal) {
+                    bool keepOriginal, bool share) {
     QString result;
     QString rest = text;
     const qsizetype l = find.size();
@@ -77,12 +79,17 @@ QString ReplaceText(Controls& c, QString text, const QString& find, const QStrin
         if (p == 0)
             return result + rest;
         const QString occurrence = rest.mid(p, l - 2);
-        QString replacement = QStringLiteral(" ") +
-                              caseKept(c.lblReglaSinTerminoOriginal, occurrence, keepOriginal) +
-                              end;
-        replacement = StrReplace(replacement, QStringLiteral(" "), QStringLiteral("%%"), 1);
-        result = result + rest.left(p - 1) + replacement;
-        rest = rest.mid(p + l - 1);
+        const QString group = caseKept(c.lblReglaSinTerminoOriginal, occurrence, keepOriginal);
+        if (share) {
+            result = result + rest.left(p) +
+                     StrReplace(group, QStringLiteral(" "), QStringLiteral("%%"), 1);
+            rest = rest.mid(p + l - 2);
+        } else {
+            const QString replacement = StrReplace(QStringLiteral(" ") + group + end,
+                                                   QStringLiteral(" "), QStringLiteral("%%"), 1);
+            result = result + rest.left(p - 1) + replacement;
+            rest = rest.mid(p + l - 1);
+        }
         c.replacementCount = c.replacementCount + 1;
     }
 }
@@ -90,7 +97,7 @@ QString ReplaceText(Controls& c, QString text, const QString& find, const QStrin
 } // namespace
 
 ReferenceResult referenceReescribir(const QString& article, const QStringList& ruleLines,
-                                    bool keepOriginal) {
+                                    bool keepOriginal, bool shareNeighbours) {
     Controls c;
     c.lstReglas = ruleLines;
     c.spinnerText = Spin(article);
@@ -108,7 +115,8 @@ ReferenceResult referenceReescribir(const QString& article, const QStringList& r
                 const QString search = QStringLiteral(" ") + term + end;
                 if (c.spinnerText.toLower().contains(search, Qt::CaseSensitive)) {
                     RuleWithoutTerm(c, term);
-                    c.spinnerText = ReplaceText(c, c.spinnerText, search, end, keepOriginal);
+                    c.spinnerText =
+                        ReplaceText(c, c.spinnerText, search, end, keepOriginal, shareNeighbours);
                 }
             }
         }

@@ -17,6 +17,6 @@ struct ReferenceResult {
 };
 
 ReferenceResult referenceReescribir(const QString& article, const QStringList& ruleLines,
-                                    bool keepOriginal = false);
+                                    bool keepOriginal = false, bool shareNeighbours = false);
 
 } // namespace tandrel::test

@@ -350,6 +350,8 @@ private slots:
         QTest::newRow("a group inside a word")
             << u"re{do|make} it, {x|} y"_s << QStringList{u"do"_s, u"x"_s};
         QTest::newRow("a group of one, none differ") << u"a {same} b"_s << QStringList{u"same"_s};
+        QTest::newRow("neighbours side by side")
+            << u"a {nice|fine} {day|date|time}."_s << QStringList{u"good"_s, u"week"_s};
     }
 
     void figuresEqualEveryDraw() {
@@ -397,6 +399,9 @@ private slots:
             << QStringList{u"{Tier: bold}"_s, u"{good|nice|fine}"_s, u"{Tier: careful}"_s,
                            u"{good|nice}"_s}
             << u"a good day"_s << u"a {nice} day"_s << u"a {nice|fine} day"_s;
+        QTest::newRow("bold swaps neighbours both")
+            << QStringList{u"{good|nice}"_s, u"{day|date}"_s} << u"a good day, good day."_s
+            << u"a {nice} day, {nice} day."_s << u"a {nice} {date}, {nice} {date}."_s;
     }
 
     void tiersOfTheFile() {
@@ -406,8 +411,10 @@ private slots:
         QFETCH(QString, bold);
         const SynonymDb file = synonymDbFromLines(lines);
         QCOMPARE(rewriteSpunText(article, file.forTier(SynonymTier::Careful)).spinText, careful);
-        QCOMPARE(rewriteSpunText(article, file.forTier(SynonymTier::Bold)).spinText, bold);
-        QCOMPARE(test::referenceReescribir(article, lines).spinText, bold);
+        QCOMPARE(rewriteSpunText(article, file.forTier(SynonymTier::Bold), false, Neighbours::Share)
+                     .spinText,
+                 bold);
+        QCOMPARE(test::referenceReescribir(article, lines, false, true).spinText, bold);
     }
 
     // Each would take minutes if text were copied once per open or nested level.

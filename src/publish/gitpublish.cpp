@@ -494,6 +494,16 @@ public:
         if (code == GIT_EUSER)
             return QStringLiteral("Cancelled; nothing was changed on %1.").arg(where);
         const QString error = lastError();
+        // The fetch just before found the repository: a push that ends early lost its connection.
+        if (doing == QLatin1String("push to") &&
+            (error.contains(QLatin1String("EOF"), Qt::CaseInsensitive) ||
+             error.contains(QLatin1String("connection"), Qt::CaseInsensitive)))
+            return QStringLiteral("Could not push to %1: the connection ended before the server "
+                                  "confirmed the push (%2). The branch may or may not hold the "
+                                  "new commit; publish again to finish, nothing is lost. If it "
+                                  "happens every time, check that this account may push to the "
+                                  "repository.")
+                .arg(where, error);
         if (error.contains(QLatin1String("not found"), Qt::CaseInsensitive) ||
             error.contains(QLatin1String("does not appear"), Qt::CaseInsensitive) ||
             error.contains(QLatin1String("early EOF"), Qt::CaseInsensitive) ||

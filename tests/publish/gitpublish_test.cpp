@@ -208,6 +208,37 @@ private slots:
                  status != 0 || extra.contains("--dry-run"_L1));
     }
 
+    // receive-pack, the hook's parent, dies while it takes the push, and the connection with
+    // it: before the branch moves, or once it moved but before we hear. Neither is reported
+    // published, and the next publish leaves the branch holding the build in one commit.
+    void aDroppedPush_data() {
+        QTest::addColumn<bool>("overHttps");
+        QTest::addColumn<QString>("hook");
+        QTest::addColumn<QString>("script");
+        const QString before = u"kill -9 $PPID"_s;
+        const QString after = u"[ \"$1\" = committed ] && kill -9 $PPID; exit 0"_s;
+        QTest::newRow("ssh, before the branch moves") << false << "pre-receive" << before;
+        QTest::newRow("https, before the branch moves") << true << "pre-receive" << before;
+        QTest::newRow("ssh, after it moved") << false << "reference-transaction" << after;
+        QTest::newRow("https, after it moved") << true << "reference-transaction" << after;
+    }
+    void aDroppedPush() {
+        QFETCH(bool, overHttps);
+        QFETCH(QString, hook);
+        QFETCH(QString, script);
+        https = overHttps;
+        const QString file = writeFile(bare + u"/hooks/"_s + hook, "#!/bin/sh\n" + script.toUtf8());
+        QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const PublishReport dropped = publish(url());
+        QVERIFY2(!dropped.published() && dropped.message.contains("publish again"_L1),
+                 qPrintable(dropped.message));
+        QCOMPARE(tip().isEmpty(), hook == "pre-receive"_L1);
+        QFile::remove(file);
+        PUBLISHED(publish(url()));
+        QCOMPARE(published(), filesIn(app->output()));
+        QCOMPARE(git({"rev-list", "--count", "main"}, bare), "1");
+    }
+
     void refusals_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("message");
